@@ -1,0 +1,5 @@
+// The portable part of the class library: strings and collections.
+#pragma once
+#include "afxplatform.h"
+#include "afxstr.h"
+#include "afxcoll.h"

@@ -1,0 +1,156 @@
+#include "afxapp.h"
+
+#ifdef _WIN32
+#include <mutex>
+
+namespace {
+CWinApp* g_app = nullptr;
+std::mutex g_boxLock;
+AfxMessageBoxHandler g_boxHandler;
+
+CString ModuleTitle(HINSTANCE inst) {
+  wchar_t path[MAX_PATH] = {0};
+  GetModuleFileNameW(inst, path, MAX_PATH);
+  CString name(path);
+  int slash = name.ReverseFind(L'\\');
+  if (slash >= 0) name = name.Mid(slash + 1);
+  int dot = name.ReverseFind(L'.');
+  return dot > 0 ? name.Left(dot) : name;
+}
+
+// Deletes a key with all its subkeys.
+void DeleteKeyTree(HKEY parent, LPCTSTR name) { RegDeleteTreeW(parent, name); RegDeleteKeyW(parent, name); }
+}  // namespace
+
+CWinApp::CWinApp(LPCTSTR appName) {
+  g_app = this;
+  m_hInstance = GetModuleHandleW(nullptr);
+  m_strAppName = appName ? CString(appName) : ModuleTitle(m_hInstance);
+  m_pszAppName = m_strAppName;
+  m_pszProfileName = m_pszAppName;
+}
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+int CWinApp::DoMessageBox(LPCTSTR text, UINT type, UINT) {
+  {
+    std::lock_guard<std::mutex> l(g_boxLock);
+    if (g_boxHandler) return g_boxHandler(text, type);
+  }
+  HWND owner = GetActiveWindow();
+  return MessageBoxW(owner, text, m_pszAppName, type | MB_SETFOREGROUND);
+}
+
+void CWinApp::SetRegistryKey(LPCTSTR key) {
+  m_strRegistryKey = key ? key : L"";
+  m_pszRegistryKey = m_strRegistryKey.IsEmpty() ? nullptr : (LPCTSTR)m_strRegistryKey;
+  m_pszProfileName = m_pszAppName;
+}
+
+HKEY CWinApp::GetAppRegistryKey() {
+  if (!m_pszRegistryKey) return nullptr;
+  CString path;
+  path.Format(L"Software\\%s\\%s", m_pszRegistryKey, m_pszProfileName);
+  HKEY key = nullptr;
+  DWORD disp = 0;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_READ | KEY_WRITE, nullptr, &key, &disp) != ERROR_SUCCESS)
+    return nullptr;
+  return key;
+}
+
+HKEY CWinApp::GetSectionKey(LPCTSTR section) {
+  HKEY app = GetAppRegistryKey();
+  if (!app) return nullptr;
+  if (!section || !*section) return app;
+  HKEY key = nullptr;
+  DWORD disp = 0;
+  LONG r = RegCreateKeyExW(app, section, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                           nullptr, &key, &disp);
+  RegCloseKey(app);
+  return r == ERROR_SUCCESS ? key : nullptr;
+}
+
+UINT CWinApp::GetProfileInt(LPCTSTR section, LPCTSTR entry, int defaultValue) {
+  HKEY key = GetSectionKey(section);
+  if (!key) return (UINT)defaultValue;
+  DWORD value = 0, type = 0, size = sizeof(value);
+  LONG r = RegQueryValueExW(key, entry, nullptr, &type, (LPBYTE)&value, &size);
+  RegCloseKey(key);
+  if (r != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value)) return (UINT)defaultValue;
+  return value;
+}
+
+CString CWinApp::GetProfileString(LPCTSTR section, LPCTSTR entry, LPCTSTR defaultValue) {
+  CString fallback = defaultValue ? defaultValue : L"";
+  HKEY key = GetSectionKey(section);
+  if (!key) return fallback;
+  DWORD type = 0, size = 0;
+  LONG r = RegQueryValueExW(key, entry, nullptr, &type, nullptr, &size);
+  if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    RegCloseKey(key);
+    return fallback;
+  }
+  CString value;
+  DWORD chars = size / sizeof(wchar_t);
+  wchar_t* buf = value.GetBufferSetLength((int)chars + 1);
+  r = RegQueryValueExW(key, entry, nullptr, &type, (LPBYTE)buf, &size);
+  RegCloseKey(key);
+  if (r != ERROR_SUCCESS) return fallback;
+  buf[std::min<DWORD>(chars, size / sizeof(wchar_t))] = 0;  // values need not be terminated
+  value.ReleaseBuffer();
+  return value;
+}
+
+BOOL CWinApp::WriteProfileInt(LPCTSTR section, LPCTSTR entry, int value) {
+  HKEY key = GetSectionKey(section);
+  if (!key) return FALSE;
+  DWORD v = (DWORD)value;
+  LONG r = RegSetValueExW(key, entry, 0, REG_DWORD, (const BYTE*)&v, sizeof(v));
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS;
+}
+
+BOOL CWinApp::WriteProfileString(LPCTSTR section, LPCTSTR entry, LPCTSTR value) {
+  if (!entry) {
+    // Delete the whole section.
+    if (!section || !*section) return FALSE;
+    HKEY app = GetAppRegistryKey();
+    if (!app) return FALSE;
+    DeleteKeyTree(app, section);
+    RegCloseKey(app);
+    return TRUE;
+  }
+  HKEY key = GetSectionKey(section);
+  if (!key) return FALSE;
+  LONG r;
+  if (!value) {
+    r = RegDeleteValueW(key, entry);
+    if (r == ERROR_FILE_NOT_FOUND) r = ERROR_SUCCESS;
+  } else {
+    r = RegSetValueExW(key, entry, 0, REG_SZ, (const BYTE*)value, (DWORD)((wcslen(value) + 1) * sizeof(wchar_t)));
+  }
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS;
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleW(nullptr); }
+HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
+
+int AfxMessageBox(LPCTSTR text, UINT type, UINT helpId) {
+  if (g_app) return g_app->DoMessageBox(text, type, helpId);
+  {
+    std::lock_guard<std::mutex> l(g_boxLock);
+    if (g_boxHandler) return g_boxHandler(text, type);
+  }
+  return MessageBoxW(GetActiveWindow(), text, L"", type | MB_SETFOREGROUND);
+}
+
+void AfxSetMessageBoxHandler(AfxMessageBoxHandler handler) {
+  std::lock_guard<std::mutex> l(g_boxLock);
+  g_boxHandler = std::move(handler);
+}
+#endif

@@ -1,0 +1,48 @@
+# Build settings shared by every target.
+if(WIN32)
+  enable_language(RC)
+  add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800
+                          NOMINMAX STRICT)
+  set(RS_STATIC_LINK -static -static-libgcc -static-libstdc++)
+  add_link_options(${RS_STATIC_LINK})
+  # The program folder, laid out as the programs expect it.
+  set(RS_PROGRAM_DIR ${CMAKE_BINARY_DIR}/bin)
+  set(RS_MODULES_DIR ${RS_PROGRAM_DIR}/Modules)
+  set(RS_TEST_DIR ${CMAKE_BINARY_DIR}/testbin)
+  file(MAKE_DIRECTORY ${RS_PROGRAM_DIR} ${RS_MODULES_DIR} ${RS_MODULES_DIR}/Presets ${RS_TEST_DIR})
+  if(DEFINED ENV{DEPS_PREFIX})
+    set(RS_DEPS_PREFIX $ENV{DEPS_PREFIX})
+  else()
+    set(RS_DEPS_PREFIX $ENV{HOME}/.cache/reelsmith-deps/x86_64-w64-mingw32)
+  endif()
+  list(PREPEND CMAKE_PREFIX_PATH ${RS_DEPS_PREFIX})
+  list(APPEND CMAKE_FIND_ROOT_PATH ${RS_DEPS_PREFIX})
+  set(RS_NATIVE OFF)
+else()
+  set(RS_NATIVE ON)
+  option(RS_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+  if(RS_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  set(RS_TEST_DIR ${CMAKE_BINARY_DIR}/testbin)
+endif()
+
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+endif()
+
+# rs_program_output(target [SUBDIR dir]): put a program or DLL into the program folder.
+function(rs_program_output target)
+  cmake_parse_arguments(A "" "SUBDIR" "" ${ARGN})
+  set(dir ${RS_PROGRAM_DIR})
+  if(A_SUBDIR)
+    set(dir ${RS_PROGRAM_DIR}/${A_SUBDIR})
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${dir}
+                        LIBRARY_OUTPUT_DIRECTORY ${dir})
+endfunction()
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+endif()

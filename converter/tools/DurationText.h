@@ -1,0 +1,14 @@
+// Millisecond counts as clock text and back, and number pairs as text and back.
+#pragma once
+#include "afx.h"
+
+CString FormatDuration(int ms, int secondsOnly, int withMs, int alwaysHours);
+// The same with the leading clock field written with two digits at least.
+CString FormatDurationPadded(int ms, int secondsOnly, int withMs, int alwaysHours);
+int ParseDuration(LPCTSTR text);
+
+// "Auto" when auto is allowed and either number is 0, else the format filled in.
+CString FormatSizeText(int a, int b, LPCTSTR format, int allowAuto);
+// Reads two numbers with a two-"%d" format; an unmatched number stays 0.
+void ParseSizeText(LPCTSTR text, LPCTSTR format, int& a, int& b);
+void ParseNumberPair(const char* text, const char* format, int& a, int& b);

@@ -1,0 +1,32 @@
+// Runs an outside command-line tool hidden through the command shell and waits
+// for it, watching the caller's cancel flag.
+#pragma once
+#include "afx.h"
+
+class CMediaTool {
+ public:
+  CMediaTool() {}
+  virtual ~CMediaTool() {}
+  virtual int SetToolPath(LPCTSTR path);
+  // 0 when the tool ended with exit code 0; 1 when the cancel flag is non-zero
+  // after the run (a flag of 2 or 3 stops the tool); -1 for a missing tool, a
+  // failed start or any other exit code.
+  virtual int RunTool(LPCTSTR commandLine, volatile int* cancel);
+
+  // "CMD /C ""<tool>" <arguments>"": the form every wrapper runs.
+  CString MakeShellCommand(LPCTSTR arguments) const;
+
+  CString m_strToolPath;
+};
+
+#ifdef _WIN32
+// Holds one started process and closes its handles.
+class CChildProcess {
+ public:
+  CChildProcess();
+  ~CChildProcess();
+  STARTUPINFOW m_si;
+  PROCESS_INFORMATION m_pi;
+  HANDLE m_hJob = nullptr;  // the shell and everything it starts
+};
+#endif

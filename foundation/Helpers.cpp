@@ -1,0 +1,180 @@
+#include "Helpers.h"
+
+#include <cwchar>
+
+#ifdef _WIN32
+#include <io.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#endif
+
+namespace {
+// The leading decimal number of a text, as the C runtime's _wtoi reads it.
+int LeadingInt(const CString& s) { return (int)wcstol(s, nullptr, 10); }
+}  // namespace
+
+#ifdef _WIN32
+int WideToAnsi(LPCWSTR text, CStringA& out) {
+  out.Empty();
+  if (!text || !*text) return -1;
+  int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return -1;
+  char* buf = (char*)calloc((size_t)size + 1, 1);
+  if (!buf) return -1;
+  WideCharToMultiByte(CP_ACP, 0, text, -1, buf, size, nullptr, nullptr);
+  buf[size] = 0;
+  out = buf;
+  free(buf);
+  return size;
+}
+#else
+int WideToAnsi(LPCWSTR text, CStringA& out) {
+  out.Empty();
+  if (!text || !*text) return -1;
+  out = CStringA(text);
+  return out.GetLength() + 1;
+}
+#endif
+
+int ParseVersion(LPCTSTR text, int& major, int& minor, int& build) {
+  CString s = text ? text : L"";
+  s.Trim();
+  s.Remove(L' ');
+  CString parts[3];
+  for (int i = 0; i < 3; ++i)
+    if (!AfxExtractSubString(parts[i], s, i, L'.')) return -1;
+  int v[3];
+  for (int i = 0; i < 3; ++i) v[i] = parts[i] == L"x" ? -1 : LeadingInt(parts[i]);
+  major = v[0];
+  minor = v[1];
+  build = v[2];
+  return 0;
+}
+
+int CompareVersions(LPCTSTR a, LPCTSTR b) {
+  int va[3] = {0, 0, 0}, vb[3] = {0, 0, 0};
+  ParseVersion(a, va[0], va[1], va[2]);
+  ParseVersion(b, vb[0], vb[1], vb[2]);
+  for (int i = 0; i < 3; ++i) {
+    if (va[i] > vb[i]) return 1;
+    if (va[i] < vb[i]) return -1;
+  }
+  return 0;
+}
+
+#ifdef _WIN32
+int DeletePath(LPCTSTR path, WORD flags, HWND owner) {
+  wchar_t from[1025] = {0};  // the shell's list format: doubly terminated
+  wcsncpy(from, path ? path : L"", 1023);
+  SHFILEOPSTRUCTW op = {};
+  op.hwnd = owner;
+  op.wFunc = FO_DELETE;
+  op.pFrom = from;
+  op.fFlags = flags;
+  int r = SHFileOperationW(&op);
+  return (r == 0 && !op.fAnyOperationsAborted) ? 1 : 0;
+}
+
+int DeleteFileIfExists(LPCTSTR path) {
+  if (!PathFileExistsW(path)) return 1;
+  return DeleteFileW(path) ? 0 : -1;
+}
+
+CString GetLastErrorText() {
+  DWORD code = GetLastError();
+  LPWSTR buf = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), (LPWSTR)&buf, 0, nullptr);
+  CString text;
+  if (buf) {
+    text.Format(L"%s", buf);
+    LocalFree(buf);
+  }
+  return text;
+}
+
+CString GetFileBaseName(LPCTSTR path) {
+  wchar_t drive[256], dir[256], name[256], ext[256];
+  drive[0] = dir[0] = name[0] = ext[0] = 0;
+  _wsplitpath_s(path ? path : L"", drive, 256, dir, 256, name, 256, ext, 256);
+  return name;
+}
+
+CString GetParentFolder(LPCTSTR path) {
+  wchar_t buf[1024] = {0};
+  wcsncpy(buf, path ? path : L"", 1023);
+  return PathRemoveFileSpecW(buf) ? CString(buf) : CString();
+}
+
+LONGLONG GetFileSize64(LPCTSTR path) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(path, &fd);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  FindClose(h);
+  return ((LONGLONG)fd.nFileSizeHigh << 32) + fd.nFileSizeLow;
+}
+
+int CreateFolderTree(LPCTSTR path) {
+  if (!path) return 0;
+  if (PathFileExistsW(path)) return 1;
+  CString p(path);
+  for (int i = p.Find(L'\\', 1); i > 0; i = p.Find(L'\\', i + 1)) CreateDirectoryW(p.Left(i), nullptr);
+  CreateDirectoryW(p, nullptr);
+  return PathFileExistsW(p) ? 1 : 0;
+}
+
+int GetShellIconIndex(LPCTSTR path, UINT flags) {
+  SHFILEINFOW info = {};
+  DWORD attrs = PathIsDirectoryW(path) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  if (!SHGetFileInfoW(path, attrs, &info, sizeof(info), flags | SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES))
+    return -1;
+  return info.iIcon;
+}
+
+CString GetPicturesFolder() {
+  wchar_t buf[MAX_PATH + 1] = {0};
+  if (!SHGetSpecialFolderPathW(nullptr, buf, CSIDL_MYPICTURES, TRUE)) return CString();
+  return buf;
+}
+
+int OpenMailTo(LPCTSTR address, LPCTSTR subject, LPCTSTR body) {
+  CString url;
+  if (body)
+    url.Format(L"mailto:%s?subject=%s&body=%s", address, subject, body);
+  else
+    url.Format(L"mailto:%s?subject=%s", address, subject);
+  ShellExecuteW(nullptr, L"Open", url, nullptr, nullptr, SW_SHOWNORMAL);
+  return 0;
+}
+
+COSVersionInfo::COSVersionInfo() : m_bValid(0) { ZeroMemory(&m_info, sizeof(m_info)); }
+
+int COSVersionInfo::Query() {
+  ZeroMemory(&m_info, sizeof(m_info));
+  m_info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+  if (!GetVersionExW((OSVERSIONINFOW*)&m_info)) return 1;
+  m_bValid = 1;
+  if (m_info.dwPlatformId == VER_PLATFORM_WIN32_NT && m_info.dwMajorVersion >= 5) {
+    ZeroMemory(&m_info, sizeof(m_info));
+    m_info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
+    GetVersionExW((OSVERSIONINFOW*)&m_info);
+  }
+  return 1;
+}
+
+CTempFileGuard::~CTempFileGuard() {
+  if (!m_bArmed) return;
+  for (;;) {
+    if (_waccess(m_strPath, 0) != 0) break;
+    if (_wremove(m_strPath) == 0) break;
+    if (m_nRetries <= 0) break;
+    Sleep(100);
+    --m_nRetries;
+  }
+}
+
+CTempFolderGuard::~CTempFolderGuard() {
+  if (m_bArmed && PathFileExistsW(m_strPath)) DeletePath(m_strPath, DELETE_SILENT, nullptr);
+}
+#endif

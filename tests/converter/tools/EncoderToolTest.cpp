@@ -1,0 +1,166 @@
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "EncoderTool.h"
+#include "ToolTestSupport.h"
+
+namespace {
+struct RecordingSink : CToolProgressSink {
+  std::vector<std::string> calls;
+  std::vector<long long> positions;
+  long long total = -1;
+  int answer = 0;
+  int OnRunBegin() override { calls.push_back("begin"); return 0; }
+  int OnRunEnd() override { calls.push_back("end"); return 0; }
+  int OnToolStart(const ToolProgress& p) override {
+    calls.push_back("start");
+    total = p.total;
+    return 0;
+  }
+  int OnToolProgress(const ToolProgress& p) override {
+    calls.push_back("progress");
+    positions.push_back(p.position);
+    return answer;
+  }
+  int OnToolFinish(const ToolProgress&) override { calls.push_back("finish"); return 0; }
+};
+
+// A window on the test's thread that relays progress records like a page does.
+LRESULT CALLBACK RelayProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    const COPYDATASTRUCT* cds = (const COPYDATASTRUCT*)lp;
+    LRESULT result = 0;
+    if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
+  }
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+HWND MakeRelayWindow() {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = RelayProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"RelayTestWindow";
+  RegisterClassW(&wc);
+  return CreateWindowW(L"RelayTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+// Runs job on a worker thread while this thread pumps messages.
+int RunPumping(CEncoderTool& tool, CEncoderJob& job, volatile int* cancel) {
+  std::atomic<bool> done{false};
+  int result = 0;
+  std::thread worker([&] {
+    result = tool.Execute(job, cancel);
+    done = true;
+  });
+  while (!done) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  worker.join();
+  return result;
+}
+
+ToolCallbackData Record(ULONGLONG context, int event, long long position) {
+  ToolCallbackData d;
+  memset(&d, 0, sizeof(d));
+  d.context = context;
+  d.event = event;
+  d.progress.position = position;
+  return d;
+}
+}  // namespace
+
+TEST(EncoderTool, CommandLineCarriesCallbackArguments) {
+  CString argsFile = TestFolder() + L"\\encoder args.txt";
+  CEncoderTool tool;
+  ASSERT_EQ(0, tool.Init(FakeToolPath(), L"C:\\presets", nullptr));
+  CEncoderJob job;
+  job.m_strExtraArgs1.Format(L"--args \"%s\"", (LPCTSTR)argsFile);
+  job.m_nWidth = 641;
+  job.m_nHeight = 480;
+  ASSERT_EQ(0, tool.Execute(job, nullptr));
+  EXPECT_EQ(642, job.m_nWidth);
+  std::string seen = ReadUtf8(argsFile);
+  EXPECT_NE(std::string::npos, seen.find("\n-s\n642x480\n")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("\n-y\n-callbackcontext\n")) << seen;
+  EXPECT_EQ(std::string::npos, seen.find("-callbackwindow")) << seen;
+
+  HWND wnd = MakeRelayWindow();
+  ASSERT_NE(nullptr, wnd);
+  tool.Init(FakeToolPath(), L"", wnd);
+  ASSERT_EQ(0, tool.Execute(job, nullptr));
+  seen = ReadUtf8(argsFile);
+  char expect[64];
+  snprintf(expect, sizeof(expect), "\n-callbackwindow\n%lld\n", (long long)(LONG_PTR)wnd);
+  EXPECT_NE(std::string::npos, seen.find(expect)) << seen;
+  DestroyWindow(wnd);
+}
+
+TEST(EncoderTool, SinkSeesWholeRunAcrossProcesses) {
+  HWND wnd = MakeRelayWindow();
+  RecordingSink sink;
+  CEncoderTool tool;
+  ASSERT_EQ(0, tool.InitWithSink(FakeToolPath(), L"", wnd, &sink));
+  CEncoderJob job;
+  job.m_strExtraArgs1 = L"--progress 5";
+  int flag = 0;
+  EXPECT_EQ(0, RunPumping(tool, job, &flag));
+  std::vector<std::string> expected = {"begin", "start", "progress", "progress", "progress", "progress",
+                                       "progress", "finish", "finish", "end"};
+  EXPECT_EQ(expected, sink.calls);
+  EXPECT_EQ(5, sink.total);
+  EXPECT_EQ((std::vector<long long>{1, 2, 3, 4, 5}), sink.positions);
+  EXPECT_EQ(5, tool.m_lastProgress.frame);
+
+  // An answer of 1 makes the tool stop with a failure.
+  RecordingSink stopper;
+  stopper.answer = 1;
+  tool.InitWithSink(FakeToolPath(), L"", wnd, &stopper);
+  EXPECT_EQ(-1, RunPumping(tool, job, &flag));
+  EXPECT_EQ(1u, std::count(stopper.calls.begin(), stopper.calls.end(), std::string("progress")));
+  DestroyWindow(wnd);
+}
+
+TEST(EncoderTool, MissingEncoderStillClosesTheRun) {
+  RecordingSink sink;
+  CEncoderTool tool;
+  tool.InitWithSink(L"C:\\nowhere\\Smeltrix.exe", L"", nullptr, &sink);
+  CEncoderJob job;
+  EXPECT_EQ(-1, tool.Execute(job, nullptr));
+  EXPECT_EQ((std::vector<std::string>{"begin", "finish", "end"}), sink.calls);
+}
+
+TEST(EncoderTool, RelayTakesOnlyWellFormedRecordsOfLiveRuns) {
+  RecordingSink sink;
+  CEncoderTool tool;
+  tool.InitWithSink(FakeToolPath(), L"", nullptr, &sink);
+  CEncoderJob job;
+  job.m_strExtraArgs1 = L"--sleep 1500";
+  std::thread worker([&] { tool.Execute(job, nullptr); });
+  Sleep(300);
+  ULONGLONG live = tool.GetContext();
+  ToolCallbackData rec = Record(live, TOOL_EVENT_PROGRESS, 42);
+  LRESULT result = 77;
+  EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec) - 1, &rec, result));
+  EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec) + 1, &rec, result));
+  EXPECT_FALSE(CEncoderTool::RelayCopyData(1011, sizeof(rec), &rec, result));
+  ToolCallbackData stranger = Record(live + 1000, TOOL_EVENT_PROGRESS, 1);
+  EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(stranger), &stranger, result));
+  EXPECT_EQ(77, result);
+  EXPECT_TRUE(sink.positions.empty());
+
+  // A progress record before any start still updates the position.
+  EXPECT_TRUE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec), &rec, result));
+  EXPECT_EQ(0, result);
+  EXPECT_EQ((std::vector<long long>{42}), sink.positions);
+  ToolCallbackData odd = Record(live, 13, 99);
+  EXPECT_TRUE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(odd), &odd, result));
+  EXPECT_EQ(-1, result);
+  EXPECT_EQ(99, tool.m_lastProgress.position);
+  worker.join();
+
+  // After the run its context names nothing.
+  EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec), &rec, result));
+}

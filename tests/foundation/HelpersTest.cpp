@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include "Helpers.h"
+
+namespace {
+CString TempRoot() {
+  wchar_t buf[MAX_PATH];
+  GetTempPathW(MAX_PATH, buf);
+  CString root;
+  root.Format(L"%shelpers test %lu", buf, GetCurrentProcessId());
+  return root;
+}
+
+void WriteText(const CString& path, const char* text) {
+  HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD n = 0;
+  ::WriteFile(h, text, (DWORD)strlen(text), &n, nullptr);
+  CloseHandle(h);
+}
+}  // namespace
+
+TEST(PathPieces, WithAndWithoutDriveRoots) {
+  EXPECT_STREQ(L"C:\\a", GetParentFolder(L"C:\\a\\b.txt"));
+  EXPECT_STREQ(L"C:\\", GetParentFolder(L"C:\\b.txt"));
+  EXPECT_STREQ(L"", GetParentFolder(L"name.txt"));
+  EXPECT_STREQ(L"b.c", GetFileBaseName(L"C:\\a\\b.c.dcm"));
+  EXPECT_STREQ(L"noext", GetFileBaseName(L"noext"));
+  EXPECT_STREQ(L"", GetFileBaseName(L"C:\\folder\\"));
+}
+
+TEST(FoldersAndFiles, CreateMeasureAndRemove) {
+  CString root = TempRoot();
+  CString deep = root + L"\\one\\two\\three";
+  ASSERT_EQ(1, CreateFolderTree(deep));
+  EXPECT_TRUE(PathIsDirectoryW(deep));
+  EXPECT_EQ(1, CreateFolderTree(deep));  // already there
+
+  CString file = deep + L"\\data.bin";
+  WriteText(file, "12345");
+  EXPECT_EQ(5, GetFileSize64(file));
+  EXPECT_EQ(-1, GetFileSize64(deep + L"\\missing.bin"));
+
+  EXPECT_EQ(1, DeleteFileIfExists(deep + L"\\missing.bin"));
+  EXPECT_EQ(0, DeleteFileIfExists(file));
+  EXPECT_FALSE(PathFileExistsW(file));
+
+  CString locked = deep + L"\\readonly.bin";
+  WriteText(locked, "x");
+  SetFileAttributesW(locked, FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(-1, DeleteFileIfExists(locked));
+  EXPECT_TRUE(PathFileExistsW(locked));
+  SetFileAttributesW(locked, FILE_ATTRIBUTE_NORMAL);
+
+  EXPECT_EQ(1, DeletePath(root, DELETE_SILENT));
+  EXPECT_FALSE(PathFileExistsW(root));
+  EXPECT_EQ(0, DeletePath(root + L"\\never there", DELETE_SILENT));
+}
+
+TEST(TempGuards, RemoveWhenArmedOnly) {
+  CString root = TempRoot() + L"-guards";
+  ASSERT_EQ(1, CreateFolderTree(root + L"\\inner"));
+  CString kept = root + L"\\kept.txt", removed = root + L"\\removed.txt";
+  WriteText(kept, "a");
+  WriteText(removed, "b");
+  { CTempFileGuard g(kept, 0); }
+  { CTempFileGuard g(removed, 1); }
+  EXPECT_TRUE(PathFileExistsW(kept));
+  EXPECT_FALSE(PathFileExistsW(removed));
+  { CTempFileGuard g(root + L"\\absent.txt", 1); }  // nothing to do, returns at once
+
+  { CTempFolderGuard g(root, 0); }
+  EXPECT_TRUE(PathFileExistsW(root));
+  { CTempFolderGuard g(root, 1); }
+  EXPECT_FALSE(PathFileExistsW(root));
+}
+
+TEST(SystemInfo, ErrorTextAndVersion) {
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(GetLastErrorText().IsEmpty());
+
+  COSVersionInfo v;
+  EXPECT_EQ(0, v.m_bValid);
+  EXPECT_EQ(1, v.Query());
+  EXPECT_EQ(1, v.m_bValid);
+  EXPECT_EQ(sizeof(OSVERSIONINFOEXW), v.m_info.dwOSVersionInfoSize);
+  EXPECT_GE(v.m_info.dwMajorVersion, 5u);
+}
+
+TEST(SystemInfo, ShellIconsForPathsThatNeedNotExist) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  EXPECT_GE(GetShellIconIndex(L"C:\\no such folder\\picture.bmp", 0), 0);
+  CoUninitialize();
+}

@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include "Helpers.h"
+
+TEST(Version, ParsesThreePartsWithBlanksAndWildcards) {
+  int a = 7, b = 7, c = 7;
+  EXPECT_EQ(-1, ParseVersion(L"1.2", a, b, c));
+  EXPECT_EQ(7, a);  // untouched on failure
+  EXPECT_EQ(0, ParseVersion(L"  1. 11 .0 ", a, b, c));
+  EXPECT_EQ(1, a);
+  EXPECT_EQ(11, b);
+  EXPECT_EQ(0, c);
+  EXPECT_EQ(0, ParseVersion(L"2.x.5.9", a, b, c));
+  EXPECT_EQ(2, a);
+  EXPECT_EQ(-1, b);
+  EXPECT_EQ(5, c);
+  EXPECT_EQ(0, ParseVersion(L"3.beta.", a, b, c));
+  EXPECT_EQ(0, b);
+  EXPECT_EQ(0, c);
+}
+
+TEST(Version, ComparesNumerically) {
+  EXPECT_EQ(1, CompareVersions(L"1.11.0", L"1.9.9"));
+  EXPECT_EQ(-1, CompareVersions(L"1.9.9", L"1.11.0"));
+  EXPECT_EQ(0, CompareVersions(L"1.2.3", L" 1.2.3"));
+  EXPECT_EQ(0, CompareVersions(L"1.2.3.9", L"1.2.3.1"));  // a fourth part never counts
+  EXPECT_EQ(-1, CompareVersions(L"1.x.0", L"1.0.0"));
+}
+
+TEST(Version, AnsiConversion) {
+  CStringA out("stale");
+  EXPECT_EQ(-1, WideToAnsi(L"", out));
+  EXPECT_STREQ("", out);
+  EXPECT_EQ(-1, WideToAnsi(nullptr, out));
+  EXPECT_EQ(4, WideToAnsi(L"abc", out));
+  EXPECT_STREQ("abc", out);
+}

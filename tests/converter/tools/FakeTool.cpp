@@ -3,6 +3,7 @@
 //   --sleep MS      sleep before exiting
 //   --args FILE     write the command line and each argument, one a line (UTF-8)
 //   --pid FILE      write the process id
+//   --cat FILE      copy FILE to standard output
 //   --progress N    send N progress records to the -callbackwindow, with the
 //                   -callbackcontext value; exit 1 as soon as one is answered 1
 #include <windows.h>
@@ -61,7 +62,14 @@ int main() {
     else if (a == L"--progress" && more) progress = _wtoi(argv[++i]);
     else if (a == L"-callbackwindow" && more) wnd = (HWND)(INT_PTR)_wtoi64(argv[++i]);
     else if (a == L"-callbackcontext" && more) context = _wcstoui64(argv[++i], nullptr, 10);
-    else if (a == L"--pid" && more) WriteText(argv[++i], std::to_string(GetCurrentProcessId()));
+    else if (a == L"--cat" && more) {
+      FILE* f = _wfopen(argv[++i], L"rb");
+      char buf[4096];
+      size_t n;
+      while (f && (n = fread(buf, 1, sizeof(buf), f)) > 0) fwrite(buf, 1, n, stdout);
+      if (f) fclose(f);
+      fflush(stdout);
+    } else if (a == L"--pid" && more) WriteText(argv[++i], std::to_string(GetCurrentProcessId()));
     else if (a == L"--args" && more) {
       const wchar_t* file = argv[++i];
       std::string text = Utf8(GetCommandLineW()) + "\n";

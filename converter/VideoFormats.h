@@ -1,0 +1,18 @@
+// The converter's eleven output formats.
+#pragma once
+#include "afx.h"
+
+enum : DWORD { FORMAT_SIZE_EDITABLE = 0x1, FORMAT_RATE_EDITABLE = 0x2 };
+
+struct VideoFormatEntry {
+  LPCTSTR pszExtension;   // default extension of the output file, with the dot
+  LPCTSTR pszContainer;   // the encoder's output format ("-f")
+  LPCTSTR pszVideoCodec;  // the encoder's video codec ("-codec:v")
+  int nWidth, nHeight;    // fixed frame size, 0 = none
+  int nRateNum, nRateDen; // fixed frame rate, 0 = none
+  DWORD dwReserved;
+  DWORD dwFlags;
+};
+
+const int VIDEO_FORMAT_COUNT = 11;
+extern const VideoFormatEntry VideoFormatTable[VIDEO_FORMAT_COUNT];

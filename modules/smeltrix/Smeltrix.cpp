@@ -1,0 +1,1046 @@
+// Smeltrix: encodes a numbered picture series (or a video) into a video file, or
+// writes the frames of a video as numbered BMP pictures.
+#include "ModuleText.h"
+#include "SmeltrixOptions.h"
+#include "ToolCallback.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
+#include <libavutil/avutil.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// A failure that ends the run; the message goes to standard error.
+struct RunError {
+    std::string message;
+    int exitCode;
+};
+
+[[noreturn]] void Throw(const std::string& message, int exitCode = 1) { throw RunError{message, exitCode}; }
+
+std::string AvErrorText(int err)
+{
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, buf, sizeof buf);
+    return buf;
+}
+
+void Check(int err, const std::string& what)
+{
+    if (err < 0)
+        Throw(what + ": " + AvErrorText(err));
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attr = GetFileAttributesW(modtext::Utf8ToWide(path).c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void DeleteFileUtf8(const std::string& path) { DeleteFileW(modtext::Utf8ToWide(path).c_str()); }
+
+bool MoveReplace(const std::string& from, const std::string& to)
+{
+    return MoveFileExW(modtext::Utf8ToWide(from).c_str(), modtext::Utf8ToWide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// A point in time, num/den seconds, compared exactly.
+struct Time {
+    int64_t num = 0;
+    int64_t den = 1;
+};
+
+bool Less(const Time& a, const Time& b) { return (__int128)a.num * b.den < (__int128)b.num * a.den; }
+
+Time FromUs(int64_t us) { return Time{us, AV_TIME_BASE}; }
+
+Time Sub(const Time& a, const Time& b)
+{
+    // Both are kept over small denominators; reduce through AVRational arithmetic when needed.
+    __int128 n = (__int128)a.num * b.den - (__int128)b.num * a.den;
+    __int128 d = (__int128)a.den * b.den;
+    while ((n > INT64_MAX || n < -INT64_MAX || d > INT64_MAX) && d > 1) {
+        n /= 2;
+        d /= 2;
+    }
+    return Time{(int64_t)n, (int64_t)d};
+}
+
+Time Add(const Time& a, const Time& b) { return Sub(a, Time{-b.num, b.den}); }
+
+int64_t ToMs(const Time& t) { return (int64_t)((__int128)t.num * 1000 / t.den); }
+
+// ---------------------------------------------------------------------------
+// Progress messages to the caller's window.
+
+class ProgressRelay {
+public:
+    ProgressRelay(int64_t window, int64_t context) : m_wnd((HWND)(intptr_t)window), m_context(context) {}
+
+    void Start(int64_t total)
+    {
+        m_total = total;
+        Send(TOOL_EVENT_START, 0, 0);
+    }
+    // Returns true when the caller asked to stop.
+    bool Progress(int64_t position, int frames, bool force)
+    {
+        DWORD now = GetTickCount();
+        if (!force && m_sentProgress && now - m_lastTick < 40)
+            return m_stop;
+        m_sentProgress = true;
+        m_lastTick = now;
+        if (Send(TOOL_EVENT_PROGRESS, position, frames) == 1)
+            m_stop = true;
+        return m_stop;
+    }
+    void Finish(int64_t position, int frames) { Send(TOOL_EVENT_FINISH, position, frames); }
+    bool StopAsked() const { return m_stop; }
+
+private:
+    LRESULT Send(int event, int64_t position, int frames)
+    {
+        if (!m_wnd)
+            return 0;
+        ToolCallbackData data;
+        memset(&data, 0, sizeof data);
+        data.context = m_context;
+        data.event = event;
+        data.progress.total = m_total;
+        data.progress.position = std::min(std::max<int64_t>(position, 0), std::max<int64_t>(m_total, 0));
+        data.progress.frame = frames;
+        COPYDATASTRUCT cds;
+        cds.dwData = TOOL_CALLBACK_ID;
+        cds.cbData = sizeof data;
+        cds.lpData = &data;
+        return SendMessageW(m_wnd, WM_COPYDATA, 0, (LPARAM)&cds);
+    }
+
+    HWND m_wnd;
+    int64_t m_context;
+    int64_t m_total = 0;
+    DWORD m_lastTick = 0;
+    bool m_sentProgress = false;
+    bool m_stop = false;
+};
+
+// ---------------------------------------------------------------------------
+// Frame sources: a numbered picture series or a video file.
+
+struct FramePtr {
+    AVFrame* f = nullptr;
+    FramePtr() : f(av_frame_alloc()) {}
+    ~FramePtr() { av_frame_free(&f); }
+    FramePtr(const FramePtr&) = delete;
+    FramePtr& operator=(const FramePtr&) = delete;
+};
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    // 1 with a frame and its time from the start of the input, 0 at the end.
+    virtual int Next(AVFrame* frame, Time* time, Time* duration) = 0;
+    virtual AVRational Rate() const = 0;
+    // The input's length when known (else a negative value).
+    virtual Time Length() const = 0;
+    virtual bool CountsFrames() const = 0;
+    virtual int64_t FrameCount() const { return 0; }
+};
+
+// Decodes one picture file with the BMP decoder, or through the demuxers for other types.
+class PictureDecoder {
+public:
+    ~PictureDecoder() { avcodec_free_context(&m_bmp); }
+
+    void Decode(const std::string& path, AVFrame* frame)
+    {
+        std::vector<uint8_t> bytes = ReadFile(path);
+        if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
+            DecodeBmp(bytes, path, frame);
+        else
+            DecodeOther(path, frame);
+    }
+
+private:
+    static std::vector<uint8_t> ReadFile(const std::string& path)
+    {
+        FILE* fp = _wfopen(modtext::Utf8ToWide(path).c_str(), L"rb");
+        if (!fp)
+            Throw("cannot open " + path);
+        std::vector<uint8_t> bytes;
+        uint8_t buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, fp)) > 0)
+            bytes.insert(bytes.end(), buf, buf + n);
+        bool failed = ferror(fp) != 0;
+        fclose(fp);
+        if (failed)
+            Throw("cannot read " + path);
+        return bytes;
+    }
+
+    void DecodeBmp(const std::vector<uint8_t>& bytes, const std::string& path, AVFrame* frame)
+    {
+        if (!m_bmp) {
+            const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_BMP);
+            if (!codec)
+                Throw("no BMP decoder");
+            m_bmp = avcodec_alloc_context3(codec);
+            Check(avcodec_open2(m_bmp, codec, nullptr), "cannot open the BMP decoder");
+        }
+        AVPacket* pkt = av_packet_alloc();
+        if (!pkt || av_new_packet(pkt, (int)bytes.size()) < 0)
+            Throw("out of memory");
+        memcpy(pkt->data, bytes.data(), bytes.size());
+        int err = avcodec_send_packet(m_bmp, pkt);
+        av_packet_free(&pkt);
+        if (err >= 0)
+            err = avcodec_receive_frame(m_bmp, frame);
+        if (err < 0)
+            Throw("cannot decode " + path + ": " + AvErrorText(err));
+    }
+
+    static void DecodeOther(const std::string& path, AVFrame* frame)
+    {
+        AVFormatContext* fmt = nullptr;
+        Check(avformat_open_input(&fmt, path.c_str(), nullptr, nullptr), "cannot read " + path);
+        std::unique_ptr<AVFormatContext*, void (*)(AVFormatContext**)> fmtGuard(&fmt, avformat_close_input);
+        Check(avformat_find_stream_info(fmt, nullptr), "cannot read " + path);
+        const AVCodec* codec = nullptr;
+        int idx = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        Check(idx, "no picture in " + path);
+        AVCodecContext* ctx = avcodec_alloc_context3(codec);
+        std::unique_ptr<AVCodecContext*, void (*)(AVCodecContext**)> ctxGuard(&ctx, avcodec_free_context);
+        Check(avcodec_parameters_to_context(ctx, fmt->streams[idx]->codecpar), "cannot read " + path);
+        Check(avcodec_open2(ctx, codec, nullptr), "cannot decode " + path);
+        AVPacket* pkt = av_packet_alloc();
+        int err = AVERROR_EOF;
+        while (av_read_frame(fmt, pkt) >= 0) {
+            if (pkt->stream_index == idx && avcodec_send_packet(ctx, pkt) >= 0) {
+                err = avcodec_receive_frame(ctx, frame);
+                if (err >= 0) {
+                    av_packet_unref(pkt);
+                    break;
+                }
+            }
+            av_packet_unref(pkt);
+        }
+        if (err < 0) {
+            avcodec_send_packet(ctx, nullptr);
+            err = avcodec_receive_frame(ctx, frame);
+        }
+        av_packet_free(&pkt);
+        Check(err, "cannot decode " + path);
+    }
+
+    AVCodecContext* m_bmp = nullptr;
+};
+
+class SequenceSource : public FrameSource {
+public:
+    SequenceSource(const std::string& pattern, AVRational rate) : m_pattern(pattern), m_rate(rate)
+    {
+        while (FileExists(Name(m_count)))
+            ++m_count;
+        if (m_count == 0)
+            Throw("no input pictures: " + Name(0) + " does not exist");
+    }
+    int Next(AVFrame* frame, Time* time, Time* duration) override
+    {
+        if (m_next >= m_count)
+            return 0;
+        m_decoder.Decode(Name(m_next), frame);
+        *time = Time{m_next * (int64_t)m_rate.den, m_rate.num};
+        *duration = Time{m_rate.den, m_rate.num};
+        ++m_next;
+        return 1;
+    }
+    AVRational Rate() const override { return m_rate; }
+    Time Length() const override { return Time{m_count * (int64_t)m_rate.den, m_rate.num}; }
+    bool CountsFrames() const override { return true; }
+    int64_t FrameCount() const override { return m_count; }
+
+    static bool IsPattern(const std::string& path)
+    {
+        char buf[4096];
+        return av_get_frame_filename2(buf, sizeof buf, path.c_str(), 0, 0) == 0;
+    }
+
+private:
+    std::string Name(int64_t n) const
+    {
+        char buf[4096];
+        if (av_get_frame_filename2(buf, sizeof buf, m_pattern.c_str(), (int)n, 0) < 0)
+            Throw("invalid numbered file pattern: " + m_pattern);
+        return buf;
+    }
+
+    std::string m_pattern;
+    AVRational m_rate;
+    int64_t m_count = 0;
+    int64_t m_next = 0;
+    PictureDecoder m_decoder;
+};
+
+class VideoSource : public FrameSource {
+public:
+    VideoSource(const std::string& path, const std::string& format, int64_t seekUs, int threads)
+    {
+        const AVInputFormat* ifmt = nullptr;
+        if (!format.empty() && !(ifmt = av_find_input_format(format.c_str())))
+            Throw("unknown input format: " + format);
+        Check(avformat_open_input(&m_fmt, path.c_str(), ifmt, nullptr), "cannot open " + path);
+        Check(avformat_find_stream_info(m_fmt, nullptr), "cannot read the streams of " + path);
+        const AVCodec* codec = nullptr;
+        m_stream = av_find_best_stream(m_fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        if (m_stream < 0)
+            Throw(m_stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for the video of " + path
+                                                        : "no video stream in " + path);
+        AVStream* st = m_fmt->streams[m_stream];
+        m_ctx = avcodec_alloc_context3(codec);
+        Check(avcodec_parameters_to_context(m_ctx, st->codecpar), "cannot read the video of " + path);
+        m_ctx->thread_count = threads;
+        m_ctx->pkt_timebase = st->time_base;
+        Check(avcodec_open2(m_ctx, codec, nullptr), "cannot open the video decoder");
+        m_pkt = av_packet_alloc();
+        for (unsigned i = 0; i < m_fmt->nb_streams; ++i)
+            if ((int)i != m_stream)
+                m_fmt->streams[i]->discard = AVDISCARD_ALL;
+        m_tb = st->time_base;
+        m_rate = st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 ? st->avg_frame_rate : st->r_frame_rate;
+        if (m_rate.num <= 0 || m_rate.den <= 0)
+            m_rate = AVRational{25, 1};
+        m_origin = m_fmt->start_time != AV_NOPTS_VALUE ? m_fmt->start_time : 0;
+        if (seekUs > 0) {
+            // Land on a key frame at or before the start; frames before it are dropped later.
+            int64_t target = m_origin + seekUs;
+            if (avformat_seek_file(m_fmt, -1, INT64_MIN, target, target, 0) < 0)
+                avformat_seek_file(m_fmt, -1, INT64_MIN, m_origin, m_origin, 0);
+        }
+    }
+    ~VideoSource() override
+    {
+        av_packet_free(&m_pkt);
+        avcodec_free_context(&m_ctx);
+        avformat_close_input(&m_fmt);
+    }
+    int Next(AVFrame* frame, Time* time, Time* duration) override
+    {
+        for (;;) {
+            int err = avcodec_receive_frame(m_ctx, frame);
+            if (err >= 0) {
+                int64_t ts = frame->best_effort_timestamp;
+                if (ts == AV_NOPTS_VALUE)
+                    ts = m_lastTs == AV_NOPTS_VALUE ? 0 : m_lastTs + 1;
+                m_lastTs = ts;
+                // Seconds from the start of the file.
+                int64_t origin = av_rescale_q(m_origin, AVRational{1, AV_TIME_BASE}, m_tb);
+                *time = Time{(ts - origin) * (int64_t)m_tb.num, m_tb.den};
+                int64_t d = frame->pkt_duration;
+                if (d > 0)
+                    *duration = Time{d * (int64_t)m_tb.num, m_tb.den};
+                else
+                    *duration = Time{m_rate.den, m_rate.num};
+                return 1;
+            }
+            if (err == AVERROR_EOF)
+                return 0;
+            if (err != AVERROR(EAGAIN))
+                Throw("cannot decode the video: " + AvErrorText(err));
+            if (m_flushed)
+                return 0;
+            err = av_read_frame(m_fmt, m_pkt);
+            if (err < 0) {
+                if (err != AVERROR_EOF && !(m_fmt->pb && avio_feof(m_fmt->pb)))
+                    Throw("cannot read the video: " + AvErrorText(err));
+                avcodec_send_packet(m_ctx, nullptr);
+                m_flushed = true;
+                continue;
+            }
+            if (m_pkt->stream_index == m_stream) {
+                err = avcodec_send_packet(m_ctx, m_pkt);
+                if (err < 0 && err != AVERROR_INVALIDDATA)
+                    Throw("cannot decode the video: " + AvErrorText(err));
+            }
+            av_packet_unref(m_pkt);
+        }
+    }
+    AVRational Rate() const override { return m_rate; }
+    Time Length() const override
+    {
+        if (m_fmt->duration == AV_NOPTS_VALUE || m_fmt->duration <= 0)
+            return Time{-1, 1};
+        return FromUs(m_fmt->duration);
+    }
+    bool CountsFrames() const override { return false; }
+
+private:
+    AVFormatContext* m_fmt = nullptr;
+    AVCodecContext* m_ctx = nullptr;
+    AVPacket* m_pkt = nullptr;
+    int m_stream = -1;
+    AVRational m_tb{1, 1};
+    AVRational m_rate{25, 1};
+    int64_t m_origin = 0;
+    int64_t m_lastTs = AV_NOPTS_VALUE;
+    bool m_flushed = false;
+};
+
+// ---------------------------------------------------------------------------
+// Codec rules.
+
+// Frame rates the MPEG-1 and MPEG-2 video syntax can carry.
+std::vector<AVRational> MpegRates(bool mpeg2)
+{
+    static const AVRational base[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001},
+                                      {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
+    std::vector<AVRational> rates;
+    for (const AVRational& b : base) {
+        if (!mpeg2) {
+            rates.push_back(b);
+            continue;
+        }
+        for (int n = 1; n <= 4; ++n)
+            for (int d = 1; d <= 32; ++d)
+                if (av_gcd(n, d) == 1)
+                    rates.push_back(av_mul_q(b, AVRational{n, d}));
+    }
+    return rates;
+}
+
+// The nearest rate the codec can code at or above the request (the highest when none is).
+AVRational CodableRate(AVCodecID id, AVRational wanted)
+{
+    if (id != AV_CODEC_ID_MPEG1VIDEO && id != AV_CODEC_ID_MPEG2VIDEO)
+        return wanted;
+    std::vector<AVRational> rates = MpegRates(id == AV_CODEC_ID_MPEG2VIDEO);
+    AVRational best{0, 0}, highest{0, 1};
+    for (const AVRational& r : rates) {
+        if (av_cmp_q(r, highest) > 0)
+            highest = r;
+        if (av_cmp_q(r, wanted) >= 0 && (best.num == 0 || av_cmp_q(r, best) < 0))
+            best = r;
+    }
+    return best.num ? best : highest;
+}
+
+// Picture sizes that baseline H.263 can code.
+bool H263Size(int width, int height, int* legalW, int* legalH)
+{
+    static const int sizes[][2] = {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}};
+    for (const auto& s : sizes) {
+        if (s[0] >= width && s[1] >= height) {
+            *legalW = s[0];
+            *legalH = s[1];
+            return true;
+        }
+    }
+    return false;
+}
+
+AVPixelFormat ChoosePixelFormat(const AVCodec* codec, const std::string& wanted)
+{
+    const AVPixelFormat* list = codec->pix_fmts;
+    auto supported = [&](AVPixelFormat f) {
+        if (!list)
+            return true;
+        for (const AVPixelFormat* p = list; *p != AV_PIX_FMT_NONE; ++p)
+            if (*p == f)
+                return true;
+        return false;
+    };
+    if (!wanted.empty()) {
+        AVPixelFormat f = av_get_pix_fmt(wanted.c_str());
+        if (f == AV_PIX_FMT_NONE || !supported(f))
+            Throw("pixel format " + wanted + " is not supported by " + codec->name);
+        return f;
+    }
+    static const AVPixelFormat preferred[] = {AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGR24, AV_PIX_FMT_RGB24};
+    for (AVPixelFormat f : preferred)
+        if (supported(f))
+            return f;
+    return list ? list[0] : AV_PIX_FMT_YUV420P;
+}
+
+// ---------------------------------------------------------------------------
+// Picture conversion to the encoder's size and format.
+
+class PictureConverter {
+public:
+    PictureConverter(int width, int height, int frameW, int frameH, AVPixelFormat fmt)
+        : m_w(width), m_h(height), m_frameW(frameW), m_frameH(frameH), m_fmt(fmt)
+    {
+    }
+    ~PictureConverter() { sws_freeContext(m_sws); }
+
+    // A new picture of the output size holding the source scaled to the
+    // picture size and centred when the frame is larger.
+    AVFrame* Convert(const AVFrame* src)
+    {
+        AVFrame* dst = av_frame_alloc();
+        dst->format = m_fmt;
+        dst->width = m_frameW;
+        dst->height = m_frameH;
+        if (av_frame_get_buffer(dst, 0) < 0) {
+            av_frame_free(&dst);
+            Throw("out of memory");
+        }
+        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(m_fmt);
+        int x = 0, y = 0;
+        if (m_frameW != m_w || m_frameH != m_h) {
+            ClearToBlack(dst);
+            x = ((m_frameW - m_w) / 2) & ~1;
+            y = ((m_frameH - m_h) / 2) & ~1;
+        }
+        uint8_t* planes[4] = {};
+        int strides[4] = {};
+        for (int p = 0; p < 4 && dst->data[p]; ++p) {
+            bool chroma = (p == 1 || p == 2) && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
+            int px = chroma ? x >> desc->log2_chroma_w : x;
+            int py = chroma ? y >> desc->log2_chroma_h : y;
+            int step = desc->comp[0].step > 0 && !(desc->flags & AV_PIX_FMT_FLAG_PLANAR) ? desc->comp[0].step : 1;
+            planes[p] = dst->data[p] + (ptrdiff_t)py * dst->linesize[p] + px * step;
+            strides[p] = dst->linesize[p];
+        }
+        m_sws = sws_getCachedContext(m_sws, src->width, src->height, (AVPixelFormat)src->format, m_w, m_h, m_fmt,
+                                     SWS_BICUBIC, nullptr, nullptr, nullptr);
+        if (!m_sws) {
+            av_frame_free(&dst);
+            Throw("cannot convert a picture of " + std::to_string(src->width) + "x" + std::to_string(src->height));
+        }
+        sws_scale(m_sws, src->data, src->linesize, 0, src->height, planes, strides);
+        return dst;
+    }
+
+private:
+    void ClearToBlack(AVFrame* f)
+    {
+        ptrdiff_t lines[4];
+        for (int i = 0; i < 4; ++i)
+            lines[i] = f->linesize[i];
+        av_image_fill_black(f->data, lines, m_fmt, AVCOL_RANGE_MPEG, f->width, f->height);
+    }
+
+    int m_w, m_h, m_frameW, m_frameH;
+    AVPixelFormat m_fmt;
+    SwsContext* m_sws = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Outputs.
+
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    virtual void Open(int width, int height) = 0;
+    // Writes one picture; called once per output frame in order.
+    virtual void Write(const AVFrame* picture) = 0;
+    virtual void Close() = 0;
+    // Removes everything written when the run fails or stops.
+    virtual void Discard() = 0;
+    virtual AVPixelFormat PixelFormat() const = 0;
+    virtual bool NeedsEvenSize() const = 0;
+    virtual bool H263Sizes() const { return false; }
+};
+
+std::string TempName(const std::string& finalName)
+{
+    return finalName + ".~" + std::to_string(GetCurrentProcessId()) + ".part";
+}
+
+void CheckCanWrite(const std::string& path, bool overwrite)
+{
+    if (!overwrite && FileExists(path))
+        Throw(path + " already exists (give -y to replace it)");
+}
+
+// Numbered BMP pictures, numbered from 1, renamed into place at the end.
+class PictureSeriesSink : public FrameSink {
+public:
+    PictureSeriesSink(const std::string& pattern, bool overwrite) : m_pattern(pattern), m_overwrite(overwrite)
+    {
+        if (!SequenceSource::IsPattern(pattern))
+            Throw("the output " + pattern + " needs a frame number such as %07d");
+        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_BMP);
+        if (!codec)
+            Throw("no BMP encoder");
+        m_codec = codec;
+    }
+    ~PictureSeriesSink() override
+    {
+        Discard();
+        avcodec_free_context(&m_ctx);
+        av_packet_free(&m_pkt);
+    }
+    AVPixelFormat PixelFormat() const override { return AV_PIX_FMT_BGR24; }
+    bool NeedsEvenSize() const override { return false; }
+    void Open(int width, int height) override
+    {
+        m_ctx = avcodec_alloc_context3(m_codec);
+        m_ctx->width = width;
+        m_ctx->height = height;
+        m_ctx->pix_fmt = AV_PIX_FMT_BGR24;
+        m_ctx->time_base = AVRational{1, 25};
+        Check(avcodec_open2(m_ctx, m_codec, nullptr), "cannot open the BMP encoder");
+        m_pkt = av_packet_alloc();
+    }
+    void Write(const AVFrame* picture) override
+    {
+        Check(avcodec_send_frame(m_ctx, picture), "cannot encode a BMP picture");
+        Check(avcodec_receive_packet(m_ctx, m_pkt), "cannot encode a BMP picture");
+        std::string name = Name(++m_number);
+        CheckCanWrite(name, m_overwrite);
+        std::string temp = TempName(name);
+        m_written.push_back(temp);
+        FILE* fp = _wfopen(modtext::Utf8ToWide(temp).c_str(), L"wb");
+        if (!fp)
+            Throw("cannot create " + temp);
+        bool ok = fwrite(m_pkt->data, 1, (size_t)m_pkt->size, fp) == (size_t)m_pkt->size;
+        ok = (fclose(fp) == 0) && ok;
+        av_packet_unref(m_pkt);
+        if (!ok)
+            Throw("cannot write " + temp);
+    }
+    void Close() override
+    {
+        for (int64_t i = 0; i < (int64_t)m_written.size(); ++i) {
+            std::string name = Name(i + 1);
+            if (!MoveReplace(m_written[(size_t)i], name))
+                Throw("cannot rename " + m_written[(size_t)i] + " to " + name);
+            m_placed.push_back(name);
+        }
+        m_written.clear();
+        m_placed.clear();
+    }
+    void Discard() override
+    {
+        for (const std::string& f : m_written)
+            DeleteFileUtf8(f);
+        for (const std::string& f : m_placed)
+            DeleteFileUtf8(f);
+        m_written.clear();
+        m_placed.clear();
+    }
+
+private:
+    std::string Name(int64_t n) const
+    {
+        char buf[4096];
+        av_get_frame_filename2(buf, sizeof buf, m_pattern.c_str(), (int)n, 0);
+        return buf;
+    }
+
+    std::string m_pattern;
+    bool m_overwrite;
+    const AVCodec* m_codec = nullptr;
+    AVCodecContext* m_ctx = nullptr;
+    AVPacket* m_pkt = nullptr;
+    int64_t m_number = 0;
+    std::vector<std::string> m_written;
+    std::vector<std::string> m_placed;
+};
+
+// A video file written through a muxer, under a temporary name until complete.
+class VideoFileSink : public FrameSink {
+public:
+    VideoFileSink(const SmeltrixOptions& opt, const AVOutputFormat* ofmt, AVRational rate)
+        : m_opt(opt), m_ofmt(ofmt), m_final(opt.output), m_temp(TempName(opt.output))
+    {
+        CheckCanWrite(m_final, opt.overwrite);
+        std::string codecName = opt.videoCodec;
+        if (codecName.empty()) {
+            AVCodecID id = av_guess_codec(ofmt, nullptr, opt.output.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
+            m_codec = avcodec_find_encoder(id);
+            if (!m_codec)
+                Throw(std::string("no video encoder for the format ") + ofmt->name);
+        } else {
+            m_codec = avcodec_find_encoder_by_name(codecName.c_str());
+            if (!m_codec || m_codec->type != AVMEDIA_TYPE_VIDEO)
+                Throw("unknown video encoder: " + codecName);
+        }
+        if (avformat_query_codec(ofmt, m_codec->id, FF_COMPLIANCE_NORMAL) == 0)
+            Throw(std::string("the format ") + ofmt->name + " cannot hold " + m_codec->name + " video");
+        m_pixfmt = ChoosePixelFormat(m_codec, opt.pixelFormat);
+        m_rate = CodableRate(m_codec->id, rate);
+    }
+    ~VideoFileSink() override
+    {
+        Discard();
+        avcodec_free_context(&m_ctx);
+        av_packet_free(&m_pkt);
+    }
+    AVRational EncodedRate() const { return m_rate; }
+    AVPixelFormat PixelFormat() const override { return m_pixfmt; }
+    bool NeedsEvenSize() const override
+    {
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(m_pixfmt);
+        return d->log2_chroma_w > 0 || d->log2_chroma_h > 0 || m_codec->id == AV_CODEC_ID_WMV2;
+    }
+    bool H263Sizes() const override { return m_codec->id == AV_CODEC_ID_H263; }
+
+    void Open(int width, int height) override
+    {
+        Check(avformat_alloc_output_context2(&m_fmt, m_ofmt, nullptr, m_temp.c_str()), "cannot create the output");
+        m_ctx = avcodec_alloc_context3(m_codec);
+        m_ctx->width = width;
+        m_ctx->height = height;
+        m_ctx->pix_fmt = m_pixfmt;
+        AVRational tb = av_inv_q(m_rate);
+        av_reduce(&tb.num, &tb.den, tb.num, tb.den, INT_MAX);
+        m_ctx->time_base = tb;
+        m_ctx->framerate = m_rate;
+        m_ctx->thread_count = m_opt.threads;
+        if (m_opt.aspect.num > 0)
+            m_ctx->sample_aspect_ratio = av_mul_q(m_opt.aspect, AVRational{height, width});
+        if (m_opt.bitRate > 0)
+            m_ctx->bit_rate = m_opt.bitRate;
+        if (m_opt.bufferSize > 0)
+            m_ctx->rc_buffer_size = m_opt.bufferSize;
+        if (!m_opt.videoTag.empty()) {
+            char t[4] = {' ', ' ', ' ', ' '};
+            memcpy(t, m_opt.videoTag.data(), m_opt.videoTag.size());
+            m_ctx->codec_tag = MKTAG(t[0], t[1], t[2], t[3]);
+        }
+        if (m_opt.quality >= 0)
+            SetQuality(m_opt.quality);
+        if (!m_opt.profile.empty() && av_opt_set(m_ctx, "profile", m_opt.profile.c_str(), AV_OPT_SEARCH_CHILDREN) < 0)
+            Throw("profile " + m_opt.profile + " is not known to " + m_codec->name);
+        if (m_ofmt->flags & AVFMT_GLOBALHEADER)
+            m_ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        Check(avcodec_open2(m_ctx, m_codec, nullptr), std::string("cannot open the ") + m_codec->name + " encoder");
+
+        AVStream* st = avformat_new_stream(m_fmt, nullptr);
+        if (!st)
+            Throw("out of memory");
+        Check(avcodec_parameters_from_context(st->codecpar, m_ctx), "cannot set up the output stream");
+        st->time_base = m_ctx->time_base;
+        st->avg_frame_rate = m_rate;
+        st->r_frame_rate = m_rate;
+        st->sample_aspect_ratio = m_ctx->sample_aspect_ratio;
+        m_stream = st;
+        if (!(m_ofmt->flags & AVFMT_NOFILE))
+            Check(avio_open(&m_fmt->pb, m_temp.c_str(), AVIO_FLAG_WRITE), "cannot create " + m_temp);
+        m_opened = true;
+        Check(avformat_write_header(m_fmt, nullptr), "cannot write the file header");
+        m_headerWritten = true;
+        m_pkt = av_packet_alloc();
+    }
+
+    void Write(const AVFrame* picture) override
+    {
+        AVFrame* f = av_frame_clone(picture);
+        if (!f)
+            Throw("out of memory");
+        f->pts = m_pts++;
+        f->pict_type = AV_PICTURE_TYPE_NONE;
+        int err = avcodec_send_frame(m_ctx, f);
+        av_frame_free(&f);
+        Check(err, "cannot encode a frame");
+        Drain();
+    }
+
+    void Close() override
+    {
+        Check(avcodec_send_frame(m_ctx, nullptr), "cannot finish the encoding");
+        Drain();
+        Check(av_write_trailer(m_fmt), "cannot finish the file");
+        m_headerWritten = false;
+        if (m_fmt->pb)
+            Check(avio_closep(&m_fmt->pb), "cannot write " + m_temp);
+        avformat_free_context(m_fmt);
+        m_fmt = nullptr;
+        if (!MoveReplace(m_temp, m_final))
+            Throw("cannot rename " + m_temp + " to " + m_final);
+        m_opened = false;
+    }
+
+    void Discard() override
+    {
+        if (m_fmt) {
+            if (m_fmt->pb)
+                avio_closep(&m_fmt->pb);
+            avformat_free_context(m_fmt);
+            m_fmt = nullptr;
+        }
+        if (m_opened)
+            DeleteFileUtf8(m_temp);
+        m_opened = false;
+    }
+
+private:
+    void SetQuality(int q)
+    {
+        switch (m_codec->id) {
+        case AV_CODEC_ID_H264: {
+            // 0 asks for the best: the lowest constant-quality value that keeps the usual profiles.
+            std::string crf = std::to_string(std::max(q, 1));
+            av_opt_set(m_ctx->priv_data, "crf", crf.c_str(), 0);
+            break;
+        }
+        case AV_CODEC_ID_HUFFYUV:
+        case AV_CODEC_ID_BMP:
+            break;  // lossless
+        default: {
+            int qscale = std::min(std::max(q, 1), 31);
+            m_ctx->flags |= AV_CODEC_FLAG_QSCALE;
+            m_ctx->global_quality = FF_QP2LAMBDA * qscale;
+            m_ctx->qmin = std::min(m_ctx->qmin, qscale);
+            break;
+        }
+        }
+    }
+
+    void Drain()
+    {
+        for (;;) {
+            int err = avcodec_receive_packet(m_ctx, m_pkt);
+            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+                return;
+            Check(err, "cannot encode a frame");
+            av_packet_rescale_ts(m_pkt, m_ctx->time_base, m_stream->time_base);
+            m_pkt->stream_index = m_stream->index;
+            Check(av_interleaved_write_frame(m_fmt, m_pkt), "cannot write " + m_temp);
+        }
+    }
+
+    const SmeltrixOptions& m_opt;
+    const AVOutputFormat* m_ofmt;
+    std::string m_final;
+    std::string m_temp;
+    const AVCodec* m_codec = nullptr;
+    AVPixelFormat m_pixfmt = AV_PIX_FMT_YUV420P;
+    AVRational m_rate{25, 1};
+    AVFormatContext* m_fmt = nullptr;
+    AVCodecContext* m_ctx = nullptr;
+    AVStream* m_stream = nullptr;
+    AVPacket* m_pkt = nullptr;
+    int64_t m_pts = 0;
+    bool m_opened = false;
+    bool m_headerWritten = false;
+};
+
+// ---------------------------------------------------------------------------
+// The run.
+
+int Run(const SmeltrixOptions& opt)
+{
+    bool outputIsPictures = false;
+    const AVOutputFormat* ofmt = nullptr;
+    if (!opt.outputFormat.empty()) {
+        ofmt = av_guess_format(opt.outputFormat.c_str(), nullptr, nullptr);
+        if (!ofmt)
+            Throw("unknown output format: " + opt.outputFormat);
+    } else {
+        ofmt = av_guess_format(nullptr, opt.output.c_str(), nullptr);
+        if (!ofmt)
+            Throw("cannot tell the output format from the name " + opt.output + " (give -f)");
+    }
+    if (strcmp(ofmt->name, "image2") == 0) {
+        outputIsPictures = true;
+        if (!opt.videoCodec.empty() && opt.videoCodec != "bmp")
+            Throw("pictures are written as BMP only, not " + opt.videoCodec);
+        const char* ext = strrchr(opt.output.c_str(), '.');
+        if (!ext || av_strcasecmp(ext, ".bmp") != 0)
+            Throw("pictures are written as BMP only: " + opt.output);
+    }
+
+    // The input.
+    std::unique_ptr<FrameSource> source;
+    bool sequence = (opt.inputFormat.empty() || opt.inputFormat == "image2") && SequenceSource::IsPattern(opt.input);
+    if (sequence) {
+        AVRational rate = opt.inputRate.num > 0 ? opt.inputRate : AVRational{25, 1};
+        source.reset(new SequenceSource(opt.input, rate));
+    } else {
+        source.reset(new VideoSource(opt.input, opt.inputFormat, opt.inputSeekUs, opt.threads));
+    }
+
+    // The stretch of the input to use, in seconds from its start.
+    Time start = FromUs(opt.inputSeekUs + opt.outputSeekUs);
+    bool bounded = false;
+    Time end{0, 1};
+    if (opt.inputDurationUs >= 0) {
+        end = FromUs(opt.inputSeekUs + opt.inputDurationUs);
+        bounded = true;
+    }
+    if (opt.outputDurationUs >= 0) {
+        Time e = FromUs(opt.inputSeekUs + opt.outputSeekUs + opt.outputDurationUs);
+        if (!bounded || Less(e, end))
+            end = e;
+        bounded = true;
+    }
+    Time length = source->Length();
+    Time stretchEnd = length;
+    if (bounded && (length.num < 0 || Less(end, length)))
+        stretchEnd = end;
+
+    // The output and its frame rate.
+    AVRational wantedRate = opt.outputRate.num > 0 ? opt.outputRate : source->Rate();
+    bool passThrough = outputIsPictures && opt.outputRate.num <= 0;
+    std::unique_ptr<FrameSink> sink;
+    AVRational rate = wantedRate;
+    if (outputIsPictures) {
+        sink.reset(new PictureSeriesSink(opt.output, opt.overwrite));
+    } else {
+        VideoFileSink* v = new VideoFileSink(opt, ofmt, wantedRate);
+        sink.reset(v);
+        rate = v->EncodedRate();
+    }
+
+    // Progress: pictures for a series, milliseconds for a video.
+    ProgressRelay progress(opt.callbackWindow, opt.callbackContext);
+    int64_t total = 0;
+    if (source->CountsFrames()) {
+        total = source->FrameCount();
+    } else if (stretchEnd.num >= 0) {
+        total = std::max<int64_t>(ToMs(Sub(stretchEnd, start)), 0);
+    }
+    progress.Start(total);
+
+    std::unique_ptr<PictureConverter> converter;
+    AVFrame* held = nullptr;   // the converted picture shown until the next one starts
+    int64_t outFrames = 0;
+    int consumed = 0;
+    bool limitReached = false;
+    auto emit = [&](const AVFrame* pic) {
+        if (opt.maxFrames > 0 && outFrames >= opt.maxFrames) {
+            limitReached = true;
+            return;
+        }
+        sink->Write(pic);
+        ++outFrames;
+    };
+    // Output frame k covers [k/rate, (k+1)/rate) from the start of the stretch.
+    auto slotTime = [&](int64_t k) { return Time{k * (int64_t)rate.den, rate.num}; };
+    auto emitUntil = [&](const Time& until) {
+        while (!limitReached && Less(slotTime(outFrames), until))
+            emit(held);
+    };
+    struct HeldGuard {
+        AVFrame** f;
+        ~HeldGuard() { av_frame_free(f); }
+    } heldGuard{&held};
+
+    FramePtr frame;
+    Time t, dur, lastEnd{0, 1};
+    bool any = false;
+    try {
+        while (!limitReached) {
+            if (source->Next(frame.f, &t, &dur) == 0)
+                break;
+            ++consumed;
+            bool before = Less(t, start);
+            if (bounded && !Less(t, end)) {
+                av_frame_unref(frame.f);
+                break;
+            }
+            if (before) {
+                av_frame_unref(frame.f);
+                if (progress.Progress(0, consumed, false))
+                    break;
+                continue;
+            }
+            if (!converter) {
+                int w = opt.width > 0 ? opt.width : frame.f->width;
+                int h = opt.height > 0 ? opt.height : frame.f->height;
+                if (sink->NeedsEvenSize()) {
+                    w += w & 1;
+                    h += h & 1;
+                }
+                int fw = w, fh = h;
+                if (sink->H263Sizes() && !H263Size(w, h, &fw, &fh)) {
+                    // Larger than the largest coded size: shrink to fit it, keeping the shape.
+                    double s = std::min(1408.0 / w, 1152.0 / h);
+                    w = std::max(2, (int)(w * s) & ~1);
+                    h = std::max(2, (int)(h * s) & ~1);
+                    fw = 1408;
+                    fh = 1152;
+                }
+                sink->Open(fw, fh);
+                converter.reset(new PictureConverter(w, h, fw, fh, sink->PixelFormat()));
+            }
+            AVFrame* pic = converter->Convert(frame.f);
+            av_frame_unref(frame.f);
+            Time rel = Sub(t, start);
+            if (passThrough) {
+                emit(pic);
+                av_frame_free(&pic);
+            } else {
+                if (held)
+                    emitUntil(rel);
+                av_frame_free(&held);
+                held = pic;
+            }
+            any = true;
+            lastEnd = Sub(Add(t, dur), start);
+            int64_t pos = source->CountsFrames() ? consumed : ToMs(rel);
+            if (progress.Progress(pos, consumed, false))
+                break;
+        }
+        if (progress.StopAsked())
+            Throw("stopped by the caller", 2);
+        if (!any)
+            Throw("no frames to write in " + opt.input);
+        if (held) {
+            // The last picture lasts to the end of the stretch, or for its own duration.
+            Time until = lastEnd;
+            if (source->CountsFrames() || bounded) {
+                if (stretchEnd.num >= 0)
+                    until = Sub(stretchEnd, start);
+            }
+            emitUntil(until);
+            if (outFrames == 0)
+                emit(held);
+        }
+        if (progress.Progress(total, consumed, true))
+            Throw("stopped by the caller", 2);
+        sink->Close();
+    } catch (...) {
+        sink->Discard();
+        progress.Finish(0, consumed);
+        throw;
+    }
+    progress.Finish(total, consumed);
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    std::vector<std::string> args = modtext::CommandLineUtf8();
+    if (!args.empty())
+        args.erase(args.begin());
+    SmeltrixOptions opt;
+    std::string err = ParseSmeltrixOptions(args, opt);
+    if (!err.empty()) {
+        modtext::ErrorLine("Smeltrix: " + err);
+        return 1;
+    }
+    av_log_set_level(AV_LOG_ERROR);
+    try {
+        return Run(opt);
+    } catch (const RunError& e) {
+        modtext::ErrorLine("Smeltrix: " + e.message);
+        return e.exitCode;
+    } catch (const std::bad_alloc&) {
+        modtext::ErrorLine("Smeltrix: out of memory");
+        return 1;
+    }
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# FFmpeg's libraries (libavformat, libavcodec, libswscale, libavutil) for the
+# encoder and probe modules: static, with only the codecs, containers and
+# parsers that the converter's eleven video formats and BMP frame files need.
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+have_stamp x264 || bash "$(dirname "$0")/60-x264.sh"
+have_stamp ffmpeg && exit 0
+src=$(fetch_source ffmpeg)
+b=$DEPS_CACHE/build/ffmpeg
+# make cannot take the ':' of the version's epoch in paths: reach the sources through a link.
+link=$DEPS_CACHE/build/ffmpeg-src
+rm -rf "$b" "$link"; mkdir -p "$b"; ln -s "$src" "$link"
+cd "$b"
+join() { local IFS=,; echo "$*"; }
+video_codecs=(libx264 mpeg4 flv huffyuv wmv2 mpeg2video mpeg1video h263 bmp)
+decoders=(h264 mpeg4 flv huffyuv wmv2 wmv1 msmpeg4v3 mpeg2video mpeg1video h263 bmp mjpeg
+          aac mp3 mp2 wmav2 ac3 pcm_s16le)
+muxers=(mp4 mov flv avi asf mpeg1system mpeg2dvd mpeg1vcd tgp image2)
+demuxers=(mov flv avi asf mpegps mpegts matroska image2 image_bmp_pipe)
+parsers=(h264 mpeg4video mpegvideo h263 aac mpegaudio ac3 bmp mjpeg)
+export PKG_CONFIG_LIBDIR=$DEPS_PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
+"$link/configure" \
+  --prefix="$DEPS_PREFIX" --enable-cross-compile --target-os=mingw32 --arch=x86_64 \
+  --cross-prefix=$MINGW_HOST- --cc=$MINGW_HOST-gcc-posix --cxx=$MINGW_HOST-g++-posix \
+  --pkg-config=pkg-config --pkg-config-flags=--static \
+  --extra-cflags="-I$DEPS_PREFIX/include" --extra-ldflags="-L$DEPS_PREFIX/lib" \
+  --enable-static --disable-shared --enable-gpl --enable-w32threads \
+  --disable-autodetect --disable-programs --disable-doc --disable-debug \
+  --disable-avdevice --disable-avfilter --disable-postproc --disable-swresample --disable-network \
+  --disable-everything --enable-libx264 \
+  --enable-encoder="$(join "${video_codecs[@]}")" \
+  --enable-decoder="$(join "${decoders[@]}")" \
+  --enable-muxer="$(join "${muxers[@]}")" \
+  --enable-demuxer="$(join "${demuxers[@]}")" \
+  --enable-parser="$(join "${parsers[@]}")" \
+  --enable-protocol=file >configure.log 2>&1 \
+  || { tail -30 ffbuild/config.log >&2; exit 1; }
+make -j "$DEPS_JOBS" >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
+make install >/dev/null
+cd /; rm -rf "$b" "$link"
+put_stamp ffmpeg "$(basename "$(dirname "$src")")"

@@ -1,0 +1,253 @@
+// Progress records and stopping: runs Smeltrix with a hidden window of this
+// process as its callback window and answers its WM_COPYDATA records.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ToolCallback.h"
+
+namespace {
+
+struct Record {
+    int64_t context;
+    int32_t event;
+    int64_t total;
+    int64_t position;
+    int32_t frame;
+    DWORD tick;
+};
+
+struct Receiver {
+    std::vector<Record> records;
+    int badRecords = 0;
+    bool stopOnProgress = false;
+    DWORD stopAnsweredAt = 0;
+};
+
+Receiver* g_receiver = nullptr;
+
+LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_COPYDATA && g_receiver) {
+        const COPYDATASTRUCT* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+        if (cds->dwData != TOOL_CALLBACK_ID || cds->cbData != sizeof(ToolCallbackData)) {
+            ++g_receiver->badRecords;
+            return 0;
+        }
+        const ToolCallbackData* d = static_cast<const ToolCallbackData*>(cds->lpData);
+        g_receiver->records.push_back(Record{d->context, d->event, d->progress.total, d->progress.position,
+                                             d->progress.frame, GetTickCount()});
+        if (d->event == TOOL_EVENT_PROGRESS && g_receiver->stopOnProgress) {
+            if (!g_receiver->stopAnsweredAt)
+                g_receiver->stopAnsweredAt = GetTickCount();
+            return 1;
+        }
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+std::wstring ModuleFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path);
+    return p.substr(0, p.find_last_of(L"\\/"));
+}
+
+std::wstring SmeltrixPath() { return ModuleFolder() + L"\\..\\bin\\Modules\\Smeltrix.exe"; }
+
+bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A 24-bit BMP of a moving gradient.
+void WriteBmp(const std::wstring& path, int w, int h, int phase)
+{
+    int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + stride * h;
+    ih.biSize = sizeof ih;
+    ih.biWidth = w;
+    ih.biHeight = h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    std::vector<uint8_t> rows((size_t)stride * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &rows[(size_t)y * stride + x * 3];
+            p[0] = (uint8_t)(x * 7 + phase * 5);
+            p[1] = (uint8_t)(y * 3 + x * x / 16 + phase);
+            p[2] = (uint8_t)((x ^ y) + phase * 11);
+        }
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(&fh, sizeof fh, 1, f);
+    fwrite(&ih, sizeof ih, 1, f);
+    fwrite(rows.data(), 1, rows.size(), f);
+    fclose(f);
+}
+
+class SmeltrixCallbackTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        m_dir = std::wstring(tmp) + L"smeltrix-cb-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(m_dir.c_str(), nullptr);
+        for (int i = 0; i < kFrames; ++i) {
+            wchar_t name[32];
+            swprintf(name, 32, L"\\I%07d.bmp", i);
+            WriteBmp(m_dir + name, 640, 480, i);
+        }
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ReceiverProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"SmeltrixCallbackReceiver";
+        RegisterClassW(&wc);
+        m_wnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+        ASSERT_NE(m_wnd, nullptr);
+        g_receiver = &m_receiver;
+    }
+    void TearDown() override
+    {
+        g_receiver = nullptr;
+        DestroyWindow(m_wnd);
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((m_dir + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileW((m_dir + L"\\" + fd.cFileName).c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(m_dir.c_str());
+    }
+
+    // Runs the encoder as the converter does and pumps messages until it ends.
+    DWORD RunEncoder(const std::wstring& output, DWORD* endTick)
+    {
+        std::wstring cmd = L"\"" + SmeltrixPath() + L"\" -r 10/1 -i \"" + m_dir +
+                           L"\\I%07d.bmp\" -codec:v libx264 -q:v 0 -an -f mp4 \"" + output + L"\" -y" +
+                           L" -callbackwindow " + std::to_wstring((long long)(INT_PTR)m_wnd) +
+                           L" -callbackcontext " + std::to_wstring(kContext);
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        std::vector<wchar_t> buf(cmd.begin(), cmd.end());
+        buf.push_back(0);
+        if (!CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return (DWORD)-1;
+        for (;;) {
+            DWORD r = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 60000, QS_ALLINPUT);
+            if (r == WAIT_OBJECT_0)
+                break;
+            if (r != WAIT_OBJECT_0 + 1) {
+                TerminateProcess(pi.hProcess, 99);
+                break;
+            }
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        *endTick = GetTickCount();
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return code;
+    }
+
+    bool FolderHasPartFiles()
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((m_dir + L"\\*.part").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        FindClose(h);
+        return true;
+    }
+
+    static const int kFrames = 40;
+    static constexpr long long kContext = 0x123456789ABCLL;
+    std::wstring m_dir;
+    HWND m_wnd = nullptr;
+    Receiver m_receiver;
+};
+
+TEST_F(SmeltrixCallbackTest, ReportsStartProgressAndFinishWithTheContext)
+{
+    std::wstring out = m_dir + L"\\out.mp4";
+    DWORD end = 0;
+    EXPECT_EQ(RunEncoder(out, &end), 0u);
+    EXPECT_TRUE(Exists(out));
+    EXPECT_FALSE(FolderHasPartFiles());
+    EXPECT_EQ(m_receiver.badRecords, 0);
+
+    const std::vector<Record>& r = m_receiver.records;
+    ASSERT_GE(r.size(), 3u);
+    EXPECT_EQ(r.front().event, TOOL_EVENT_START);
+    EXPECT_EQ(r.front().total, kFrames);
+    EXPECT_EQ(r.back().event, TOOL_EVENT_FINISH);
+    int starts = 0, progress = 0, lastFrame = 0;
+    for (const Record& rec : r) {
+        EXPECT_EQ(rec.context, kContext);
+        starts += rec.event == TOOL_EVENT_START;
+        if (rec.event == TOOL_EVENT_PROGRESS) {
+            ++progress;
+            EXPECT_GE(rec.frame, lastFrame);
+            EXPECT_LE(rec.position, rec.total);
+            lastFrame = rec.frame;
+        }
+    }
+    EXPECT_EQ(starts, 1);
+    EXPECT_GE(progress, 1);
+    EXPECT_EQ(lastFrame, kFrames);
+    EXPECT_EQ(r.back().frame, kFrames);
+}
+
+TEST_F(SmeltrixCallbackTest, AnswerOneStopsSoonAndLeavesNoFile)
+{
+    std::wstring out = m_dir + L"\\stopped.mp4";
+    m_receiver.stopOnProgress = true;
+    DWORD end = 0;
+    DWORD code = RunEncoder(out, &end);
+    EXPECT_NE(code, 0u);
+    ASSERT_NE(m_receiver.stopAnsweredAt, 0u);
+    EXPECT_LT(end - m_receiver.stopAnsweredAt, 1000u);
+    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(FolderHasPartFiles());
+    int progressAfterStop = 0;
+    for (const Record& rec : m_receiver.records)
+        progressAfterStop += rec.event == TOOL_EVENT_PROGRESS;
+    EXPECT_EQ(progressAfterStop, 1);
+}
+
+TEST_F(SmeltrixCallbackTest, StoppedRunKeepsAnExistingOutput)
+{
+    std::wstring out = m_dir + L"\\kept.mp4";
+    FILE* f = _wfopen(out.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    fputs("previous", f);
+    fclose(f);
+    m_receiver.stopOnProgress = true;
+    DWORD end = 0;
+    EXPECT_NE(RunEncoder(out, &end), 0u);
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    ASSERT_TRUE(GetFileAttributesExW(out.c_str(), GetFileExInfoStandard, &a));
+    EXPECT_EQ(a.nFileSizeLow, 8u);
+    EXPECT_FALSE(FolderHasPartFiles());
+}
+
+} // namespace

@@ -6,6 +6,12 @@ DEPS_JOBS=${DEPS_JOBS:-$(nproc)}
 MINGW_HOST=x86_64-w64-mingw32
 MINGW_TOOLCHAIN=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../cmake" && pwd)/mingw-w64-x86_64.cmake
 mkdir -p "$DEPS_PREFIX/.stamps" "$DEPS_SRC"
+# One dependency build at a time per cache, whoever starts it.
+if [ -z "${RS_DEPS_LOCKED:-}" ]; then
+  exec 9>"$DEPS_CACHE/.lock"
+  flock 9
+  export RS_DEPS_LOCKED=1
+fi
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 
 # Private apt configuration that adds deb-src for the machine's own suites,

@@ -14,3 +14,29 @@ const VideoFormatEntry VideoFormatTable[VIDEO_FORMAT_COUNT] = {
     {L".vob", L"dvd", L"mpeg2video", 0, 0, 0, 0, 0, 3},
     {L".mpg", L"vcd", L"mpeg1video", 0, 0, 0, 0, 0, 3},
 };
+
+void ChooseFrameSizeAndRate(const VideoFormatEntry& row, int chosenWidth, int chosenHeight, int chosenRateNum,
+                            int chosenRateDen, int& width, int& height, int& rateNum, int& rateDen) {
+  if (chosenWidth != 0 && chosenHeight != 0) {
+    width = chosenWidth;
+    height = chosenHeight;
+  } else {
+    width = row.nWidth;
+    height = row.nHeight;
+  }
+  if (chosenRateNum != 0 && chosenRateDen != 0) {
+    rateNum = chosenRateNum;
+    rateDen = chosenRateDen;
+  } else {
+    rateNum = row.nRateNum;
+    rateDen = row.nRateDen;
+  }
+  if (rateNum == 0 || rateDen == 0) {
+    rateNum = 10;
+    rateDen = 1;
+  }
+  if (CString(row.pszVideoCodec).CompareNoCase(L"mpeg1video") == 0 && (double)rateNum / (double)rateDen < 20.0) {
+    rateNum = 20;
+    rateDen = 1;
+  }
+}

@@ -16,3 +16,9 @@ struct VideoFormatEntry {
 
 const int VIDEO_FORMAT_COUNT = 11;
 extern const VideoFormatEntry VideoFormatTable[VIDEO_FORMAT_COUNT];
+
+// The frame size and rate a conversion uses: the user's choice when both
+// numbers are given, else the format's own; a rate defaults to 10/1, and
+// MPEG-1 never runs below 20 frames per second.
+void ChooseFrameSizeAndRate(const VideoFormatEntry& row, int chosenWidth, int chosenHeight, int chosenRateNum,
+                            int chosenRateDen, int& width, int& height, int& rateNum, int& rateDen);

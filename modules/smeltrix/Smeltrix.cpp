@@ -328,12 +328,8 @@ public:
         if (m_rate.num <= 0 || m_rate.den <= 0)
             m_rate = AVRational{25, 1};
         m_origin = m_fmt->start_time != AV_NOPTS_VALUE ? m_fmt->start_time : 0;
-        if (seekUs > 0) {
-            // Land on a key frame at or before the start; frames before it are dropped later.
-            int64_t target = m_origin + seekUs;
-            if (avformat_seek_file(m_fmt, -1, INT64_MIN, target, target, 0) < 0)
-                avformat_seek_file(m_fmt, -1, INT64_MIN, m_origin, m_origin, 0);
-        }
+        if (seekUs > 0)
+            SeekBefore(seekUs);
     }
     ~VideoSource() override
     {
@@ -342,6 +338,51 @@ public:
         avformat_close_input(&m_fmt);
     }
     int Next(AVFrame* frame, Time* time, Time* duration) override
+    {
+        if (m_havePending) {
+            m_havePending = false;
+            av_frame_move_ref(frame, m_pending.f);
+            *time = m_pendingTime;
+            *duration = m_pendingDuration;
+            return 1;
+        }
+        return Decode(frame, time, duration);
+    }
+    AVRational Rate() const override { return m_rate; }
+    Time Length() const override
+    {
+        if (m_fmt->duration == AV_NOPTS_VALUE || m_fmt->duration <= 0)
+            return Time{-1, 1};
+        return FromUs(m_fmt->duration);
+    }
+    bool CountsFrames() const override { return false; }
+
+private:
+    // Positions the input so that the first decoded frame starts at or before the
+    // start time. Files without an index may land past the key frame that the start
+    // needs; then the seek goes further back, and at worst to the beginning.
+    void SeekBefore(int64_t seekUs)
+    {
+        int64_t margin = 0;
+        for (;;) {
+            int64_t target = std::max(m_origin, m_origin + seekUs - margin);
+            avcodec_flush_buffers(m_ctx);
+            m_flushed = false;
+            m_lastTs = AV_NOPTS_VALUE;
+            if (avformat_seek_file(m_fmt, -1, INT64_MIN, target, target, 0) < 0) {
+                if (target == m_origin || avformat_seek_file(m_fmt, -1, INT64_MIN, m_origin, m_origin, 0) < 0)
+                    return;  // not seekable: read from where the input stands
+                target = m_origin;
+            }
+            av_frame_unref(m_pending.f);
+            m_havePending = Decode(m_pending.f, &m_pendingTime, &m_pendingDuration) > 0;
+            if (!m_havePending || target == m_origin || !Less(FromUs(seekUs), m_pendingTime))
+                return;
+            margin = margin ? margin * 2 : AV_TIME_BASE;
+        }
+    }
+
+    int Decode(AVFrame* frame, Time* time, Time* duration)
     {
         for (;;) {
             int err = avcodec_receive_frame(m_ctx, frame);
@@ -382,16 +423,7 @@ public:
             av_packet_unref(m_pkt);
         }
     }
-    AVRational Rate() const override { return m_rate; }
-    Time Length() const override
-    {
-        if (m_fmt->duration == AV_NOPTS_VALUE || m_fmt->duration <= 0)
-            return Time{-1, 1};
-        return FromUs(m_fmt->duration);
-    }
-    bool CountsFrames() const override { return false; }
 
-private:
     AVFormatContext* m_fmt = nullptr;
     AVCodecContext* m_ctx = nullptr;
     AVPacket* m_pkt = nullptr;
@@ -401,6 +433,9 @@ private:
     int64_t m_origin = 0;
     int64_t m_lastTs = AV_NOPTS_VALUE;
     bool m_flushed = false;
+    FramePtr m_pending;
+    bool m_havePending = false;
+    Time m_pendingTime, m_pendingDuration;
 };
 
 // ---------------------------------------------------------------------------
@@ -679,6 +714,13 @@ public:
             Throw(std::string("the format ") + ofmt->name + " cannot hold " + m_codec->name + " video");
         m_pixfmt = ChoosePixelFormat(m_codec, opt.pixelFormat);
         m_rate = CodableRate(m_codec->id, rate);
+        // MPEG program streams time-stamp only the first picture that starts in each
+        // pack; small pictures (repeated ones above all) share packs and lose their
+        // time stamps, which shortens the length readers work out from the tail.
+        bool programStream = strcmp(ofmt->name, "mpeg") == 0 || strcmp(ofmt->name, "vcd") == 0 ||
+                             strcmp(ofmt->name, "dvd") == 0 || strcmp(ofmt->name, "svcd") == 0 ||
+                             strcmp(ofmt->name, "vob") == 0;
+        m_padPictures = programStream && (m_codec->id == AV_CODEC_ID_MPEG1VIDEO || m_codec->id == AV_CODEC_ID_MPEG2VIDEO);
     }
     ~VideoFileSink() override
     {
@@ -814,6 +856,13 @@ private:
             if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
                 return;
             Check(err, "cannot encode a frame");
+            if (m_padPictures && m_pkt->size < kMinPicturePack) {
+                // Zero bytes before the next start code are legal stuffing; a picture at
+                // least one pack long starts a pack of its own and keeps its time stamp.
+                int old = m_pkt->size;
+                Check(av_grow_packet(m_pkt, kMinPicturePack - old), "out of memory");
+                memset(m_pkt->data + old, 0, (size_t)(kMinPicturePack - old));
+            }
             av_packet_rescale_ts(m_pkt, m_ctx->time_base, m_stream->time_base);
             m_pkt->stream_index = m_stream->index;
             Check(av_interleaved_write_frame(m_fmt, m_pkt), "cannot write " + m_temp);
@@ -834,6 +883,8 @@ private:
     int64_t m_pts = 0;
     bool m_opened = false;
     bool m_headerWritten = false;
+    bool m_padPictures = false;
+    static constexpr int kMinPicturePack = 2400;  // above the largest pack payload (VCD: 2324)
 };
 
 // ---------------------------------------------------------------------------
@@ -1033,7 +1084,7 @@ int main()
         modtext::ErrorLine("Smeltrix: " + err);
         return 1;
     }
-    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_level(AV_LOG_FATAL);
     try {
         return Run(opt);
     } catch (const RunError& e) {

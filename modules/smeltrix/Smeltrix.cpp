@@ -5,6 +5,10 @@
 #include "ToolCallback.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -164,39 +168,61 @@ public:
     virtual int64_t FrameCount() const { return 0; }
 };
 
-// Decodes one picture file with the BMP decoder, or through the demuxers for other types.
+// Decodes one picture file with the BMP decoder, or through the demuxers for other
+// types. File buffers come from a pool, so a long series reuses the same memory.
 class PictureDecoder {
 public:
-    ~PictureDecoder() { avcodec_free_context(&m_bmp); }
+    ~PictureDecoder()
+    {
+        avcodec_free_context(&m_bmp);
+        av_packet_free(&m_pkt);
+        av_buffer_pool_uninit(&m_pool);
+    }
 
     void Decode(const std::string& path, AVFrame* frame)
     {
-        std::vector<uint8_t> bytes = ReadFile(path);
-        if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
-            DecodeBmp(bytes, path, frame);
+        ReadFile(path);
+        if (m_pkt->size >= 2 && m_pkt->data[0] == 'B' && m_pkt->data[1] == 'M')
+            DecodeBmp(path, frame);
         else
             DecodeOther(path, frame);
+        av_packet_unref(m_pkt);
     }
 
 private:
-    static std::vector<uint8_t> ReadFile(const std::string& path)
+    void ReadFile(const std::string& path)
     {
-        FILE* fp = _wfopen(modtext::Utf8ToWide(path).c_str(), L"rb");
-        if (!fp)
+        HANDLE h = CreateFileW(modtext::Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
             Throw("cannot open " + path);
-        std::vector<uint8_t> bytes;
-        uint8_t buf[65536];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, fp)) > 0)
-            bytes.insert(bytes.end(), buf, buf + n);
-        bool failed = ferror(fp) != 0;
-        fclose(fp);
-        if (failed)
+        struct Closer {
+            HANDLE h;
+            ~Closer() { CloseHandle(h); }
+        } closer{h};
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(h, &size) || size.QuadPart > (1LL << 30))
             Throw("cannot read " + path);
-        return bytes;
+        size_t need = (size_t)size.QuadPart + AV_INPUT_BUFFER_PADDING_SIZE;
+        if (!m_pool || need > m_poolSize) {
+            av_buffer_pool_uninit(&m_pool);
+            m_poolSize = need;
+            m_pool = av_buffer_pool_init(m_poolSize, nullptr);
+        }
+        if (!m_pkt)
+            m_pkt = av_packet_alloc();
+        m_pkt->buf = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
+        if (!m_pkt->buf)
+            Throw("out of memory");
+        m_pkt->data = m_pkt->buf->data;
+        m_pkt->size = (int)size.QuadPart;
+        memset(m_pkt->data + m_pkt->size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+        DWORD done = 0;
+        if (!::ReadFile(h, m_pkt->data, (DWORD)size.QuadPart, &done, nullptr) || done != (DWORD)size.QuadPart)
+            Throw("cannot read " + path);
     }
 
-    void DecodeBmp(const std::vector<uint8_t>& bytes, const std::string& path, AVFrame* frame)
+    void DecodeBmp(const std::string& path, AVFrame* frame)
     {
         if (!m_bmp) {
             const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_BMP);
@@ -205,12 +231,7 @@ private:
             m_bmp = avcodec_alloc_context3(codec);
             Check(avcodec_open2(m_bmp, codec, nullptr), "cannot open the BMP decoder");
         }
-        AVPacket* pkt = av_packet_alloc();
-        if (!pkt || av_new_packet(pkt, (int)bytes.size()) < 0)
-            Throw("out of memory");
-        memcpy(pkt->data, bytes.data(), bytes.size());
-        int err = avcodec_send_packet(m_bmp, pkt);
-        av_packet_free(&pkt);
+        int err = avcodec_send_packet(m_bmp, m_pkt);
         if (err >= 0)
             err = avcodec_receive_frame(m_bmp, frame);
         if (err < 0)
@@ -251,6 +272,9 @@ private:
     }
 
     AVCodecContext* m_bmp = nullptr;
+    AVPacket* m_pkt = nullptr;
+    AVBufferPool* m_pool = nullptr;
+    size_t m_poolSize = 0;
 };
 
 class SequenceSource : public FrameSource {
@@ -328,12 +352,8 @@ public:
         if (m_rate.num <= 0 || m_rate.den <= 0)
             m_rate = AVRational{25, 1};
         m_origin = m_fmt->start_time != AV_NOPTS_VALUE ? m_fmt->start_time : 0;
-        if (seekUs > 0) {
-            // Land on a key frame at or before the start; frames before it are dropped later.
-            int64_t target = m_origin + seekUs;
-            if (avformat_seek_file(m_fmt, -1, INT64_MIN, target, target, 0) < 0)
-                avformat_seek_file(m_fmt, -1, INT64_MIN, m_origin, m_origin, 0);
-        }
+        if (seekUs > 0)
+            SeekBefore(seekUs);
     }
     ~VideoSource() override
     {
@@ -342,6 +362,51 @@ public:
         avformat_close_input(&m_fmt);
     }
     int Next(AVFrame* frame, Time* time, Time* duration) override
+    {
+        if (m_havePending) {
+            m_havePending = false;
+            av_frame_move_ref(frame, m_pending.f);
+            *time = m_pendingTime;
+            *duration = m_pendingDuration;
+            return 1;
+        }
+        return Decode(frame, time, duration);
+    }
+    AVRational Rate() const override { return m_rate; }
+    Time Length() const override
+    {
+        if (m_fmt->duration == AV_NOPTS_VALUE || m_fmt->duration <= 0)
+            return Time{-1, 1};
+        return FromUs(m_fmt->duration);
+    }
+    bool CountsFrames() const override { return false; }
+
+private:
+    // Positions the input so that the first decoded frame starts at or before the
+    // start time. Files without an index may land past the key frame that the start
+    // needs; then the seek goes further back, and at worst to the beginning.
+    void SeekBefore(int64_t seekUs)
+    {
+        int64_t margin = 0;
+        for (;;) {
+            int64_t target = std::max(m_origin, m_origin + seekUs - margin);
+            avcodec_flush_buffers(m_ctx);
+            m_flushed = false;
+            m_lastTs = AV_NOPTS_VALUE;
+            if (avformat_seek_file(m_fmt, -1, INT64_MIN, target, target, 0) < 0) {
+                if (target == m_origin || avformat_seek_file(m_fmt, -1, INT64_MIN, m_origin, m_origin, 0) < 0)
+                    return;  // not seekable: read from where the input stands
+                target = m_origin;
+            }
+            av_frame_unref(m_pending.f);
+            m_havePending = Decode(m_pending.f, &m_pendingTime, &m_pendingDuration) > 0;
+            if (!m_havePending || target == m_origin || !Less(FromUs(seekUs), m_pendingTime))
+                return;
+            margin = margin ? margin * 2 : AV_TIME_BASE;
+        }
+    }
+
+    int Decode(AVFrame* frame, Time* time, Time* duration)
     {
         for (;;) {
             int err = avcodec_receive_frame(m_ctx, frame);
@@ -382,16 +447,7 @@ public:
             av_packet_unref(m_pkt);
         }
     }
-    AVRational Rate() const override { return m_rate; }
-    Time Length() const override
-    {
-        if (m_fmt->duration == AV_NOPTS_VALUE || m_fmt->duration <= 0)
-            return Time{-1, 1};
-        return FromUs(m_fmt->duration);
-    }
-    bool CountsFrames() const override { return false; }
 
-private:
     AVFormatContext* m_fmt = nullptr;
     AVCodecContext* m_ctx = nullptr;
     AVPacket* m_pkt = nullptr;
@@ -401,6 +457,9 @@ private:
     int64_t m_origin = 0;
     int64_t m_lastTs = AV_NOPTS_VALUE;
     bool m_flushed = false;
+    FramePtr m_pending;
+    bool m_havePending = false;
+    Time m_pendingTime, m_pendingDuration;
 };
 
 // ---------------------------------------------------------------------------
@@ -488,17 +547,29 @@ public:
         : m_w(width), m_h(height), m_frameW(frameW), m_frameH(frameH), m_fmt(fmt)
     {
     }
-    ~PictureConverter() { sws_freeContext(m_sws); }
+    ~PictureConverter()
+    {
+        sws_freeContext(m_sws);
+        av_buffer_pool_uninit(&m_pool);
+    }
 
     // A new picture of the output size holding the source scaled to the
     // picture size and centred when the frame is larger.
     AVFrame* Convert(const AVFrame* src)
     {
         AVFrame* dst = av_frame_alloc();
+        if (!dst)
+            Throw("out of memory");
         dst->format = m_fmt;
         dst->width = m_frameW;
         dst->height = m_frameH;
-        if (av_frame_get_buffer(dst, 0) < 0) {
+        if (!m_pool) {
+            int size = av_image_get_buffer_size(m_fmt, m_frameW, m_frameH, kAlign);
+            m_pool = size > 0 ? av_buffer_pool_init((size_t)size + kAlign, nullptr) : nullptr;
+        }
+        dst->buf[0] = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
+        if (!dst->buf[0] || av_image_fill_arrays(dst->data, dst->linesize, dst->buf[0]->data, m_fmt, m_frameW,
+                                                 m_frameH, kAlign) < 0) {
             av_frame_free(&dst);
             Throw("out of memory");
         }
@@ -541,6 +612,8 @@ private:
     int m_w, m_h, m_frameW, m_frameH;
     AVPixelFormat m_fmt;
     SwsContext* m_sws = nullptr;
+    AVBufferPool* m_pool = nullptr;  // pictures return here when the encoder lets go of them
+    static constexpr int kAlign = 64;
 };
 
 // ---------------------------------------------------------------------------
@@ -679,6 +752,13 @@ public:
             Throw(std::string("the format ") + ofmt->name + " cannot hold " + m_codec->name + " video");
         m_pixfmt = ChoosePixelFormat(m_codec, opt.pixelFormat);
         m_rate = CodableRate(m_codec->id, rate);
+        // MPEG program streams time-stamp only the first picture that starts in each
+        // pack; small pictures (repeated ones above all) share packs and lose their
+        // time stamps, which shortens the length readers work out from the tail.
+        bool programStream = strcmp(ofmt->name, "mpeg") == 0 || strcmp(ofmt->name, "vcd") == 0 ||
+                             strcmp(ofmt->name, "dvd") == 0 || strcmp(ofmt->name, "svcd") == 0 ||
+                             strcmp(ofmt->name, "vob") == 0;
+        m_padPictures = programStream && (m_codec->id == AV_CODEC_ID_MPEG1VIDEO || m_codec->id == AV_CODEC_ID_MPEG2VIDEO);
     }
     ~VideoFileSink() override
     {
@@ -814,6 +894,13 @@ private:
             if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
                 return;
             Check(err, "cannot encode a frame");
+            if (m_padPictures && m_pkt->size < kMinPicturePack) {
+                // Zero bytes before the next start code are legal stuffing; a picture at
+                // least one pack long starts a pack of its own and keeps its time stamp.
+                int old = m_pkt->size;
+                Check(av_grow_packet(m_pkt, kMinPicturePack - old), "out of memory");
+                memset(m_pkt->data + old, 0, (size_t)(kMinPicturePack - old));
+            }
             av_packet_rescale_ts(m_pkt, m_ctx->time_base, m_stream->time_base);
             m_pkt->stream_index = m_stream->index;
             Check(av_interleaved_write_frame(m_fmt, m_pkt), "cannot write " + m_temp);
@@ -834,10 +921,144 @@ private:
     int64_t m_pts = 0;
     bool m_opened = false;
     bool m_headerWritten = false;
+    bool m_padPictures = false;
+    static constexpr int kMinPicturePack = 2400;  // above the largest pack payload (VCD: 2324)
 };
 
 // ---------------------------------------------------------------------------
 // The run.
+
+// A converted picture on its way from the reading thread to the encoder.
+struct QueuedPicture {
+    AVFrame* picture = nullptr;  // null for a frame before the start of the stretch
+    Time time, duration;
+    int consumed = 0;            // input frames read so far
+    int frameWidth = 0, frameHeight = 0;
+};
+
+// A short queue between the reading thread and the encoding thread.
+class PictureQueue {
+public:
+    ~PictureQueue()
+    {
+        for (QueuedPicture& p : m_items)
+            av_frame_free(&p.picture);
+    }
+    // Waits for room; false when the queue was cancelled (the picture is freed).
+    bool Push(QueuedPicture& p)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cv.wait(lock, [&] { return m_cancelled || m_items.size() < kCapacity; });
+        if (m_cancelled) {
+            av_frame_free(&p.picture);
+            return false;
+        }
+        m_items.push_back(p);
+        p.picture = nullptr;
+        m_cv.notify_all();
+        return true;
+    }
+    // Waits for a picture; false at the end of the input.
+    bool Pop(QueuedPicture* p)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cv.wait(lock, [&] { return m_cancelled || m_done || !m_items.empty(); });
+        if (m_items.empty())
+            return false;
+        *p = m_items.front();
+        m_items.pop_front();
+        m_cv.notify_all();
+        return true;
+    }
+    void Finish(const RunError* error)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (error)
+            m_error = *error;
+        m_done = true;
+        m_cv.notify_all();
+    }
+    void Cancel()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_cancelled = true;
+        m_cv.notify_all();
+    }
+    bool Cancelled()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_cancelled;
+    }
+    // Read after the reading thread has ended.
+    const RunError& Error() const { return m_error; }
+
+private:
+    static constexpr size_t kCapacity = 4;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<QueuedPicture> m_items;
+    bool m_done = false;
+    bool m_cancelled = false;
+    RunError m_error{std::string(), 1};
+};
+
+// The reading thread: decodes the input and converts every picture of the stretch
+// to the output's size and format.
+void ReadPictures(FrameSource& source, const FrameSink& sink, const SmeltrixOptions& opt, Time start, Time end,
+                  bool bounded, PictureQueue& queue)
+{
+    try {
+        std::unique_ptr<PictureConverter> converter;
+        int fw = 0, fh = 0, consumed = 0;
+        FramePtr frame;
+        QueuedPicture item;
+        while (!queue.Cancelled()) {
+            if (source.Next(frame.f, &item.time, &item.duration) == 0)
+                break;
+            item.consumed = ++consumed;
+            if (bounded && !Less(item.time, end))
+                break;
+            if (Less(item.time, start)) {
+                av_frame_unref(frame.f);
+                item.picture = nullptr;
+                if (!queue.Push(item))
+                    break;
+                continue;
+            }
+            if (!converter) {
+                int w = opt.width > 0 ? opt.width : frame.f->width;
+                int h = opt.height > 0 ? opt.height : frame.f->height;
+                if (sink.NeedsEvenSize()) {
+                    w += w & 1;
+                    h += h & 1;
+                }
+                fw = w;
+                fh = h;
+                if (sink.H263Sizes() && !H263Size(w, h, &fw, &fh)) {
+                    // Larger than the largest coded size: shrink to fit it, keeping the shape.
+                    double s = std::min(1408.0 / w, 1152.0 / h);
+                    w = std::max(2, (int)(w * s) & ~1);
+                    h = std::max(2, (int)(h * s) & ~1);
+                    fw = 1408;
+                    fh = 1152;
+                }
+                converter.reset(new PictureConverter(w, h, fw, fh, sink.PixelFormat()));
+            }
+            item.picture = converter->Convert(frame.f);
+            item.frameWidth = fw;
+            item.frameHeight = fh;
+            av_frame_unref(frame.f);
+            if (!queue.Push(item))
+                break;
+        }
+        queue.Finish(nullptr);
+    } catch (const RunError& e) {
+        queue.Finish(&e);
+    } catch (const std::bad_alloc&) {
+        RunError e{"out of memory", 1};
+        queue.Finish(&e);
+    }
+}
 
 int Run(const SmeltrixOptions& opt)
 {
@@ -913,11 +1134,30 @@ int Run(const SmeltrixOptions& opt)
     }
     progress.Start(total);
 
-    std::unique_ptr<PictureConverter> converter;
+    // Pictures are read, decoded and converted on a thread of their own while this
+    // thread encodes and writes them.
+    PictureQueue queue;
+    std::thread reader([&]() { ReadPictures(*source, *sink, opt, start, end, bounded, queue); });
+    struct ReaderGuard {
+        PictureQueue& q;
+        std::thread& t;
+        ~ReaderGuard()
+        {
+            q.Cancel();
+            if (t.joinable())
+                t.join();
+        }
+    } readerGuard{queue, reader};
+
     AVFrame* held = nullptr;   // the converted picture shown until the next one starts
+    struct HeldGuard {
+        AVFrame** f;
+        ~HeldGuard() { av_frame_free(f); }
+    } heldGuard{&held};
     int64_t outFrames = 0;
     int consumed = 0;
     bool limitReached = false;
+    bool opened = false;
     auto emit = [&](const AVFrame* pic) {
         if (opt.maxFrames > 0 && outFrames >= opt.maxFrames) {
             limitReached = true;
@@ -932,69 +1172,46 @@ int Run(const SmeltrixOptions& opt)
         while (!limitReached && Less(slotTime(outFrames), until))
             emit(held);
     };
-    struct HeldGuard {
-        AVFrame** f;
-        ~HeldGuard() { av_frame_free(f); }
-    } heldGuard{&held};
 
-    FramePtr frame;
-    Time t, dur, lastEnd{0, 1};
+    Time lastEnd{0, 1};
     bool any = false;
     try {
-        while (!limitReached) {
-            if (source->Next(frame.f, &t, &dur) == 0)
-                break;
-            ++consumed;
-            bool before = Less(t, start);
-            if (bounded && !Less(t, end)) {
-                av_frame_unref(frame.f);
-                break;
-            }
-            if (before) {
-                av_frame_unref(frame.f);
+        QueuedPicture item;
+        while (!limitReached && queue.Pop(&item)) {
+            consumed = item.consumed;
+            if (!item.picture) {
+                // Before the start of the stretch.
                 if (progress.Progress(0, consumed, false))
                     break;
                 continue;
             }
-            if (!converter) {
-                int w = opt.width > 0 ? opt.width : frame.f->width;
-                int h = opt.height > 0 ? opt.height : frame.f->height;
-                if (sink->NeedsEvenSize()) {
-                    w += w & 1;
-                    h += h & 1;
-                }
-                int fw = w, fh = h;
-                if (sink->H263Sizes() && !H263Size(w, h, &fw, &fh)) {
-                    // Larger than the largest coded size: shrink to fit it, keeping the shape.
-                    double s = std::min(1408.0 / w, 1152.0 / h);
-                    w = std::max(2, (int)(w * s) & ~1);
-                    h = std::max(2, (int)(h * s) & ~1);
-                    fw = 1408;
-                    fh = 1152;
-                }
-                sink->Open(fw, fh);
-                converter.reset(new PictureConverter(w, h, fw, fh, sink->PixelFormat()));
+            if (!opened) {
+                sink->Open(item.frameWidth, item.frameHeight);
+                opened = true;
             }
-            AVFrame* pic = converter->Convert(frame.f);
-            av_frame_unref(frame.f);
-            Time rel = Sub(t, start);
+            Time rel = Sub(item.time, start);
             if (passThrough) {
-                emit(pic);
-                av_frame_free(&pic);
+                emit(item.picture);
+                av_frame_free(&item.picture);
             } else {
                 if (held)
                     emitUntil(rel);
                 av_frame_free(&held);
-                held = pic;
+                held = item.picture;
             }
+            item.picture = nullptr;
             any = true;
-            lastEnd = Sub(Add(t, dur), start);
+            lastEnd = Sub(Add(item.time, item.duration), start);
             int64_t pos = source->CountsFrames() ? consumed : ToMs(rel);
             if (progress.Progress(pos, consumed, false))
                 break;
         }
+        queue.Cancel();
+        reader.join();
         if (progress.StopAsked())
             Throw("stopped by the caller", 2);
+        if (!queue.Error().message.empty())
+            throw queue.Error();
         if (!any)
             Throw("no frames to write in " + opt.input);
         if (held) {
@@ -1012,6 +1229,9 @@ int Run(const SmeltrixOptions& opt)
             Throw("stopped by the caller", 2);
         sink->Close();
     } catch (...) {
+        queue.Cancel();
+        if (reader.joinable())
+            reader.join();
         sink->Discard();
         progress.Finish(0, consumed);
         throw;
@@ -1033,7 +1253,7 @@ int main()
         modtext::ErrorLine("Smeltrix: " + err);
         return 1;
     }
-    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_level(AV_LOG_FATAL);
     try {
         return Run(opt);
     } catch (const RunError& e) {

@@ -17,7 +17,8 @@ video_codecs=(libx264 mpeg4 flv huffyuv wmv2 mpeg2video mpeg1video h263 bmp)
 decoders=(h264 mpeg4 flv huffyuv wmv2 wmv1 msmpeg4v3 mpeg2video mpeg1video h263 bmp mjpeg
           aac mp3 mp2 wmav2 ac3 pcm_s16le)
 muxers=(mp4 mov flv avi asf mpeg1system mpeg2dvd mpeg1vcd tgp image2)
-demuxers=(mov flv avi asf mpegps mpegts matroska image2 image_bmp_pipe)
+# mpegvideo, m4v, h264, h263, ac3, mp3 and aac identify the streams inside MPEG program and transport streams.
+demuxers=(mov flv avi asf mpegps mpegts matroska image2 image_bmp_pipe mpegvideo m4v h264 h263 ac3 mp3 aac)
 parsers=(h264 mpeg4video mpegvideo h263 aac mpegaudio ac3 bmp mjpeg)
 export PKG_CONFIG_LIBDIR=$DEPS_PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
 "$link/configure" \

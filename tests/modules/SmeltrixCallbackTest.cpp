@@ -179,7 +179,7 @@ protected:
         return true;
     }
 
-    static const int kFrames = 40;
+    static constexpr int kFrames = 40;
     static constexpr long long kContext = 0x123456789ABCLL;
     std::wstring m_dir;
     HWND m_wnd = nullptr;

@@ -2,6 +2,7 @@
 // block of memory that is either borrowed from the caller or owned and grown.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "afxplatform.h"

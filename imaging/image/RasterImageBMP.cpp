@@ -28,11 +28,14 @@ inline uint64_t RowBytes(uint64_t width, uint64_t bits) { return ((width * bits 
 
 bool CRasterImageBMP::ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* header) {
   if (!stream || !header) return false;
+  // The size comes first; a core header is only 12 bytes long, so a small
+  // core bitmap may hold fewer than 40 bytes after its file header.
   BYTE raw[40];
-  if (stream->Read(raw, sizeof(raw), 1) != 1) return false;
+  if (stream->Read(raw, 4, 1) != 1) return false;
   BITMAPINFOHEADER& h = *header;
   h.biSize = Le32(raw);
   if (h.biSize == 12) {
+    if (stream->Read(raw + 4, 8, 1) != 1) return false;
     h.biWidth = Le16(raw + 4);
     h.biHeight = Le16(raw + 6);
     h.biPlanes = Le16(raw + 8);
@@ -41,8 +44,8 @@ bool CRasterImageBMP::ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* he
     h.biSizeImage = 0;
     h.biXPelsPerMeter = h.biYPelsPerMeter = 0;
     h.biClrUsed = h.biClrImportant = 0;
-    if (!stream->Seek(-28, SEEK_CUR)) return false;
   } else {
+    if (stream->Read(raw + 4, 36, 1) != 1) return false;
     h.biWidth = (LONG)Le32(raw + 4);
     h.biHeight = (LONG)Le32(raw + 8);
     h.biPlanes = Le16(raw + 12);

@@ -480,7 +480,9 @@ TEST(BmpCodec, RandomMutationsFailCleanly) {
     CRasterImage img;
     img.SetErrorText("");
     bool ok = DecodeBytes(img, f);
-    if (!ok) EXPECT_STRNE(img.GetErrorText(), "") << "round " << round;
+    if (!ok) {
+      EXPECT_STRNE(img.GetErrorText(), "") << "round " << round;
+    }
   }
 }
 

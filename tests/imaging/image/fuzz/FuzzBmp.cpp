@@ -1,0 +1,26 @@
+// libFuzzer target: the BMP decoder on arbitrary bytes.
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "RasterImage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 20)) return 0;
+  std::vector<BYTE> copy(data, data + size);
+  CRasterMemoryStream stream(copy.empty() ? nullptr : copy.data(), (int32_t)copy.size());
+  if (copy.empty()) stream.Open();
+  CRasterImage img;
+  bool ok = img.Decode(&stream, RASTER_TYPE_BMP);
+  if (!ok && img.GetErrorText()[0] == 0) __builtin_trap();  // a failure must say why
+  if (ok && img.HasPixels()) {
+    // Touch what a caller would: pixels, alpha and a re-encode.
+    volatile BYTE sink = 0;
+    for (DWORD y = 0; y < img.GetHeight(); y += 7)
+      for (DWORD x = 0; x < img.GetWidth(); x += 7) sink ^= img.GetColorAt(x, y, true).rgbRed;
+    CRasterMemoryStream out;
+    out.Open();
+    if (!img.Encode(&out, RASTER_TYPE_BMP)) __builtin_trap();
+  }
+  return 0;
+}

@@ -1,0 +1,27 @@
+// libFuzzer target: automatic format detection, every decoder in turn.
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "RasterImage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 20)) return 0;
+  std::vector<BYTE> copy(data, data + size);
+  CRasterMemoryStream stream(copy.empty() ? nullptr : copy.data(), (int32_t)copy.size());
+  if (copy.empty()) stream.Open();
+  CRasterImage img;
+  img.SetAllFrames(size & 1);
+  bool ok = img.Decode(&stream, RASTER_TYPE_UNKNOWN);
+  if (!ok && img.GetErrorText()[0] == 0) __builtin_trap();
+  if (ok && img.HasPixels()) {
+    volatile BYTE sink = 0;
+    for (DWORD y = 0; y < img.GetHeight(); y += 5)
+      for (DWORD x = 0; x < img.GetWidth(); x += 5) sink ^= img.GetColorAt(x, y, true).rgbGreen;
+    for (int i = 0; i < img.GetFrameListLength(); i++) {
+      CRasterImage* f = img.GetFrame(i);
+      if (f && f->HasPixels()) sink ^= f->GetColorAt(0, 0, true).rgbBlue;
+    }
+  }
+  return 0;
+}

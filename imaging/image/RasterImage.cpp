@@ -255,7 +255,10 @@ void CRasterImage::SetErrorText(const char* text) {
   m_info.szLastError[n] = 0;
 }
 
-static LONG PelsPerMeter(int dpi) { return (LONG)(dpi * 39.37007874015748 + 0.5); }
+static LONG PelsPerMeter(int dpi) {
+  double pels = dpi * 39.37007874015748 + 0.5;
+  return pels >= 2147483647.0 ? 2147483647 : (LONG)pels;  // a file may claim any resolution
+}
 
 void CRasterImage::SetHorizontalDpi(int dpi) {
   if (dpi <= 0) dpi = 96;

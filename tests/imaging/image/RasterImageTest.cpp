@@ -145,6 +145,8 @@ TEST(RasterImage, PaletteAccessorsAndTransparency) {
   img.SetVerticalDpi(300);
   EXPECT_EQ(img.GetHeader().biYPelsPerMeter, 11811);
   EXPECT_EQ(((BITMAPINFOHEADER*)img.GetPixelBlock())->biYPelsPerMeter, 11811);
+  img.SetVerticalDpi(INT_MAX);  // as a damaged file may claim
+  EXPECT_EQ(img.GetHeader().biYPelsPerMeter, INT_MAX);
 }
 
 TEST(RasterImage, PixelAccessAtEveryDepth) {

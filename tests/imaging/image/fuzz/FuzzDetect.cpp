@@ -10,6 +10,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<BYTE> copy(data, data + size);
   CRasterMemoryStream stream(copy.empty() ? nullptr : copy.data(), (int32_t)copy.size());
   if (copy.empty()) stream.Open();
+  {
+    // Header first: pictures of many megapixels only cost time here; the
+    // memory limit itself has its own tests.
+    CRasterImage probe;
+    probe.SetEscape(-1);
+    if (probe.Decode(&stream, RASTER_TYPE_UNKNOWN) &&
+        (uint64_t)probe.GetWidth() * probe.GetHeight() > (1u << 20))
+      return 0;
+    stream.Seek(0, SEEK_SET);
+  }
   CRasterImage img;
   img.SetAllFrames(size & 1);
   bool ok = img.Decode(&stream, RASTER_TYPE_UNKNOWN);

@@ -204,6 +204,7 @@ bool CRasterImage::TakeOver(CRasterImage& source, bool takeFrames) {
   m_ppLayers = source.m_ppLayers;
   m_nLayerList = source.m_nLayerList;
   m_info.nNumLayers = m_nLayerList;
+  m_info.last_c_isvalid = 0;  // the palette may have been written directly
   if (takeFrames) {
     m_ppFrames = source.m_ppFrames;
     m_nFrameList = source.m_nFrameList;

@@ -12,71 +12,22 @@
 #include <share.h>
 #endif
 
-#if __has_include("JpegCodec.h")
-#include "JpegCodec.h"
-#define RS_HAVE_JPEG 1
-#endif
-#if __has_include("PngCodec.h")
-#include "PngCodec.h"
-#define RS_HAVE_PNG 1
-#endif
-#if __has_include("GifCodec.h")
 #include "GifCodec.h"
-#define RS_HAVE_GIF 1
-#endif
-#if __has_include("IcoCodec.h")
 #include "IcoCodec.h"
-#define RS_HAVE_ICO 1
-#endif
+#include "JpegCodec.h"
+#include "PngCodec.h"
 
 namespace {
 
-// A codec that is not part of this build fails like a decoder that does not
-// recognise the data.
-class CMissingCodec : public CRasterImage {
-public:
-  explicit CMissingCodec(int format) : CRasterImage(format) {}
-  bool Decode(CRasterStream*) {
-    SetErrorText("Decode: Unknown or wrong format");
-    return false;
-  }
-  bool Encode(CRasterStream*) {
-    SetErrorText("Encode: Unknown format");
-    return false;
-  }
-};
-
-#ifndef RS_HAVE_JPEG
-typedef CMissingCodec JpegCodecType;
-#else
-typedef CRasterImageJPEG JpegCodecType;
-#endif
-#ifndef RS_HAVE_PNG
-typedef CMissingCodec PngCodecType;
-#else
-typedef CRasterImagePNG PngCodecType;
-#endif
-#ifndef RS_HAVE_GIF
-typedef CMissingCodec GifCodecType;
-#else
-typedef CRasterImageGIF GifCodecType;
-#endif
-#ifndef RS_HAVE_ICO
-typedef CMissingCodec IcoCodecType;
-#else
-typedef CRasterImageICO IcoCodecType;
-#endif
-
 template <class T>
-T* NewCodec(int format) {
-  if constexpr (std::is_same<T, CMissingCodec>::value) return new (std::nothrow) T(format);
-  else return new (std::nothrow) T();
+T* NewCodec() {
+  return new (std::nothrow) T();
 }
 
 template <class T>
 bool RunDecode(CRasterImage& target, CRasterStream* stream, int format, int* frames,
                char* error, size_t errorSize, bool* allocated) {
-  T* codec = NewCodec<T>(format);
+  T* codec = NewCodec<T>();
   *allocated = codec != nullptr;
   if (!codec) return false;
   codec->CopyAttributes(target);
@@ -181,16 +132,16 @@ bool CRasterImage::Decode(CRasterStream* stream, int format) {
         ok = RunDecode<CRasterImageBMP>(*this, stream, id, &frames, error, sizeof(error), &allocated);
         break;
       case RASTER_TYPE_JPEG:
-        ok = RunDecode<JpegCodecType>(*this, stream, id, &frames, error, sizeof(error), &allocated);
+        ok = RunDecode<CRasterImageJPEG>(*this, stream, id, &frames, error, sizeof(error), &allocated);
         break;
       case RASTER_TYPE_ICO:
-        ok = RunDecode<IcoCodecType>(*this, stream, id, &frames, error, sizeof(error), &allocated);
+        ok = RunDecode<CRasterImageICO>(*this, stream, id, &frames, error, sizeof(error), &allocated);
         break;
       case RASTER_TYPE_GIF:
-        ok = RunDecode<GifCodecType>(*this, stream, id, &frames, error, sizeof(error), &allocated);
+        ok = RunDecode<CRasterImageGIF>(*this, stream, id, &frames, error, sizeof(error), &allocated);
         break;
       default:
-        ok = RunDecode<PngCodecType>(*this, stream, id, &frames, error, sizeof(error), &allocated);
+        ok = RunDecode<CRasterImagePNG>(*this, stream, id, &frames, error, sizeof(error), &allocated);
         break;
     }
     if (!allocated) return false;
@@ -224,11 +175,11 @@ bool CRasterImage::SaveToFile(FILE* file, int format) {
 
 template <class T>
 static bool RunEncode(CRasterImage& source, CRasterStream* stream, int format) {
-  T* codec = NewCodec<T>(format);
+  T* codec = NewCodec<T>();
   if (!codec) return false;
   codec->BorrowFrom(source);
   bool ok;
-  if constexpr (std::is_same<T, IcoCodecType>::value && !std::is_same<T, CMissingCodec>::value)
+  if constexpr (std::is_same<T, CRasterImageICO>::value)
     ok = codec->Encode(stream, 0, 0);
   else
     ok = codec->Encode(stream);
@@ -240,10 +191,10 @@ static bool RunEncode(CRasterImage& source, CRasterStream* stream, int format) {
 bool CRasterImage::Encode(CRasterStream* stream, int format) {
   switch (format) {
     case RASTER_TYPE_BMP: return RunEncode<CRasterImageBMP>(*this, stream, format);
-    case RASTER_TYPE_GIF: return RunEncode<GifCodecType>(*this, stream, format);
-    case RASTER_TYPE_JPEG: return RunEncode<JpegCodecType>(*this, stream, format);
-    case RASTER_TYPE_PNG: return RunEncode<PngCodecType>(*this, stream, format);
-    case RASTER_TYPE_ICO: return RunEncode<IcoCodecType>(*this, stream, format);
+    case RASTER_TYPE_GIF: return RunEncode<CRasterImageGIF>(*this, stream, format);
+    case RASTER_TYPE_JPEG: return RunEncode<CRasterImageJPEG>(*this, stream, format);
+    case RASTER_TYPE_PNG: return RunEncode<CRasterImagePNG>(*this, stream, format);
+    case RASTER_TYPE_ICO: return RunEncode<CRasterImageICO>(*this, stream, format);
     default:
       SetErrorText("Encode: Unknown format");
       return false;

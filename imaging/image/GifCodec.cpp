@@ -427,7 +427,11 @@ void CRasterImageGIF::PasteFrame(CRasterImage& canvas, const CRasterImage& frame
     if (fy < 0 || fy >= fh) continue;
     for (LONG x = d.left; x < endColumn; x++) {
       BYTE index = frame.GetIndexAtRaw(x - d.left, fy);
-      if ((int)index != transparent) canvas.SetIndexAtRaw(x, y, index);
+      if ((int)index == transparent) continue;
+      if (canvas.GetBpp() == 24)
+        canvas.SetColorAtRaw(x, y, frame.GetPaletteEntry(index));
+      else
+        canvas.SetIndexAtRaw(x, y, index);
     }
   }
 }
@@ -435,7 +439,10 @@ void CRasterImageGIF::PasteFrame(CRasterImage& canvas, const CRasterImage& frame
 bool CRasterImageGIF::Decode(CRasterStream* stream) {
   if (!stream || !m_readBuffer || !m_stack || !m_suffix || !m_prefix) return false;
   BYTE head[13];
-  if (stream->Read(head, 1, 13) != 13 || memcmp(head, "GIF8", 4) != 0) return false;
+  if (stream->Read(head, 1, 13) != 13 || memcmp(head, "GIF8", 4) != 0) {
+    SetErrorText("Not a GIF file");
+    return false;
+  }
   ScreenHeader header;
   header.width = LittleWord(head + 6);
   header.height = LittleWord(head + 8);
@@ -467,7 +474,10 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
   m_gceDelay = 0;
   m_gceTransparent = 0;
   m_info.nNumFrames = frames;
-  if (m_info.nFrame < 0 || m_info.nFrame >= frames) return false;
+  if (m_info.nFrame < 0 || m_info.nFrame >= frames) {
+    SetErrorText(frames ? "GIF frame not found" : "GIF file without an image");
+    return false;
+  }
   if (frames == 1) trueColor = 0;
 
   CRasterImageGIF* canvas = nullptr;
@@ -594,13 +604,19 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     }
 
     if (trueColor < 2) {
-      if (GetBpp() > canvas->GetBpp() && !canvas->RaiseDepth(GetBpp())) {
+      // A later frame with a colour table of its own cannot share the canvas's
+      // palette: such an animation is composed in true colour from there on.
+      const bool trueColorCanvas = canvas->GetBpp() == 24 || (i > 0 && (d.flags & 0x80) != 0);
+      const int target = trueColorCanvas ? 24 : GetBpp();
+      if (target > canvas->GetBpp() && !canvas->RaiseDepth(target)) {
         fail(canvas->GetErrorText());
         break;
       }
       PasteFrame(*canvas, *this, d);
-      canvas->m_info.nBkgndIndex = firstTransparent;
-      canvas->SetPaletteEntries(GetPaletteData(), GetColorCount());
+      if (!trueColorCanvas) {
+        canvas->m_info.nBkgndIndex = firstTransparent;
+        canvas->SetPaletteEntries(GetPaletteData(), GetColorCount());
+      }
       CRasterImageGIF* done = canvas;
       canvas = nullptr;
       TakeOver(*done, true);
@@ -676,7 +692,7 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     composite24->m_info.nNumFrames = frames;
     TakeOver(*composite24, true);
   }
-  if (ok && !any) fail(nullptr);
+  if (ok && !any) fail("Corrupt GIF file");
   if (ok && frameList) {
     SetFrameList(frameList, frames);
     frameList = nullptr;

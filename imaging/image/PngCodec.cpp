@@ -73,6 +73,9 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
   }
   png_set_read_fn(png, stream, PngReadCallback);
   png_set_error_fn(png, m_info.szLastError, PngErrorCallback, PngWarningCallback);
+  // A damaged chunk length must not make libpng allocate gigabytes.
+  png_set_chunk_malloc_max(png, 32u * 1024u * 1024u);
+  png_set_chunk_cache_max(png, 10000);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;

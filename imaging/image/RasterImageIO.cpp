@@ -37,12 +37,15 @@ bool RunDecode(CRasterImage& target, CRasterStream* stream, int format, int* fra
     return true;
   }
   *frames = codec->GetFrameCount();
-  strncpy(error, codec->GetErrorText(), errorSize - 1);
-  error[errorSize - 1] = 0;
+  size_t n = strlen(codec->GetErrorText());
+  if (n > errorSize - 1) n = errorSize - 1;
+  memcpy(error, codec->GetErrorText(), n);
+  error[n] = 0;
   delete codec;
   return false;
 }
 
+#ifndef _WIN32
 std::string NarrowPath(const wchar_t* path) {
   // UTF-8 for the native build's file system.
   std::string out;
@@ -66,6 +69,7 @@ std::string NarrowPath(const wchar_t* path) {
   }
   return out;
 }
+#endif
 
 FILE* OpenFile(const wchar_t* path, bool write) {
   if (!path) return nullptr;

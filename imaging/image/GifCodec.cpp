@@ -420,18 +420,44 @@ void CRasterImageGIF::PasteFrame(CRasterImage& canvas, const CRasterImage& frame
   if (firstRow < 0) firstRow = 0;
   LONG lastRow = H - d.top - 1;
   LONG endColumn = d.left + fw < W ? d.left + fw : W;
+  if (endColumn <= d.left) return;
   const int transparent = frame.GetTransparentIndex();
   const LONG baseRow = H - d.top - fh;
+  const int bpp = frame.GetBpp(), canvasBpp = canvas.GetBpp();
+  const LONG count = endColumn - d.left;
+  RGBQUAD palette[256];
+  memset(palette, 0, sizeof(palette));
+  for (DWORD k = 0; k < frame.GetColorCount() && k < 256; k++) palette[k] = frame.GetPaletteEntry((BYTE)k);
   for (LONG y = firstRow; y <= lastRow; y++) {
     LONG fy = y - baseRow;
     if (fy < 0 || fy >= fh) continue;
-    for (LONG x = d.left; x < endColumn; x++) {
-      BYTE index = frame.GetIndexAtRaw(x - d.left, fy);
+    const BYTE* src = frame.GetRowPointer((DWORD)fy);
+    BYTE* dst = canvas.GetRowPointer((DWORD)y);
+    LONG x = 0;
+    if (transparent < 0 && canvasBpp == bpp && (d.left * bpp) % 8 == 0) {
+      // Whole bytes at once; a partial last byte goes pixel by pixel below.
+      size_t bytes = (size_t)count * bpp / 8;
+      memcpy(dst + (size_t)d.left * bpp / 8, src, bytes);
+      x = (LONG)(bytes * 8 / bpp);
+    } else if (bpp == 8 && canvasBpp == 8) {
+      for (; x < count; x++)
+        if ((int)src[x] != transparent) dst[d.left + x] = src[x];
+    } else if (bpp == 8 && canvasBpp == 24) {
+      for (; x < count; x++)
+        if ((int)src[x] != transparent) {
+          BYTE* p = dst + 3 * (size_t)(d.left + x);
+          p[0] = palette[src[x]].rgbBlue;
+          p[1] = palette[src[x]].rgbGreen;
+          p[2] = palette[src[x]].rgbRed;
+        }
+    }
+    for (; x < count; x++) {
+      BYTE index = frame.GetIndexAtRaw(x, fy);
       if ((int)index == transparent) continue;
-      if (canvas.GetBpp() == 24)
-        canvas.SetColorAtRaw(x, y, frame.GetPaletteEntry(index));
+      if (canvasBpp == 24)
+        canvas.SetColorAtRaw(d.left + x, y, palette[index]);
       else
-        canvas.SetIndexAtRaw(x, y, index);
+        canvas.SetIndexAtRaw(d.left + x, y, index);
     }
   }
 }
@@ -636,12 +662,17 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
         }
       }
       const LONG H = (LONG)header.height;
+      RGBQUAD palette[256];
+      memset(palette, 0, sizeof(palette));
+      for (DWORD k = 0; k < GetColorCount() && k < 256; k++) palette[k] = GetPaletteEntry((BYTE)k);
       for (LONG y = 0; y < (LONG)d.height; y++) {
         LONG src = (LONG)d.height - 1 - y;
         LONG dst = H - 1 - (d.top + y);
         BYTE* out = composite24->GetRowPointer((DWORD)dst) + 3 * (size_t)d.left;
+        const BYTE* in = GetRowPointer((DWORD)src);
         for (LONG x = 0; x < (LONG)d.width; x++, out += 3) {
-          RGBQUAD q = GetColorAtRaw(x, src, false);
+          BYTE index = GetBpp() == 8 ? in[x] : GetIndexAtRaw(x, src);
+          const RGBQUAD& q = palette[index];
           out[0] = q.rgbBlue;
           out[1] = q.rgbGreen;
           out[2] = q.rgbRed;

@@ -25,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ok && img.GetErrorText()[0] == 0) __builtin_trap();  // a failure must say why
   if (ok && img.HasPixels()) {
     // Touch what a caller would: pixels, alpha and a re-encode.
+    // A bounded grid of samples, whatever the size.
     volatile BYTE sink = 0;
-    for (DWORD y = 0; y < img.GetHeight(); y += 7)
-      for (DWORD x = 0; x < img.GetWidth(); x += 7) sink ^= img.GetColorAt(x, y, true).rgbRed;
+    DWORD sx = img.GetWidth() / 64 + 1, sy = img.GetHeight() / 64 + 1;
+    for (DWORD y = 0; y < img.GetHeight(); y += sy)
+      for (DWORD x = 0; x < img.GetWidth(); x += sx) sink = sink ^ img.GetColorAt(x, y, true).rgbRed;
     if ((uint64_t)img.GetWidth() * img.GetHeight() <= 65536) {
       CRasterMemoryStream out;
       out.Open();

@@ -25,12 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool ok = img.Decode(&stream, RASTER_TYPE_UNKNOWN);
   if (!ok && img.GetErrorText()[0] == 0) __builtin_trap();
   if (ok && img.HasPixels()) {
+    // A bounded grid of samples, whatever the size.
     volatile BYTE sink = 0;
-    for (DWORD y = 0; y < img.GetHeight(); y += 5)
-      for (DWORD x = 0; x < img.GetWidth(); x += 5) sink ^= img.GetColorAt(x, y, true).rgbGreen;
+    DWORD sx = img.GetWidth() / 64 + 1, sy = img.GetHeight() / 64 + 1;
+    for (DWORD y = 0; y < img.GetHeight(); y += sy)
+      for (DWORD x = 0; x < img.GetWidth(); x += sx) sink = sink ^ img.GetColorAt(x, y, true).rgbGreen;
     for (int i = 0; i < img.GetFrameListLength(); i++) {
       CRasterImage* f = img.GetFrame(i);
-      if (f && f->HasPixels()) sink ^= f->GetColorAt(0, 0, true).rgbBlue;
+      if (f && f->HasPixels()) sink = sink ^ f->GetColorAt(0, 0, true).rgbBlue;
     }
   }
   return 0;

@@ -1,5 +1,6 @@
-// The portable part of the class library: strings and collections.
+// The portable part of the class library: run-time classes, strings and collections.
 #pragma once
 #include "afxplatform.h"
+#include "afxobj.h"
 #include "afxstr.h"
 #include "afxcoll.h"

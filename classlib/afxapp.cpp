@@ -1,7 +1,9 @@
-#include "afxapp.h"
+// The application object: program entry, registry profile and message boxes.
+#include "afxwin.h"
 
 #ifdef _WIN32
 #include <mutex>
+#include <ole2.h>
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -20,12 +22,27 @@ CString ModuleTitle(HINSTANCE inst) {
 
 // Deletes a key with all its subkeys.
 void DeleteKeyTree(HKEY parent, LPCTSTR name) { RegDeleteTreeW(parent, name); RegDeleteKeyW(parent, name); }
+
+HINSTANCE g_resourceHandle = nullptr;
 }  // namespace
+
+IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
+IMPLEMENT_DYNAMIC(CException, CObject)
+IMPLEMENT_DYNAMIC(CUserException, CException)
+
+BEGIN_MESSAGE_MAP(CWinApp, CWinThread)
+END_MESSAGE_MAP()
 
 CWinApp::CWinApp(LPCTSTR appName) {
   g_app = this;
+  m_bAutoDelete = FALSE;
+  m_nThreadID = ::GetCurrentThreadId();
+  ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &m_hThread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
   m_hInstance = GetModuleHandleW(nullptr);
-  m_strAppName = appName ? CString(appName) : ModuleTitle(m_hInstance);
+  m_strExeName = ModuleTitle(m_hInstance);
+  m_pszExeName = m_strExeName;
+  m_strAppName = appName ? CString(appName) : m_strExeName;
   m_pszAppName = m_strAppName;
   m_pszProfileName = m_pszAppName;
 }
@@ -34,12 +51,80 @@ CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
 }
 
+int CWinApp::ExitInstance() { return CWinThread::ExitInstance(); }
+
+int CWinApp::Run() {
+  if (!m_pMainWnd) AfxPostQuitMessage(0);  // nothing to run a loop for
+  return CWinThread::Run();
+}
+
+BOOL CWinApp::OnIdle(LONG lCount) { return CWinThread::OnIdle(lCount); }
+
+void CWinApp::SetRegistryKey(UINT idResource) {
+  CString key;
+  AfxLoadString(idResource, key);
+  SetRegistryKey(key);
+}
+
+HCURSOR CWinApp::LoadCursor(UINT id) const { return ::LoadCursorW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)); }
+HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)); }
+
+BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow) {
+  if (CWinApp* app = AfxGetApp()) {
+    app->m_hInstance = hInstance;
+    app->m_hPrevInstance = hPrevInstance;
+    app->m_lpCmdLine = lpCmdLine;
+    app->m_nCmdShow = nCmdShow;
+    app->m_nThreadID = ::GetCurrentThreadId();
+    AfxGetThreadState()->m_pThread = app;
+  }
+  INITCOMMONCONTROLSEX icc = {};
+  icc.dwSize = sizeof(icc);
+  icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES | ICC_LINK_CLASS;
+  ::InitCommonControlsEx(&icc);
+  return TRUE;
+}
+
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow) {
+  CWinApp* app = AfxGetApp();
+  if (!app) return -1;
+  // The user-interface thread runs in a single-threaded apartment.
+  HRESULT ole = ::OleInitialize(nullptr);
+  int result = -1;
+  if (AfxWinInit(hInstance, hPrevInstance, lpCmdLine, nCmdShow) && app->InitApplication()) {
+    if (!app->InitInstance()) {
+      if (app->m_pMainWnd && app->m_pMainWnd->m_hWnd) app->m_pMainWnd->DestroyWindow();
+      result = app->ExitInstance();
+    } else {
+      result = app->Run();
+    }
+  }
+  AfxDeleteTempMaps();
+  if (SUCCEEDED(ole)) ::OleUninitialize();
+  return result;
+}
+
+// The program's entry: the command line after the program name.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmdShow) {
+  LPWSTR cmd = ::GetCommandLineW();
+  // Skip the program name (quoted or not) and the blanks after it.
+  if (*cmd == L'"') {
+    ++cmd;
+    while (*cmd && *cmd != L'"') ++cmd;
+    if (*cmd == L'"') ++cmd;
+  } else {
+    while (*cmd > L' ') ++cmd;
+  }
+  while (*cmd && *cmd <= L' ') ++cmd;
+  return AfxWinMain(hInstance, hPrevInstance, cmd, nCmdShow);
+}
+
 int CWinApp::DoMessageBox(LPCTSTR text, UINT type, UINT) {
   {
     std::lock_guard<std::mutex> l(g_boxLock);
     if (g_boxHandler) return g_boxHandler(text, type);
   }
-  HWND owner = GetActiveWindow();
+  HWND owner = CWnd::GetSafeOwner(nullptr)->GetSafeHwnd();
   return MessageBoxW(owner, text, m_pszAppName, type | MB_SETFOREGROUND);
 }
 
@@ -138,7 +223,29 @@ BOOL CWinApp::WriteProfileString(LPCTSTR section, LPCTSTR entry, LPCTSTR value) 
 
 CWinApp* AfxGetApp() { return g_app; }
 HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleW(nullptr); }
-HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
+HINSTANCE AfxGetResourceHandle() { return g_resourceHandle ? g_resourceHandle : AfxGetInstanceHandle(); }
+void AfxSetResourceHandle(HINSTANCE h) { g_resourceHandle = h; }
+LPCTSTR AfxGetAppName() { return g_app ? g_app->m_pszAppName : L""; }
+
+void AfxThrowUserException() { throw new CUserException; }
+
+BOOL AfxLoadString(UINT id, CString& out) {
+  const wchar_t* text = nullptr;
+  // With a zero length LoadStringW hands out a pointer to the resource itself.
+  int n = ::LoadStringW(AfxGetResourceHandle(), id, (LPWSTR)&text, 0);
+  if (n <= 0 || !text) {
+    out.Empty();
+    return FALSE;
+  }
+  out = CString(text, n);
+  return TRUE;
+}
+
+int AfxMessageBox(UINT idPrompt, UINT type, UINT helpId) {
+  CString text;
+  AfxLoadString(idPrompt, text);
+  return AfxMessageBox(text, type, helpId == (UINT)-1 ? idPrompt : helpId);
+}
 
 int AfxMessageBox(LPCTSTR text, UINT type, UINT helpId) {
   if (g_app) return g_app->DoMessageBox(text, type, helpId);

@@ -476,6 +476,30 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
   header.background = head[11];
   header.aspect = head[12];
   if (m_info.nEscape == -1) {
+    // A screen of 0 x 0 takes the size of the first image, as the full decode does.
+    if (header.width == 0 && header.height == 0) {
+      if (header.flags & 0x80) stream->Seek(3 * (2 << (header.flags & 7)), SEEK_CUR);
+      bool afterZero = true;
+      for (;;) {
+        int c = stream->GetByte();
+        if (c < 0) break;
+        if (!afterZero && c != 0) continue;
+        if (c == '!') {
+          if (!ReadExtension(stream)) break;
+        } else if (c == ',') {
+          ImageDescriptor d;
+          if (ReadDescriptor(stream, &d)) {
+            header.width = d.width;
+            header.height = d.height;
+          }
+          break;
+        } else if (c == ';') {
+          break;
+        } else {
+          afterZero = c == 0;
+        }
+      }
+    }
     m_head.biWidth = header.width;
     m_head.biHeight = header.height;
     m_info.nFormat = RASTER_TYPE_GIF;

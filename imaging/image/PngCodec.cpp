@@ -76,6 +76,13 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
   // A damaged chunk length must not make libpng allocate gigabytes.
   png_set_chunk_malloc_max(png, 32u * 1024u * 1024u);
   png_set_chunk_cache_max(png, 10000);
+  // Text, profiles and the like are never used: skipped unread, whatever length they claim.
+  static const png_byte kSkipped[] = {'i', 'C', 'C', 'P', 0, 'i', 'T', 'X', 't', 0, 't', 'E', 'X', 't', 0,
+                                      'z', 'T', 'X', 't', 0, 's', 'P', 'L', 'T', 0, 'e', 'X', 'I', 'f', 0,
+                                      'h', 'I', 'S', 'T', 0, 'p', 'C', 'A', 'L', 0, 's', 'C', 'A', 'L', 0,
+                                      't', 'I', 'M', 'E', 0, 's', 'B', 'I', 'T', 0, 'c', 'H', 'R', 'M', 0};
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, (int)(sizeof(kSkipped) / 5));
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;
@@ -219,6 +226,11 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
             alpha[x] = p[3 * s];
           }
         }
+      } else if (bitDepth <= 8 && fileRowBytes <= imageRow) {
+        // Samples of a byte or less go straight into the stored row; for
+        // interlaced files libpng adds each pass to what the row holds.
+        png_read_row(png, target, nullptr);
+        if (bitDepth == 2 && pass == passes - 1) Expand2to4bpp(target);
       } else {
         size_t usable = bitDepth == 16 ? fileRowBytes / 2 : fileRowBytes;
         size_t copy = usable < imageRow ? usable : imageRow;

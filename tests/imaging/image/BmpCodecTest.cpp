@@ -66,7 +66,7 @@ void ExpectSamePixels(const CRasterImage& a, const CRasterImage& b) {
 }
 
 std::vector<BYTE> Valid8Bit() {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 5;
   s.height = 3;
   s.bpp = 8;
@@ -129,7 +129,7 @@ TEST(BmpCodec, AlphaImagesAreWrittenAs32Bits) {
 }
 
 TEST(BmpCodec, HeaderlessCoreAndTopDown) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 2;
   s.height = -2;
   s.bpp = 24;
@@ -142,7 +142,7 @@ TEST(BmpCodec, HeaderlessCoreAndTopDown) {
   EXPECT_EQ(img.GetColorAt(0, 1, false).rgbBlue, 1);
   EXPECT_EQ(img.GetColorAt(1, 0, false).rgbRed, 12);
 
-  BmpSpec core;
+  BmpLayout core;
   core.headerSize = 12;
   core.width = 3;
   core.height = 1;
@@ -158,7 +158,7 @@ TEST(BmpCodec, HeaderlessCoreAndTopDown) {
 }
 
 TEST(BmpCodec, RunLengthEncodings) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 4;
   s.height = 2;
   s.bpp = 8;
@@ -179,7 +179,7 @@ TEST(BmpCodec, RunLengthEncodings) {
   EXPECT_EQ(img.GetIndexAt(1, 1), 2);
   EXPECT_EQ(img.GetIndexAt(3, 1), 2);
 
-  BmpSpec f;
+  BmpLayout f;
   f.width = 5;
   f.height = 1;
   f.bpp = 4;
@@ -198,7 +198,7 @@ TEST(BmpCodec, RunLengthEncodings) {
 }
 
 TEST(BmpCodec, SixteenBitFields) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 1;
   s.height = 1;
   s.bpp = 16;
@@ -224,7 +224,7 @@ TEST(BmpCodec, MasksOfLongHeadersAreReadFromTheHeader) {
   // header, and the pixels follow the whole header.
   for (bool withFileHeader : {true, false}) {
     for (DWORD size : {108u, 124u}) {
-      BmpSpec s;
+      BmpLayout s;
       s.headerSize = size;
       s.width = 2;
       s.height = 1;
@@ -254,7 +254,7 @@ TEST(BmpCodec, MasksOfLongHeadersAreReadFromTheHeader) {
 }
 
 TEST(BmpCodec, ThirtyTwoBitAlpha) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 2;
   s.height = 1;
   s.bpp = 32;
@@ -275,7 +275,7 @@ TEST(BmpCodec, ThirtyTwoBitAlpha) {
 }
 
 TEST(BmpCodec, OddCasesFromTheFormat) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 3;
   s.height = 2;
   s.bpp = 2;
@@ -360,8 +360,8 @@ TEST(BmpCodec, FailedWritesAreFailures) {
 
 TEST(BmpCodec, MalformedFilesFailCleanly) {
   std::vector<std::vector<BYTE>> corpus;
-  auto add = [&](const BmpSpec& s) { corpus.push_back(MakeBmp(s)); };
-  BmpSpec huge;
+  auto add = [&](const BmpLayout& s) { corpus.push_back(MakeBmp(s)); };
+  BmpLayout huge;
   huge.width = 0x7FFFFFFF;
   huge.height = 0x7FFFFFFF;
   add(huge);
@@ -375,7 +375,7 @@ TEST(BmpCodec, MalformedFilesFailCleanly) {
   add(huge);
   huge.width = 0;
   add(huge);
-  BmpSpec zero;
+  BmpLayout zero;
   zero.bpp = 16;
   zero.compression = BI_BITFIELDS;
   zero.masks = {0, 0, 0};
@@ -386,7 +386,7 @@ TEST(BmpCodec, MalformedFilesFailCleanly) {
   zero.bpp = 32;
   zero.masks = {0xFFFFFFFF, 0, 0x80000000};
   add(zero);
-  BmpSpec pal;
+  BmpLayout pal;
   pal.bpp = 8;
   pal.clrUsed = 0xFFFFFFFF;  // far more colours than the palette holds
   pal.palette.assign(1024, 0x11);
@@ -402,11 +402,11 @@ TEST(BmpCodec, MalformedFilesFailCleanly) {
   longHeader[14] = longHeader[15] = longHeader[16] = 0xFF;
   longHeader[17] = 0x7F;
   corpus.push_back(longHeader);
-  BmpSpec big;
+  BmpLayout big;
   big.headerSize = 41;
   big.sizeImage = 0xFFFFFFFF;
   add(big);
-  BmpSpec rle;
+  BmpLayout rle;
   rle.bpp = 8;
   rle.width = 3;
   rle.height = 3;

@@ -6,7 +6,7 @@
 
 #include "afxplatform.h"
 
-struct BmpSpec {
+struct BmpLayout {
   DWORD headerSize = 40;
   LONG width = 1;
   LONG height = 1;
@@ -29,7 +29,7 @@ inline void PutLe(std::vector<BYTE>& v, DWORD value, int bytes) {
   for (int i = 0; i < bytes; i++) v.push_back((BYTE)(value >> (8 * i)));
 }
 
-inline std::vector<BYTE> MakeBmp(const BmpSpec& s) {
+inline std::vector<BYTE> MakeBmp(const BmpLayout& s) {
   std::vector<BYTE> info;
   if (s.headerSize == 12) {
     PutLe(info, 12, 4);

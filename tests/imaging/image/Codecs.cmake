@@ -26,3 +26,14 @@ if(RS_NATIVE)
   target_compile_definitions(rsimage_codec_interop_test PRIVATE RS_CODEC_DATA="${RS_CODEC_DATA}")
   target_compile_definitions(rsimage_codec_test PRIVATE RS_CODEC_DATA="${RS_CODEC_DATA}")
 endif()
+
+# Speed of the codecs against the bare libraries; built only without the
+# sanitizers (scripts/bench-imaging makes such a build and runs it).
+if(RS_NATIVE AND NOT RS_SANITIZE)
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    add_executable(rsimage_codec_bench bench/CodecBench.cpp)
+    target_link_libraries(rsimage_codec_bench PRIVATE rsimage benchmark::benchmark)
+    set_target_properties(rsimage_codec_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${RS_TEST_DIR})
+  endif()
+endif()

@@ -266,6 +266,12 @@ TEST(GifCodec, InterlacedRowsAndScreenSize) {
   ASSERT_TRUE(DecodeBytes(g.b, img, RASTER_TYPE_GIF)) << img.GetErrorText();
   ASSERT_EQ(img.GetWidth(), 1u);  // screen 0 x 0 takes the image's size
   ASSERT_EQ(img.GetHeight(), 10u);
+  CRasterImage header;
+  header.SetEscape(-1);
+  ASSERT_TRUE(DecodeBytes(g.b, header, RASTER_TYPE_GIF));
+  EXPECT_EQ(header.GetWidth(), 1u);
+  EXPECT_EQ(header.GetHeight(), 10u);
+  EXPECT_FALSE(header.HasPixels());
   for (int r = 0; r < 10; r++) EXPECT_EQ(img.GetIndexAt(0, 9 - r), r & 1) << "row " << r;
 }
 

@@ -314,13 +314,3 @@ TEST(RasterImage, BitFieldMasksOfAnyShapeStayInRange) {
   EXPECT_EQ(c.rgbRed, 0);
   EXPECT_EQ(c.rgbBlue, 0);
 }
-
-TEST(RasterImage, SelectionMaskFlipsWithItsBox) {
-  CRasterImage a(4, 4, 8, RASTER_TYPE_BMP);
-  EXPECT_TRUE(a.IsSelected(0, 0));
-  EXPECT_FALSE(a.FlipSelection());
-  ASSERT_TRUE(a.ClearSelection());
-  RECT box = a.GetSelectionBox();
-  EXPECT_EQ(box.left, 4);
-  EXPECT_EQ(box.bottom, 4);
-}

@@ -15,8 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // memory limit itself has its own tests.
     CRasterImage probe;
     probe.SetEscape(-1);
+    // A header that names no size gives no bound either; the codec's own
+    // target covers those files.
     if (probe.Decode(&stream, RASTER_TYPE_UNKNOWN) &&
-        (uint64_t)probe.GetWidth() * probe.GetHeight() > (1u << 20))
+        ((uint64_t)probe.GetWidth() * probe.GetHeight() > (1u << 20) || probe.GetWidth() == 0 ||
+         probe.GetHeight() == 0))
       return 0;
     stream.Seek(0, SEEK_SET);
   }

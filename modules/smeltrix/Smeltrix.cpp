@@ -1057,6 +1057,9 @@ void ReadPictures(FrameSource& source, const FrameSink& sink, const SmeltrixOpti
     } catch (const std::bad_alloc&) {
         RunError e{"out of memory", 1};
         queue.Finish(&e);
+    } catch (const std::exception& ex) {
+        RunError e{std::string("failure while reading: ") + ex.what(), 1};
+        queue.Finish(&e);
     }
 }
 
@@ -1261,6 +1264,9 @@ int main()
         return e.exitCode;
     } catch (const std::bad_alloc&) {
         modtext::ErrorLine("Smeltrix: out of memory");
+        return 1;
+    } catch (const std::exception& e) {
+        modtext::ErrorLine(std::string("Smeltrix: ") + e.what());
         return 1;
     }
 }

@@ -819,7 +819,6 @@ public:
             Check(avio_open(&m_fmt->pb, m_temp.c_str(), AVIO_FLAG_WRITE), "cannot create " + m_temp);
         m_opened = true;
         Check(avformat_write_header(m_fmt, nullptr), "cannot write the file header");
-        m_headerWritten = true;
         m_pkt = av_packet_alloc();
     }
 
@@ -841,7 +840,6 @@ public:
         Check(avcodec_send_frame(m_ctx, nullptr), "cannot finish the encoding");
         Drain();
         Check(av_write_trailer(m_fmt), "cannot finish the file");
-        m_headerWritten = false;
         if (m_fmt->pb)
             Check(avio_closep(&m_fmt->pb), "cannot write " + m_temp);
         avformat_free_context(m_fmt);
@@ -920,7 +918,6 @@ private:
     AVPacket* m_pkt = nullptr;
     int64_t m_pts = 0;
     bool m_opened = false;
-    bool m_headerWritten = false;
     bool m_padPictures = false;
     static constexpr int kMinPicturePack = 2400;  // above the largest pack payload (VCD: 2324)
 };
@@ -1056,6 +1053,9 @@ void ReadPictures(FrameSource& source, const FrameSink& sink, const SmeltrixOpti
         queue.Finish(&e);
     } catch (const std::bad_alloc&) {
         RunError e{"out of memory", 1};
+        queue.Finish(&e);
+    } catch (const std::exception& ex) {
+        RunError e{std::string("failure while reading: ") + ex.what(), 1};
         queue.Finish(&e);
     }
 }
@@ -1261,6 +1261,9 @@ int main()
         return e.exitCode;
     } catch (const std::bad_alloc&) {
         modtext::ErrorLine("Smeltrix: out of memory");
+        return 1;
+    } catch (const std::exception& e) {
+        modtext::ErrorLine(std::string("Smeltrix: ") + e.what());
         return 1;
     }
 }

@@ -128,8 +128,6 @@ std::vector<int64_t> CountFrames(AVFormatContext* fmt)
             av_frame_unref(frame);
         }
     };
-    if (avformat_seek_file(fmt, -1, INT64_MIN, 0, 0, 0) < 0)
-        av_seek_frame(fmt, -1, 0, AVSEEK_FLAG_BACKWARD);
     while (av_read_frame(fmt, pkt) >= 0) {
         unsigned idx = (unsigned)pkt->stream_index;
         if (idx < decoders.size() && decoders[idx]) {

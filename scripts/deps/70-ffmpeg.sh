@@ -36,7 +36,7 @@ export PKG_CONFIG_LIBDIR=$DEPS_PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
   --enable-demuxer="$(join "${demuxers[@]}")" \
   --enable-parser="$(join "${parsers[@]}")" \
   --enable-protocol=file >configure.log 2>&1 \
-  || { tail -30 ffbuild/config.log >&2; exit 1; }
+  || { tail -20 configure.log >&2; tail -30 ffbuild/config.log >&2 || true; exit 1; }
 make -j "$DEPS_JOBS" >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
 make install >/dev/null
 cd /; rm -rf "$b" "$link"

@@ -133,13 +133,18 @@ protected:
         RemoveDirectoryW(m_dir.c_str());
     }
 
-    // Runs the encoder as the converter does and pumps messages until it ends.
-    DWORD RunEncoder(const std::wstring& output, DWORD* endTick)
+    // Runs the encoder with the converter's argument text, directly or through the
+    // command shell as the converter does, and pumps messages until it ends.
+    DWORD RunEncoder(const std::wstring& output, DWORD* endTick, bool throughShell = false,
+                     const std::wstring& inputDir = std::wstring())
     {
-        std::wstring cmd = L"\"" + SmeltrixPath() + L"\" -r 10/1 -i \"" + m_dir +
-                           L"\\I%07d.bmp\" -codec:v libx264 -q:v 0 -an -f mp4 \"" + output + L"\" -y" +
-                           L" -callbackwindow " + std::to_wstring((long long)(INT_PTR)m_wnd) +
-                           L" -callbackcontext " + std::to_wstring(kContext);
+        std::wstring in = inputDir.empty() ? m_dir : inputDir;
+        std::wstring args = L" -r 10/1 -i \"" + in + L"\\I%07d.bmp\" -codec:v libx264 -q:v 0 -an -f mp4 \"" +
+                            output + L"\" -y" + L" -callbackwindow " + std::to_wstring((long long)(INT_PTR)m_wnd) +
+                            L" -callbackcontext " + std::to_wstring(kContext);
+        std::wstring cmd = L"\"" + SmeltrixPath() + L"\"" + args;
+        if (throughShell)
+            cmd = L"CMD /C \"" + cmd + L"\"";
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
@@ -215,6 +220,42 @@ TEST_F(SmeltrixCallbackTest, ReportsStartProgressAndFinishWithTheContext)
     EXPECT_GE(progress, 1);
     EXPECT_EQ(lastFrame, kFrames);
     EXPECT_EQ(r.back().frame, kFrames);
+}
+
+TEST_F(SmeltrixCallbackTest, RunsThroughTheCommandShell)
+{
+    std::wstring out = m_dir + L"\\shell out.mp4";
+    DWORD end = 0;
+    EXPECT_EQ(RunEncoder(out, &end, true), 0u);
+    EXPECT_TRUE(Exists(out));
+    ASSERT_FALSE(m_receiver.records.empty());
+    EXPECT_EQ(m_receiver.records.front().event, TOOL_EVENT_START);
+    EXPECT_EQ(m_receiver.records.back().event, TOOL_EVENT_FINISH);
+    EXPECT_EQ(m_receiver.records.back().context, kContext);
+}
+
+TEST_F(SmeltrixCallbackTest, TakesPathsBeyondTheAnsiCodePage)
+{
+    std::wstring dir = m_dir + L"\\Bilder K\u00e4se \u0436\u4e2d";
+    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    for (int i = 0; i < 3; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"\\I%07d.bmp", i);
+        WriteBmp(dir + name, 64, 48, i);
+    }
+    std::wstring out = dir + L"\\Vid\u00e9o \u03a9.mp4";
+    DWORD end = 0;
+    EXPECT_EQ(RunEncoder(out, &end, false, dir), 0u);
+    EXPECT_TRUE(Exists(out));
+    ASSERT_FALSE(m_receiver.records.empty());
+    EXPECT_EQ(m_receiver.records.front().total, 3);
+    DeleteFileW(out.c_str());
+    for (int i = 0; i < 3; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"\\I%07d.bmp", i);
+        DeleteFileW((dir + name).c_str());
+    }
+    RemoveDirectoryW(dir.c_str());
 }
 
 TEST_F(SmeltrixCallbackTest, AnswerOneStopsSoonAndLeavesNoFile)

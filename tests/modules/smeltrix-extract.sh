@@ -78,4 +78,21 @@ else
   ok
 fi
 
+# Options the encoder does not carry out are refused with a message, and nothing is written.
+src=$scratch/h264.mp4
+for opt in "-filter:v hflip" "-vn" "-map 0:0" "-itsoffset 0:00:01.000" "-codec:a aac" "-target vcd"; do
+  dir=$scratch/refused
+  rm -rf "$dir"; mkdir -p "$dir"
+  # shellcheck disable=SC2086
+  if msg=$("$wine_run" "$smeltrix" -i "$(winpath "$src")" $opt -f image2 "$(winpath "$dir")"'\O%07d.bmp' -y 2>&1); then
+    fail "option $opt was accepted"
+  elif ! grep -q "Smeltrix: .*${opt%% *}" <<<"$msg"; then
+    fail "option $opt: no clear message ($msg)"
+  elif find "$dir" -type f | grep -q .; then
+    fail "option $opt: files were written"
+  else
+    ok
+  fi
+done
+
 finish

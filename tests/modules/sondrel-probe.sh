@@ -69,6 +69,18 @@ sys.exit(1 if bad else 0)
 PY
 done
 
+# Tag texts with quotes, backslashes, control characters and non-ASCII letters are
+# escaped so that the report stays JSON and carries the same text.
+title=$(printf 'He said "hi" \\ back\tslash\nnext line: K\xc3\xa4se')
+ffmpeg -v error -f lavfi -i testsrc=size=32x32:rate=5 -t 1 -c:v mpeg4 -metadata "title=$title" -y "$scratch/tags.mp4"
+if probe "$scratch/tags.mp4" "$scratch/tags.json" &&
+   python3 -c 'import json,sys; t=json.load(open(sys.argv[1]))["format"]["tags"]["title"]; sys.exit(t != sys.argv[2])' \
+     "$scratch/tags.json" "$title"; then
+  ok
+else
+  fail "tag text was not carried over intact"
+fi
+
 # Files that cannot be read give a non-zero exit.
 printf 'this is no video at all' >"$scratch/broken.mp4"
 : >"$scratch/empty.avi"

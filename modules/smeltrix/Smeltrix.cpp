@@ -2,7 +2,7 @@
 // writes the frames of a video as numbered BMP pictures.
 #include "ModuleText.h"
 #include "SmeltrixOptions.h"
-#include "ToolCallback.h"
+#include "ToolContract.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ToolCallback.h"
+#include "ToolContract.h"
 
 namespace {
 

@@ -37,6 +37,7 @@ for c in "${cases[@]}"; do
     [ "$want_codec" = h263 ] && [ "$w" -gt 352 ] && w=704 h=576
   fi
   [ -s "$out" ] || { fail "$label: no output"; continue; }
+  ls "$scratch" | grep -q '\.part$' && { fail "$label: a temporary file was left behind"; continue; }
   got=$(probe_value "$out" stream codec_name) gw=$(probe_value "$out" stream width) gh=$(probe_value "$out" stream height)
   dur=$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$out")
   [ "$got" = "$want_codec" ] || { fail "$label: codec $got, expected $want_codec"; continue; }

@@ -99,7 +99,7 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, i
       result = app->Run();
     }
   }
-  AfxDeleteTempMaps();
+  AfxTermThreadState();
   if (SUCCEEDED(ole)) ::OleUninitialize();
   return result;
 }

@@ -34,6 +34,8 @@ struct AFX_THREAD_STATE {
   ~AFX_THREAD_STATE();
 };
 AFX_THREAD_STATE* AfxGetThreadState();
+// Frees the calling thread's state (temporary objects included).
+void AfxTermThreadState();
 
 // Temporary objects made by FromHandle live until the thread is idle and the
 // temporary maps are not locked.

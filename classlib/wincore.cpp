@@ -7,11 +7,15 @@
 
 namespace {
 // Permanent map: window objects that own or subclass their handle. Shared by
-// all threads, since worker threads call page controls directly.
-std::mutex g_wndLock;
+// all threads, since worker threads call page controls directly. Never
+// destroyed, so window objects with static storage may still use it at exit.
+std::mutex& WndLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
 std::unordered_map<HWND, CWnd*>& PermanentWnds() {
-  static std::unordered_map<HWND, CWnd*> map;
-  return map;
+  static auto* map = new std::unordered_map<HWND, CWnd*>;
+  return *map;
 }
 
 thread_local AFX_THREAD_STATE* t_state = nullptr;
@@ -20,19 +24,22 @@ thread_local int t_loopDepth = 0;
 BOOL IsCommandId(UINT id) { return id >= 0x8000 && id < 0xF000; }
 }  // namespace
 
+// Each thread's state lives on the heap: threads the library starts free it
+// as they end (AfxTermThreadState); it needs no thread-exit destructor.
 AFX_THREAD_STATE* AfxGetThreadState() {
-  if (!t_state) {
-    static thread_local AFX_THREAD_STATE state;
-    t_state = &state;
-  }
+  if (!t_state) t_state = new AFX_THREAD_STATE;
   return t_state;
 }
 
-AFX_THREAD_STATE::~AFX_THREAD_STATE() {
-  m_nTempMapLock = 0;
+void AfxTermThreadState() {
+  if (!t_state) return;
+  t_state->m_nTempMapLock = 0;
   AfxDeleteTempMaps();
-  if (t_state == this) t_state = nullptr;
+  delete t_state;
+  t_state = nullptr;
 }
+
+AFX_THREAD_STATE::~AFX_THREAD_STATE() {}
 
 // ---------------------------------------------------------------------------
 // Temporary maps.
@@ -111,7 +118,7 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   if (!hWnd) return nullptr;
-  std::lock_guard<std::mutex> l(g_wndLock);
+  std::lock_guard<std::mutex> l(WndLock());
   auto it = PermanentWnds().find(hWnd);
   return it == PermanentWnds().end() ? nullptr : it->second;
 }
@@ -129,7 +136,7 @@ void CWnd::DeleteTempMap() { AfxDeleteTempMaps(); }
 
 BOOL CWnd::Attach(HWND hWndNew) {
   if (!hWndNew || m_hWnd) return FALSE;
-  std::lock_guard<std::mutex> l(g_wndLock);
+  std::lock_guard<std::mutex> l(WndLock());
   auto& map = PermanentWnds();
   if (map.count(hWndNew)) return FALSE;
   map[hWndNew] = this;
@@ -140,7 +147,7 @@ BOOL CWnd::Attach(HWND hWndNew) {
 HWND CWnd::Detach() {
   HWND h = m_hWnd;
   if (h) {
-    std::lock_guard<std::mutex> l(g_wndLock);
+    std::lock_guard<std::mutex> l(WndLock());
     auto it = PermanentWnds().find(h);
     if (it != PermanentWnds().end() && it->second == this) PermanentWnds().erase(it);
   }
@@ -169,10 +176,13 @@ void RegisterDefaultClass() {
   });
 }
 
-std::mutex g_classLock;
+std::mutex& ClassLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
 std::vector<CString>& ClassNames() {
-  static std::vector<CString> names;
-  return names;
+  static auto* names = new std::vector<CString>;
+  return *names;
 }
 }  // namespace
 
@@ -180,7 +190,7 @@ LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgro
   CString name;
   name.Format(L"Classlib:%p:%x:%p:%p:%p", (void*)GetModuleHandleW(nullptr), nClassStyle, (void*)hCursor,
               (void*)hbrBackground, (void*)hIcon);
-  std::lock_guard<std::mutex> l(g_classLock);
+  std::lock_guard<std::mutex> l(ClassLock());
   for (const CString& n : ClassNames())
     if (n == name) return n;
   WNDCLASSW wc = {};

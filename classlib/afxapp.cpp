@@ -241,6 +241,8 @@ BOOL AfxLoadString(UINT id, CString& out) {
   return TRUE;
 }
 
+template <> BOOL CStringT<wchar_t>::LoadString(UINT id) { return AfxLoadString(id, *this); }
+
 int AfxMessageBox(UINT idPrompt, UINT type, UINT helpId) {
   CString text;
   AfxLoadString(idPrompt, text);

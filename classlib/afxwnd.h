@@ -19,6 +19,7 @@ class CDataExchange;
 struct AFX_THREAD_STATE {
   CWinThread* m_pThread = nullptr;       // the thread object running this thread
   CWnd* m_pWndInit = nullptr;            // window object waiting for its handle
+  CWnd* m_pAlternateWndInit = nullptr;   // object a hook procedure attaches on its first message
   HHOOK m_hHookOldCbtFilter = nullptr;
   MSG m_lastSentMsg = {};                // the message being handled (for Default)
   MSG m_msgCur = {};                     // the message last taken from the queue

@@ -2,6 +2,7 @@
 // dispatch of window messages, commands and notifications.
 #include "afxwin.h"
 
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -180,8 +181,9 @@ std::mutex& ClassLock() {
   static std::mutex* lock = new std::mutex;
   return *lock;
 }
-std::vector<CString>& ClassNames() {
-  static auto* names = new std::vector<CString>;
+// A deque: names handed out stay where they are when more are added.
+std::deque<CString>& ClassNames() {
+  static auto* names = new std::deque<CString>;
   return *names;
 }
 }  // namespace
@@ -282,12 +284,9 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
   HWND hWnd = ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy,
                                 cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
   AfxUnhookWindowCreate();
-  if (!hWnd) {
-    // A refused creation (WM_CREATE answering -1) has already detached us.
-    if (FromHandlePermanent(m_hWnd) == this) Detach();
-    return FALSE;
-  }
-  return TRUE;
+  // A refused creation (WM_CREATE answering -1) went through WM_NCDESTROY,
+  // which detached this object (and may have deleted it): do not touch it.
+  return hWnd != nullptr;
 }
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,

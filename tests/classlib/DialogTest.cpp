@@ -368,3 +368,34 @@ TEST(Dialog, StringResourcesAndFileDialogSelections) {
   EXPECT_STREQ(L"c", open.GetFileTitle());
   EXPECT_TRUE(open.IsKindOf(RUNTIME_CLASS(CDialog)));
 }
+
+namespace {
+class CRefusingDlg : public CDialog {
+ public:
+  CRefusingDlg() : CDialog(IDD_ROUTE) {}
+  int inits = 0;
+
+ protected:
+  BOOL OnInitDialog() override {
+    ++inits;
+    return CDialog::OnInitDialog();
+  }
+  afx_msg int OnCreate(LPCREATESTRUCT) { return -1; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CRefusingDlg, CDialog)
+  ON_WM_CREATE()
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(Dialog, RefusedCreationEndsTheModalRunAtOnce) {
+  CWnd owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr));
+  CRefusingDlg dlg;
+  dlg.m_pParentWnd = &owner;
+  EXPECT_EQ(-1, dlg.DoModal());
+  EXPECT_EQ(0, dlg.inits);
+  EXPECT_EQ(nullptr, dlg.m_hWnd);
+  EXPECT_TRUE(owner.IsWindowEnabled());
+  owner.DestroyWindow();
+}

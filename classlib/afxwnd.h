@@ -204,6 +204,12 @@ class CWnd : public CCmdTarget {
   void ValidateRect(LPCRECT r) { ::ValidateRect(m_hWnd, r); }
   BOOL RedrawWindow(LPCRECT r = nullptr, class CRgn* rgn = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   void SetRedraw(BOOL b = TRUE) { SendMessage(WM_SETREDRAW, b, 0); }
+  BOOL LockWindowUpdate() { return ::LockWindowUpdate(m_hWnd); }
+  void UnlockWindowUpdate() { ::LockWindowUpdate(nullptr); }
+  void ShowOwnedPopups(BOOL show = TRUE) { ::ShowOwnedPopups(m_hWnd, show); }
+  BOOL SetWindowContextHelpId(DWORD id) { return ::SetWindowContextHelpId(m_hWnd, id); }
+  // The message being handled on this thread.
+  static const MSG* GetCurrentMessage() { return &AfxGetThreadState()->m_lastSentMsg; }
   BOOL GetUpdateRect(LPRECT r, BOOL bErase = FALSE) { return ::GetUpdateRect(m_hWnd, r, bErase); }
   void GetWindowRect(LPRECT r) const { ::GetWindowRect(m_hWnd, r); }
   void GetClientRect(LPRECT r) const { ::GetClientRect(m_hWnd, r); }

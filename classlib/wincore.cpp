@@ -220,13 +220,14 @@ LRESULT CALLBACK AfxCbtFilterHook(int code, WPARAM wParam, LPARAM lParam) {
     if (lstrcmpiW(cls, L"IME") != 0) {  // input-method helper windows are not ours
       CWnd* pWnd = st->m_pWndInit;
       st->m_pWndInit = nullptr;
-      pWnd->Attach(hWnd);
-      pWnd->m_nFlags |= CWnd::WF_CREATED;
-      pWnd->PreSubclassWindow();
-      WNDPROC old = (WNDPROC)::GetWindowLongPtrW(hWnd, GWLP_WNDPROC);
-      if (old != AfxWndProc) {
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
-        pWnd->m_pfnSuper = old;
+      if (pWnd->Attach(hWnd)) {  // an object that already has a window gets no second one
+        pWnd->m_nFlags |= CWnd::WF_CREATED;
+        pWnd->PreSubclassWindow();
+        WNDPROC old = (WNDPROC)::GetWindowLongPtrW(hWnd, GWLP_WNDPROC);
+        if (old != AfxWndProc) {
+          ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
+          pWnd->m_pfnSuper = old;
+        }
       }
     }
   }

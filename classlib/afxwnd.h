@@ -269,6 +269,7 @@ class CWnd : public CCmdTarget {
   afx_msg void OnShowWindow(BOOL, UINT) { Default(); }
   afx_msg void OnEnable(BOOL) { Default(); }
   afx_msg void OnCancelMode() { Default(); }
+  afx_msg BOOL OnNcActivate(BOOL) { return (BOOL)Default(); }
   afx_msg void OnSetFocus(CWnd*) { Default(); }
   afx_msg void OnKillFocus(CWnd*) { Default(); }
   afx_msg void OnActivate(UINT, CWnd*, BOOL) { Default(); }

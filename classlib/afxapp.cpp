@@ -99,7 +99,7 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, i
       result = app->Run();
     }
   }
-  AfxDeleteTempMaps();
+  AfxTermThreadState();
   if (SUCCEEDED(ole)) ::OleUninitialize();
   return result;
 }
@@ -240,6 +240,8 @@ BOOL AfxLoadString(UINT id, CString& out) {
   out = CString(text, n);
   return TRUE;
 }
+
+template <> BOOL CStringT<wchar_t>::LoadString(UINT id) { return AfxLoadString(id, *this); }
 
 int AfxMessageBox(UINT idPrompt, UINT type, UINT helpId) {
   CString text;

@@ -309,6 +309,13 @@ class CListCtrl : public CWnd {
   BOOL Scroll(CSize s) { return (BOOL)SendMessage(LVM_SCROLL, (WPARAM)s.cx, s.cy); }
   BOOL SortItems(PFNLVCOMPARE fn, DWORD_PTR data) { return (BOOL)SendMessage(LVM_SORTITEMS, (WPARAM)data, (LPARAM)fn); }
   CEdit* EditLabel(int i) { return (CEdit*)CWnd::FromHandle((HWND)SendMessage(LVM_EDITLABELW, (WPARAM)i)); }
+  BOOL GetViewRect(LPRECT r) const { return (BOOL)SendMessage(LVM_GETVIEWRECT, 0, (LPARAM)r); }
+  int GetHotItem() const { return (int)SendMessage(LVM_GETHOTITEM); }
+  int SetHotItem(int i) { return (int)SendMessage(LVM_SETHOTITEM, (WPARAM)i); }
+  BOOL SetInsertMark(LPLVINSERTMARK mark) { mark->cbSize = sizeof(*mark); return (BOOL)SendMessage(LVM_SETINSERTMARK, 0, (LPARAM)mark); }
+  BOOL GetInsertMark(LPLVINSERTMARK mark) const { mark->cbSize = sizeof(*mark); return (BOOL)SendMessage(LVM_GETINSERTMARK, 0, (LPARAM)mark); }
+  // The caller owns the returned image list.
+  CImageList* CreateDragImage(int i, LPPOINT upperLeft);
   POSITION GetFirstSelectedItemPosition() const { return (POSITION)(INT_PTR)(1 + GetNextItem(-1, LVNI_SELECTED)); }
   int GetNextSelectedItem(POSITION& pos) const;
   virtual void DrawItem(LPDRAWITEMSTRUCT) {}
@@ -369,6 +376,9 @@ class CTreeCtrl : public CWnd {
   BOOL SortChildrenCB(LPTVSORTCB cb) { return (BOOL)SendMessage(TVM_SORTCHILDRENCB, 0, (LPARAM)cb); }
   CEdit* EditLabel(HTREEITEM h) { return (CEdit*)CWnd::FromHandle((HWND)SendMessage(TVM_EDITLABELW, 0, (LPARAM)h)); }
   COLORREF SetBkColor(COLORREF c) { return (COLORREF)SendMessage(TVM_SETBKCOLOR, 0, c); }
+  BOOL SetInsertMark(HTREEITEM h, BOOL after = TRUE) { return (BOOL)SendMessage(TVM_SETINSERTMARK, after, (LPARAM)h); }
+  // The caller owns the returned image list.
+  CImageList* CreateDragImage(HTREEITEM h);
   COLORREF SetTextColor(COLORREF c) { return (COLORREF)SendMessage(TVM_SETTEXTCOLOR, 0, c); }
 };
 

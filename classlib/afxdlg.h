@@ -3,6 +3,9 @@
 #include "afxgdi.h"
 
 #ifdef _WIN32
+#include <commdlg.h>
+#include <vector>
+
 // Resource type of a dialog's initial control data (combo and list box items).
 #define RT_DLGINIT MAKEINTRESOURCE(240)
 
@@ -57,6 +60,32 @@ class CDialog : public CWnd {
   afx_msg LRESULT HandleInitDialog(WPARAM, LPARAM);
   afx_msg LRESULT HandleSetFont(WPARAM, LPARAM);
   DECLARE_MESSAGE_MAP()
+};
+
+// The system's open and save dialogs. The filter separates its parts with '|'.
+class CFileDialog : public CDialog {
+  DECLARE_DYNAMIC(CFileDialog)
+ public:
+  explicit CFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt = nullptr, LPCTSTR lpszFileName = nullptr,
+                       DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, LPCTSTR lpszFilter = nullptr,
+                       CWnd* pParentWnd = nullptr);
+  INT_PTR DoModal() override;
+  CString GetPathName() const;
+  CString GetFileName() const;
+  CString GetFileExt() const;
+  CString GetFileTitle() const;
+  CString GetFolderPath() const;
+  // Multiple selection: the first position, then each path in turn.
+  POSITION GetStartPosition() const;
+  CString GetNextPathName(POSITION& pos) const;
+
+  OPENFILENAMEW m_ofn = {};
+  BOOL m_bOpenFileDialog;
+
+ protected:
+  CString m_strFilter, m_strDefExt, m_strTitle;
+  std::vector<wchar_t> m_fileBuffer;
+  wchar_t m_fileTitle[MAX_PATH] = {0};
 };
 
 // The dialog procedure of every dialog made by the library.

@@ -6,12 +6,12 @@
 
 namespace {
 std::mutex& ClassLock() {
-  static std::mutex m;
-  return m;
+  static std::mutex* m = new std::mutex;
+  return *m;
 }
 std::vector<CRuntimeClass*>& Classes() {
-  static std::vector<CRuntimeClass*> v;
-  return v;
+  static auto* v = new std::vector<CRuntimeClass*>;
+  return *v;
 }
 }  // namespace
 

@@ -210,6 +210,10 @@ class CStringT {
     if (fmt && afx_detail::FormatV(s, fmt, args)) m_s.swap(s);
     else m_s.clear();
   }
+#ifdef _WIN32
+  // Loads a string resource of the program; FALSE (and empty) when missing.
+  BOOL LoadString(UINT id);
+#endif
 
  private:
   static const T* Empty_() { static const T z[1] = {0}; return z; }
@@ -221,6 +225,10 @@ class CStringT {
 
 template <> inline void CStringT<wchar_t>::Assign(const char* s, size_t n) { m_s = afx_detail::AnsiToWide(s, n); }
 template <> inline void CStringT<char>::Assign(const wchar_t* s, size_t n) { m_s = afx_detail::WideToAnsiText(s, n); }
+
+#ifdef _WIN32
+template <> BOOL CStringT<wchar_t>::LoadString(UINT id);
+#endif
 
 typedef CStringT<wchar_t> CStringW;
 typedef CStringT<char> CStringA;

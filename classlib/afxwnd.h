@@ -19,6 +19,7 @@ class CDataExchange;
 struct AFX_THREAD_STATE {
   CWinThread* m_pThread = nullptr;       // the thread object running this thread
   CWnd* m_pWndInit = nullptr;            // window object waiting for its handle
+  CWnd* m_pAlternateWndInit = nullptr;   // object a hook procedure attaches on its first message
   HHOOK m_hHookOldCbtFilter = nullptr;
   MSG m_lastSentMsg = {};                // the message being handled (for Default)
   MSG m_msgCur = {};                     // the message last taken from the queue
@@ -34,6 +35,8 @@ struct AFX_THREAD_STATE {
   ~AFX_THREAD_STATE();
 };
 AFX_THREAD_STATE* AfxGetThreadState();
+// Frees the calling thread's state (temporary objects included).
+void AfxTermThreadState();
 
 // Temporary objects made by FromHandle live until the thread is idle and the
 // temporary maps are not locked.
@@ -201,6 +204,12 @@ class CWnd : public CCmdTarget {
   void ValidateRect(LPCRECT r) { ::ValidateRect(m_hWnd, r); }
   BOOL RedrawWindow(LPCRECT r = nullptr, class CRgn* rgn = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   void SetRedraw(BOOL b = TRUE) { SendMessage(WM_SETREDRAW, b, 0); }
+  BOOL LockWindowUpdate() { return ::LockWindowUpdate(m_hWnd); }
+  void UnlockWindowUpdate() { ::LockWindowUpdate(nullptr); }
+  void ShowOwnedPopups(BOOL show = TRUE) { ::ShowOwnedPopups(m_hWnd, show); }
+  BOOL SetWindowContextHelpId(DWORD id) { return ::SetWindowContextHelpId(m_hWnd, id); }
+  // The message being handled on this thread.
+  static const MSG* GetCurrentMessage() { return &AfxGetThreadState()->m_lastSentMsg; }
   BOOL GetUpdateRect(LPRECT r, BOOL bErase = FALSE) { return ::GetUpdateRect(m_hWnd, r, bErase); }
   void GetWindowRect(LPRECT r) const { ::GetWindowRect(m_hWnd, r); }
   void GetClientRect(LPRECT r) const { ::GetClientRect(m_hWnd, r); }
@@ -260,6 +269,7 @@ class CWnd : public CCmdTarget {
   afx_msg void OnShowWindow(BOOL, UINT) { Default(); }
   afx_msg void OnEnable(BOOL) { Default(); }
   afx_msg void OnCancelMode() { Default(); }
+  afx_msg BOOL OnNcActivate(BOOL) { return (BOOL)Default(); }
   afx_msg void OnSetFocus(CWnd*) { Default(); }
   afx_msg void OnKillFocus(CWnd*) { Default(); }
   afx_msg void OnActivate(UINT, CWnd*, BOOL) { Default(); }

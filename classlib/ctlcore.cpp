@@ -402,3 +402,19 @@ int CToolBarCtrl::AddBitmap(int n, UINT id) {
   TBADDBITMAP ab = {AfxGetResourceHandle(), id};
   return (int)SendMessage(TB_ADDBITMAP, (WPARAM)n, (LPARAM)&ab);
 }
+
+CImageList* CListCtrl::CreateDragImage(int i, LPPOINT upperLeft) {
+  HIMAGELIST h = (HIMAGELIST)SendMessage(LVM_CREATEDRAGIMAGE, (WPARAM)i, (LPARAM)upperLeft);
+  if (!h) return nullptr;
+  CImageList* list = new CImageList;
+  list->Attach(h);
+  return list;
+}
+
+CImageList* CTreeCtrl::CreateDragImage(HTREEITEM item) {
+  HIMAGELIST h = (HIMAGELIST)SendMessage(TVM_CREATEDRAGIMAGE, 0, (LPARAM)item);
+  if (!h) return nullptr;
+  CImageList* list = new CImageList;
+  list->Attach(h);
+  return list;
+}

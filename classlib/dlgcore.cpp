@@ -55,11 +55,7 @@ BOOL CDialog::CreateDlgIndirect(LPCDLGTEMPLATE tmpl, CWnd* pParentWnd, HINSTANCE
   AfxHookWindowCreate(this);
   HWND hWnd = ::CreateDialogIndirectParamW(hInst, tmpl, pParentWnd->GetSafeHwnd(), AfxDlgProc, 0);
   AfxUnhookWindowCreate();
-  if (!hWnd) {
-    if (FromHandlePermanent(m_hWnd) == this) Detach();
-    return FALSE;
-  }
-  return TRUE;
+  return hWnd != nullptr;  // a refused creation detached itself at WM_NCDESTROY
 }
 
 BOOL CDialog::Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd) {

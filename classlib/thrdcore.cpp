@@ -86,7 +86,7 @@ void AfxEndThread(UINT nExitCode, BOOL bDelete) {
     st->m_pThread = nullptr;
     if (bDelete) thread->Delete();
   }
-  AfxDeleteTempMaps();
+  AfxTermThreadState();
   _endthreadex(nExitCode);
 }
 

@@ -2,16 +2,21 @@
 // dispatch of window messages, commands and notifications.
 #include "afxwin.h"
 
+#include <deque>
 #include <mutex>
 #include <vector>
 
 namespace {
 // Permanent map: window objects that own or subclass their handle. Shared by
-// all threads, since worker threads call page controls directly.
-std::mutex g_wndLock;
+// all threads, since worker threads call page controls directly. Never
+// destroyed, so window objects with static storage may still use it at exit.
+std::mutex& WndLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
 std::unordered_map<HWND, CWnd*>& PermanentWnds() {
-  static std::unordered_map<HWND, CWnd*> map;
-  return map;
+  static auto* map = new std::unordered_map<HWND, CWnd*>;
+  return *map;
 }
 
 thread_local AFX_THREAD_STATE* t_state = nullptr;
@@ -20,19 +25,22 @@ thread_local int t_loopDepth = 0;
 BOOL IsCommandId(UINT id) { return id >= 0x8000 && id < 0xF000; }
 }  // namespace
 
+// Each thread's state lives on the heap: threads the library starts free it
+// as they end (AfxTermThreadState); it needs no thread-exit destructor.
 AFX_THREAD_STATE* AfxGetThreadState() {
-  if (!t_state) {
-    static thread_local AFX_THREAD_STATE state;
-    t_state = &state;
-  }
+  if (!t_state) t_state = new AFX_THREAD_STATE;
   return t_state;
 }
 
-AFX_THREAD_STATE::~AFX_THREAD_STATE() {
-  m_nTempMapLock = 0;
+void AfxTermThreadState() {
+  if (!t_state) return;
+  t_state->m_nTempMapLock = 0;
   AfxDeleteTempMaps();
-  if (t_state == this) t_state = nullptr;
+  delete t_state;
+  t_state = nullptr;
 }
+
+AFX_THREAD_STATE::~AFX_THREAD_STATE() {}
 
 // ---------------------------------------------------------------------------
 // Temporary maps.
@@ -111,7 +119,7 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   if (!hWnd) return nullptr;
-  std::lock_guard<std::mutex> l(g_wndLock);
+  std::lock_guard<std::mutex> l(WndLock());
   auto it = PermanentWnds().find(hWnd);
   return it == PermanentWnds().end() ? nullptr : it->second;
 }
@@ -129,7 +137,7 @@ void CWnd::DeleteTempMap() { AfxDeleteTempMaps(); }
 
 BOOL CWnd::Attach(HWND hWndNew) {
   if (!hWndNew || m_hWnd) return FALSE;
-  std::lock_guard<std::mutex> l(g_wndLock);
+  std::lock_guard<std::mutex> l(WndLock());
   auto& map = PermanentWnds();
   if (map.count(hWndNew)) return FALSE;
   map[hWndNew] = this;
@@ -140,7 +148,7 @@ BOOL CWnd::Attach(HWND hWndNew) {
 HWND CWnd::Detach() {
   HWND h = m_hWnd;
   if (h) {
-    std::lock_guard<std::mutex> l(g_wndLock);
+    std::lock_guard<std::mutex> l(WndLock());
     auto it = PermanentWnds().find(h);
     if (it != PermanentWnds().end() && it->second == this) PermanentWnds().erase(it);
   }
@@ -169,10 +177,14 @@ void RegisterDefaultClass() {
   });
 }
 
-std::mutex g_classLock;
-std::vector<CString>& ClassNames() {
-  static std::vector<CString> names;
-  return names;
+std::mutex& ClassLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+// A deque: names handed out stay where they are when more are added.
+std::deque<CString>& ClassNames() {
+  static auto* names = new std::deque<CString>;
+  return *names;
 }
 }  // namespace
 
@@ -180,7 +192,7 @@ LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgro
   CString name;
   name.Format(L"Classlib:%p:%x:%p:%p:%p", (void*)GetModuleHandleW(nullptr), nClassStyle, (void*)hCursor,
               (void*)hbrBackground, (void*)hIcon);
-  std::lock_guard<std::mutex> l(g_classLock);
+  std::lock_guard<std::mutex> l(ClassLock());
   for (const CString& n : ClassNames())
     if (n == name) return n;
   WNDCLASSW wc = {};
@@ -208,13 +220,14 @@ LRESULT CALLBACK AfxCbtFilterHook(int code, WPARAM wParam, LPARAM lParam) {
     if (lstrcmpiW(cls, L"IME") != 0) {  // input-method helper windows are not ours
       CWnd* pWnd = st->m_pWndInit;
       st->m_pWndInit = nullptr;
-      pWnd->Attach(hWnd);
-      pWnd->m_nFlags |= CWnd::WF_CREATED;
-      pWnd->PreSubclassWindow();
-      WNDPROC old = (WNDPROC)::GetWindowLongPtrW(hWnd, GWLP_WNDPROC);
-      if (old != AfxWndProc) {
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
-        pWnd->m_pfnSuper = old;
+      if (pWnd->Attach(hWnd)) {  // an object that already has a window gets no second one
+        pWnd->m_nFlags |= CWnd::WF_CREATED;
+        pWnd->PreSubclassWindow();
+        WNDPROC old = (WNDPROC)::GetWindowLongPtrW(hWnd, GWLP_WNDPROC);
+        if (old != AfxWndProc) {
+          ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
+          pWnd->m_pfnSuper = old;
+        }
       }
     }
   }
@@ -272,12 +285,9 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
   HWND hWnd = ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y, cs.cx, cs.cy,
                                 cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
   AfxUnhookWindowCreate();
-  if (!hWnd) {
-    // A refused creation (WM_CREATE answering -1) has already detached us.
-    if (FromHandlePermanent(m_hWnd) == this) Detach();
-    return FALSE;
-  }
-  return TRUE;
+  // A refused creation (WM_CREATE answering -1) went through WM_NCDESTROY,
+  // which detached this object (and may have deleted it): do not touch it.
+  return hWnd != nullptr;
 }
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,

@@ -340,3 +340,62 @@ TEST(Dialog, ModelessChildDialogAndEndDialogInInit) {
   top.DestroyWindow();
   EXPECT_EQ(nullptr, page.m_hWnd);
 }
+
+TEST(Dialog, StringResourcesAndFileDialogSelections) {
+  CString tip;
+  EXPECT_TRUE(tip.LoadString(IDS_TIP));
+  EXPECT_STREQ(L"Status part\nTip part", tip);
+  CString part;
+  EXPECT_TRUE(AfxExtractSubString(part, tip, 1, L'\n'));
+  EXPECT_STREQ(L"Tip part", part);
+  EXPECT_FALSE(tip.LoadString(9999));
+  EXPECT_TRUE(tip.IsEmpty());
+
+  CFileDialog open(TRUE, L"dcm", nullptr, OFN_ALLOWMULTISELECT, L"DICOM files|*.dcm|All files|*.*||");
+  const wchar_t filter[] = L"DICOM files\0*.dcm\0All files\0*.*\0\0";
+  EXPECT_EQ(0, memcmp(open.m_ofn.lpstrFilter, filter, sizeof(filter)));
+  // What the system hands back for two files: the folder, the names, an empty string.
+  const wchar_t several[] = L"C:\\data\0a.dcm\0b b.dcm\0";
+  memcpy(open.m_ofn.lpstrFile, several, sizeof(several));
+  std::vector<CString> paths;
+  for (POSITION pos = open.GetStartPosition(); pos;) paths.push_back(open.GetNextPathName(pos));
+  EXPECT_EQ((std::vector<CString>{L"C:\\data\\a.dcm", L"C:\\data\\b b.dcm"}), paths);
+  const wchar_t one[] = L"C:\\data\\c.dcm\0";
+  memcpy(open.m_ofn.lpstrFile, one, sizeof(one));
+  EXPECT_STREQ(L"C:\\data\\c.dcm", open.GetPathName());
+  EXPECT_STREQ(L"c.dcm", open.GetFileName());
+  EXPECT_STREQ(L"dcm", open.GetFileExt());
+  EXPECT_STREQ(L"c", open.GetFileTitle());
+  EXPECT_TRUE(open.IsKindOf(RUNTIME_CLASS(CDialog)));
+}
+
+namespace {
+class CRefusingDlg : public CDialog {
+ public:
+  CRefusingDlg() : CDialog(IDD_ROUTE) {}
+  int inits = 0;
+
+ protected:
+  BOOL OnInitDialog() override {
+    ++inits;
+    return CDialog::OnInitDialog();
+  }
+  afx_msg int OnCreate(LPCREATESTRUCT) { return -1; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CRefusingDlg, CDialog)
+  ON_WM_CREATE()
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(Dialog, RefusedCreationEndsTheModalRunAtOnce) {
+  CWnd owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr));
+  CRefusingDlg dlg;
+  dlg.m_pParentWnd = &owner;
+  EXPECT_EQ(-1, dlg.DoModal());
+  EXPECT_EQ(0, dlg.inits);
+  EXPECT_EQ(nullptr, dlg.m_hWnd);
+  EXPECT_TRUE(owner.IsWindowEnabled());
+  owner.DestroyWindow();
+}

@@ -15,6 +15,7 @@ constexpr UINT ID_DISABLED = 0x8104;
 constexpr UINT ID_ENABLED = 0x8105;
 constexpr UINT ID_NOHANDLER = 0x8106;
 constexpr UINT ID_CHECKED = 0x8107;
+constexpr UINT ID_RENAMED = 0x8108;
 constexpr UINT ID_RANGE_FIRST = 0x8110, ID_RANGE_LAST = 0x8114;
 constexpr UINT WM_PROBE = WM_APP + 7;
 const UINT g_registered = ::RegisterWindowMessageW(L"ClasslibTestRegistered");
@@ -91,6 +92,10 @@ class CProbeWnd : public CBaseProbe {
   afx_msg void OnUpdateEnabled(CCmdUI* ui) { ui->Enable(TRUE); }
   afx_msg void OnUpdateChecked(CCmdUI* ui) { ui->SetCheck(1); }
   afx_msg void OnChecked() {}
+  afx_msg void OnUpdateRenamed(CCmdUI* ui) {
+    ui->SetText(L"Renamed");
+    ui->SetRadio(TRUE);
+  }
   afx_msg void OnRange(UINT id) {
     ++ranged;
     lastRanged = (int)id;
@@ -111,6 +116,7 @@ BEGIN_MESSAGE_MAP(CProbeWnd, CBaseProbe)
   ON_UPDATE_COMMAND_UI(ID_DISABLED, OnUpdateDisabled)
   ON_UPDATE_COMMAND_UI(ID_ENABLED, OnUpdateEnabled)
   ON_UPDATE_COMMAND_UI(ID_CHECKED, OnUpdateChecked)
+  ON_UPDATE_COMMAND_UI(ID_RENAMED, OnUpdateRenamed)
   ON_COMMAND_RANGE(ID_RANGE_FIRST, ID_RANGE_LAST, OnRange)
 END_MESSAGE_MAP()
 
@@ -348,7 +354,16 @@ TEST(Commands, DisabledCommandRunsNeitherFromMenuAcceleratorNorOnCommand) {
   menu.AppendMenu(MF_STRING, ID_ENABLED, L"Enabled");
   menu.AppendMenu(MF_STRING, ID_NOHANDLER, L"Nobody");
   menu.AppendMenu(MF_STRING, ID_CHECKED, L"Checked");
+  menu.AppendMenu(MF_STRING, ID_RENAMED, L"Old name");
   AfxUpdateMenuPopup(&w, &menu, TRUE);
+  CString name;
+  menu.GetMenuString(ID_RENAMED, name, MF_BYCOMMAND);
+  EXPECT_STREQ(L"Renamed", name);
+  MENUITEMINFOW mii = {};
+  mii.fMask = MIIM_FTYPE | MIIM_STATE;
+  menu.GetMenuItemInfo(ID_RENAMED, &mii);
+  EXPECT_TRUE(mii.fType & MFT_RADIOCHECK);
+  EXPECT_TRUE(mii.fState & MFS_CHECKED);
   EXPECT_TRUE(menu.GetMenuState(ID_DISABLED, MF_BYCOMMAND) & MF_GRAYED);
   EXPECT_FALSE(menu.GetMenuState(ID_ENABLED, MF_BYCOMMAND) & MF_GRAYED);
   EXPECT_TRUE(menu.GetMenuState(ID_NOHANDLER, MF_BYCOMMAND) & MF_GRAYED);

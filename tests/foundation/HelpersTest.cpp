@@ -94,3 +94,22 @@ TEST(SystemInfo, ShellIconsForPathsThatNeedNotExist) {
   EXPECT_GE(GetShellIconIndex(L"C:\\no such folder\\picture.bmp", 0), 0);
   CoUninitialize();
 }
+
+TEST(SystemInfo, SystemImageListsAreBorrowed) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HIMAGELIST small = nullptr;
+  {
+    CSystemImageLists lists;
+    ASSERT_EQ(1, lists.Load());
+    small = lists.GetImageList(1)->GetSafeHandle();
+    EXPECT_NE(nullptr, small);
+    EXPECT_NE(nullptr, lists.GetImageList(2)->GetSafeHandle());
+    EXPECT_EQ(nullptr, lists.GetImageList(3));
+    EXPECT_EQ(nullptr, lists.GetImageList(0));
+  }
+  // The system's list outlives the wrapper.
+  int cx = 0, cy = 0;
+  EXPECT_TRUE(ImageList_GetIconSize(small, &cx, &cy));
+  EXPECT_GT(cx, 0);
+  CoUninitialize();
+}

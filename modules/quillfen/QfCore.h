@@ -1,0 +1,74 @@
+// Quillfen's inner model: decoded images, the readers and writers behind the
+// exported table, and the helpers they share.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+#include "QuillfenRecords.h"
+
+namespace qf {
+
+// A decoded image: one or more frames of grey values (after the modality
+// rescale) or 8-bit RGB triples.
+struct Volume {
+  int width = 0, height = 0, frames = 0;
+  int channels = 1;               // 1 grey, 3 RGB
+  std::vector<float> grey;        // width*height*frames
+  std::vector<uint8_t> rgb;       // width*height*frames*3
+  bool invert = false;            // MONOCHROME1
+  bool hasWindow = false;         // window from the file
+  double center = 0, width_ = 0;
+  int instance = 0;               // DICOM instance number, when known
+  bool hasInstance = false;
+  std::string series;             // DICOM series instance UID, when known
+
+  size_t FrameSize() const { return (size_t)width * (size_t)height; }
+};
+
+// Default window of a frame: the file's, else the frame's value range.
+void DefaultWindow(const Volume& v, int frame, double& center, double& width);
+// Renders one frame to 8-bit samples (grey: w*h, colour: w*h*3, top-down rows).
+void RenderFrame(const Volume& v, int frame, double center, double width, std::vector<uint8_t>& out);
+
+// File kinds recognised by content (and, for the raw formats, extension).
+enum class Kind { None, Dicom, MetaImage, Nifti, Analyze, Nrrd, Minc };
+Kind DetectKind(const std::string& path);
+bool LoadVolume(const std::string& path, Volume& v, std::string& error);
+
+// DICOM through GDCM.
+bool LooksLikeDicom(const std::string& path);
+void WarmUp();
+bool LoadDicom(const std::string& path, Volume& v, std::string& error);
+bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req, std::string& error);
+// Writes an 8-bit grey or 24-bit colour picture as one Secondary Capture file.
+bool WriteSecondaryCapture(const std::string& path, int width, int height, int channels,
+                           const std::vector<uint8_t>& pixels, std::string& error);
+
+// Other medical formats (own readers).
+bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string& error);
+
+// Pictures.
+bool WriteBmp(const std::string& path, int width, int height, int channels, const uint8_t* pixels);
+bool ReadBmp(const std::string& path, int& width, int& height, int& channels, std::vector<uint8_t>& pixels,
+             std::string& error);
+bool ReadPictureSize(const std::string& path, int& width, int& height);
+bool WritePng(const std::string& path, int width, int height, int channels, const uint8_t* pixels);
+
+// Files.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, size_t limit = 0);
+bool ReadMaybeGzip(const std::string& path, std::vector<uint8_t>& data);
+bool IsDirectory(const std::string& path);
+bool FileExists(const std::string& path);
+std::string JoinPath(const std::string& folder, const std::string& name);
+std::string Extension(const std::string& path);  // lower case, with the dot; ".nii.gz" style for gz
+// Writes through a temporary file in the same folder and moves it into place
+// without replacing an existing file; nothing is left behind on failure.
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, bool replace);
+
+// Buffers handed back to the program.
+// The table whose pfnAlloc / pfnFree serve the buffers handed back.
+void BindTable(ModuleInterface* table);
+void* Alloc(size_t size);
+void FreeBuffer(void* p);
+
+}  // namespace qf

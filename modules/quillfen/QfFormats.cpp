@@ -1,0 +1,592 @@
+// Recognising files, and the readers of MetaImage, NIfTI-1 / Analyze, NRRD and
+// MINC 1 (NetCDF) volumes.
+#include <stdio.h>
+#include <string.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <zlib.h>
+
+#include "QfCore.h"
+
+namespace qf {
+
+namespace {
+
+bool ReadPrefix(const std::string& path, std::vector<uint8_t>& out, size_t n, bool gz) {
+  out.clear();
+  if (gz) {
+    gzFile f = gzopen(path.c_str(), "rb");
+    if (!f) return false;
+    out.resize(n);
+    int got = gzread(f, out.data(), (unsigned)n);
+    gzclose(f);
+    if (got < 0) return false;
+    out.resize((size_t)got);
+    return true;
+  }
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.resize(n);
+  size_t got = fread(out.data(), 1, n, f);
+  fclose(f);
+  out.resize(got);
+  return true;
+}
+
+bool EndsWith(const std::string& s, const char* e) {
+  const size_t l = strlen(e);
+  return s.size() >= l && s.compare(s.size() - l, l, e) == 0;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = (char)tolower((unsigned char)c);
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r\n"), b = s.find_last_not_of(" \t\r\n");
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The header of an Analyze / NIfTI pair, from either file of the pair.
+std::string PairHeader(const std::string& path, const std::string& ext) {
+  std::string base = path.substr(0, path.size() - ext.size());
+  const bool gz = EndsWith(ext, ".gz");
+  if (ext == ".hdr" || ext == ".hdr.gz") return path;
+  for (const char* e : {".hdr", ".HDR", ".hdr.gz"}) {
+    std::string h = base + e;
+    if (FileExists(h)) return h;
+  }
+  (void)gz;
+  return std::string();
+}
+
+bool IsAnalyzeHeader(const std::vector<uint8_t>& h) {
+  if (h.size() < 348) return false;
+  int32_t le = (int32_t)(h[0] | h[1] << 8 | h[2] << 16 | (uint32_t)h[3] << 24);
+  int32_t be = (int32_t)((uint32_t)h[0] << 24 | h[1] << 16 | h[2] << 8 | h[3]);
+  return le == 348 || be == 348;
+}
+
+// Element types shared by the readers.
+enum class Elem { U8, S8, U16, S16, U32, S32, F32, F64 };
+size_t ElemSize(Elem e) {
+  switch (e) {
+    case Elem::U8: case Elem::S8: return 1;
+    case Elem::U16: case Elem::S16: return 2;
+    case Elem::U32: case Elem::S32: case Elem::F32: return 4;
+    default: return 8;
+  }
+}
+
+double ReadElem(const uint8_t* p, Elem e, bool bigEndian) {
+  uint8_t b[8];
+  const size_t n = ElemSize(e);
+  for (size_t i = 0; i < n; ++i) b[i] = bigEndian ? p[n - 1 - i] : p[i];
+  switch (e) {
+    case Elem::U8: return b[0];
+    case Elem::S8: return (int8_t)b[0];
+    case Elem::U16: { uint16_t v; memcpy(&v, b, 2); return v; }
+    case Elem::S16: { int16_t v; memcpy(&v, b, 2); return v; }
+    case Elem::U32: { uint32_t v; memcpy(&v, b, 4); return v; }
+    case Elem::S32: { int32_t v; memcpy(&v, b, 4); return v; }
+    case Elem::F32: { float v; memcpy(&v, b, 4); return std::isfinite(v) ? v : 0; }
+    default: { double v; memcpy(&v, b, 8); return std::isfinite(v) ? v : 0; }
+  }
+}
+
+// Fills a volume from raw samples: channels 1 (grey) or 3 (RGB, 8-bit).
+bool FillVolume(Volume& v, const uint8_t* data, size_t size, int w, int h, int frames, int channels, Elem e,
+                bool bigEndian, double slope, double intercept, bool flipRows, std::string& error) {
+  if (w <= 0 || h <= 0 || frames <= 0 || w > 65535 || h > 65535 || (size_t)w * h * frames > ((size_t)1 << 31)) {
+    error = "unsupported dimensions";
+    return false;
+  }
+  const size_t count = (size_t)w * h * frames;
+  const size_t es = ElemSize(e);
+  if (size / es / (size_t)channels < count) {
+    error = "the image data is shorter than its header says";
+    return false;
+  }
+  v = Volume();
+  v.width = w;
+  v.height = h;
+  v.frames = frames;
+  v.channels = channels;
+  if (slope == 0 || !std::isfinite(slope)) slope = 1;
+  if (!std::isfinite(intercept)) intercept = 0;
+  const size_t fs = (size_t)w * h;
+  if (channels == 3) v.rgb.resize(count * 3);
+  else v.grey.resize(count);
+  for (int f = 0; f < frames; ++f)
+    for (int y = 0; y < h; ++y) {
+      const int sy = flipRows ? h - 1 - y : y;
+      for (int x = 0; x < w; ++x) {
+        const size_t src = (size_t)f * fs + (size_t)sy * w + x;
+        const size_t dst = (size_t)f * fs + (size_t)y * w + x;
+        if (channels == 3)
+          for (int c = 0; c < 3; ++c) {
+            double s = ReadElem(data + (src * 3 + c) * es, e, bigEndian);
+            v.rgb[dst * 3 + c] = (uint8_t)std::max(0.0, std::min(255.0, s));
+          }
+        else
+          v.grey[dst] = (float)(ReadElem(data + src * es, e, bigEndian) * slope + intercept);
+      }
+    }
+  return true;
+}
+
+bool Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out, bool gzipOrZlib) {
+  out.clear();
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  if (inflateInit2(&z, gzipOrZlib ? 15 + 32 : 15) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(data);
+  z.avail_in = (uInt)std::min<size_t>(size, 0xFFFFFFFFu);
+  uint8_t buf[65536];
+  int rc;
+  do {
+    z.next_out = buf;
+    z.avail_out = sizeof buf;
+    rc = inflate(&z, Z_NO_FLUSH);
+    if (rc != Z_OK && rc != Z_STREAM_END) break;
+    out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+  } while (rc != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0));
+  inflateEnd(&z);
+  return rc == Z_STREAM_END;
+}
+
+// ---- MetaImage --------------------------------------------------------------
+
+bool LoadMeta(const std::string& path, Volume& v, std::string& error) {
+  std::vector<uint8_t> file;
+  if (!ReadWholeFile(path, file)) {
+    error = "the file cannot be read";
+    return false;
+  }
+  std::map<std::string, std::string> keys;
+  size_t pos = 0;
+  while (pos < file.size() && pos < (1u << 20)) {
+    size_t eol = pos;
+    while (eol < file.size() && file[eol] != '\n') ++eol;
+    std::string line((const char*)&file[pos], eol - pos);
+    pos = eol + 1;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+    keys[Lower(key)] = value;
+    if (Lower(key) == "elementdatafile") break;
+  }
+  auto get = [&](const char* k) { auto it = keys.find(k); return it == keys.end() ? std::string() : it->second; };
+  const int ndims = atoi(get("ndims").c_str());
+  std::vector<long> dims;
+  {
+    std::string s = get("dimsize");
+    char* p = &s[0];
+    for (;;) {
+      char* end;
+      long d = strtol(p, &end, 10);
+      if (end == p) break;
+      dims.push_back(d);
+      p = end;
+    }
+  }
+  if (ndims < 2 || (int)dims.size() < ndims) {
+    error = "MetaImage header without dimensions";
+    return false;
+  }
+  const std::string type = Lower(get("elementtype"));
+  static const std::map<std::string, Elem> kTypes = {
+      {"met_uchar", Elem::U8}, {"met_char", Elem::S8}, {"met_ushort", Elem::U16}, {"met_short", Elem::S16},
+      {"met_uint", Elem::U32}, {"met_int", Elem::S32}, {"met_float", Elem::F32}, {"met_double", Elem::F64}};
+  auto t = kTypes.find(type);
+  if (t == kTypes.end()) {
+    error = "unsupported MetaImage element type";
+    return false;
+  }
+  int channels = keys.count("elementnumberofchannels") ? atoi(get("elementnumberofchannels").c_str()) : 1;
+  if (channels != 1 && channels != 3) {
+    error = "unsupported channel count";
+    return false;
+  }
+  const std::string msb = Lower(get("binarydatabyteordermsb").empty() ? get("elementbyteordermsb")
+                                                                      : get("binarydatabyteordermsb"));
+  const bool big = msb == "true";
+  const bool compressed = Lower(get("compresseddata")) == "true";
+  std::string dataFile = get("elementdatafile");
+  long frames = 1;
+  for (int i = 2; i < ndims; ++i) frames *= std::max(1L, dims[i]);
+  const size_t need = (size_t)dims[0] * dims[1] * frames * channels * ElemSize(t->second);
+  std::vector<uint8_t> external;
+  const uint8_t* data;
+  size_t size;
+  if (Lower(dataFile) == "local") {
+    data = file.data() + std::min(pos, file.size());
+    size = file.size() - std::min(pos, file.size());
+  } else if (!dataFile.empty() && Lower(dataFile) != "list" && dataFile.find('%') == std::string::npos) {
+    std::string full = (dataFile.find(':') != std::string::npos || dataFile[0] == '\\' || dataFile[0] == '/')
+                           ? dataFile : JoinPath(FolderOf(path), dataFile);
+    if (!ReadWholeFile(full, external)) {
+      error = "the MetaImage data file cannot be read";
+      return false;
+    }
+    data = external.data();
+    size = external.size();
+    long headerSize = keys.count("headersize") ? atol(get("headersize").c_str()) : 0;
+    if (!compressed && headerSize == -1 && size >= need) data += size - need, size = need;
+    else if (headerSize > 0 && (size_t)headerSize <= size) data += headerSize, size -= headerSize;
+  } else {
+    error = "unsupported MetaImage data file";
+    return false;
+  }
+  std::vector<uint8_t> inflated;
+  if (compressed) {
+    if (!Inflate(data, size, inflated, true)) {
+      error = "the compressed MetaImage data is damaged";
+      return false;
+    }
+    data = inflated.data();
+    size = inflated.size();
+  }
+  if (channels == 3 && t->second != Elem::U8) {
+    error = "unsupported colour MetaImage";
+    return false;
+  }
+  return FillVolume(v, data, size, (int)dims[0], (int)dims[1], (int)frames, channels, t->second, big, 1, 0, false,
+                    error);
+}
+
+// ---- NIfTI-1 and Analyze 7.5 -------------------------------------------------
+
+bool LoadNifti(const std::string& path, Volume& v, std::string& error) {
+  const std::string ext = Extension(path);
+  std::string headerPath = path;
+  bool single = ext == ".nii" || ext == ".nii.gz";
+  if (!single) headerPath = PairHeader(path, ext);
+  if (headerPath.empty()) {
+    error = "the header file of the pair is missing";
+    return false;
+  }
+  std::vector<uint8_t> hdr;
+  if (!ReadMaybeGzip(headerPath, hdr) || !IsAnalyzeHeader(hdr)) {
+    error = "not a NIfTI or Analyze header";
+    return false;
+  }
+  const bool big = !(hdr[0] == 0x5C && hdr[1] == 0x01);
+  auto s16 = [&](size_t at) { return (int)(int16_t)ReadElem(&hdr[at], Elem::S16, big); };
+  auto f32 = [&](size_t at) { return ReadElem(&hdr[at], Elem::F32, big); };
+  int dim[8];
+  for (int i = 0; i < 8; ++i) dim[i] = s16(40 + 2 * i);
+  const int datatype = s16(70);
+  const bool nifti = memcmp(&hdr[344], "n+1", 4) == 0 || memcmp(&hdr[344], "ni1", 4) == 0;
+  double slope = nifti ? f32(112) : 1, inter = nifti ? f32(116) : 0;
+  if (slope == 0) slope = 1, inter = 0;
+  Elem e;
+  int channels = 1;
+  switch (datatype) {
+    case 2: e = Elem::U8; break;
+    case 4: e = Elem::S16; break;
+    case 8: e = Elem::S32; break;
+    case 16: e = Elem::F32; break;
+    case 64: e = Elem::F64; break;
+    case 128: e = Elem::U8; channels = 3; break;
+    case 256: e = Elem::S8; break;
+    case 512: e = Elem::U16; break;
+    case 768: e = Elem::U32; break;
+    default: error = "unsupported NIfTI data type"; return false;
+  }
+  if (dim[0] < 2 || dim[0] > 7) {
+    error = "bad NIfTI dimensions";
+    return false;
+  }
+  long frames = 1;
+  for (int i = 3; i <= dim[0]; ++i) frames *= std::max(1, dim[i]);
+  std::vector<uint8_t> data;
+  size_t offset = 0;
+  if (single) {
+    data.swap(hdr);
+    double vox = f32(108);
+    offset = vox >= 348 && vox < 1e9 ? (size_t)vox : 352;
+  } else {
+    std::string img = path;
+    if (ext == ".hdr" || ext == ".hdr.gz") {
+      std::string base = path.substr(0, path.size() - ext.size());
+      img.clear();
+      for (const char* x : {".img", ".IMG", ".img.gz"})
+        if (FileExists(base + x)) { img = base + x; break; }
+    }
+    if (img.empty() || !ReadMaybeGzip(img, data)) {
+      error = "the image file of the pair cannot be read";
+      return false;
+    }
+    double vox = f32(108);
+    offset = vox > 0 && vox < 1e9 ? (size_t)vox : 0;
+  }
+  if (offset > data.size()) {
+    error = "the NIfTI data offset is past the end";
+    return false;
+  }
+  return FillVolume(v, data.data() + offset, data.size() - offset, dim[1], dim[0] >= 2 ? dim[2] : 1, (int)frames,
+                    channels, e, big, slope, inter, true, error);
+}
+
+// ---- NRRD ---------------------------------------------------------------------
+
+bool LoadNrrd(const std::string& path, Volume& v, std::string& error) {
+  std::vector<uint8_t> file;
+  if (!ReadWholeFile(path, file)) {
+    error = "the file cannot be read";
+    return false;
+  }
+  std::map<std::string, std::string> f;
+  size_t pos = 0;
+  bool first = true;
+  while (pos < file.size()) {
+    size_t eol = pos;
+    while (eol < file.size() && file[eol] != '\n') ++eol;
+    std::string line((const char*)&file[pos], eol - pos);
+    pos = eol + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (first) {
+      first = false;
+      if (line.compare(0, 4, "NRRD") != 0) { error = "not a NRRD file"; return false; }
+      continue;
+    }
+    if (line.empty()) break;
+    if (line[0] == '#') continue;
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string key = Lower(Trim(line.substr(0, colon)));
+    std::string value = line.substr(colon + 1);
+    if (!value.empty() && value[0] == '=') value.erase(0, 1);
+    f[key] = Trim(value);
+  }
+  auto get = [&](const char* k) { auto it = f.find(k); return it == f.end() ? std::string() : it->second; };
+  const int dimension = atoi(get("dimension").c_str());
+  std::vector<long> sizes;
+  {
+    std::string s = get("sizes");
+    const char* p = s.c_str();
+    for (;;) {
+      char* end;
+      long d = strtol(p, &end, 10);
+      if (end == p) break;
+      sizes.push_back(d);
+      p = end;
+    }
+  }
+  if (dimension < 2 || (int)sizes.size() < dimension) {
+    error = "NRRD header without sizes";
+    return false;
+  }
+  static const std::map<std::string, Elem> kTypes = {
+      {"uchar", Elem::U8}, {"unsigned char", Elem::U8}, {"uint8", Elem::U8}, {"uint8_t", Elem::U8},
+      {"signed char", Elem::S8}, {"int8", Elem::S8}, {"int8_t", Elem::S8},
+      {"short", Elem::S16}, {"short int", Elem::S16}, {"signed short", Elem::S16}, {"signed short int", Elem::S16},
+      {"int16", Elem::S16}, {"int16_t", Elem::S16},
+      {"ushort", Elem::U16}, {"unsigned short", Elem::U16}, {"unsigned short int", Elem::U16},
+      {"uint16", Elem::U16}, {"uint16_t", Elem::U16},
+      {"int", Elem::S32}, {"signed int", Elem::S32}, {"int32", Elem::S32}, {"int32_t", Elem::S32},
+      {"uint", Elem::U32}, {"unsigned int", Elem::U32}, {"uint32", Elem::U32}, {"uint32_t", Elem::U32},
+      {"float", Elem::F32}, {"double", Elem::F64}};
+  auto t = kTypes.find(Lower(get("type")));
+  if (t == kTypes.end()) {
+    error = "unsupported NRRD type";
+    return false;
+  }
+  const std::string enc = Lower(get("encoding"));
+  const bool big = Lower(get("endian")) == "big";
+  int axis0 = 0, channels = 1;
+  const std::string kinds = Lower(get("kinds"));
+  if (t->second == Elem::U8 && sizes[0] == 3 && dimension >= 3 &&
+      (kinds.compare(0, 9, "rgb-color") == 0 || kinds.compare(0, 7, "3-color") == 0 || kinds.compare(0, 6, "vector") == 0))
+    axis0 = 1, channels = 3;
+  long frames = 1;
+  for (int i = axis0 + 2; i < dimension; ++i) frames *= std::max(1L, sizes[i]);
+  std::vector<uint8_t> external;
+  const uint8_t* data = file.data() + std::min(pos, file.size());
+  size_t size = file.size() - std::min(pos, file.size());
+  std::string dataFile = get("data file").empty() ? get("datafile") : get("data file");
+  if (!dataFile.empty()) {
+    std::string full = (dataFile.find(':') != std::string::npos || dataFile[0] == '\\' || dataFile[0] == '/')
+                           ? dataFile : JoinPath(FolderOf(path), dataFile);
+    if (!ReadWholeFile(full, external)) {
+      error = "the NRRD data file cannot be read";
+      return false;
+    }
+    data = external.data();
+    size = external.size();
+  }
+  std::vector<uint8_t> inflated;
+  if (enc == "gzip" || enc == "gz") {
+    if (!Inflate(data, size, inflated, true)) {
+      error = "the compressed NRRD data is damaged";
+      return false;
+    }
+    data = inflated.data();
+    size = inflated.size();
+  } else if (enc != "raw") {
+    error = "unsupported NRRD encoding";
+    return false;
+  }
+  return FillVolume(v, data, size, (int)sizes[axis0], (int)sizes[axis0 + 1], (int)frames, channels, t->second, big,
+                    1, 0, false, error);
+}
+
+// ---- MINC 1 (NetCDF classic) ----------------------------------------------------
+
+struct CdfReader {
+  const std::vector<uint8_t>& d;
+  size_t pos = 4;
+  bool ok = true;
+  bool offset64 = false;
+  explicit CdfReader(const std::vector<uint8_t>& data) : d(data) {}
+  uint32_t U32() {
+    if (pos + 4 > d.size()) { ok = false; return 0; }
+    uint32_t v = (uint32_t)d[pos] << 24 | d[pos + 1] << 16 | d[pos + 2] << 8 | d[pos + 3];
+    pos += 4;
+    return v;
+  }
+  uint64_t Offset() { return offset64 ? ((uint64_t)U32() << 32 | U32()) : U32(); }
+  std::string Name() {
+    uint32_t n = U32();
+    if (!ok || n > 4096 || pos + n > d.size()) { ok = false; return std::string(); }
+    std::string s((const char*)&d[pos], n);
+    pos += (n + 3) & ~3u;
+    return s;
+  }
+  static size_t TypeSize(uint32_t t) { return t == 1 || t == 2 ? 1 : t == 3 ? 2 : t == 4 || t == 5 ? 4 : t == 6 ? 8 : 0; }
+  // Skips (or returns as text) an attribute list.
+  void Attributes(std::map<std::string, std::string>* out) {
+    uint32_t tag = U32(), n = U32();
+    if (tag == 0) return;
+    if (tag != 0x0C || n > 100000) { ok = false; return; }
+    for (uint32_t i = 0; i < n && ok; ++i) {
+      std::string name = Name();
+      uint32_t type = U32(), count = U32();
+      size_t bytes = TypeSize(type) * (size_t)count;
+      if (!ok || TypeSize(type) == 0 || pos + bytes > d.size()) { ok = false; return; }
+      if (out && type == 2) (*out)[name] = std::string((const char*)&d[pos], bytes);
+      pos += (bytes + 3) & ~(size_t)3;
+    }
+  }
+};
+
+bool LoadMinc(const std::string& path, Volume& v, std::string& error) {
+  std::vector<uint8_t> d;
+  if (!ReadWholeFile(path, d) || d.size() < 8 || memcmp(d.data(), "CDF", 3) != 0) {
+    error = "not a MINC 1 file";
+    return false;
+  }
+  CdfReader r(d);
+  r.offset64 = d[3] == 2;
+  r.U32();  // record count
+  std::vector<std::pair<std::string, uint32_t>> dims;
+  uint32_t tag = r.U32(), n = r.U32();
+  if (tag == 0x0A)
+    for (uint32_t i = 0; i < n && r.ok && i < 1024; ++i) {
+      std::string name = r.Name();
+      dims.emplace_back(name, r.U32());
+    }
+  r.Attributes(nullptr);
+  tag = r.U32();
+  n = r.U32();
+  if (!r.ok || tag != 0x0B) {
+    error = "MINC file without variables";
+    return false;
+  }
+  for (uint32_t i = 0; i < n && r.ok && i < 4096; ++i) {
+    std::string name = r.Name();
+    uint32_t ndims = r.U32();
+    std::vector<uint32_t> ids;
+    for (uint32_t k = 0; k < ndims && r.ok && k < 64; ++k) ids.push_back(r.U32());
+    std::map<std::string, std::string> atts;
+    r.Attributes(&atts);
+    uint32_t type = r.U32();
+    r.U32();  // size
+    uint64_t begin = r.Offset();
+    if (!r.ok) break;
+    if (name != "image") continue;
+    if (ids.size() < 2) break;
+    std::vector<long> shape;
+    for (uint32_t id : ids) {
+      if (id >= dims.size()) { error = "bad MINC dimension"; return false; }
+      shape.push_back((long)dims[id].second);
+    }
+    const bool isSigned = atts.count("signtype") ? atts["signtype"].compare(0, 6, "signed") == 0 : type != 1;
+    Elem e;
+    switch (type) {
+      case 1: case 2: e = isSigned ? Elem::S8 : Elem::U8; break;
+      case 3: e = isSigned ? Elem::S16 : Elem::U16; break;
+      case 4: e = isSigned ? Elem::S32 : Elem::U32; break;
+      case 5: e = Elem::F32; break;
+      case 6: e = Elem::F64; break;
+      default: error = "unsupported MINC type"; return false;
+    }
+    const int w = (int)shape[shape.size() - 1], h = (int)shape[shape.size() - 2];
+    long frames = 1;
+    for (size_t k = 0; k + 2 < shape.size(); ++k) frames *= std::max(1L, shape[k]);
+    if (begin > d.size()) { error = "MINC data past the end"; return false; }
+    return FillVolume(v, d.data() + begin, d.size() - (size_t)begin, w, h, (int)frames, 1, e, true, 1, 0, true,
+                      error);
+  }
+  error = "MINC file without an image variable";
+  return false;
+}
+
+}  // namespace
+
+Kind DetectKind(const std::string& path) {
+  if (path.empty() || !FileExists(path)) return Kind::None;
+  const std::string ext = Extension(path);
+  std::vector<uint8_t> head;
+  const bool gz = EndsWith(ext, ".gz");
+  if (!ReadPrefix(path, head, 4096, gz)) return Kind::None;
+  if (!gz && LooksLikeDicom(path)) return Kind::Dicom;
+  const size_t n = head.size();
+  if (n >= 4 && memcmp(head.data(), "NRRD", 4) == 0) return Kind::Nrrd;
+  if (n >= 4 && memcmp(head.data(), "CDF", 3) == 0 && (head[3] == 1 || head[3] == 2)) return Kind::Minc;
+  if (n >= 348 && IsAnalyzeHeader(head) && memcmp(&head[344], "n+1", 4) == 0) return Kind::Nifti;
+  if (ext == ".mha" || ext == ".mhd") {
+    std::string text((const char*)head.data(), n);
+    if (text.find("NDims") != std::string::npos && text.find("ElementDataFile") != std::string::npos)
+      return Kind::MetaImage;
+    return Kind::None;
+  }
+  if (ext == ".hdr" || ext == ".hdr.gz" || ext == ".img" || ext == ".img.gz") {
+    std::string h = PairHeader(path, ext);
+    std::vector<uint8_t> hh;
+    if (!h.empty() && ReadPrefix(h, hh, 348, EndsWith(h, ".gz")) && IsAnalyzeHeader(hh))
+      return memcmp(&hh[344], "ni1", 4) == 0 ? Kind::Nifti : Kind::Analyze;
+  }
+  return Kind::None;
+}
+
+bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string& error) {
+  switch (kind) {
+    case Kind::MetaImage: return LoadMeta(path, v, error);
+    case Kind::Nifti: case Kind::Analyze: return LoadNifti(path, v, error);
+    case Kind::Nrrd: return LoadNrrd(path, v, error);
+    case Kind::Minc: return LoadMinc(path, v, error);
+    default: error = "unknown file type"; return false;
+  }
+}
+
+bool LoadVolume(const std::string& path, Volume& v, std::string& error) {
+  const Kind kind = DetectKind(path);
+  if (kind == Kind::None) {
+    error = "not a medical image file";
+    return false;
+  }
+  if (kind == Kind::Dicom) return LoadDicom(path, v, error);
+  return LoadOtherFormat(kind, path, v, error);
+}
+
+}  // namespace qf

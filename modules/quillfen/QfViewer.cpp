@@ -1,0 +1,357 @@
+// The viewer window: shows a file, a folder series or a list of files frame by
+// frame, with window/level, zoom and pan, and writes snapshots.
+#include <windows.h>
+#include <windowsx.h>
+#include <string.h>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QfCore.h"
+#include "QfViewer.h"
+
+namespace qf {
+
+namespace {
+
+const wchar_t kClassName[] = L"QuillfenViewerWindow";
+
+struct FrameRef {
+  std::shared_ptr<Volume> volume;
+  int frame;
+};
+
+struct Viewer {
+  HWND hwnd = nullptr;
+  std::vector<FrameRef> frames;
+  int index = 0;
+  bool userWindow = false;  // window/level changed by the user
+  double center = 0, width = 1;
+  double zoom = 1, panX = 0, panY = 0;
+  enum Drag { None, Level, Zoom, Pan } drag = None;
+  POINT last{};
+  std::vector<uint8_t> rendered;
+  std::vector<uint8_t> dib;
+};
+
+Viewer* Get(HWND hwnd) { return reinterpret_cast<Viewer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+void Notify(Viewer* v, int code, LPARAM value) {
+  HWND parent = GetParent(v->hwnd);
+  if (parent) SendMessageW(parent, QF_WM_PLAYER, MAKEWPARAM(code, 0), value);
+}
+
+void CurrentWindow(Viewer* v, double& c, double& w) {
+  if (v->userWindow) {
+    c = v->center;
+    w = v->width;
+    return;
+  }
+  const FrameRef& f = v->frames[(size_t)v->index];
+  DefaultWindow(*f.volume, f.frame, c, w);
+}
+
+void RenderCurrent(Viewer* v) {
+  if (v->frames.empty()) {
+    v->rendered.clear();
+    return;
+  }
+  double c, w;
+  CurrentWindow(v, c, w);
+  const FrameRef& f = v->frames[(size_t)v->index];
+  RenderFrame(*f.volume, f.frame, c, w, v->rendered);
+}
+
+void SetIndex(Viewer* v, int index) {
+  if (v->frames.empty()) return;
+  index = std::max(0, std::min((int)v->frames.size() - 1, index));
+  if (index == v->index) return;
+  v->index = index;
+  RenderCurrent(v);
+  InvalidateRect(v->hwnd, nullptr, FALSE);
+  Notify(v, PLAYER_FRAME_INDEX, index);
+}
+
+bool AddFile(const std::string& path, std::vector<std::shared_ptr<Volume>>& out) {
+  auto vol = std::make_shared<Volume>();
+  std::string error;
+  if (LoadVolume(path, *vol, error)) {
+    out.push_back(vol);
+    return true;
+  }
+  // Plain BMP pictures are shown as one frame.
+  int w, h, c;
+  std::vector<uint8_t> px;
+  if (!ReadBmp(path, w, h, c, px, error)) return false;
+  vol->width = w, vol->height = h, vol->frames = 1, vol->channels = c;
+  if (c == 3) vol->rgb.swap(px);
+  else vol->grey.assign(px.begin(), px.end()), vol->hasWindow = true, vol->center = 127.5, vol->width_ = 256;
+  out.push_back(vol);
+  return true;
+}
+
+bool LoadFolder(const std::string& folder, std::vector<std::shared_ptr<Volume>>& out) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return _stricmp(a.c_str(), b.c_str()) < 0;
+  });
+  struct Item {
+    std::shared_ptr<Volume> vol;
+    std::string name;
+  };
+  std::vector<Item> items;
+  for (const std::string& n : names) {
+    const std::string path = JoinPath(folder, n);
+    if (DetectKind(path) == Kind::None) continue;
+    std::vector<std::shared_ptr<Volume>> one;
+    if (AddFile(path, one)) items.push_back({one[0], n});
+  }
+  if (items.empty()) return false;
+  // One series: the one of the first file in name order.
+  const std::string series = items[0].vol->series;
+  items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) { return i.vol->series != series; }),
+              items.end());
+  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+    if (a.vol->hasInstance != b.vol->hasInstance) return a.vol->hasInstance;
+    if (a.vol->hasInstance && a.vol->instance != b.vol->instance) return a.vol->instance < b.vol->instance;
+    return _stricmp(a.name.c_str(), b.name.c_str()) < 0;
+  });
+  for (Item& i : items) out.push_back(i.vol);
+  return true;
+}
+
+LRESULT Show(Viewer* v, std::vector<std::shared_ptr<Volume>>& volumes) {
+  std::vector<FrameRef> frames;
+  for (auto& vol : volumes)
+    for (int f = 0; f < vol->frames; ++f) frames.push_back({vol, f});
+  if (frames.empty()) return -1;
+  v->frames.swap(frames);
+  v->index = 0;
+  v->userWindow = false;
+  v->zoom = 1, v->panX = v->panY = 0;
+  RenderCurrent(v);
+  InvalidateRect(v->hwnd, nullptr, FALSE);
+  Notify(v, PLAYER_FRAME_COUNT, (LPARAM)v->frames.size());
+  Notify(v, PLAYER_FRAME_INDEX, 0);
+  return 0;
+}
+
+LRESULT OnPlayer(Viewer* v, WPARAM wp, LPARAM lp) {
+  const int code = LOWORD(wp), count = HIWORD(wp);
+  try {
+    switch (code) {
+      case PLAYER_OPEN: {
+        const std::string path = lp ? reinterpret_cast<const char*>(lp) : "";
+        if (path.empty()) return -1;
+        std::vector<std::shared_ptr<Volume>> volumes;
+        bool ok = IsDirectory(path) ? LoadFolder(path, volumes) : AddFile(path, volumes);
+        return ok ? Show(v, volumes) : -1;
+      }
+      case PLAYER_OPEN_MULTIPLE: {
+        if (!lp || count <= 0) return -1;
+        std::vector<std::string> paths;
+        const char* const* list = reinterpret_cast<const char* const*>(lp);
+        for (int i = 0; i < count; ++i) paths.push_back(list[i] ? list[i] : "");
+        std::vector<std::shared_ptr<Volume>> volumes;
+        for (const std::string& p : paths)
+          if (!p.empty() && !IsDirectory(p)) AddFile(p, volumes);
+        return volumes.empty() ? -1 : Show(v, volumes);
+      }
+      case PLAYER_CLOSE:
+        v->frames.clear();
+        v->rendered.clear();
+        v->index = 0;
+        InvalidateRect(v->hwnd, nullptr, FALSE);
+        return 0;
+      case PLAYER_SNAPSHOT: {
+        const std::string path = lp ? reinterpret_cast<const char*>(lp) : "";
+        if (path.empty() || v->frames.empty() || v->rendered.empty()) return -1;
+        const Volume& vol = *v->frames[(size_t)v->index].volume;
+        return WritePng(path, vol.width, vol.height, vol.channels, v->rendered.data()) ? 0 : -1;
+      }
+      case PLAYER_RESET:
+        if (lp & RESET_WINDOW_LEVEL) v->userWindow = false;
+        if (lp & RESET_CAMERA) v->zoom = 1, v->panX = v->panY = 0;
+        RenderCurrent(v);
+        InvalidateRect(v->hwnd, nullptr, FALSE);
+        return 0;
+      default:
+        return -1;
+    }
+  } catch (...) {
+    return -1;
+  }
+}
+
+void Paint(Viewer* v) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(v->hwnd, &ps);
+  RECT rc;
+  GetClientRect(v->hwnd, &rc);
+  const int cw = rc.right, ch = rc.bottom;
+  if (cw > 0 && ch > 0) {
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, cw, ch);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    FillRect(mem, &rc, (HBRUSH)GetStockObject(BLACK_BRUSH));
+    if (!v->frames.empty() && !v->rendered.empty()) {
+      const Volume& vol = *v->frames[(size_t)v->index].volume;
+      const int w = vol.width, h = vol.height;
+      v->dib.resize((size_t)w * h * 4);
+      for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
+        uint8_t r, g, b;
+        if (vol.channels == 3) r = v->rendered[3 * i], g = v->rendered[3 * i + 1], b = v->rendered[3 * i + 2];
+        else r = g = b = v->rendered[i];
+        v->dib[4 * i] = b, v->dib[4 * i + 1] = g, v->dib[4 * i + 2] = r, v->dib[4 * i + 3] = 0;
+      }
+      BITMAPINFO bi = {};
+      bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+      bi.bmiHeader.biWidth = w;
+      bi.bmiHeader.biHeight = -h;
+      bi.bmiHeader.biPlanes = 1;
+      bi.bmiHeader.biBitCount = 32;
+      bi.bmiHeader.biCompression = BI_RGB;
+      const double scale = std::min((double)cw / w, (double)ch / h) * v->zoom;
+      const int dw = std::max(1, (int)std::lround(w * scale)), dh = std::max(1, (int)std::lround(h * scale));
+      const int dx = (cw - dw) / 2 + (int)std::lround(v->panX), dy = (ch - dh) / 2 + (int)std::lround(v->panY);
+      SetStretchBltMode(mem, COLORONCOLOR);
+      StretchDIBits(mem, dx, dy, dw, dh, 0, 0, w, h, v->dib.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+    }
+    BitBlt(dc, 0, 0, cw, ch, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+  }
+  EndPaint(v->hwnd, &ps);
+}
+
+void BeginDrag(Viewer* v, Viewer::Drag d, LPARAM lp) {
+  SetFocus(v->hwnd);
+  if (v->frames.empty()) return;
+  if (d == Viewer::Level && !v->userWindow) {
+    CurrentWindow(v, v->center, v->width);
+    v->userWindow = true;
+  }
+  v->drag = d;
+  v->last = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  SetCapture(v->hwnd);
+}
+
+void DragTo(Viewer* v, LPARAM lp) {
+  if (v->drag == Viewer::None) return;
+  const POINT p = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  const int dx = p.x - v->last.x, dy = p.y - v->last.y;
+  v->last = p;
+  if (v->drag == Viewer::Level) {
+    // Horizontal changes the width, vertical the centre, in steps of the width.
+    const double step = std::max(v->width / 256.0, 0.01);
+    v->width = std::max(1.0, v->width + dx * step);
+    v->center += dy * step;
+    RenderCurrent(v);
+  } else if (v->drag == Viewer::Zoom) {
+    v->zoom = std::max(0.05, std::min(50.0, v->zoom * std::pow(1.01, -dy)));
+  } else {
+    v->panX += dx;
+    v->panY += dy;
+  }
+  InvalidateRect(v->hwnd, nullptr, FALSE);
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Viewer* v = Get(hwnd);
+  switch (msg) {
+    case WM_NCCREATE: {
+      Viewer* nv = new (std::nothrow) Viewer;
+      if (!nv) return FALSE;
+      nv->hwnd = hwnd;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(nv));
+      break;
+    }
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      delete v;
+      break;
+    case QF_WM_PLAYER:
+      return v ? OnPlayer(v, wp, lp) : -1;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      if (v) { Paint(v); return 0; }
+      break;
+    case WM_SIZE:
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case WM_LBUTTONDOWN:
+      if (v) BeginDrag(v, (wp & MK_SHIFT) ? Viewer::Pan : (wp & MK_CONTROL) ? Viewer::Zoom : Viewer::Level, lp);
+      return 0;
+    case WM_RBUTTONDOWN:
+      if (v) BeginDrag(v, Viewer::Zoom, lp);
+      return 0;
+    case WM_MBUTTONDOWN:
+      if (v) BeginDrag(v, Viewer::Pan, lp);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (v) DragTo(v, lp);
+      return 0;
+    case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP:
+      if (v && v->drag != Viewer::None) {
+        v->drag = Viewer::None;
+        ReleaseCapture();
+      }
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (v) v->drag = Viewer::None;
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      if (v) OnPlayer(v, MAKEWPARAM(PLAYER_RESET, 0), RESET_ALL);
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (v) SetIndex(v, v->index + (GET_WHEEL_DELTA_WPARAM(wp) > 0 ? -1 : 1));
+      return 0;
+    case WM_KEYDOWN:
+      if (!v) break;
+      switch (wp) {
+        case VK_LEFT: case VK_UP: case VK_PRIOR: SetIndex(v, v->index - 1); return 0;
+        case VK_RIGHT: case VK_DOWN: case VK_NEXT: SetIndex(v, v->index + 1); return 0;
+        case VK_HOME: SetIndex(v, 0); return 0;
+        case VK_END: SetIndex(v, (int)v->frames.size() - 1); return 0;
+      }
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+bool RegisterViewerClass(HINSTANCE instance) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = WndProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kClassName;
+  if (RegisterClassExW(&wc)) return true;
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void UnregisterViewerClass(HINSTANCE instance) { UnregisterClassW(kClassName, instance); }
+
+HWND CreateViewerWindow(HINSTANCE instance, HWND parent) {
+  if (!parent || !IsWindow(parent)) return nullptr;
+  return CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 0, 0, parent, nullptr,
+                         instance, nullptr);
+}
+
+}  // namespace qf

@@ -1,0 +1,306 @@
+// Quillfen.dll through its exported table, and its DICOM decoding against
+// files and decodings made by dcmtk and GDCM at set-up.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "QfCore.h"
+#include "QuillfenRecords.h"
+
+namespace {
+
+std::atomic<long> g_live{0};
+void* QF_CALL TestAlloc(size_t n) {
+  if (!n) return nullptr;
+  ++g_live;
+  return malloc(n);
+}
+int QF_CALL TestFree(void* p) {
+  if (!p) return -1;
+  --g_live;
+  free(p);
+  return 0;
+}
+
+std::string WinPath(const std::string& unixPath) {
+  std::string p = "Z:" + unixPath;
+  std::replace(p.begin(), p.end(), '/', '\\');
+  return p;
+}
+
+std::string Fixtures() {
+  const char* b = getenv("RS_BINARY_DIR");
+  return b ? WinPath(std::string(b) + "/testdata/quillfen") : std::string();
+}
+
+std::string ProgramDll() {
+  const char* b = getenv("RS_BINARY_DIR");
+  return b ? WinPath(std::string(b) + "/bin/Quillfen.dll") : std::string();
+}
+
+std::string TempFolder(const char* name) {
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  std::string dir = std::string(tmp) + name + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+}
+
+std::vector<std::string> ListFolder(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void EmptyFolder(const std::string& dir) {
+  for (const std::string& n : ListFolder(dir)) DeleteFileA((dir + "\\" + n).c_str());
+}
+
+class Module : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    module_ = LoadLibraryA(ProgramDll().c_str());
+    ASSERT_NE(module_, nullptr) << ProgramDll();
+    auto get = reinterpret_cast<QfGetModuleInterfaceFn>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "GetModuleInterface")));
+    ASSERT_NE(get, nullptr);
+    table_ = get();
+    ASSERT_NE(table_, nullptr);
+    table_->pfnAlloc = TestAlloc;
+    table_->pfnFree = TestFree;
+    ASSERT_EQ(table_->pfnInitialize(), 0);
+  }
+  static void TearDownTestSuite() {
+    if (table_) table_->pfnRelease();
+    if (module_) FreeLibrary(module_);
+  }
+
+  int ToBmp(const std::string& folder, const char* name, const std::vector<std::string>& paths,
+            std::vector<std::string>* names, int frame = -1) {
+    std::vector<ConvertInput> in;
+    for (const std::string& p : paths) in.push_back({p.c_str(), 0, 0, frame});
+    ConvertRequest r = {};
+    r.inputCount = (int)in.size();
+    r.inputs = in.data();
+    r.outputFolder = folder.c_str();
+    r.outputName = name;
+    r.outputExt = ".tmp";
+    r.outputFormat = QF_FORMAT_BMP;
+    r.outputOption = 1;
+    const int rc = table_->pfnConvertFiles(&r);
+    if (rc == 0) {
+      EXPECT_NE(r.outputs, nullptr);
+      for (int i = 0; names && i < r.outputCount; ++i)
+        names->push_back(std::string(r.outputs[i].name, strnlen(r.outputs[i].name, 260)));
+    } else {
+      EXPECT_EQ(r.outputs, nullptr);
+    }
+    TestFree(r.outputs);
+    return rc;
+  }
+
+  static HMODULE module_;
+  static ModuleInterface* table_;
+};
+HMODULE Module::module_ = nullptr;
+ModuleInterface* Module::table_ = nullptr;
+
+TEST_F(Module, RecognisesDicomByContentAndNothingElse) {
+  const std::string dir = Fixtures(), tmp = TempFolder("qfcan");
+  // A DICOM file under another name, and a raw data set without the preamble.
+  CopyFileA((dir + "\\g8.dcm").c_str(), (tmp + "\\picture.jpg").c_str(), FALSE);
+  std::ifstream in(dir + "\\g8-implicit.dcm", std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Skip preamble and the meta group: the data set starts with the first group-8 element.
+  size_t at = all.find(std::string("\x08\x00", 2), 132);
+  ASSERT_NE(at, std::string::npos);
+  std::ofstream((tmp + "\\raw-dataset").c_str(), std::ios::binary) << all.substr(at);
+  EXPECT_EQ(table_->pfnCanReadFile((tmp + "\\picture.jpg").c_str()), 1);
+  EXPECT_EQ(table_->pfnCanReadFile((tmp + "\\raw-dataset").c_str()), 1);
+  EXPECT_EQ(table_->pfnCanReadFile((dir + "\\mr12-j2k.dcm").c_str()), 1);
+  EXPECT_EQ(table_->pfnCanReadFile((dir + "\\pic.bmp").c_str()), 0);
+  EXPECT_EQ(table_->pfnCanReadFile(dir.c_str()), 0);
+  EXPECT_EQ(table_->pfnCanReadFile((dir + "\\missing.dcm").c_str()), 0);
+  EXPECT_EQ(table_->pfnCanReadFile(""), 0);
+  EXPECT_EQ(table_->pfnCanReadFile(nullptr), 0);
+  // The raw data set decodes like the file it came from.
+  std::vector<std::string> a, b;
+  ASSERT_EQ(ToBmp(tmp, "raw", {tmp + "\\raw-dataset"}, &a), 0);
+  ASSERT_EQ(ToBmp(tmp, "full", {dir + "\\g8.dcm"}, &b), 0);
+  std::ifstream fa(tmp + "\\" + a[0], std::ios::binary), fb(tmp + "\\" + b[0], std::ios::binary);
+  std::string sa((std::istreambuf_iterator<char>(fa)), {}), sb((std::istreambuf_iterator<char>(fb)), {});
+  EXPECT_FALSE(sa.empty());
+  EXPECT_EQ(sa, sb);
+  fa.close();
+  fb.close();
+  EmptyFolder(tmp);
+}
+
+// Every encoded file decodes to the values that dcmtk's decoders (or, for
+// JPEG 2000, the lossless original) hold.
+TEST(Decoding, MatchesReferenceDecoders) {
+  const std::string dir = Fixtures();
+  std::ifstream manifest(dir + "\\manifest.txt");
+  ASSERT_TRUE(manifest.good());
+  std::string enc, ref;
+  int lossless, checked = 0;
+  std::set<std::string> kinds;
+  while (manifest >> enc >> ref >> lossless) {
+    SCOPED_TRACE(enc);
+    qf::Volume a, b;
+    std::string error;
+    ASSERT_TRUE(qf::LoadDicom(dir + "\\" + enc, a, error)) << error;
+    ASSERT_TRUE(qf::LoadDicom(dir + "\\" + ref, b, error)) << error;
+    ASSERT_EQ(a.width, b.width);
+    ASSERT_EQ(a.height, b.height);
+    ASSERT_EQ(a.frames, b.frames);
+    ASSERT_EQ(a.channels, b.channels);
+    double worst = 0;
+    for (size_t i = 0; i < a.grey.size(); ++i) worst = std::max(worst, (double)std::fabs(a.grey[i] - b.grey[i]));
+    for (size_t i = 0; i < a.rgb.size(); ++i) worst = std::max(worst, (double)std::abs(a.rgb[i] - b.rgb[i]));
+    if (lossless) EXPECT_EQ(worst, 0);
+    else EXPECT_LE(worst, 3) << "lossy decoding differs from dcmtk's by " << worst;
+    kinds.insert(enc.substr(enc.find('-') + 1));
+    ++checked;
+  }
+  EXPECT_GE(checked, 40);
+  for (const char* k : {"implicit.dcm", "explicit.dcm", "bigendian.dcm", "deflated.dcm", "jpegll.dcm", "rle.dcm",
+                        "jpegls.dcm", "j2k.dcm", "baseline.dcm"})
+    EXPECT_TRUE(kinds.count(k)) << k;
+}
+
+TEST(Decoding, AppliesRescaleAndFileWindow) {
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\ct16.dcm", v, error)) << error;
+  EXPECT_EQ(v.frames, 3);
+  // Stored value at (0,0) of frame 0 is -1000; intercept -1024.
+  EXPECT_EQ(v.grey[0], -2024.0f);
+  EXPECT_TRUE(v.hasWindow);
+  EXPECT_EQ(v.center, 40);
+  EXPECT_EQ(v.width_, 400);
+  ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\m1.dcm", v, error));
+  EXPECT_TRUE(v.invert);
+}
+
+TEST_F(Module, WritesFramesInOrderUnderUniqueNames) {
+  const std::string dir = Fixtures(), tmp = TempFolder("qfframes");
+  EmptyFolder(tmp);
+  std::vector<std::string> names;
+  ASSERT_EQ(ToBmp(tmp, "~Wu1", {dir + "\\ct16.dcm", dir + "\\g8.dcm"}, &names), 0);
+  ASSERT_EQ(names.size(), 4u);
+  EXPECT_EQ(ListFolder(tmp), std::vector<std::string>(names.begin(), names.end()));
+  for (size_t i = 1; i < names.size(); ++i) EXPECT_LT(names[i - 1], names[i]);
+  // One frame only.
+  std::vector<std::string> one;
+  ASSERT_EQ(ToBmp(tmp, "~Wu1", {dir + "\\ct16.dcm"}, &one, 2), 0);
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).count(one[0]), 0u);
+  EmptyFolder(tmp);
+  EXPECT_EQ(g_live.load(), 0);
+}
+
+TEST_F(Module, FailedRequestLeavesNothingBehind) {
+  const std::string dir = Fixtures(), tmp = TempFolder("qffail");
+  EmptyFolder(tmp);
+  // A truncated DICOM file after a good one: no frame of either may remain.
+  std::ifstream in(dir + "\\mr12.dcm", std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), {});
+  std::string cut = TempFolder("qfcut") + "\\cut.dcm";
+  std::ofstream(cut.c_str(), std::ios::binary) << all.substr(0, all.size() - 3000);
+  EXPECT_NE(ToBmp(tmp, "x", {dir + "\\g8.dcm", cut}, nullptr), 0);
+  EXPECT_NE(ToBmp(tmp, "x", {dir + "\\pic.bmp"}, nullptr), 0);
+  EXPECT_NE(ToBmp(tmp + "\\no-such-folder", "x", {dir + "\\g8.dcm"}, nullptr), 0);
+  EXPECT_NE(ToBmp(tmp, "x", {dir + "\\g8.dcm"}, nullptr, 5), 0);
+  EXPECT_TRUE(ListFolder(tmp).empty());
+  EXPECT_EQ(g_live.load(), 0);
+}
+
+TEST_F(Module, ConcurrentRequestsDoNotCollide) {
+  const std::string dir = Fixtures(), tmp = TempFolder("qfthreads");
+  EmptyFolder(tmp);
+  const char* inputs[] = {"ct16-rle.dcm", "mr12-jpegls.dcm", "rgb-j2k.dcm", "g8-jpegll.dcm"};
+  std::vector<std::vector<std::string>> names(8);
+  std::vector<int> results(8, -1);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      for (int k = 0; k < 3; ++k) {
+        std::vector<std::string> n;
+        results[t] = ToBmp(tmp, "same", {dir + "\\" + inputs[t % 4]}, &n);
+        if (results[t] != 0) return;
+        names[t].insert(names[t].end(), n.begin(), n.end());
+      }
+    });
+  for (auto& th : threads) th.join();
+  std::set<std::string> all;
+  size_t total = 0;
+  for (int t = 0; t < 8; ++t) {
+    EXPECT_EQ(results[t], 0);
+    total += names[t].size();
+    all.insert(names[t].begin(), names[t].end());
+  }
+  EXPECT_EQ(all.size(), total);
+  EXPECT_EQ(ListFolder(tmp).size(), total);
+  EmptyFolder(tmp);
+}
+
+TEST_F(Module, FileInformation) {
+  const std::string dir = Fixtures();
+  FileInfoRequest q = {};
+  ASSERT_EQ(table_->pfnReadFileInfo((dir + "\\ct16.dcm").c_str(), &q), 0);
+  EXPECT_EQ(q.width, 64);
+  EXPECT_EQ(q.height, 48);
+  EXPECT_EQ(q.tags, nullptr);
+  q = {};
+  ASSERT_EQ(table_->pfnReadFileInfo((dir + "\\pic.bmp").c_str(), &q), 0);
+  EXPECT_EQ(q.width, 40);
+  EXPECT_EQ(q.height, 30);
+  q = {};
+  EXPECT_NE(table_->pfnReadFileInfo((dir + "\\missing.dcm").c_str(), &q), 0);
+  EXPECT_NE(table_->pfnReadFileInfo("", &q), 0);
+  q = {};
+  q.flags = QF_FILEINFO_TAGS;
+  ASSERT_EQ(table_->pfnReadFileInfo((dir + "\\utf8.dcm").c_str(), &q), 0);
+  ASSERT_GT(q.tagCount, 10);
+  ASSERT_NE(q.tags, nullptr);
+  EXPECT_GT(g_live.load(), 0);
+  // Free the tree as a program would.
+  std::function<void(TagRecord*, int)> release = [&](TagRecord* r, int n) {
+    for (int i = 0; i < n; ++i)
+      if (r[i].children) release(r[i].children, r[i].childCount);
+    TestFree(r);
+  };
+  release(q.tags, q.tagCount);
+  EXPECT_EQ(g_live.load(), 0);
+}
+
+TEST_F(Module, QueryListAndReleaseAreSafeToRepeat) {
+  ListBuffer list = {};
+  ASSERT_EQ(table_->pfnQueryList(0, &list), 0);
+  EXPECT_GT(list.count, 0);
+  ASSERT_NE(list.buffer, nullptr);
+  TestFree(list.buffer);
+  EXPECT_EQ(table_->pfnRelease(), 0);
+  EXPECT_EQ(table_->pfnRelease(), 0);
+  EXPECT_EQ(table_->pfnInitialize(), 0);
+}
+
+}  // namespace

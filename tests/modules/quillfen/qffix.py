@@ -1,0 +1,218 @@
+#!/usr/bin/env python3
+"""Test inputs and judges for Quillfen: raw pixel data and dump2dcm scripts,
+and comparisons of written pictures with reference pictures."""
+import struct
+import sys
+import zlib
+
+
+def write(path, data):
+    if isinstance(data, str):
+        data = data.encode("ascii")
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+HEADER = """(0002,0002) UI =SecondaryCaptureImageStorage
+(0002,0003) UI [1.2.826.0.1.3680043.9.7433.1.{uid}]
+(0002,0010) UI =LittleEndianExplicit
+(0008,0016) UI =SecondaryCaptureImageStorage
+(0008,0018) UI [1.2.826.0.1.3680043.9.7433.1.{uid}]
+(0008,0060) CS [OT]
+(0010,0010) PN [Test^{name}]
+(0020,000d) UI [1.2.826.0.1.3680043.9.7433.2.1]
+(0020,000e) UI [1.2.826.0.1.3680043.9.7433.3.{series}]
+(0020,0013) IS [{instance}]
+(0028,0002) US {spp}
+(0028,0004) CS [{pi}]
+(0028,0010) US {rows}
+(0028,0011) US {cols}
+(0028,0100) US {ba}
+(0028,0101) US {bs}
+(0028,0102) US {hb}
+(0028,0103) US {pr}
+"""
+
+
+def dump(name, uid, rows, cols, spp, pi, ba, bs, pr, raw, extra="", series=1, instance=1, vr="OW"):
+    text = HEADER.format(uid=uid, name=name, rows=rows, cols=cols, spp=spp, pi=pi, ba=ba, bs=bs, hb=bs - 1,
+                         pr=pr, series=series, instance=instance)
+    text += extra
+    text += "(7fe0,0010) %s =%s\n" % (vr, raw)
+    return text
+
+
+def make(out):
+    W, H = 64, 48
+    # CT-like: signed 16-bit, three frames, rescale and a window.
+    px = []
+    for f in range(3):
+        for y in range(H):
+            for x in range(W):
+                px.append((x * 37 + y * 11 + f * 500) % 4000 - 1000)
+    write(out + "/ct16.raw", struct.pack("<%dh" % len(px), *px))
+    write(out + "/ct16.dump", dump("CT", 1, H, W, 1, "MONOCHROME2", 16, 16, 1, "ct16.raw",
+                                   "(0028,0008) IS [3]\n(0028,1050) DS [40]\n(0028,1051) DS [400]\n"
+                                   "(0028,1052) DS [-1024]\n(0028,1053) DS [1]\n"))
+    # MR-like: unsigned 12 bits stored in 16, no window.
+    px = [(x * 64 + y * 7) % 4096 for y in range(H) for x in range(W)]
+    write(out + "/mr12.raw", struct.pack("<%dH" % len(px), *px))
+    write(out + "/mr12.dump", dump("MR", 2, H, W, 1, "MONOCHROME2", 16, 12, 0, "mr12.raw"))
+    # 8-bit grey covering 0..255.
+    px = bytes(((x * 4 + y) % 256) if (x, y) != (0, 0) else 0 for y in range(H) for x in range(W))
+    write(out + "/g8.raw", px)
+    write(out + "/g8.dump", dump("G8", 3, H, W, 1, "MONOCHROME2", 8, 8, 0, "g8.raw", vr="OB"))
+    write(out + "/m1.dump", dump("M1", 4, H, W, 1, "MONOCHROME1", 8, 8, 0, "g8.raw", vr="OB"))
+    # RGB, interleaved.
+    px = bytes(v for y in range(H) for x in range(W) for v in ((x * 4) % 256, (y * 5) % 256, (x * y) % 256))
+    write(out + "/rgb.raw", px)
+    write(out + "/rgb.dump", dump("RGB", 5, H, W, 3, "RGB", 8, 8, 0, "rgb.raw", "(0028,0006) US 0\n", vr="OB"))
+    # Palette colour with 16-bit entries.
+    lut = lambda f: struct.pack("<256H", *[(f(i) * 257) & 0xFFFF for i in range(256)])
+    write(out + "/lr.raw", lut(lambda i: i))
+    write(out + "/lg.raw", lut(lambda i: 255 - i))
+    write(out + "/lb.raw", lut(lambda i: (i * 3) % 256))
+    px = bytes((x * 4 + y) % 256 for y in range(H) for x in range(W))
+    write(out + "/pal.raw", px)
+    write(out + "/pal.dump", dump("PAL", 6, H, W, 1, "PALETTE COLOR", 8, 8, 0, "pal.raw",
+                                  "(0028,1101) US 256\\0\\16\n(0028,1102) US 256\\0\\16\n(0028,1103) US 256\\0\\16\n"
+                                  "(0028,1201) OW =lr.raw\n(0028,1202) OW =lg.raw\n(0028,1203) OW =lb.raw\n",
+                                  vr="OB"))
+    # Character sets and sequences for the tag tree.
+    latin = "(0008,0005) CS [ISO_IR 100]\n"
+    write(out + "/latin1.dump", (dump("x", 7, 2, 2, 1, "MONOCHROME2", 8, 8, 0, "tiny.raw", latin, vr="OB")
+                                 .replace("[Test^x]", "[M\xfcller^Ren\xe9]")).encode("latin-1"))
+    utf8 = "(0008,0005) CS [ISO_IR 192]\n"
+    seq = ("(0008,1140) SQ (Sequence with undefined length #=2)\n"
+           "(fffe,e000) na (Item with undefined length #=2)\n"
+           "(0008,1150) UI [1.2.3]\n"
+           "(0040,a730) SQ (Sequence with undefined length #=1)\n"
+           "(fffe,e000) na (Item with undefined length #=1)\n"
+           "(0040,a160) UT [Inner \u00e5 text]\n"
+           "(fffe,e00d) na (ItemDelimitationItem)\n"
+           "(fffe,e0dd) na (SequenceDelimitationItem)\n"
+           "(fffe,e00d) na (ItemDelimitationItem)\n"
+           "(fffe,e000) na (Item with undefined length #=1)\n"
+           "(0008,1150) UI [1.2.4]\n"
+           "(fffe,e00d) na (ItemDelimitationItem)\n"
+           "(fffe,e0dd) na (SequenceDelimitationItem)\n")
+    vrs = ("(0008,0020) DA [20240131]\n(0008,0030) TM [101112]\n(0008,0050) SH [\u00c5CC]\n"
+           "(0008,0054) AE [STORE]\n(0008,0080) LO [Kl\u00ednik \u65e5\u672c]\n(0008,0201) SH [+0100]\n"
+           "(0010,1010) AS [042Y]\n(0010,1030) DS [72.5]\n(0018,1020) LO [v1]\n(0020,0012) IS [7]\n"
+           "(0008,002a) DT [20240131101112]\n(0028,0009) AT (0018,1063)\n"
+           "(0018,0088) DS [1.5]\n(0018,9087) FD 1000.5\n(0018,9089) FD 1\\0\\0\n(0018,1063) DS [33.3]\n"
+           "(0020,0020) CS [L\\P]\n(0040,0254) LO [St\u00fcdie]\n(0032,4000) LT [Line \u00e9]\n"
+           "(0008,0081) ST [Str\u00e8et]\n(0018,6024) US 3\n(0018,6020) SL -5\n(0028,0106) SS -7\n"
+           "(0018,9219) SS -2\n(0018,6022) UL 70000\n(0018,9445) FL 2.5\n")
+    write(out + "/utf8.dump", (dump("x", 8, 2, 2, 1, "MONOCHROME2", 8, 8, 0, "tiny.raw", utf8 + vrs + seq, vr="OB")
+                               .replace("[Test^x]", "[\u5c71\u7530^\u592a\u90ce]")).encode("utf-8"))
+    write(out + "/tiny.raw", bytes([0, 64, 128, 255]))
+
+
+def read_bmp(path):
+    d = open(path, "rb").read()
+    assert d[:2] == b"BM", path
+    off, = struct.unpack_from("<I", d, 10)
+    w, h = struct.unpack_from("<ii", d, 18)
+    bpp, = struct.unpack_from("<H", d, 28)
+    top = h < 0
+    h = abs(h)
+    stride = ((w * bpp + 31) // 32) * 4
+    rows = []
+    for y in range(h):
+        r = d[off + stride * (y if top else h - 1 - y):][: w * bpp // 8]
+        if bpp == 24:
+            r = bytes(v for i in range(w) for v in (r[3 * i + 2], r[3 * i + 1], r[3 * i]))
+        elif bpp == 8:
+            pal = d[14 + struct.unpack_from("<I", d, 14)[0]:]
+            if any(pal[4 * i] != i for i in range(256)):
+                r = bytes(pal[4 * v + 2] for v in r)
+        rows.append(r)
+    return w, h, 3 if bpp == 24 else 1, b"".join(rows)
+
+
+def read_pnm(path):
+    d = open(path, "rb").read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while d[pos:pos + 1].isspace():
+            pos += 1
+        if d[pos:pos + 1] == b"#":
+            pos = d.index(b"\n", pos)
+            continue
+        end = pos
+        while not d[end:end + 1].isspace():
+            end += 1
+        fields.append(d[pos:end])
+        pos = end
+    pos += 1
+    magic, w, h, mx = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
+    c = 3 if magic == b"P6" else 1
+    return w, h, c, d[pos:pos + w * h * c]
+
+
+def read_png(path):
+    d = open(path, "rb").read()
+    assert d[:8] == b"\x89PNG\r\n\x1a\n"
+    pos, idat, w = 8, b"", 0
+    while pos < len(d):
+        n, = struct.unpack_from(">I", d, pos)
+        t = d[pos + 4:pos + 8]
+        body = d[pos + 8:pos + 8 + n]
+        if t == b"IHDR":
+            w, h, bd, ct = struct.unpack_from(">IIBB", body)
+            c = {0: 1, 2: 3}[ct]
+        elif t == b"IDAT":
+            idat += body
+        pos += 12 + n
+    raw = zlib.decompress(idat)
+    stride = w * c
+    out = b""
+    for y in range(h):
+        assert raw[y * (stride + 1)] == 0
+        out += raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)]
+    return w, h, c, out
+
+
+def read_any(path):
+    if path.endswith(".bmp"):
+        return read_bmp(path)
+    if path.endswith(".png"):
+        return read_png(path)
+    if path.endswith(".raw"):
+        return None
+    return read_pnm(path)
+
+
+def compare(a, b, tol):
+    A, B = read_any(a), read_any(b)
+    if A[:3] != B[:3]:
+        print("size differs: %s %s" % (A[:3], B[:3]))
+        return 1
+    worst = max((abs(x - y) for x, y in zip(A[3], B[3])), default=0)
+    print("%s vs %s: max difference %d" % (a, b, worst))
+    return 0 if worst <= tol else 1
+
+
+def compare_raw(picture, raw):
+    A = read_any(picture)
+    data = open(raw, "rb").read()
+    if len(data) == len(A[3]) + 1 and data[-1] == 0:
+        data = data[:-1]  # the even-length padding of the pixel data
+    if A[3] != data:
+        print("%s differs from %s (%d vs %d bytes)" % (picture, raw, len(A[3]), len(data)))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    cmd = sys.argv[1]
+    if cmd == "make":
+        make(sys.argv[2])
+    elif cmd == "compare":
+        sys.exit(compare(sys.argv[2], sys.argv[3], int(sys.argv[4])))
+    elif cmd == "compare-raw":
+        sys.exit(compare_raw(sys.argv[2], sys.argv[3]))
+    elif cmd == "pixels":
+        w, h, c, px = read_any(sys.argv[2])
+        write(sys.argv[3], px)

@@ -9,19 +9,11 @@
 #include <vector>
 
 #include "BmpTestUtil.h"
+#include "ImageTestUtil.h"
 #include "RasterImage.h"
 #include "RasterImageBMP.h"
 
 namespace {
-
-RGBQUAD Q(BYTE r, BYTE g, BYTE b, BYTE a = 0) {
-  RGBQUAD q;
-  q.rgbRed = r;
-  q.rgbGreen = g;
-  q.rgbBlue = b;
-  q.rgbReserved = a;
-  return q;
-}
 
 bool DecodeBytes(CRasterImage& img, const std::vector<BYTE>& bytes, int format = RASTER_TYPE_BMP) {
   std::vector<BYTE> copy(bytes);  // exact-size heap block: ASan sees every overread

@@ -6,18 +6,10 @@
 
 #include <cstring>
 
+#include "ImageTestUtil.h"
 #include "RasterImage.h"
 
 namespace {
-
-RGBQUAD Q(BYTE r, BYTE g, BYTE b, BYTE a = 0) {
-  RGBQUAD q;
-  q.rgbRed = r;
-  q.rgbGreen = g;
-  q.rgbBlue = b;
-  q.rgbReserved = a;
-  return q;
-}
 
 // A top-down 32-bit canvas in a memory device context.
 class Canvas {

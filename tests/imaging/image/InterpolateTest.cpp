@@ -4,18 +4,10 @@
 
 #include <cmath>
 
+#include "ImageTestUtil.h"
 #include "RasterImage.h"
 
 namespace {
-
-RGBQUAD Q(BYTE r, BYTE g, BYTE b, BYTE a = 0) {
-  RGBQUAD q;
-  q.rgbRed = r;
-  q.rgbGreen = g;
-  q.rgbBlue = b;
-  q.rgbReserved = a;
-  return q;
-}
 
 // A 24-bit image whose red channel is 10 * x and green 10 * y.
 void Ramp(CRasterImage& img, LONG w, LONG h) {

@@ -6,18 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "ImageTestUtil.h"
 #include "RasterImage.h"
 
 namespace {
-
-RGBQUAD Q(BYTE r, BYTE g, BYTE b, BYTE a = 0) {
-  RGBQUAD q;
-  q.rgbRed = r;
-  q.rgbGreen = g;
-  q.rgbBlue = b;
-  q.rgbReserved = a;
-  return q;
-}
 
 // Exposes the frame list for building multi-frame images in tests.
 class CFramedImage : public CRasterImage {

@@ -8,15 +8,6 @@ namespace {
 
 inline bool SameColor(RGBQUAD a, RGBQUAD b) { return memcmp(&a, &b, sizeof(RGBQUAD)) == 0; }
 
-inline RGBQUAD MakeQuad(BYTE b, BYTE g, BYTE r, BYTE a) {
-  RGBQUAD q;
-  q.rgbBlue = b;
-  q.rgbGreen = g;
-  q.rgbRed = r;
-  q.rgbReserved = a;
-  return q;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------- construction
@@ -599,15 +590,20 @@ void CRasterImage::InvertAlphaMask() {
   for (size_t i = 0; i < n; i++) m_pAlpha[i] = (BYTE)~m_pAlpha[i];
 }
 
-bool CRasterImage::CopyAlphaMask(const CRasterImage& source) {
-  if (!source.m_pAlpha || source.m_head.biWidth != m_head.biWidth ||
-      source.m_head.biHeight != m_head.biHeight)
-    return false;
-  size_t n = PlaneSize(m_head);
+// Copies a one-byte-per-pixel plane of an image of the same size.
+static bool CopyPlane(BYTE*& plane, const BYTE* source, const BITMAPINFOHEADER& head,
+                      const BITMAPINFOHEADER& sourceHead) {
+  if (!source || sourceHead.biWidth != head.biWidth || sourceHead.biHeight != head.biHeight) return false;
+  size_t n = PlaneSize(head);
   if (n == 0) return false;
-  if (!m_pAlpha) m_pAlpha = (BYTE*)malloc(n);
-  if (!m_pAlpha) return false;
-  memcpy(m_pAlpha, source.m_pAlpha, n);
+  if (!plane) plane = (BYTE*)malloc(n);
+  if (!plane) return false;
+  memcpy(plane, source, n);
+  return true;
+}
+
+bool CRasterImage::CopyAlphaMask(const CRasterImage& source) {
+  if (!CopyPlane(m_pAlpha, source.m_pAlpha, m_head, source.m_head)) return false;
   m_info.nAlphaMax = source.m_info.nAlphaMax;
   return true;
 }
@@ -663,14 +659,7 @@ bool CRasterImage::IsSelected(LONG x, LONG y) const {
 }
 
 bool CRasterImage::CopySelection(const CRasterImage& source) {
-  if (!source.m_pSelection || source.m_head.biWidth != m_head.biWidth ||
-      source.m_head.biHeight != m_head.biHeight)
-    return false;
-  size_t n = PlaneSize(m_head);
-  if (n == 0) return false;
-  if (!m_pSelection) m_pSelection = (BYTE*)malloc(n);
-  if (!m_pSelection) return false;
-  memcpy(m_pSelection, source.m_pSelection, n);
+  if (!CopyPlane(m_pSelection, source.m_pSelection, m_head, source.m_head)) return false;
   m_info.rSelectionBox = source.m_info.rSelectionBox;
   return true;
 }

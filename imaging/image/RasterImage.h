@@ -65,6 +65,16 @@ enum {
 
 class CRasterImage;
 
+// A colour entry from its channels, in the record's own order.
+inline RGBQUAD MakeQuad(BYTE b, BYTE g, BYTE r, BYTE a) {
+  RGBQUAD q;
+  q.rgbBlue = b;
+  q.rgbGreen = g;
+  q.rgbRed = r;
+  q.rgbReserved = a;
+  return q;
+}
+
 struct CRasterImageAttributes {
   DWORD dwEffWidth;           // bytes per stored row
   BYTE* pImage;               // first stored row inside the pixel block

@@ -23,15 +23,6 @@ struct FloatRect {
   }
 };
 
-inline RGBQUAD Quad(BYTE b, BYTE g, BYTE r, BYTE a) {
-  RGBQUAD q;
-  q.rgbBlue = b;
-  q.rgbGreen = g;
-  q.rgbRed = r;
-  q.rgbReserved = a;
-  return q;
-}
-
 inline int Cell(float v) {
   int i = (int)v;
   if (v < 0) i--;
@@ -258,7 +249,7 @@ void CRasterImage::WrapCoordinatesF(float& x, float& y, int overflow) const {
 }
 
 RGBQUAD CRasterImage::GetOverflowColor(int overflow, const RGBQUAD* replacement) const {
-  RGBQUAD color = replacement ? *replacement : Quad(255, 255, 255, 0);
+  RGBQUAD color = replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   switch (overflow) {
     case RASTER_OVERFLOW_TRANSPARENT:
       if (m_info.nBkgndIndex >= 0) {
@@ -280,7 +271,7 @@ RGBQUAD CRasterImage::GetOverflowColor(int overflow, const RGBQUAD* replacement)
 RGBQUAD CRasterImage::GetColorWithOverflow(LONG x, LONG y, int overflow,
                                            const RGBQUAD* replacement) const {
   if (m_pDib && m_info.pImage && IsInside(x, y)) return GetColorAtRaw(x, y, true);
-  RGBQUAD color = replacement ? *replacement : Quad(255, 255, 255, 0);
+  RGBQUAD color = replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   if (!m_pDib || !m_info.pImage) return color;
   switch (overflow) {
     case RASTER_OVERFLOW_WRAP:
@@ -304,7 +295,7 @@ void CRasterImage::AccumulateWeighted(RGBQUAD c, float weight, float sums[4]) {
 
 RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflow,
                                        const RGBQUAD* replacement) const {
-  RGBQUAD none = replacement ? *replacement : Quad(255, 255, 255, 0);
+  RGBQUAD none = replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   if (!m_pDib || !m_info.pImage) return none;
   const LONG w = m_head.biWidth, h = m_head.biHeight;
   if (!std::isfinite(x) || !std::isfinite(y)) return GetColorWithOverflow(-999, -999, overflow, replacement);
@@ -412,7 +403,7 @@ RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflo
       }
     }
   }
-  return Quad(ClampByte(sums[2]), ClampByte(sums[1]), ClampByte(sums[0]), ClampByte(sums[3]));
+  return MakeQuad(ClampByte(sums[2]), ClampByte(sums[1]), ClampByte(sums[0]), ClampByte(sums[3]));
 }
 
 RGBQUAD CRasterImage::AreaAverageColor(float xc, float yc, float w, float h, int method,
@@ -420,7 +411,7 @@ RGBQUAD CRasterImage::AreaAverageColor(float xc, float yc, float w, float h, int
   if (w <= 1 && h <= 1) return InterpolateColor(xc, yc, method, overflow, replacement);
   if (!m_pDib || !m_info.pImage || !std::isfinite(xc) || !std::isfinite(yc) ||
       !std::isfinite(w) || !std::isfinite(h))
-    return replacement ? *replacement : Quad(255, 255, 255, 0);
+    return replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   FloatRect area{xc - w / 2, yc - h / 2, xc + w / 2, yc + h / 2};
   float surface = area.Surface();
   // A degenerate area (a zero or negative side) has nothing to average over.
@@ -463,6 +454,6 @@ RGBQUAD CRasterImage::AreaAverageColor(float xc, float yc, float w, float h, int
       }
     }
   }
-  return Quad(ClampByte(sums[2] / surface), ClampByte(sums[1] / surface),
+  return MakeQuad(ClampByte(sums[2] / surface), ClampByte(sums[1] / surface),
               ClampByte(sums[0] / surface), ClampByte(sums[3] / surface));
 }

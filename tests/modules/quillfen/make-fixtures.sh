@@ -7,6 +7,7 @@ out=$1
 rm -rf "$out"; mkdir -p "$out"; cd "$out"
 python3 "$here/qffix.py" make .
 for f in ct16 mr12 g8 m1 rgb pal latin1 utf8; do dump2dcm -q "$f.dump" "$f.dcm"; done
+(cd series && for f in a b c d; do dump2dcm -q "$f.dump" "$f.dcm"; done && rm -f ./*.dump ./*.raw)
 # A plain picture turned into DICOM by img2dcm.
 convert -size 40x30 gradient:red-blue -type TrueColor BMP3:pic.bmp
 img2dcm -q -i BMP pic.bmp img2dcm.dcm

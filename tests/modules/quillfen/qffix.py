@@ -107,6 +107,14 @@ def make(out):
     write(out + "/utf8.dump", (dump("x", 8, 2, 2, 1, "MONOCHROME2", 8, 8, 0, "tiny.raw", utf8 + vrs + seq, vr="OB")
                                .replace("[Test^x]", "[\u5c71\u7530^\u592a\u90ce]")).encode("utf-8"))
     write(out + "/tiny.raw", bytes([0, 64, 128, 255]))
+    # A folder with one series stored out of order and a stranger.
+    import os
+    os.makedirs(out + "/series", exist_ok=True)
+    for name, inst, series in (("a", 3, 77), ("b", 1, 77), ("c", 2, 77), ("d", 4, 78)):
+        write(out + "/series/%s.raw" % name, bytes(inst * 40 + x % 8 for y in range(H) for x in range(W)))
+        write(out + "/series/%s.dump" % name, dump(name, 100 + inst, H, W, 1, "MONOCHROME2", 8, 8, 0, "%s.raw" % name,
+                                                  "(0028,1050) DS [128]\n(0028,1051) DS [256]\n", series=series,
+                                                  instance=inst, vr="OB"))
 
 
 def read_bmp(path):

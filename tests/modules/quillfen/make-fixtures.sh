@@ -47,3 +47,15 @@ dcm2pnm -q rgb.dcm rgb.ppm
 dcm2pnm -q pal.dcm pal.ppm
 dcm2pnm -q rgb-baseline-ref.dcm rgb-baseline.ppm
 echo "fixtures: $(wc -l < manifest.txt) encoded files"
+# Other medical formats; NRRD and MINC also from their own tools when present.
+python3 "$here/qffix.py" formats formats
+unu=$(command -v teem-unu || command -v unu || true)
+if [ -n "$unu" ]; then
+  "$unu" make -i formats/slices.raw -t short -s 20 12 3 -en big -e raw -o formats/unu.nrrd
+  "$unu" make -i formats/slices.raw -t short -s 20 12 3 -en big -e gzip -o formats/unu-gz.nrrd
+fi
+if command -v rawtominc >/dev/null; then
+  rawtominc -short -signed formats/rawtominc.mnc 3 12 20 < formats/slices-le.raw 2>/dev/null ||
+    rm -f formats/rawtominc.mnc
+fi
+for f in formats/*.expected; do [ -e "${f%.expected}" ] || rm -f "$f"; done

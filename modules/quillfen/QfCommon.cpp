@@ -115,7 +115,7 @@ bool WriteBmp(const std::string& path, int width, int height, int channels, cons
     else
       memcpy(row, src, (size_t)width);
   }
-  return WriteFileAtomically(path, b, false);
+  return WriteNewFile(path, b);
 }
 
 bool ReadBmp(const std::string& path, int& width, int& height, int& channels, std::vector<uint8_t>& pixels,
@@ -378,6 +378,20 @@ std::string Extension(const std::string& path) {
   }
   size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+bool WriteNewFile(const std::string& path, const std::vector<uint8_t>& data) {
+#ifdef _WIN32
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(h, data.data(), (DWORD)data.size(), &written, nullptr) && written == data.size();
+  ok = CloseHandle(h) && ok;
+  if (!ok) DeleteFileA(path.c_str());
+  return ok;
+#else
+  return WriteFileAtomically(path, data, false);
+#endif
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, bool replace) {

@@ -63,6 +63,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string Extension(const std::string& path);  // lower case, with the dot; ".nii.gz" style for gz
 // Writes through a temporary file in the same folder and moves it into place
 // without replacing an existing file; nothing is left behind on failure.
+// Creates a file that must not exist yet; removed again if the write fails.
+bool WriteNewFile(const std::string& path, const std::vector<uint8_t>& data);
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, bool replace);
 
 // Buffers handed back to the program.

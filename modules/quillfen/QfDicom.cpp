@@ -135,6 +135,19 @@ bool ApplyPalette(const gdcm::DataSet& ds, bool isSigned, Volume& v, std::string
 // Checks made before the image reader runs: a palette whose tables are
 // shorter than their descriptors say is refused.
 bool HeaderIsSound(const std::string& path, std::string& error) {
+  {
+    // Only palette images (and deflated data sets, whose text cannot be seen)
+    // need the closer look.
+    uint8_t buf[16384];
+    size_t got = 0;
+    if (!ReadHeaderBytes(path, buf, sizeof buf, got)) {
+      error = "the file cannot be read";
+      return false;
+    }
+    const std::string text(reinterpret_cast<const char*>(buf), got);
+    if (text.find("PALETTE COLOR") == std::string::npos && text.find("1.2.840.10008.1.2.1.99") == std::string::npos)
+      return true;
+  }
   gdcm::Reader head;
   head.SetFileName(path.c_str());
   std::set<gdcm::Tag> skip;
@@ -165,26 +178,42 @@ bool HeaderIsSound(const std::string& path, std::string& error) {
 }
 
 // Native pixel data of the declared length is wholly inside the file (a cut
-// file otherwise reads as if it were complete).
+// file otherwise reads as if it were complete). The element's header is looked
+// for just before where the value must start, then, failing that, everywhere.
 bool NativeDataComplete(const std::string& path, uint32_t length) {
-  std::vector<uint8_t> d;
-  if (!ReadWholeFile(path, d)) return false;
-  const uint8_t le[4] = {0xE0, 0x7F, 0x10, 0x00}, be[4] = {0x7F, 0xE0, 0x00, 0x10};
-  for (size_t pos = d.size() >= 8 ? d.size() - 8 : 0; pos-- > 0;) {
-    const bool isLe = memcmp(&d[pos], le, 4) == 0, isBe = memcmp(&d[pos], be, 4) == 0;
-    if (!isLe && !isBe) continue;
-    auto get32 = [&](size_t at) -> uint32_t {
-      if (at + 4 > d.size()) return 0;
-      return isLe ? (uint32_t)d[at] | (uint32_t)d[at + 1] << 8 | (uint32_t)d[at + 2] << 16 | (uint32_t)d[at + 3] << 24
-                  : (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3];
-    };
-    const bool explicitVr = d[pos + 4] == 'O' && (d[pos + 5] == 'B' || d[pos + 5] == 'W');
-    const size_t header = explicitVr ? 12 : 8;
-    const uint32_t declared = get32(pos + (explicitVr ? 8 : 4));
-    if (declared != length && declared + 1 != length) continue;
-    return pos + header + declared <= d.size();
-  }
-  return true;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  _fseeki64(f, 0, SEEK_END);
+  const int64_t size = _ftelli64(f);
+  auto scan = [&](int64_t from, int64_t to, bool& found) -> bool {
+    found = false;
+    from = std::max<int64_t>(0, from);
+    to = std::min<int64_t>(size, to);
+    if (to - from < 8) return false;
+    std::vector<uint8_t> d((size_t)(to - from));
+    _fseeki64(f, from, SEEK_SET);
+    if (fread(d.data(), 1, d.size(), f) != d.size()) return false;
+    const uint8_t le[4] = {0xE0, 0x7F, 0x10, 0x00}, be[4] = {0x7F, 0xE0, 0x00, 0x10};
+    for (size_t pos = d.size() - 8; pos-- > 0;) {
+      const bool isLe = memcmp(&d[pos], le, 4) == 0, isBe = memcmp(&d[pos], be, 4) == 0;
+      if (!isLe && !isBe) continue;
+      const bool explicitVr = d[pos + 4] == 'O' && (d[pos + 5] == 'B' || d[pos + 5] == 'W');
+      const size_t at = pos + (explicitVr ? 8 : 4);
+      if (at + 4 > d.size()) continue;
+      const uint32_t declared =
+          isLe ? (uint32_t)d[at] | (uint32_t)d[at + 1] << 8 | (uint32_t)d[at + 2] << 16 | (uint32_t)d[at + 3] << 24
+               : (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3];
+      if (declared != length && declared + 1 != length) continue;
+      found = true;
+      return from + (int64_t)pos + (explicitVr ? 12 : 8) + (int64_t)declared <= size;
+    }
+    return false;
+  };
+  bool found = false;
+  bool complete = scan(size - (int64_t)length - 65536, size - (int64_t)length + 16, found);
+  if (!found) complete = scan(0, size, found) || !found;
+  fclose(f);
+  return complete;
 }
 
 }  // namespace

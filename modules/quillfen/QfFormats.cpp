@@ -310,9 +310,9 @@ bool LoadNifti(const std::string& path, Volume& v, std::string& error) {
   for (int i = 3; i <= dim[0]; ++i) frames *= std::max(1, dim[i]);
   std::vector<uint8_t> data;
   size_t offset = 0;
+  const double vox = f32(108);
   if (single) {
     data.swap(hdr);
-    double vox = f32(108);
     offset = vox >= 348 && vox < 1e9 ? (size_t)vox : 352;
   } else {
     std::string img = path;
@@ -326,7 +326,6 @@ bool LoadNifti(const std::string& path, Volume& v, std::string& error) {
       error = "the image file of the pair cannot be read";
       return false;
     }
-    double vox = f32(108);
     offset = vox > 0 && vox < 1e9 ? (size_t)vox : 0;
   }
   if (offset > data.size()) {

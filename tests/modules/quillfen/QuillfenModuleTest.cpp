@@ -304,3 +304,70 @@ TEST_F(Module, QueryListAndReleaseAreSafeToRepeat) {
 }
 
 }  // namespace
+
+namespace {
+
+// Volumes in the other formats (some written by teem's unu and minc-tools'
+// rawtominc) read to the values they were made from.
+TEST_F(Module, ReadsOtherMedicalFormats) {
+  const std::string dir = Fixtures() + "\\formats";
+  int checked = 0;
+  std::set<std::string> seen;
+  for (const std::string& name : ListFolder(dir)) {
+    if (name.size() < 9 || name.compare(name.size() - 9, 9, ".expected") != 0) continue;
+    const std::string file = dir + "\\" + name.substr(0, name.size() - 9);
+    SCOPED_TRACE(file);
+    std::ifstream in(dir + "\\" + name, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<float> expected(bytes.size() / 4);
+    memcpy(expected.data(), bytes.data(), expected.size() * 4);
+    EXPECT_EQ(table_->pfnCanReadFile(file.c_str()), 1);
+    qf::Volume v;
+    std::string error;
+    ASSERT_TRUE(qf::LoadVolume(file, v, error)) << error;
+    EXPECT_EQ(v.width, 20);
+    EXPECT_EQ(v.height, 12);
+    EXPECT_EQ(v.frames, 3);
+    EXPECT_EQ(v.grey, expected);
+    seen.insert(qf::Extension(file));
+    ++checked;
+  }
+  EXPECT_GE(checked, 10);
+  for (const char* ext : {".mha", ".mhd", ".nii", ".nii.gz", ".hdr", ".img", ".nrrd"}) EXPECT_TRUE(seen.count(ext)) << ext;
+  // Frames come out as files like DICOM frames do.
+  const std::string tmp = TempFolder("qfformats");
+  EmptyFolder(tmp);
+  std::vector<std::string> names;
+  ASSERT_EQ(ToBmp(tmp, "v", {dir + "\\float.nii.gz"}, &names), 0);
+  EXPECT_EQ(names.size(), 3u);
+  EmptyFolder(tmp);
+}
+
+TEST_F(Module, DamagedVolumesFailCleanly) {
+  const std::string dir = Fixtures() + "\\formats", tmp = TempFolder("qfdamaged");
+  EmptyFolder(tmp);
+  auto cut = [&](const std::string& from, const std::string& to, size_t keep) {
+    std::ifstream in(dir + "\\" + from, std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    std::ofstream(tmp + "\\" + to, std::ios::binary) << all.substr(0, std::min(keep, all.size()));
+  };
+  cut("scaled.nii", "cut.nii", 600);
+  cut("plain.nrrd", "cut.nrrd", 120);
+  cut("packed.mha", "cut.mha", 150);
+  cut("detached.mhd", "orphan.mhd", 1000);  // its data file is not beside it
+  cut("float.nii.gz", "cut.nii.gz", 100);
+  if (GetFileAttributesA((dir + "\\rawtominc.mnc").c_str()) != INVALID_FILE_ATTRIBUTES)
+    cut("rawtominc.mnc", "cut.mnc", 900);
+  for (const std::string& name : ListFolder(tmp)) {
+    SCOPED_TRACE(name);
+    qf::Volume v;
+    std::string error;
+    EXPECT_FALSE(qf::LoadVolume(tmp + "\\" + name, v, error));
+    EXPECT_FALSE(error.empty());
+  }
+  std::vector<std::string> names;
+  EXPECT_NE(ToBmp(tmp, "v", {tmp + "\\cut.nii"}, &names), 0);
+  EmptyFolder(tmp);
+}
+
+}  // namespace

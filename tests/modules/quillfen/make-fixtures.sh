@@ -7,6 +7,7 @@ out=$1
 rm -rf "$out"; mkdir -p "$out"; cd "$out"
 python3 "$here/qffix.py" make .
 for f in ct16 mr12 g8 m1 rgb pal latin1 utf8; do dump2dcm -q "$f.dump" "$f.dcm"; done
+(cd series && for f in a b c d; do dump2dcm -q "$f.dump" "$f.dcm"; done && rm -f ./*.dump ./*.raw)
 # A plain picture turned into DICOM by img2dcm.
 convert -size 40x30 gradient:red-blue -type TrueColor BMP3:pic.bmp
 img2dcm -q -i BMP pic.bmp img2dcm.dcm
@@ -46,3 +47,15 @@ dcm2pnm -q rgb.dcm rgb.ppm
 dcm2pnm -q pal.dcm pal.ppm
 dcm2pnm -q rgb-baseline-ref.dcm rgb-baseline.ppm
 echo "fixtures: $(wc -l < manifest.txt) encoded files"
+# Other medical formats; NRRD and MINC also from their own tools when present.
+python3 "$here/qffix.py" formats formats
+unu=$(command -v teem-unu || command -v unu || true)
+if [ -n "$unu" ]; then
+  "$unu" make -i formats/slices.raw -t short -s 20 12 3 -en big -e raw -o formats/unu.nrrd
+  "$unu" make -i formats/slices.raw -t short -s 20 12 3 -en big -e gzip -o formats/unu-gz.nrrd
+fi
+if command -v rawtominc >/dev/null; then
+  rawtominc -short -signed formats/rawtominc.mnc 3 12 20 < formats/slices-le.raw 2>/dev/null ||
+    rm -f formats/rawtominc.mnc
+fi
+for f in formats/*.expected; do [ -e "${f%.expected}" ] || rm -f "$f"; done

@@ -107,6 +107,14 @@ def make(out):
     write(out + "/utf8.dump", (dump("x", 8, 2, 2, 1, "MONOCHROME2", 8, 8, 0, "tiny.raw", utf8 + vrs + seq, vr="OB")
                                .replace("[Test^x]", "[\u5c71\u7530^\u592a\u90ce]")).encode("utf-8"))
     write(out + "/tiny.raw", bytes([0, 64, 128, 255]))
+    # A folder with one series stored out of order and a stranger.
+    import os
+    os.makedirs(out + "/series", exist_ok=True)
+    for name, inst, series in (("a", 3, 77), ("b", 1, 77), ("c", 2, 77), ("d", 4, 78)):
+        write(out + "/series/%s.raw" % name, bytes(inst * 40 + x % 8 for y in range(H) for x in range(W)))
+        write(out + "/series/%s.dump" % name, dump(name, 100 + inst, H, W, 1, "MONOCHROME2", 8, 8, 0, "%s.raw" % name,
+                                                  "(0028,1050) DS [128]\n(0028,1051) DS [256]\n", series=series,
+                                                  instance=inst, vr="OB"))
 
 
 def read_bmp(path):
@@ -216,3 +224,76 @@ if __name__ == "__main__":
     elif cmd == "pixels":
         w, h, c, px = read_any(sys.argv[2])
         write(sys.argv[3], px)
+
+
+def make_formats(out):
+    """Volumes in the other medical formats, with the expected values (float32,
+    top-down rows as shown) beside each."""
+    import gzip
+    import os
+    os.makedirs(out, exist_ok=True)
+    W, H, D = 20, 12, 3
+    vals = [[[(x * 3 + y * 7 + z * 11) % 200 - 50 for x in range(W)] for y in range(H)] for z in range(D)]
+
+    def flat(v, flip=False):
+        return [v[z][(H - 1 - y) if flip else y][x] for z in range(D) for y in range(H) for x in range(W)]
+
+    def expect(name, values):
+        write(out + "/" + name + ".expected", struct.pack("<%df" % len(values), *values))
+
+    # MetaImage: local data, compressed local data, and a detached big-endian file.
+    data = struct.pack("<%dh" % (W * H * D), *flat(vals))
+    hdr = "ObjectType = Image\nNDims = 3\nDimSize = %d %d %d\nElementType = MET_SHORT\n" % (W, H, D)
+    write(out + "/local.mha", (hdr + "ElementDataFile = LOCAL\n").encode() + data)
+    write(out + "/packed.mha", (hdr + "CompressedData = True\nElementDataFile = LOCAL\n").encode() + zlib.compress(data))
+    expect("local.mha", flat(vals))
+    expect("packed.mha", flat(vals))
+    u = [[[v + 50 for v in row] for row in sl] for sl in vals]
+    write(out + "/detached.raw", struct.pack(">%dH" % (W * H * D), *flat(u)))
+    write(out + "/detached.mhd", "ObjectType = Image\nNDims = 3\nDimSize = %d %d %d\nElementType = MET_USHORT\n"
+          "BinaryDataByteOrderMSB = True\nElementDataFile = detached.raw\n" % (W, H, D))
+    expect("detached.mhd", flat(u))
+
+    def nifti_header(datatype, bitpix, magic, vox, slope=0.0, inter=0.0, endian="<"):
+        h = bytearray(348)
+        struct.pack_into(endian + "i", h, 0, 348)
+        struct.pack_into(endian + "8h", h, 40, 3, W, H, D, 1, 1, 1, 1)
+        struct.pack_into(endian + "hh", h, 70, datatype, bitpix)
+        struct.pack_into(endian + "8f", h, 76, 1, 1, 1, 1, 0, 0, 0, 0)
+        struct.pack_into(endian + "fff", h, 108, vox, slope, inter)
+        h[344:348] = magic
+        return bytes(h)
+
+    # NIfTI-1 single file with a scale, the same compressed as float, a pair, and Analyze big endian.
+    write(out + "/scaled.nii", nifti_header(4, 16, b"n+1\0", 352, 2.0, -10.0) + b"\0" * 4 +
+          struct.pack("<%dh" % (W * H * D), *flat(vals)))
+    expect("scaled.nii", [v * 2.0 - 10 for v in flat(vals, True)])
+    with gzip.open(out + "/float.nii.gz", "wb") as f:
+        f.write(nifti_header(16, 32, b"n+1\0", 352) + b"\0" * 4 + struct.pack("<%df" % (W * H * D), *[v / 4 for v in flat(vals)]))
+    expect("float.nii.gz", [v / 4 for v in flat(vals, True)])
+    write(out + "/pair.hdr", nifti_header(2, 8, b"ni1\0", 0))
+    write(out + "/pair.img", bytes(v + 50 for v in flat(vals)))
+    expect("pair.hdr", [v + 50 for v in flat(vals, True)])
+    expect("pair.img", [v + 50 for v in flat(vals, True)])
+    write(out + "/analyze.hdr", nifti_header(4, 16, b"\0\0\0\0", 0, endian=">"))
+    write(out + "/analyze.img", struct.pack(">%dh" % (W * H * D), *flat(vals)))
+    expect("analyze.img", flat(vals, True))
+
+    # NRRD, raw and gzip.
+    write(out + "/plain.nrrd", ("NRRD0004\ntype: short\ndimension: 3\nsizes: %d %d %d\nendian: little\n"
+                                "encoding: raw\n\n" % (W, H, D)).encode() + data)
+    expect("plain.nrrd", flat(vals))
+    write(out + "/zipped.nrrd", ("NRRD0004\ntype: float\ndimension: 3\nsizes: %d %d %d\nendian: big\n"
+                                 "encoding: gzip\n\n" % (W, H, D)).encode() +
+          gzip.compress(struct.pack(">%df" % (W * H * D), *[v / 4 for v in flat(vals)])))
+    expect("zipped.nrrd", [v / 4 for v in flat(vals)])
+    # Raw slices for the outside writers (unu, rawtominc).
+    write(out + "/slices.raw", struct.pack(">%dh" % (W * H * D), *flat(vals)))
+    write(out + "/slices-le.raw", struct.pack("<%dh" % (W * H * D), *flat(vals)))
+    expect("unu.nrrd", flat(vals))
+    expect("unu-gz.nrrd", flat(vals))
+    expect("rawtominc.mnc", flat(vals, True))
+
+
+if __name__ == "__main__" and sys.argv[1] == "formats":
+    make_formats(sys.argv[2])

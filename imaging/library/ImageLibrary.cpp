@@ -5,8 +5,18 @@
 #include <new>
 #include <shlwapi.h>
 
-#include "LibraryHelpers.h"
+#include "Folders.h"
+#include "Helpers.h"
 #include "afxapp.h"
+
+namespace {
+// Text in the system ANSI code page, as the library takes paths and values.
+CStringA AnsiText(const CString& text) {
+  CStringA out;
+  WideToAnsi(text, out);
+  return out;
+}
+}  // namespace
 
 namespace {
 std::atomic<long> g_liveBlocks{0};
@@ -87,8 +97,8 @@ void CImageConvertRequest::SetInput(LPCTSTR path, int format, int frame) {
 
 void CImageConvertRequest::SetOutputPath(LPCTSTR path) {
   const CString p(path);
-  m_strOutputFolder = libhelp::GetParentFolder(p);
-  m_strOutputName = libhelp::GetFileBaseName(p);
+  m_strOutputFolder = GetParentFolder(p);
+  m_strOutputName = GetFileBaseName(p);
   const wchar_t* name = PathFindFileNameW(p);
   const wchar_t* dot = name ? wcsrchr(name, L'.') : nullptr;
   m_strOutputExt = dot && dot != name ? CString(dot) : CString();
@@ -103,7 +113,7 @@ int CImageConvertRequest::CountIncludedTags() const {
 
 void CImageConvertRequest::DeleteTempInputs() {
   for (INT_PTR i = 0; i < m_inputs.GetSize(); ++i)
-    if (m_inputs[i]->m_bDeleteAfter) libhelp::DeleteFileIfExists(m_inputs[i]->m_strTempPath);
+    if (m_inputs[i]->m_bDeleteAfter) DeleteFileIfExists(m_inputs[i]->m_strTempPath);
 }
 
 void CImageConvertRequest::DeleteOutputFiles() {
@@ -111,7 +121,7 @@ void CImageConvertRequest::DeleteOutputFiles() {
     CString path;
     if (m_strOutputFolder.IsEmpty()) path = m_results[i]->m_strFileName;
     else path.Format(L"%s\\%s", (LPCTSTR)m_strOutputFolder, (LPCTSTR)m_results[i]->m_strFileName);
-    libhelp::DeleteFileIfExists(path);
+    DeleteFileIfExists(path);
   }
 }
 
@@ -231,8 +241,7 @@ int CImageLibraryLoader::LoadModule(LPCTSTR path) {
   FreeModule();
   m_hModule = LoadLibraryW(path);
   if (m_hModule) return 0;
-  const DWORD error = GetLastError();
-  AfxMessageBox(libhelp::GetLastErrorText(error), MB_OK);
+  AfxMessageBox(GetLastErrorText(), MB_OK);
   return -1;
 }
 
@@ -288,7 +297,7 @@ HWND CImageLibraryLoader::CreateViewerWindow(HWND parent) {
 }
 
 bool CImageLibraryLoader::CanReadFile(LPCTSTR path) {
-  const CStringA narrow = libhelp::WideToAnsi(CString(path));
+  const CStringA narrow = AnsiText(CString(path));
   return CallCanReadFile(narrow) == 1;
 }
 
@@ -300,15 +309,15 @@ int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
   memset(inputs, 0, sizeof(ConvertInput) * (size_t)inputCount);
   for (INT_PTR i = 0; i < inputCount; ++i) {
     CImageConvertFile* in = request.m_inputs[i];
-    in->m_strNarrowPath = libhelp::WideToAnsi(in->m_strPath);
+    in->m_strNarrowPath = AnsiText(in->m_strPath);
     inputs[i].path = in->m_strNarrowPath;
     inputs[i].format = in->m_nFormat;
     inputs[i].zero = 0;
     inputs[i].frame = in->m_nFrame;
   }
-  const CStringA folder = libhelp::WideToAnsi(request.m_strOutputFolder);
-  const CStringA name = libhelp::WideToAnsi(request.m_strOutputName);
-  const CStringA ext = libhelp::WideToAnsi(request.m_strOutputExt);
+  const CStringA folder = AnsiText(request.m_strOutputFolder);
+  const CStringA name = AnsiText(request.m_strOutputName);
+  const CStringA ext = AnsiText(request.m_strOutputExt);
 
   ConvertTag* tags = nullptr;
   int tagCount = 0;
@@ -324,7 +333,7 @@ int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
         tags[t].flags = tag->m_nFlags;
         tags[t].group = tag->m_wGroup;
         tags[t].element = tag->m_wElement;
-        const CStringA a = libhelp::WideToAnsi(tag->m_strText1), b = libhelp::WideToAnsi(tag->m_strText2);
+        const CStringA a = AnsiText(tag->m_strText1), b = AnsiText(tag->m_strText2);
         memcpy(tags[t].text1, a.GetString(), std::min<size_t>((size_t)a.GetLength(), sizeof tags[t].text1 - 1));
         memcpy(tags[t].text2, b.GetString(), std::min<size_t>((size_t)b.GetLength(), sizeof tags[t].text2 - 1));
         ++t;
@@ -333,7 +342,7 @@ int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
       request.m_nMode = 1;
     }
   }
-  const CStringA text = request.m_strText.IsEmpty() ? CStringA() : libhelp::WideToAnsi(request.m_strText);
+  const CStringA text = request.m_strText.IsEmpty() ? CStringA() : AnsiText(request.m_strText);
 
   ConvertRequest r;
   memset(&r, 0, sizeof r);
@@ -373,7 +382,7 @@ int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
 }
 
 int CImageLibraryLoader::ReadFileInfo(LPCTSTR path, CImageFileInfo& info) {
-  const CStringA narrow = libhelp::WideToAnsi(CString(path));
+  const CStringA narrow = AnsiText(CString(path));
   FileInfoRequest req;
   memset(&req, 0, sizeof req);
   req.flags = info.m_nFlags;
@@ -404,7 +413,7 @@ CImageLibrary::~CImageLibrary() {
 }
 
 int CImageLibrary::Open() {
-  const CString path = libhelp::GetProgramFolder() + L"\\Quillfen.dll";
+  const CString path = GetProgramFolder() + L"\\Quillfen.dll";
   if (Load(path) != 0) return -1;
   m_listBuffer.Free();
   CallQueryList(0, &m_listBuffer.m_list);

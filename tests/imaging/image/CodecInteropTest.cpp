@@ -137,6 +137,7 @@ protected:
         "convert rose: -colorspace Gray -quality 90 '%s/im-gray.jpg'",
         "convert rose: -interlace Plane -quality 85 '%s/im-progressive.jpg'",
         "convert rose: -sampling-factor 2x1 -quality 95 '%s/im-422.jpg'",
+        "convert rose: -colorspace CMYK -quality 95 '%s/im-cmyk.jpg'",
         "convert rose: -resize 32x32! -colors 16 -type Palette '%s/ico-16c.png'",
         "convert rose: -resize 48x48! -alpha set -channel A -fx 'i<8?0:0.5+0.5*i/w' +channel PNG32:'%s/ico-48a.png'",
         "convert rose: -resize 256x256! PNG24:'%s/ico-256.png'",
@@ -184,7 +185,7 @@ TEST_F(CodecInterop, ImageMagickPicturesDecodeAlike) {
       {"im-rose.gif", 2, 0},       {"im-interlaced.gif", 2, 0}, {"im-trans.gif", 2, 0},
       // Same library underneath; differences come only from the IDCT and upsampling paths.
       {"im-rose.jpg", 3, 2},       {"im-gray.jpg", 3, 2},       {"im-progressive.jpg", 3, 2},
-      {"im-422.jpg", 3, 2},        {"icotool.ico", 5, 0},       {"icotool-48.ico", 5, 0},
+      {"im-422.jpg", 3, 2},        {"im-cmyk.jpg", 3, 2},        {"icotool.ico", 5, 0},       {"icotool-48.ico", 5, 0},
       {"icotool-png.ico", 5, 0},   {"im-rose.ico", 5, 0},
   };
   for (const Case& c : cases) {

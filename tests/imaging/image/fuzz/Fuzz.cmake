@@ -32,9 +32,12 @@ function(rs_add_fuzzer name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${RS_TEST_DIR}/fuzz)
   set(work ${RS_TEST_DIR}/fuzz/${name}-corpus)
   file(MAKE_DIRECTORY ${work})
-  # New inputs go to the work corpus in the build tree; the seeds stay as committed.
+  # Each pass starts from an empty work corpus in the build tree, so that it
+  # replays only the committed seeds (which stay as they are).
   add_test(NAME ${name}
-           COMMAND ${name} -max_total_time=${RS_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2560
+           COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1\" && shift && exec \"$0\" \"$@\""
+                   $<TARGET_FILE:${name}> ${work}
+                   -max_total_time=${RS_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2560
                    -max_len=65536 -print_final_stats=1 -artifact_prefix=${RS_TEST_DIR}/fuzz/${name}-
                    ${work} ${A_SEEDS}
            WORKING_DIRECTORY ${RS_TEST_DIR}/fuzz)

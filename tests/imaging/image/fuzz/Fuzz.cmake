@@ -44,7 +44,8 @@ function(rs_add_fuzzer name)
   set_tests_properties(${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()
 
-foreach(_fmt GIF 2 JPEG 3 PNG 4 ICO 5)
+# Automatic detection (0) and each decoder, all through one harness.
+foreach(_fmt DETECT 0 BMP 1 GIF 2 JPEG 3 PNG 4 ICO 5)
   if(_fmt MATCHES "^[0-9]$")
     string(TOLOWER ${_rs_fuzz_name} _lower)
     rs_add_fuzzer(rsimage_fuzz_${_lower} SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzCodec.cpp

@@ -1,5 +1,5 @@
-// libFuzzer target: one codec (FUZZ_FORMAT: 2 GIF, 3 JPEG, 4 PNG, 5 ICO) on arbitrary bytes,
-// then a re-encode of what it decoded.
+// libFuzzer target: one codec (FUZZ_FORMAT: 1 BMP, 2 GIF, 3 JPEG, 4 PNG, 5 ICO; 0 automatic
+// detection) on arbitrary bytes, then a re-encode of what it decoded.
 #include <cstdint>
 #include <cstring>
 #include <vector>

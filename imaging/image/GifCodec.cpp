@@ -156,22 +156,30 @@ void CRasterImageGIF::LzwReset(int codeSize) {
   memset(m_prefix, 0, kMaxCodes * sizeof(WORD));
 }
 
+// Reads the next data sub-block: its length, 0 at the block terminator, or
+// a negative value when the stream ends.
+int CRasterImageGIF::LzwReadSubBlock(CRasterStream* stream) {
+  m_subBlockPtr = m_subBlock;
+  int n = NextDataByte(stream);
+  if (n < 0) return n;
+  if (n == 0) {
+    m_blockEnded = true;
+    return 0;
+  }
+  m_availBytes = n;
+  for (int i = 0; i < n; i++) {
+    int b = NextDataByte(stream);
+    if (b < 0) return b;
+    m_subBlock[i] = (BYTE)b;
+  }
+  return n;
+}
+
 int CRasterImageGIF::LzwNextCode(CRasterStream* stream) {
   if (m_bitsLeft == 0) {
     if (m_availBytes <= 0) {
-      m_subBlockPtr = m_subBlock;
-      int n = NextDataByte(stream);
-      if (n < 0) return n;
-      if (n == 0) {
-        m_blockEnded = true;
-        return m_ending;
-      }
-      m_availBytes = n;
-      for (int i = 0; i < n; i++) {
-        int b = NextDataByte(stream);
-        if (b < 0) return b;
-        m_subBlock[i] = (BYTE)b;
-      }
+      int n = LzwReadSubBlock(stream);
+      if (n <= 0) return n < 0 ? n : m_ending;
     }
     m_currentByte = *m_subBlockPtr++;
     m_bitsLeft = 8;
@@ -180,19 +188,8 @@ int CRasterImageGIF::LzwNextCode(CRasterStream* stream) {
   int code = m_currentByte >> (8 - m_bitsLeft);
   while (m_currSize > m_bitsLeft) {
     if (m_availBytes <= 0) {
-      m_subBlockPtr = m_subBlock;
-      int n = NextDataByte(stream);
-      if (n < 0) return n;
-      if (n == 0) {
-        m_blockEnded = true;
-        return m_ending;
-      }
-      m_availBytes = n;
-      for (int i = 0; i < n; i++) {
-        int b = NextDataByte(stream);
-        if (b < 0) return b;
-        m_subBlock[i] = (BYTE)b;
-      }
+      int n = LzwReadSubBlock(stream);
+      if (n <= 0) return n < 0 ? n : m_ending;
     }
     m_currentByte = *m_subBlockPtr++;
     code |= m_currentByte << m_bitsLeft;

@@ -51,6 +51,7 @@ private:
   void ReadColorTable(CRasterStream* stream, int exponent, ColorTable* table);
   int LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int lineWidth, int* badCodes);
   void LzwReset(int codeSize);
+  int LzwReadSubBlock(CRasterStream* stream);
   int LzwNextCode(CRasterStream* stream);
   int NextDataByte(CRasterStream* stream);
   int StoreLine(GifLineCursor* cursor, BYTE* pixels, int length);

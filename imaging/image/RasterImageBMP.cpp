@@ -91,6 +91,15 @@ bool CRasterImageBMP::ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* he
   return true;
 }
 
+
+// The three colour masks that follow a 40-byte header (or stand inside a longer one).
+static void ReadMasks(CRasterStream* stream, DWORD masks[3]) {
+  BYTE raw[12];
+  if (stream->Read(raw, 12, 1) != 1) return;
+  masks[0] = Le32(raw);
+  masks[1] = Le32(raw + 4);
+  masks[2] = Le32(raw + 8);
+}
 bool CRasterImageBMP::Decode(CRasterStream* stream) {
   if (!stream) return false;
   const char* message = nullptr;
@@ -204,14 +213,7 @@ bool CRasterImageBMP::Decode(CRasterStream* stream) {
         break;
       case 16: {
         DWORD masks[3] = {0x7C00, 0x3E0, 0x1F};
-        if (bih.biCompression == BI_BITFIELDS) {
-          BYTE raw[12];
-          if (stream->Read(raw, 12, 1) == 1) {
-            masks[0] = Le32(raw);
-            masks[1] = Le32(raw + 4);
-            masks[2] = Le32(raw + 8);
-          }
-        }
+        if (bih.biCompression == BI_BITFIELDS) ReadMasks(stream, masks);
         seekPixels();
         uint64_t bytes = (uint64_t)((bih.biWidth + 1) / 2) * 4 * (uint64_t)bih.biHeight;
         if (bytes > m_head.biSizeImage) bytes = m_head.biSizeImage;
@@ -233,14 +235,7 @@ bool CRasterImageBMP::Decode(CRasterStream* stream) {
           message = "unknown compression";
           break;
         }
-        if (bih.biCompression == BI_BITFIELDS) {
-          BYTE raw[12];
-          if (stream->Read(raw, 12, 1) == 1) {
-            masks[0] = Le32(raw);
-            masks[1] = Le32(raw + 4);
-            masks[2] = Le32(raw + 8);
-          }
-        }
+        if (bih.biCompression == BI_BITFIELDS) ReadMasks(stream, masks);
         seekPixels();
         uint64_t bytes = (uint64_t)bih.biWidth * 4 * (uint64_t)bih.biHeight;
         BYTE* buffer = bytes <= (uint64_t)INT32_MAX ? (BYTE*)calloc((size_t)bytes, 1) : nullptr;

@@ -91,7 +91,6 @@ bool CRasterImageBMP::ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* he
   return true;
 }
 
-
 // The three colour masks that follow a 40-byte header (or stand inside a longer one).
 static void ReadMasks(CRasterStream* stream, DWORD masks[3]) {
   BYTE raw[12];
@@ -100,6 +99,7 @@ static void ReadMasks(CRasterStream* stream, DWORD masks[3]) {
   masks[1] = Le32(raw + 4);
   masks[2] = Le32(raw + 8);
 }
+
 bool CRasterImageBMP::Decode(CRasterStream* stream) {
   if (!stream) return false;
   const char* message = nullptr;

@@ -14,7 +14,7 @@
 namespace {
 
 struct Record {
-    int64_t context;
+    uint64_t context;
     int32_t event;
     int64_t total;
     int64_t position;
@@ -185,7 +185,7 @@ protected:
     }
 
     static constexpr int kFrames = 40;
-    static constexpr long long kContext = 0x123456789ABCLL;
+    static constexpr uint64_t kContext = 0x123456789ABCULL;
     std::wstring m_dir;
     HWND m_wnd = nullptr;
     Receiver m_receiver;

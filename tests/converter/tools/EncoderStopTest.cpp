@@ -106,7 +106,9 @@ TEST(EncoderRun, ProgressAndStopThroughTheWrapper) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     worker.join();
-    if (sink.answeredStopAt) EXPECT_LT(endedAt - sink.answeredStopAt, 2000u);  // not the 10 s grace
+    if (sink.answeredStopAt) {
+      EXPECT_LT(endedAt - sink.answeredStopAt, 2000u);  // not the 10 s grace
+    }
     return result;
   };
 

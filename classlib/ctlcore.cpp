@@ -21,39 +21,35 @@ IMPLEMENT_DYNAMIC(CSliderCtrl, CWnd)
 // ---------------------------------------------------------------------------
 // Owner-drawn items reach the control's own virtual functions.
 
-BOOL CStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-  DrawItem((LPDRAWITEMSTRUCT)lParam);
+namespace {
+// A reflected WM_DRAWITEM goes to the control's DrawItem; anything else on.
+template <class T>
+BOOL DrawItemReflected(T* control, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message != WM_DRAWITEM) return control->CWnd::OnChildNotify(message, wParam, lParam, pResult);
+  control->DrawItem((LPDRAWITEMSTRUCT)lParam);
   if (pResult) *pResult = TRUE;
   return TRUE;
+}
+}  // namespace
+
+BOOL CStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  return DrawItemReflected(this, message, wParam, lParam, pResult);
 }
 
 BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-  DrawItem((LPDRAWITEMSTRUCT)lParam);
-  if (pResult) *pResult = TRUE;
-  return TRUE;
+  return DrawItemReflected(this, message, wParam, lParam, pResult);
 }
 
 BOOL CHeaderCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-  DrawItem((LPDRAWITEMSTRUCT)lParam);
-  if (pResult) *pResult = TRUE;
-  return TRUE;
+  return DrawItemReflected(this, message, wParam, lParam, pResult);
 }
 
 BOOL CListCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-  DrawItem((LPDRAWITEMSTRUCT)lParam);
-  if (pResult) *pResult = TRUE;
-  return TRUE;
+  return DrawItemReflected(this, message, wParam, lParam, pResult);
 }
 
 BOOL CTabCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-  DrawItem((LPDRAWITEMSTRUCT)lParam);
-  if (pResult) *pResult = TRUE;
-  return TRUE;
+  return DrawItemReflected(this, message, wParam, lParam, pResult);
 }
 
 namespace {

@@ -922,7 +922,8 @@ void CRasterImageGIF::OutputCode(int code) {
   }
 }
 
-void CRasterImageGIF::CompressLzw(int initBits, CRasterStream* stream) {
+// Resets the code writer for a new image's data.
+void CRasterImageGIF::StartCodes(int initBits, CRasterStream* stream) {
   m_out = stream;
   m_initBits = initBits;
   m_nBits = initBits;
@@ -934,6 +935,10 @@ void CRasterImageGIF::CompressLzw(int initBits, CRasterStream* stream) {
   m_accum = 0;
   m_accumBits = 0;
   m_packetCount = 0;
+}
+
+void CRasterImageGIF::CompressLzw(int initBits, CRasterStream* stream) {
+  StartCodes(initBits, stream);
   int shift = 0;
   for (long f = kHashSize; f < 65536; f *= 2) ++shift;
   shift = 8 - shift;
@@ -978,17 +983,7 @@ void CRasterImageGIF::CompressLzw(int initBits, CRasterStream* stream) {
 }
 
 void CRasterImageGIF::CompressPlain(int initBits, CRasterStream* stream) {
-  m_out = stream;
-  m_initBits = initBits;
-  m_nBits = initBits;
-  m_maxCode = (1 << m_nBits) - 1;
-  m_clearCode = 1 << (initBits - 1);
-  m_eofCode = m_clearCode + 1;
-  m_freeEnt = m_clearCode + 2;
-  m_clearFlag = 0;
-  m_accum = 0;
-  m_accumBits = 0;
-  m_packetCount = 0;
+  StartCodes(initBits, stream);
   OutputCode(m_clearCode);
   int c;
   while ((c = NextPixel()) >= 0) {

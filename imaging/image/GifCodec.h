@@ -72,6 +72,7 @@ private:
   void PutByteChecked(CRasterStream* stream, BYTE value);
   void WriteChecked(CRasterStream* stream, const void* data, UINT length);
   int NextPixel();
+  void StartCodes(int initBits, CRasterStream* stream);
   void CompressLzw(int initBits, CRasterStream* stream);
   void CompressPlain(int initBits, CRasterStream* stream);
   void CompressRunLength(int initBits, CRasterStream* stream);

@@ -110,6 +110,14 @@ void ErrorExit(j_common_ptr cinfo) {
 // Warnings (such as a truncated file) are not shown.
 void OutputMessage(j_common_ptr) {}
 
+// Ties the source or destination manager to a stream with its own buffer.
+bool OpenStreamManager(JpegStreamManager& manager, CRasterStream* stream) {
+  memset(&manager, 0, sizeof(manager));
+  manager.stream = stream;
+  manager.buffer = (JOCTET*)malloc(kJpegBufferSize);
+  return manager.buffer != nullptr;
+}
+
 void SetupErrorManager(JpegErrorManager* err, char* text) {
   jpeg_std_error(&err->pub);
   err->pub.error_exit = ErrorExit;
@@ -125,10 +133,7 @@ bool CRasterImageJPEG::Decode(CRasterStream* stream) {
   JpegErrorManager err;
   JpegStreamManager manager;
   memset(&cinfo, 0, sizeof(cinfo));
-  memset(&manager, 0, sizeof(manager));
-  manager.stream = stream;
-  manager.buffer = (JOCTET*)malloc(kJpegBufferSize);
-  if (!manager.buffer) {
+  if (!OpenStreamManager(manager, stream)) {
     SetErrorText("CRasterImage::Create can't allocate memory");
     return false;
   }
@@ -289,10 +294,7 @@ bool CRasterImageJPEG::Encode(CRasterStream* stream) {
   JpegErrorManager err;
   JpegStreamManager manager;
   memset(&cinfo, 0, sizeof(cinfo));
-  memset(&manager, 0, sizeof(manager));
-  manager.stream = stream;
-  manager.buffer = (JOCTET*)malloc(kJpegBufferSize);
-  if (!manager.buffer) {
+  if (!OpenStreamManager(manager, stream)) {
     SetErrorText("CRasterImage::Create can't allocate memory");
     return false;
   }

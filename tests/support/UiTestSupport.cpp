@@ -1,0 +1,117 @@
+#include "UiTestSupport.h"
+
+#include "RasterImage.h"
+#include "TestPaths.h"
+
+COLORREF CWindowShot::At(int x, int y) const {
+  if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight) return CLR_INVALID;
+  return m_pixels[(size_t)y * m_nWidth + x];
+}
+
+bool CWindowShot::SavePng(LPCTSTR name) const {
+  if (IsEmpty()) return false;
+  CRasterImage image;
+  if (!image.Create(m_nWidth, m_nHeight, 24, RASTER_TYPE_PNG)) return false;
+  for (int y = 0; y < m_nHeight; ++y) {
+    BYTE* row = image.GetBits() + (size_t)(m_nHeight - 1 - y) * image.GetRowBytes();  // bottom-up
+    for (int x = 0; x < m_nWidth; ++x) {
+      COLORREF c = At(x, y);
+      row[x * 3 + 0] = GetBValue(c);
+      row[x * 3 + 1] = GetGValue(c);
+      row[x * 3 + 2] = GetRValue(c);
+    }
+  }
+  CString path = name;
+  if (path.Find(L'\\') < 0 && path.Find(L'/') < 0) path = ScreenshotPath(name);
+  return image.Save(path, RASTER_TYPE_PNG);
+}
+
+CString ScreenshotPath(LPCTSTR name) {
+  CString folder = BuildTreePath(L"screenshots");
+  ::CreateDirectoryW(folder, nullptr);
+  return folder + L"\\" + name;
+}
+
+namespace {
+CWindowShot CaptureRect(HDC src, int x, int y, int w, int h) {
+  CWindowShot shot;
+  if (w <= 0 || h <= 0) return shot;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC mem = ::CreateCompatibleDC(src);
+  HBITMAP bmp = ::CreateDIBSection(src, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!mem || !bmp) {
+    if (bmp) ::DeleteObject(bmp);
+    if (mem) ::DeleteDC(mem);
+    return shot;
+  }
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, w, h, src, x, y, SRCCOPY);
+  ::GdiFlush();
+  shot.m_nWidth = w;
+  shot.m_nHeight = h;
+  shot.m_pixels.resize((size_t)w * h);
+  const DWORD* p = static_cast<const DWORD*>(bits);
+  for (size_t i = 0; i < shot.m_pixels.size(); ++i) {
+    DWORD v = p[i];  // 0x00RRGGBB in a DIB
+    shot.m_pixels[i] = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+  }
+  ::SelectObject(mem, old);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  return shot;
+}
+}  // namespace
+
+CWindowShot CaptureWindow(HWND hwnd, bool clientOnly) {
+  ::UpdateWindow(hwnd);
+  ::GdiFlush();
+  RECT r;
+  if (clientOnly) {
+    ::GetClientRect(hwnd, &r);
+  } else {
+    ::GetWindowRect(hwnd, &r);
+    ::OffsetRect(&r, -r.left, -r.top);
+  }
+  HDC dc = clientOnly ? ::GetDC(hwnd) : ::GetWindowDC(hwnd);
+  CWindowShot shot = CaptureRect(dc, 0, 0, r.right - r.left, r.bottom - r.top);
+  ::ReleaseDC(hwnd, dc);
+  return shot;
+}
+
+CWindowShot CaptureScreen() {
+  HDC dc = ::GetDC(nullptr);
+  CWindowShot shot =
+      CaptureRect(dc, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+  ::ReleaseDC(nullptr, dc);
+  return shot;
+}
+
+void PumpPending() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    PumpPending();
+    if (pred()) return true;
+    if (::GetTickCount() - start > timeoutMs) return pred();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+bool ColorNear(COLORREF a, COLORREF b, int tolerance) {
+  return abs((int)GetRValue(a) - (int)GetRValue(b)) <= tolerance &&
+         abs((int)GetGValue(a) - (int)GetGValue(b)) <= tolerance &&
+         abs((int)GetBValue(a) - (int)GetBValue(b)) <= tolerance;
+}

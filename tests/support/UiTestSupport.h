@@ -1,0 +1,40 @@
+// Helpers for window tests under Wine and Xvfb: screenshots with pixel access,
+// PNG files in the build folder, and waiting for a condition while pumping messages.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "afx.h"
+
+class CWindowShot {
+ public:
+  int m_nWidth = 0;
+  int m_nHeight = 0;
+  std::vector<COLORREF> m_pixels;  // top-down rows, 0x00BBGGRR
+
+  bool IsEmpty() const { return m_pixels.empty(); }
+  COLORREF At(int x, int y) const;
+  // Writes a PNG file; a relative name goes to "<build>/screenshots/".
+  bool SavePng(LPCTSTR name) const;
+};
+
+// The window's client area (or whole window) as it is on screen now. The
+// window is brought up to date first (UpdateWindow).
+CWindowShot CaptureWindow(HWND hwnd, bool clientOnly = true);
+// The whole screen, popup menus included.
+CWindowShot CaptureScreen();
+
+// Full path of a file in the build folder's "screenshots" folder (created on demand).
+CString ScreenshotPath(LPCTSTR name);
+
+// Pumps this thread's messages until pred() is true or timeoutMs passes;
+// returns pred()'s last answer. The time limit is only a guard for a test
+// that would otherwise hang; tests wait for the condition itself.
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+// Pumps what is waiting now (and what it posts) without blocking.
+void PumpPending();
+
+// True when the two colours differ by at most tolerance in every channel.
+bool ColorNear(COLORREF a, COLORREF b, int tolerance = 0);

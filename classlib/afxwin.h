@@ -9,3 +9,4 @@
 #include "afxdlg.h"
 #include "afxctl.h"
 #include "afxfile.h"
+#include "afxbar.h"

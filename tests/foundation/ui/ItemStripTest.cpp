@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "ComponentsTest.h"
+#include "ProgressBar.h"
 #include "TestStrip.h"
 
 namespace {
@@ -410,4 +411,26 @@ TEST_F(StripTest, PaintsItemsSelectionAndBackground) {
   EXPECT_EQ(kButtonColor, s.At(195, 18)) << "the hot item's button";
   EXPECT_EQ(kStripBack, s.At(300, 50)) << "background after the last item";
   EXPECT_EQ(kStripBack, s.At(20, 5)) << "the margin is painted too";
+}
+
+TEST(StripDialog, StripAndProgressBarInADialog) {
+  CDialog dlg;
+  ASSERT_TRUE(dlg.Create(IDD_STRIPHOST));
+  dlg.SetWindowPos(nullptr, 20, 480, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CTestStrip strip;
+  ASSERT_TRUE(strip.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, CRect(10, 30, 410, 130), &dlg, 1086));
+  for (int i = 0; i < 14; ++i) strip.AddItem(i, TRUE);
+  strip.SelectRange(2, 4, TRUE, TRUE);
+  CProgressBar bar;
+  ASSERT_TRUE(bar.Create(WS_CHILD | WS_VISIBLE, CRect(10, 140, 410, 142), &dlg, 1099));
+  bar.SetRange(14);
+  bar.SetPos(9);
+  CWindowShot s = SaveShot(dlg.m_hWnd, L"strip-dialog.png");
+  EXPECT_TRUE(ColorNear(s.At(10 + 20, 80), ItemColor(0)));
+  EXPECT_EQ(kSelectedFrame, s.At(10 + 83, 80));
+  EXPECT_EQ(RGB(0, 0xC0, 0), s.At(10 + 400 * 9 / 14 - 2, 141));
+  EXPECT_EQ(RGB(0xC0, 0xC0, 0xC0), s.At(10 + 400 * 9 / 14 + 2, 141));
+  bar.DestroyWindow();
+  strip.DestroyWindow();
+  dlg.DestroyWindow();
 }

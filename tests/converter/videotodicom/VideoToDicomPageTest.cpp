@@ -148,7 +148,9 @@ class VideoToDicomPage : public ::testing::Test {
   }
   void TearDown() override {
     // No message box that the test did not look at.
-    if (!m_bMessagesExpected) EXPECT_TRUE(Messages().empty()) << (LPCTSTR)Messages()[0];
+    if (!m_bMessagesExpected) {
+      EXPECT_TRUE(Messages().empty()) << (LPCTSTR)Messages()[0];
+    }
     if (m_page.m_hWnd) m_page.DestroyWindow();
     m_host.DestroyWindow();
     SetShellExecuteHook(nullptr);
@@ -304,6 +306,9 @@ TEST_F(VideoToDicomPage, EmptyPageLayoutAndColours) {
   EXPECT_EQ(RGB(0xD0, 0xD0, 0xD0), shot.At(3, bandTop));
   EXPECT_EQ(RGB(0xE0, 0xE0, 0xE0), shot.At(3, bandTop + 5));
   EXPECT_EQ(RGB(0xE0, 0xE0, 0xE0), shot.At(client.right - 3, client.bottom - 3));
+  // The list's flat header is drawn from its light picture strip.
+  const COLORREF head = shot.At(list.left + 200, list.top + 12);
+  EXPECT_GT(GetRValue(head) + GetGValue(head) + GetBValue(head), 3 * 200) << std::hex << head;
 
   // The layout follows the page's size.
   m_host.SetWindowPos(nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOMOVE);

@@ -192,11 +192,11 @@ TEST(MainFrame, FullScreenCoversTheScreenAndComesBackExactly) {
   frame->SendMessage(WM_COMMAND, ID_VIEW_FULLSCREEN, 0);
   ASSERT_TRUE(frame->IsFullScreen());
   GetPlayView()->SetFocus();
-  ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  ::PostMessageW(GetPlayView()->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return !frame->IsFullScreen(); }));
   EXPECT_EQ(normal, ScreenRect(frame->m_hWnd));
   ASSERT_NE(nullptr, app.m_pMainWnd);
-  ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  ::PostMessageW(GetPlayView()->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return app.m_pMainWnd == nullptr; }));
   // Closed in normal state: the placement was kept.
   EXPECT_EQ(120, app.m_settings.m_nWindowLeft);

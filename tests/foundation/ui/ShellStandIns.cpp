@@ -143,9 +143,9 @@ STDMETHODIMP CStandInFolder::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP CStandInFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** ppenum) {
+STDMETHODIMP CStandInFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) {
   ++m_ns->m_enumCalls;
-  *ppenum = m_ns->Make<CStandInEnum>(m_node);
+  *ppenum = m_ns->Make<CStandInEnum>(m_node, flags);
   return S_OK;
 }
 
@@ -217,11 +217,17 @@ STDMETHODIMP CStandInEnum::QueryInterface(REFIID riid, void** ppv) {
 STDMETHODIMP CStandInEnum::Next(ULONG celt, LPITEMIDLIST* items, ULONG* fetched) {
   if (fetched) *fetched = 0;
   const std::vector<int>& children = m_ns->m_nodes[(size_t)m_node].children;
-  if (celt == 0 || m_next >= children.size()) return S_FALSE;
-  if (m_ns->m_onNext) m_ns->m_onNext(m_node, m_next);
-  items[0] = m_ns->MakeItem(children[m_next++]);
-  if (fetched) *fetched = 1;
-  return S_OK;
+  while (celt > 0 && m_next < children.size()) {
+    int child = children[m_next++];
+    BOOL folder = (m_ns->m_nodes[(size_t)child].attributes & SFGAO_FOLDER) != 0;
+    if (folder ? !(m_flags & SHCONTF_FOLDERS) : !(m_flags & SHCONTF_NONFOLDERS)) continue;
+    if (m_ns->m_onNext) m_ns->m_onNext(m_node, m_handed);
+    ++m_handed;
+    items[0] = m_ns->MakeItem(child);
+    if (fetched) *fetched = 1;
+    return S_OK;
+  }
+  return S_FALSE;
 }
 
 // ---------------------------------------------------------------------------
@@ -282,5 +288,11 @@ int CStandInNamespace::LiveObjects(CStandInObject::Kind kind) const {
   int n = 0;
   for (const auto& o : m_objects)
     if (o->m_kind == kind && o->m_refs > 0) ++n;
+  return n;
+}
+
+long CStandInNamespace::OutstandingReferences() const {
+  long n = 0;
+  for (const auto& o : m_objects) n += o->m_refs;
   return n;
 }

@@ -105,7 +105,8 @@ class CStandInFolder : public CStandInObject, public IShellFolder {
 
 class CStandInEnum : public CStandInObject, public IEnumIDList {
  public:
-  CStandInEnum(CStandInNamespace* ns, int node) : CStandInObject(ns, KindEnum), m_node(node) {}
+  CStandInEnum(CStandInNamespace* ns, int node, SHCONTF flags)
+      : CStandInObject(ns, KindEnum), m_node(node), m_flags(flags) {}
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   STDMETHODIMP_(ULONG) AddRef() override { return CountedAddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return CountedRelease(); }
@@ -114,7 +115,9 @@ class CStandInEnum : public CStandInObject, public IEnumIDList {
   STDMETHODIMP Reset() override { m_next = 0; return S_OK; }
   STDMETHODIMP Clone(IEnumIDList**) override { return E_NOTIMPL; }
   int m_node;
-  ULONG m_next = 0;
+  SHCONTF m_flags;
+  ULONG m_next = 0;  // next child to look at
+  ULONG m_handed = 0;  // items handed out
 };
 
 class CStandInNamespace {
@@ -136,6 +139,8 @@ class CStandInNamespace {
   // Objects whose references are not all released, by kind (the desktop counts
   // while the test holds it); releases beyond zero; AddRef and Release calls.
   int LiveObjects(CStandInObject::Kind kind) const;
+  // References not given back, over every object made.
+  long OutstandingReferences() const;
   int m_overReleases = 0;
   int m_addRefs = 0;
   int m_releases = 0;

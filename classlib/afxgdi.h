@@ -445,5 +445,7 @@ class CRectTracker {
 
 // Updates a popup menu's items through the target's update handlers (the
 // frame window's rule); items without any handler are disabled when asked.
-void AfxUpdateMenuPopup(CCmdTarget* pTarget, CMenu* pPopup, BOOL bAutoMenuEnable);
+// pParentMenu, when given, is the menu the popup belongs to (else the popup
+// itself when it is the menu being tracked).
+void AfxUpdateMenuPopup(CCmdTarget* pTarget, CMenu* pPopup, BOOL bAutoMenuEnable, CMenu* pParentMenu = nullptr);
 #endif

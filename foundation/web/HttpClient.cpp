@@ -11,6 +11,7 @@ const wchar_t kDefaultUserAgent[] =
     L"Chrome/73.0.3683.86 Safari/537.36";
 constexpr DWORD kDefaultReadSize = 4096;
 constexpr DWORD kPollMs = 500;
+constexpr DWORD kCancelLookMs = 200;
 constexpr DWORD kCancelGraceMs = 1000;
 constexpr DWORD kIdleGraceMs = 3000;
 constexpr DWORD kHostChars = 4096;
@@ -101,23 +102,39 @@ int CHttpRequest::NotifyTransferEnd() {
 DWORD WINAPI CHttpRequest::HttpRequestThreadProc(LPVOID param) {
   CHttpRequest* request = static_cast<CHttpRequest*>(param);
   request->m_nResult = request->Perform();
+  request->m_bPerformed = 1;
+  // Closed here, under the watchdog's eye: closing a request whose body was
+  // not read to the end may first read on to keep the connection for reuse,
+  // which a server that never stops sending can make last for ever.
+  request->CloseHandles();
   return 0;
+}
+
+DWORD CHttpRequest::IdleLimitMs() const {
+  int timeout = m_nTimeout > 0 ? m_nTimeout : 30;
+  if (timeout > 86400) timeout = 86400;
+  return (DWORD)timeout * 1000;
 }
 
 int CHttpRequest::RunWithWatchdog() {
   m_nResult = -1;
+  m_bPerformed = 0;
   HANDLE thread = ::CreateThread(nullptr, 0, HttpRequestThreadProc, this, 0, nullptr);
   if (!thread) return -1;
 
-  int timeout = m_nTimeout > 0 ? m_nTimeout : 30;
-  if (timeout > 86400) timeout = 86400;
-  const DWORD idleLimit = (DWORD)timeout * 1000;
+  const DWORD idleLimit = IdleLimitMs();
   bool cancelled = false;
   DWORD idleStart = ::GetTickCount();
   LONGLONG seen = m_nActivity;
   for (;;) {
     DWORD grace;
     if (IsCancelled()) {
+      // The request thread looks at the flag between its steps and ends by
+      // itself; only a thread blocked in a call needs its handles closed.
+      if (!cancelled && ::WaitForSingleObject(thread, kCancelLookMs) == WAIT_OBJECT_0) {
+        cancelled = true;
+        break;
+      }
       cancelled = true;
       CloseHandles();  // wakes a blocked WinINet call
       grace = kCancelGraceMs;
@@ -140,7 +157,8 @@ int CHttpRequest::RunWithWatchdog() {
     if (m_nTerminateAllowed.compare_exchange_strong(allowed, 2)) {
       ::TerminateThread(thread, 0);
       ::WaitForSingleObject(thread, 5000);
-      m_nResult = 1;
+      // A request that had its result and hung only while closing keeps it.
+      if (!m_bPerformed) m_nResult = 1;
       break;
     }
   }
@@ -273,6 +291,11 @@ int CHttpRequest::Perform() {
                                    proxy.IsEmpty() ? nullptr : (LPCTSTR)proxy, nullptr, 0);
   if (!root) return -2;
   m_hRoot = root;
+  // WinINet's own waits end at the idle time-out too, so a stalled call
+  // usually returns by itself before the watchdog has to end the thread.
+  DWORD waitMs = IdleLimitMs();
+  ::InternetSetOptionW(root, INTERNET_OPTION_RECEIVE_TIMEOUT, &waitMs, sizeof(waitMs));
+  ::InternetSetOptionW(root, INTERNET_OPTION_SEND_TIMEOUT, &waitMs, sizeof(waitMs));
   if (IsCancelled()) return 1;
 
   Touch();
@@ -292,6 +315,8 @@ int CHttpRequest::Perform() {
       GetRequestFlags(scheme), 2);
   if (!request) return -1;
   m_hRequest = request;
+  ::InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &waitMs, sizeof(waitMs));
+  ::InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &waitMs, sizeof(waitMs));
   if (IsCancelled()) return 1;
 
   const CString headers = BuildHeaders();
@@ -355,6 +380,20 @@ int CHttpRequest::ReadBody() {
       if (left < (LONGLONG)want) want = (DWORD)left;
     }
     memset(buffer.m_pBlock, 0, buffer.m_nSize);
+    // Waiting for data and reading it are separate steps: a read asks only
+    // for what has arrived, so bytes are stored (and count as activity) as
+    // they come instead of after a whole block.
+    Touch();
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(m_hRequest, &available, 0, 0)) {
+      result = IsCancelled() ? 1 : -1;
+      break;
+    }
+    if (available > 0 && available < want) want = available;
+    if (IsCancelled()) {
+      result = 1;
+      break;
+    }
     Touch();
     DWORD got = 0;
     if (!::InternetReadFile(m_hRequest, buffer.m_pBlock, want, &got)) {

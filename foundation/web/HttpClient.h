@@ -128,6 +128,7 @@ class CHttpRequest {
   // 1 while the request thread may be ended by force; 0 while it writes into
   // the sink; 2 once the watchdog has decided to end it.
   std::atomic<int> m_nTerminateAllowed{1};
+  std::atomic<int> m_bPerformed{0};  // the request thread has its result
 
   // Pieces of a request, open to tests.
   int CrackUrl(CString& host, CString& path, INTERNET_PORT& port, INTERNET_SCHEME& scheme) const;
@@ -137,6 +138,8 @@ class CHttpRequest {
 
  protected:
   int RunWithWatchdog();
+  // The idle time-out in milliseconds (30 s when not positive).
+  DWORD IdleLimitMs() const;
   int Perform();
   int Prepare();
   int ReadBody();

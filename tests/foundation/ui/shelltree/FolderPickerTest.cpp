@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include "FolderPickerDlg.h"
 #include "ShellTestSupport.h"
@@ -17,6 +18,7 @@ const UINT WM_STEP = WM_APP + 60;
 class CDrivenPicker : public CFolderPickerDlg {
  public:
   std::function<void(CDrivenPicker&)> m_script;
+  std::function<void(CDrivenPicker&)> m_onInit;  // right after the dialog's own initialisation
   BOOL m_bThreadStarted = FALSE;
   BOOL m_bMenuDriven = FALSE;
   int m_menuKeys = 0;  // VK_DOWN presses to give the preset menu before Enter
@@ -37,6 +39,7 @@ class CDrivenPicker : public CFolderPickerDlg {
   BOOL OnInitDialog() override {
     BOOL r = CFolderPickerDlg::OnInitDialog();
     m_bThreadStarted = m_pFillThread != nullptr;
+    if (m_onInit) m_onInit(*this);
     if (!m_pFillThread) PostMessage(WM_STEP);
     return r;
   }
@@ -273,4 +276,25 @@ TEST_F(FolderPickerTest, PresetsFillThePatternFromTheListAndFromTheMenu) {
   EXPECT_TRUE(dlg.m_bMenuDriven);
   EXPECT_EQ(CString(L"*.png;*.jpg"), afterMenu);
   EXPECT_EQ(CString(L"*.png;*.jpg"), dlg.m_strFilter);
+}
+
+TEST_F(FolderPickerTest, EndingWhileTheStartFolderIsStillBeingSelectedEndsTheThreadCleanly) {
+  CTestFolder folder(L"early");
+  ASSERT_TRUE(folder.AddFolder(L"a"));
+  ASSERT_TRUE(folder.AddFolder(L"a\\b"));
+  ASSERT_TRUE(folder.AddFolder(L"a\\b\\c"));
+  auto dlg = std::make_unique<CDrivenPicker>();
+  dlg->m_strStartFolder = folder.Path(L"a\\b\\c");
+  HANDLE thread = nullptr;
+  dlg->m_onInit = [&](CDrivenPicker& d) {
+    if (d.m_pFillThread)
+      ::DuplicateHandle(::GetCurrentProcess(), d.m_pFillThread->m_hThread, ::GetCurrentProcess(), &thread, SYNCHRONIZE,
+                        FALSE, 0);
+    d.PostMessage(WM_COMMAND, IDCANCEL, 0);  // before the fill thread can be done
+  };
+  EXPECT_EQ(IDCANCEL, dlg->DoModal());
+  ASSERT_NE(nullptr, thread);
+  dlg.reset();  // the thread is joined by then at the latest
+  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 0));
+  ::CloseHandle(thread);
 }

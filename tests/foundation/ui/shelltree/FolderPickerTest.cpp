@@ -49,6 +49,8 @@ class CDrivenPicker : public CFolderPickerDlg {
     return 0;
   }
   LRESULT OnStep(WPARAM, LPARAM) {
+    // Bottom right, clear of the other window tests' windows.
+    SetWindowPos(nullptr, 760, 570, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(SW_SHOWNORMAL);
     UpdateWindow();
     PumpPending();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "AboutDlg.h"
+#include "Helpers.h"
 #include "DialogTestSupport.h"
 #include "UIResources.h"
 #include "WebTestSupport.h"
@@ -135,6 +136,9 @@ TEST(AboutBox, SupportMailCommand) {
   ASSERT_EQ(1u, calls.size());
   EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Reelsmith 1.11.0", calls[0].second);
   EXPECT_EQ(-1, calls[0].second.Find(L"&body="));
+  OpenMailTo(kSupportMail, L"Hello there", L"Line");
+  ASSERT_EQ(2u, shell.Calls().size());
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=Hello there&body=Line", shell.Calls()[1].second);
 }
 
 TEST(LinkButton, RedrawsOnEntryAndLeaveAndActsAsAButtonWithoutUrl) {

@@ -236,6 +236,28 @@ TEST_F(UpdateDialogs, ProgressDialogWithoutItsThreadEndsAtOnce) {
   EXPECT_EQ(0, job.m_nCancel);
 }
 
+TEST_F(UpdateDialogs, CheckOnRequestBelongsToTheMainWindow) {
+  // The program's own entry point: its worker shows the dialogs owned by the
+  // main window, which stays disabled while they are up.
+  CWnd frame;
+  ASSERT_TRUE(frame.CreateEx(0, AfxRegisterWndClass(0), L"Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400, 300,
+                             nullptr, nullptr));
+  CWinApp* app = AfxGetApp();
+  app->m_pMainWnd = &frame;
+  ASSERT_EQ(0, CheckForUpdates(ServerUrl(L"/update/newer.xml"), L"1.11.0", 0, 0));
+  const HWND dlg = WaitForDialog(IsAvailableDialog);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ(frame.m_hWnd, ::GetWindow(dlg, GW_OWNER));
+  EXPECT_FALSE(::IsWindowEnabled(frame.m_hWnd));
+  ::SendDlgItemMessageW(dlg, IDCANCEL, BM_CLICK, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(dlg) || !::IsWindowVisible(dlg); }));
+  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(frame.m_hWnd) != FALSE; }));
+  app->m_pMainWnd = nullptr;
+  frame.DestroyWindow();
+  EXPECT_TRUE(m_shell.Calls().empty());
+  EXPECT_TRUE(m_messages.Texts().empty());
+}
+
 // In a process of its own (a stalled request may be ended by force).
 TEST_F(UpdateDialogs, CancelDuringAStallClosesWithoutAMessage) {
   CJobRun run(L"/stall-headers", 0);

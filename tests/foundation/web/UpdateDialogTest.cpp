@@ -222,6 +222,21 @@ TEST_F(UpdateDialogs, SilentChecksShowOnlyANewerVersion) {
   EXPECT_EQ(1, m_settings.GetAutoCheckUpdate());
 }
 
+TEST_F(UpdateDialogs, ProgressDialogThatCannotBeShownIsAFailure) {
+  CWebProgram broken = kConverterWebProgram;
+  broken.ids.updateProgress = 9999;  // no such template
+  SetWebProgram(&broken);
+  {
+    CJobRun run(L"/update/equal.xml", 0);
+    ASSERT_TRUE(run.Wait());
+    EXPECT_EQ(-1, run.m_nResult);
+  }
+  SetWebProgram(nullptr);
+  const auto texts = m_messages.Texts();
+  ASSERT_EQ(1u, texts.size());
+  EXPECT_STREQ(kFailed, texts[0]);
+}
+
 TEST_F(UpdateDialogs, ProgressDialogWithoutItsThreadEndsAtOnce) {
   class CNoThreadDlg : public CUpdateProgressDlg {
    public:

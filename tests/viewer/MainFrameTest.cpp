@@ -8,6 +8,7 @@
 
 #include "UiTestSupport.h"
 #include "ViewerTestSupport.h"
+#include "WebProgram.h"
 
 namespace {
 HMENU BarMenu(CRecordingFrame* frame) { return frame->m_wndMenuBar.GetMenu(); }
@@ -316,7 +317,7 @@ TEST(MainFrame, AutomaticUpdateCheckAndDroppedPaths) {
   g_update = UpdateCall();
   frame->PostMessage(WM_AUTOCHECKUPDATE, 0, 1);
   EXPECT_TRUE(PumpAppUntil([] { return g_update.count == 1; }));
-  EXPECT_STREQ(kViewerUpdateUrl, g_update.url);
+  EXPECT_STREQ(GetUpdateInfoUrl(), g_update.url);
   EXPECT_STREQ(L"1.11.0", g_update.version);
   EXPECT_EQ(9, g_update.interval);
   EXPECT_TRUE(g_update.silent);

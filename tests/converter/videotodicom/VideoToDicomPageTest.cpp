@@ -695,7 +695,9 @@ TEST_F(VideoToDicomPage, ContextMenuPlacesAndItemStates) {
     std::thread watcher([&] {
       while (!stop) {
         HWND menu = ::FindWindowW(L"#32768", nullptr);
-        if (menu && ::IsWindowVisible(menu)) {
+        DWORD pid = 0;
+        if (menu) ::GetWindowThreadProcessId(menu, &pid);
+        if (menu && pid == ::GetCurrentProcessId() && ::IsWindowVisible(menu)) {
           ::GetWindowRect(menu, &seen.rect);
           HMENU h = (HMENU)::SendMessageW(menu, MN_GETHMENU, 0, 0);
           seen.open = ::GetMenuState(h, ID_OPEN_DICOM_FILE, MF_BYCOMMAND);

@@ -112,16 +112,3 @@ TEST(Names, FrameFilesAndTheEncodersPattern) {
   // The frame files themselves carry the folder unchanged.
   EXPECT_STREQ(L"C:\\Users\\50%\\Temp\\0000\\O0000004.bmp", MakeFramePath(L"C:\\Users\\50%\\Temp\\0000", 4));
 }
-
-TEST(FinalStatus, TextsAndColours) {
-  COLORREF color = 12345;
-  EXPECT_STREQ(L"Completed.", MakeFinalStatus(0, 250, 0, color));
-  EXPECT_EQ(STATUS_NORMAL, color);
-  EXPECT_STREQ(L"8 frames converted, 2 frames failed.", MakeFinalStatus(0, 8, 2, color));
-  EXPECT_EQ(STATUS_FAILED, color);
-  EXPECT_EQ(255u, (unsigned)color);
-  // A stop wins over failures.
-  EXPECT_STREQ(L"Canceled.", MakeFinalStatus(1, 3, 1, color));
-  EXPECT_EQ(STATUS_NORMAL, color);
-  EXPECT_STREQ(L"0 frames converted, 10 frames failed.", MakeFinalStatus(0, 0, 10, color));
-}

@@ -19,6 +19,11 @@ namespace {
 const COLORREF kPageBack = RGB(0xF0, 0xF0, 0xF0);
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
 const COLORREF kBandLine = RGB(0xD0, 0xD0, 0xD0);
+// A call the worker queued for the page's thread (lParam: the call).
+const UINT WM_QUEUED_CALL = WM_APP + 0x310;
+// Redraws the held output list.
+const UINT_PTR kListTimer = 4;
+const UINT kListTimerMs = 100;
 
 const wchar_t kVideoFilter[] =
     L"Video files (*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob)|"
@@ -79,21 +84,127 @@ int CVideoToDicomPage::CSink::OnToolProgress(const ToolProgress& progress) {
 }
 
 void CVideoToDicomPage::CHost::ChooseSource(CString&) {
-  m_pPage->RunOnPageThread([this] { m_pPage->ChooseSource(); });
+  m_pPage->QueueOnPageThread([page = m_pPage] { page->ChooseSource(); }, TRUE);
 }
 
 void CVideoToDicomPage::CHost::ChooseDestination(CString&) {
-  m_pPage->RunOnPageThread([this] { m_pPage->ChooseFolder(); });
+  m_pPage->QueueOnPageThread([page = m_pPage] { page->ChooseFolder(); }, TRUE);
 }
 
-void CVideoToDicomPage::CHost::ShowMessage(LPCTSTR text) { m_pPage->ShowMessageBox(text, MB_ICONEXCLAMATION); }
+void CVideoToDicomPage::CHost::ShowMessage(LPCTSTR text) {
+  const CString copy(text);
+  m_pPage->QueueOnPageThread([copy] { AfxMessageBox(copy, MB_ICONEXCLAMATION); }, TRUE);
+}
+
+void CVideoToDicomPage::CHost::SetStatus(LPCTSTR text, COLORREF color) {
+  const CString copy(text);
+  m_pPage->QueueOnPageThread([page = m_pPage, copy, color] { page->SetStatus(copy, color); }, FALSE);
+}
+
+void CVideoToDicomPage::CHost::SetBusy(BOOL busy) {
+  m_pPage->QueueOnPageThread([page = m_pPage, busy] { page->SetBusy(busy); }, FALSE);
+}
 
 void CVideoToDicomPage::CHost::DeleteAllOutputItems() {
-  ::SendMessageW(m_pPage->m_list.m_hWnd, LVM_DELETEALLITEMS, 0, 0);
+  m_nNextRow = 0;
+  m_pPage->QueueOnPageThread(
+      [page = m_pPage] {
+        page->m_nShowRow = -1;
+        page->m_list.DeleteAllItems();
+      },
+      FALSE);
+}
+
+int CVideoToDicomPage::CHost::AddOutputItem(LPCTSTR path) {
+  const CString copy(path);
+  m_pPage->QueueOnPageThread([page = m_pPage, copy] { page->AddOutputItem(copy); }, FALSE);
+  return m_nNextRow++;
 }
 
 void CVideoToDicomPage::CHost::EnsureVisible(int row) {
-  ::SendMessageW(m_pPage->m_list.m_hWnd, LVM_ENSUREVISIBLE, (WPARAM)row, FALSE);
+  m_pPage->QueueOnPageThread(
+      [page = m_pPage, row] {
+        page->m_nShowRow = row;
+        if (!page->m_bListHeld) page->m_list.EnsureVisible(row, FALSE);
+      },
+      FALSE);
+}
+
+void CVideoToDicomPage::CHost::SetItemState(int row, int state) {
+  m_pPage->QueueOnPageThread([page = m_pPage, row, state] { page->SetItemState(row, state); }, FALSE);
+}
+
+int CVideoToDicomPage::CHost::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
+  // Most files are new: no prompt, and no need to wait for the page.
+  if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return 0;
+  // The prompt comes after the row it is about is listed.
+  int answer = 1;
+  m_pPage->QueueOnPageThread([&] { answer = m_pPage->ConfirmOverwrite(path, mode, offerAll); }, TRUE);
+  return answer;
+}
+
+// One queued call: what to run and, when the caller waits, the event it waits on.
+struct CQueuedCall {
+  std::function<void()> fn;
+  HANDLE done;
+};
+
+void CVideoToDicomPage::QueueOnPageThread(std::function<void()> fn, BOOL wait) {
+  if (!m_hWnd || ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId()) {
+    fn();
+    return;
+  }
+  HANDLE done = wait ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
+  CQueuedCall* call = new CQueuedCall{std::move(fn), done};
+  if (!::PostMessageW(m_hWnd, WM_QUEUED_CALL, 0, (LPARAM)call)) {
+    delete call;
+    if (done) ::CloseHandle(done);
+    return;
+  }
+  if (!done) return;
+  // A page that goes away meanwhile never runs the call: stop waiting then.
+  while (::WaitForSingleObject(done, 100) == WAIT_TIMEOUT && ::IsWindow(m_hWnd)) {
+  }
+  ::CloseHandle(done);
+}
+
+LRESULT CVideoToDicomPage::OnQueuedCall(WPARAM, LPARAM lParam) {
+  CQueuedCall* call = reinterpret_cast<CQueuedCall*>(lParam);
+  // A call that waits shows a dialog: the list is drawn normally meanwhile.
+  const BOOL held = call->done && m_bListHeld;
+  if (held) HoldOutputList(FALSE);
+  if (call->fn) call->fn();
+  if (held) HoldOutputList(TRUE);
+  if (call->done) ::SetEvent(call->done);
+  delete call;
+  return 0;
+}
+
+void CVideoToDicomPage::HoldOutputList(BOOL hold) {
+  if (!m_list.m_hWnd || hold == m_bListHeld) return;
+  m_bListHeld = hold;
+  if (hold) {
+    m_list.SetRedraw(FALSE);
+    SetTimer(kListTimer, kListTimerMs, nullptr);
+  } else {
+    KillTimer(kListTimer);
+    FlushOutputList();
+  }
+}
+
+void CVideoToDicomPage::FlushOutputList() {
+  m_list.SetRedraw(TRUE);
+  if (m_nShowRow >= 0 && m_nShowRow < m_list.GetItemCount()) m_list.EnsureVisible(m_nShowRow, FALSE);
+  m_list.Invalidate(FALSE);
+  m_list.UpdateWindow();
+  if (m_bListHeld) m_list.SetRedraw(FALSE);
+}
+
+void CVideoToDicomPage::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == kListTimer && m_bListHeld)
+    FlushOutputList();
+  else
+    CConvertPage::OnTimer(nIDEvent);
 }
 
 // ---------------------------------------------------------------------------
@@ -115,6 +226,8 @@ BEGIN_MESSAGE_MAP(CVideoToDicomPage, CConvertPage)
   ON_COMMAND(ID_OPEN_DESTINATION_FOLDER, OnOpenDestinationFolder)
   ON_UPDATE_COMMAND_UI(ID_OPEN_DICOM_FILE, OnUpdateSelectionCommand)
   ON_UPDATE_COMMAND_UI(ID_OPEN_DESTINATION_FOLDER, OnUpdateSelectionCommand)
+  ON_MESSAGE(WM_QUEUED_CALL, OnQueuedCall)
+  ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 CVideoToDicomPage::CVideoToDicomPage(CWnd* pParentWnd)
@@ -198,6 +311,7 @@ void CVideoToDicomPage::SetBusy(BOOL busy) {
     EnableRangeControls();
   }
   for (int id : {IDC_OUTPUT_FOLDER, IDC_CHOOSE_FOLDER, IDC_OPEN_FOLDER}) ::EnableWindow(::GetDlgItem(m_hWnd, id), !busy);
+  HoldOutputList(busy);
   RecalcLayout();
   CConvertPage::SetBusy(busy);
 }
@@ -311,7 +425,7 @@ void CVideoToDicomPage::OnOpenFolder() {
 
 void CVideoToDicomPage::ShowMessageBox(LPCTSTR text, UINT type) {
   const CString copy(text);
-  RunOnPageThread([&] { AfxMessageBox(copy, type); });
+  QueueOnPageThread([copy, type] { AfxMessageBox(copy, type); }, TRUE);
 }
 
 // ---- output list -----------------------------------------------------------------

@@ -2,6 +2,8 @@
 // and a folder; Convert writes one DICOM file per frame and lists each file
 // with its state.
 #pragma once
+#include <functional>
+
 #include "ConvertPage.h"
 #include "EncoderTool.h"
 #include "ComboBoxes.h"
@@ -66,28 +68,44 @@ class CVideoToDicomPage : public CConvertPage {
     CVideoToDicomPage* m_pPage;
   };
 
-  // What the job shows, done on the page's controls.
+  // What the job shows, done on the page's controls. Every call reaches the
+  // page's thread in the order the job made it; only the calls that answer
+  // something (choosers, prompts, message boxes) wait, so the worker never
+  // waits for the list to repaint.
   class CHost : public CVideoToDicomHost {
    public:
     explicit CHost(CVideoToDicomPage* page) : m_pPage(page) {}
     void ChooseSource(CString& path) override;
     void ChooseDestination(CString& folder) override;
     void ShowMessage(LPCTSTR text) override;
-    void SetStatus(LPCTSTR text, COLORREF color) override { m_pPage->SetStatus(text, color); }
-    void SetBusy(BOOL busy) override { m_pPage->SetBusy(busy); }
+    void SetStatus(LPCTSTR text, COLORREF color) override;
+    void SetBusy(BOOL busy) override;
     void SetProgressRange(LONGLONG upper) override { m_pPage->m_wndProgress.SetRange(upper); }
     void SetProgressPos(LONGLONG pos) override { m_pPage->m_wndProgress.SetPos(pos); }
     void DeleteAllOutputItems() override;
-    int AddOutputItem(LPCTSTR path) override { return m_pPage->AddOutputItem(path); }
+    int AddOutputItem(LPCTSTR path) override;
     void EnsureVisible(int row) override;
-    void SetItemState(int row, int state) override { m_pPage->SetItemState(row, state); }
-    int ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) override {
-      return m_pPage->ConfirmOverwrite(path, mode, offerAll);
-    }
+    void SetItemState(int row, int state) override;
+    int ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) override;
 
    private:
     CVideoToDicomPage* m_pPage;
+    int m_nNextRow = 0;  // rows are only ever appended during a job
   };
+
+  // Runs fn on the page's thread after every call queued before it; with
+  // wait, returns once it has run (at once when already on that thread).
+  void QueueOnPageThread(std::function<void()> fn, BOOL wait);
+  afx_msg LRESULT OnQueuedCall(WPARAM wParam, LPARAM lParam);
+
+  // While a job runs the list draws a few times a second rather than after
+  // every row: its rows change faster than it can repaint.
+  void HoldOutputList(BOOL hold);
+  // Shows the list as it is now, scrolled to the newest row.
+  void FlushOutputList();
+  afx_msg void OnTimer(UINT_PTR nIDEvent);
+  BOOL m_bListHeld = FALSE;
+  int m_nShowRow = -1;
 
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;

@@ -58,6 +58,14 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 #include <objbase.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "EncoderTool.h"
 #include "Helpers.h"
 #include "ImageLibrary.h"
@@ -73,6 +81,81 @@ class CComApartment {
 
  private:
   HRESULT m_hr;
+};
+
+// One DICOM file to write, and how it went (-2 while pending).
+struct CWriteTask {
+  int number = 0;
+  int row = 0;
+  CString frame, dicom;
+  int result = -2;
+};
+
+// A few threads that write DICOM files side by side (the image library takes
+// calls from any thread). Each thread has its own convert request; the tasks
+// finish in any order, the caller takes them back in the order handed in.
+class CDicomWriters {
+ public:
+  CDicomWriters(CVideoToDicomJob& job, int threads) : m_job(job) {
+    for (int i = 0; i < threads; ++i) {
+      m_requests.emplace_back(new CImageConvertRequest);
+      m_requests.back()->m_nOutputFormat = DICOM_FILE_FORMAT;
+      m_requests.back()->m_nOutputOption = 1;
+    }
+    for (int i = 0; i < threads; ++i) m_threads.emplace_back([this, i] { Work(i); });
+  }
+  ~CDicomWriters() {
+    {
+      std::lock_guard<std::mutex> l(m_lock);
+      m_bStop = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& t : m_threads) t.join();
+  }
+  int Size() const { return (int)m_threads.size(); }
+  void Add(CWriteTask* task) {
+    {
+      std::lock_guard<std::mutex> l(m_lock);
+      m_queue.push_back(task);
+    }
+    m_wake.notify_one();
+  }
+  // Waits until the task is written; returns its result.
+  int Wait(CWriteTask* task) {
+    std::unique_lock<std::mutex> l(m_lock);
+    m_done.wait(l, [task] { return task->result != -2; });
+    return task->result;
+  }
+
+ private:
+  void Work(int slot) {
+    for (;;) {
+      CWriteTask* task;
+      {
+        std::unique_lock<std::mutex> l(m_lock);
+        m_wake.wait(l, [this] { return m_bStop || !m_queue.empty(); });
+        if (m_queue.empty()) return;
+        task = m_queue.front();
+        m_queue.pop_front();
+      }
+      const int result = m_job.WriteDicomFile(task->frame, task->dicom, *m_requests[slot]);
+      // A frame is read once: gone now, the work folder is quick to remove at the end.
+      ::DeleteFileW(task->frame);
+      {
+        std::lock_guard<std::mutex> l(m_lock);
+        task->result = result;
+      }
+      m_done.notify_all();
+    }
+  }
+
+  CVideoToDicomJob& m_job;
+  std::vector<std::unique_ptr<CImageConvertRequest>> m_requests;
+  std::vector<std::thread> m_threads;
+  std::mutex m_lock;
+  std::condition_variable m_wake, m_done;
+  std::deque<CWriteTask*> m_queue;
+  bool m_bStop = false;
 };
 }  // namespace
 
@@ -169,6 +252,22 @@ int CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
   host.SetProgressPos(0);
   int overwriteMode = 0, converted = 0, failed = 0;
   BOOL canceled = FALSE;
+  // The files are written side by side; rows are listed, and their results
+  // shown, in frame order.
+  CDicomWriters writers(*this, std::max(1, std::min(4, (int)std::thread::hardware_concurrency() / 2)));
+  std::deque<std::unique_ptr<CWriteTask>> pending;
+  auto finishOldest = [&] {
+    CWriteTask* task = pending.front().get();
+    if (writers.Wait(task) != 0) {
+      host.SetItemState(task->row, ITEM_STATE_FAILED);
+      ++failed;
+    } else {
+      host.SetProgressPos(task->number);
+      host.SetItemState(task->row, ITEM_STATE_DONE);
+      ++converted;
+    }
+    pending.pop_front();
+  };
   for (int n = 1; n <= count; ++n) {
     if (IsStopped()) {
       canceled = TRUE;
@@ -188,20 +287,25 @@ int CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
     host.SetStatus(status, STATUS_NORMAL);
     host.SetItemState(row, ITEM_STATE_LOADING);
 
+    // Before the user is asked about an existing file, the files before it are done.
+    if (PathFileExistsW(dicomPath))
+      while (!pending.empty()) finishOldest();
     if (host.ConfirmOverwrite(dicomPath, overwriteMode, TRUE) != 0) {
       host.SetItemState(row, ITEM_STATE_NONE);
       canceled = TRUE;
       break;
     }
-    if (WriteDicomFile(framePath, dicomPath) != 0) {
-      host.SetItemState(row, ITEM_STATE_FAILED);
-      ++failed;
-    } else {
-      host.SetProgressPos(n);
-      host.SetItemState(row, ITEM_STATE_DONE);
-      ++converted;
-    }
+    pending.emplace_back(new CWriteTask);
+    CWriteTask* task = pending.back().get();
+    task->number = n;
+    task->row = row;
+    task->frame = framePath;
+    task->dicom = dicomPath;
+    writers.Add(task);
+    if ((int)pending.size() >= writers.Size()) finishOldest();
   }
+  // Files already handed to the writers are finished and shown.
+  while (!pending.empty()) finishOldest();
 
   COLORREF color = STATUS_NORMAL;
   CString closing = MakeFinalStatus(canceled || IsStopped(), converted, failed, color);
@@ -223,11 +327,15 @@ int CVideoToDicomJob::ExtractVideoFrames(LPCTSTR source, int start, int end, LPC
 }
 
 int CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath) {
+  return WriteDicomFile(framePath, dicomPath, *m_pRequest);
+}
+
+int CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request) {
   if (!m_pLibrary) return -1;
-  m_pRequest->SetInput(framePath, FRAME_FILE_FORMAT, -1);
-  m_pRequest->SetOutputPath(dicomPath);
-  m_pRequest->DeleteAllResults();
-  return m_pLibrary->ConvertFiles(*m_pRequest) == 0 ? 0 : -1;
+  request.SetInput(framePath, FRAME_FILE_FORMAT, -1);
+  request.SetOutputPath(dicomPath);
+  request.DeleteAllResults();
+  return m_pLibrary->ConvertFiles(request) == 0 ? 0 : -1;
 }
 
 int CVideoToDicomJob::CountFrameFiles(LPCTSTR workFolder) {

@@ -85,8 +85,9 @@ class CVideoToDicomJob {
   int ExtractFrames(LPCTSTR workFolder);
   // 0, or -1 for a failure or a stop.
   int ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern);
-  // 0 or -1.
+  // 0 or -1; through the job's convert request, or through the given one.
   int WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath);
+  int WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request);
   // Frame files numbered from 1 without a gap; 0 when stopped.
   int CountFrameFiles(LPCTSTR workFolder);
 

@@ -175,14 +175,19 @@ TEST_F(VideoToDicomJob, StopRightAfterExtraction) {
   EXPECT_EQ(0, CountFiles(out));
 }
 
+// Files already being written when the stop comes are finished and listed
+// "OK"; no further file is started.
 TEST_F(VideoToDicomJob, StopBetweenDicomFiles) {
   const CString out = FreshFolder(Output(L"stopped later"));
   host_.onState = [&](int row, int state) {
-    if (row == 3 && state == ITEM_STATE_DONE) stop_ = 2;
+    if (row == 1 && state == ITEM_STATE_DONE) stop_ = 2;
   };
   EXPECT_EQ(0, Run(L"ten.mp4", out, WorkFolder(L"stopped later")));
-  EXPECT_EQ(std::vector<int>(4, ITEM_STATE_DONE), host_.states);
-  EXPECT_EQ(4, CountFiles(out));
+  const int rows = (int)host_.states.size();
+  EXPECT_GE(rows, 2);
+  EXPECT_LT(rows, 10);
+  EXPECT_EQ(std::vector<int>(rows, ITEM_STATE_DONE), host_.states);
+  EXPECT_EQ(rows, CountFiles(out));
   EXPECT_STREQ(L"Canceled.", host_.status);
 }
 

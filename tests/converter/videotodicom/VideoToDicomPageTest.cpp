@@ -265,30 +265,36 @@ TEST_F(VideoToDicomPage, ChoosingTheSource) {
   EXPECT_EQ(0, ControlText(m_page, IDC_FILE_NAME).CompareNoCase(Media(L"broken.mp4")));
 }
 
+// The whole video, the folder picked in the chooser. An earlier file 100 in
+// the folder holds the job at its prompt: the page is looked at there, in
+// the middle of the conversion, and the user then says Overwrite.
 TEST_F(VideoToDicomPage, WholeVideoThroughThePage) {
   const int expected = ExpectedCount(L"heart.mp4.count");
   ASSERT_EQ(250, expected);
   const CString out = FreshFolder(Output(L"whole"));
+  WriteBytes(out + L"\\heart-0100.dcm", "an older file 100");
   const std::vector<CString> workBefore = Children(WorkBase());
   SetText(IDC_FILE_NAME, Media(L"heart.mp4"));
   SetFolderText(L"C:\\not this one");
 
-  // The user picks the folder when Convert asks for it.
-  CDialogAnswerer browser(L"Browse for Folder", AnswerBrowser(out));
-  Click(m_page, IDC_CONVERT);
-  ASSERT_TRUE(m_page.IsWorkerRunning());
-  // While it runs: busy, the source, range and folder controls disabled.
-  ASSERT_TRUE(PumpUntil([&] { return Rows() >= 40 || !m_page.IsWorkerRunning(); }, 120000));
-  if (m_page.IsWorkerRunning()) {
-    ShotOf(m_page.m_hWnd, true).SavePng(L"video-page-during.png");
-    EXPECT_TRUE(::IsWindowVisible(Item(IDC_STOP)));
-    EXPECT_FALSE(::IsWindowVisible(Item(IDC_CONVERT)));
+  bool busy = false, controlsOff = true;
+  CString rowAtPrompt;
+  CDialogAnswerer prompt(L"Overwrite or Cancel?", [&](HWND dlg) {
+    ::RedrawWindow(m_page.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    CaptureWindow(m_page.m_hWnd).SavePng(L"video-page-during.png");
+    busy = ::IsWindowVisible(Item(IDC_STOP)) && !::IsWindowVisible(Item(IDC_CONVERT));
     for (int id : {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PLAY, IDC_PART_ONLY, IDC_OUTPUT_FOLDER, IDC_CHOOSE_FOLDER,
                    IDC_OPEN_FOLDER})
-      EXPECT_FALSE(::IsWindowEnabled(Item(id))) << id;
-  }
-  ASSERT_TRUE(PumpUntil([&] { return !m_page.IsWorkerRunning(); }, 240000));
-  EXPECT_EQ(1, browser.Answered());
+      controlsOff = controlsOff && !::IsWindowEnabled(Item(id));
+    rowAtPrompt = Cell(98, 2) + L", " + Cell(99, 0) + L" " + Cell(99, 1) + L" " + Cell(99, 2);
+    CDialogAnswerer::Press(dlg, IDC_OVERWRITE);
+  });
+  ASSERT_TRUE(Convert(nullptr, L"C:\\not this one", out));
+  EXPECT_EQ(1, prompt.Answered());
+  EXPECT_TRUE(busy);
+  EXPECT_TRUE(controlsOff);
+  // The files before it are done when the user is asked.
+  EXPECT_STREQ(L"OK, 100 heart-0100.dcm Converting", rowAtPrompt);
 
   EXPECT_STREQ(L"Completed.", m_page.GetStatusText());
   EXPECT_EQ(0u, (unsigned)m_page.GetStatusColor());
@@ -301,6 +307,7 @@ TEST_F(VideoToDicomPage, WholeVideoThroughThePage) {
   }
   EXPECT_EQ(want, RowTexts());
   EXPECT_EQ(expected, CountFiles(out));
+  EXPECT_EQ("DICM", ReadBytes(out + L"\\heart-0100.dcm").substr(128, 4));
   EXPECT_EQ(expected, m_page.m_wndProgress.GetRange());
   EXPECT_EQ(expected, m_page.m_wndProgress.GetPos());
   // Idle again; the chosen folder kept, both paths in the recent lists, no work folder left.
@@ -484,6 +491,7 @@ TEST_F(VideoToDicomPage, ListCommandsAndContextMenu) {
   struct Seen {
     CRect rect;
     UINT open = 0, folder = 0;
+    bool found = false;
   };
   auto openFromKeyboard = [&] {
     Seen seen;
@@ -498,7 +506,7 @@ TEST_F(VideoToDicomPage, ListCommandsAndContextMenu) {
         HMENU h = (HMENU)::SendMessageW(menu, MN_GETHMENU, 0, 0);
         seen.open = ::GetMenuState(h, ID_OPEN_DICOM_FILE, MF_BYCOMMAND);
         seen.folder = ::GetMenuState(h, ID_OPEN_DESTINATION_FOLDER, MF_BYCOMMAND);
-        ::PostMessageW(m_page.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        seen.found = true;
         ::EndMenu();
         return;
       }
@@ -511,6 +519,7 @@ TEST_F(VideoToDicomPage, ListCommandsAndContextMenu) {
   // No selection: 32 pixels below the list's top-left corner, both items greyed.
   m_page.m_list.SetItemState(-1, 0, LVIS_SELECTED);
   Seen none = openFromKeyboard();
+  ASSERT_TRUE(none.found);
   CPoint corner(0, 32);
   m_page.m_list.ClientToScreen(&corner);
   EXPECT_EQ(corner, none.rect.TopLeft());
@@ -518,6 +527,7 @@ TEST_F(VideoToDicomPage, ListCommandsAndContextMenu) {
   // A selected row: at the row's left edge and bottom, both items enabled.
   m_page.m_list.SetItemState(4, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   Seen row = openFromKeyboard();
+  ASSERT_TRUE(row.found);
   CRect bounds;
   m_page.m_list.GetItemRect(4, &bounds, LVIR_BOUNDS);
   CPoint at(bounds.left, bounds.bottom);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Judges the DICOM files of a whole-video run with tools no one here wrote:
-# every file passes dciodvfy without an error, and frame 100 as dcm2pnm
-# renders it lies within a few levels of the frame the system's ffmpeg decodes.
+# every file passes dciodvfy without an error and has its own instance UID,
+# and frame 100 as dcm2pnm renders it lies within a few levels of the frame
+# the system's ffmpeg decodes.
 # judge-output.sh MEDIA_DIR OUTPUT_DIR BASE
 set -uo pipefail
 media=$1 out=$2 base=$3
@@ -19,6 +20,10 @@ for ((n = 1; n <= want; n++)); do
     fail "dciodvfy finds errors in $f:"; grep '^Error' <<<"$report" | head -5
   fi
 done
+
+# Written side by side, every file is still an instance of its own.
+dups=$(for f in "$out/$base"-*.dcm; do dcmdump +P 0008,0018 "$f"; done | awk '{ print $3 }' | sort | uniq -d | wc -l)
+[ "$dups" -eq 0 ] || fail "$dups SOP instance UIDs occur more than once"
 
 # Frame 100, rendered by dcmtk, against ffmpeg's own decoding.
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT

@@ -10,3 +10,4 @@
 #include "afxctl.h"
 #include "afxfile.h"
 #include "afxbar.h"
+#include "afxframe.h"

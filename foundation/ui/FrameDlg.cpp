@@ -22,9 +22,9 @@ CFrameDlg::~CFrameDlg() {
 int CFrameDlg::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   if (CDialog::OnCreate(lpCreateStruct) == -1) return -1;
   // Both icons are private copies (not shared), so the destructor may free them.
-  m_hIcon = (HICON)::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_FRAMEDLG_ICON), IMAGE_ICON,
+  m_hIcon = (HICON)::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                 ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0);
-  m_hSmallIcon = (HICON)::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_FRAMEDLG_ICON), IMAGE_ICON, 16,
+  m_hSmallIcon = (HICON)::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16,
                                      16, LR_DEFAULTSIZE);
   if (!CreateDialogToolTip(this, m_wndToolTip, TTS_ALWAYSTIP)) return -1;
   return 0;

@@ -2,9 +2,7 @@
 // of the minimised icon, command updates of its menus and string-table tips.
 #pragma once
 #include "OEDialog.h"
-
-// Icon resource of the program.
-#define IDR_FRAMEDLG_ICON 128
+#include "common/framedlgres.h"
 
 class CFrameDlg : public CDialog {
   DECLARE_DYNAMIC(CFrameDlg)

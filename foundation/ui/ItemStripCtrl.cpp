@@ -274,8 +274,9 @@ int CItemStripCtrl::HitTest(int x, int y, BOOL bBox) {
   CRect view;
   GetViewRect(&view);
   const POINT pt = {x, y};
-  for (int i = GetFirstVisible(); i >= 0 && i < GetItemCount(); ++i) {
-    CRect r = ItemRectAt(i, view, GetFirstVisible());
+  const int first = GetFirstVisible();
+  for (int i = first; i >= 0 && i < GetItemCount(); ++i) {
+    CRect r = ItemRectAt(i, view, first);
     if (r.left >= view.right) break;
     if (bBox) {
       CRect box;
@@ -602,7 +603,8 @@ void CStripSelectTracker::OnChangedRect(const CRect&) {
     CRect cut;
     const BOOL covered = cut.IntersectRect(&band, s->ItemRectAt(i, view, first)) &&
                          (cut.Height() >= w || cut.Width() >= w / 2);
-    s->SelectItem(i, covered, FALSE, TRUE);
+    // Only items whose state changes are touched: long rows stay quick.
+    if (covered != ((s->m_items[i]->m_nState & STRIP_ITEM_SELECTED) != 0)) s->SelectItem(i, covered, FALSE, TRUE);
   }
   const int visible = s->GetVisibleCount();
   if (visible >= 0 && visible < count) {

@@ -1,7 +1,5 @@
 // Dragging items to another place in the row, driven by mouse messages that
 // the drag's own message loop reads, and the items' buttons.
-#include <memory>
-
 #include "TestStrip.h"
 
 namespace {
@@ -243,33 +241,6 @@ TEST_F(DragTest, AutoScrollsPastTheVisibleEnd) {
   EXPECT_TRUE(ColorNear(host.shots[1].At(20, 50), ItemColor(3)));
 }
 
-TEST_F(DragTest, DragImageIsTheItemsBox) {
-  Make(4);
-  CClientDC dc(&strip);
-  CStripDragTracker tracker(&strip);
-  std::unique_ptr<CImageList> image(tracker.CreateDragImage(&dc, 1));
-  ASSERT_TRUE(image);
-  int cx = 0, cy = 0;
-  image->GetIconSize(&cx, &cy);
-  CRect r, box;
-  strip.GetItemRect(1, &r);
-  strip.GetItemBoxRect(&r, &box);
-  EXPECT_EQ(box.Width(), cx);
-  EXPECT_EQ(box.Height(), cy);
-  // Drawn over black: the box as in a drag (framed) with the item's colour inside.
-  CDC mem;
-  mem.CreateCompatibleDC(&dc);
-  CBitmap bitmap;
-  bitmap.CreateCompatibleBitmap(&dc, cx, cy);
-  CBitmap* old = mem.SelectObject(&bitmap);
-  mem.FillSolidRect(0, 0, cx, cy, RGB(0, 0, 0));
-  image->Draw(&mem, 0, CPoint(0, 0), ILD_NORMAL);
-  EXPECT_EQ(kSelectedFrame, mem.GetPixel(1, 1));
-  EXPECT_EQ(ItemColor(1), mem.GetPixel(cx / 2, cy / 2));
-  mem.SelectObject(old);
-  EXPECT_EQ(nullptr, tracker.CreateDragImage(&dc, 9)) << "no such item";
-}
-
 TEST_F(DragTest, ItemButtonFiresOnlyWhenPressedAndReleasedOnIt) {
   Make(6);  // items at 0..240, empty space beyond
   strip.SelectItem(4, TRUE, TRUE, TRUE);
@@ -296,17 +267,11 @@ TEST_F(DragTest, ItemButtonFiresOnlyWhenPressedAndReleasedOnIt) {
   PumpPending();
   EXPECT_TRUE(strip.buttons.empty());
   EXPECT_EQ("0,2,3,4,5", strip.Order());
-  // Nor does a press on one button released over another item's button,
+  // Nor does a press on one button released over another item's button.
   Post(WM_MOUSEMOVE, 0, 73, 8);
   Post(WM_LBUTTONDOWN, MK_LBUTTON, 73, 8);
   Post(WM_MOUSEMOVE, MK_LBUTTON, 153, 8);
   Post(WM_LBUTTONUP, 0, 153, 8);
-  PumpPending();
-  EXPECT_TRUE(strip.buttons.empty());
-  // or off the button on the same item.
-  Post(WM_MOUSEMOVE, 0, 73, 8);
-  Post(WM_LBUTTONDOWN, MK_LBUTTON, 73, 8);
-  Post(WM_LBUTTONUP, 0, 60, 50);
   PumpPending();
   EXPECT_TRUE(strip.buttons.empty());
   EXPECT_EQ("0,2,3,4,5", strip.Order());

@@ -346,6 +346,46 @@ TEST(DialogBases, RecentListFillsItsMenu) {
   }
 }
 
+// A minimised frame dialog shows the program's icon.
+class CIconicFrameDlg : public CFrameDlg {
+ public:
+  CIconicFrameDlg() : CFrameDlg(IDD_FRAME) {}
+  bool iconic = false;
+  int blue = 0;
+  CWindowShot shot;
+
+ protected:
+  BOOL OnInitDialog() override {
+    CFrameDlg::OnInitDialog();
+    PostMessage(WM_STEP);
+    return TRUE;
+  }
+  afx_msg LRESULT OnStep(WPARAM, LPARAM) {
+    ShowWindow(SW_MINIMIZE);
+    iconic = IsIconic() != FALSE;
+    RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME);
+    shot = CaptureWindow(m_hWnd, false);
+    shot.SavePng(L"fields-frame-iconic.png");
+    for (int y = 0; y < shot.m_nHeight; ++y)
+      for (int x = 0; x < shot.m_nWidth; ++x)
+        if (ColorNear(shot.At(x, y), RGB(30, 110, 200), 8)) ++blue;  // the icon's tile
+    EndDialog(IDOK);
+    return 0;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CIconicFrameDlg, CFrameDlg)
+  ON_MESSAGE(WM_STEP, OnStep)
+END_MESSAGE_MAP()
+
+TEST(DialogBases, MinimisedFrameDialogShowsItsIcon) {
+  CIconicFrameDlg dlg;
+  ASSERT_EQ(IDOK, dlg.DoModal());
+  ASSERT_TRUE(dlg.iconic);
+  EXPECT_GT(dlg.blue, 50);  // the clock's blue tile is on screen
+}
+
 // ---------------------------------------------------------------------------
 // Option dialog: a context menu tracked by the page.
 

@@ -6,6 +6,14 @@
 #include "UiTestSupport.h"
 #include "afxwin.h"
 
+#include <ostream>
+
+// Readable strings in test messages.
+inline void PrintTo(const CString& s, std::ostream* os) {
+  CStringA narrow(s);
+  *os << '"' << (const char*)narrow << '"';
+}
+
 // A part of a screenshot.
 CWindowShot CropShot(const CWindowShot& shot, const RECT& rect);
 

@@ -38,6 +38,9 @@ int CSeriesToVideoPage::LoadPendingSources() {
     m_wndProgress.SetPos(0);
     m_wndProgress.ShowWindow(SW_SHOW);
     SetTimer(kMarqueeTimer, 100);
+    // The strip shows what arrived with each marquee step, not with every frame.
+    m_wndStrip.SetRedraw(FALSE);
+    m_bBatchedDraw = TRUE;
   });
   int total = 0;
   for (INT_PTR i = 0; i < m_arrPending.GetSize(); ++i) {
@@ -52,6 +55,9 @@ int CSeriesToVideoPage::LoadPendingSources() {
   RunOnPageThread([this] {
     m_wndProgress.ShowWindow(SW_HIDE);
     m_wndProgress.m_bMarquee = 0;
+    m_bBatchedDraw = FALSE;
+    m_wndStrip.SetRedraw(TRUE);
+    m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   });
   if (total > 0) UpdateFrameCount();
   RunOnPageThread([this] { KillTimer(kMarqueeTimer); });
@@ -73,16 +79,7 @@ int CSeriesToVideoPage::InsertSource(int position, LPCTSTR path) {
   return loader.InsertSource(position, path);
 }
 
-void CSeriesToVideoPage::PutFrame(CFrameItem* item, int position) {
-  int index = position < 0 ? m_wndStrip.AddItem((DWORD_PTR)item, TRUE)
-                           : m_wndStrip.InsertItem(position, (DWORD_PTR)item, TRUE);
-  if (index < 0) {
-    delete item;
-    return;
-  }
-  m_wndStrip.EnsureVisible(index);
-  m_wndStrip.Invalidate(FALSE);
-}
+void CSeriesToVideoPage::PutFrame(CFrameItem* item, int position) { m_wndStrip.PutFrame(item, position); }
 
 void CSeriesToVideoPage::UpdateFrameCount() {
   const int n = m_wndStrip.GetItemCount();
@@ -120,6 +117,11 @@ void CSeriesToVideoPage::OnTimer(UINT_PTR nIDEvent) {
   if (nIDEvent == kMarqueeTimer) {
     LONGLONG pos = m_wndProgress.GetPos() + 1;
     m_wndProgress.SetPos(pos > 100 ? 0 : pos);
+    if (m_bBatchedDraw) {
+      m_wndStrip.SetRedraw(TRUE);
+      m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+      m_wndStrip.SetRedraw(FALSE);
+    }
   }
   Default();
 }
@@ -248,9 +250,10 @@ void CSeriesToVideoPage::SetFrameState(int index, int state) {
   CFrameItem* item = m_wndStrip.GetFrame(index);
   if (!item) return;
   item->m_state = state;
-  m_wndStrip.EnsureVisible(index);
+  if (state == FRAMEITEM_STATE_WRITING) m_wndStrip.EnsureVisible(index);
+  // Repainted with the next paint of the page's thread: waiting for each
+  // frame's paint would slow the job down several times over.
   m_wndStrip.RedrawItem(index, FALSE);
-  m_wndStrip.UpdateWindow();
 }
 
 void CSeriesToVideoPage::SetBusy(BOOL busy) {

@@ -126,5 +126,6 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   CConverterSettings* m_pSettings;
   int m_nOverwriteMode = 0;
   int m_nMargin = -1;  // the file-name box's left offset in the template
+  BOOL m_bBatchedDraw = FALSE;  // the strip repaints on the marquee's steps only
   enum { kMarqueeTimer = 3 };
 };

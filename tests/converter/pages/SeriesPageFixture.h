@@ -67,19 +67,18 @@ inline void AnswerFileDialog(HWND frame, LPCTSTR text) {
 class SeriesPage : public ::testing::Test {
  protected:
   void SetUp() override {
+    static CString temp = UsePrivateTempFolder(L"series page temp");
     m_app.WriteProfileString(L"", L"AppFolder", BuildTreePath(L"bin"));
     ASSERT_EQ(0, m_res.Init());
     m_settings.Load();
     ASSERT_EQ(0, m_library.Load(QuillfenPath()));
     SetConverterGlobals(&m_res, &m_settings, &m_library);
+    // As the program does at exit: no work folders of earlier runs.
+    DeleteTempWorkFolder();
     SetShellExecuteHook(RecordShell);
     ShellCalls().clear();
     ::CreateDirectoryW(BuildTreePath(L"testdata\\series-page-out"), nullptr);
-    static bool fresh = false;
-    if (!fresh) {
-      ::DeleteFileW(PageOut(L"expect.txt"));
-      fresh = true;
-    }
+
     ASSERT_TRUE(m_host.CreateHost(1000, 640));
     m_page.reset(new CSeriesToVideoPage);
     ASSERT_TRUE(m_page->Create(IDD_SERIES_PAGE, &m_host));
@@ -107,6 +106,26 @@ class SeriesPage : public ::testing::Test {
   CFrameStripCtrl& Strip() { return m_page->m_wndStrip; }
   bool WaitLoaded() { return PumpUntil([&] { return !m_page->IsLoading(); }, 60000); }
   bool WaitConverted() { return PumpUntil([&] { return !m_page->IsConverting(); }, 120000); }
+
+  // Waits until the job shows "Generating": the encoder then waits for its
+  // first progress message, which this thread takes only when it pumps again.
+  bool WaitEncoding() {
+    return PumpUntil([&] { return m_page->GetStatusText().Find(L"Generating") == 0 || !m_page->IsConverting(); },
+                     120000) &&
+           m_page->IsConverting();
+  }
+  // Takes only the messages other threads send (the encoder's progress), one
+  // at a time, until pred is true.
+  bool TakeSentUntil(const std::function<bool()>& pred, DWORD timeoutMs = 60000) {
+    const DWORD start = ::GetTickCount();
+    while (!pred()) {
+      if (::GetTickCount() - start > timeoutMs) return false;
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
+      MSG msg;
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return true;
+  }
 
   // The drop of some paths, as the shell hands it over.
   void Drop(const std::vector<CString>& paths) {

@@ -96,6 +96,7 @@ LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 class SeriesConversion : public ::testing::Test {
  protected:
   void SetUp() override {
+    static CString temp = UsePrivateTempFolder(L"series job temp");
     ASSERT_EQ(0, m_library.Load(QuillfenPath()));
     ::CreateDirectoryW(OutFolder(), nullptr);
     static bool fresh = false;

@@ -28,6 +28,14 @@ class CMenuReader {
   }
   ~CMenuReader() {
     m_stop = true;
+    while (!m_finished) {
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
     m_thread.join();
   }
 
@@ -67,8 +75,10 @@ class CMenuReader {
       }
       ::Sleep(10);
     }
+    m_finished = true;
   }
   HWND m_owner;
   std::thread m_thread;
   std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_finished{false};
 };

@@ -86,10 +86,6 @@ int CFrameStripCtrl::PutFrame(CFrameItem* item, int position) {
 }
 
 void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
-  if (!OnWindowThread()) {
-    CallOnWindowThread([=] { SetThumbnailSize(w, h); return (LRESULT)0; }, 0);
-    return;
-  }
   if (w <= 0 || h <= 0) return;
   int tw = w, th = h;
   if (w > kMaxThumbnail || h > kMaxThumbnail) {
@@ -103,7 +99,12 @@ void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
       tw = th = kMaxThumbnail;
     }
   }
+  // Only the window's thread changes the size; others read it to see whether to ask.
   if (tw == m_nThumbWidth && th == m_nThumbHeight) return;
+  if (!OnWindowThread()) {
+    CallOnWindowThread([=] { SetThumbnailSize(w, h); return (LRESULT)0; }, 0);
+    return;
+  }
   m_nThumbWidth = tw;
   m_nThumbHeight = th;
   ForgetThumbnails();

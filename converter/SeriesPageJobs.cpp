@@ -86,7 +86,7 @@ void CSeriesToVideoPage::UpdateFrameCount() {
   CString text;
   if (n > 0) text.Format(L"%d %s", n, n == 1 ? L"frame" : L"frames");
   // The colour stays as it is.
-  SetDlgItemText(IDC_STATUS, text);
+  SetStatusText(text);
 }
 
 void CSeriesToVideoPage::UpdateThumbnailSize() {
@@ -250,9 +250,14 @@ void CSeriesToVideoPage::SetFrameState(int index, int state) {
   CFrameItem* item = m_wndStrip.GetFrame(index);
   if (!item) return;
   item->m_state = state;
-  if (state == FRAMEITEM_STATE_WRITING) m_wndStrip.EnsureVisible(index);
-  // Repainted with the next paint of the page's thread: waiting for each
-  // frame's paint would slow the job down several times over.
+  // Scrolled and repainted when the page's thread gets to it: waiting for
+  // that for each frame would slow the job down several times over.
+  if (state == FRAMEITEM_STATE_WRITING) {
+    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
+      m_wndStrip.EnsureVisible(index);
+    else
+      PostMessage(WM_SHOW_FRAME, (WPARAM)index);
+  }
   m_wndStrip.RedrawItem(index, FALSE);
 }
 
@@ -265,4 +270,9 @@ void CSeriesToVideoPage::SetBusy(BOOL busy) {
   if (busy) GetDlgItem(IDC_PLAY)->EnableWindow(FALSE);
   RecalcLayout();
   CConvertPage::SetBusy(busy);
+}
+
+LRESULT CSeriesToVideoPage::OnShowFrame(WPARAM wParam, LPARAM) {
+  m_wndStrip.EnsureVisible((int)wParam);
+  return 0;
 }

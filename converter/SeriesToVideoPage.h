@@ -12,6 +12,8 @@
 
 // Posted by the loader thread as its last step (wParam 0, lParam 0).
 #define WM_LOADER_FINISHED (WM_USER + 351)
+// Scrolls frame wParam into view (posted by the conversion worker).
+#define WM_SHOW_FRAME (WM_APP + 0x310)
 
 class CConverterSettings;
 
@@ -113,6 +115,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   afx_msg LRESULT OnLoaderFinished(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnConversionFinished(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnFrameStripButton(WPARAM wParam, LPARAM lParam);
+  afx_msg LRESULT OnShowFrame(WPARAM wParam, LPARAM lParam);
   afx_msg void OnUpdateRemove(CCmdUI* pCmdUI);
   afx_msg void OnUpdateRemoveAll(CCmdUI* pCmdUI);
   afx_msg void OnUpdateNeedsSelection(CCmdUI* pCmdUI);

@@ -128,16 +128,7 @@ int RunPage(const wchar_t* folder, const wchar_t* output) {
       CDialogAnswerer::Press(frame, IDOK);
     });
     ::SendMessageW(::GetDlgItem(page->m_hWnd, IDC_CONVERT), BM_CLICK, 0, 0);
-    double tPrep = 0, tPrepared = 0;
-    PumpUntil(
-        [&] {
-          CString st = page->GetStatusText();
-          if (!tPrep && st.Find(L"Preparing") == 0) tPrep = Now();
-          if (!tPrepared && st.Find(L"Generating") == 0) tPrepared = Now();
-          return !page->IsConverting();
-        },
-        3600 * 1000);
-    if (getenv("RS_BENCH_PHASES")) fprintf(stderr, "dialog %.3f frames %.3f encode %.3f\n", tPrep - t1, tPrepared - tPrep, Now() - tPrepared);
+    PumpUntil([&] { return !page->IsConverting(); }, 3600 * 1000);
     result = page->GetStatusText() == L"Completed." ? 0 : 1;
   }
   const double t2 = Now();

@@ -10,7 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include <atomic>
+
 #include "ConverterGlobals.h"
+#include "ToolContract.h"
 #include "ConverterRes.h"
 #include "ConverterResources.h"
 #include "ConverterSettings.h"
@@ -64,6 +67,19 @@ inline void AnswerFileDialog(HWND frame, LPCTSTR text) {
   CDialogAnswerer::Press(frame, IDOK);
 }
 
+// The page as the program has it, counting the encoder's progress records.
+class CCountingSeriesPage : public CSeriesToVideoPage {
+ public:
+  std::atomic<int> m_nProgressRecords{0};
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_COPYDATA && lParam && reinterpret_cast<COPYDATASTRUCT*>(lParam)->dwData == TOOL_CALLBACK_ID)
+      ++m_nProgressRecords;
+    return CSeriesToVideoPage::WindowProc(message, wParam, lParam);
+  }
+};
+
 class SeriesPage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,7 +96,7 @@ class SeriesPage : public ::testing::Test {
     ::CreateDirectoryW(BuildTreePath(L"testdata\\series-page-out"), nullptr);
 
     ASSERT_TRUE(m_host.CreateHost(1000, 640));
-    m_page.reset(new CSeriesToVideoPage);
+    m_page.reset(new CCountingSeriesPage);
     ASSERT_TRUE(m_page->Create(IDD_SERIES_PAGE, &m_host));
     m_host.Fit(*m_page);
     Idle();
@@ -107,12 +123,24 @@ class SeriesPage : public ::testing::Test {
   bool WaitLoaded() { return PumpUntil([&] { return !m_page->IsLoading(); }, 60000); }
   bool WaitConverted() { return PumpUntil([&] { return !m_page->IsConverting(); }, 120000); }
 
-  // Waits until the job shows "Generating": the encoder then waits for its
-  // first progress message, which this thread takes only when it pumps again.
+  // Waits for the encoder's first progress record: the encoder then waits
+  // for the answer to its next one, which this thread gives only when it
+  // takes messages again.
   bool WaitEncoding() {
-    return PumpUntil([&] { return m_page->GetStatusText().Find(L"Generating") == 0 || !m_page->IsConverting(); },
-                     120000) &&
+    m_page->m_nProgressRecords = 0;
+    return TakeSentUntil([&] { return m_page->m_nProgressRecords > 0 || !m_page->IsConverting(); }, 120000) &&
            m_page->IsConverting();
+  }
+  // Applies the status texts the worker posted (each may let the encoder
+  // take one more step).
+  void TakeStatusTexts() {
+    MSG msg;
+    while (::PeekMessageW(&msg, m_page->m_hWnd, WM_SET_STATUS, WM_SET_STATUS, PM_REMOVE)) ::DispatchMessageW(&msg);
+  }
+  // A picture of the host without taking any other message.
+  CWindowShot HeldShot() {
+    ::RedrawWindow(m_host.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return CaptureWindow(m_host.m_hWnd, true);
   }
   // Takes only the messages other threads send (the encoder's progress), one
   // at a time, until pred is true.
@@ -180,5 +208,5 @@ class SeriesPage : public ::testing::Test {
   CConverterSettings m_settings;
   CImageLibrary m_library;
   CPageHostWnd m_host;
-  std::unique_ptr<CSeriesToVideoPage> m_page;
+  std::unique_ptr<CCountingSeriesPage> m_page;
 };

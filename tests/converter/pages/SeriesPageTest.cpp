@@ -157,11 +157,13 @@ TEST_F(SeriesPageT, RemoveReverseDragAndDeleteButton) {
   Idle();
   EXPECT_STREQ(L"1101", ToolStates());
   EXPECT_STREQ(L"00011101", MenuLine());
+  EXPECT_STREQ(L"V-VVvVV", ButtonStates());
   Strip().SelectItem(0, TRUE, TRUE, TRUE);
   Strip().SelectItem(1, TRUE, FALSE, TRUE);
   Idle();
   EXPECT_STREQ(L"1111", ToolStates());
   EXPECT_STREQ(L"11111111", MenuLine());
+  EXPECT_STREQ(L"V-VVvVV", ButtonStates());
   // Remove from the toolbar's command: two gone.
   Command(ID_REMOVE);
   EXPECT_EQ(38, Strip().GetItemCount());
@@ -233,4 +235,28 @@ TEST_F(SeriesPageT, ContextMenuFromTheKeyboard) {
   EXPECT_STREQ(L"\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"", ShellCalls()[0].file);
   EXPECT_STREQ(L"explorer.exe", ShellCalls()[1].file);
   EXPECT_STREQ(L"/select," + SeriesData(L"slices\\IM0002.dcm"), ShellCalls()[1].params);
+}
+
+TEST_F(SeriesPageT, ToolbarTipsComeFromTheStringTable) {
+  HWND tips = (HWND)m_page->m_wndToolBar.SendMessage(TB_GETTOOLTIPS);
+  ASSERT_NE(nullptr, tips);
+  auto tipOf = [&](UINT id) {
+    wchar_t text[128] = {0};
+    TOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = m_page->m_wndToolBar.m_hWnd;
+    ti.uId = id;
+    ti.lpszText = text;
+    ::SendMessageW(tips, TTM_GETTEXTW, 128, (LPARAM)&ti);
+    return CString(text);
+  };
+  // The toolbar asks its owner, the page, which reads the string table.
+  EXPECT_STREQ(L"Add DICOM files (Insert)", tipOf(ID_ADD_FILES));
+  EXPECT_STREQ(L"Add DICOM files in a folder (Ctrl+Insert)", tipOf(ID_ADD_FOLDER));
+  EXPECT_STREQ(L"Remove selected items (Delete)", tipOf(ID_REMOVE));
+  EXPECT_STREQ(L"Remove all items (Ctrl+Delete)", tipOf(ID_REMOVE_ALL));
+  // The buttons' texts.
+  EXPECT_STREQ(L"Add Files", m_page->m_wndToolBar.GetButtonText(m_page->m_wndToolBar.CommandToIndex(ID_ADD_FILES)));
+  EXPECT_STREQ(L"Remove All",
+               m_page->m_wndToolBar.GetButtonText(m_page->m_wndToolBar.CommandToIndex(ID_REMOVE_ALL)));
 }

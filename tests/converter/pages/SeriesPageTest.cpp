@@ -260,3 +260,19 @@ TEST_F(SeriesPageT, ToolbarTipsComeFromTheStringTable) {
   EXPECT_STREQ(L"Remove All",
                m_page->m_wndToolBar.GetButtonText(m_page->m_wndToolBar.CommandToIndex(ID_REMOVE_ALL)));
 }
+
+TEST_F(SeriesPageT, ClosingWhileLoadingStopsTheLoaderThenCloses) {
+  // The loader starts with the drop and waits for this thread to show its
+  // bar; the close request (as the main dialog makes it) comes first.
+  Drop({SeriesData(L"ct")});
+  ASSERT_TRUE(m_page->IsLoading());
+  m_page->RequestStop(STOP_AND_CLOSE);
+  // A conversion's own stop flag is the page base's; the loader has its own.
+  EXPECT_EQ(STOP_AND_CLOSE, m_page->m_nLoaderStop);
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(0, Strip().GetItemCount());
+  ASSERT_TRUE(PumpUntil([&] { return m_host.m_nCloses == 1; }));
+  // A later load starts afresh.
+  DropSlices();
+  EXPECT_EQ(1, m_host.m_nCloses);
+}

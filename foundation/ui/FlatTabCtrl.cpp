@@ -8,6 +8,7 @@ IMPLEMENT_DYNAMIC(CFlatTabCtrl, CTabCtrlEx)
 BEGIN_MESSAGE_MAP(CFlatTabCtrl, CTabCtrlEx)
   ON_WM_PAINT()
   ON_WM_ERASEBKGND()
+  ON_WM_ENABLE()
 END_MESSAGE_MAP()
 
 namespace {
@@ -19,6 +20,11 @@ const COLORREF kHighlightedText = RGB(255, 0, 0);
 CFlatTabCtrl::CFlatTabCtrl() : m_crBack(::GetSysColor(COLOR_BTNFACE)), m_crLine(::GetSysColor(COLOR_BTNSHADOW)) {}
 
 BOOL CFlatTabCtrl::OnEraseBkgnd(CDC*) { return TRUE; }
+
+void CFlatTabCtrl::OnEnable(BOOL) {
+  Default();
+  Invalidate(FALSE);  // the picture shows whether the control is enabled
+}
 
 void CFlatTabCtrl::OnPaint() {
   CPaintDC dc(this);

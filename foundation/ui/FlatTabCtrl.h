@@ -20,5 +20,6 @@ class CFlatTabCtrl : public CTabCtrlEx {
  protected:
   afx_msg void OnPaint();
   afx_msg BOOL OnEraseBkgnd(CDC* pDC);
+  afx_msg void OnEnable(BOOL bEnable);
   DECLARE_MESSAGE_MAP()
 };

@@ -126,6 +126,10 @@ TEST_F(FrameStrip, CaptionsLabelsAndFrames) {
   EXPECT_STREQ(L"IM0001.dcm", CFrameStripCtrl::MakeCaption(*strip.GetFrame(1)));
   strip.SelectItem(2, TRUE, TRUE, TRUE);
   strip.EnsureVisible(9);
+  // The real cursor goes there too, so that no mouse-leave from wherever it was undoes the hover.
+  CPoint hover = Center(9);
+  strip.ClientToScreen(&hover);
+  ::SetCursorPos(hover.x, hover.y);
   strip.SendMessage(WM_MOUSEMOVE, 0, Pt(Center(9).x, Center(9).y));
   CWindowShot shot = ShotOf(strip.m_hWnd, true);
   shot.SavePng(L"frame-strip.png");

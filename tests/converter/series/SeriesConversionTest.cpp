@@ -111,7 +111,11 @@ class SeriesConversion : public ::testing::Test {
     RegisterClassW(&wc);
     m_relay = CreateWindowW(L"SeriesRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
   }
-  void TearDown() override { DestroyWindow(m_relay); }
+  void TearDown() override {
+    DestroyWindow(m_relay);
+    // The jobs' frame files go with their folders.
+    for (const CString& folder : m_folders) DeletePath(folder, DELETE_SILENT, nullptr);
+  }
 
   void LoadSlices(CTestHost& host, int subfolders = 0) {
     CSeriesLoader loader(&m_library, &host);
@@ -120,7 +124,9 @@ class SeriesConversion : public ::testing::Test {
 
   CSeriesJob MakeJob(CTestHost& host, LPCTSTR outName, int format) {
     CSeriesJob job;
-    job.m_strWorkFolder = CreateWorkFolderIn(MakeTestFolder(CString(L"series job ") + outName));
+    CString base = MakeTestFolder(CString(L"series job ") + outName);
+    m_folders.push_back(base);
+    job.m_strWorkFolder = CreateWorkFolderIn(base);
     job.m_strOutputPath = OutFolder() + L"\\" + outName;
     ::DeleteFileW(job.m_strOutputPath);
     job.m_nFormatIndex = format;
@@ -149,6 +155,7 @@ class SeriesConversion : public ::testing::Test {
 
   CImageLibrary m_library;
   HWND m_relay = nullptr;
+  std::vector<CString> m_folders;
   std::unique_ptr<CSeriesProgressSink> m_sink;
 };
 }  // namespace

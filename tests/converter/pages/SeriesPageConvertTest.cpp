@@ -297,16 +297,14 @@ TEST_F(SeriesPageConvert, NothingChangesTheFramesWhileAJobReadsThem) {
 }
 
 TEST_F(SeriesPageConvert, ConvertWaitsForTheLoader) {
-  // The loader holds until released: a drop whose scan stops at the first
-  // file the test lets through.
+  // Right after the drop the loader runs and waits for this thread to show
+  // its bar; the command states are read without taking any message.
   Drop({SeriesData(L"slices")});
-  // Right after the drop the loader runs; Convert is disabled meanwhile.
-  Idle();
-  if (m_page->IsLoading()) {
-    EXPECT_FALSE(Enabled(IDC_CONVERT));
-    EXPECT_EQ(-1, m_page->StartConversion());
-    EXPECT_FALSE(m_page->IsConverting());
-  }
+  ASSERT_TRUE(m_page->IsLoading());
+  m_host.SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
+  EXPECT_FALSE(Enabled(IDC_CONVERT));
+  EXPECT_EQ(-1, m_page->StartConversion());
+  EXPECT_FALSE(m_page->IsConverting());
   ASSERT_TRUE(WaitLoaded());
   Idle();
   EXPECT_TRUE(Enabled(IDC_CONVERT));

@@ -205,6 +205,10 @@ TEST_F(SeriesPageT, RemoveReverseDragAndDeleteButton) {
   Command(ID_REMOVE_ALL);
   EXPECT_EQ(0, Strip().GetItemCount());
   EXPECT_STREQ(L"", m_page->GetStatusText());
+  // One frame is one "frame".
+  Drop({SeriesData(L"mixed\\b.png")});
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_STREQ(L"1 frame", m_page->GetStatusText());
 }
 
 TEST_F(SeriesPageT, ContextMenuFromTheKeyboard) {

@@ -1,0 +1,34 @@
+// Shared by the viewer program's tests: the test files, the program folder
+// the player loads the image library from, and message boxes answered
+// without a window.
+#pragma once
+#include <vector>
+
+#include "afxwin.h"
+
+// A file or folder of the viewer's test data (made by make-viewer-fixtures.sh).
+CString ViewerFixture(LPCTSTR relative);
+// A path in the system's temporary folder.
+CString TempPath(LPCTSTR name);
+// The viewer's "AppFolder" value: where its player loads Quillfen.dll from.
+void SetProgramFolder(LPCTSTR folder);
+// The build's program folder, which holds Quillfen.dll.
+void UseProgramFolderLibrary();
+
+// Answers every message box with OK and keeps its text.
+class CMessageBoxRecorder {
+ public:
+  CMessageBoxRecorder();
+  ~CMessageBoxRecorder();
+  const std::vector<CString>& Texts() const { return m_texts; }
+  void Clear() { m_texts.clear(); }
+
+ private:
+  std::vector<CString> m_texts;
+};
+
+// Names of the files in a folder (no folders), sorted.
+std::vector<CString> FilesIn(LPCTSTR folder);
+// Reads an 8-bit grey or RGB PNG (as written by the library) or a binary PGM,
+// as grey samples (RGB must be grey). False when it cannot.
+bool ReadGreyPicture(LPCTSTR path, int& width, int& height, std::vector<BYTE>& grey);

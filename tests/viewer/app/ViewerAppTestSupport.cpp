@@ -1,5 +1,7 @@
 #include "ViewerAppTestSupport.h"
 
+#include <commctrl.h>
+#include <dlgs.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -108,4 +110,77 @@ bool ReadGreyPicture(LPCTSTR path, int& width, int& height, std::vector<BYTE>& g
     }
   }
   return true;
+}
+
+namespace {
+struct PendingStep {
+  CString caption;
+  std::function<void(HWND)> step;
+};
+std::vector<PendingStep> g_steps;
+UINT_PTR g_stepTimer = 0;
+
+BOOL CALLBACK CollectThreadWindows(HWND hwnd, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+
+void CALLBACK StepTimer(HWND, UINT, UINT_PTR, DWORD) {
+  std::vector<HWND> windows;
+  ::EnumThreadWindows(::GetCurrentThreadId(), CollectThreadWindows, (LPARAM)&windows);
+  for (HWND hwnd : windows) {
+    if (!::IsWindowVisible(hwnd)) continue;
+    const CString caption = WindowTextOf(hwnd);
+    for (size_t i = 0; i < g_steps.size(); ++i) {
+      if (g_steps[i].caption != caption) continue;
+      auto step = std::move(g_steps[i].step);
+      g_steps.erase(g_steps.begin() + (std::ptrdiff_t)i);
+      if (g_steps.empty() && g_stepTimer) {
+        ::KillTimer(nullptr, g_stepTimer);
+        g_stepTimer = 0;
+      }
+      step(hwnd);
+      return;
+    }
+  }
+}
+}  // namespace
+
+void RunWhenShown(LPCTSTR lpszCaption, std::function<void(HWND)> step) {
+  g_steps.push_back({lpszCaption, std::move(step)});
+  if (!g_stepTimer) g_stepTimer = ::SetTimer(nullptr, 0, 20, StepTimer);
+}
+
+void CancelPendingSteps() {
+  g_steps.clear();
+  if (g_stepTimer) ::KillTimer(nullptr, g_stepTimer);
+  g_stepTimer = 0;
+}
+
+CString WindowTextOf(HWND hwnd) {
+  wchar_t text[1024] = {0};
+  ::GetWindowTextW(hwnd, text, 1024);
+  return text;
+}
+
+HWND FileNameField(HWND dialog) {
+  HWND field = ::GetDlgItem(dialog, cmb13);
+  if (field) {
+    if (HWND edit = ::FindWindowExW(field, nullptr, L"Edit", nullptr)) return edit;
+    if (HWND ex = (HWND)::SendMessageW(field, CBEM_GETEDITCONTROL, 0, 0)) return ex;
+    return field;
+  }
+  return ::GetDlgItem(dialog, edt1);
+}
+
+std::vector<CString> FileTypeTexts(HWND dialog) {
+  std::vector<CString> out;
+  HWND combo = ::GetDlgItem(dialog, cmb1);
+  const int n = (int)::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < n; ++i) {
+    wchar_t buf[512] = {0};
+    ::SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)buf);
+    out.push_back(buf);
+  }
+  return out;
 }

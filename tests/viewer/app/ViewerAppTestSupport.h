@@ -2,6 +2,7 @@
 // the player loads the image library from, and message boxes answered
 // without a window.
 #pragma once
+#include <functional>
 #include <vector>
 
 #include "afxwin.h"
@@ -32,3 +33,13 @@ std::vector<CString> FilesIn(LPCTSTR folder);
 // Reads an 8-bit grey or RGB PNG (as written by the library) or a binary PGM,
 // as grey samples (RGB must be grey). False when it cannot.
 bool ReadGreyPicture(LPCTSTR path, int& width, int& height, std::vector<BYTE>& grey);
+
+// Once a window of this thread with the caption is shown (also inside a modal
+// loop of the code under test), runs the step on it once; the step answers
+// the dialog. Steps left waiting are dropped by CancelPendingSteps.
+void RunWhenShown(LPCTSTR lpszCaption, std::function<void(HWND)> step);
+void CancelPendingSteps();
+// The file name field of a system file dialog, and the texts of its type list.
+HWND FileNameField(HWND dialog);
+std::vector<CString> FileTypeTexts(HWND dialog);
+CString WindowTextOf(HWND hwnd);

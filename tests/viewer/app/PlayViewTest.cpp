@@ -1,0 +1,326 @@
+// The view in the viewer's frame with the real image library: opening a
+// folder, a file, a list and what cannot be opened; frame stepping and the
+// frame pane; stepping through the folder's files; every command's enable
+// rule, also by accelerator; snapshots through the save dialog; Close.
+#include <gtest/gtest.h>
+
+
+#include <cmath>
+
+#include "UiTestSupport.h"
+#include "ViewerAppTestSupport.h"
+#include "ViewerTestSupport.h"
+
+namespace {
+const UINT kViewCommands[] = {ID_FILE_OPENFILES,  ID_FILE_OPENFOLDER, ID_FILE_CLOSE,       ID_EDIT_SNAPSHOT,
+                              ID_VIEW_RESETALL,   ID_VIEW_RESETWL,    ID_VIEW_RESETCAMERA, ID_FILE_PREVIOUS,
+                              ID_FILE_NEXT};
+
+class PlayViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteViewerKey();
+    m_app = std::make_unique<CViewerTestApp>();
+    m_frame = m_app->Start();
+    ASSERT_NE(nullptr, m_frame);
+    m_view = GetPlayView();
+    ASSERT_NE(nullptr, m_view);
+    m_app->m_settings.SetUpRecentList(30);
+  }
+  void TearDown() override {
+    CancelPendingSteps();
+    m_app.reset();
+    DeleteViewerKey();
+  }
+
+  CString Pane(int i) { return m_frame->m_wndStatusBar.GetPaneText(i); }
+  bool Enabled(UINT id) {
+    CTestCmdUI ui;
+    ui.m_nID = id;
+    m_frame->OnCmdMsg(id, (int)CN_UPDATE_COMMAND_UI, &ui, nullptr);
+    return ui.m_bEnableChanged && ui.m_bEnabled;
+  }
+  // Which of the view's commands are enabled, as a string of 0 and 1 in kViewCommands order.
+  CString EnableRules() {
+    CString out;
+    for (UINT id : kViewCommands) out += Enabled(id) ? L"1" : L"0";
+    return out;
+  }
+  void Open(LPCTSTR path) {
+    m_view->OpenPath(path);
+    PumpApp();
+  }
+  void Command(UINT id) {
+    m_frame->SendMessage(WM_COMMAND, id, 0);
+    PumpApp();
+  }
+  // A key as the program's loop sees it: pre-translated (accelerators) first.
+  void Key(UINT vk, bool ctrl = false) {
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = ctrl ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+    ::PostMessageW(::GetFocus(), WM_KEYDOWN, vk, 1);
+    PumpApp();
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    ::SetKeyboardState(keys);
+  }
+  bool ButtonsShown() {
+    return m_view->m_btnOpenFiles.IsWindowVisible() && m_view->m_btnOpenFolder.IsWindowVisible();
+  }
+  bool PlayerShown() { return ::IsWindowVisible(m_view->m_wndPlayer.m_hWnd) != FALSE; }
+
+  std::unique_ptr<CViewerTestApp> m_app;
+  CRecordingFrame* m_frame = nullptr;
+  CPlayView* m_view = nullptr;
+};
+}  // namespace
+
+TEST_F(PlayViewTest, FolderOpensAtItsFirstFrameAndKeysAndWheelStepFrames) {
+  CMessageBoxRecorder boxes;
+  EXPECT_TRUE(ButtonsShown());
+  EXPECT_FALSE(PlayerShown());
+  const CString folder = ViewerFixture(L"ct40");
+  Open(folder);
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_STREQ(L"1 / 40", Pane(1));
+  EXPECT_STREQ(L"ct40", Pane(2));
+  EXPECT_FALSE(m_view->m_btnOpenFiles.IsWindowVisible());
+  EXPECT_TRUE(PlayerShown());
+  EXPECT_EQ(1, m_view->m_bFolder);
+  EXPECT_STREQ(folder, m_app->m_settings.m_strLastOpenFolder);
+  ASSERT_EQ(1, m_app->m_settings.m_recentList.GetCount());
+  EXPECT_STREQ(folder, m_app->m_settings.m_recentList.GetAt(0));
+
+  // The player has the keyboard: Down and Page Down step, the wheel steps,
+  // End goes to the last frame, and the pane follows.
+  m_frame->SetFocus();
+  EXPECT_EQ(m_view->m_wndPlayer.m_hWnd, ::GetFocus());
+  Key(VK_DOWN);
+  EXPECT_STREQ(L"2 / 40", Pane(1));
+  Key(VK_NEXT);
+  EXPECT_STREQ(L"3 / 40", Pane(1));
+  ::SendMessageW(m_view->m_wndPlayer.m_hWnd, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(short)-WHEEL_DELTA), 0);
+  EXPECT_STREQ(L"4 / 40", Pane(1));
+  ::SendMessageW(m_view->m_wndPlayer.m_hWnd, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)WHEEL_DELTA), 0);
+  EXPECT_STREQ(L"3 / 40", Pane(1));
+  Key(VK_END);
+  EXPECT_STREQ(L"40 / 40", Pane(1));
+  // Left and Right belong to the file commands, which a folder disables: nothing happens.
+  Key(VK_LEFT);
+  Key(VK_RIGHT);
+  EXPECT_STREQ(L"40 / 40", Pane(1));
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_STREQ(folder, m_view->m_strCurrentPath);
+
+  m_frame->RecalcLayout();
+  PumpApp();
+  CaptureWindow(m_frame->m_hWnd).SavePng(L"viewer-ct-folder.png");
+}
+
+TEST_F(PlayViewTest, FileStepsThroughItsFolderInNameOrderAndStopsAtTheEnds) {
+  CMessageBoxRecorder boxes;
+  const CString steps = ViewerFixture(L"steps");
+  // Hidden files are passed over whatever the file system's naming says.
+  ::SetFileAttributesW(steps + L"\\.hidden.dcm", FILE_ATTRIBUTE_HIDDEN);
+  Open(steps + L"\\a.dcm");
+  EXPECT_STREQ(L"1 / 1", Pane(1));
+  EXPECT_STREQ(L"a.dcm", Pane(2));
+  Key(VK_RIGHT);  // the accelerator of Next File
+  EXPECT_STREQ(steps + L"\\B.dcm", m_view->m_strCurrentPath);
+  EXPECT_STREQ(L"B.dcm", Pane(2));
+  Command(ID_FILE_NEXT);
+  EXPECT_STREQ(steps + L"\\c.dcm", m_view->m_strCurrentPath);
+  EXPECT_TRUE(boxes.Texts().empty());
+  // d.txt, the folder z.dcm and the hidden file are never reached.
+  Command(ID_FILE_NEXT);
+  ASSERT_EQ(1u, boxes.Texts().size());
+  EXPECT_STREQ(L"This is the last one.", boxes.Texts()[0]);
+  EXPECT_STREQ(steps + L"\\c.dcm", m_view->m_strCurrentPath);
+  Key(VK_LEFT);
+  Command(ID_FILE_PREVIOUS);
+  EXPECT_STREQ(steps + L"\\a.dcm", m_view->m_strCurrentPath);
+  Command(ID_FILE_PREVIOUS);
+  ASSERT_EQ(2u, boxes.Texts().size());
+  EXPECT_STREQ(L"This is the first one.", boxes.Texts()[1]);
+  EXPECT_STREQ(steps + L"\\a.dcm", m_view->m_strCurrentPath);
+  // Each opened file went to the recent list, the latest first.
+  EXPECT_STREQ(steps + L"\\a.dcm", m_app->m_settings.m_recentList.GetAt(0));
+  EXPECT_STREQ(steps + L"\\B.dcm", m_app->m_settings.m_recentList.GetAt(1));
+  EXPECT_EQ(3, m_app->m_settings.m_recentList.GetCount());
+
+  // A file without an extension steps through every file of its folder.
+  boxes.Clear();
+  const CString noext = ViewerFixture(L"noext");
+  Open(noext + L"\\one");
+  Command(ID_FILE_NEXT);
+  EXPECT_STREQ(noext + L"\\three", m_view->m_strCurrentPath);
+  Command(ID_FILE_NEXT);
+  EXPECT_STREQ(noext + L"\\two", m_view->m_strCurrentPath);
+  Command(ID_FILE_NEXT);
+  ASSERT_EQ(1u, boxes.Texts().size());
+  EXPECT_STREQ(L"This is the last one.", boxes.Texts()[0]);
+}
+
+TEST_F(PlayViewTest, WhatCannotBeOpenedBringsTheButtonsBackAndKeepsTheSettings) {
+  CMessageBoxRecorder boxes;
+  const CString good = ViewerFixture(L"ct40\\slice05.dcm");
+  Open(good);
+  ASSERT_STREQ(L"1 / 1", Pane(1));
+  Open(ViewerFixture(L"ct40\\missing.dcm"));
+  ASSERT_EQ(1u, boxes.Texts().size());
+  EXPECT_STREQ(L"Failed to open this file/folder.", boxes.Texts()[0]);
+  EXPECT_TRUE(ButtonsShown());
+  EXPECT_FALSE(PlayerShown());
+  EXPECT_STREQ(L"", Pane(1));
+  EXPECT_STREQ(L"", Pane(2));
+  EXPECT_TRUE(m_view->m_strCurrentPath.IsEmpty());
+  EXPECT_STREQ(good, m_app->m_settings.m_strLastOpenFile);
+  EXPECT_EQ(1, m_app->m_settings.m_recentList.GetCount());
+  EXPECT_STREQ(L"111000000", EnableRules());
+
+  // A folder without images, and a list of nothing that opens.
+  Open(ViewerFixture(L"steps\\z.dcm"));  // an empty folder
+  EXPECT_EQ(2u, boxes.Texts().size());
+  CStringArray list;
+  list.Add(ViewerFixture(L"ct40\\missing1.dcm"));
+  list.Add(ViewerFixture(L"steps\\d.txt"));
+  m_view->OpenPaths(list);
+  PumpApp();
+  ASSERT_EQ(3u, boxes.Texts().size());
+  EXPECT_STREQ(L"Failed to open these files.", boxes.Texts()[2]);
+  EXPECT_TRUE(ButtonsShown());
+  EXPECT_EQ(1, m_app->m_settings.m_recentList.GetCount());
+}
+
+TEST_F(PlayViewTest, SeveralPathsOpenAsOneListWithTheLastOneCurrent) {
+  CMessageBoxRecorder boxes;
+  CStringArray list;
+  for (LPCTSTR name : {L"slice01.dcm", L"slice02.dcm", L"slice03.dcm"}) list.Add(ViewerFixture(L"ct40\\") + name);
+  m_view->OpenPaths(list);
+  PumpApp();
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_STREQ(L"1 / 3", Pane(1));
+  EXPECT_STREQ(L"slice03.dcm", Pane(2));
+  EXPECT_STREQ(list[2], m_view->m_strCurrentPath);
+  EXPECT_EQ(0, m_view->m_bFolder);
+  EXPECT_STREQ(list[2], m_app->m_settings.m_strLastOpenFile);
+  ASSERT_EQ(1, m_app->m_settings.m_recentList.GetCount());
+  EXPECT_STREQ(list[2], m_app->m_settings.m_recentList.GetAt(0));
+  // The current file's neighbours are the last path's.
+  Command(ID_FILE_NEXT);
+  EXPECT_STREQ(ViewerFixture(L"ct40\\slice04.dcm"), m_view->m_strCurrentPath);
+  EXPECT_STREQ(L"1 / 1", Pane(1));
+}
+
+TEST_F(PlayViewTest, EnableRulesWithNothingAFileAndAFolderAlsoByAccelerator) {
+  CMessageBoxRecorder boxes;
+  // Open Files, Open Folder, Close, Snapshot, the three resets, Previous, Next.
+  EXPECT_STREQ(L"111000000", EnableRules());
+  Open(ViewerFixture(L"ct40\\slice02.dcm"));
+  EXPECT_STREQ(L"111111111", EnableRules());
+  Open(ViewerFixture(L"ct40"));
+  EXPECT_STREQ(L"111111100", EnableRules());
+  Command(ID_FILE_CLOSE);
+  EXPECT_STREQ(L"111000000", EnableRules());
+
+  // Disabled commands that arrive by accelerator or as menu commands do nothing.
+  bool saveShown = false;
+  RunWhenShown(L"Save Snapshot to File", [&](HWND dlg) {
+    saveShown = true;
+    ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+  });
+  Key('S', true);
+  Key(VK_LEFT);
+  Key(VK_RIGHT);
+  Command(ID_FILE_NEXT);
+  Command(ID_EDIT_SNAPSHOT);
+  EXPECT_FALSE(saveShown);
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_TRUE(ButtonsShown());
+  // Enabled, the same accelerator shows the dialog.
+  Open(ViewerFixture(L"ct40\\slice02.dcm"));
+  Key('S', true);
+  EXPECT_TRUE(saveShown);
+}
+
+TEST_F(PlayViewTest, SnapshotThroughTheSaveDialogIsTheDisplayedFrame) {
+  CMessageBoxRecorder boxes;
+  const CString folder = ViewerFixture(L"ct40");
+  Open(folder);
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  ASSERT_STREQ(L"3 / 40", Pane(1));
+  const CString target = TempPath(L"viewer snapshot.png");
+  ::DeleteFileW(target);
+  CString proposed, caption;
+  std::vector<CString> types;
+  RunWhenShown(L"Save Snapshot to File", [&](HWND dlg) {
+    HWND field = FileNameField(dlg);
+    proposed = WindowTextOf(field);
+    types = FileTypeTexts(dlg);
+    ::SendMessageW(field, WM_SETTEXT, 0, (LPARAM)(LPCTSTR)target);
+    ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dlg, IDOK));
+  });
+  Key('S', true);
+  ASSERT_TRUE(PumpAppUntil([&] { return ::GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES; }));
+  EXPECT_TRUE(boxes.Texts().empty());
+  EXPECT_STREQ(L"ct40.png", proposed);
+  // The filter has one type: its text ends where its two terminators say.
+  ASSERT_EQ(1u, types.size());
+  EXPECT_STREQ(L"PNG File (*.png)", types[0]);
+  CString tempFolder = TempPath(L"");
+  tempFolder.TrimRight(L'\\');
+  EXPECT_EQ(0, m_app->m_settings.m_strLastSaveFolder.CompareNoCase(tempFolder));
+
+  // The picture is dcm2pnm's rendering of the third slice with the file's window.
+  int w = 0, h = 0, rw = 0, rh = 0;
+  std::vector<BYTE> shot, ref;
+  ASSERT_TRUE(ReadGreyPicture(target, w, h, shot));
+  ASSERT_TRUE(ReadGreyPicture(ViewerFixture(L"refs\\slice03.pgm"), rw, rh, ref));
+  ASSERT_EQ(rw, w);
+  ASSERT_EQ(rh, h);
+  int worst = 0;
+  for (size_t i = 0; i < ref.size(); ++i) worst = std::max(worst, std::abs(shot[i] - ref[i]));
+  EXPECT_LE(worst, 1);
+
+  // And it is what the screen shows: each 16-pixel block of the slice, scaled
+  // to fit the player's window, has the snapshot's value in its middle.
+  const CWindowShot screen = CaptureWindow(m_view->m_wndPlayer.m_hWnd);
+  const double scale = std::min((double)screen.m_nWidth / w, (double)screen.m_nHeight / h);
+  const int dw = (int)std::lround(w * scale), dh = (int)std::lround(h * scale);
+  const int dx = (screen.m_nWidth - dw) / 2, dy = (screen.m_nHeight - dh) / 2;
+  int mismatches = 0;
+  for (int by = 0; by < h / 16; ++by)
+    for (int bx = 0; bx < w / 16; ++bx) {
+      const int x = bx * 16 + 8, y = by * 16 + 8;
+      const BYTE v = shot[(size_t)y * w + x];
+      const COLORREF c = screen.At(dx + (int)(x * scale), dy + (int)(y * scale));
+      mismatches += !ColorNear(c, RGB(v, v, v), 0);
+    }
+  EXPECT_EQ(0, mismatches);
+  screen.SavePng(L"viewer-snapshot-screen.png");
+  ::DeleteFileW(target);
+
+  // Cancelled, nothing is written and the folder stays.
+  RunWhenShown(L"Save Snapshot to File", [&](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
+  Key('S', true);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(target));
+}
+
+TEST_F(PlayViewTest, CloseBringsBackTheButtonsOverBlack) {
+  Open(ViewerFixture(L"ct40\\slice01.dcm"));
+  ASSERT_TRUE(PlayerShown());
+  Command(ID_FILE_CLOSE);
+  EXPECT_TRUE(ButtonsShown());
+  EXPECT_FALSE(PlayerShown());
+  EXPECT_STREQ(L"", Pane(1));
+  EXPECT_STREQ(L"", Pane(2));
+  EXPECT_TRUE(m_view->m_strCurrentPath.IsEmpty());
+  const CWindowShot shot = CaptureWindow(m_view->m_hWnd);
+  EXPECT_TRUE(ColorNear(RGB(0, 0, 0), shot.At(2, 2)));
+  CRect files;
+  m_view->m_btnOpenFiles.GetWindowRect(&files);
+  m_view->ScreenToClient(&files);
+  EXPECT_TRUE(ColorNear(RGB(0x20, 0x20, 0x20), shot.At(files.left + 2, files.top + 2), 2));
+}

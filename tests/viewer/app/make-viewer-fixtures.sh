@@ -10,6 +10,10 @@ python3 "$here/make-viewer-fixtures.py" "$out"
 for d in ct40 steps noext; do
   (cd "$out/$d" && for f in *.dump; do dump2dcm -q "$f" "${f%.dump}.dcm"; done && rm -f ./*.dump ./*.raw)
 done
+# A CT-like series of 40 slices, 512x512.
+mkdir -p "$out/ctseries"
+python3 "$here/make_ct_phantom.py" "$out/ctseries" 40
+(cd "$out/ctseries" && for f in s*.dump; do dump2dcm -q "$f" "${f%.dump}.dcm"; done && rm -f ./*.dump ./*.raw)
 mkdir -p "$out/refs"
 for n in 01 02 03 40; do dcm2pnm -q +Wi 1 "$out/ct40/slice$n.dcm" "$out/refs/slice$n.pgm"; done
 # The stepping folder: other extensions, a hidden file and a folder are passed over.

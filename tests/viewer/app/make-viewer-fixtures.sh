@@ -19,4 +19,8 @@ for n in 01 02 03 40; do dcm2pnm -q +Wi 1 "$out/ct40/slice$n.dcm" "$out/refs/sli
 # The stepping folder: other extensions, a hidden file and a folder are passed over.
 (cd "$out/steps" && echo "not an image" > d.txt && cp c.dcm .hidden.dcm && mkdir -p z.dcm)
 (cd "$out/noext" && for f in one two three; do mv "$f.dcm" "$f"; done)
+# A series of five whose third file has lost the end of its pixel data.
+mkdir -p "$out/broken"
+for n in 01 02 03 04 05; do cp "$out/ct40/slice$n.dcm" "$out/broken/"; done
+truncate -s 20000 "$out/broken/slice03.dcm"
 echo "viewer fixtures: $(ls "$out/ct40" | wc -l) slices"

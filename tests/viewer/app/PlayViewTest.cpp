@@ -81,6 +81,8 @@ TEST_F(PlayViewTest, FolderOpensAtItsFirstFrameAndKeysAndWheelStepFrames) {
   EXPECT_TRUE(ButtonsShown());
   EXPECT_FALSE(PlayerShown());
   const CString folder = ViewerFixture(L"ct40");
+  // Opened after a click on a picture button, which had the keyboard: the player takes it.
+  m_view->m_btnOpenFolder.SetFocus();
   Open(folder);
   EXPECT_TRUE(boxes.Texts().empty());
   EXPECT_STREQ(L"1 / 40", Pane(1));
@@ -94,7 +96,6 @@ TEST_F(PlayViewTest, FolderOpensAtItsFirstFrameAndKeysAndWheelStepFrames) {
 
   // The player has the keyboard: Down and Page Down step, the wheel steps,
   // End goes to the last frame, and the pane follows.
-  m_frame->SetFocus();
   EXPECT_EQ(m_view->m_wndPlayer.m_hWnd, ::GetFocus());
   Key(VK_DOWN);
   EXPECT_STREQ(L"2 / 40", Pane(1));

@@ -127,6 +127,17 @@ TEST_F(ProgramTest, SeveralPathsOpenAsOneListAndFlagsAreIgnored) {
   EXPECT_STREQ(L"", RegText(kRecentKey, L"02"));
 }
 
+TEST_F(ProgramTest, RelativePathsAreTakenFromTheFolderTheProgramStartsIn) {
+  CViewerProcess program;
+  ASSERT_TRUE(program.Start(L"slice05.dcm", ViewerFixture(L"ct40")));
+  ASSERT_TRUE(program.WaitPane(2, L"slice05.dcm")) << (LPCTSTR)program.Pane(2);
+  program.PostKey(VK_RIGHT);
+  EXPECT_TRUE(program.WaitPane(2, L"slice06.dcm"));
+  ASSERT_TRUE(program.Exit());
+  EXPECT_STREQ(ViewerFixture(L"ct40\\slice06.dcm"), RegText(kRecentKey, L"01"));
+  EXPECT_STREQ(ViewerFixture(L"ct40\\slice05.dcm"), RegText(kRecentKey, L"02"));
+}
+
 TEST_F(ProgramTest, WhatCannotBeOpenedIsReportedAndTheButtonsComeBack) {
   CViewerProcess program;
   ASSERT_TRUE(program.Start(Quoted(ViewerFixture(L"ct40\\no such slice.dcm"))));

@@ -71,7 +71,7 @@ CViewerProcess::~CViewerProcess() {
   }
 }
 
-bool CViewerProcess::Start(LPCTSTR arguments) {
+bool CViewerProcess::Start(LPCTSTR arguments, LPCTSTR workingFolder) {
   CString cmd;
   cmd.Format(L"\"%s\" %s", (LPCTSTR)ProgramPath(), arguments ? arguments : L"");
   std::vector<wchar_t> line(cmd.GetLength() + 1);
@@ -79,7 +79,8 @@ bool CViewerProcess::Start(LPCTSTR arguments) {
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, BuildTreePath(L"bin"), &si, &pi))
+  const CString folder = workingFolder ? CString(workingFolder) : BuildTreePath(L"bin");
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi))
     return false;
   ::CloseHandle(pi.hThread);
   m_hProcess = pi.hProcess;

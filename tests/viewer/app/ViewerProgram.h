@@ -36,8 +36,9 @@ class CViewerProcess {
   CViewerProcess& operator=(const CViewerProcess&) = delete;
   ~CViewerProcess();
 
-  // Starts the program with the arguments and waits for its main window.
-  bool Start(LPCTSTR arguments);
+  // Starts the program with the arguments (in the program folder, or in the
+  // given folder) and waits for its main window.
+  bool Start(LPCTSTR arguments, LPCTSTR workingFolder = nullptr);
   // Takes a program started by someone else (its main window appears).
   bool Find(DWORD timeoutMs = 30000);
   // Closes the main window and waits for the process to end; its exit code.

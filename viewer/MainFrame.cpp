@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "PlayView.h"
+#include "WebProgram.h"
 #include "ViewerRes.h"
 #include "ViewerSettings.h"
 
 IMPLEMENT_DYNCREATE(CMainFrame, COVMBFrameWnd)
 
-const wchar_t kViewerUpdateUrl[] = L"http://www.morrowtide.com/update/glimmerscope.xml";
 const wchar_t kViewerVersion[] = L"1.11.0";
 
 namespace {
@@ -267,7 +267,7 @@ void CMainFrame::OnDestroy() {
 
 LRESULT CMainFrame::OnAutoCheckUpdate(WPARAM wParam, LPARAM lParam) {
   if (wParam == 0 && g_pfnUpdateCheck)
-    g_pfnUpdateCheck(this, kViewerUpdateUrl, kViewerVersion, Settings().m_nCheckInterval, lParam != 0);
+    g_pfnUpdateCheck(this, GetUpdateInfoUrl(), kViewerVersion, Settings().m_nCheckInterval, lParam != 0);
   return 0;
 }
 

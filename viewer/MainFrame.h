@@ -7,12 +7,12 @@
 // Posted to the frame: wParam 0, lParam 1 for the silent automatic check.
 #define WM_AUTOCHECKUPDATE (WM_USER + 300)
 
-// Where the update information lives and the version this program is.
-extern const wchar_t kViewerUpdateUrl[];
+// The version this program is.
 extern const wchar_t kViewerVersion[];
 
-// The update check the frame runs (the update-check component's CheckForUpdates
-// once the program has one); none is run while no function is set.
+// The update check the frame runs for WM_AUTOCHECKUPDATE, with the address of
+// the update information (GetUpdateInfoUrl); the application sets it (the
+// update check's CheckForUpdates). None is run while no function is set.
 typedef void (*PFN_VIEWER_UPDATE_CHECK)(CWnd* pOwner, LPCTSTR lpszUrl, LPCTSTR lpszVersion, int nIntervalDays,
                                         BOOL bSilent);
 void SetViewerUpdateCheck(PFN_VIEWER_UPDATE_CHECK pfn);

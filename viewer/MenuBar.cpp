@@ -442,7 +442,13 @@ void CMenuBar::SwitchPopup(int nIndex, BOOL bKeyboard) {
   m_items.SetHot(m_items.GetAt(nIndex));
   m_bOpenNext = TRUE;
   m_bKeyboardSelect = bKeyboard;
-  if (CFrameWnd* frame = GetFrame()) frame->PostMessage(WM_CANCELMODE);
+  CancelPopup();
+}
+
+void CMenuBar::CancelPopup() {
+  // Ends the open popup's loop. EndMenu wakes that loop through the popup
+  // itself, so nothing is left behind to close the next popup early.
+  if (m_bTracking) ::EndMenu();
 }
 
 void CMenuBar::TrackPopups() {
@@ -531,7 +537,7 @@ BOOL CMenuBar::OnHookMessage(MSG* pMsg) {
       if (m_rcTracked.PtInRect(pMsg->pt)) {
         m_bStay = FALSE;
         m_bOpenNext = FALSE;
-        if (CFrameWnd* frame = GetFrame()) frame->PostMessage(WM_CANCELMODE);
+        CancelPopup();
         return TRUE;
       }
       return FALSE;

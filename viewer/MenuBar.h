@@ -144,6 +144,7 @@ class CMenuBar : public CFixedControlBar {
   void TrackPopups();
   // Closes the open popup so the loop goes on with nIndex.
   void SwitchPopup(int nIndex, BOOL bKeyboard);
+  void CancelPopup();
   static LRESULT CALLBACK MenuHook(int nCode, WPARAM wParam, LPARAM lParam);
   BOOL OnHookMessage(MSG* pMsg);
 

@@ -15,8 +15,8 @@ IMPLEMENT_DYNCREATE(CGlimmerscopeDoc, CDocument)
 const wchar_t kViewerCheckVersion[] = L"1.11.0";
 
 namespace {
-void RunUpdateCheck(CWnd*, LPCTSTR, LPCTSTR lpszVersion, int nIntervalDays, BOOL bSilent) {
-  CheckForUpdates(GetUpdateInfoUrl(), lpszVersion, nIntervalDays, bSilent);
+void RunUpdateCheck(CWnd*, LPCTSTR lpszUrl, LPCTSTR lpszVersion, int nIntervalDays, BOOL bSilent) {
+  CheckForUpdates(lpszUrl, lpszVersion, nIntervalDays, bSilent);
 }
 
 // A path of the command line as the view keeps it: relative paths are taken

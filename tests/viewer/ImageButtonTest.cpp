@@ -39,16 +39,6 @@ CRect Painted(const CWindowShot& shot, COLORREF background) {
 }
 }  // namespace
 
-TEST(ImageButton, DrawStatesFollowTheItemState) {
-  EXPECT_EQ(CImageButton::statePressed, CImageButton::GetDrawState(ODS_SELECTED, FALSE));
-  EXPECT_EQ(CImageButton::statePressed, CImageButton::GetDrawState(ODS_SELECTED | ODS_FOCUS, TRUE));
-  EXPECT_EQ(CImageButton::stateHover, CImageButton::GetDrawState(ODS_FOCUS, TRUE));
-  EXPECT_EQ(CImageButton::stateFocused, CImageButton::GetDrawState(ODS_FOCUS, FALSE));
-  EXPECT_EQ(CImageButton::stateDisabled, CImageButton::GetDrawState(ODS_DISABLED, TRUE));
-  EXPECT_EQ(CImageButton::stateHover, CImageButton::GetDrawState(0, TRUE));
-  EXPECT_EQ(CImageButton::stateNormal, CImageButton::GetDrawState(0, FALSE));
-}
-
 TEST(ImageButton, PicturesFromResourcesAndMissingOnes) {
   CRasterImage missing;
   EXPECT_FALSE(missing.LoadFromResource(nullptr, RASTER_TYPE_PNG));

@@ -8,6 +8,7 @@
 
 #include "UiTestSupport.h"
 #include "ViewerTestSupport.h"
+#include "WebProgram.h"
 
 namespace {
 HMENU BarMenu(CRecordingFrame* frame) { return frame->m_wndMenuBar.GetMenu(); }
@@ -192,11 +193,11 @@ TEST(MainFrame, FullScreenCoversTheScreenAndComesBackExactly) {
   frame->SendMessage(WM_COMMAND, ID_VIEW_FULLSCREEN, 0);
   ASSERT_TRUE(frame->IsFullScreen());
   GetPlayView()->SetFocus();
-  ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  ::PostMessageW(GetPlayView()->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return !frame->IsFullScreen(); }));
   EXPECT_EQ(normal, ScreenRect(frame->m_hWnd));
   ASSERT_NE(nullptr, app.m_pMainWnd);
-  ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  ::PostMessageW(GetPlayView()->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return app.m_pMainWnd == nullptr; }));
   // Closed in normal state: the placement was kept.
   EXPECT_EQ(120, app.m_settings.m_nWindowLeft);
@@ -316,7 +317,7 @@ TEST(MainFrame, AutomaticUpdateCheckAndDroppedPaths) {
   g_update = UpdateCall();
   frame->PostMessage(WM_AUTOCHECKUPDATE, 0, 1);
   EXPECT_TRUE(PumpAppUntil([] { return g_update.count == 1; }));
-  EXPECT_STREQ(kViewerUpdateUrl, g_update.url);
+  EXPECT_STREQ(GetUpdateInfoUrl(), g_update.url);
   EXPECT_STREQ(L"1.11.0", g_update.version);
   EXPECT_EQ(9, g_update.interval);
   EXPECT_TRUE(g_update.silent);

@@ -38,7 +38,14 @@ class MenuBarTest : public ::testing::Test {
   }
   CPoint ItemCenter(int i) const { return bar->GetItem(i)->GetRect().CenterPoint(); }
   void Key(UINT vk) { ::PostMessageW(frame->m_hWnd, WM_KEYDOWN, vk, 0x00000001); }
-  bool WaitClosed() { return PumpAppUntil([&] { return !bar->IsTrackingPopup() && frame->m_menuSteps.empty(); }); }
+  bool WaitClosed() {
+    bool closed = PumpAppUntil([&] { return !bar->IsTrackingPopup() && frame->m_menuSteps.empty(); });
+    if (!closed || frame->m_bStepsTimedOut)
+      ADD_FAILURE() << "steps left " << frame->m_menuSteps.size() << ", timed out " << frame->m_bStepsTimedOut
+                    << ", popups " << frame->Count(WM_INITMENUPOPUP) << ", idles " << frame->m_nMenuIdles
+                    << ", tracking " << bar->IsTrackingPopup() << ", menu mode " << bar->IsInMenuMode();
+    return closed && !frame->m_bStepsTimedOut;
+  }
   bool Saw(UINT command) const {
     return std::find(frame->m_commands.begin(), frame->m_commands.end(), command) != frame->m_commands.end();
   }
@@ -157,10 +164,12 @@ TEST_F(MenuBarTest, SubmenuKeysStayInsideUntilBackAtTheFirstPopup) {
 TEST_F(MenuBarTest, AltLetterAndAltAloneOpenFromTheKeyboard) {
   // Alt+T (captions without "&" use their first letter): Tools opens with its first item selected.
   bool tools = false;
+  CString prompt;
   frame->m_menuSteps = {
       [&] {
         if (!IsOpen(3) || HighlightedItem(Popup(3)) < 0) return false;
         tools = HighlightedItem(Popup(3)) == 0;
+        prompt = frame->m_wndStatusBar.GetPaneText(0);  // the highlighted item's prompt
         Key(VK_ESCAPE);
         return true;
       },
@@ -168,6 +177,8 @@ TEST_F(MenuBarTest, AltLetterAndAltAloneOpenFromTheKeyboard) {
   ::PostMessageW(view->m_hWnd, WM_SYSKEYDOWN, 'T', 0x20000001);
   ASSERT_TRUE(WaitClosed());
   EXPECT_TRUE(tools);
+  EXPECT_STREQ(L"Change/view application settings", prompt);
+  EXPECT_STREQ(L"Ready", frame->m_wndStatusBar.GetPaneText(0));
   ::PostMessageW(bar->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return !bar->IsInMenuMode(); }));
   EXPECT_EQ(view->m_wndPlayer.m_hWnd, ::GetFocus());  // the view hands its focus to the player
@@ -312,4 +323,25 @@ TEST_F(MenuBarTest, EmptyBarAndStatusBarDragTheWindowAndHotTracking) {
   EXPECT_TRUE(grey);   // plain text
   ::PostMessageW(bar->m_hWnd, WM_MOUSELEAVE, 0, 0);
   EXPECT_TRUE(PumpAppUntil([&] { return bar->GetHotIndex() == -1; }));
+}
+
+TEST_F(MenuBarTest, ChosenItemReachesTheFrameAsItsCommand) {
+  // Alt+V, down to "Status Bar", Enter: the command hides the status bar.
+  frame->m_menuSteps = {
+      [&] { return IsOpen(2) && HighlightedItem(Popup(2)) == 0 && (Key(VK_DOWN), true); },
+      [&] { return HighlightedItem(Popup(2)) == 1 && (Key(VK_DOWN), true); },
+      [&] { return HighlightedItem(Popup(2)) == 2 && (Key(VK_DOWN), true); },
+      [&] {
+        if (HighlightedItem(Popup(2)) != 4) return false;  // past the separator
+        ::PostMessageW(frame->m_hWnd, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        return true;
+      },
+  };
+  ::PostMessageW(view->m_hWnd, WM_SYSKEYDOWN, 'V', 0x20000001);
+  ASSERT_TRUE(WaitClosed());
+  EXPECT_TRUE(PumpAppUntil([&] { return !frame->m_wndStatusBar.IsWindowVisible(); }));
+  EXPECT_TRUE(Saw(ID_VIEW_STATUS_BAR));
+  // Choosing ends menu mode and gives the focus back.
+  EXPECT_FALSE(bar->IsInMenuMode());
+  EXPECT_EQ(view->m_wndPlayer.m_hWnd, ::GetFocus());  // the view hands its focus to the player
 }

@@ -7,6 +7,9 @@ IMPLEMENT_DYNCREATE(CRecordingFrame, CMainFrame)
 
 BEGIN_MESSAGE_MAP(CRecordingFrame, CMainFrame)
   ON_WM_ENTERIDLE()
+  ON_WM_TIMER()
+  ON_MESSAGE(WM_ENTERMENULOOP, OnEnterMenuLoop)
+  ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
   ON_WM_NCLBUTTONDOWN()
   ON_WM_INITMENUPOPUP()
   ON_WM_MENUSELECT()
@@ -29,11 +32,46 @@ BOOL CRecordingFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
   return CMainFrame::OnCommand(wParam, lParam);
 }
 
+namespace {
+const UINT_PTR kStepTimer = 0x5EED;
+const DWORD kStepLimitMs = 5000;
+}  // namespace
+
+void CRecordingFrame::RunStep() {
+  if (m_menuSteps.empty()) return;
+  if (m_menuSteps.front()()) {
+    m_menuSteps.pop_front();
+    m_dwStepStart = ::GetTickCount();
+  } else if (::GetTickCount() - m_dwStepStart > kStepLimitMs) {
+    m_bStepsTimedOut = TRUE;
+    m_menuSteps.clear();
+    ::EndMenu();
+  }
+}
+
 void CRecordingFrame::OnEnterIdle(UINT nWhy, CWnd*) {
   Default();
   if (nWhy != MSGF_MENU) return;
   ++m_nMenuIdles;
-  if (!m_menuSteps.empty() && m_menuSteps.front()()) m_menuSteps.pop_front();
+  RunStep();
+}
+
+void CRecordingFrame::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == kStepTimer)
+    RunStep();
+  else
+    Default();
+}
+
+LRESULT CRecordingFrame::OnEnterMenuLoop(WPARAM, LPARAM) {
+  m_dwStepStart = ::GetTickCount();  // each popup's loop has its own time limit
+  if (!m_menuSteps.empty()) SetTimer(kStepTimer, 20);
+  return Default();
+}
+
+LRESULT CRecordingFrame::OnExitMenuLoop(WPARAM, LPARAM) {
+  KillTimer(kStepTimer);
+  return Default();
 }
 
 void CRecordingFrame::OnNcLButtonDown(UINT nHitTest, CPoint point) {

@@ -29,9 +29,12 @@ class CRecordingFrame : public CMainFrame {
     LPARAM lParam;
   };
   std::vector<Entry> m_log;
-  // Steps for the open popup: each runs on the loop's idle until it answers true.
+  // Steps for the open popup: each runs on the loop's idle (and on a short
+  // timer while a popup is open) until it answers true. A step that has not
+  // answered true after a few seconds ends the menu and the steps.
   std::deque<std::function<bool()>> m_menuSteps;
   int m_nMenuIdles = 0;
+  BOOL m_bStepsTimedOut = FALSE;
   int Count(UINT message) const;
   const Entry* Last(UINT message) const;
   // Commands that reached the frame (menu, accelerator or control).
@@ -39,7 +42,12 @@ class CRecordingFrame : public CMainFrame {
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
  protected:
+  void RunStep();
+  DWORD m_dwStepStart = 0;
   afx_msg void OnEnterIdle(UINT nWhy, CWnd* pWho);
+  afx_msg void OnTimer(UINT_PTR nIDEvent);
+  afx_msg LRESULT OnEnterMenuLoop(WPARAM wParam, LPARAM lParam);
+  afx_msg LRESULT OnExitMenuLoop(WPARAM wParam, LPARAM lParam);
   afx_msg void OnNcLButtonDown(UINT nHitTest, CPoint point);
   afx_msg void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
   afx_msg void OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hSysMenu);

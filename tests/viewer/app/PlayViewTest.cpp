@@ -325,3 +325,44 @@ TEST_F(PlayViewTest, CloseBringsBackTheButtonsOverBlack) {
   m_view->ScreenToClient(&files);
   EXPECT_TRUE(ColorNear(RGB(0x20, 0x20, 0x20), shot.At(files.left + 2, files.top + 2), 2));
 }
+
+TEST_F(PlayViewTest, OpenFilesAndOpenFolderThroughTheirDialogs) {
+  CMessageBoxRecorder boxes;
+  const CString folder = ViewerFixture(L"ct40");
+  // The dialogs start where the last file and folder were.
+  m_app->m_settings.m_strLastOpenFile = folder;
+  m_app->m_settings.m_strLastOpenFolder = folder;
+  std::vector<CString> types;
+  RunWhenShown(L"Open Files", [&](HWND dlg) {
+    types = FileTypeTexts(dlg);
+    ::SendMessageW(FileNameField(dlg), WM_SETTEXT, 0, (LPARAM)L"\"slice02.dcm\" \"slice01.dcm\" \"slice09.dcm\"");
+    ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dlg, IDOK));
+  });
+  Command(ID_FILE_OPENFILES);
+  ASSERT_TRUE(PumpAppUntil([&] { return !Pane(1).IsEmpty(); }));
+  EXPECT_STREQ(L"1 / 3", Pane(1));
+  ASSERT_EQ(4u, types.size());
+  EXPECT_STREQ(L"All Files (*.*)", types[0]);
+  EXPECT_STREQ(L"Common Images (*.jpg;*.jpeg;*.bmp;*.png;*.pnm;*.tif;*.tiff)", types[3]);
+  // The selection's order: the last chosen is the current file.
+  EXPECT_STREQ(folder + L"\\slice09.dcm", m_view->m_strCurrentPath);
+  EXPECT_TRUE(boxes.Texts().empty());
+
+  // One file chosen opens alone.
+  RunWhenShown(L"Open Files", [&](HWND dlg) {
+    ::SendMessageW(FileNameField(dlg), WM_SETTEXT, 0, (LPARAM)L"slice07.dcm");
+    ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dlg, IDOK));
+  });
+  Command(ID_FILE_OPENFILES);
+  ASSERT_TRUE(PumpAppUntil([&] { return Pane(2) == L"slice07.dcm"; }));
+  EXPECT_STREQ(L"1 / 1", Pane(1));
+
+  // Open Folder: the browser starts at the last folder; OK opens it.
+  RunWhen([](HWND h) { return ::IsWindowVisible(h) && SelectedTreeText(h) == L"ct40"; },
+          [](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDOK, 0); });
+  Command(ID_FILE_OPENFOLDER);
+  ASSERT_TRUE(PumpAppUntil([&] { return m_view->m_bFolder != 0; }));
+  EXPECT_STREQ(L"1 / 40", Pane(1));
+  EXPECT_STREQ(folder, m_view->m_strCurrentPath);
+  EXPECT_TRUE(boxes.Texts().empty());
+}

@@ -114,7 +114,7 @@ bool ReadGreyPicture(LPCTSTR path, int& width, int& height, std::vector<BYTE>& g
 
 namespace {
 struct PendingStep {
-  CString caption;
+  std::function<bool(HWND)> accept;
   std::function<void(HWND)> step;
 };
 std::vector<PendingStep> g_steps;
@@ -130,9 +130,8 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR, DWORD) {
   ::EnumThreadWindows(::GetCurrentThreadId(), CollectThreadWindows, (LPARAM)&windows);
   for (HWND hwnd : windows) {
     if (!::IsWindowVisible(hwnd)) continue;
-    const CString caption = WindowTextOf(hwnd);
     for (size_t i = 0; i < g_steps.size(); ++i) {
-      if (g_steps[i].caption != caption) continue;
+      if (!g_steps[i].accept(hwnd)) continue;
       auto step = std::move(g_steps[i].step);
       g_steps.erase(g_steps.begin() + (std::ptrdiff_t)i);
       if (g_steps.empty() && g_stepTimer) {
@@ -146,9 +145,29 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 }  // namespace
 
-void RunWhenShown(LPCTSTR lpszCaption, std::function<void(HWND)> step) {
-  g_steps.push_back({lpszCaption, std::move(step)});
+void RunWhen(std::function<bool(HWND)> accept, std::function<void(HWND)> step) {
+  g_steps.push_back({std::move(accept), std::move(step)});
   if (!g_stepTimer) g_stepTimer = ::SetTimer(nullptr, 0, 20, StepTimer);
+}
+
+void RunWhenShown(LPCTSTR lpszCaption, std::function<void(HWND)> step) {
+  const CString caption(lpszCaption);
+  RunWhen([caption](HWND hwnd) { return WindowTextOf(hwnd) == caption; }, std::move(step));
+}
+
+CString SelectedTreeText(HWND window) {
+  HWND tree = ::FindWindowExW(window, nullptr, WC_TREEVIEWW, nullptr);
+  for (HWND child = ::GetWindow(window, GW_CHILD); !tree && child; child = ::GetWindow(child, GW_HWNDNEXT))
+    tree = ::FindWindowExW(child, nullptr, WC_TREEVIEWW, nullptr);
+  if (!tree) return CString();
+  wchar_t text[MAX_PATH] = {0};
+  TVITEMW item = {};
+  item.mask = TVIF_TEXT;
+  item.hItem = TreeView_GetSelection(tree);
+  item.pszText = text;
+  item.cchTextMax = MAX_PATH;
+  if (!item.hItem || !TreeView_GetItem(tree, &item)) return CString();
+  return text;
 }
 
 void CancelPendingSteps() {

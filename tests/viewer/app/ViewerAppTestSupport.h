@@ -38,6 +38,10 @@ bool ReadGreyPicture(LPCTSTR path, int& width, int& height, std::vector<BYTE>& g
 // loop of the code under test), runs the step on it once; the step answers
 // the dialog. Steps left waiting are dropped by CancelPendingSteps.
 void RunWhenShown(LPCTSTR lpszCaption, std::function<void(HWND)> step);
+// The same for the first shown window of this thread that the test accepts.
+void RunWhen(std::function<bool(HWND)> accept, std::function<void(HWND)> step);
+// The text of the selected item of the first tree control in a window.
+CString SelectedTreeText(HWND window);
 void CancelPendingSteps();
 // The file name field of a system file dialog, and the texts of its type list.
 HWND FileNameField(HWND dialog);

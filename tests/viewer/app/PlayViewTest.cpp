@@ -303,6 +303,20 @@ TEST_F(PlayViewTest, SnapshotThroughTheSaveDialogIsTheDisplayedFrame) {
   screen.SavePng(L"viewer-snapshot-screen.png");
   ::DeleteFileW(target);
 
+  // A name the library cannot be given (beyond the ANSI code page) is not
+  // written: the user is told, and the folder stays.
+  const CString unusable = TempPath(L"\x5FEB\x7167.png");
+  m_app->m_settings.m_strLastSaveFolder = L"C:\\";
+  RunWhenShown(L"Save Snapshot to File", [&](HWND dlg) {
+    ::SendMessageW(FileNameField(dlg), WM_SETTEXT, 0, (LPARAM)(LPCTSTR)unusable);
+    ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dlg, IDOK));
+  });
+  Key('S', true);
+  ASSERT_TRUE(PumpAppUntil([&] { return !boxes.Texts().empty(); }));
+  EXPECT_STREQ(L"Failed to save the snapshot.", boxes.Texts()[0]);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(unusable));
+  EXPECT_STREQ(L"C:\\", m_app->m_settings.m_strLastSaveFolder);
+
   // Cancelled, nothing is written and the folder stays.
   RunWhenShown(L"Save Snapshot to File", [&](HWND dlg) { ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
   Key('S', true);

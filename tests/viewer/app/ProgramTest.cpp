@@ -127,6 +127,21 @@ TEST_F(ProgramTest, SeveralPathsOpenAsOneListAndFlagsAreIgnored) {
   EXPECT_STREQ(L"", RegText(kRecentKey, L"02"));
 }
 
+TEST_F(ProgramTest, WithoutTheImageLibraryTheProgramSaysSoAndEnds) {
+  // Its program folder (the "AppFolder" value) holds no Quillfen.dll.
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, kProgramKey, L"AppFolder", REG_SZ, L"C:\\windows",
+                    (DWORD)(wcslen(L"C:\\windows") + 1) * sizeof(wchar_t));
+  CViewerProcess program;
+  ASSERT_TRUE(program.Launch(Quoted(ViewerFixture(L"ct40"))));
+  CString first, second;
+  ASSERT_TRUE(program.AnswerMessageBox(first));
+  EXPECT_FALSE(first.IsEmpty());  // the system's text for the missing module
+  ASSERT_TRUE(program.AnswerMessageBox(second));
+  EXPECT_STREQ(L"Failed to create empty document.", second);
+  EXPECT_TRUE(program.HasEnded(30000));
+  EXPECT_FALSE(program.HasMessageBox());
+}
+
 TEST_F(ProgramTest, RelativePathsAreTakenFromTheFolderTheProgramStartsIn) {
   CViewerProcess program;
   ASSERT_TRUE(program.Start(L"slice05.dcm", ViewerFixture(L"ct40")));

@@ -71,7 +71,7 @@ CViewerProcess::~CViewerProcess() {
   }
 }
 
-bool CViewerProcess::Start(LPCTSTR arguments, LPCTSTR workingFolder) {
+bool CViewerProcess::Launch(LPCTSTR arguments, LPCTSTR workingFolder) {
   CString cmd;
   cmd.Format(L"\"%s\" %s", (LPCTSTR)ProgramPath(), arguments ? arguments : L"");
   std::vector<wchar_t> line(cmd.GetLength() + 1);
@@ -85,6 +85,11 @@ bool CViewerProcess::Start(LPCTSTR arguments, LPCTSTR workingFolder) {
   ::CloseHandle(pi.hThread);
   m_hProcess = pi.hProcess;
   m_pid = pi.dwProcessId;
+  return true;
+}
+
+bool CViewerProcess::Start(LPCTSTR arguments, LPCTSTR workingFolder) {
+  if (!Launch(arguments, workingFolder)) return false;
   return WaitFor([&] {
     for (HWND h : TopWindows())
       if (TextOf(h) == L"Glimmerscope" && ::GetDlgItem(h, AFX_IDW_PANE_FIRST)) {

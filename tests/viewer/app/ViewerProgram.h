@@ -39,6 +39,8 @@ class CViewerProcess {
   // Starts the program with the arguments (in the program folder, or in the
   // given folder) and waits for its main window.
   bool Start(LPCTSTR arguments, LPCTSTR workingFolder = nullptr);
+  // Starts it without waiting for any window.
+  bool Launch(LPCTSTR arguments, LPCTSTR workingFolder = nullptr);
   // Takes a program started by someone else (its main window appears).
   bool Find(DWORD timeoutMs = 30000);
   // Closes the main window and waits for the process to end; its exit code.

@@ -6,6 +6,7 @@
 
 #include "MainFrame.h"
 #include "PlayView.h"
+#include "ShellOpen.h"
 #include "TestPaths.h"
 #include "ViewerApp.h"
 #include "ViewerAppTestSupport.h"
@@ -173,6 +174,16 @@ TEST(ViewerApp, StartsFromItsSettingsKeepsTheRecentListAndSavesAtExit) {
   frame->SendMessage(WM_COMMAND, ID_APP_ABOUT, 0);
   EXPECT_TRUE(settingsShown);
   EXPECT_TRUE(aboutShown);
+  // Help's web page and mail go to the shell.
+  std::vector<std::pair<CString, CString>> opened;
+  SetShellOpenHandler([&](LPCTSTR verb, LPCTSTR target) { opened.push_back({verb, target}); });
+  frame->SendMessage(WM_COMMAND, ID_HELP_WEBSITE, 0);
+  frame->SendMessage(WM_COMMAND, ID_HELP_EMAIL, 0);
+  SetShellOpenHandler(nullptr);
+  ASSERT_EQ(2u, opened.size());
+  EXPECT_STREQ(L"open", opened[0].first);
+  EXPECT_STREQ(L"http://www.morrowtide.com", opened[0].second);
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Glimmerscope 0.3.0", opened[1].second);
 
   // Exit: the window closes, then the settings are saved.
   frame->SendMessage(WM_CLOSE);

@@ -202,16 +202,6 @@ TEST_F(LibraryPlayer, ObjectGoneBeforeItsParentTakesTheWindowWithIt) {
   EXPECT_TRUE(::IsWindow(m_parent));
 }
 
-TEST_F(LibraryPlayer, MissingLibraryFailsWithTheSystemsMessage) {
-  SetProgramFolder(BuildTreePath(L"testbin"));  // no Quillfen.dll there
-  CMessageBoxRecorder boxes;
-  CPlayerWindow player;
-  EXPECT_FALSE(player.Create(nullptr, nullptr, WS_CHILD, CRect(0, 0, 0, 0), CWnd::FromHandle(m_parent), 1));
-  EXPECT_EQ(1u, boxes.Texts().size());
-  EXPECT_EQ(nullptr, player.m_hWnd);
-  EXPECT_EQ(-1, player.OpenFile(L"C:\\a.dcm"));
-}
-
 namespace {
 class CPlayerTestApp : public CWinApp {
  public:

@@ -236,7 +236,15 @@ TEST_F(SeriesPageT, ContextMenuFromTheKeyboard) {
   Command(ID_OPEN_SOURCE_FILE);
   Command(ID_OPEN_SOURCE_FOLDER);
   ASSERT_EQ(2u, ShellCalls().size());
-  EXPECT_STREQ(L"\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"", ShellCalls()[0].file);
+  // The viewer when it is installed beside the converter, else the shell's own "open".
+  const CString quoted = L"\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"";
+  const CString viewer = GetViewerPath();
+  if (::PathFileExistsW(viewer)) {
+    EXPECT_STREQ(viewer, ShellCalls()[0].file);
+    EXPECT_STREQ(quoted, ShellCalls()[0].params);
+  } else {
+    EXPECT_STREQ(quoted, ShellCalls()[0].file);
+  }
   EXPECT_STREQ(L"explorer.exe", ShellCalls()[1].file);
   EXPECT_STREQ(L"/select," + SeriesData(L"slices\\IM0002.dcm"), ShellCalls()[1].params);
 }

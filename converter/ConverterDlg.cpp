@@ -1,5 +1,7 @@
 #include "ConverterDlg.h"
 
+#include <vector>
+
 #include "ConverterGlobals.h"
 #include "ConverterRes.h"
 #include "ConverterResources.h"
@@ -28,6 +30,7 @@ BEGIN_MESSAGE_MAP(CConverterDlg, CFrameDlg)
   ON_WM_ERASEBKGND()
   ON_WM_DESTROY()
   ON_WM_LBUTTONDOWN()
+  ON_WM_PARENTNOTIFY()
   ON_WM_SIZE()
   ON_WM_CLOSE()
   ON_WM_QUERYENDSESSION()
@@ -124,7 +127,29 @@ BOOL CConverterDlg::OnInitDialog() {
 }
 
 void CConverterDlg::ApplyAlwaysOnTop() {
-  SetWindowPos(m_bAlwaysOnTop ? &CWnd::wndTopMost : &CWnd::wndNoTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  if (!m_bAlwaysOnTop) {
+    SetWindowPos(&CWnd::wndNoTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    return;
+  }
+  // Windows this one owns that are top-most already (the tooltips) keep
+  // their owner out of the top-most band under Wine; they are let go while
+  // the window moves up and owned again afterwards.
+  struct Owned {
+    HWND self;
+    std::vector<HWND> windows;
+  } owned{m_hWnd, {}};
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* o = reinterpret_cast<Owned*>(lp);
+        if (::GetWindow(hwnd, GW_OWNER) == o->self && (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST))
+          o->windows.push_back(hwnd);
+        return TRUE;
+      },
+      (LPARAM)&owned);
+  for (HWND hwnd : owned.windows) ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, 0);
+  SetWindowPos(&CWnd::wndTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (HWND hwnd : owned.windows) ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, (LONG_PTR)m_hWnd);
 }
 
 void CConverterDlg::ShowPage(int nIndex) {
@@ -227,14 +252,31 @@ void CConverterDlg::OnDestroy() {
   CFrameDlg::OnDestroy();
 }
 
-void CConverterDlg::OnLButtonDown(UINT nFlags, CPoint point) {
+void CConverterDlg::StartMoveOrSize(CPoint point) {
   CRect client;
   GetClientRect(&client);
   CPoint screen = point;
   ClientToScreen(&screen);
   const WPARAM hit = IsInSizeGrip(client, point) ? HTBOTTOMRIGHT : HTCAPTION;
   SendMessage(WM_NCLBUTTONDOWN, hit, MAKELPARAM(screen.x, screen.y));
+}
+
+void CConverterDlg::OnLButtonDown(UINT nFlags, CPoint point) {
+  StartMoveOrSize(point);
   CFrameDlg::OnLButtonDown(nFlags, point);
+}
+
+// The pages cover everything below the band, the sizing corner included: a
+// press on a page's own background (not on one of its controls) counts as a
+// press on the window's surface.
+void CConverterDlg::OnParentNotify(UINT message, LPARAM lParam) {
+  CFrameDlg::OnParentNotify(message, lParam);
+  if (LOWORD(message) != WM_LBUTTONDOWN) return;
+  CPoint point((short)LOWORD(lParam), (short)HIWORD(lParam));
+  CPoint screen = point;
+  ClientToScreen(&screen);
+  HWND hit = ::WindowFromPoint(screen);
+  if (hit && (hit == m_pageSeries.m_hWnd || hit == m_pageVideo.m_hWnd)) StartMoveOrSize(point);
 }
 
 void CConverterDlg::OnSize(UINT nType, int cx, int cy) {
@@ -247,14 +289,22 @@ BOOL CConverterDlg::IsWorkRunning() const {
   return m_pageSeries.IsWorkerRunning() || m_pageVideo.IsWorkerRunning();
 }
 
+BOOL CConverterDlg::StopWorkBeforeClosing() {
+  if (!IsWorkRunning()) return FALSE;
+  // The page whose work ends posts WM_CLOSE again.
+  m_pageSeries.RequestStop(STOP_AND_CLOSE);
+  m_pageVideo.RequestStop(STOP_AND_CLOSE);
+  return TRUE;
+}
+
 void CConverterDlg::OnClose() {
-  if (IsWorkRunning()) {
-    // The page whose work ends posts WM_CLOSE again.
-    m_pageSeries.RequestStop(STOP_AND_CLOSE);
-    m_pageVideo.RequestStop(STOP_AND_CLOSE);
-    return;
-  }
+  if (StopWorkBeforeClosing()) return;
   CFrameDlg::OnClose();
+}
+
+void CConverterDlg::OnCancel() {
+  if (StopWorkBeforeClosing()) return;
+  CFrameDlg::OnCancel();
 }
 
 BOOL CConverterDlg::OnQueryEndSession() {

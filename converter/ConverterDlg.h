@@ -52,6 +52,8 @@ class CConverterDlg : public CFrameDlg {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   void OnOK() override {}
+  // Escape and IDCANCEL close as the title bar's Close does.
+  void OnCancel() override;
 
   afx_msg int OnCreate(LPCREATESTRUCT lpCreateStruct);
   afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
@@ -61,6 +63,7 @@ class CConverterDlg : public CFrameDlg {
   afx_msg BOOL OnEraseBkgnd(CDC* pDC);
   afx_msg void OnDestroy();
   afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
+  afx_msg void OnParentNotify(UINT message, LPARAM lParam);
   afx_msg void OnSize(UINT nType, int cx, int cy);
   afx_msg void OnClose();
   afx_msg BOOL OnQueryEndSession();
@@ -74,5 +77,11 @@ class CConverterDlg : public CFrameDlg {
 
   // Drops the main menu down below the toolbar button.
   void TrackMainMenu();
+  // A press on the window's own surface at a client point: the bottom-right
+  // corner sizes the window, anywhere else moves it.
+  void StartMoveOrSize(CPoint point);
+  // Asks running work to stop and close the window afterwards; FALSE when
+  // nothing runs and the window may close now.
+  BOOL StopWorkBeforeClosing();
   CSize m_sizeToolBar = CSize(0, 0);  // measured once
 };

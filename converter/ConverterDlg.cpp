@@ -43,7 +43,7 @@ BEGIN_MESSAGE_MAP(CConverterDlg, CFrameDlg)
 END_MESSAGE_MAP()
 
 CConverterDlg::CConverterDlg(CWnd* pParent)
-    : CFrameDlg(IDD_CONVERTER_DIALOG, pParent), m_pageSeries(IDD_SERIES_PAGE), m_pageVideo(IDD_VIDEO_PAGE) {
+    : CFrameDlg(IDD_CONVERTER_DIALOG, pParent), m_pageSeries(this), m_pageVideo(IDD_VIDEO_PAGE, this) {
   if (CConverterSettings* settings = GetConverterSettings()) m_bAlwaysOnTop = settings->m_bAlwaysOnTop;
 }
 
@@ -192,7 +192,7 @@ void CConverterDlg::RecalcLayout() {
                             SWP_NOZORDER | SWP_NOACTIVATE);
   }
   const int pageHeight = client.bottom - m_nBandHeight > 0 ? client.bottom - m_nBandHeight : 0;
-  for (CConvertPage* page : {&m_pageSeries, &m_pageVideo}) {
+  for (CConvertPage* page : {(CConvertPage*)&m_pageSeries, (CConvertPage*)&m_pageVideo}) {
     if (page->m_hWnd && hdwp)
       hdwp = ::DeferWindowPos(hdwp, page->m_hWnd, nullptr, 0, m_nBandHeight, client.Width(), pageHeight,
                               SWP_NOZORDER | SWP_NOACTIVATE);
@@ -286,7 +286,7 @@ void CConverterDlg::OnSize(UINT nType, int cx, int cy) {
 }
 
 BOOL CConverterDlg::IsWorkRunning() const {
-  return m_pageSeries.IsWorkerRunning() || m_pageVideo.IsWorkerRunning();
+  return m_pageSeries.IsWorkerRunning() || m_pageSeries.IsLoading() || m_pageVideo.IsWorkerRunning();
 }
 
 BOOL CConverterDlg::StopWorkBeforeClosing() {

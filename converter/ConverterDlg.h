@@ -6,6 +6,7 @@
 #include "ConvertPage.h"
 #include "FlatTabCtrl.h"
 #include "FrameDlg.h"
+#include "SeriesToVideoPage.h"
 #include "afxbar.h"
 
 // Posted to the main window to run the automatic update check (wParam 0;
@@ -41,7 +42,7 @@ class CConverterDlg : public CFrameDlg {
   static const int kGripSize = 12;
 
   CToolBar m_wndToolBar;
-  CConvertPage m_pageSeries;
+  CSeriesToVideoPage m_pageSeries;
   CConvertPage m_pageVideo;
   CImageList m_tabImages;
   int m_nBandHeight = 26;

@@ -104,16 +104,25 @@ TEST_F(ProgramMenu, MainMenuDropsDownBelowItsButtonAndRoutesToTheApplication) {
   CRect menu = WindowRectOf(popup);
   EXPECT_NEAR(menu.left, button.left, 2);
   EXPECT_NEAR(menu.top, button.bottom, 2);
-  ::Sleep(200);  // the popup paints after it is shown
-  CWindowShot screen = CaptureScreen();
-  screen.SavePng(L"reelsmith-main-menu.png");
-  // Something is drawn in it: more than one colour inside the popup.
-  COLORREF first = screen.At(menu.left + menu.Width() / 2, menu.top + 3);
+  // Without a window manager Wine stacks every window itself; the popup is
+  // brought up before its picture is taken, then its items are waited for.
+  ::SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::RedrawWindow(popup, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  CWindowShot screen;
   int other = 0;
-  for (int y = menu.top; y < menu.bottom; y += 2)
-    for (int x = menu.left; x < menu.right; x += 2)
-      if (!ColorNear(screen.At(x, y), first, 24)) ++other;
-  EXPECT_GT(other, 50);
+  WaitFor(
+      [&] {
+        screen = CaptureScreen();
+        COLORREF back = screen.At(menu.left + menu.Width() / 2, menu.top + 3);
+        other = 0;
+        for (int y = menu.top; y < menu.bottom; y += 2)
+          for (int x = menu.left; x < menu.right; x += 2)
+            if (!ColorNear(screen.At(x, y), back, 24)) ++other;
+        return other > 50;
+      },
+      10000);
+  screen.SavePng(L"reelsmith-main-menu.png");
+  EXPECT_GT(other, 50) << "the menu shows no items";
 
   // The last item, "About...", chosen with the keys: the application shows the box.
   ::PostMessageW(m_hMain, WM_KEYDOWN, VK_UP, 0);

@@ -71,33 +71,48 @@ HWND OpenPopupMenu(const CProgram& prog) {
   return prog.Find([](HWND h) { return ClassOf(h) == L"#32768"; });
 }
 
+// Without a window manager every window is stacked by Wine itself, and the
+// main window, raised late after its activation, may cover a popup that has
+// just opened; the popup is brought up before its picture is taken.
+void RaisePopup(HWND popup) {
+  ::SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::RedrawWindow(popup, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
 // Pixels of the check-mark column of a popup menu's first item that differ
 // from the item's background (the item may be highlighted, so the mark may
-// be light on dark).
+// be light on dark); -1 until the item's text is painted.
 int CheckMarkPixels(HWND popup) {
   CRect rect = WindowRectOf(popup);
   CWindowShot screen = CaptureScreen();
   const COLORREF back = screen.At(rect.left + 4, rect.top + 4);
-  int marked = 0;
-  const int itemHeight = ::GetSystemMetrics(SM_CYMENU);
-  for (int y = rect.top + 4; y < rect.top + itemHeight && y < rect.bottom; ++y)
-    for (int x = rect.left + 4; x < rect.left + 18; ++x)
-      if (!ColorNear(screen.At(x, y), back, 40)) ++marked;
-  return marked;
+  const int itemBottom = std::min((int)rect.bottom, (int)rect.top + ::GetSystemMetrics(SM_CYMENU));
+  int marked = 0, text = 0;
+  for (int y = rect.top + 4; y < itemBottom; ++y)
+    for (int x = rect.left + 4; x < rect.right - 4; ++x)
+      if (!ColorNear(screen.At(x, y), back, 40)) ++(x < rect.left + 18 ? marked : text);
+  return text > 30 ? marked : -1;
 }
 
-// Opens the system menu as Alt+Space does, measures the check mark of its
-// first item ("Always On Top"), and closes it again.
+// Opens the system menu as a click on the window's icon does, measures the
+// check mark of its first item ("Always On Top"), and closes it again. Wine
+// may stack a window raised late after its start above the menu: then the
+// menu is opened again (at most three times).
 int SystemMenuCheckPixels(const CProgram& prog, HWND main) {
-  ::PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, L' ');
-  HWND popup = nullptr;
-  WaitFor([&] { return (popup = OpenPopupMenu(prog)) != nullptr; }, 20000);
-  if (!popup) return -1;
-  ::Sleep(200);  // the popup paints after it is shown
-  int dark = CheckMarkPixels(popup);
-  ::PostMessageW(main, WM_CANCELMODE, 0, 0);
-  WaitFor([&] { return OpenPopupMenu(prog) == nullptr; }, 20000);
-  return dark;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    CRect frame = WindowRectOf(main);
+    ::PostMessageW(main, WM_SYSCOMMAND, SC_MOUSEMENU | HTSYSMENU, MAKELPARAM(frame.left + 8, frame.top + 8));
+    HWND popup = nullptr;
+    WaitFor([&] { return (popup = OpenPopupMenu(prog)) != nullptr; }, 20000);
+    if (!popup) return -1;
+    RaisePopup(popup);
+    int marked = -1;
+    WaitFor([&] { return (marked = CheckMarkPixels(popup)) >= 0; }, 4000);
+    ::PostMessageW(main, WM_CANCELMODE, 0, 0);
+    WaitFor([&] { return OpenPopupMenu(prog) == nullptr; }, 20000);
+    if (marked >= 0) return marked;
+  }
+  return -1;
 }
 
 // The shell's "open" of http: and mailto: addresses goes to the recorder
@@ -174,7 +189,12 @@ class ProgramWindow : public ::testing::Test {
     EXPECT_TRUE(m_program.Start());
     m_hMain = m_program.WaitMainWindow();
     EXPECT_NE(m_hMain, nullptr);
-    if (m_hMain) WaitFor([&] { return IsShown(m_hMain) && IsShown(PageOf(m_hMain, (int)SendBounded(Tabs(), TCM_GETCURSEL, 0, 0))); });
+    // Shown with its page, and active (activation raises it, so anything
+    // opened before that could end up below it).
+    if (m_hMain)
+      WaitFor([&] {
+        return IsShown(m_hMain) && IsShown(PageOf(m_hMain, CurrentTab())) && ::GetForegroundWindow() == m_hMain;
+      });
     return m_hMain;
   }
   // Closes as the title bar's Close does and waits for the process to end.

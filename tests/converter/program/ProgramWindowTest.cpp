@@ -445,3 +445,19 @@ TEST_F(ProgramWindow, HelpCommandsReachTheApplication) {
 }
 
 
+
+TEST_F(ProgramWindow, EndingTheSessionSavesWhatIsShownNow) {
+  ASSERT_TRUE(Launch());
+  SelectTab(1);
+  ::PostMessageW(m_hMain, WM_SYSCOMMAND, kAlwaysOnTop, 0);
+  ASSERT_TRUE(WaitFor([&] { return IsTopMost(m_hMain); }));
+  // Windows asks before it logs off; the settings are written at once, while
+  // the program still runs.
+  EXPECT_NE(SendBounded(m_hMain, WM_QUERYENDSESSION, 0, 0), 0);
+  EXPECT_TRUE(m_program.IsRunning());
+  EXPECT_EQ(ReadDword(kSettingsKey, L"Page"), 1);
+  EXPECT_EQ(ReadDword(kSettingsKey, L"AlwaysOnTop"), 1);
+  EXPECT_EQ(ReadDword(kSettingsKey, L"AutoCheckUpdate.Every"), 7);
+  EXPECT_FALSE(ReadString(CString(kProgramKey) + L"\\Recent\\OutFolders", L"01").IsEmpty());
+  EXPECT_TRUE(CloseAndWait());
+}

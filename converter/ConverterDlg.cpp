@@ -114,7 +114,6 @@ BOOL CConverterDlg::OnInitDialog() {
   m_wndTabs.m_crLine = kLineColor;
   m_wndTabs.InsertItem(0, L"DICOM\tVideo", 0);
   m_wndTabs.InsertItem(1, L"Video\tDICOM", 0);
-  RecalcLayout();
 
   ApplyAlwaysOnTop();
   CConverterSettings* settings = GetConverterSettings();

@@ -43,7 +43,7 @@ BEGIN_MESSAGE_MAP(CConverterDlg, CFrameDlg)
 END_MESSAGE_MAP()
 
 CConverterDlg::CConverterDlg(CWnd* pParent)
-    : CFrameDlg(IDD_CONVERTER_DIALOG, pParent), m_pageSeries(this), m_pageVideo(IDD_VIDEO_PAGE, this) {
+    : CFrameDlg(IDD_CONVERTER_DIALOG, pParent), m_pageSeries(this), m_pageVideo(this) {
   if (CConverterSettings* settings = GetConverterSettings()) m_bAlwaysOnTop = settings->m_bAlwaysOnTop;
 }
 

@@ -7,6 +7,7 @@
 #include "FlatTabCtrl.h"
 #include "FrameDlg.h"
 #include "SeriesToVideoPage.h"
+#include "VideoToDicomPage.h"
 #include "afxbar.h"
 
 // Posted to the main window to run the automatic update check (wParam 0;
@@ -43,7 +44,7 @@ class CConverterDlg : public CFrameDlg {
 
   CToolBar m_wndToolBar;
   CSeriesToVideoPage m_pageSeries;
-  CConvertPage m_pageVideo;
+  CVideoToDicomPage m_pageVideo;
   CImageList m_tabImages;
   int m_nBandHeight = 26;
   int m_bAlwaysOnTop = 0;

@@ -43,7 +43,9 @@ class CDialogAnswerer {
     ::GetWindowThreadProcessId(hwnd, &pid);
     if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
     wchar_t text[256] = {0};
-    ::GetWindowTextW(hwnd, text, 256);
+    // Read without a message: the test's own thread may be waiting for this
+    // one (joining it) and could not answer WM_GETTEXT.
+    ::InternalGetWindowText(hwnd, text, 256);
     if (*s->caption == text) {
       s->found = hwnd;
       return FALSE;

@@ -16,6 +16,10 @@ const int kConvert = 1000;
 const int kStop = 1003;
 const UINT kAddFiles = 32843;
 const int kSlices = 120;
+const int kSourceEdit = 1120;
+const int kFolderCombo = 1121;
+const int kOutputList = 1086;
+const int kTabs = 1110;
 
 CString Data(LPCTSTR relative) { return BuildTreePath(CString(L"testdata\\program\\") + relative); }
 
@@ -27,6 +31,14 @@ HWND PageOf(HWND main, int index) {
 }
 
 CString StatusOf(HWND page) { return TextOf(::GetDlgItem(page, kStatus)); }
+
+// Every static text of a dialog, one after the other.
+CString StaticTexts(HWND dlg) {
+  CString all;
+  for (HWND child = ::GetWindow(dlg, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    if (ClassOf(child).CompareNoCase(L"Static") == 0) all += TextOf(child) + L"\n";
+  return all;
+}
 
 // Types into the file dialog's name field and presses OK, as a user would.
 void AnswerFileDialog(HWND frame, LPCTSTR text) {
@@ -94,6 +106,27 @@ class ProgramJob : public ::testing::Test {
     if (shot) ShotOf(m_hMain).SavePng(shot);
   }
 
+  // Source and folder typed in, Convert, and the folder chooser answered:
+  // OK when it shows the folder, else Cancel (the typed folder stays).
+  void ConvertVideo(HWND page, LPCTSTR source, LPCTSTR folder, LPCTSTR shot) {
+    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), source));
+    HWND combo = ::GetDlgItem(page, kFolderCombo);
+    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
+    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
+    PostCommand(page, kConvert);
+    HWND browser = m_program.WaitDialog(L"Browse for Folder");
+    ASSERT_NE(browser, nullptr) << "no folder chooser";
+    CString shown;
+    WaitFor([&] { return (shown = StaticTexts(browser)).Find(L":\\") >= 0; }, 10000);
+    PostCommand(browser, shown.Find(folder) >= 0 ? IDOK : IDCANCEL);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(page, kStop)); }, 60000)) << "the work never ran";
+    // Some files listed, while the work goes on.
+    HWND list = ::GetDlgItem(page, kOutputList);
+    WaitFor([&] { return SendBounded(list, LVM_GETITEMCOUNT, 0, 0) >= 20 || !IsShown(::GetDlgItem(page, kStop)); },
+            120000);
+    if (shot) ShotOf(m_hMain).SavePng(shot);
+  }
+
   CProgram m_program;
   HWND m_hMain = nullptr;
 };
@@ -110,13 +143,31 @@ TEST_F(ProgramJob, SeriesToVideoAndBackToDicomThroughTheWindow) {
   ASSERT_TRUE(WaitFor([&] { return StatusOf(series) == L"Completed."; }, 180000))
       << "status: " << CStringA(StatusOf(series));
   EXPECT_FALSE(IsShown(::GetDlgItem(series, kStop)));
-  EXPECT_TRUE(FileExists(video));
+  ASSERT_TRUE(FileExists(video));
   ShotOf(m_hMain).SavePng(L"reelsmith-series-done.png");
+
+  // The video just made, back into DICOM files on the other tab.
+  SendBounded(::GetDlgItem(m_hMain, kTabs), TCM_SETCURFOCUS, 1, 0);
+  HWND back = PageOf(m_hMain, 1);
+  ASSERT_TRUE(WaitFor([&] { return IsShown(back) && !IsShown(series); }));
+  const CString dicom = Data(L"out\\dicom");
+  ::SHCreateDirectoryExW(nullptr, dicom, nullptr);
+  for (const CString& name : ListFolder(dicom)) ::DeleteFileW(dicom + L"\\" + name);
+  ConvertVideo(back, video, dicom, L"reelsmith-video-working.png");
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(back) == L"Completed."; }, 300000))
+      << "status: " << CStringA(StatusOf(back));
+  EXPECT_EQ(SendBounded(::GetDlgItem(back, kOutputList), LVM_GETITEMCOUNT, 0, 0), kSlices);
+  EXPECT_EQ(ListFolder(dicom, L"walk-*.dcm").size(), (size_t)kSlices);
+  ShotOf(m_hMain).SavePng(L"reelsmith-video-done.png");
 
   ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
   ASSERT_TRUE(m_program.WaitExit(60000));
   m_hMain = nullptr;
-  EXPECT_EQ(ReadString(CString(kProgramKey) + L"\\Recent\\OutFiles", L"01").CompareNoCase(video), 0);
+  const CString recent = CString(kProgramKey) + L"\\Recent\\";
+  EXPECT_EQ(ReadString(recent + L"OutFiles", L"01").CompareNoCase(video), 0);
+  EXPECT_EQ(ReadString(recent + L"InFiles", L"01").CompareNoCase(video), 0);
+  EXPECT_EQ(ReadString(recent + L"OutFolders", L"01").CompareNoCase(dicom), 0);
+  EXPECT_EQ(ReadDword(kSettingsKey, L"Page"), 1);
   EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
 }
 
@@ -141,9 +192,54 @@ TEST_F(ProgramJob, ClosingWhileTheSeriesConvertsStopsItFirst) {
       120000);
   ASSERT_TRUE(m_program.WaitExit(60000)) << "the program did not close after the stop";
   m_hMain = nullptr;
-  EXPECT_EQ(last, L"Canceled.");
+  EXPECT_EQ(last, L"Canceled.") << "last status: " << CStringA(last);
   // Nothing half-written: no video, no temporary file beside it.
   EXPECT_FALSE(FileExists(video));
   for (const CString& name : ListFolder(Data(L"out"))) EXPECT_LT(name.Find(L"stopped"), 0) << CStringA(name);
+  EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
+}
+
+TEST_F(ProgramJob, EscapeWhileAVideoConvertsStopsItBeforeClosing) {
+  WriteDword(kSettingsKey, L"Page", 1);
+  const CString folder = Data(L"out\\escaped");
+  ::SHCreateDirectoryExW(nullptr, folder, nullptr);
+  for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
+  ASSERT_TRUE(Launch());
+  HWND page = PageOf(m_hMain, 1);
+  ASSERT_TRUE(IsShown(page));
+  ConvertVideo(page, Data(L"clip.mp4"), folder, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return SendBounded(::GetDlgItem(page, kOutputList), LVM_GETITEMCOUNT, 0, 0) >= 5; },
+                      120000));
+  // Escape on the main window, as a user closing it from the keyboard.
+  CString last;
+  ::PostMessageW(m_hMain, WM_KEYDOWN, VK_ESCAPE, 0);
+  WaitFor(
+      [&] {
+        CString now = StatusOf(page);
+        if (!now.IsEmpty()) last = now;
+        return !::IsWindow(page);
+      },
+      120000);
+  ASSERT_TRUE(m_program.WaitExit(60000)) << "the program did not close after the stop";
+  m_hMain = nullptr;
+  EXPECT_EQ(last, L"Canceled.") << "last status: " << CStringA(last);
+  // Only whole files (the 320 x 240 RGB pixels after a header; the fresh
+  // UIDs make the headers differ by a few bytes), numbered from 1 without a
+  // gap, fewer than the clip's 250.
+  std::vector<CString> names = ListFolder(folder);
+  EXPECT_GE(names.size(), 5u);
+  EXPECT_LT(names.size(), 250u);
+  LONGLONG size = -1;
+  for (size_t i = 0; i < names.size(); ++i) {
+    CString want;
+    want.Format(L"clip-%04d.dcm", (int)i + 1);
+    EXPECT_EQ(names[i], want);
+    WIN32_FILE_ATTRIBUTE_DATA fa;
+    ASSERT_TRUE(::GetFileAttributesExW(folder + L"\\" + names[i], GetFileExInfoStandard, &fa));
+    LONGLONG bytes = ((LONGLONG)fa.nFileSizeHigh << 32) | fa.nFileSizeLow;
+    if (size < 0) size = bytes;
+    EXPECT_GT(bytes, 320 * 240 * 3 + 128) << CStringA(names[i]);
+    EXPECT_NEAR((double)bytes, (double)size, 64.0) << CStringA(names[i]);
+  }
   EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
 }

@@ -17,7 +17,6 @@
 #include "Helpers.h"
 #include "ImageLibrary.h"
 #include "TestPaths.h"
-#include "UiTestSupport.h"
 #include "VideoToDicomJob.h"
 
 namespace {
@@ -162,6 +161,18 @@ class PageSink : public CToolProgressSink {
   int progressEvents = 0;
   LONGLONG total = -1, position = -1;
 };
+
+// Pumps this thread's messages until done() or the hang guard's time passes.
+bool PumpUntil(const std::function<bool()>& done, DWORD guardMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > guardMs) return false;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return true;
+}
 
 LRESULT CALLBACK RelayProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {

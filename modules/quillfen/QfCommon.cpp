@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <zlib.h>
 
@@ -51,24 +52,36 @@ void DefaultWindow(const Volume& v, int frame, double& center, double& width) {
 
 void RenderFrame(const Volume& v, int frame, double center, double width, std::vector<uint8_t>& out) {
   const size_t n = v.FrameSize();
-  if (v.channels == 3) {
-    out.assign(v.rgb.begin() + (ptrdiff_t)(frame * n * 3), v.rgb.begin() + (ptrdiff_t)((frame + 1) * n * 3));
-    return;
-  }
-  out.resize(n);
-  const float* p = &v.grey[(size_t)frame * n];
+  const size_t samples = v.channels == 3 ? n * 3 : n;
+  out.resize(samples);
   if (width < 1) width = 1;
-  // Linear window: values up to the low edge are black, above the high edge white.
+  // Linear window: values up to the low edge are black, above the high edge
+  // white. Colour samples go through the same window (the default one of a
+  // colour image leaves them as they are).
   const double low = center - 0.5 - (width - 1) / 2, high = center - 0.5 + (width - 1) / 2;
   const double scale = width > 1 ? 255.0 / (width - 1) : 0;
-  for (size_t i = 0; i < n; ++i) {
-    const double x = p[i];
+  auto map = [&](double x) {
     int y;
     if (x <= low) y = 0;
     else if (x > high) y = 255;
     else y = (int)std::floor(((x - (center - 0.5)) * scale) + 127.5);
-    y = std::max(0, std::min(255, y));
-    out[i] = (uint8_t)(v.invert ? 255 - y : y);
+    return (uint8_t)std::max(0, std::min(255, y));
+  };
+  if (v.channels == 3) {
+    const uint8_t* p = &v.rgb[(size_t)frame * samples];
+    if (center == 127.5 && width == 256) {
+      memcpy(out.data(), p, samples);
+      return;
+    }
+    uint8_t table[256];
+    for (int i = 0; i < 256; ++i) table[i] = map(i);
+    for (size_t i = 0; i < samples; ++i) out[i] = table[p[i]];
+    return;
+  }
+  const float* p = &v.grey[(size_t)frame * n];
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t y = map(p[i]);
+    out[i] = v.invert ? 255 - y : y;
   }
 }
 
@@ -120,99 +133,42 @@ bool WriteBmp(const std::string& path, int width, int height, int channels, cons
 
 bool ReadBmp(const std::string& path, int& width, int& height, int& channels, std::vector<uint8_t>& pixels,
              std::string& error) {
+  // The image container's BMP decoder; a picture file's size is bounded by
+  // what the decoder can take (2 GiB).
   std::vector<uint8_t> d;
-  if (!ReadWholeFile(path, d, (size_t)1 << 31)) {
+  if (!ReadWholeFile(path, d, (size_t)0x7FFFFFFF) || d.size() >= (size_t)0x7FFFFFFF) {
     error = "the picture cannot be read";
     return false;
   }
-  if (d.size() < 54 || d[0] != 'B' || d[1] != 'M') {
+  if (d.size() < 30 || d[0] != 'B' || d[1] != 'M') {
     error = "not a BMP file";
     return false;
   }
-  const uint32_t offset = Get32(&d[10]), hsize = Get32(&d[14]);
-  if (hsize < 40 || 14 + (size_t)hsize > d.size()) {
-    error = "unsupported BMP header";
-    return false;
-  }
-  const int32_t w = (int32_t)Get32(&d[18]), hraw = (int32_t)Get32(&d[22]);
-  const int bpp = Get16(&d[28]);
-  const uint32_t compression = Get32(&d[30]);
-  uint32_t colours = Get32(&d[46]);
-  const bool topDown = hraw < 0;
-  const int64_t h = topDown ? -(int64_t)hraw : hraw;
-  const bool rle8 = compression == 1 && bpp == 8 && !topDown;
-  if (w <= 0 || h <= 0 || w > 65535 || h > 65535 ||
-      (compression != 0 && !rle8 && !(compression == 3 && bpp == 32)) ||
-      (bpp != 8 && bpp != 24 && bpp != 32 && bpp != 1 && bpp != 4) || offset >= d.size()) {
-    error = "unsupported BMP layout";
-    return false;
-  }
-  size_t stride = (((size_t)w * bpp + 31) / 32) * 4;
-  std::vector<uint8_t> expanded;
-  const uint8_t* bits = &d[offset];
-  if (rle8) {
-    // Run-length encoded 8-bit rows, expanded into plain bottom-up rows.
-    expanded.assign(stride * (size_t)h, 0);
-    size_t x = 0, y = 0, i = offset;
-    bool end = false;
-    while (!end && i + 1 < d.size()) {
-      const uint8_t count = d[i], value = d[i + 1];
-      i += 2;
-      if (count) {
-        for (int k = 0; k < count && x < (size_t)w && y < (size_t)h; ++k) expanded[y * stride + x++] = value;
-      } else if (value == 0) {
-        x = 0, ++y;
-      } else if (value == 1) {
-        end = true;
-      } else if (value == 2) {
-        if (i + 1 >= d.size()) break;
-        x += d[i], y += d[i + 1];
-        i += 2;
-      } else {
-        if (i + value > d.size()) break;
-        for (int k = 0; k < value && x < (size_t)w && y < (size_t)h; ++k) expanded[y * stride + x++] = d[i + k];
-        i += (value + 1) & ~1u;
-      }
-    }
-    if (!end) {
-      error = "truncated BMP file";
+  // A cut file must not become a picture with made-up rows: uncompressed
+  // rows, and the compressed data size the header states, have to be in the file.
+  const uint32_t hsize = Get32(&d[14]);
+  if (hsize >= 40 && d.size() >= 38) {
+    const int64_t w = (int32_t)Get32(&d[18]), h = (int32_t)Get32(&d[22]);
+    const uint32_t bpp = Get16(&d[28]), compression = Get32(&d[30]), sizeImage = Get32(&d[34]);
+    const uint64_t offset = Get32(&d[10]);
+    const uint64_t stride = ((uint64_t)(w < 0 ? -w : w) * bpp + 31) / 32 * 4;
+    const uint64_t need = compression == 0 || compression == 3 ? stride * (uint64_t)(h < 0 ? -h : h) : sizeImage;
+    if (offset >= d.size() || offset + need > d.size()) {
+      error = "the BMP file is shorter than its header says";
       return false;
     }
-    bits = expanded.data();
-  } else if ((size_t)offset + stride * (size_t)h > d.size()) {
-    error = "truncated BMP file";
-    return false;
   }
-  if (bpp <= 8 && colours == 0) colours = 1u << bpp;
-  if (bpp <= 8 && (colours > 256 || 14 + (size_t)hsize + (size_t)colours * 4 > d.size())) {
-    error = "truncated BMP palette";
-    return false;
-  }
-  const uint8_t* pal = &d[14 + hsize];
-  // Grey when every palette entry is grey.
-  bool grey = bpp <= 8;
-  for (uint32_t i = 0; grey && i < colours; ++i)
-    grey = pal[4 * i] == pal[4 * i + 1] && pal[4 * i + 1] == pal[4 * i + 2];
-  width = w;
-  height = (int)h;
-  channels = grey ? 1 : 3;
-  pixels.assign((size_t)w * h * channels, 0);
-  for (int64_t y = 0; y < h; ++y) {
-    const uint8_t* row = bits + stride * (size_t)(topDown ? y : h - 1 - y);
-    uint8_t* dst = &pixels[(size_t)y * w * channels];
-    for (int x = 0; x < w; ++x) {
-      uint8_t r, g, b;
-      if (bpp >= 24) {
-        const uint8_t* p = row + (size_t)x * (bpp / 8);
-        b = p[0], g = p[1], r = p[2];
-      } else {
-        uint32_t idx = bpp == 8 ? row[x] : bpp == 4 ? (row[x / 2] >> (x & 1 ? 0 : 4)) & 15 : (row[x / 8] >> (7 - (x & 7))) & 1;
-        if (idx >= colours) idx = 0;
-        b = pal[4 * idx], g = pal[4 * idx + 1], r = pal[4 * idx + 2];
-      }
-      if (channels == 1) dst[x] = r;
-      else dst[3 * x] = r, dst[3 * x + 1] = g, dst[3 * x + 2] = b;
-    }
+  std::vector<Volume> images;
+  if (!DecodePicture(d.data(), d.size(), images, error, 1) || images.empty()) return false;
+  const Volume& v = images[0];
+  width = v.width;
+  height = v.height;
+  channels = v.channels;
+  if (v.channels == 3) {
+    pixels = v.rgb;
+  } else {
+    pixels.resize(v.grey.size());
+    for (size_t i = 0; i < v.grey.size(); ++i) pixels[i] = (uint8_t)v.grey[i];
   }
   return true;
 }
@@ -253,6 +209,24 @@ bool ReadPictureSize(const std::string& path, int& width, int& height) {
       i += 2 + len;
     }
     return false;
+  }
+  if (n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6') {
+    // The header alone: magic, width, height (comments allowed between).
+    size_t i = 2;
+    uint64_t v[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      for (;;) {
+        while (i < n && isspace(d[i])) ++i;
+        if (i < n && d[i] == '#') { while (i < n && d[i] != '\n' && d[i] != '\r') ++i; continue; }
+        break;
+      }
+      if (i >= n || !isdigit(d[i])) return false;
+      while (i < n && isdigit(d[i]) && v[k] <= 65535) v[k] = v[k] * 10 + (d[i++] - '0');
+    }
+    if (v[0] == 0 || v[1] == 0 || v[0] > 65535 || v[1] > 65535) return false;
+    width = (int)v[0];
+    height = (int)v[1];
+    return true;
   }
   if (n >= 8 && (memcmp(d.data(), "II*\0", 4) == 0 || memcmp(d.data(), "MM\0*", 4) == 0)) {
     const bool le = d[0] == 'I';
@@ -337,6 +311,17 @@ bool ReadMaybeGzip(const std::string& path, std::vector<uint8_t>& data) {
   gzerror(f, &errnum);
   gzclose(f);
   return got == 0 && (errnum == Z_OK || errnum == Z_BUF_ERROR);
+}
+
+uint64_t FileSize(const std::string& path) {
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return 0;
+  return (uint64_t)a.nFileSizeHigh << 32 | a.nFileSizeLow;
+#else
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (uint64_t)st.st_size : 0;
+#endif
 }
 
 bool IsDirectory(const std::string& path) {

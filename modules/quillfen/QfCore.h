@@ -8,6 +8,10 @@
 
 namespace qf {
 
+// Most bytes of decoded samples that one request may make from one file,
+// whatever its header claims; compressed data is inflated up to this much.
+constexpr uint64_t kMaxDecodedBytes = (uint64_t)1 << 30;
+
 // A decoded image: one or more frames of grey values (after the modality
 // rescale) or 8-bit RGB triples.
 struct Volume {
@@ -31,9 +35,13 @@ void DefaultWindow(const Volume& v, int frame, double& center, double& width);
 void RenderFrame(const Volume& v, int frame, double center, double width, std::vector<uint8_t>& out);
 
 // File kinds recognised by content (and, for the raw formats, extension).
-enum class Kind { None, Dicom, MetaImage, Nifti, Analyze, Nrrd, Minc };
+// Picture stands for BMP, PNG, JPEG and GIF, which the image container reads.
+enum class Kind { None, Dicom, MetaImage, Nifti, Analyze, Nrrd, Minc, Tiff, Pnm, Picture };
 Kind DetectKind(const std::string& path);
+// Medical formats only (one volume).
 bool LoadVolume(const std::string& path, Volume& v, std::string& error);
+// Every kind; pages of a TIFF and frames of an animation become volumes of their own.
+bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& error);
 
 // DICOM through GDCM.
 bool LooksLikeDicom(const std::string& path);
@@ -48,6 +56,12 @@ bool WriteSecondaryCapture(const std::string& path, int width, int height, int c
 bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string& error);
 
 // Pictures.
+bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error);
+// Through the image container; format 0 detects BMP, JPEG, GIF or PNG.
+bool DecodePicture(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error, int format = 0);
+bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& error);
+// Size of the first page and the number of pages, from the directories only.
+bool ReadTiffInfo(const std::string& path, int& width, int& height, int& pages);
 bool WriteBmp(const std::string& path, int width, int height, int channels, const uint8_t* pixels);
 bool ReadBmp(const std::string& path, int& width, int& height, int& channels, std::vector<uint8_t>& pixels,
              std::string& error);
@@ -58,6 +72,7 @@ bool WritePng(const std::string& path, int width, int height, int channels, cons
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, size_t limit = 0);
 bool ReadMaybeGzip(const std::string& path, std::vector<uint8_t>& data);
 bool IsDirectory(const std::string& path);
+uint64_t FileSize(const std::string& path);  // 0 when it cannot be had
 bool FileExists(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
 std::string Extension(const std::string& path);  // lower case, with the dot; ".nii.gz" style for gz

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -553,6 +554,16 @@ Kind DetectKind(const std::string& path) {
   if (n >= 4 && memcmp(head.data(), "NRRD", 4) == 0) return Kind::Nrrd;
   if (n >= 4 && memcmp(head.data(), "CDF", 3) == 0 && (head[3] == 1 || head[3] == 2)) return Kind::Minc;
   if (n >= 348 && IsAnalyzeHeader(head) && memcmp(&head[344], "n+1", 4) == 0) return Kind::Nifti;
+  if (!gz && n >= 4 && (memcmp(head.data(), "II*\0", 4) == 0 || memcmp(head.data(), "MM\0*", 4) == 0 ||
+                        memcmp(head.data(), "II+\0", 4) == 0 || memcmp(head.data(), "MM\0+", 4) == 0))
+    return Kind::Tiff;
+  if (!gz && n >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
+      (isspace(head[2]) || head[2] == '#'))
+    return Kind::Pnm;
+  if (!gz && n >= 4 &&
+      ((head[0] == 'B' && head[1] == 'M') || memcmp(head.data(), "\x89PNG", 4) == 0 ||
+       (head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) || memcmp(head.data(), "GIF8", 4) == 0))
+    return Kind::Picture;
   if (ext == ".mha" || ext == ".mhd") {
     std::string text((const char*)head.data(), n);
     if (text.find("NDims") != std::string::npos && text.find("ElementDataFile") != std::string::npos)
@@ -580,12 +591,39 @@ bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string&
 
 bool LoadVolume(const std::string& path, Volume& v, std::string& error) {
   const Kind kind = DetectKind(path);
-  if (kind == Kind::None) {
+  if (kind == Kind::None || kind == Kind::Tiff || kind == Kind::Pnm || kind == Kind::Picture) {
     error = "not a medical image file";
     return false;
   }
   if (kind == Kind::Dicom) return LoadDicom(path, v, error);
   return LoadOtherFormat(kind, path, v, error);
+}
+
+bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& error) {
+  const Kind kind = DetectKind(path);
+  switch (kind) {
+    case Kind::None:
+      error = "not an image file that can be read";
+      return false;
+    case Kind::Tiff:
+      return LoadTiff(path, out, error);
+    case Kind::Pnm:
+    case Kind::Picture: {
+      std::vector<uint8_t> data;
+      if (!ReadWholeFile(path, data, (size_t)0x7FFFFFFF) || data.size() >= (size_t)0x7FFFFFFF) {
+        error = "the picture cannot be read";
+        return false;
+      }
+      return kind == Kind::Pnm ? DecodePnm(data.data(), data.size(), out, error)
+                               : DecodePicture(data.data(), data.size(), out, error);
+    }
+    default: {
+      Volume v;
+      if (!LoadVolume(path, v, error)) return false;
+      out.push_back(std::move(v));
+      return true;
+    }
+  }
 }
 
 }  // namespace qf

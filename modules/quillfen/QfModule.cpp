@@ -82,7 +82,6 @@ int ConvertToBmp(ConvertRequest* r) {
   for (int i = 0; i < r->inputCount; ++i) {
     const ConvertInput& in = r->inputs[i];
     if (!in.path || !*in.path) return fail();
-    qf::Volume v;
     std::string error;
     if (in.format == QF_FORMAT_BMP) {
       int w, h, c;
@@ -94,22 +93,26 @@ int ConvertToBmp(ConvertRequest* r) {
       names.push_back(name);
       continue;
     }
-    if (!qf::LoadVolume(in.path, v, error)) return fail();
-    int first = 0, last = v.frames - 1;
-    if (in.frame >= 0) {
-      if (in.frame >= v.frames) return fail();
-      first = last = in.frame;
-    }
-    for (int f = first; f <= last; ++f) {
-      double c, w;
-      qf::DefaultWindow(v, f, c, w);
-      qf::RenderFrame(v, f, c, w, pixels);
-      char num[32];
-      snprintf(num, sizeof num, "-%05zu.bmp", names.size());
-      const std::string name = stem + num;
-      if (!qf::WriteBmp(qf::JoinPath(folder, name), v.width, v.height, v.channels, pixels.data())) return fail();
-      names.push_back(name);
-    }
+    std::vector<qf::Volume> images;
+    if (!qf::LoadImages(in.path, images, error)) return fail();
+    // Frames are counted across the file's images (pages, animation frames).
+    int index = 0;
+    bool found = false;
+    for (const qf::Volume& img : images)
+      for (int f = 0; f < img.frames; ++f, ++index) {
+        if (in.frame >= 0 && index != in.frame) continue;
+        found = true;
+        double c, w;
+        qf::DefaultWindow(img, f, c, w);
+        qf::RenderFrame(img, f, c, w, pixels);
+        char num[32];
+        snprintf(num, sizeof num, "-%05zu.bmp", names.size());
+        const std::string name = stem + num;
+        if (!qf::WriteBmp(qf::JoinPath(folder, name), img.width, img.height, img.channels, pixels.data()))
+          return fail();
+        names.push_back(name);
+      }
+    if (!found) return fail();
   }
   ConvertOutput* out = MakeOutputs(names);
   if (!out) return fail();
@@ -128,15 +131,20 @@ int ConvertToDicom(ConvertRequest* r) {
   std::vector<uint8_t> pixels;
   std::string error;
   if (!qf::ReadBmp(in.path, w, h, c, pixels, error)) {
-    // Other inputs: the first frame as rendered.
-    qf::Volume v;
-    if (in.format == QF_FORMAT_BMP || !qf::LoadVolume(in.path, v, error)) return -1;
-    const int f = in.frame >= 0 ? in.frame : 0;
-    if (f >= v.frames) return -1;
+    // Other inputs: the chosen frame (the first by default) as rendered.
+    std::vector<qf::Volume> images;
+    if (in.format == QF_FORMAT_BMP || !qf::LoadImages(in.path, images, error)) return -1;
+    int f = in.frame >= 0 ? in.frame : 0;
+    const qf::Volume* v = nullptr;
+    for (const qf::Volume& img : images) {
+      if (f < img.frames) { v = &img; break; }
+      f -= img.frames;
+    }
+    if (!v) return -1;
     double wc, ww;
-    qf::DefaultWindow(v, f, wc, ww);
-    qf::RenderFrame(v, f, wc, ww, pixels);
-    w = v.width, h = v.height, c = v.channels;
+    qf::DefaultWindow(*v, f, wc, ww);
+    qf::RenderFrame(*v, f, wc, ww, pixels);
+    w = v->width, h = v->height, c = v->channels;
   }
   if (!qf::WriteSecondaryCapture(path, w, h, c, pixels, error)) return -1;
   ConvertOutput* out = MakeOutputs({name});
@@ -168,7 +176,9 @@ int QF_CALL CanReadFile(const char* path) {
   if (!path || !*path) return 0;
   try {
     if (qf::IsDirectory(path) || !qf::FileExists(path)) return 0;
-    return qf::DetectKind(path) != qf::Kind::None ? 1 : 0;
+    // Ordinary pictures that the image container reads stay with the program.
+    const qf::Kind kind = qf::DetectKind(path);
+    return kind != qf::Kind::None && kind != qf::Kind::Picture ? 1 : 0;
   } catch (...) {
     return 0;
   }
@@ -185,7 +195,16 @@ int QF_CALL ReadFileInfo(const char* path, FileInfoRequest* req) {
     std::string error;
     const qf::Kind kind = qf::DetectKind(path);
     if (kind == qf::Kind::Dicom) return qf::ReadDicomInfo(path, wantTags, req, error) ? 0 : -1;
-    if (kind != qf::Kind::None) {
+    if (kind == qf::Kind::Tiff) {
+      int w = 0, h = 0, pages = 0;
+      if (!qf::ReadTiffInfo(path, w, h, pages)) return -1;
+      req->info1 = (int32_t)kind;
+      req->width = w;
+      req->height = h;
+      req->info5 = pages;
+      return 0;
+    }
+    if (kind != qf::Kind::None && kind != qf::Kind::Pnm && kind != qf::Kind::Picture) {
       qf::Volume v;
       if (!qf::LoadVolume(path, v, error)) return -1;
       req->info1 = (int32_t)kind;

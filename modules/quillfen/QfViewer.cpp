@@ -75,21 +75,11 @@ void SetIndex(Viewer* v, int index) {
 }
 
 bool AddFile(const std::string& path, std::vector<std::shared_ptr<Volume>>& out) {
-  auto vol = std::make_shared<Volume>();
+  std::vector<Volume> images;
   std::string error;
-  if (LoadVolume(path, *vol, error)) {
-    out.push_back(vol);
-    return true;
-  }
-  // Plain BMP pictures are shown as one frame.
-  int w, h, c;
-  std::vector<uint8_t> px;
-  if (!ReadBmp(path, w, h, c, px, error)) return false;
-  vol->width = w, vol->height = h, vol->frames = 1, vol->channels = c;
-  if (c == 3) vol->rgb.swap(px);
-  else vol->grey.assign(px.begin(), px.end()), vol->hasWindow = true, vol->center = 127.5, vol->width_ = 256;
-  out.push_back(vol);
-  return true;
+  if (!LoadImages(path, images, error)) return false;
+  for (Volume& v : images) out.push_back(std::make_shared<Volume>(std::move(v)));
+  return !images.empty();
 }
 
 bool LoadFolder(const std::string& folder, std::vector<std::shared_ptr<Volume>>& out) {
@@ -112,8 +102,9 @@ bool LoadFolder(const std::string& folder, std::vector<std::shared_ptr<Volume>>&
   for (const std::string& n : names) {
     const std::string path = JoinPath(folder, n);
     if (DetectKind(path) == Kind::None) continue;
-    std::vector<std::shared_ptr<Volume>> one;
-    if (AddFile(path, one)) items.push_back({one[0], n});
+    std::vector<std::shared_ptr<Volume>> some;
+    if (AddFile(path, some))
+      for (auto& vol : some) items.push_back({vol, n});
   }
   if (items.empty()) return false;
   // One series: the one of the first file in name order.

@@ -3,7 +3,7 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 ver=$(dpkg-query -W -f='${Version}' googletest)
-have_stamp googletest && exit 0
+have_stamp googletest && [ "$(cat "$DEPS_PREFIX/.stamps/googletest")" = "googletest-$ver" ] && exit 0
 b=$DEPS_CACHE/build/googletest
 rm -rf "$b"
 cmake -S /usr/src/googletest -B "$b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$MINGW_TOOLCHAIN" \

@@ -3,10 +3,10 @@
 # cross-built from Debian's source package for the Windows build.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp libjpeg-turbo && exit 0
+have_stamp libjpeg-turbo libjpeg-turbo && exit 0
 exec 9>"$DEPS_CACHE/.lock-libjpeg-turbo"
 flock 9
-have_stamp libjpeg-turbo && exit 0
+have_stamp libjpeg-turbo libjpeg-turbo && exit 0
 src=$(fetch_source libjpeg-turbo)
 b=$DEPS_CACHE/build/libjpeg-turbo
 rm -rf "$b"

@@ -3,10 +3,10 @@
 # from Debian's source package for the Windows build.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp libpng && exit 0
+have_stamp libpng libpng1.6 && exit 0
 exec 9>"$DEPS_CACHE/.lock-libpng"
 flock 9
-have_stamp libpng && exit 0
+have_stamp libpng libpng1.6 && exit 0
 src=$(fetch_source libpng1.6)
 zroot=/usr/$MINGW_HOST
 b=$DEPS_CACHE/build/libpng

@@ -2,7 +2,7 @@
 # JsonCpp, static, for reading the probe's reports.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp jsoncpp && exit 0
+have_stamp jsoncpp libjsoncpp && exit 0
 src=$(fetch_source libjsoncpp)
 b=$DEPS_CACHE/build/jsoncpp
 rm -rf "$b"

@@ -2,7 +2,7 @@
 # pugixml, static, for reading the update information.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp pugixml && exit 0
+have_stamp pugixml pugixml && exit 0
 src=$(fetch_source pugixml)
 b=$DEPS_CACHE/build/pugixml
 rm -rf "$b"

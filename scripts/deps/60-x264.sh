@@ -2,7 +2,7 @@
 # x264 (H.264 encoder library) for the encoder module, static, with its assembly.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp x264 && exit 0
+have_stamp x264 x264 && exit 0
 src=$(fetch_source x264)
 b=$DEPS_CACHE/build/x264
 rm -rf "$b"; cp -a "$src" "$b"

@@ -5,7 +5,7 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 have_stamp x264 || bash "$(dirname "$0")/60-x264.sh"
-have_stamp ffmpeg && exit 0
+have_stamp ffmpeg ffmpeg && exit 0
 src=$(fetch_source ffmpeg)
 b=$DEPS_CACHE/build/ffmpeg
 # make cannot take the ':' of the version's epoch in paths: reach the sources through a link.

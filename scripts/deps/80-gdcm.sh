@@ -4,7 +4,7 @@
 # from the MinGW zlib package.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp gdcm && exit 0
+have_stamp gdcm gdcm && exit 0
 src=$(fetch_source gdcm)
 b=$DEPS_CACHE/build/gdcm
 rm -rf "$b"

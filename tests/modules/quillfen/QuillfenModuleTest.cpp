@@ -226,7 +226,7 @@ TEST_F(Module, FailedRequestLeavesNothingBehind) {
   std::string cut = TempFolder("qfcut") + "\\cut.dcm";
   std::ofstream(cut.c_str(), std::ios::binary) << all.substr(0, all.size() - 3000);
   EXPECT_NE(ToBmp(tmp, "x", {dir + "\\g8.dcm", cut}, nullptr), 0);
-  EXPECT_NE(ToBmp(tmp, "x", {dir + "\\pic.bmp"}, nullptr), 0);
+  EXPECT_NE(ToBmp(tmp, "x", {dir + "\\manifest.txt"}, nullptr), 0);
   EXPECT_NE(ToBmp(tmp + "\\no-such-folder", "x", {dir + "\\g8.dcm"}, nullptr), 0);
   EXPECT_NE(ToBmp(tmp, "x", {dir + "\\g8.dcm"}, nullptr, 5), 0);
   EXPECT_TRUE(ListFolder(tmp).empty());

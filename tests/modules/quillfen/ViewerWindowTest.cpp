@@ -4,10 +4,14 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ImageLibrary.h"
+#include "UiTestSupport.h"
 
 namespace {
 
@@ -65,6 +69,38 @@ bool ReadPng(const std::string& path, int& w, int& h, int& c, std::vector<uint8_
   return true;
 }
 
+// ImageMagick's 8-bit decodings (P5 or P6), as RGB triples.
+bool ReadPnmRgb(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char magic[3] = {};
+  int maxval = 0;
+  const bool ok = fscanf(f, "%2s %d %d %d", magic, &w, &h, &maxval) == 4 && maxval == 255 && fgetc(f) != EOF;
+  const int c = magic[1] == '6' ? 3 : 1;
+  std::vector<uint8_t> px(ok ? (size_t)w * h * c : 0);
+  const bool read = ok && fread(px.data(), 1, px.size(), f) == px.size();
+  fclose(f);
+  if (!read) return false;
+  rgb.clear();
+  for (size_t i = 0; i < (size_t)w * h; ++i)
+    for (int k = 0; k < 3; ++k) rgb.push_back(px[i * c + (c == 3 ? k : 0)]);
+  return true;
+}
+
+std::vector<uint8_t> AsRgb(const std::vector<uint8_t>& px, int channels) {
+  if (channels == 3) return px;
+  std::vector<uint8_t> rgb;
+  for (uint8_t v : px) rgb.insert(rgb.end(), {v, v, v});
+  return rgb;
+}
+
+int WorstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  if (a.size() != b.size()) return 256;
+  int worst = 0;
+  for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+  return worst;
+}
+
 class Viewer : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -106,7 +142,7 @@ class Viewer : public ::testing::Test {
     std::fill(copy.begin(), copy.end(), 'x');  // the window must have kept its own copy
     return r;
   }
-  std::vector<uint8_t> Snapshot(const char* name, int* width = nullptr) {
+  std::vector<uint8_t> Snapshot(const char* name, int* width = nullptr, int* channels = nullptr) {
     std::string path = tmp_ + name;
     DeleteFileA(path.c_str());
     EXPECT_EQ(Send(PLAYER_SNAPSHOT, 0, (LPARAM)path.c_str()), 0);
@@ -114,6 +150,7 @@ class Viewer : public ::testing::Test {
     std::vector<uint8_t> px;
     EXPECT_TRUE(ReadPng(path, w, h, c, px)) << path;
     if (width) *width = w;
+    if (channels) *channels = c;
     DeleteFileA(path.c_str());
     return px;
   }
@@ -240,6 +277,96 @@ TEST_F(Viewer, OpensAListAndCloses) {
   EXPECT_NE(Send(PLAYER_SNAPSHOT, 0, (LPARAM)path.c_str()), 0);
   EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(Send(PLAYER_OPEN_MULTIPLE, 0, (LPARAM)list), 0);
+}
+
+// Ordinary pictures show as ImageMagick decodes them, every page of a TIFF
+// and every frame of an animation in turn; JPEG within one level.
+TEST_F(Viewer, OpensOrdinaryPicturesAsImageMagickDecodesThem) {
+  std::ifstream refs(Fixture("pictures\\refs.txt"));
+  ASSERT_TRUE(refs.good());
+  std::string line;
+  int pictures = 0;
+  while (std::getline(refs, line)) {
+    std::istringstream words(line);
+    std::string picture, ref;
+    words >> picture;
+    std::vector<std::string> frames;
+    while (words >> ref) frames.push_back(ref);
+    if (picture.find('/') != std::string::npos) continue;  // the folder's files have a test of their own
+    SCOPED_TRACE(picture);
+    g_notes.clear();
+    ASSERT_EQ(Open(Fixture("pictures\\" + picture)), 0);
+    ASSERT_FALSE(g_notes.empty());
+    EXPECT_EQ(g_notes[0].code, PLAYER_FRAME_COUNT);
+    EXPECT_EQ(g_notes[0].value, (LPARAM)frames.size());
+    const int tolerance = picture.find(".jpg") != std::string::npos ? 1 : 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+      int w = 0, h = 0, sw = 0, sc = 0;
+      std::vector<uint8_t> expected;
+      ASSERT_TRUE(ReadPnmRgb(Fixture("pictures\\" + frames[i]), w, h, expected)) << frames[i];
+      const std::vector<uint8_t> px = Snapshot("picture.png", &sw, &sc);
+      const std::vector<uint8_t> shot = AsRgb(px, sc);
+      EXPECT_EQ(sw, w) << "frame " << i;
+      EXPECT_LE(WorstDifference(shot, expected), tolerance) << "frame " << i;
+      if (picture == "pages.tif" && i == 0) {
+        // On screen: the solid first page fills the middle of the window.
+        const CWindowShot screen = CaptureWindow(view_);
+        screen.SavePng(L"quillfen-viewer-tiff-page1.png");
+        EXPECT_TRUE(ColorNear(screen.At(160, 120), RGB(expected[0], expected[1], expected[2]), 0));
+        EXPECT_TRUE(ColorNear(screen.At(2, 2), RGB(0, 0, 0), 0));  // letterbox band
+      }
+      SendMessageW(view_, WM_KEYDOWN, VK_RIGHT, 0);
+    }
+    ++pictures;
+  }
+  EXPECT_EQ(pictures, 6);
+}
+
+TEST_F(Viewer, OpensAFolderOfPicturesInNameOrder) {
+  ASSERT_EQ(Open(Fixture("pictures\\pngs")), 0);
+  ASSERT_FALSE(g_notes.empty());
+  EXPECT_EQ(g_notes[0].value, 3);
+  for (int i = 1; i <= 3; ++i) {
+    int w = 0, h = 0, sc = 0;
+    std::vector<uint8_t> expected;
+    ASSERT_TRUE(ReadPnmRgb(Fixture("pictures\\ref-pngs-slide" + std::to_string(i) + ".png-0.ppm"), w, h, expected));
+    const std::vector<uint8_t> px = Snapshot("slides.png", nullptr, &sc);
+    EXPECT_EQ(WorstDifference(AsRgb(px, sc), expected), 0) << "slide " << i;
+    SendMessageW(view_, WM_KEYDOWN, VK_NEXT, 0);
+  }
+  // A window/level drag works on pictures too, and its reset restores them.
+  const std::vector<uint8_t> before = Snapshot("slides-wl0.png");
+  SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+  SendMessageW(view_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 170));
+  SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(30, 170));
+  EXPECT_NE(Snapshot("slides-wl1.png"), before);
+  EXPECT_EQ(Send(PLAYER_RESET, 0, RESET_WINDOW_LEVEL), 0);
+  EXPECT_EQ(Snapshot("slides-wl2.png"), before);
+}
+
+// What the converter's series loading does with a file: the library claims
+// TIFF and PNM (a 3-page TIFF gives three frames) and leaves the pictures that
+// the image container reads to the program.
+TEST_F(Viewer, LibraryClaimsTiffAndPnmButNotContainerPictures) {
+  EXPECT_TRUE(lib_.CanReadFile(CString(Fixture("pictures\\pages.tif").c_str())));
+  EXPECT_TRUE(lib_.CanReadFile(CString(Fixture("pictures\\grey16.pgm").c_str())));
+  for (const char* name : {"photo.jpg", "colour.png", "anim.gif"})
+    EXPECT_FALSE(lib_.CanReadFile(CString(Fixture(std::string("pictures\\") + name).c_str()))) << name;
+  CImageConvertRequest req;
+  req.AddInput(CString(Fixture("pictures\\pages.tif").c_str()), 0, -1);
+  req.SetOutputPath(CString((tmp_ + "pages.tmp").c_str()));
+  req.m_nOutputFormat = 1010;
+  ASSERT_EQ(lib_.ConvertFiles(req), 0);
+  ASSERT_EQ(req.m_results.GetSize(), 3);
+  for (int i = 0; i < 3; ++i) {
+    CString path = req.m_strOutputFolder + L"\\" + req.m_results[i]->m_strFileName;
+    EXPECT_NE(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES) << i;
+  }
+  req.DeleteOutputFiles();
+  CImageFileInfo info;
+  ASSERT_EQ(lib_.ReadFileInfo(CString(Fixture("pictures\\pages.tif").c_str()), info), 0);
+  EXPECT_EQ(info.GetWidth(), 36);
+  EXPECT_EQ(info.GetHeight(), 24);
 }
 
 }  // namespace

@@ -1,0 +1,303 @@
+// Ordinary pictures: PNM with a reader of its own, TIFF through libtiff, and
+// BMP, PNG, JPEG and GIF through the image container.
+#include <stdio.h>
+#include <string.h>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "QfCore.h"
+#include "RasterImage.h"
+#include "RasterStream.h"
+#ifdef QF_WITH_TIFF
+#include <tiffio.h>
+#endif
+
+namespace qf {
+
+namespace {
+
+// An 8-bit picture volume: grey values shown as they are (the identity window).
+void StartPicture(Volume& v, int w, int h, int channels) {
+  v = Volume();
+  v.width = w;
+  v.height = h;
+  v.frames = 1;
+  v.channels = channels;
+  if (channels == 3) v.rgb.assign((size_t)w * h * 3, 0);
+  else v.grey.assign((size_t)w * h, 0.f);
+  v.hasWindow = true;
+  v.center = 127.5;
+  v.width_ = 256;
+}
+
+// Turns an RGB volume whose every pixel is grey into a grey one.
+void MakeGreyIfGrey(Volume& v) {
+  if (v.channels != 3) return;
+  const size_t n = v.FrameSize() * (size_t)v.frames;
+  for (size_t i = 0; i < n; ++i)
+    if (v.rgb[3 * i] != v.rgb[3 * i + 1] || v.rgb[3 * i + 1] != v.rgb[3 * i + 2]) return;
+  v.grey.resize(n);
+  for (size_t i = 0; i < n; ++i) v.grey[i] = v.rgb[3 * i];
+  v.rgb.clear();
+  v.rgb.shrink_to_fit();
+  v.channels = 1;
+}
+
+bool PictureSizeAllowed(uint64_t w, uint64_t h, uint64_t channels, std::string& error) {
+  if (w == 0 || h == 0 || w > 65535 || h > 65535 || w * h * channels > kMaxDecodedBytes) {
+    error = "the picture's size is not supported";
+    return false;
+  }
+  return true;
+}
+
+// ---- PNM --------------------------------------------------------------------
+
+struct PnmCursor {
+  const uint8_t* d;
+  size_t n, pos;
+  bool SkipSpace() {
+    for (;;) {
+      while (pos < n && (d[pos] == ' ' || d[pos] == '\t' || d[pos] == '\r' || d[pos] == '\n' || d[pos] == '\v' ||
+                         d[pos] == '\f'))
+        ++pos;
+      if (pos < n && d[pos] == '#') {
+        while (pos < n && d[pos] != '\n' && d[pos] != '\r') ++pos;
+        continue;
+      }
+      return pos < n;
+    }
+  }
+  // A decimal number up to limit; false on anything else.
+  bool Number(uint32_t limit, uint32_t& out) {
+    if (!SkipSpace() || d[pos] < '0' || d[pos] > '9') return false;
+    uint64_t v = 0;
+    while (pos < n && d[pos] >= '0' && d[pos] <= '9') {
+      v = v * 10 + (d[pos++] - '0');
+      if (v > limit) return false;
+    }
+    out = (uint32_t)v;
+    return true;
+  }
+};
+
+bool DecodeOnePnm(PnmCursor& c, Volume& v, std::string& error) {
+  if (c.pos + 2 > c.n || c.d[c.pos] != 'P' || c.d[c.pos + 1] < '1' || c.d[c.pos + 1] > '6') {
+    error = "not a PNM file";
+    return false;
+  }
+  const int kind = c.d[c.pos + 1] - '0';
+  c.pos += 2;
+  uint32_t w = 0, h = 0, maxval = 1;
+  if (!c.Number(65535, w) || !c.Number(65535, h) || (kind != 1 && kind != 4 && !c.Number(65535, maxval)) ||
+      maxval == 0) {
+    error = "damaged PNM header";
+    return false;
+  }
+  const int channels = kind == 3 || kind == 6 ? 3 : 1;
+  if (!PictureSizeAllowed(w, h, (uint64_t)channels, error)) return false;
+  const size_t samples = (size_t)w * h * channels;
+  const bool binary = kind >= 4;
+  if (binary) {
+    // Exactly one whitespace byte separates the header from the samples.
+    if (c.pos >= c.n) {
+      error = "the PNM data is shorter than its header says";
+      return false;
+    }
+    ++c.pos;
+  }
+  const size_t left = c.n - c.pos;
+  const size_t wide = maxval > 255 ? 2 : 1;
+  // Every sample takes at least a byte in the text forms; check before allocating.
+  const size_t need = kind == 4 ? ((size_t)w + 7) / 8 * h : binary ? samples * wide : samples;
+  if (left < need) {
+    error = "the PNM data is shorter than its header says";
+    return false;
+  }
+  StartPicture(v, (int)w, (int)h, channels);
+  // Scaled to 8 bits the way ImageMagick does it (rounding down).
+  auto put = [&](size_t i, uint32_t s) {
+    if (s > maxval) s = maxval;
+    const uint32_t q = s * 255u / maxval;
+    if (channels == 3) v.rgb[i] = (uint8_t)q;
+    else v.grey[i] = (float)q;
+  };
+  if (kind == 4) {
+    const size_t stride = ((size_t)w + 7) / 8;
+    for (size_t y = 0; y < h; ++y)
+      for (size_t x = 0; x < w; ++x)
+        v.grey[y * w + x] = (c.d[c.pos + y * stride + x / 8] >> (7 - (x & 7))) & 1 ? 0.f : 255.f;
+    c.pos += stride * h;
+  } else if (binary) {
+    const uint8_t* p = c.d + c.pos;
+    for (size_t i = 0; i < samples; ++i) put(i, wide == 2 ? (uint32_t)(p[2 * i] << 8 | p[2 * i + 1]) : p[i]);
+    c.pos += samples * wide;
+  } else if (kind == 1) {
+    for (size_t i = 0; i < samples; ++i) {
+      if (!c.SkipSpace() || (c.d[c.pos] != '0' && c.d[c.pos] != '1')) {
+        error = "the PNM data is shorter than its header says";
+        return false;
+      }
+      v.grey[i] = c.d[c.pos++] == '1' ? 0.f : 255.f;
+    }
+  } else {
+    for (size_t i = 0; i < samples; ++i) {
+      uint32_t s;
+      if (!c.Number(65535, s)) {
+        error = "the PNM data is shorter than its header says";
+        return false;
+      }
+      put(i, s);
+    }
+  }
+  return true;
+}
+
+// ---- the image container --------------------------------------------------
+
+void AppendRaster(const CRasterImage& img, std::vector<Volume>& out) {
+  const int w = (int)img.GetWidth(), h = (int)img.GetHeight();
+  Volume v;
+  StartPicture(v, w, h, 3);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = &v.rgb[(size_t)y * w * 3];
+    const LONG stored = h - 1 - y;
+    if (!img.IsIndexed() && img.GetBpp() == 24) {
+      const BYTE* p = img.GetRowPointer((DWORD)stored);
+      for (int x = 0; x < w; ++x) row[3 * x] = p[3 * x + 2], row[3 * x + 1] = p[3 * x + 1], row[3 * x + 2] = p[3 * x];
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const RGBQUAD q = img.GetColorAtRaw(x, stored, false);
+        row[3 * x] = q.rgbRed, row[3 * x + 1] = q.rgbGreen, row[3 * x + 2] = q.rgbBlue;
+      }
+    }
+  }
+  MakeGreyIfGrey(v);
+  out.push_back(std::move(v));
+}
+
+}  // namespace
+
+bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error) {
+  PnmCursor c{data, size, 0};
+  std::vector<Volume> images;
+  do {
+    Volume v;
+    if (!DecodeOnePnm(c, v, error)) {
+      if (images.empty()) return false;
+      break;  // the images before a damaged one are kept
+    }
+    images.push_back(std::move(v));
+  } while (c.SkipSpace() && images.size() < 4096);
+  for (Volume& v : images) out.push_back(std::move(v));
+  return true;
+}
+
+bool DecodePicture(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error, int format) {
+  if (size > 0x7FFFFFFF) {
+    error = "the picture is too large";
+    return false;
+  }
+  CRasterImage image;
+  image.SetAllFrames(true);
+  CRasterMemoryStream stream(const_cast<BYTE*>(data), (int32_t)size);
+  if (!image.Decode(&stream, format) || !image.HasPixels()) {
+    error = image.GetErrorText()[0] ? image.GetErrorText() : "the picture cannot be decoded";
+    return false;
+  }
+  if (image.GetFormat() == RASTER_TYPE_GIF && image.GetFrameListLength() > 1) {
+    // Every frame of an animation, as composed for display.
+    const size_t first = out.size();
+    for (int i = 0; i < image.GetFrameListLength(); ++i) {
+      const CRasterImage* f = image.GetFrame(i);
+      if (!f || !f->HasPixels() || f->GetWidth() != image.GetWidth() || f->GetHeight() != image.GetHeight()) {
+        out.resize(first);
+        AppendRaster(image, out);
+        return true;
+      }
+      AppendRaster(*f, out);
+    }
+    return true;
+  }
+  AppendRaster(image, out);
+  return true;
+}
+
+#ifdef QF_WITH_TIFF
+namespace {
+void QuietTiff(const char*, const char*, va_list) {}
+}  // namespace
+
+bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& error) {
+  TIFFSetErrorHandler(QuietTiff);
+  TIFFSetWarningHandler(QuietTiff);
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "rm"), TIFFClose);
+  if (!tif) {
+    error = "not a TIFF file that can be read";
+    return false;
+  }
+  const uint64_t fileSize = FileSize(path);
+  std::vector<Volume> pages;
+  std::vector<uint32_t> raster;
+  do {
+    uint32_t w = 0, h = 0;
+    uint16_t compression = COMPRESSION_NONE, bps = 8, spp = 1;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
+    if (!PictureSizeAllowed(w, h, 4, error)) break;
+    // Uncompressed samples must be in the file before room is made for them.
+    if (compression == COMPRESSION_NONE && (uint64_t)w * h * spp * bps / 8 > fileSize) {
+      error = "the TIFF data is shorter than its header says";
+      break;
+    }
+    raster.assign((size_t)w * h, 0);
+    if (!TIFFReadRGBAImageOriented(tif.get(), w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+      error = "the TIFF page cannot be decoded";
+      break;
+    }
+    Volume v;
+    StartPicture(v, (int)w, (int)h, 3);
+    for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
+      const uint32_t p = raster[i];
+      v.rgb[3 * i] = (uint8_t)TIFFGetR(p), v.rgb[3 * i + 1] = (uint8_t)TIFFGetG(p), v.rgb[3 * i + 2] = (uint8_t)TIFFGetB(p);
+    }
+    MakeGreyIfGrey(v);
+    pages.push_back(std::move(v));
+  } while (pages.size() < 4096 && TIFFReadDirectory(tif.get()));
+  if (pages.empty()) {
+    if (error.empty()) error = "the TIFF file has no page that can be read";
+    return false;
+  }
+  // Pages after a damaged one are dropped; those before it are kept.
+  error.clear();
+  for (Volume& v : pages) out.push_back(std::move(v));
+  return true;
+}
+
+bool ReadTiffInfo(const std::string& path, int& width, int& height, int& pages) {
+  TIFFSetErrorHandler(QuietTiff);
+  TIFFSetWarningHandler(QuietTiff);
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "rm"), TIFFClose);
+  if (!tif) return false;
+  uint32_t w = 0, h = 0;
+  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
+  if (w == 0 || h == 0 || w > 65535 || h > 65535) return false;
+  width = (int)w;
+  height = (int)h;
+  pages = (int)std::min<tdir_t>(TIFFNumberOfDirectories(tif.get()), 65535);
+  return true;
+}
+#else
+bool ReadTiffInfo(const std::string&, int&, int&, int&) { return false; }
+bool LoadTiff(const std::string&, std::vector<Volume>&, std::string& error) {
+  error = "TIFF files are not supported in this build";
+  return false;
+}
+#endif
+
+}  // namespace qf

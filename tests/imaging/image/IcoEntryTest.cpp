@@ -1,5 +1,7 @@
-// The entry an icon decode delivers: each entry of a directory by its index,
-// and nothing for indices outside it, the first one past the last included.
+// Icon entries: each entry of a directory by its index and nothing for
+// indices outside it (the first one past the last included); sizes that do
+// not fit an entry's size bytes; the AND mask of a palette entry moved to an
+// unused index, index 0 included.
 #include <gtest/gtest.h>
 
 #include "CodecTestUtil.h"
@@ -76,4 +78,57 @@ TEST(IcoEntries, EachIndexInsideTheDirectoryAndNoneOutside) {
   CRasterImage none;
   EXPECT_FALSE(DecodeBytes(Icon({}, {}), none, RASTER_TYPE_ICO));
   EXPECT_FALSE(none.HasPixels());
+}
+
+TEST(IcoEntries, SidesOver255GoThroughPngEitherWay) {
+  for (auto [w, h] : {std::make_pair(16, 300), std::make_pair(300, 16), std::make_pair(255, 255)}) {
+    SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+    CRasterImage img(w, h, 24, RASTER_TYPE_ICO);
+    FillPattern(img, 3);
+    std::vector<BYTE> bytes = EncodeToBytes(img, RASTER_TYPE_ICO);
+    ASSERT_GT(bytes.size(), 22u) << img.GetErrorText();
+    const bool png = w > 255 || h > 255;
+    EXPECT_EQ(png ? 0 : w, bytes[6]);
+    EXPECT_EQ(png ? 0 : h, bytes[7]);
+    EXPECT_EQ(png, bytes[22] == 0x89);
+    CRasterImage back;
+    ASSERT_TRUE(DecodeBytes(bytes, back, RASTER_TYPE_ICO)) << back.GetErrorText();
+    EXPECT_EQ((DWORD)w, back.GetWidth());
+    EXPECT_EQ((DWORD)h, back.GetHeight());
+    EXPECT_TRUE(SamePicture(img, back));
+  }
+}
+
+TEST(IcoEntries, MaskedPixelsMoveToTheHighestUnusedIndexEvenZero) {
+  // A 1-bit entry whose pixels all use index 1; the mask hides columns 0 and 5.
+  std::vector<BYTE> bmp;
+  Le(bmp, 40, 4);
+  Le(bmp, 8, 4);
+  Le(bmp, 4, 4);
+  Le(bmp, 1, 2);
+  Le(bmp, 1, 2);
+  for (int i = 0; i < 6; i++) Le(bmp, 0, 4);
+  Le(bmp, 0x00000000, 4);
+  Le(bmp, 0x00C08040, 4);
+  for (int row = 0; row < 2; row++) Le(bmp, 0xFF, 4);  // pixels: all index 1
+  for (int row = 0; row < 2; row++) Le(bmp, 0x84, 4);  // mask: columns 0 and 5
+  std::vector<BYTE> file = Icon({bmp}, {{8, 2}});
+  CRasterImage img;
+  ASSERT_TRUE(DecodeBytes(file, img, RASTER_TYPE_ICO)) << img.GetErrorText();
+  EXPECT_FALSE(img.HasAlpha());
+  ASSERT_EQ(0, img.GetTransparentIndex());
+  for (LONG y = 0; y < 2; y++) {
+    for (LONG x = 0; x < 8; x++) {
+      bool masked = x == 0 || x == 5;
+      EXPECT_EQ(masked ? 0 : 1, img.GetIndexAt(x, y)) << x << "," << y;
+      // What shows: the unmasked pixels stay opaque in their own colour.
+      RGBQUAD shown = ShownColor(img, x, y);
+      if (!masked) {
+        EXPECT_EQ(255, shown.rgbReserved) << x << "," << y;
+        EXPECT_EQ(0xC0, shown.rgbRed) << x << "," << y;
+      } else {
+        EXPECT_EQ(0, shown.rgbReserved) << x << "," << y;
+      }
+    }
+  }
 }

@@ -262,6 +262,27 @@ TEST(InterpolateReference, EveryMethodAtEdgesAndOutside) {
   EXPECT_EQ(failures, 0) << "of " << checked << " samples";
 }
 
+TEST(InterpolateReference, KernelSumsOverAUniformImage) {
+  // The sums are not divided by the sum of the weights: over a uniform image
+  // every tap counts, the smallest ones at the ends of the neighbourhood too.
+  CRasterImage img(kW, kH, 24, RASTER_TYPE_BMP);
+  RefImage ref;
+  ref.w = kW;
+  ref.h = kH;
+  ref.px.assign((size_t)kW * kH, Q(200, 120, 40));
+  for (LONG y = 0; y < kH; y++)
+    for (LONG x = 0; x < kW; x++) img.SetColorAt(x, y, Q(200, 120, 40));
+  const RGBQUAD repl = Q(0, 0, 0);
+  for (int method = RASTER_IM_BSPLINE; method <= RASTER_IM_POWER; method++) {
+    for (auto [x, y] : {std::make_pair(8.5f, 7.5f), std::make_pair(8.25f, 6.75f), std::make_pair(8.0f, 7.0f)}) {
+      RGBQUAD got = img.InterpolateColor(x, y, method, RASTER_OVERFLOW_REPEAT, &repl);
+      RGBQUAD want = RefInterpolate(ref, x, y, method, RASTER_OVERFLOW_REPEAT, repl);
+      EXPECT_TRUE(Near(got, want, 1)) << "method " << method << " at (" << x << ", " << y << "): got "
+                                      << Describe(got) << ", reference " << Describe(want);
+    }
+  }
+}
+
 TEST(InterpolateReference, NearestRoundsByTruncation) {
   // (int)(x + 0.5) cuts toward zero: -1.0 lands on column 0, -1.5 on -1.
   TestImages t;

@@ -1,6 +1,7 @@
-// BMP and alpha: a palette image keeps its palette form (its alpha mask has
-// no place in the file), and a top-down 32-bit file's alpha rows turn over
-// with its pixel rows, for even and odd heights.
+// BMP edges: a palette image keeps its palette form (its alpha mask has no
+// place in the file), a top-down 32-bit file's alpha rows turn over with its
+// pixel rows for even and odd heights, and the pixels of a bitmap without a
+// file header follow all the colours it lists, also those beyond its palette.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -21,7 +22,7 @@ DWORD Le32(const std::vector<BYTE>& v, size_t at) {
 }
 }  // namespace
 
-TEST(BmpAlpha, PaletteImageWithAlphaMaskIsWrittenWithItsPalette) {
+TEST(BmpEdges, PaletteImageWithAlphaMaskIsWrittenWithItsPalette) {
   for (int bpp : {1, 4, 8}) {
     SCOPED_TRACE(bpp);
     CRasterImage img(5, 3, bpp, RASTER_TYPE_BMP);
@@ -53,7 +54,7 @@ TEST(BmpAlpha, PaletteImageWithAlphaMaskIsWrittenWithItsPalette) {
   }
 }
 
-TEST(BmpAlpha, TopDownThirtyTwoBitRowsAndAlphaTurnTogether) {
+TEST(BmpEdges, TopDownThirtyTwoBitRowsAndAlphaTurnTogether) {
   for (LONG height : {2, 4, 3}) {
     SCOPED_TRACE(height);
     BmpLayout s;
@@ -79,5 +80,30 @@ TEST(BmpAlpha, TopDownThirtyTwoBitRowsAndAlphaTurnTogether) {
         EXPECT_EQ(40 * k + x + 1, img.GetAlphaAt(x, row)) << "file row " << k << " column " << x;
       }
     }
+  }
+}
+
+TEST(BmpEdges, HeaderlessPixelsFollowEveryListedColour) {
+  // A 1-bit bitmap listing 2, 3 and 6 colours: its palette holds 2, the rest
+  // is skipped, and the pixels start after the last listed colour.
+  for (DWORD listed : {2u, 3u, 6u}) {
+    SCOPED_TRACE(listed);
+    BmpLayout s;
+    s.fileHeader = false;
+    s.width = 8;
+    s.height = 2;
+    s.bpp = 1;
+    s.clrUsed = listed;
+    for (DWORD i = 0; i < listed; i++) PutLe(s.palette, i == 1 ? 0x00FFFFFFu : 0x00000000u + i * 0x10, 4);
+    s.pixels = {0xA5, 0, 0, 0, 0x3C, 0, 0, 0};
+    CRasterImage img;
+    std::vector<BYTE> bytes = MakeBmp(s);
+    ASSERT_TRUE(Decode(img, bytes)) << img.GetErrorText();
+    ASSERT_EQ(1, img.GetBpp());
+    for (LONG x = 0; x < 8; x++) {
+      EXPECT_EQ((0xA5 >> (7 - x)) & 1, img.GetIndexAt(x, 0)) << "row 0 column " << x;
+      EXPECT_EQ((0x3C >> (7 - x)) & 1, img.GetIndexAt(x, 1)) << "row 1 column " << x;
+    }
+    EXPECT_EQ(255, img.GetPaletteEntry(1).rgbRed);
   }
 }

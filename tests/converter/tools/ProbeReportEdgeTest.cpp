@@ -88,15 +88,17 @@ TEST(ProbeReportEdges, TheFirstStreamThatCanDecidesTheDuration) {
                      info));
   EXPECT_EQ(3000000, info.m_nDuration);
   // Without one, the first stream with frames and a whole rate decides; a
-  // rate over 0, a rate of 0 and a stream without frames are passed over.
+  // rate over 0 or over a negative number, a rate of 0 and a stream without
+  // frames are passed over.
   ASSERT_EQ(0, Parse(WithFormat("", R"({"codec_type": "video", "nb_frames": "100", "r_frame_rate": "25/0"},
+      {"codec_type": "video", "nb_frames": "100", "r_frame_rate": "25/-1"},
       {"codec_type": "video", "nb_frames": "100", "r_frame_rate": "0/1"},
       {"codec_type": "video", "nb_frames": "0", "r_frame_rate": "25/1"},
       {"codec_type": "video", "nb_frames": "90", "r_frame_rate": "30/1"},
       {"codec_type": "video", "nb_frames": "100", "r_frame_rate": "10/1"})"),
                      info));
   EXPECT_EQ(3000000, info.m_nDuration);
-  ASSERT_EQ(5u, info.m_streams.size());
+  ASSERT_EQ(6u, info.m_streams.size());
   EXPECT_EQ(0, info.m_streams[0]->m_nFrameRateDen);
   // Frames and rate of an odd rational: cut toward zero.
   ASSERT_EQ(0, Parse(WithFormat("", R"({"codec_type": "video", "nb_frames": "1", "r_frame_rate": "30000/1001"})"),

@@ -80,6 +80,11 @@ void CLoadingTreeCtrl::DeleteChildren(HTREEITEM hNode) {
 // ---------------------------------------------------------------------------
 // Expansion.
 
+void CLoadingTreeCtrl::PreSubclassWindow() {
+  m_bWindowGone = FALSE;  // a new window for this object
+  CTreeCtrl::PreSubclassWindow();
+}
+
 BOOL CLoadingTreeCtrl::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   if (message == WM_NOTIFY) {
     auto* nm = reinterpret_cast<NMHDR*>(lParam);

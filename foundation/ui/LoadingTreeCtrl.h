@@ -68,6 +68,7 @@ class CLoadingTreeCtrl : public CTreeCtrl {
   // Every top-level CompleteLoading ends here.
   virtual void OnFillsCompleted() {}
 
+  void PreSubclassWindow() override;
   BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
   afx_msg void OnItemExpanding(NMHDR* pNMHDR, LRESULT* pResult);
   afx_msg void OnItemExpanded(NMHDR* pNMHDR, LRESULT* pResult);

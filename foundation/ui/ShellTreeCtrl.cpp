@@ -64,7 +64,6 @@ CShellTreeCtrl::~CShellTreeCtrl() {
 
 void CShellTreeCtrl::PreSubclassWindow() {
   if (m_hClosing) ::ResetEvent(m_hClosing);
-  m_bWindowGone = FALSE;
   CPidl desktop(GetSpecialFolderPidl(CSIDL_DESKTOP));
   SHFILEINFOW info = {};
   auto list = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(reinterpret_cast<LPCWSTR>(desktop.m_pidl), 0, &info,

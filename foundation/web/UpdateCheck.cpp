@@ -112,9 +112,10 @@ int CUpdateJob::Run() {
   } else {
     const int autoCheck = GetAutoCheck();
     CUpdateProgressDlg progress(this);
-    progress.DoModal();
+    const INT_PTR shown = progress.DoModal();
     SetAutoCheck(autoCheck);
-    result = progress.m_nResult;
+    // A dialog that could not be shown ran no check: that is a failure.
+    result = shown == -1 ? -1 : progress.m_nResult;
   }
   if (m_nCancel) return 0;
   if (result < 0) {

@@ -11,7 +11,7 @@
 
 // Posted by a worker to the window that waits for it (always wParam 0).
 #ifndef WM_WORKER_FINISHED
-#define WM_WORKER_FINISHED 0x55E
+#define WM_WORKER_FINISHED (WM_USER + 350)
 #endif
 
 // The update check's view of the program's settings. The converter's and the

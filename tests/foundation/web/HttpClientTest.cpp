@@ -298,14 +298,6 @@ TEST(HttpClient, RequestPieces) {
   EXPECT_STREQ(L"proxy.local:8080", http.GetProxyString());
   EXPECT_EQ(3, http.m_nAccessType);
 
-  EXPECT_EQ((DWORD)INTERNET_FLAG_KEEP_CONNECTION, http.GetRequestFlags(INTERNET_SCHEME_HTTP));
-  EXPECT_EQ((DWORD)(INTERNET_FLAG_KEEP_CONNECTION | 0x00803000), http.GetRequestFlags(INTERNET_SCHEME_HTTPS));
-  http.m_headers.m_bNoCacheWrite = 1;
-  http.m_headers.m_bNoAutoRedirect = 1;
-  http.m_headers.m_dwFreeFlags = 0x10;
-  EXPECT_EQ((DWORD)(INTERNET_FLAG_KEEP_CONNECTION | 0x04000100 | 0x00200000 | 0x10),
-            http.GetRequestFlags(INTERNET_SCHEME_HTTP));
-
   http.m_strURL = L"http://127.0.0.1:8123/a/b.xml?x=1&y=2";
   CString host, path;
   INTERNET_PORT port = 0;

@@ -254,44 +254,12 @@ TEST_F(ShellTreeStandInTest, ReloadingNodesGiveBackEverythingOverManyCycles) {
 }
 
 // ---------------------------------------------------------------------------
-// Item-ID lists and display names.
+// Display names.
 
 namespace {
-// Two items of 4 and 5 bytes.
 const BYTE kTwoItems[] = {4, 0, 'a', 'b', 5, 0, 'c', 'd', 'e', 0, 0};
 LPCITEMIDLIST Items(const BYTE* bytes) { return reinterpret_cast<LPCITEMIDLIST>(bytes); }
 }  // namespace
-
-TEST(ShellPidlTest, ListWalkingAndJoining) {
-  CComScope com;
-  CStandInNamespace ns;
-  ns.Install();
-  const BYTE empty[] = {0, 0};
-  EXPECT_EQ(0u, GetPidlSize(nullptr));
-  EXPECT_EQ(0u, GetPidlSize(Items(empty)));
-  EXPECT_EQ(9u, GetPidlSize(Items(kTwoItems)));
-  EXPECT_EQ(Items(kTwoItems + 4), GetNextPidlItem(Items(kTwoItems)));
-  EXPECT_EQ(nullptr, GetNextPidlItem(Items(kTwoItems + 4)));
-  EXPECT_EQ(nullptr, GetNextPidlItem(Items(empty)));
-  EXPECT_EQ(Items(kTwoItems + 4), GetLastPidlItem(Items(kTwoItems)));
-  EXPECT_EQ(Items(empty), GetLastPidlItem(Items(empty)));
-
-  EXPECT_EQ(nullptr, ConcatPidls(nullptr, nullptr));
-  LPITEMIDLIST joined = ConcatPidls(Items(kTwoItems), Items(kTwoItems + 4));
-  ASSERT_NE(nullptr, joined);
-  EXPECT_EQ(14u, GetPidlSize(joined));
-  const BYTE* j = reinterpret_cast<const BYTE*>(joined);
-  EXPECT_EQ(0, memcmp(j, kTwoItems, 9));
-  EXPECT_EQ(0, memcmp(j + 9, kTwoItems + 4, 5));
-  EXPECT_EQ(0, j[14] | j[15]);  // terminator
-  LPITEMIDLIST onlyEmpty = ConcatPidls(Items(empty), nullptr);
-  ASSERT_NE(nullptr, onlyEmpty);
-  EXPECT_EQ(0u, GetPidlSize(onlyEmpty));
-  EXPECT_EQ(2u, ns.m_malloc.LiveBlocks());  // from the shell allocator
-  FreePidl(joined);
-  FreePidl(onlyEmpty);
-  EXPECT_EQ(0u, ns.m_malloc.LiveBlocks());
-}
 
 TEST(ShellPidlTest, DisplayNamesInEveryForm) {
   CComScope com;

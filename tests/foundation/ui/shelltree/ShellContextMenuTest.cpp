@@ -18,6 +18,7 @@ class CRecordingWnd : public CWnd {
   BOOL CreateHidden() {
     return CreateEx(0, AfxRegisterWndClass(0), L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr);
   }
+  BOOL CreateChild(CWnd* parent) { return Create(nullptr, L"child", WS_CHILD, CRect(0, 0, 50, 50), parent, 1); }
   std::vector<UINT> m_seen;
   BOOL m_destroySeen = FALSE;
   BOOL m_hookedAtDestroy = TRUE;
@@ -187,6 +188,17 @@ TEST_F(ShellContextMenuTest, HookPassesOnlyMenuMessagesToTheShellAndGoesAway) {
   EXPECT_EQ(nullptr, ::GetPropW(owner.m_hWnd, CShellContextMenu::kPropName));
   owner.SendMessage(WM_INITMENUPOPUP, 0, 0);
   EXPECT_EQ(3u, menu->m_menuMessages.size());
+
+  // A menu without the second interface: its drawing stays with the owner.
+  CStandInContextMenu* plain = ns.Make<CStandInContextMenu>(FALSE);
+  ns.m_pMenuForItems = plain;
+  ASSERT_TRUE(host.QueryFromItem(ns.m_pDesktop, item));
+  host.Attach(&owner);
+  owner.m_seen.clear();
+  owner.SendMessage(WM_DRAWITEM, 0, (LPARAM)&menuItem);
+  EXPECT_TRUE(plain->m_menuMessages.empty());
+  EXPECT_TRUE(Saw(owner.m_seen, WM_DRAWITEM));
+  host.Attach(nullptr);
   owner.DestroyWindow();
 }
 
@@ -204,22 +216,51 @@ TEST_F(ShellContextMenuTest, HookIsRemovedBeforeTheWindowsOwnDestroyRuns) {
   EXPECT_EQ(nullptr, host.GetAttachedWindow());
 }
 
-TEST_F(ShellContextMenuTest, WithoutTheSecondInterfaceMenuMessagesStayWithTheOwner) {
-  CStandInContextMenu* plain = ns.Make<CStandInContextMenu>(FALSE);
-  ns.m_pMenuForItems = plain;
+// A frame window that records the status texts it is given.
+class CStatusFrame : public CFrameWnd {
+ public:
+  std::vector<CString> m_texts;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_SETMESSAGESTRING) {
+      m_texts.push_back(lParam ? CString(reinterpret_cast<LPCWSTR>(lParam)) : CString(L"(null)"));
+      return 0;
+    }
+    return CFrameWnd::WindowProc(message, wParam, lParam);
+  }
+  void PostNcDestroy() override {}  // lives on the test's stack
+};
+
+TEST_F(ShellContextMenuTest, MenuSelectionInAFrameShowsTheCommandsHelpText) {
+  CStatusFrame frame;
+  ASSERT_TRUE(frame.Create(nullptr, L"frame"));
   CRecordingWnd owner;
-  ASSERT_TRUE(owner.CreateHidden());
+  ASSERT_TRUE(owner.CreateChild(&frame));
   CShellContextMenu host;
+  HMENU popup = ::CreatePopupMenu();
   ASSERT_TRUE(host.QueryFromItem(ns.m_pDesktop, item));
+  ASSERT_TRUE(host.FillMenu(popup, 0, 0x100, 0x1FF, CMF_NORMAL));
+  HMENU outer = ::CreatePopupMenu();
+  ::AppendMenuW(outer, MF_POPUP | MF_STRING, (UINT_PTR)popup, L"More");
+  menu->m_helpA = "Does the thing";
   host.Attach(&owner);
-  DRAWITEMSTRUCT menuItem = {};
-  menuItem.CtlType = ODT_MENU;
   owner.m_seen.clear();
-  owner.SendMessage(WM_DRAWITEM, 0, (LPARAM)&menuItem);
-  EXPECT_TRUE(plain->m_menuMessages.empty());
-  EXPECT_TRUE(Saw(owner.m_seen, WM_DRAWITEM));
+  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0x101, MF_HILITE), (LPARAM)popup);
+  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0, MF_SEPARATOR), (LPARAM)popup);
+  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0, MF_POPUP | MF_HILITE), (LPARAM)outer);  // its first item
+  EXPECT_FALSE(Saw(owner.m_seen, WM_MENUSELECT));
+  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0x150, MF_HILITE), (LPARAM)popup);  // not the shell's
+  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);                    // closing
+  EXPECT_TRUE(Saw(owner.m_seen, WM_MENUSELECT));
   host.Attach(nullptr);
+  ASSERT_EQ(3u, frame.m_texts.size());
+  EXPECT_EQ(CString(L"Does the thing"), frame.m_texts[0]);
+  EXPECT_EQ(CString(), frame.m_texts[1]);  // a separator clears the line
+  EXPECT_EQ(CString(L"Does the thing"), frame.m_texts[2]);
   owner.DestroyWindow();
+  frame.DestroyWindow();
+  ::DestroyMenu(outer);
 }
 
 TEST_F(ShellContextMenuTest, EveryReferenceTakenIsGivenBack) {

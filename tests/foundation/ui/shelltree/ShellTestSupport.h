@@ -3,7 +3,14 @@
 #pragma once
 #include "afxwin.h"
 
+#include <ostream>
 #include <vector>
+
+// Readable strings in test messages.
+inline void PrintTo(const CString& s, std::ostream* os) {
+  CStringA narrow(s);
+  *os << '"' << (const char*)narrow << '"';
+}
 
 // COM (apartment-threaded) for the current thread while it lives.
 class CComScope {

@@ -121,7 +121,8 @@ BOOL CTestFolder::RemoveTree(LPCTSTR path) {
 BOOL CHostWnd::CreateHost(int width, int height, BOOL visible) {
   LPCTSTR cls = AfxRegisterWndClass(0, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1));
   DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0);
-  return CreateEx(0, cls, L"Shell tree test", style, 20, 20, width, height, nullptr, nullptr);
+  // The right half of the screen: other window tests use the left one.
+  return CreateEx(0, cls, L"Shell tree test", style, 820, 20, width, height, nullptr, nullptr);
 }
 
 LRESULT CHostWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

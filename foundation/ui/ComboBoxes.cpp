@@ -400,9 +400,15 @@ void CDropComboBoxEx::OnDropFiles(HDROP hDropInfo) {
 
 IMPLEMENT_DYNAMIC(CHistoryComboBoxEx, CDropComboBoxEx)
 
+namespace {
+// Posted to itself once the control has finished with a cleared history.
+const UINT WM_HISTORY_CLEARED = WM_APP + 0x121;
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CHistoryComboBoxEx, CDropComboBoxEx)
   ON_CONTROL_REFLECT_EX(CBN_DROPDOWN, OnDropDownHistory)
   ON_CONTROL_REFLECT_EX(CBN_SELENDOK, OnSelEndOk)
+  ON_MESSAGE(WM_HISTORY_CLEARED, OnHistoryCleared)
 END_MESSAGE_MAP()
 
 void CHistoryComboBoxEx::SetHistory(CRecentList* pHistory, LPCTSTR lpszClosingItem) {
@@ -440,6 +446,16 @@ BOOL CHistoryComboBoxEx::OnSelEndOk() {
   if (sel >= 0 && sel + 1 == count && m_pHistory && !m_strClosingItem.IsEmpty()) {
     m_pHistory->m_arrNames.RemoveAll();
     ResetContent();
+    PostMessage(WM_HISTORY_CLEARED);
   }
   return FALSE;  // the parent is told as well
+}
+
+LRESULT CHistoryComboBoxEx::OnHistoryCleared(WPARAM, LPARAM) {
+  // The closing item's text is no path: it does not stay in the edit field.
+  if (!m_strClosingItem.IsEmpty() && GetText() == m_strClosingItem) {
+    if (CEdit* edit = GetEditCtrl()) edit->SetWindowText(L"");
+    else SetWindowText(L"");
+  }
+  return 0;
 }

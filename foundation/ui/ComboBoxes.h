@@ -135,5 +135,6 @@ class CHistoryComboBoxEx : public CDropComboBoxEx {
  protected:
   afx_msg BOOL OnDropDownHistory();
   afx_msg BOOL OnSelEndOk();
+  afx_msg LRESULT OnHistoryCleared(WPARAM wParam, LPARAM lParam);
   DECLARE_MESSAGE_MAP()
 };

@@ -158,19 +158,4 @@ TEST_F(RecentListTest, AnEmptyListDeletesOnlyItsOwnSection) {
   EXPECT_EQ((std::vector<CString>{L"LastFolder1=C:\\kept"}), Values(L"Settings"));
 }
 
-TEST_F(RecentListTest, WithoutSectionOrFormatNothingIsReadOrWritten) {
-  SetValue(L"Recent\\OutFiles", L"01", L"C:\\out.mp4");
-  CRecentList noFormat;
-  noFormat.m_strSection = L"Recent\\OutFiles";
-  noFormat.ReadList();
-  EXPECT_EQ(0, noFormat.GetCount());
-  noFormat.WriteList();  // would otherwise delete the section
-  EXPECT_EQ((std::vector<CString>{L"01=C:\\out.mp4"}), Values(L"Recent\\OutFiles"));
-
-  CRecentList noSection;
-  noSection.m_strEntryFormat = L"%02d";
-  noSection.Add(L"C:\\x");
-  noSection.WriteList();
-  EXPECT_EQ((std::vector<CString>{L"01=C:\\out.mp4"}), Values(L"Recent\\OutFiles"));
-}
 }  // namespace

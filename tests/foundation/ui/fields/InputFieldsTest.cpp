@@ -1,6 +1,5 @@
-// Masked and time fields as real edit controls: typing through the system's
-// keyboard input and through character messages, Backspace, Delete, cut,
-// copy and paste with the clipboard, and the time data exchange.
+// Masked and time fields as real edit controls: typing, Backspace, Delete,
+// cut, copy and paste with the clipboard, and the time data exchange.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -65,23 +64,6 @@ class InputFieldsTest : public ::testing::Test {
 
   CFieldsDlg m_dlg;
 };
-
-TEST_F(InputFieldsTest, KeyboardTypingFillsTheMaskInPlace) {
-  // Real key strokes: the system turns them into characters.
-  CMaskEdit& edit = m_dlg.m_mask;
-  m_dlg.SetForegroundWindow();
-  edit.SetFocus();
-  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == edit.m_hWnd; }, 5000));
-  for (WORD vk : {(WORD)'1', (WORD)'2', (WORD)'A', (WORD)'3', (WORD)VK_SPACE, (WORD)'4'}) {
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, in, sizeof(INPUT));
-  }
-  EXPECT_TRUE(PumpUntil([&] { return Text(edit) == L"12.34"; }, 5000)) << (LPCTSTR)Text(edit);
-  EXPECT_EQ(std::make_pair(5, 5), Sel(edit));
-}
 
 TEST_F(InputFieldsTest, TypedDigitsOverwriteAndSkipLiterals) {
   CMaskEdit& edit = m_dlg.m_mask;

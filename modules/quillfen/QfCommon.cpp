@@ -14,7 +14,11 @@ namespace qf {
 
 namespace {
 ModuleInterface* g_boundTable = nullptr;
-}
+std::atomic<uint64_t> g_decodeLimit{kMaxDecodedBytes};
+}  // namespace
+
+uint64_t DecodeLimit() { return g_decodeLimit.load(std::memory_order_relaxed); }
+void SetDecodeLimit(uint64_t bytes) { g_decodeLimit = std::min(bytes, kMaxDecodedBytes); }
 
 void BindTable(ModuleInterface* table) { g_boundTable = table; }
 
@@ -46,7 +50,9 @@ void DefaultWindow(const Volume& v, int frame, double& center, double& width) {
     lo = std::min(lo, p[i]);
     hi = std::max(hi, p[i]);
   }
-  center = ((double)lo + (double)hi) / 2;
+  // Lowest value black, highest white, however narrow the range (a dose grid
+  // or a tiny rescale slope can span far less than one).
+  center = ((double)lo + (double)hi) / 2 + 0.5;
   width = (double)hi - (double)lo + 1;
 }
 

@@ -67,11 +67,10 @@ void RenderFrame(const Volume& v, int frame, double center, double width, std::v
   const double low = center - 0.5 - (width - 1) / 2, high = center - 0.5 + (width - 1) / 2;
   const double scale = width > 1 ? 255.0 / (width - 1) : 0;
   auto map = [&](double x) {
-    int y;
-    if (x <= low) y = 0;
-    else if (x > high) y = 255;
-    else y = (int)std::floor(((x - (center - 0.5)) * scale) + 127.5);
-    return (uint8_t)std::max(0, std::min(255, y));
+    if (x <= low) return (uint8_t)0;
+    if (x > high) return (uint8_t)255;
+    const double y = std::floor(((x - (center - 0.5)) * scale) + 127.5);
+    return (uint8_t)(y >= 255 ? 255 : y >= 0 ? (int)y : 0);  // NaN ends as 0
   };
   if (v.channels == 3) {
     const uint8_t* p = &v.rgb[(size_t)frame * samples];

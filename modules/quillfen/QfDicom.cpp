@@ -374,6 +374,7 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
                     ts == gdcm::TransferSyntax::JPEGLosslessProcess14 ||
                     ts == gdcm::TransferSyntax::JPEGLosslessProcess14_1 ||
                     ts == gdcm::TransferSyntax::JPEGLSLossless || ts == gdcm::TransferSyntax::JPEGLSNearLossless;
+  const bool jpegLs = ts == gdcm::TransferSyntax::JPEGLSLossless || ts == gdcm::TransferSyntax::JPEGLSNearLossless;
   const bool j2k = ts == gdcm::TransferSyntax::JPEG2000Lossless || ts == gdcm::TransferSyntax::JPEG2000;
   const size_t fragments = items.size() - 1;
   if (j2k) {
@@ -407,6 +408,19 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
       starts += start;
     }
     if (starts < frames) return false;
+    if (jpegLs) {
+      // CharLS can run on for ever over a stream without its end marker: the
+      // last fragment of each frame must close with one (a padding byte may follow).
+      for (size_t k = 1; k < items.size(); ++k) {
+        const bool last = k + 1 == items.size() ||
+                          (items[k + 1].second >= 2 && d[items[k + 1].first] == 0xFF && d[items[k + 1].first + 1] == 0xD8);
+        if (!last) continue;
+        const uint8_t* p = d + items[k].first;
+        size_t len = items[k].second;
+        if (len >= 1 && p[len - 1] == 0x00) --len;
+        if (len < 2 || p[len - 2] != 0xFF || p[len - 1] != 0xD9) return false;
+      }
+    }
   }
   return true;
 }
@@ -594,6 +608,8 @@ bool ElementsAreWhole(const uint8_t* d, size_t n) {
   size_t at = 0;
   const bool preamble = n >= 132 && memcmp(d + 128, "DICM", 4) == 0;
   if (preamble) at = 132;
+  // A meta header without the preamble leaves GDCM guessing its encoding.
+  else if (n >= 2 && d[0] == 0x02 && d[1] == 0x00) return false;
   // The meta header: explicit little endian, group 0002. With the preamble
   // it must be there and name the transfer syntax, so that GDCM has nothing
   // to guess.
@@ -733,7 +749,8 @@ bool HeaderIsSound(const uint8_t* d, size_t n, std::string& error) {
   }
   const gdcm::DataSet& ds = head.GetFile().GetDataSet();
   const unsigned rows = ReadUS(ds, 0x0028, 0x0010), cols = ReadUS(ds, 0x0028, 0x0011);
-  const unsigned spp = std::max(1u, ReadUS(ds, 0x0028, 0x0002)), ba = ReadUS(ds, 0x0028, 0x0100);
+  const bool hasSpp = ds.FindDataElement(gdcm::Tag(0x0028, 0x0002));
+  const unsigned spp = hasSpp ? ReadUS(ds, 0x0028, 0x0002) : 1, ba = ReadUS(ds, 0x0028, 0x0100);
   {
     // The pixel description GDCM takes on trust.
     const gdcm::Tag bsTag(0x0028, 0x0101), hbTag(0x0028, 0x0102);

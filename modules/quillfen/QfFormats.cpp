@@ -30,8 +30,10 @@ bool ReadPrefix(const std::string& path, std::vector<uint8_t>& out, size_t n, bo
   }
   FILE* f = fopen(path.c_str(), "rb");
   if (!f) return false;
-  out.resize(n);
-  size_t got = fread(out.data(), 1, n, f);
+  // Room for what the file holds, not for all that could be asked.
+  const uint64_t size = FileSize(path);
+  out.resize((size_t)std::min<uint64_t>(n, size ? size : n));
+  size_t got = fread(out.data(), 1, out.size(), f);
   fclose(f);
   out.resize(got);
   return true;
@@ -263,7 +265,7 @@ bool FillVolume(Volume& v, const uint8_t* data, size_t size, const RawLayout& L,
             v.rgb[dst * 3 + c] = (uint8_t)std::max(0.0, std::min(255.0, s));
           }
         else
-          v.grey[dst] = (float)(ReadElem(data + src * es, L.e, L.big) * slope + intercept);
+          v.grey[dst] = (float)std::max(-3.0e38, std::min(3.0e38, ReadElem(data + src * es, L.e, L.big) * slope + intercept));
       }
     }
   return true;

@@ -6,6 +6,7 @@
 //   --cat FILE      copy FILE to standard output
 //   --progress N    send N progress records to the -callbackwindow, with the
 //                   -callbackcontext value; exit 1 as soon as one is answered 1
+//   --part FILE     leave a partial file "FILE.~<process id>.part" as the encoder does
 #include <windows.h>
 #include <shellapi.h>
 
@@ -70,6 +71,10 @@ int main() {
       if (f) fclose(f);
       fflush(stdout);
     } else if (a == L"--pid" && more) WriteText(argv[++i], std::to_string(GetCurrentProcessId()));
+    else if (a == L"--part" && more) {
+      std::wstring part = std::wstring(argv[++i]) + L".~" + std::to_wstring(GetCurrentProcessId()) + L".part";
+      WriteText(part.c_str(), "partial");
+    }
     else if (a == L"--args" && more) {
       const wchar_t* file = argv[++i];
       std::string text = Utf8(GetCommandLineW()) + "\n";

@@ -47,6 +47,7 @@ void Chain(CString& chain, LPCTSTR item) {
 // An encoder ended by force leaves "<output>.~<process>.part" behind (for a
 // numbered series, beside each picture); those of encoders no longer running go.
 void RemoveDeadPartials(const CString& output) {
+#ifdef _WIN32
   if (output.IsEmpty()) return;
   const int slash = output.ReverseFind(L'\\');
   const CString folder = slash < 0 ? CString(L".") : output.Left(slash);
@@ -69,6 +70,9 @@ void RemoveDeadPartials(const CString& output) {
     if (!runs) DeleteFileW(folder + L"\\" + found);
   } while (FindNextFileW(h, &fd));
   FindClose(h);
+#else
+  (void)output;
+#endif
 }
 
 class CLiveRun {

@@ -97,6 +97,8 @@ bool CRasterImageGIF::ReadExtension(CRasterStream* stream) {
       UINT got = stream->Read(m_comment, 1, (UINT)size);
       m_comment[got] = 0;
     }
+    // An empty comment: its first sub-block is already the terminator.
+    if (size == 0) return true;
   } else if (label == 0xFF) {
     BYTE id[11];
     if (stream->GetByte() != 11 || stream->Read(id, 1, 11) != 11) return false;
@@ -563,7 +565,9 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     if (!ReadDescriptor(stream, &d)) break;
     if (d.left + d.width > header.width || d.top + d.height > header.height) continue;
 
-    if (i == 0 && (d.width != header.width || d.height != header.height)) trueColor++;
+    // A first image both narrower and shorter than the screen marks a file of
+    // true-colour tiles; an animation's first frame is often smaller in one direction only.
+    if (i == 0 && d.width != header.width && d.height != header.height) trueColor++;
     ColorTable local;
     local.count = 0;
     if (d.flags & 0x80) ReadColorTable(stream, d.flags & 7, &local);

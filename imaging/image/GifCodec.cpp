@@ -565,9 +565,12 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     if (!ReadDescriptor(stream, &d)) break;
     if (d.left + d.width > header.width || d.top + d.height > header.height) continue;
 
-    // A first image both narrower and shorter than the screen marks a file of
-    // true-colour tiles; an animation's first frame is often smaller in one direction only.
-    if (i == 0 && d.width != header.width && d.height != header.height) trueColor++;
+    // A first image smaller than the screen marks a file of true-colour tiles
+    // when it is smaller both ways, or one way and shown without delay (tiles
+    // appear at once); an animation's first frame, smaller one way, waits.
+    if (i == 0 && (d.width != header.width || d.height != header.height) &&
+        ((d.width != header.width && d.height != header.height) || m_gceDelay == 0))
+      trueColor++;
     ColorTable local;
     local.count = 0;
     if (d.flags & 0x80) ReadColorTable(stream, d.flags & 7, &local);

@@ -1462,6 +1462,8 @@ int Run(const SmeltrixOptions& opt)
     if (opt.videoCodec == "copy" || opt.audioCodec == "copy" || !opt.maps.empty() || !opt.moreInputs.empty() ||
         opt.inputFormat == "concat")
         return RunCopy(opt);
+    if (opt.noVideo)
+        Throw("-vn leaves no video to encode");
     bool outputIsPictures = false;
     const AVOutputFormat* ofmt = nullptr;
     if (!opt.outputFormat.empty()) {

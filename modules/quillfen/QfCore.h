@@ -43,11 +43,13 @@ enum class Kind { None, Dicom, MetaImage, Nifti, Analyze, Nrrd, Minc, Tiff, Pnm,
 Kind DetectKind(const std::string& path);
 // Medical formats only (one volume).
 bool LoadVolume(const std::string& path, Volume& v, std::string& error);
+bool LoadVolumeOfKind(Kind kind, const std::string& path, Volume& v, std::string& error);
 // Every kind; pages of a TIFF and frames of an animation become volumes of their own.
 bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& error);
 
 // DICOM through GDCM.
 bool LooksLikeDicom(const std::string& path);
+bool LooksLikeDicomBytes(const uint8_t* head, size_t size);
 void WarmUp();
 bool LoadDicom(const std::string& path, Volume& v, std::string& error);
 bool DecodeDicom(const uint8_t* data, size_t size, Volume& v, std::string& error);

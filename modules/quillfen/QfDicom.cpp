@@ -777,6 +777,20 @@ bool HeaderIsSound(const uint8_t* d, size_t n, std::string& error) {
     return false;
   }
   if (!PaletteIsSound(ds, error)) return false;
+  {
+    // The old recognition code, when present, is one GDCM knows (it reads it
+    // as text and asserts that it is).
+    const gdcm::Tag rc(0x0008, 0x0010);
+    if (ds.FindDataElement(rc) && !ds.GetDataElement(rc).IsEmpty()) {
+      const gdcm::ByteValue* bv = ds.GetDataElement(rc).GetByteValue();
+      const std::string code = bv ? std::string(bv->GetPointer(), bv->GetLength()) : std::string();
+      if (code.compare(0, 8, "ACR-NEMA") != 0 && code.compare(0, 7, "ACRNEMA") != 0 &&
+          code.compare(0, 8, "MIPS 2.0") != 0) {
+        error = "unsupported recognition code";
+        return false;
+      }
+    }
+  }
   const gdcm::TransferSyntax ts = head.GetFile().GetHeader().GetDataSetTransferSyntax();
   if (ts.IsEncapsulated()) {
     const size_t at = EncapsulatedStart(d, n, 0);
@@ -797,6 +811,10 @@ bool LooksLikeDicom(const std::string& path) {
   uint8_t h[140];
   size_t n = 0;
   if (!ReadHeaderBytes(path, h, sizeof h, n)) return false;
+  return LooksLikeDicomBytes(h, n);
+}
+
+bool LooksLikeDicomBytes(const uint8_t* h, size_t n) {
   if (n >= 132 && memcmp(h + 128, "DICM", 4) == 0) return true;
   // A data set without the preamble: a first element of group 0002 or 0008
   // with a small element number, in explicit or implicit little endian.
@@ -921,7 +939,18 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
     const double intercept = image.GetIntercept();
     const int shift = highBit + 1 - bitsStored;
     const uint32_t mask = bitsStored >= 32 ? 0xFFFFFFFFu : ((1u << bitsStored) - 1);
-    for (size_t i = 0; i < count; ++i) {
+    // The common layout, 16 bits with the stored bits at the bottom, without
+    // the general case's per-sample decisions.
+    const bool plain16 = bitsAllocated == 16 && shift == 0 && bitsStored == 16;
+    if (plain16) {
+      if (isSigned)
+        for (size_t i = 0; i < count; ++i)
+          v.grey[i] = (float)((double)(int16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
+      else
+        for (size_t i = 0; i < count; ++i)
+          v.grey[i] = (float)((double)(uint16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
+    }
+    for (size_t i = plain16 ? count : 0; i < count; ++i) {
       uint32_t u;
       if (bitsAllocated == 1) u = (raw[i >> 3] >> (i & 7)) & 1;
       else if (bitsAllocated == 8) u = raw[i];

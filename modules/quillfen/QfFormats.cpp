@@ -748,7 +748,7 @@ Kind DetectKind(const std::string& path) {
   std::vector<uint8_t> head;
   const bool gz = EndsWith(ext, ".gz");
   if (!ReadPrefix(path, head, 4096, gz)) return Kind::None;
-  if (!gz && LooksLikeDicom(path)) return Kind::Dicom;
+  if (!gz && LooksLikeDicomBytes(head.data(), head.size())) return Kind::Dicom;
   const size_t n = head.size();
   if (n >= 4 && memcmp(head.data(), "NRRD", 4) == 0) return Kind::Nrrd;
   if (n >= 4 && memcmp(head.data(), "CDF", 3) == 0 && (head[3] == 1 || head[3] == 2)) return Kind::Minc;
@@ -794,7 +794,10 @@ bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& he
 }
 
 bool LoadVolume(const std::string& path, Volume& v, std::string& error) {
-  const Kind kind = DetectKind(path);
+  return LoadVolumeOfKind(DetectKind(path), path, v, error);
+}
+
+bool LoadVolumeOfKind(Kind kind, const std::string& path, Volume& v, std::string& error) {
   if (kind == Kind::None || kind == Kind::Tiff || kind == Kind::Pnm || kind == Kind::Picture) {
     error = "not a medical image file";
     return false;
@@ -823,7 +826,7 @@ bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& 
     }
     default: {
       Volume v;
-      if (!LoadVolume(path, v, error)) return false;
+      if (!LoadVolumeOfKind(kind, path, v, error)) return false;
       out.push_back(std::move(v));
       return true;
     }

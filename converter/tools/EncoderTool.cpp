@@ -207,14 +207,16 @@ int CEncoderToolBase::Execute(CEncoderJob& job, volatile int* cancel) {
   CString args;
   if (BuildEncoderArgs(args, job) != 0) return -1;
 
-  m_nContext = g_nextContext++;
-  CLiveRun live(m_nContext, this);
+  // Registered first, then published: a context that can be seen names a live run.
+  const ULONGLONG context = g_nextContext++;
+  CLiveRun live(context, this);
+  m_nContext = context;
   CString extra;
   if (m_hCallbackWnd) {
     extra.Format(L" -callbackwindow %I64d", (LONGLONG)(LONG_PTR)m_hCallbackWnd);
     args += extra;
   }
-  extra.Format(L" -callbackcontext %I64d", (LONGLONG)m_nContext);
+  extra.Format(L" -callbackcontext %I64d", (LONGLONG)context);
   args += extra;
   const int result = RunTool(MakeShellCommand(args), cancel);
   if (m_bForcedStop) RemoveDeadPartials(job.m_strOutput);

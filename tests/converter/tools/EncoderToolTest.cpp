@@ -136,11 +136,15 @@ TEST(EncoderTool, RelayTakesOnlyWellFormedRecordsOfLiveRuns) {
   RecordingSink sink;
   CEncoderTool tool;
   tool.InitWithSink(FakeToolPath(), L"", nullptr, &sink);
+  // The tool runs until the test has looked at the records of its run.
+  CString release = TestFolder() + L"\\relay.done";
+  DeleteFileW(release);
   CEncoderJob job;
-  job.m_strExtraArgs1 = L"--sleep 1500";
+  job.m_strExtraArgs1.Format(L"--until \"%s\"", (LPCTSTR)release);
   std::thread worker([&] { tool.Execute(job, nullptr); });
-  Sleep(300);
-  ULONGLONG live = tool.GetContext();
+  ULONGLONG live = 0;
+  for (int i = 0; i < 6000 && !(live = tool.GetContext()); ++i) Sleep(10);  // the run has begun
+  ASSERT_NE(0u, live);
   ToolCallbackData rec = Record(live, TOOL_EVENT_PROGRESS, 42);
   LRESULT result = 77;
   EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec) - 1, &rec, result));
@@ -159,7 +163,9 @@ TEST(EncoderTool, RelayTakesOnlyWellFormedRecordsOfLiveRuns) {
   EXPECT_TRUE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(odd), &odd, result));
   EXPECT_EQ(-1, result);
   EXPECT_EQ(99, tool.m_lastProgress.position);
+  CloseHandle(CreateFileW(release, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   worker.join();
+  DeleteFileW(release);
 
   // After the run its context names nothing.
   EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec), &rec, result));

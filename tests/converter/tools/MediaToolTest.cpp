@@ -76,9 +76,8 @@ TEST(RunTool, StopWithinGraceLetsToolEnd) {
   CMediaTool tool;
   tool.SetToolPath(FakeToolPath());
   volatile int flag = 3;
-  DWORD start = GetTickCount();
   EXPECT_EQ(1, RunShell(tool, L"--sleep 1500 --exit 0", &flag));
-  EXPECT_LT(GetTickCount() - start, 9000u);
+  EXPECT_FALSE(tool.m_bForcedStop);  // it ended by itself within the grace time
 }
 
 TEST(RunTool, NoHandlesLeak) {

@@ -125,6 +125,33 @@ TEST(DicomFaults, CutAndDamagedCompressedFilesAreRefusedCleanly) {
   EXPECT_GT(read, 100);
 }
 
+// A palette whose tables are shorter than their descriptors say is refused,
+// wherever in the file its elements stand (here after 20 KB of private data).
+TEST(DicomFaults, ShortPaletteIsRefusedFarIntoTheFile) {
+  std::vector<uint8_t> d = ReadAll(Fixture("pal.dcm"));
+  ASSERT_FALSE(d.empty());
+  const uint8_t patient[4] = {0x10, 0x00, 0x10, 0x00};
+  auto at = std::search(d.begin() + 132, d.end(), patient, patient + 4);
+  ASSERT_NE(at, d.end());
+  std::vector<uint8_t> filler = {0x09, 0x00, 0x10, 0x00, 'L', 'O', 8, 0, 'F', 'I', 'L', 'L', 'E', 'R', ' ', ' ',
+                                 0x09, 0x00, 0x01, 0x10, 'O', 'B', 0, 0, 0x20, 0x4E, 0, 0};
+  filler.resize(filler.size() + 20000, 0x55);
+  d.insert(at, filler.begin(), filler.end());
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::DecodeDicom(d.data(), d.size(), v, error)) << error;  // still whole
+  // Descriptors that claim 1024 entries for tables of 256.
+  for (uint8_t element : {0x01, 0x02, 0x03}) {
+    const uint8_t tag[6] = {0x28, 0x00, element, 0x11, 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end());
+    it[8] = 0x00;
+    it[9] = 0x04;
+  }
+  EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error));
+  EXPECT_NE(error.find("palette"), std::string::npos) << error;
+}
+
 // Headers that claim far more than the file holds fail at once.
 TEST(HostileHeaders, HugeClaimsFailBeforeAnythingIsMade) {
   std::vector<uint8_t> d = ReadAll(Fixture("g8.dcm"));

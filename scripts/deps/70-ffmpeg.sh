@@ -5,9 +5,15 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 have_stamp x264 || bash "$(dirname "$0")/60-x264.sh"
-# Raised whenever the configuration below changes, so that the cache is rebuilt.
-options=+remux1
-have_stamp ffmpeg ffmpeg "$options" && exit 0
+# The cache is shared: a build from a configuration without the parts the
+# encoder's stream copy needs is rebuilt, whoever made it.
+has_parts() {
+  local syms
+  syms=$($MINGW_HOST-nm "$DEPS_PREFIX/lib/libavformat.a" "$DEPS_PREFIX/lib/libavcodec.a" 2>/dev/null) || return 1
+  grep -q ff_concat_demuxer <<<"$syms" && grep -q ff_concat_protocol <<<"$syms" &&
+    grep -q ff_aac_adtstoasc_bsf <<<"$syms"
+}
+have_stamp ffmpeg ffmpeg && has_parts && exit 0
 src=$(fetch_source ffmpeg)
 b=$DEPS_CACHE/build/ffmpeg
 # make cannot take the ':' of the version's epoch in paths: reach the sources through a link.
@@ -48,4 +54,4 @@ export PKG_CONFIG_LIBDIR=$DEPS_PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
 make -j "$DEPS_JOBS" >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
 make install >/dev/null
 cd /; rm -rf "$b" "$link"
-put_stamp ffmpeg "$(basename "$(dirname "$src")")$options"
+put_stamp ffmpeg "$(basename "$(dirname "$src")")"

@@ -86,18 +86,12 @@ fetch_source() {
 # A dependency is rebuilt when its stamp is missing or names another version
 # of its source package than the newest one offered now (an update rebuilds
 # it); without package lists the existing build is kept.
-# A build whose options changed names them in a SUFFIX of its stamp.
-# have_stamp NAME [SOURCE_PACKAGE [SUFFIX]]
+# have_stamp NAME [SOURCE_PACKAGE]
 have_stamp() {
   [ -s "$DEPS_PREFIX/.stamps/$1" ] || return 1
   [ -n "${2:-}" ] || return 0
-  local v stamp; v=$(source_version "$2")
-  stamp=$(cat "$DEPS_PREFIX/.stamps/$1")
-  if [ -z "$v" ]; then
-    # Without package lists only the options are compared.
-    [ -z "${3:-}" ] || [ "${stamp%"$3"}" != "$stamp" ]
-    return
-  fi
-  [ "$stamp" = "$2-$v${3:-}" ]
+  local v; v=$(source_version "$2")
+  [ -z "$v" ] && return 0
+  [ "$(cat "$DEPS_PREFIX/.stamps/$1")" = "$2-$v" ]
 }
 put_stamp() { echo "$2" > "$DEPS_PREFIX/.stamps/$1"; }

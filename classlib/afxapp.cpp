@@ -31,6 +31,7 @@ IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CUserException, CException)
 
 BEGIN_MESSAGE_MAP(CWinApp, CWinThread)
+  ON_COMMAND(ID_APP_EXIT, OnAppExit)
 END_MESSAGE_MAP()
 
 CWinApp::CWinApp(LPCTSTR appName) {
@@ -48,6 +49,7 @@ CWinApp::CWinApp(LPCTSTR appName) {
 }
 
 CWinApp::~CWinApp() {
+  delete m_pDocManager;
   if (g_app == this) g_app = nullptr;
 }
 

@@ -7,6 +7,10 @@
 #include <functional>
 
 typedef UINT(__cdecl* AFX_THREADPROC)(LPVOID);
+class CDocTemplate;
+class CDocManager;
+class CDocument;
+class CCommandLineInfo;
 
 class CWinThread : public CCmdTarget {
   DECLARE_DYNAMIC(CWinThread)
@@ -85,6 +89,20 @@ class CWinApp : public CWinThread {
   HICON LoadStandardIcon(LPCTSTR id) const { return ::LoadIconW(nullptr, id); }
   void Enable3dControlsStatic() {}
   void Enable3dControls() {}
+
+  // Documents (see afxframe.h). The application owns its templates.
+  void AddDocTemplate(CDocTemplate* pTemplate);
+  virtual CDocument* OpenDocumentFile(LPCTSTR lpszFileName);
+  virtual BOOL SaveAllModified();
+  void CloseAllDocuments(BOOL bEndSession);
+  // Reads the program's arguments into rCmdInfo, one ParseParam call each.
+  void ParseCommandLine(CCommandLineInfo& rCmdInfo);
+  // Carries out the shell command; FALSE when the program cannot go on.
+  BOOL ProcessShellCommand(CCommandLineInfo& rCmdInfo);
+  void EnableShellOpen() {}
+  afx_msg void OnFileNew();
+  afx_msg void OnAppExit();
+  CDocManager* m_pDocManager = nullptr;
 
   LPCTSTR m_pszAppName = nullptr;
   LPCTSTR m_pszRegistryKey = nullptr;

@@ -62,7 +62,9 @@ class CDialog : public CWnd {
   DECLARE_MESSAGE_MAP()
 };
 
-// The system's open and save dialogs. The filter separates its parts with '|'.
+// The system's open and save dialogs, explorer style with a hook procedure, so
+// the dialog's notifications reach the virtual handlers below. The filter
+// separates its parts with '|'; it always ends with two terminators.
 class CFileDialog : public CDialog {
   DECLARE_DYNAMIC(CFileDialog)
  public:
@@ -70,12 +72,16 @@ class CFileDialog : public CDialog {
                        DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, LPCTSTR lpszFilter = nullptr,
                        CWnd* pParentWnd = nullptr);
   INT_PTR DoModal() override;
+  OPENFILENAMEW& GetOFN() { return m_ofn; }
+  const OPENFILENAMEW& GetOFN() const { return m_ofn; }
+  // While the dialog is open: the path the user has chosen so far; after it
+  // closed: the name buffer's text (the folder of a multiple selection).
   CString GetPathName() const;
   CString GetFileName() const;
   CString GetFileExt() const;
   CString GetFileTitle() const;
   CString GetFolderPath() const;
-  // Multiple selection: the first position, then each path in turn.
+  // Multiple selection: the first position, then each full path in turn.
   POSITION GetStartPosition() const;
   CString GetNextPathName(POSITION& pos) const;
 
@@ -83,10 +89,30 @@ class CFileDialog : public CDialog {
   BOOL m_bOpenFileDialog;
 
  protected:
-  CString m_strFilter, m_strDefExt, m_strTitle;
+  // Notifications of the open dialog.
+  virtual UINT OnShareViolation(LPCTSTR lpszPathName) { return 0; }
+  virtual BOOL OnFileNameOK() { return FALSE; }  // FALSE accepts the name
+  virtual void OnLBSelChangedNotify(UINT nIDBox, UINT iCurSel, UINT nCode) {}
+  virtual void OnInitDone() {}
+  virtual void OnFileNameChange() {}
+  virtual void OnFolderChange() {}
+  virtual void OnTypeChange() {}
+  BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+  // OK and Cancel belong to the system's dialog.
+  void OnOK() override { Default(); }
+  void OnCancel() override { Default(); }
+  // The name buffer holds nChars characters with the terminator; its text is kept.
+  void SetFileBufferSize(DWORD nChars);
+
+  CString m_strDefExt, m_strTitle;
+  std::vector<wchar_t> m_filter;
   std::vector<wchar_t> m_fileBuffer;
   wchar_t m_fileTitle[MAX_PATH] = {0};
 };
+
+// Hook procedure of the file dialogs: attaches the waiting dialog object to
+// the dialog's child window.
+UINT_PTR CALLBACK AfxCommDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The dialog procedure of every dialog made by the library.
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

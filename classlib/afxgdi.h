@@ -133,6 +133,7 @@ class CDC : public CObject {
  public:
   HDC m_hDC = nullptr;
   HDC m_hAttribDC = nullptr;
+  BOOL m_bPrinting = FALSE;  // set by whoever makes a printer context
 
   CDC() {}
   ~CDC() override { if (m_hDC) DeleteDC(); }
@@ -144,6 +145,7 @@ class CDC : public CObject {
   HDC Detach();
   BOOL DeleteDC();
   CWnd* GetWindow() const { return CWnd::FromHandle(::WindowFromDC(m_hDC)); }
+  BOOL IsPrinting() const { return m_bPrinting; }
 
   BOOL CreateDC(LPCTSTR driver, LPCTSTR device, LPCTSTR output, const DEVMODE* init) {
     return Attach(::CreateDCW(driver, device, output, init));
@@ -443,5 +445,7 @@ class CRectTracker {
 
 // Updates a popup menu's items through the target's update handlers (the
 // frame window's rule); items without any handler are disabled when asked.
-void AfxUpdateMenuPopup(CCmdTarget* pTarget, CMenu* pPopup, BOOL bAutoMenuEnable);
+// pParentMenu, when given, is the menu the popup belongs to (else the popup
+// itself when it is the menu being tracked).
+void AfxUpdateMenuPopup(CCmdTarget* pTarget, CMenu* pPopup, BOOL bAutoMenuEnable, CMenu* pParentMenu = nullptr);
 #endif

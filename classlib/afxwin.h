@@ -9,3 +9,5 @@
 #include "afxdlg.h"
 #include "afxctl.h"
 #include "afxfile.h"
+#include "afxbar.h"
+#include "afxframe.h"

@@ -149,9 +149,10 @@ void CCmdTarget::RestoreWaitCursor() {
 
 // Updates the items of a popup menu through a command target: the frame
 // window's rule, shared by dialogs that own menus.
-void AfxUpdateMenuPopup(CCmdTarget* pTarget, CMenu* pPopup, BOOL bAutoMenuEnable) {
+void AfxUpdateMenuPopup(CCmdTarget* pTarget, CMenu* pPopup, BOOL bAutoMenuEnable, CMenu* pParentMenu) {
   CCmdUI state;
   state.m_pMenu = pPopup;
+  state.m_pParentMenu = pParentMenu;
   AFX_THREAD_STATE* st = AfxGetThreadState();
   if (st->m_hTrackingMenu == pPopup->m_hMenu) state.m_pParentMenu = pPopup;
   state.m_nIndexMax = (UINT)pPopup->GetMenuItemCount();

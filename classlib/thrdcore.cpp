@@ -133,8 +133,11 @@ BOOL CWinThread::PreTranslateMessage(MSG* pMsg) {
 BOOL CWinThread::OnIdle(LONG lCount) {
   if (lCount <= 0) {
     CWnd* main = m_pMainWnd;
-    if (main && main->m_hWnd && main->IsWindowVisible() && !main->IsIconic())
+    if (main && main->m_hWnd && main->IsWindowVisible() && !main->IsIconic()) {
+      // A frame updates itself (title) before its bars and views.
+      if (main->IsFrameWnd()) AfxCallWndProc(main, main->m_hWnd, WM_IDLEUPDATECMDUI, TRUE, 0);
       main->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
+    }
   } else if (lCount == 1) {
     if (AfxLoopDepth() <= 1) AfxDeleteTempMaps();
   }

@@ -338,7 +338,7 @@ void CWnd::AfterNcDestroy() {
   if (m_pfnSuper && (WNDPROC)::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == AfxWndProc)
     ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, (LONG_PTR)m_pfnSuper);
   AFX_THREAD_STATE* st = AfxGetThreadState();
-  if (CWinThread* thread = st->m_pThread) {
+  if (CWinThread* thread = AfxGetThread()) {
     if (thread->m_pMainWnd == this) {
       if (st->m_bInRunLoop) ::PostQuitMessage(0);
       thread->m_pMainWnd = nullptr;

@@ -9,6 +9,7 @@ enum {
   FRAMEITEM_STATE_NONE = 0,
   FRAMEITEM_STATE_WRITING = 1,
   FRAMEITEM_STATE_WRITTEN = 10,
+  FRAMEITEM_STATE_FAILED = 40,  // its file could not be written
 };
 
 class CFrameItem {

@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+
+#include "ShellOpen.h"
 #endif
 
 namespace {
@@ -153,7 +155,7 @@ int OpenMailTo(LPCTSTR address, LPCTSTR subject, LPCTSTR body) {
     url.Format(L"mailto:%s?subject=%s&body=%s", address, subject, body);
   else
     url.Format(L"mailto:%s?subject=%s", address, subject);
-  ShellExecuteW(nullptr, L"Open", url, nullptr, nullptr, SW_SHOWNORMAL);
+  ShellOpen(L"Open", url);
   return 0;
 }
 

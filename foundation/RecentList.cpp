@@ -69,6 +69,7 @@ int CRecentList::UpdateMenu(CCmdUI* pCmdUI, int position) {
   if (position == -1) position = (int)pCmdUI->m_nIndex;
   for (int j = 0; j < GetCount(); ++j) {
     CString text = m_bShowFullPath ? m_arrNames[j] : CString(::PathFindFileNameW(m_arrNames[j]));
+    text.Replace(L"&", L"&&");  // shown as written, not as an accelerator
     menu->InsertMenu(position + j, MF_BYPOSITION | MF_STRING, pCmdUI->m_nID++, text);
     pCmdUI->m_nIndex++;
   }

@@ -15,17 +15,32 @@ BOOL WINAPI ThemeProcFalse() { return FALSE; }
 template <typename T>
 T Bind(T& cache, LPCSTR name, T fallback) {
   if (!cache) {
-    FARPROC p = GetThemeProc(name, reinterpret_cast<FARPROC>(fallback));
-    cache = p ? reinterpret_cast<T>(p) : fallback;
+    // Function pointers pass through a plain one so no call type is implied.
+    typedef void (*PlainProc)();
+    FARPROC p = GetThemeProc(name, reinterpret_cast<FARPROC>(reinterpret_cast<PlainProc>(fallback)));
+    cache = p ? reinterpret_cast<T>(reinterpret_cast<PlainProc>(p)) : fallback;
   }
   return cache;
 }
 }  // namespace
 
+// A bare file name is loaded from the system folder only, so a file of that
+// name planted beside the program (or in the current folder) is never used.
+static HMODULE LoadThemeLibrary(const CString& name) {
+  if (name.FindOneOf(L"\\/:") >= 0) return ::LoadLibraryW(name);
+  WCHAR system[MAX_PATH] = {0};
+  UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  CString path = system;
+  path += L'\\';
+  path += name;
+  return ::LoadLibraryW(path);
+}
+
 FARPROC GetThemeProc(LPCSTR name, FARPROC fallback) {
   if (!g_hThemeLib && !g_bLoadTried) {
     g_bLoadTried = TRUE;
-    g_hThemeLib = ::LoadLibraryW(g_strLibrary);
+    g_hThemeLib = LoadThemeLibrary(g_strLibrary);
   }
   if (!g_hThemeLib) return fallback;
   return ::GetProcAddress(g_hThemeLib, name);

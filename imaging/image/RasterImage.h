@@ -310,6 +310,9 @@ public:
            bool flip = false);
   int Draw(HDC hdc, LONG x, LONG y, LONG cx = -1, LONG cy = -1, const RECT* clip = nullptr,
            bool smooth = false, bool flip = false);
+  // Decodes a picture kept as a resource of module (the program when null);
+  // resource is what FindResource returned, possibly null.
+  bool LoadFromResource(HRSRC resource, int format, HMODULE module = nullptr);
 #endif
 
 protected:

@@ -1,0 +1,302 @@
+#include "UpdateCheck.h"
+
+#include <pugixml.hpp>
+
+#include <cwchar>
+#include <vector>
+
+#include "Helpers.h"
+#include "HttpClient.h"
+#include "ShellOpen.h"
+#include "UIResources.h"
+
+namespace {
+CUpdateSettings* g_settings = nullptr;
+
+const wchar_t kSection[] = L"Settings";
+const wchar_t kLastCheck[] = L"LastUpdateCheck";
+const wchar_t kFailedText[] = L"Failed to get update information!\nPlease try again later.";
+const wchar_t kNewestText[] = L"You are already using the newest version.\nPlease check again in future.";
+
+int GetAutoCheck() { return g_settings ? g_settings->GetAutoCheckUpdate() : 1; }
+void SetAutoCheck(int value) {
+  if (g_settings) g_settings->SetAutoCheckUpdate(value);
+}
+LONGLONG ReadLastCheck() {
+  if (g_settings) return g_settings->GetLastUpdateCheck();
+  CWinApp* app = AfxGetApp();
+  return app ? (LONGLONG)app->GetProfileInt(kSection, kLastCheck, 0) : 0;
+}
+void WriteLastCheck(LONGLONG when) {
+  if (g_settings) {
+    g_settings->SetLastUpdateCheck(when);
+  } else if (CWinApp* app = AfxGetApp()) {
+    app->WriteProfileInt(kSection, kLastCheck, (int)(DWORD)when);
+  }
+}
+
+CString FromUtf8(const char* text) {
+  if (!text || !*text) return CString();
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  if (n <= 0) return CString();
+  std::vector<wchar_t> buf((size_t)n + 1, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text, -1, buf.data(), n);
+  return CString(buf.data());
+}
+
+bool SameLocalDate(time_t a, time_t b) {
+  struct tm ta = {}, tb = {};
+  if (localtime_s(&ta, &a) != 0 || localtime_s(&tb, &b) != 0) return false;
+  return ta.tm_year == tb.tm_year && ta.tm_mon == tb.tm_mon && ta.tm_mday == tb.tm_mday;
+}
+
+int ShowMessage(LPCTSTR text) { return AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
+}  // namespace
+
+LONGLONG CUpdateSettings::GetLastUpdateCheck() {
+  CWinApp* app = AfxGetApp();
+  return app ? (LONGLONG)app->GetProfileInt(kSection, kLastCheck, 0) : 0;
+}
+
+void CUpdateSettings::SetLastUpdateCheck(LONGLONG when) {
+  if (CWinApp* app = AfxGetApp()) app->WriteProfileInt(kSection, kLastCheck, (int)(DWORD)when);
+}
+
+CUpdateSettings* GetUpdateSettings() { return g_settings; }
+void SetUpdateSettings(CUpdateSettings* settings) { g_settings = settings; }
+
+int IsUpdateCheckDue(time_t now, time_t last, int intervalDays) {
+  if (intervalDays < 0) return 0;
+  if (intervalDays == 0) return 1;
+  if (last > now) return 1;  // the clock was set back: check rather than wait for years
+  if (intervalDays == 1) return SameLocalDate(now, last) ? 0 : 1;
+  return (now - last) / 86400 >= intervalDays ? 1 : 0;
+}
+
+int CheckForUpdates(LPCTSTR infoUrl, LPCTSTR currentVersion, int intervalDays, int silent) {
+  const time_t now = time(nullptr);
+  if (silent && !IsUpdateCheckDue(now, (time_t)ReadLastCheck(), intervalDays)) return 1;
+  // Written first: a failed check still counts as done.
+  WriteLastCheck((LONGLONG)now);
+
+  CUpdateJob* job = new CUpdateJob;
+  job->m_strCurrentVersion = currentVersion ? currentVersion : L"";
+  job->m_strInfoURL = infoUrl ? infoUrl : L"";
+  job->m_bSilent = silent ? 1 : 0;
+  if (!AfxBeginThread(UpdateThreadProc, job, THREAD_PRIORITY_NORMAL)) {
+    delete job;
+    return -1;
+  }
+  return 0;
+}
+
+UINT __cdecl UpdateThreadProc(LPVOID param) {
+  CUpdateJob* job = static_cast<CUpdateJob*>(param);
+  // Dialogs and message boxes of this thread belong to the program's main window.
+  CWinThread* self = AfxGetThread();
+  CWinApp* app = AfxGetApp();
+  const bool borrowMain = self && self != app && !self->m_pMainWnd && app && app->m_pMainWnd;
+  if (borrowMain) self->m_pMainWnd = app->m_pMainWnd;
+  job->Run();
+  if (borrowMain) self->m_pMainWnd = nullptr;
+  delete job;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+int CUpdateJob::Run() {
+  int result;
+  if (m_bSilent) {
+    result = Check();
+  } else {
+    const int autoCheck = GetAutoCheck();
+    CUpdateProgressDlg progress(this);
+    const INT_PTR shown = progress.DoModal();
+    SetAutoCheck(autoCheck);
+    // A dialog that could not be shown ran no check: that is a failure.
+    result = shown == -1 ? -1 : progress.m_nResult;
+  }
+  if (m_nCancel) return 0;
+  if (result < 0) {
+    if (!m_bSilent) ShowMessage(kFailedText);
+    return -1;
+  }
+  if (result == 0) {
+    if (!m_bSilent) ShowMessage(kNewestText);
+    return 0;
+  }
+  INT_PTR answer;
+  {
+    CUpdateAvailableDlg dialog(this);
+    answer = dialog.DoModal();
+  }
+  // Checked again here: nothing but a web address is ever opened.
+  if (answer == IDOK && IsWebAddress(m_strDownloadURL)) {
+    ShellOpen(L"open", m_strDownloadURL);
+    return 1;
+  }
+  return 0;
+}
+
+int CUpdateJob::Check() {
+  if (FetchUpdateInfo() != 0) return -1;
+  return CompareVersions(m_strNewestVersion, m_strCurrentVersion) > 0 ? 1 : 0;
+}
+
+int CUpdateJob::FetchUpdateInfo() {
+  CString text;
+  if (Download(text) != 0) return -1;
+  return ParseUpdateXml(text) == 0 ? 0 : -1;
+}
+
+int CUpdateJob::Download(CString& text) {
+  CHttpDownloader http;
+  http.m_pCancel = &m_nCancel;
+  http.m_strURL = m_strInfoURL;
+  return http.DownloadToString(text) == 0 ? 0 : -1;
+}
+
+int CUpdateJob::ParseUpdateXml(LPCTSTR xml) {
+  if (!xml) return -1;
+  pugi::xml_document doc;
+  const size_t bytes = wcslen(xml) * sizeof(wchar_t);
+  if (!doc.load_buffer(xml, bytes, pugi::parse_default, pugi::encoding_wchar)) return -1;
+  pugi::xml_node app = doc.child("Updates").child("Application");
+  if (!app) return -1;
+  const CString version = FromUtf8(app.attribute("Version").value());
+  if (version.IsEmpty()) return -1;
+  m_strNewestVersion = version;
+  if (pugi::xml_attribute level = app.attribute("Level")) m_nLevel = level.as_int();
+  pugi::xml_node url = app.child("URL");
+  if (!url) return -1;
+  m_strDownloadURL = FromUtf8(url.text().get());
+  m_strDownloadURL.Trim();
+  // Only a web address may come from the network: no file, UNC or program path.
+  if (!IsWebAddress(m_strDownloadURL)) return -1;
+  if (pugi::xml_node description = app.child("Description")) {
+    m_strDescription = FromUtf8(description.text().get());
+    m_strDescription.Replace(L"\\n", L"\r\n");
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CUpdateProgressDlg, CDialog)
+  ON_WM_TIMER()
+  ON_MESSAGE(WM_WORKER_FINISHED, OnWorkerFinished)
+END_MESSAGE_MAP()
+
+CUpdateProgressDlg::CUpdateProgressDlg(CUpdateJob* job, CWnd* pParent)
+    : CDialog(GetWebProgram().ids.updateProgress, pParent), m_pJob(job), m_pCancel(&job->m_nCancel) {}
+
+void CUpdateProgressDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_WEB_PROGRESS, m_progress);
+  DDX_Check(pDX, IDC_WEB_PROGRESS_CHECK, m_bAutoCheck);
+}
+
+BOOL CUpdateProgressDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  const CWebDialogIds& ids = GetWebProgram().ids;
+  if (CWnd* label = GetDlgItem(ids.updateLabel)) label->SetFont(GetSharedFont(CUIResources::FontBold));
+  m_progress.SetRange32(0, 100);
+  SetWindowText(AfxGetAppName());
+  SetDlgItemText(IDC_WEB_PROGRESS_CHECK, L"Auto check for updates");
+  *m_pCancel = 0;
+  if (!StartCheckThread()) {
+    // No report would ever come: end at once as a failed check.
+    m_nResult = -1;
+    EndDialog(IDOK);
+  }
+  return TRUE;
+}
+
+BOOL CUpdateProgressDlg::StartCheckThread() {
+  return AfxBeginThread(CheckThreadProc, this, THREAD_PRIORITY_NORMAL) != nullptr;
+}
+
+UINT __cdecl CUpdateProgressDlg::CheckThreadProc(LPVOID param) {
+  CUpdateProgressDlg* dialog = static_cast<CUpdateProgressDlg*>(param);
+  dialog->RunCheck();
+  ::PostMessageW(dialog->m_hWnd, WM_WORKER_FINISHED, 0, 0);
+  return 0;
+}
+
+int CUpdateProgressDlg::RunCheck() {
+  SetTimer(1, 100);
+  SetDlgItemText(GetWebProgram().ids.updateLabel, L"Checking for updates...");
+  m_nResult = m_pJob->Check();
+  KillTimer(1);
+  return 0;
+}
+
+void CUpdateProgressDlg::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == 1) {
+    int pos = m_progress.GetPos() + 2;
+    m_progress.SetPos(pos > 100 ? 0 : pos);
+  }
+  CDialog::OnTimer(nIDEvent);
+}
+
+void CUpdateProgressDlg::OnOK() {
+  // Enter does not end the dialog: the check thread still uses it.
+}
+
+void CUpdateProgressDlg::OnCancel() {
+  *m_pCancel = 2;
+  KillTimer(1);
+}
+
+LRESULT CUpdateProgressDlg::OnWorkerFinished(WPARAM, LPARAM) {
+  EndDialog(*m_pCancel ? IDCANCEL : IDOK);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+CUpdateAvailableDlg::CUpdateAvailableDlg(CUpdateJob* job, CWnd* pParent)
+    : CDialog(GetWebProgram().ids.updateAvailable, pParent), m_pJob(job), m_bAutoCheck(GetAutoCheck()) {}
+
+CUpdateAvailableDlg::~CUpdateAvailableDlg() { SetAutoCheck(m_bAutoCheck); }
+
+void CUpdateAvailableDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  const CWebDialogIds& ids = GetWebProgram().ids;
+  DDX_Control(pDX, ids.updateNewVersion, m_linkVersion);
+  DDX_Control(pDX, ids.updateLearnMore, m_linkLearnMore);
+  DDX_Check(pDX, ids.updateAutoCheck, m_bAutoCheck);
+}
+
+BOOL CUpdateAvailableDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  const CWebDialogIds& ids = GetWebProgram().ids;
+  CFont* largeBold = GetSharedFont(CUIResources::FontLargeBold);
+  m_linkVersion.SetFont(largeBold);
+
+  CString text;
+  text.Format(L"A newer version of %s is available:", (LPCTSTR)m_pJob->m_strProduct);
+  SetDlgItemText(ids.updateLabel, text);
+
+  m_linkVersion.m_crBack = ::GetSysColor(COLOR_BTNFACE);
+  m_linkVersion.SetFont(largeBold);
+  m_linkVersion.SetLink(kProductPageUrl, m_pJob->m_strNewestVersion);
+  m_linkVersion.SizeToText();
+
+  m_linkLearnMore.m_crBack = ::GetSysColor(COLOR_BTNFACE);
+  m_linkLearnMore.SetFont(GetSharedFont(CUIResources::FontNormal));
+  m_linkLearnMore.m_pHoverFont = GetSharedFont(CUIResources::FontUnderline);
+  m_linkLearnMore.SetLink(kProductPageUrl);
+  m_linkLearnMore.SizeToText();
+
+  text.Format(L"Your version is %s.", (LPCTSTR)m_pJob->m_strCurrentVersion);
+  SetDlgItemText(ids.updateYourVersion, text);
+  SetDlgItemText(ids.updateDescription, m_pJob->m_strDescription);
+  return TRUE;
+}
+
+void CUpdateAvailableDlg::OnCancel() {
+  UpdateData(TRUE);
+  EndDialog(IDCANCEL);
+}

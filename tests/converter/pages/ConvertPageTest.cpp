@@ -1,0 +1,248 @@
+// The page base on a real page template: band, status colours, busy state,
+// worker protocol, accelerators, progress records and the overwrite prompt.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "ConvertPage.h"
+#include "ConverterRes.h"
+#include "ConverterResources.h"
+#include "ConverterGlobals.h"
+#include "ConverterTestApp.h"
+#include "DialogAnswerer.h"
+#include "PageHost.h"
+#include "ScriptedDialog.h"
+#include "ToolContract.h"
+#include "UiTestSupport.h"
+
+namespace {
+class CTestPage : public CConvertPage {
+ public:
+  CTestPage() : CConvertPage(IDD_SERIES_PAGE) {}
+  int StartConversion() override {
+    ++m_nStarts;
+    return StartWorker(&CTestPage::Work);
+  }
+  static UINT Work(LPVOID p) {
+    CTestPage* page = static_cast<CTestPage*>(p);
+    page->SetBusy(TRUE);
+    page->m_bWorkerSawBusy = ::IsWindowVisible(::GetDlgItem(page->m_hWnd, IDC_STOP));
+    while (page->m_bHold) ::Sleep(1);
+    page->SetStatus(L"Canceled.");
+    page->SetBusy(FALSE);
+    page->PostMessage(WM_WORKER_FINISHED);
+    return 0;
+  }
+  BOOL Translate(MSG* msg) { return PreTranslateMessage(msg); }
+  int m_nStarts = 0, m_nSelectAll = 0;
+  std::atomic<bool> m_bHold{false};
+  BOOL m_bWorkerSawBusy = FALSE;
+
+ protected:
+  afx_msg void OnSelectAll() { ++m_nSelectAll; }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CTestPage, CConvertPage)
+  ON_COMMAND(ID_SELECT_ALL, OnSelectAll)
+END_MESSAGE_MAP()
+
+class ConvertPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(0, m_res.Init());
+    SetConverterGlobals(&m_res, nullptr, nullptr);
+    ASSERT_TRUE(m_host.CreateHost(760, 460));
+    ASSERT_TRUE(m_page.Create(IDD_SERIES_PAGE, &m_host));
+    m_host.Fit(m_page);
+    PumpPending();
+  }
+  void TearDown() override {
+    m_page.DestroyWindow();
+    m_host.DestroyWindow();
+    SetConverterGlobals(nullptr, nullptr, nullptr);
+  }
+  HWND Item(int id) { return ::GetDlgItem(m_page.m_hWnd, id); }
+
+  CConverterTestApp m_app{L"PageBaseTest"};
+  CConverterResources m_res;
+  CPageHostWnd m_host;
+  CTestPage m_page;
+};
+}  // namespace
+
+TEST_F(ConvertPage, BandFontsTipsAndHiddenBar) {
+  HWND bar = Item(IDC_PROGRESS);
+  ASSERT_NE(nullptr, bar);
+  EXPECT_FALSE(::IsWindowVisible(bar));
+  EXPECT_TRUE(::IsWindowVisible(Item(IDC_CONVERT)));
+  EXPECT_FALSE(::IsWindowVisible(Item(IDC_STOP)));
+  EXPECT_EQ((HFONT)m_res.m_fontBold.GetSafeHandle(), (HFONT)::SendMessageW(Item(IDC_CONVERT), WM_GETFONT, 0, 0));
+  EXPECT_EQ((HFONT)m_res.m_fontBold.GetSafeHandle(), (HFONT)::SendMessageW(Item(IDC_STOP), WM_GETFONT, 0, 0));
+  EXPECT_EQ(3, m_page.m_wndToolTip.GetToolCount());
+  TOOLINFOW ti = {};
+  wchar_t text[128] = {0};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = m_page.m_hWnd;
+  ti.uFlags = TTF_IDISHWND;
+  ti.uId = (UINT_PTR)Item(IDCANCEL);
+  ti.lpszText = text;
+  m_page.m_wndToolTip.SendMessage(TTM_GETTEXTW, 128, (LPARAM)&ti);
+  EXPECT_STREQ(L"Stop converting and exit the program", text);
+  EXPECT_NE(nullptr, m_page.m_hAccel);
+}
+
+TEST_F(ConvertPage, StatusLineColours) {
+  m_page.SetStatus(L"Failed.", 255);
+  EXPECT_STREQ(L"Failed.", m_page.GetStatusText());
+  CRect rc;
+  ::GetWindowRect(Item(IDC_STATUS), &rc);
+  m_page.ScreenToClient(&rc);
+  CWindowShot shot = ShotOf(m_page.m_hWnd, true);
+  shot.SavePng(L"page-base-status.png");
+  int red = 0, back = 0;
+  for (int y = rc.top; y < rc.bottom; ++y)
+    for (int x = rc.left; x < rc.right; ++x) {
+      COLORREF c = shot.At(x, y);
+      if (GetRValue(c) > 180 && GetGValue(c) < 90 && GetBValue(c) < 90) ++red;
+      if (c == RGB(0xE0, 0xE0, 0xE0)) ++back;
+    }
+  EXPECT_GT(red, 10);
+  EXPECT_GT(back, 100);
+  m_page.SetStatus(L"Failed.", 0);
+  shot = ShotOf(m_page.m_hWnd, true);
+  red = 0;
+  for (int y = rc.top; y < rc.bottom; ++y)
+    for (int x = rc.left; x < rc.right; ++x) {
+      COLORREF c = shot.At(x, y);
+      if (GetRValue(c) > 180 && GetGValue(c) < 90) ++red;
+    }
+  EXPECT_EQ(0, red);
+}
+
+TEST_F(ConvertPage, WorkerProtocolBusyStateAndCloseAfterStop) {
+  m_page.m_bHold = true;
+  ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), (LPARAM)Item(IDC_CONVERT));
+  EXPECT_EQ(1, m_page.m_nStarts);
+  ASSERT_TRUE(m_page.IsWorkerRunning());
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(Item(IDC_STOP)) != FALSE; }));
+  EXPECT_FALSE(::IsWindowVisible(Item(IDC_CONVERT)));
+  EXPECT_TRUE(::IsWindowVisible(Item(IDC_PROGRESS)));
+  // The focus moved to Stop although a worker asked for the busy state.
+  EXPECT_EQ(Item(IDC_STOP), ::GetFocus());
+  // A second start while the worker runs does nothing.
+  EXPECT_EQ(-1, m_page.StartWorker(&CTestPage::Work));
+  // Stop twice is stop once; Close asks the host to close.
+  ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), (LPARAM)Item(IDC_STOP));
+  ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), (LPARAM)Item(IDC_STOP));
+  EXPECT_EQ(STOP_REQUESTED, m_page.m_nStopFlag);
+  m_page.RequestStop(STOP_AND_CLOSE);
+  m_page.m_bHold = false;
+  ASSERT_TRUE(PumpUntil([&] { return !m_page.IsWorkerRunning(); }));
+  EXPECT_TRUE(m_page.m_bWorkerSawBusy);
+  EXPECT_TRUE(::IsWindowVisible(Item(IDC_CONVERT)));
+  EXPECT_FALSE(::IsWindowVisible(Item(IDC_PROGRESS)));
+  EXPECT_STREQ(L"Canceled.", m_page.GetStatusText());
+  ASSERT_TRUE(PumpUntil([&] { return m_host.m_nCloses == 1; }));
+  // A new start clears the stop flag; without a close request nothing closes.
+  m_page.StartConversion();
+  ASSERT_TRUE(PumpUntil([&] { return !m_page.IsWorkerRunning(); }));
+  EXPECT_EQ(STOP_NONE, m_page.m_nStopFlag);
+  PumpPending();
+  EXPECT_EQ(1, m_host.m_nCloses);
+}
+
+TEST_F(ConvertPage, EnterDoesNothingEscapeAsksTheHostToClose) {
+  ::SendMessageW(m_page.m_hWnd, WM_COMMAND, IDOK, 0);
+  PumpPending();
+  EXPECT_EQ(0, m_host.m_nCloses);
+  EXPECT_TRUE(::IsWindow(m_page.m_hWnd));
+  ::SendMessageW(m_page.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(PumpUntil([&] { return m_host.m_nCloses == 1; }));
+  EXPECT_TRUE(::IsWindow(m_page.m_hWnd));
+}
+
+TEST_F(ConvertPage, CtrlAGivesSelectAll) {
+  BYTE keys[256] = {0};
+  ::GetKeyboardState(keys);
+  BYTE saved = keys[VK_CONTROL];
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  MSG msg = {m_page.m_hWnd, WM_KEYDOWN, 'A', 1};
+  EXPECT_TRUE(m_page.Translate(&msg));
+  keys[VK_CONTROL] = saved;
+  ::SetKeyboardState(keys);
+  EXPECT_EQ(1, m_page.m_nSelectAll);
+  MSG plain = {m_page.m_hWnd, WM_KEYDOWN, 'A', 1};
+  m_page.Translate(&plain);
+  EXPECT_EQ(1, m_page.m_nSelectAll);
+}
+
+TEST_F(ConvertPage, ProgressRecordsOfAnotherSizeOrRunGetDefaultHandling) {
+  ToolCallbackData data = {};
+  data.context = 987654321;
+  data.event = 12;
+  COPYDATASTRUCT cds = {TOOL_CALLBACK_ID, (DWORD)sizeof(data), &data};
+  // No live encoder run has this context: default handling answers 0.
+  EXPECT_EQ(0, ::SendMessageW(m_page.m_hWnd, WM_COPYDATA, 0, (LPARAM)&cds));
+  cds.cbData = sizeof(data) - 1;
+  EXPECT_EQ(0, ::SendMessageW(m_page.m_hWnd, WM_COPYDATA, 0, (LPARAM)&cds));
+  EXPECT_EQ(1104u, sizeof(data));
+}
+
+TEST_F(ConvertPage, OverwritePromptFromAWorker) {
+  CString folder = MakeTestFolder(L"overwrite prompt");
+  CString path = folder + L"\\exists.mp4";
+  TouchFile(path);
+  int mode = OVERWRITE_ASK;
+  // A missing file never asks.
+  EXPECT_EQ(0, m_page.ConfirmOverwrite(folder + L"\\missing.mp4", mode, TRUE));
+  EXPECT_EQ(OVERWRITE_ASK, mode);
+
+  auto ask = [&](BOOL offerAll) {
+    std::atomic<int> answer{-5};
+    std::thread worker([&] { answer = m_page.ConfirmOverwrite(path, mode, offerAll); });
+    EXPECT_TRUE(PumpUntil([&] { return answer != -5; }, 30000));
+    worker.join();
+    return answer.load();
+  };
+  {
+    CString shown, label;
+    LRESULT defId = 0;
+    BOOL allVisible = TRUE;
+    CDialogAnswerer answerer(L"Overwrite or Cancel?", [&](HWND dlg) {
+      wchar_t buf[512] = {0};
+      ::GetDlgItemTextW(dlg, IDC_EXISTS_PATH, buf, 512);
+      shown = buf;
+      allVisible = ::IsWindowVisible(::GetDlgItem(dlg, IDC_OVERWRITE_ALL));
+      defId = ::SendMessageW(dlg, DM_GETDEFID, 0, 0);
+      CaptureWindow(dlg, false).SavePng(L"overwrite-prompt.png");
+      CDialogAnswerer::Press(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(1, ask(FALSE));
+    EXPECT_EQ(OVERWRITE_ASK, mode);
+    EXPECT_STREQ(path, shown);
+    EXPECT_FALSE(allVisible);
+    EXPECT_EQ(IDC_OVERWRITE, LOWORD(defId));
+  }
+  {
+    CDialogAnswerer answerer(L"Overwrite or Cancel?", [&](HWND dlg) { CDialogAnswerer::Press(dlg, IDC_OVERWRITE); });
+    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(OVERWRITE_ONCE, mode);
+    // Overwrite asks again next time.
+    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(2, answerer.Answered());
+  }
+  {
+    CDialogAnswerer answerer(L"Overwrite or Cancel?", [&](HWND dlg) {
+      CaptureWindow(dlg, false).SavePng(L"overwrite-prompt-all.png");
+      CDialogAnswerer::Press(dlg, IDC_OVERWRITE_ALL);
+    });
+    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(OVERWRITE_ALL, mode);
+    // Overwrite All: never asked again in this job.
+    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(1, answerer.Answered());
+  }
+}

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "ConverterTestApp.h"
+#include "Folders.h"
+#include "WorkFolders.h"
+
+TEST(WorkFolders, FirstFreeNumberAndReuseAfterDelete) {
+  CString base = MakeTestFolder(L"work numbers") + L"\\Temp";
+  EXPECT_STREQ(base + L"\\0000", CreateWorkFolderIn(base));
+  EXPECT_STREQ(base + L"\\0001", CreateWorkFolderIn(base));
+  EXPECT_STREQ(base + L"\\0002", CreateWorkFolderIn(base));
+  ::RemoveDirectoryW(base + L"\\0000");
+  EXPECT_STREQ(base + L"\\0000", CreateWorkFolderIn(base));
+  // A file with a folder's name is taken as well.
+  TouchFile(base + L"\\0003");
+  EXPECT_STREQ(base + L"\\0004", CreateWorkFolderIn(base));
+  // The search is bounded.
+  EXPECT_STREQ(L"", CreateWorkFolderIn(base, 5));
+  // No folder under a base that is a file.
+  TouchFile(base + L"\\plain");
+  EXPECT_STREQ(L"", CreateWorkFolderIn(base + L"\\plain"));
+}
+
+TEST(WorkFolders, JobsStartingTogetherNeverShareAFolder) {
+  CString base = MakeTestFolder(L"work race") + L"\\Temp";
+  const int threads = 8, each = 40;
+  std::vector<std::vector<CString>> got(threads);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t)
+    workers.emplace_back([&, t] {
+      for (int i = 0; i < each; ++i) got[t].push_back(CreateWorkFolderIn(base));
+    });
+  for (auto& w : workers) w.join();
+  std::set<std::wstring> distinct;
+  for (auto& list : got)
+    for (auto& path : list) {
+      EXPECT_FALSE(path.IsEmpty());
+      distinct.insert(path.GetString());
+    }
+  EXPECT_EQ((size_t)(threads * each), distinct.size());
+}
+
+TEST(WorkFolders, TempFolderUnderUserDataIsDeletedWhole) {
+  CConverterTestApp app(L"WorkFoldersTemp");
+  DeleteTempWorkFolder();  // a missing folder is no error
+  CString first = CreateTempWorkFolder();
+  ASSERT_FALSE(first.IsEmpty());
+  EXPECT_STREQ(GetUserDataFolder() + L"\\Temp\\0000", first);
+  TouchFile(first + L"\\I0000000.bmp");
+  CString second = CreateTempWorkFolder();
+  EXPECT_STREQ(GetUserDataFolder() + L"\\Temp\\0001", second);
+  DeleteTempWorkFolder();
+  EXPECT_FALSE(PathFileExistsW(GetUserDataFolder() + L"\\Temp"));
+}
+
+namespace {
+struct ShellCall {
+  CString verb, file, params;
+  int show = 0;
+  bool hasVerb = false, hasParams = false;
+};
+std::vector<ShellCall> g_calls;
+HINSTANCE RecordShell(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR, int show) {
+  ShellCall c;
+  c.hasVerb = verb != nullptr;
+  c.verb = verb ? verb : L"";
+  c.file = file ? file : L"";
+  c.hasParams = params != nullptr;
+  c.params = params ? params : L"";
+  c.show = show;
+  g_calls.push_back(c);
+  return (HINSTANCE)42;
+}
+}  // namespace
+
+TEST(WorkFolders, OpenInViewerOrWithTheShell) {
+  CConverterTestApp app(L"WorkFoldersViewer");
+  CString folder = MakeTestFolder(L"viewer launch");
+  app.WriteProfileString(L"", L"AppFolder", folder);
+  SetShellExecuteHook(RecordShell);
+  g_calls.clear();
+  EXPECT_EQ(0, OpenInViewer(L"C:\\my scans\\a b.dcm"));
+  ASSERT_EQ(1u, g_calls.size());
+  EXPECT_STREQ(L"open", g_calls[0].verb);
+  EXPECT_STREQ(L"\"C:\\my scans\\a b.dcm\"", g_calls[0].file);
+  EXPECT_FALSE(g_calls[0].hasParams);
+  EXPECT_EQ(SW_SHOWNORMAL, g_calls[0].show);
+
+  TouchFile(folder + L"\\Glimmerscope.exe");
+  EXPECT_STREQ(folder + L"\\Glimmerscope.exe", GetViewerPath());
+  EXPECT_EQ(0, OpenInViewer(L"C:\\my scans\\a b.dcm"));
+  ASSERT_EQ(2u, g_calls.size());
+  EXPECT_FALSE(g_calls[1].hasVerb);
+  EXPECT_STREQ(folder + L"\\Glimmerscope.exe", g_calls[1].file);
+  EXPECT_STREQ(L"\"C:\\my scans\\a b.dcm\"", g_calls[1].params);
+  SetShellExecuteHook(nullptr);
+}

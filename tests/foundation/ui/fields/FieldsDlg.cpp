@@ -1,0 +1,6 @@
+#include "FieldsDlg.h"
+
+BEGIN_MESSAGE_MAP(CFieldsDlg, COEDialog)
+  ON_WM_DROPFILES()
+  ON_CBN_SELENDOK(IDC_HISTORYEX, OnHistorySelEndOk)
+END_MESSAGE_MAP()

@@ -1,0 +1,49 @@
+// Resource ids shared by the window-component tests and their resource script.
+#pragma once
+
+#include "common/framedlgres.h"
+
+#define IDD_OPTIONS 300
+#define IDD_FRAME 301
+#define IDD_FIELDS 302
+#define IDR_FRAME_MENU 310
+#define IDR_CONTEXT_MENU 311
+
+#define IDC_TIPPED 1200
+#define IDC_DISABLED 1201
+#define IDC_NOSTRING 1202
+#define IDC_NONEWLINE 1203
+#define IDC_LONGTIP 1204
+
+#define IDC_MASK 1210
+#define IDC_START 1211
+#define IDC_END 1212
+#define IDC_PLAINTIME 1213
+
+#define IDC_HISTORY 1220
+#define IDC_HISTORYEX 1221
+#define IDC_DROP 1222
+#define IDC_DROPEX 1223
+#define IDC_PATTERN 1224
+#define IDC_CHOICE 1225
+
+#define IDC_LABEL_MASK 1240
+#define IDC_LABEL_START 1241
+#define IDC_LABEL_END 1242
+#define IDC_LABEL_HISTORY 1243
+#define IDC_LABEL_HISTORYEX 1244
+#define IDC_LABEL_DROP 1245
+#define IDC_LABEL_DROPEX 1246
+#define IDC_LABEL_PATTERN 1247
+#define IDC_LABEL_CHOICE 1248
+#define IDC_LABEL_PLAINTIME 1249
+
+#define ID_CMD_HANDLED 32900
+#define ID_CMD_NOHANDLER 32901
+#define ID_CMD_CHECKED 32902
+#define ID_CMD_REMOVER 32903
+#define ID_CMD_AFTER 32904
+#define ID_CMD_SUBFIRST 32905
+#define ID_CMD_SUBSECOND 32906
+#define ID_RECENT_FIRST 33000
+#define ID_CMD_EXIT 33100

@@ -1,0 +1,57 @@
+// Support for the shell tree tests: COM on the test thread, counts of GDI and
+// user objects, folders made for a test, a top-level window to host controls.
+#pragma once
+#include "afxwin.h"
+
+#include <ostream>
+#include <vector>
+
+// Readable strings in test messages.
+inline void PrintTo(const CString& s, std::ostream* os) {
+  CStringA narrow(s);
+  *os << '"' << (const char*)narrow << '"';
+}
+
+// COM (apartment-threaded) for the current thread while it lives.
+class CComScope {
+ public:
+  CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~CComScope() {
+    if (SUCCEEDED(m_hr)) ::CoUninitialize();
+  }
+  HRESULT m_hr;
+};
+
+// GDI and user objects of this process. GetGuiResources answers 0 under
+// Wine; then the objects are counted from what Wine itself keeps.
+int CountGdiObjects();
+int CountUserObjects();
+
+// A folder of its own under the temporary folder with subfolders and files,
+// removed with everything in it when the object goes.
+class CTestFolder {
+ public:
+  explicit CTestFolder(LPCTSTR name);
+  ~CTestFolder();
+  CString Path(LPCTSTR relative = nullptr) const;
+  BOOL AddFolder(LPCTSTR relative) const;
+  BOOL AddFile(LPCTSTR relative) const;
+  static BOOL RemoveTree(LPCTSTR path);
+  CString m_root;
+};
+
+// A top-level window that hosts the controls under test. A WM_CONTEXTMENU
+// that a child sends it is passed back to that child, as the child's own
+// window gets it from the tree control on Windows.
+class CHostWnd : public CWnd {
+ public:
+  BOOL CreateHost(int width, int height, BOOL visible);
+  int m_contextMenusRelayed = 0;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  HWND m_relaying = nullptr;
+};
+
+// Text of every child of a tree node, in order.
+std::vector<CString> ChildTexts(CTreeCtrl& tree, HTREEITEM parent);

@@ -1,0 +1,6 @@
+// Every window of this test program lives on a desktop of its own.
+#include "OwnDesktop.h"
+
+namespace {
+const BOOL g_ownDesktop = UseOwnDesktop();
+}

@@ -1,0 +1,155 @@
+#include "ViewerTestSupport.h"
+
+IMPLEMENT_DYNCREATE(CViewerTestDoc, CDocument)
+IMPLEMENT_DYNCREATE(CRecordingFrame, CMainFrame)
+
+BEGIN_MESSAGE_MAP(CRecordingFrame, CMainFrame)
+  ON_WM_ENTERIDLE()
+  ON_WM_TIMER()
+  ON_MESSAGE(WM_ENTERMENULOOP, OnEnterMenuLoop)
+  ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
+  ON_WM_NCLBUTTONDOWN()
+  ON_WM_INITMENUPOPUP()
+  ON_WM_MENUSELECT()
+END_MESSAGE_MAP()
+
+int CRecordingFrame::Count(UINT message) const {
+  int n = 0;
+  for (const Entry& e : m_log) n += e.message == message;
+  return n;
+}
+
+const CRecordingFrame::Entry* CRecordingFrame::Last(UINT message) const {
+  for (auto it = m_log.rbegin(); it != m_log.rend(); ++it)
+    if (it->message == message) return &*it;
+  return nullptr;
+}
+
+BOOL CRecordingFrame::OnCommand(WPARAM wParam, LPARAM lParam) {
+  m_commands.push_back(LOWORD(wParam));
+  return CMainFrame::OnCommand(wParam, lParam);
+}
+
+namespace {
+const UINT_PTR kStepTimer = 0x5EED;
+const DWORD kStepLimitMs = 5000;
+}  // namespace
+
+void CRecordingFrame::RunStep() {
+  if (m_menuSteps.empty()) return;
+  if (m_menuSteps.front()()) {
+    m_menuSteps.pop_front();
+    m_dwStepStart = ::GetTickCount();
+  } else if (::GetTickCount() - m_dwStepStart > kStepLimitMs) {
+    m_bStepsTimedOut = TRUE;
+    m_menuSteps.clear();
+    ::EndMenu();
+  }
+}
+
+void CRecordingFrame::OnEnterIdle(UINT nWhy, CWnd*) {
+  Default();
+  if (nWhy != MSGF_MENU) return;
+  ++m_nMenuIdles;
+  RunStep();
+}
+
+void CRecordingFrame::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == kStepTimer)
+    RunStep();
+  else
+    Default();
+}
+
+LRESULT CRecordingFrame::OnEnterMenuLoop(WPARAM, LPARAM) {
+  m_dwStepStart = ::GetTickCount();  // each popup's loop has its own time limit
+  if (!m_menuSteps.empty()) SetTimer(kStepTimer, 20);
+  return Default();
+}
+
+LRESULT CRecordingFrame::OnExitMenuLoop(WPARAM, LPARAM) {
+  KillTimer(kStepTimer);
+  return Default();
+}
+
+void CRecordingFrame::OnNcLButtonDown(UINT nHitTest, CPoint point) {
+  // Recorded only: a real drag would start the system's move loop.
+  m_log.push_back({WM_NCLBUTTONDOWN, nHitTest, MAKELPARAM(point.x, point.y)});
+}
+
+void CRecordingFrame::OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu) {
+  m_log.push_back({WM_INITMENUPOPUP, (WPARAM)pPopupMenu->GetSafeHmenu(), MAKELPARAM(nIndex, bSysMenu)});
+  CMainFrame::OnInitMenuPopup(pPopupMenu, nIndex, bSysMenu);
+}
+
+void CRecordingFrame::OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hSysMenu) {
+  m_log.push_back({WM_MENUSELECT, MAKEWPARAM(nItemID, nFlags), (LPARAM)hSysMenu});
+  CMainFrame::OnMenuSelect(nItemID, nFlags, hSysMenu);
+}
+
+CViewerTestApp::CViewerTestApp() : CWinApp(L"Glimmerscope") {
+  SetRegistryKey(L"Morrowtide");
+  m_resources.Init();
+  SetViewerResources(&m_resources);
+  SetViewerSettings(&m_settings);
+}
+
+CViewerTestApp::~CViewerTestApp() {
+  if (m_pMainWnd && m_pMainWnd->m_hWnd) m_pMainWnd->DestroyWindow();
+  SetViewerSettings(nullptr);
+  SetViewerResources(nullptr);
+  SetPlayView(nullptr);
+}
+
+CRecordingFrame* CViewerTestApp::Start(int nCmdShow) {
+  AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CViewerTestDoc),
+                                        RUNTIME_CLASS(CRecordingFrame), RUNTIME_CLASS(CPlayView)));
+  m_nCmdShow = nCmdShow;
+  CCommandLineInfo info;
+  if (!ProcessShellCommand(info)) return nullptr;
+  m_pMainWnd->ShowWindow(nCmdShow);
+  m_pMainWnd->UpdateWindow();
+  m_pMainWnd->DragAcceptFiles(TRUE);
+  PumpApp();
+  return Frame();
+}
+
+void DeleteViewerKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Morrowtide\\Glimmerscope"); }
+
+bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!AfxPreTranslateMessage(&msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+    }
+    if (pred()) return true;
+    if (::GetTickCount() - start > timeoutMs) return pred();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void PumpApp() {
+  PumpAppUntil([] { return false; }, 0);
+}
+
+CRect ScreenRect(HWND hwnd) {
+  CRect r;
+  ::GetWindowRect(hwnd, &r);
+  return r;
+}
+
+CRect ClientScreenRect(HWND hwnd) {
+  CRect r;
+  ::GetClientRect(hwnd, &r);
+  ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&r, 2);
+  return r;
+}
+
+void PostClick(HWND hwnd, CPoint pt) {
+  ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+  ::PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+}

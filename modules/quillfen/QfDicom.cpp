@@ -238,7 +238,9 @@ bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols,
     while (i + 1 < n && d[i + 1] == 0xFF) ++i;  // fill bytes
     if (i + 4 > n) return false;
     const uint8_t m = d[i + 1];
-    if (m == 0xD8 || m == 0x01 || (m >= 0xD0 && m <= 0xD7) || m == 0x00) return false;
+    // Only markers that a header may hold: frames, tables, the restart
+    // interval, applications, comments and extensions (0xF0 on, JPEG-LS's among them).
+    if (m < 0xC0 || m == 0xD8 || (m >= 0xD0 && m <= 0xD7) || m == 0xFF) return false;
     const size_t len = Be16(&d[i + 2]);
     if (len < 2 || i + 2 + len > n) return false;
     const uint8_t* body = &d[i + 4];
@@ -369,11 +371,12 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
   }
   if (items.size() < 2 || items[0].second % 4 != 0) return false;
   const bool rle = ts == gdcm::TransferSyntax::RLELossless;
-  const bool jpeg = ts == gdcm::TransferSyntax::JPEGBaselineProcess1 ||
-                    ts == gdcm::TransferSyntax::JPEGExtendedProcess2_4 ||
-                    ts == gdcm::TransferSyntax::JPEGLosslessProcess14 ||
-                    ts == gdcm::TransferSyntax::JPEGLosslessProcess14_1 ||
-                    ts == gdcm::TransferSyntax::JPEGLSLossless || ts == gdcm::TransferSyntax::JPEGLSNearLossless;
+  // Every JPEG process (1.2.840.10008.1.2.4.50 to .70) and JPEG-LS; other
+  // compressions than these, RLE and JPEG 2000 are not handed to GDCM.
+  const std::string uid = ts.GetString() ? ts.GetString() : "";
+  const std::string family = "1.2.840.10008.1.2.4.";
+  const int process = uid.compare(0, family.size(), family) == 0 ? atoi(uid.c_str() + family.size()) : 0;
+  const bool jpeg = (process >= 50 && process <= 70) || process == 80 || process == 81;
   const bool jpegLs = ts == gdcm::TransferSyntax::JPEGLSLossless || ts == gdcm::TransferSyntax::JPEGLSNearLossless;
   const bool j2k = ts == gdcm::TransferSyntax::JPEG2000Lossless || ts == gdcm::TransferSyntax::JPEG2000;
   const size_t fragments = items.size() - 1;
@@ -421,6 +424,8 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
         if (len < 2 || p[len - 2] != 0xFF || p[len - 1] != 0xD9) return false;
       }
     }
+  } else if (!rle && !j2k) {
+    return false;
   }
   return true;
 }

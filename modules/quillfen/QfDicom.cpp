@@ -638,7 +638,8 @@ bool ElementsAreWhole(const uint8_t* d, size_t n) {
       end += header + len;
     }
     if (!meta.Walk(at, end, 0, false, nullptr)) return false;
-    if (preamble && (end == at || syntax.empty())) return false;
+    if (preamble && (end == at || syntax.empty() || end >= n)) return false;  // a data set must follow
+    if (syntax.find('\0') != std::string::npos) return false;
     at = end;
   }
   if (!syntax.empty()) {

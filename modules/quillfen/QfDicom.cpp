@@ -784,6 +784,18 @@ bool HeaderIsSound(const uint8_t* d, size_t n, std::string& error) {
   }
   if (!PaletteIsSound(ds, error)) return false;
   {
+    // One sample per pixel for grey and palette pictures, three for colour.
+    const std::string pi = ReadText(ds, 0x0028, 0x0004);
+    const gdcm::PhotometricInterpretation::PIType type = gdcm::PhotometricInterpretation::GetPIType(pi.c_str());
+    const bool single = type == gdcm::PhotometricInterpretation::MONOCHROME1 ||
+                        type == gdcm::PhotometricInterpretation::MONOCHROME2 ||
+                        type == gdcm::PhotometricInterpretation::PALETTE_COLOR;
+    if (single != (spp == 1)) {
+      error = "the photometric interpretation does not fit the samples per pixel";
+      return false;
+    }
+  }
+  {
     // The old recognition code, when present, is one GDCM knows (it reads it
     // as text and asserts that it is).
     const gdcm::Tag rc(0x0008, 0x0010);

@@ -811,6 +811,12 @@ bool HeaderIsSound(const uint8_t* d, size_t n, std::string& error) {
   }
   const gdcm::TransferSyntax ts = head.GetFile().GetHeader().GetDataSetTransferSyntax();
   if (ts.IsEncapsulated()) {
+    // GDCM's codecs copy 8-bit samples only when every bit is stored.
+    const gdcm::Tag bsTag(0x0028, 0x0101);
+    if (ba == 8 && ds.FindDataElement(bsTag) && ReadUS(ds, 0x0028, 0x0101) != 8) {
+      error = "unsupported image layout";
+      return false;
+    }
     const size_t at = EncapsulatedStart(d, n, 0);
     if (!at || rows == 0 || cols == 0 || (ba != 8 && ba != 16 && ba != 32) ||
         !FragmentsAreSound(d, n, at, ts, (unsigned)frames, rows, cols, spp, ba)) {

@@ -53,6 +53,7 @@ BEGIN_MESSAGE_MAP(CConvertPage, COEDialog)
   ON_MESSAGE(WM_IDLEUPDATECMDUI, OnIdleUpdateCmdUI)
   ON_MESSAGE(WM_WORKER_FINISHED, OnWorkerFinished)
   ON_MESSAGE(WM_RUN_ON_PAGE_THREAD, OnRunOnPageThread)
+  ON_MESSAGE(WM_SET_STATUS, OnSetStatus)
 END_MESSAGE_MAP()
 
 CConvertPage::CConvertPage(UINT nIDTemplate, CWnd* pParentWnd) : COEDialog(nIDTemplate, pParentWnd) {
@@ -159,12 +160,31 @@ void CConvertPage::SetBusy(BOOL busy) {
   }
 }
 
-void CConvertPage::SetStatus(LPCTSTR text, COLORREF color) {
-  m_crStatus = color;
+void CConvertPage::SetStatus(LPCTSTR text, COLORREF color) { PutStatus(text, (LONG_PTR)color); }
+
+void CConvertPage::SetStatusText(LPCTSTR text) { PutStatus(text, -1); }
+
+void CConvertPage::PutStatus(LPCTSTR text, LONG_PTR color) {
+  if (!m_hWnd) return;
+  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
+    // A worker does not wait for the page: the text is posted, and arrives
+    // in order with the worker's other posted messages.
+    CString* copy = new CString(text ? text : L"");
+    if (!::PostMessageW(m_hWnd, WM_SET_STATUS, (WPARAM)color, (LPARAM)copy)) delete copy;
+    return;
+  }
+  if (color >= 0) m_crStatus = (COLORREF)color;
   SetDlgItemText(IDC_STATUS, text ? text : L"");
   // A colour change with the same text still repaints.
   CWnd* status = GetDlgItem(IDC_STATUS);
   if (status) status->Invalidate();
+}
+
+LRESULT CConvertPage::OnSetStatus(WPARAM wParam, LPARAM lParam) {
+  CString* text = reinterpret_cast<CString*>(lParam);
+  PutStatus(*text, (LONG_PTR)wParam);
+  delete text;
+  return 0;
 }
 
 CString CConvertPage::GetStatusText() const {

@@ -13,6 +13,10 @@ class CToolProgressSink;
 // Posted by a page's worker as its last step (wParam 0, lParam 0).
 #define WM_WORKER_FINISHED (WM_USER + 350)
 
+// A status text posted by a worker (wParam: the colour, or -1 to keep it;
+// lParam: a CString the page deletes).
+#define WM_SET_STATUS (WM_APP + 0x302)
+
 // Stop flag values.
 enum { STOP_NONE = 0, STOP_REQUESTED = 2, STOP_AND_CLOSE = 3 };
 
@@ -46,8 +50,11 @@ class CConvertPage : public COEDialog {
   // Places the page's controls.
   virtual void RecalcLayout() {}
 
-  // Status line text; colour 0 normal, 255 (red) for failures.
+  // Status line text; colour 0 normal, 255 (red) for failures. From a
+  // worker the text is posted and shows when the page's thread gets to it.
   void SetStatus(LPCTSTR text, COLORREF color = 0);
+  // The same, keeping the colour.
+  void SetStatusText(LPCTSTR text);
   CString GetStatusText() const;
   COLORREF GetStatusColor() const { return m_crStatus; }
   // 0 to write the file, 1 to cancel; mode is the job's overwrite mode.
@@ -89,6 +96,8 @@ class CConvertPage : public COEDialog {
   afx_msg LRESULT OnIdleUpdateCmdUI(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnWorkerFinished(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnRunOnPageThread(WPARAM wParam, LPARAM lParam);
+  afx_msg LRESULT OnSetStatus(WPARAM wParam, LPARAM lParam);
+  void PutStatus(LPCTSTR text, LONG_PTR color);
   DECLARE_MESSAGE_MAP()
 
   // Waits for a finished worker and deletes it.

@@ -22,6 +22,47 @@ const COLORREF kMask = RGB(0xFF, 0x00, 0xFF);
 
 CFrameStripCtrl::CFrameStripCtrl() { m_nItemWidth = kMaxThumbnail + 16; }
 
+CFrameStripCtrl::~CFrameStripCtrl() { ForgetThumbnails(); }
+
+HBITMAP CFrameStripCtrl::GetThumbnail(CDC* pDC, CFrameItem* item) {
+  auto found = m_thumbnails.find(item);
+  if (found != m_thumbnails.end()) {
+    m_thumbnailAges.splice(m_thumbnailAges.begin(), m_thumbnailAges, found->second.age);
+    return found->second.hBitmap;
+  }
+  HDC mem = ::CreateCompatibleDC(pDC->GetSafeHdc());
+  HBITMAP bitmap = ::CreateCompatibleBitmap(pDC->GetSafeHdc(), m_nThumbWidth, m_nThumbHeight);
+  if (!mem || !bitmap) {
+    if (bitmap) ::DeleteObject(bitmap);
+    if (mem) ::DeleteDC(mem);
+    return nullptr;
+  }
+  HGDIOBJ old = ::SelectObject(mem, bitmap);
+  RECT all = {0, 0, m_nThumbWidth, m_nThumbHeight};
+  ::FillRect(mem, &all, (HBRUSH)::GetStockObject(WHITE_BRUSH));
+  item->m_image.Draw(mem, all, nullptr, false, false);
+  ::SelectObject(mem, old);
+  ::DeleteDC(mem);
+  m_thumbnailAges.push_front(item);
+  m_thumbnails[item] = CThumbnail{bitmap, m_thumbnailAges.begin()};
+  while ((int)m_thumbnailAges.size() > kThumbnailCacheSize) ForgetThumbnail(m_thumbnailAges.back());
+  return bitmap;
+}
+
+void CFrameStripCtrl::ForgetThumbnail(const CFrameItem* item) {
+  auto found = m_thumbnails.find(item);
+  if (found == m_thumbnails.end()) return;
+  ::DeleteObject(found->second.hBitmap);
+  m_thumbnailAges.erase(found->second.age);
+  m_thumbnails.erase(found);
+}
+
+void CFrameStripCtrl::ForgetThumbnails() {
+  for (auto& t : m_thumbnails) ::DeleteObject(t.second.hBitmap);
+  m_thumbnails.clear();
+  m_thumbnailAges.clear();
+}
+
 int CFrameStripCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   if (CDragItemStripCtrl::OnCreate(lpCreateStruct) == -1) return -1;
   CBitmap buttons, labels;
@@ -32,11 +73,19 @@ int CFrameStripCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   return 0;
 }
 
-void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
-  if (!OnWindowThread()) {
-    CallOnWindowThread([=] { SetThumbnailSize(w, h); return (LRESULT)0; }, 0);
-    return;
+int CFrameStripCtrl::PutFrame(CFrameItem* item, int position) {
+  if (!OnWindowThread()) return (int)CallOnWindowThread([=] { return (LRESULT)PutFrame(item, position); }, -1);
+  int index = position < 0 ? AddItem((DWORD_PTR)item, TRUE) : InsertItem(position, (DWORD_PTR)item, TRUE);
+  if (index < 0) {
+    delete item;
+    return -1;
   }
+  EnsureVisible(index);
+  Invalidate(FALSE);
+  return index;
+}
+
+void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
   if (w <= 0 || h <= 0) return;
   int tw = w, th = h;
   if (w > kMaxThumbnail || h > kMaxThumbnail) {
@@ -50,9 +99,15 @@ void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
       tw = th = kMaxThumbnail;
     }
   }
+  // Only the window's thread changes the size; others read it to see whether to ask.
   if (tw == m_nThumbWidth && th == m_nThumbHeight) return;
+  if (!OnWindowThread()) {
+    CallOnWindowThread([=] { SetThumbnailSize(w, h); return (LRESULT)0; }, 0);
+    return;
+  }
   m_nThumbWidth = tw;
   m_nThumbHeight = th;
+  ForgetThumbnails();
   // The item follows its box, so boxes never reach into their neighbours.
   m_nItemWidth = tw + 16;
   if (::IsWindow(m_hWnd)) {
@@ -112,7 +167,16 @@ void CFrameStripCtrl::DrawItemBox(CDC* pDC, int nIndex, LPCRECT lpBox, BOOL bDra
   if (item && item->m_image.HasPixels()) {
     CRect thumb(0, 0, m_nThumbWidth, m_nThumbHeight);
     thumb.OffsetRect(box.left + (box.Width() - m_nThumbWidth) / 2, box.top + (box.Height() - m_nThumbHeight) / 2);
-    item->m_image.Draw(pDC->GetSafeHdc(), thumb, nullptr, false, false);
+    HBITMAP picture = GetThumbnail(pDC, item);
+    HDC mem = picture ? ::CreateCompatibleDC(pDC->GetSafeHdc()) : nullptr;
+    if (mem) {
+      HGDIOBJ old = ::SelectObject(mem, picture);
+      ::BitBlt(pDC->GetSafeHdc(), thumb.left, thumb.top, thumb.Width(), thumb.Height(), mem, 0, 0, SRCCOPY);
+      ::SelectObject(mem, old);
+      ::DeleteDC(mem);
+    } else {
+      item->m_image.Draw(pDC->GetSafeHdc(), thumb, nullptr, false, false);
+    }
   }
 
   // Number label.
@@ -138,6 +202,7 @@ void CFrameStripCtrl::DrawItemBox(CDC* pDC, int nIndex, LPCRECT lpBox, BOOL bDra
 
 void CFrameStripCtrl::FreeItem(CStripItem* pItem) {
   if (!pItem) return;
+  ForgetThumbnail(reinterpret_cast<CFrameItem*>(pItem->m_dwData));
   delete reinterpret_cast<CFrameItem*>(pItem->m_dwData);
   delete pItem;
 }

@@ -4,6 +4,9 @@
 #include "DragItemStripCtrl.h"
 #include "FrameItem.h"
 
+#include <list>
+#include <unordered_map>
+
 // Sent to the parent page when an item's button is clicked: wParam the
 // button's command, lParam the item index.
 #define WM_FRAMESTRIP_BUTTON (WM_USER + 9)
@@ -19,6 +22,10 @@ class CFrameStripCtrl : public CDragItemStripCtrl {
   // item width follows the box (box width + 16).
   void SetThumbnailSize(int w, int h);
   CFrameItem* GetFrame(int index) const { return reinterpret_cast<CFrameItem*>(GetItemData(index)); }
+  // Appends (position -1) or inserts a frame, scrolls it into view and
+  // redraws, in one step on the window's thread. The index used, or -1 (the
+  // item is then deleted).
+  int PutFrame(CFrameItem* item, int position);
   // While locked (a job reads the frames) no drag moves an item.
   void Lock(BOOL locked) { m_bLocked = locked; }
   BOOL IsLocked() const { return m_bLocked; }
@@ -50,4 +57,20 @@ class CFrameStripCtrl : public CDragItemStripCtrl {
   DECLARE_MESSAGE_MAP()
 
   BOOL m_bLocked = FALSE;
+
+  // Pictures already scaled to the box, for the items drawn last: painting
+  // (once per frame while a job runs) then only copies them.
+  enum { kThumbnailCacheSize = 96 };
+  struct CThumbnail {
+    HBITMAP hBitmap = nullptr;
+    std::list<const CFrameItem*>::iterator age;
+  };
+  std::unordered_map<const CFrameItem*, CThumbnail> m_thumbnails;
+  std::list<const CFrameItem*> m_thumbnailAges;  // most recently drawn first
+  HBITMAP GetThumbnail(CDC* pDC, CFrameItem* item);
+  void ForgetThumbnail(const CFrameItem* item);
+  void ForgetThumbnails();
+
+ public:
+  ~CFrameStripCtrl() override;
 };

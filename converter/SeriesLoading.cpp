@@ -3,6 +3,9 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <future>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "FileFilter.h"
@@ -39,42 +42,48 @@ bool CSeriesLoader::Put(LPCTSTR source, int frameIndex, CRasterImage& image, int
   return true;
 }
 
-int CSeriesLoader::ReadFrames(LPCTSTR path, int position, bool withStatus) {
-  if (withStatus) {
-    CString text;
-    text.Format(L"Loading %s ...", (LPCTSTR)FileNamePart(path));
-    m_pTarget->ShowLoadStatus(text);
-  }
-  int added = 0;
-  if (m_pLibrary && m_pLibrary->IsLoaded() && m_pLibrary->CanReadFile(path)) {
+std::unique_ptr<CDecodedSource> CSeriesLoader::Decode(CImageLibraryLoader* library, LPCTSTR path) {
+  std::unique_ptr<CDecodedSource> out(new CDecodedSource);
+  auto take = [&](CRasterImage& image, int index) {
+    CRasterImage* kept = new CRasterImage;
+    kept->TakeOver(image);
+    out->images.emplace_back(kept, index);
+  };
+  if (library && library->IsLoaded() && library->CanReadFile(path)) {
     CString temp = CreateTempFileName();
     CTempFileGuard guard(temp, 1);
     CImageConvertRequest request;
     request.AddInput(path, 0, -1);
     request.SetOutputPath(temp);
     request.m_nOutputFormat = 1010;
-    if (temp.IsEmpty() || m_pLibrary->ConvertFiles(request) != 0) return 0;
+    if (temp.IsEmpty() || library->ConvertFiles(request) != 0) return out;
     if (request.m_results.GetSize() > 0) {
       for (INT_PTR i = 0; i < request.m_results.GetSize(); ++i) {
         CString file;
         file.Format(L"%s\\%s", (LPCTSTR)request.m_strOutputFolder, (LPCTSTR)request.m_results[i]->m_strFileName);
         CRasterImage image;
-        if (::PathFileExistsW(file) && image.Load(file, 0)) {
-          Put(path, (int)i, image, position);
-          ++added;
-        }
+        if (::PathFileExistsW(file) && image.Load(file, 0)) take(image, (int)i);
       }
       request.DeleteOutputFiles();
     } else {
       CRasterImage image;
-      if (!image.Load(temp, 0)) return 0;
-      Put(path, -1, image, position);
-      ++added;
+      if (image.Load(temp, 0)) take(image, -1);
     }
   } else {
     CRasterImage image;
-    if (!image.Load(path, 0)) return 0;
-    Put(path, -1, image, position);
+    if (image.Load(path, 0)) take(image, -1);
+  }
+  return out;
+}
+
+CDecodedSource::~CDecodedSource() {
+  for (auto& p : images) delete p.first;
+}
+
+int CSeriesLoader::Deliver(LPCTSTR path, CDecodedSource& decoded, int position, bool withStatus) {
+  int added = 0;
+  for (auto& p : decoded.images) {
+    Put(path, p.second, *p.first, position);
     ++added;
   }
   if (added > 0) {
@@ -85,6 +94,47 @@ int CSeriesLoader::ReadFrames(LPCTSTR path, int position, bool withStatus) {
       m_pTarget->ShowLoadStatus(text);
     }
   }
+  return added;
+}
+
+int CSeriesLoader::ReadFrames(LPCTSTR path, int position, bool withStatus) {
+  if (withStatus) ShowLoading(path);
+  std::unique_ptr<CDecodedSource> decoded = Decode(m_pLibrary, path);
+  return Deliver(path, *decoded, position, withStatus);
+}
+
+void CSeriesLoader::ShowLoading(LPCTSTR path) {
+  CString text;
+  text.Format(L"Loading %s ...", (LPCTSTR)FileNamePart(path));
+  m_pTarget->ShowLoadStatus(text);
+}
+
+int CSeriesLoader::LoadFiles(const std::vector<CString>& paths) {
+  // Files are decoded a few at a time ahead of the one being delivered; they
+  // are delivered one by one in their order, as LoadSource would.
+  const size_t workers = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  const size_t window = workers * 2;
+  std::vector<std::future<std::unique_ptr<CDecodedSource>>> pending(paths.size());
+  size_t next = 0;
+  auto launch = [&](size_t upTo) {
+    for (; next < paths.size() && next < upTo; ++next) {
+      CString path = paths[next];
+      CImageLibraryLoader* library = m_pLibrary;
+      pending[next] = std::async(std::launch::async, [library, path] { return Decode(library, path); });
+    }
+  };
+  int added = 0;
+  size_t i = 0;
+  for (; i < paths.size(); ++i) {
+    if (m_pTarget->StopRequested()) break;
+    launch(i + window);
+    ShowLoading(paths[i]);
+    std::unique_ptr<CDecodedSource> decoded = pending[i].get();
+    added += Deliver(paths[i], *decoded, -1, true);
+  }
+  // What was started and not delivered is waited for and dropped.
+  for (; i < next; ++i)
+    if (pending[i].valid()) pending[i].get();
   return added;
 }
 
@@ -117,13 +167,17 @@ int CSeriesLoader::ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders) {
     return ::CompareStringOrdinal(a.name, -1, b.name, -1, TRUE) == CSTR_LESS_THAN;
   });
   int added = 0;
+  std::vector<CString> files;
   for (const Entry& e : entries) {
     if (m_pTarget->StopRequested()) break;
     if (e.folder) {
+      added += LoadFiles(files);
+      files.clear();
       if (subfolders) added += ScanFolder(e.path, pattern, subfolders);
     } else if (filter.Match(e.name)) {
-      added += LoadSource(e.path);
+      files.push_back(e.path);
     }
   }
+  if (!m_pTarget->StopRequested()) added += LoadFiles(files);
   return added;
 }

@@ -4,6 +4,10 @@
 #include "FrameItem.h"
 #include "afxwin.h"
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 class CImageLibraryLoader;
 
 // File patterns by kind: 0 the Add Files filter, 1 the Add Folder choices,
@@ -23,6 +27,13 @@ class CFrameTarget {
   virtual bool StopRequested() { return false; }
 };
 
+// The pictures of one file, made ready for delivery (with their picture
+// index in the file, or -1 for the whole file).
+struct CDecodedSource {
+  std::vector<std::pair<CRasterImage*, int>> images;
+  ~CDecodedSource();
+};
+
 class CSeriesLoader {
  public:
   CSeriesLoader(CImageLibraryLoader* library, CFrameTarget* target) : m_pLibrary(library), m_pTarget(target) {}
@@ -32,9 +43,17 @@ class CSeriesLoader {
   int InsertSource(int position, LPCTSTR path);
   // Matching files of a folder (and its subfolders when asked), in name order.
   int ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders);
+  // Files appended in their order, as LoadSource does for each; several are
+  // decoded at once ahead of the one being delivered.
+  int LoadFiles(const std::vector<CString>& paths);
+
+  // Reads a file's pictures; runs on any thread.
+  static std::unique_ptr<CDecodedSource> Decode(CImageLibraryLoader* library, LPCTSTR path);
 
  private:
   int ReadFrames(LPCTSTR path, int position, bool withStatus);
+  int Deliver(LPCTSTR path, CDecodedSource& decoded, int position, bool withStatus);
+  void ShowLoading(LPCTSTR path);
   bool Put(LPCTSTR source, int frameIndex, CRasterImage& image, int& position);
 
   CImageLibraryLoader* m_pLibrary;

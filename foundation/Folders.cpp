@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <vector>
+
 #include "Helpers.h"
 
 const wchar_t kMakerName[] = L"Morrowtide";
@@ -12,9 +14,16 @@ CString GetProgramFolder() {
     CString folder = app->GetProfileString(L"", L"AppFolder", nullptr);
     if (!folder.IsEmpty()) return folder;
   }
-  wchar_t path[1024] = {0};
-  GetModuleFileNameW(AfxGetInstanceHandle(), path, 1023);
-  return GetParentFolder(path);
+  // The whole module path, however long; a cut one would name another folder.
+  std::vector<wchar_t> path(1024);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(AfxGetInstanceHandle(), path.data(), (DWORD)path.size());
+    if (n == 0) return CString();
+    if (n < path.size() - 1) break;
+    if (path.size() >= 32768) return CString();
+    path.resize(path.size() * 2);
+  }
+  return GetParentFolder(path.data());
 }
 
 CString GetUserDataFolder() {
@@ -29,7 +38,8 @@ CString GetUserDataFolder() {
 
 CString CreateTempFileName() {
   wchar_t folder[1024] = {0}, name[MAX_PATH + 1] = {0};
-  GetTempPathW(1023, folder);
+  const DWORD n = GetTempPathW(1023, folder);
+  if (n == 0 || n >= 1023) return CString();  // a folder that does not fit is not cut
   if (!GetTempFileNameW(folder, L"~Wu", 0, name)) return CString();
   return name;
 }

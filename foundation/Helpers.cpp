@@ -66,9 +66,16 @@ int CompareVersions(LPCTSTR a, LPCTSTR b) {
 }
 
 #ifdef _WIN32
+// The helpers' path buffers hold 1023 characters; a longer path is refused,
+// never cut (a cut path names another file, and deleting that loses data).
+const size_t kPathChars = 1023;
+
+bool PathFits(LPCTSTR path) { return path && wcslen(path) <= kPathChars; }
+
 int DeletePath(LPCTSTR path, WORD flags, HWND owner) {
-  wchar_t from[1025] = {0};  // the shell's list format: doubly terminated
-  wcsncpy(from, path ? path : L"", 1023);
+  if (!path || !*path || !PathFits(path)) return 0;
+  wchar_t from[kPathChars + 2] = {0};  // the shell's list format: doubly terminated
+  wcscpy(from, path);
   SHFILEOPSTRUCTW op = {};
   op.hwnd = owner;
   op.wFunc = FO_DELETE;
@@ -97,15 +104,17 @@ CString GetLastErrorText() {
 }
 
 CString GetFileBaseName(LPCTSTR path) {
+  // Parts of 255 characters at most; a longer part gives no name rather than a cut one.
   wchar_t drive[256], dir[256], name[256], ext[256];
   drive[0] = dir[0] = name[0] = ext[0] = 0;
-  _wsplitpath_s(path ? path : L"", drive, 256, dir, 256, name, 256, ext, 256);
+  if (_wsplitpath_s(path ? path : L"", drive, 256, dir, 256, name, 256, ext, 256) != 0) return CString();
   return name;
 }
 
 CString GetParentFolder(LPCTSTR path) {
-  wchar_t buf[1024] = {0};
-  wcsncpy(buf, path ? path : L"", 1023);
+  if (!path || !PathFits(path)) return CString();
+  wchar_t buf[kPathChars + 1] = {0};
+  wcscpy(buf, path);
   return PathRemoveFileSpecW(buf) ? CString(buf) : CString();
 }
 

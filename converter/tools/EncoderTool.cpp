@@ -44,6 +44,37 @@ void Chain(CString& chain, LPCTSTR item) {
   chain += item;
 }
 
+// An encoder ended by force leaves "<output>.~<process>.part" behind (for a
+// numbered series, beside each picture); those of encoders no longer running go.
+void RemoveDeadPartials(const CString& output) {
+#ifdef _WIN32
+  if (output.IsEmpty()) return;
+  const int slash = output.ReverseFind(L'\\');
+  const CString folder = slash < 0 ? CString(L".") : output.Left(slash);
+  const CString name = slash < 0 ? output : output.Mid(slash + 1);
+  const int percent = name.Find(L'%');
+  const CString stem = percent < 0 ? name : name.Left(percent);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(folder + L"\\" + stem + L"*.~*.part", &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const CString found = fd.cFileName;
+    const int mark = found.ReverseFind(L'~');
+    if (mark < 1 || found[mark - 1] != L'.' || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    const CString base = found.Left(mark - 1);
+    if (percent < 0 ? base.CompareNoCase(name) != 0 : base.Left(stem.GetLength()).CompareNoCase(stem) != 0) continue;
+    const DWORD pid = (DWORD)wcstoul((LPCTSTR)found + mark + 1, nullptr, 10);
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    const bool runs = p && WaitForSingleObject(p, 0) == WAIT_TIMEOUT;
+    if (p) CloseHandle(p);
+    if (!runs) DeleteFileW(folder + L"\\" + found);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+#else
+  (void)output;
+#endif
+}
+
 class CLiveRun {
  public:
   CLiveRun(ULONGLONG context, CEncoderToolBase* tool) : m_context(context) {
@@ -176,16 +207,20 @@ int CEncoderToolBase::Execute(CEncoderJob& job, volatile int* cancel) {
   CString args;
   if (BuildEncoderArgs(args, job) != 0) return -1;
 
-  m_nContext = g_nextContext++;
-  CLiveRun live(m_nContext, this);
+  // Registered first, then published: a context that can be seen names a live run.
+  const ULONGLONG context = g_nextContext++;
+  CLiveRun live(context, this);
+  m_nContext = context;
   CString extra;
   if (m_hCallbackWnd) {
     extra.Format(L" -callbackwindow %I64d", (LONGLONG)(LONG_PTR)m_hCallbackWnd);
     args += extra;
   }
-  extra.Format(L" -callbackcontext %I64d", (LONGLONG)m_nContext);
+  extra.Format(L" -callbackcontext %I64d", (LONGLONG)context);
   args += extra;
-  return RunTool(MakeShellCommand(args), cancel);
+  const int result = RunTool(MakeShellCommand(args), cancel);
+  if (m_bForcedStop) RemoveDeadPartials(job.m_strOutput);
+  return result;
 }
 
 CEncoderTool::CEncoderTool() { memset(&m_lastProgress, 0, sizeof(m_lastProgress)); }

@@ -37,6 +37,7 @@ CChildProcess::~CChildProcess() {
 }
 
 int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
+  m_bForcedStop = false;
   if (!PathFileExistsW(m_strToolPath)) return -1;
 
   CChildProcess child;
@@ -72,6 +73,7 @@ int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
         if (WaitForSingleObject(child.m_pi.hProcess, kStopGraceMs) != WAIT_OBJECT_0) {
           if (child.m_hJob) TerminateJobObject(child.m_hJob, 1);
           TerminateProcess(child.m_pi.hProcess, 1);
+          m_bForcedStop = true;
           WaitForSingleObject(child.m_pi.hProcess, kStopGraceMs);
         }
         break;

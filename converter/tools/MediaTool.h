@@ -17,6 +17,8 @@ class CMediaTool {
   CString MakeShellCommand(LPCTSTR arguments) const;
 
   CString m_strToolPath;
+  // Set by RunTool when the tool had to be ended by force after a stop request.
+  bool m_bForcedStop = false;
 };
 
 #ifdef _WIN32

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "ArgumentList.h"
 #include "DurationText.h"
@@ -136,10 +137,21 @@ int CProbeTool::ProbeMedia(LPCTSTR, CMediaInfo&, volatile int*) { return -1; }
 #endif
 
 int CProbeTool::ParseProbeJson(LPCTSTR reportPath, CMediaInfo& info, volatile int*) {
-  CStringA ansiPath;
-  if (WideToAnsi(reportPath, ansiPath) < 0) return -1;
-  std::ifstream in(ansiPath.GetString(), std::ios::binary);
-  if (!in) return -1;
+  // The report is read through its wide path: a folder named in letters
+  // outside the ANSI code page is still the right folder.
+  if (!reportPath || !*reportPath) return -1;
+#ifdef _WIN32
+  FILE* f = _wfopen(reportPath, L"rb");
+#else
+  FILE* f = fopen(CStringA(reportPath).GetString(), "rb");
+#endif
+  if (!f) return -1;
+  std::string text;
+  char chunk[65536];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, got);
+  fclose(f);
+  std::istringstream in(text);
   Json::Value root;
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;

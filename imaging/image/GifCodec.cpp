@@ -97,6 +97,8 @@ bool CRasterImageGIF::ReadExtension(CRasterStream* stream) {
       UINT got = stream->Read(m_comment, 1, (UINT)size);
       m_comment[got] = 0;
     }
+    // An empty comment: its first sub-block is already the terminator.
+    if (size == 0) return true;
   } else if (label == 0xFF) {
     BYTE id[11];
     if (stream->GetByte() != 11 || stream->Read(id, 1, 11) != 11) return false;
@@ -563,7 +565,12 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     if (!ReadDescriptor(stream, &d)) break;
     if (d.left + d.width > header.width || d.top + d.height > header.height) continue;
 
-    if (i == 0 && (d.width != header.width || d.height != header.height)) trueColor++;
+    // A first image smaller than the screen marks a file of true-colour tiles
+    // when it is smaller both ways, or one way and shown without delay (tiles
+    // appear at once); an animation's first frame, smaller one way, waits.
+    if (i == 0 && (d.width != header.width || d.height != header.height) &&
+        ((d.width != header.width && d.height != header.height) || m_gceDelay == 0))
+      trueColor++;
     ColorTable local;
     local.count = 0;
     if (d.flags & 0x80) ReadColorTable(stream, d.flags & 7, &local);

@@ -782,70 +782,50 @@ int CountBits(DWORD mask) {
   return n;
 }
 
-// Shifts by a signed amount; the result keeps the low 8 bits, and shifts of 32
-// or more give 0 instead of undefined behaviour.
-BYTE ShiftToByte(DWORD v, int shift) {
-  if (shift >= 0) return shift >= 32 ? 0 : (BYTE)(v >> shift);
-  return -shift >= 32 ? 0 : (BYTE)(v << -shift);
-}
-
-int BytePosition(DWORD mask) {
-  int pos = 0;
-  for (int s = 8; s <= 24; s += 8) {
-    if (mask >> s) pos++;
+// One colour field of a bit-field pixel: where it sits and how wide it is.
+// Extract widens the field to 8 bits by moving it to the top of the byte
+// (wider fields keep their top 8 bits); a field without bits reads as 0.
+struct BitField {
+  explicit BitField(DWORD m) : mask(m), bits(CountBits(m)) {
+    if (m)
+      while (!((m >> shift) & 1)) shift++;
   }
-  return pos;
-}
+  BYTE Extract(DWORD w) const {
+    if (!bits) return 0;
+    DWORD v = (w & mask) >> shift;
+    return bits >= 8 ? (BYTE)(v >> (bits - 8)) : (BYTE)(v << (8 - bits));
+  }
+  DWORD mask;
+  int bits;
+  int shift = 0;
+};
 
 }  // namespace
 
 bool CRasterImage::ExpandBitFields(const BYTE* source, DWORD redMask, DWORD greenMask,
                                    DWORD blueMask, int bpp) {
   if (!m_pDib || !m_info.pImage || !source || m_head.biBitCount != 24) return false;
+  if (bpp != 16 && bpp != 32) return false;
   LONG width = m_head.biWidth;
   LONG height = m_head.biHeight;
   DWORD rb = m_info.dwEffWidth;
-  if (bpp == 16) {
-    DWORD r16 = redMask & 0xFFFF, g16 = greenMask & 0xFFFF, b16 = blueMask & 0xFFFF;
-    int nR = CountBits(r16), nG = CountBits(g16), nB = CountBits(b16);
-    // Masks with no bits, or more than 8 bits, would give shifts out of range;
-    // the counts are kept within 0..8 so that every shift stays within 16 bits.
-    if (nR > 8) nR = 8;
-    if (nG > 8) nG = 8;
-    if (nB > 8) nB = 8;
-    size_t srcRow = (size_t)((width + 1) / 2) * 4;
-    for (LONG y = height - 1; y >= 0; y--) {
-      const BYTE* s = source + (size_t)y * srcRow;
-      BYTE* d = m_info.pImage + (size_t)y * rb;
-      for (LONG x = width - 1; x >= 0; x--) {
-        DWORD w = (DWORD)s[2 * x] | ((DWORD)s[2 * x + 1] << 8);
-        BYTE blue = ShiftToByte(w & b16, -(8 - nR));
-        BYTE green = ShiftToByte(w & g16, nR + nG - 8);
-        BYTE red = ShiftToByte(w & r16, nR + nG + nB - 8);
-        d[3 * x] = blue;
-        d[3 * x + 1] = green;
-        d[3 * x + 2] = red;
-      }
+  DWORD limit = bpp == 16 ? 0xFFFF : 0xFFFFFFFF;
+  const BitField red(redMask & limit), green(greenMask & limit), blue(blueMask & limit);
+  int pixelBytes = bpp / 8;
+  size_t srcRow = bpp == 16 ? (size_t)((width + 1) / 2) * 4 : (size_t)width * 4;
+  for (LONG y = height - 1; y >= 0; y--) {
+    const BYTE* s = source + (size_t)y * srcRow;
+    BYTE* d = m_info.pImage + (size_t)y * rb;
+    for (LONG x = width - 1; x >= 0; x--) {
+      const BYTE* p = s + (size_t)x * pixelBytes;
+      DWORD w = (DWORD)p[0] | ((DWORD)p[1] << 8);
+      if (bpp == 32) w |= ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24);
+      d[3 * x] = blue.Extract(w);
+      d[3 * x + 1] = green.Extract(w);
+      d[3 * x + 2] = red.Extract(w);
     }
-    return true;
   }
-  if (bpp == 32) {
-    int pr = BytePosition(redMask), pg = BytePosition(greenMask), pb = BytePosition(blueMask);
-    size_t srcRow = (size_t)width * 4;
-    for (LONG y = height - 1; y >= 0; y--) {
-      const BYTE* s = source + (size_t)y * srcRow;
-      BYTE* d = m_info.pImage + (size_t)y * rb;
-      for (LONG x = width - 1; x >= 0; x--) {
-        const BYTE* p = s + 4 * (size_t)x;
-        BYTE blue = p[pb], green = p[pg], red = p[pr];
-        d[3 * x] = blue;
-        d[3 * x + 1] = green;
-        d[3 * x + 2] = red;
-      }
-    }
-    return true;
-  }
-  return false;
+  return true;
 }
 
 void CRasterImage::SwapRedBlue(BYTE* buffer, LONG length) {

@@ -3,6 +3,8 @@
 #include <string.h>
 #include <atomic>
 #include <new>
+#include <string>
+#include <vector>
 #include <shlwapi.h>
 
 #include "Folders.h"
@@ -16,7 +18,47 @@ CStringA AnsiText(const CString& text) {
   WideToAnsi(text, out);
   return out;
 }
+
+// The ANSI form of text when every character survives the code page.
+bool ExactAnsi(const CString& text, CStringA& out) {
+  out.Empty();
+  if (text.IsEmpty()) return true;
+  BOOL lossy = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  std::string buf((size_t)n, '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &buf[0], n, nullptr, &lossy);
+  if (lossy) return false;
+  out = buf.c_str();
+  return true;
+}
 }  // namespace
+
+bool PathForLibrary(LPCTSTR path, CStringA& out) {
+  const CString wide = path ? path : L"";
+  if (ExactAnsi(wide, out)) return true;
+  // The short form of the path, or of its existing folder with the name
+  // appended, when that survives the code page (the system makes short names
+  // of long or foreign ones).
+  CString tail;
+  CString head = wide;
+  while (!head.IsEmpty()) {
+    std::vector<wchar_t> shortPath(32768);
+    const DWORD n = GetShortPathNameW(head, shortPath.data(), (DWORD)shortPath.size());
+    if (n > 0 && n < shortPath.size()) {
+      CString candidate = CString(shortPath.data()) + tail;
+      if (ExactAnsi(candidate, out)) return true;
+      break;
+    }
+    const int slash = head.ReverseFind(L'\\');
+    if (slash <= 0) break;
+    tail = head.Mid(slash) + tail;
+    head = head.Left(slash);
+  }
+  out.Empty();
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return false;
+}
 
 namespace {
 std::atomic<long> g_liveBlocks{0};
@@ -297,27 +339,32 @@ HWND CImageLibraryLoader::CreateViewerWindow(HWND parent) {
 }
 
 bool CImageLibraryLoader::CanReadFile(LPCTSTR path) {
-  const CStringA narrow = AnsiText(CString(path));
+  CStringA narrow;
+  if (!PathForLibrary(path, narrow)) return false;
   return CallCanReadFile(narrow) == 1;
 }
 
 int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
   const INT_PTR inputCount = request.m_inputs.GetSize();
   if (inputCount == 0) return -1;
+  // Paths the library could not be given exactly fail here instead of
+  // reaching it as the names of other files.
+  for (INT_PTR i = 0; i < inputCount; ++i)
+    if (!PathForLibrary(request.m_inputs[i]->m_strPath, request.m_inputs[i]->m_strNarrowPath)) return -1;
+  CStringA folder, name, ext;
+  if (!PathForLibrary(request.m_strOutputFolder, folder) || !ExactAnsi(request.m_strOutputName, name) ||
+      !ExactAnsi(request.m_strOutputExt, ext))
+    return -1;
 
   ConvertInput* inputs = new ConvertInput[(size_t)inputCount];
   memset(inputs, 0, sizeof(ConvertInput) * (size_t)inputCount);
   for (INT_PTR i = 0; i < inputCount; ++i) {
     CImageConvertFile* in = request.m_inputs[i];
-    in->m_strNarrowPath = AnsiText(in->m_strPath);
     inputs[i].path = in->m_strNarrowPath;
     inputs[i].format = in->m_nFormat;
     inputs[i].zero = 0;
     inputs[i].frame = in->m_nFrame;
   }
-  const CStringA folder = AnsiText(request.m_strOutputFolder);
-  const CStringA name = AnsiText(request.m_strOutputName);
-  const CStringA ext = AnsiText(request.m_strOutputExt);
 
   ConvertTag* tags = nullptr;
   int tagCount = 0;
@@ -382,7 +429,8 @@ int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
 }
 
 int CImageLibraryLoader::ReadFileInfo(LPCTSTR path, CImageFileInfo& info) {
-  const CStringA narrow = AnsiText(CString(path));
+  CStringA narrow;
+  if (!PathForLibrary(path, narrow)) return -1;
   FileInfoRequest req;
   memset(&req, 0, sizeof req);
   req.flags = info.m_nFlags;

@@ -14,7 +14,11 @@ namespace qf {
 
 namespace {
 ModuleInterface* g_boundTable = nullptr;
-}
+std::atomic<uint64_t> g_decodeLimit{kMaxDecodedBytes};
+}  // namespace
+
+uint64_t DecodeLimit() { return g_decodeLimit.load(std::memory_order_relaxed); }
+void SetDecodeLimit(uint64_t bytes) { g_decodeLimit = std::min(bytes, kMaxDecodedBytes); }
 
 void BindTable(ModuleInterface* table) { g_boundTable = table; }
 
@@ -46,7 +50,9 @@ void DefaultWindow(const Volume& v, int frame, double& center, double& width) {
     lo = std::min(lo, p[i]);
     hi = std::max(hi, p[i]);
   }
-  center = ((double)lo + (double)hi) / 2;
+  // Lowest value black, highest white, however narrow the range (a dose grid
+  // or a tiny rescale slope can span far less than one).
+  center = ((double)lo + (double)hi) / 2 + 0.5;
   width = (double)hi - (double)lo + 1;
 }
 
@@ -60,12 +66,13 @@ void RenderFrame(const Volume& v, int frame, double center, double width, std::v
   // colour image leaves them as they are).
   const double low = center - 0.5 - (width - 1) / 2, high = center - 0.5 + (width - 1) / 2;
   const double scale = width > 1 ? 255.0 / (width - 1) : 0;
+  const double base = center - 0.5;
   auto map = [&](double x) {
-    int y;
-    if (x <= low) y = 0;
-    else if (x > high) y = 255;
-    else y = (int)std::floor(((x - (center - 0.5)) * scale) + 127.5);
-    return (uint8_t)std::max(0, std::min(255, y));
+    if (x <= low) return (uint8_t)0;
+    if (x > high) return (uint8_t)255;
+    // Above the low edge the value is not negative: truncation is the floor.
+    const double y = (x - base) * scale + 127.5;
+    return (uint8_t)(y >= 255 ? 255 : y >= 0 ? (int)y : 0);  // NaN ends as 0
   };
   if (v.channels == 3) {
     const uint8_t* p = &v.rgb[(size_t)frame * samples];
@@ -286,6 +293,30 @@ bool WritePng(const std::string& path, int width, int height, int channels, cons
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, size_t limit) {
   data.clear();
+#ifdef _WIN32
+  // One read of the size the file has: fewer calls, which under Wine cost most.
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  bool ok = GetFileSizeEx(h, &size) != 0 && size.QuadPart >= 0;
+  if (ok) {
+    uint64_t want = (uint64_t)size.QuadPart;
+    if (limit && want > limit) want = limit;
+    data.resize((size_t)want);
+    size_t got = 0;
+    while (ok && got < data.size()) {
+      DWORD n = 0;
+      const DWORD chunk = (DWORD)std::min<size_t>(data.size() - got, 1u << 30);
+      ok = ReadFile(h, data.data() + got, chunk, &n, nullptr) != 0;
+      if (n == 0) break;
+      got += n;
+    }
+    data.resize(got);
+  }
+  CloseHandle(h);
+  return ok;
+#else
   FILE* f = fopen(path.c_str(), "rb");
   if (!f) return false;
   uint8_t buf[65536];
@@ -297,6 +328,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, size_t l
   const bool err = ferror(f) != 0;
   fclose(f);
   return !err;
+#endif
 }
 
 bool ReadMaybeGzip(const std::string& path, std::vector<uint8_t>& data) {

@@ -11,6 +11,9 @@ namespace qf {
 // Most bytes of decoded samples that one request may make from one file,
 // whatever its header claims; compressed data is inflated up to this much.
 constexpr uint64_t kMaxDecodedBytes = (uint64_t)1 << 30;
+// The limit in force: kMaxDecodedBytes, or a lower one that a test harness sets.
+uint64_t DecodeLimit();
+void SetDecodeLimit(uint64_t bytes);
 
 // A decoded image: one or more frames of grey values (after the modality
 // rescale) or 8-bit RGB triples.
@@ -40,13 +43,16 @@ enum class Kind { None, Dicom, MetaImage, Nifti, Analyze, Nrrd, Minc, Tiff, Pnm,
 Kind DetectKind(const std::string& path);
 // Medical formats only (one volume).
 bool LoadVolume(const std::string& path, Volume& v, std::string& error);
+bool LoadVolumeOfKind(Kind kind, const std::string& path, Volume& v, std::string& error);
 // Every kind; pages of a TIFF and frames of an animation become volumes of their own.
 bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& error);
 
 // DICOM through GDCM.
 bool LooksLikeDicom(const std::string& path);
+bool LooksLikeDicomBytes(const uint8_t* head, size_t size);
 void WarmUp();
 bool LoadDicom(const std::string& path, Volume& v, std::string& error);
+bool DecodeDicom(const uint8_t* data, size_t size, Volume& v, std::string& error);
 bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req, std::string& error);
 // Writes an 8-bit grey or 24-bit colour picture as one Secondary Capture file.
 bool WriteSecondaryCapture(const std::string& path, int width, int height, int channels,
@@ -54,6 +60,13 @@ bool WriteSecondaryCapture(const std::string& path, int width, int height, int c
 
 // Other medical formats (own readers).
 bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string& error);
+// Width, height and frames from the header alone.
+bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& height, int& frames,
+                         std::string& error);
+// A data file named by a header: inside the header's folder or a local
+// absolute path; network shares, device paths and addresses are refused.
+bool ResolveDataFile(const std::string& headerPath, const std::string& name, std::string& full,
+                     std::string& error);
 
 // Pictures.
 bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error);

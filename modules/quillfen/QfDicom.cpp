@@ -10,8 +10,10 @@
 #include <gdcmImageWriter.h>
 #include <gdcmReader.h>
 #include <gdcmSequenceOfItems.h>
+#include <gdcmTrace.h>
 #include <gdcmUIDGenerator.h>
 #include <gdcmWriter.h>
+#include <zlib.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -31,7 +33,13 @@ namespace {
 
 // The dictionary is built on first use; do it once before threads race for it.
 const gdcm::Dicts& Dictionaries() {
-  static const gdcm::Dicts& dicts = gdcm::Global::GetInstance().GetDicts();
+  static const gdcm::Dicts& dicts = []() -> const gdcm::Dicts& {
+    // The library reports through its results, not on the standard streams.
+    gdcm::Trace::SetDebug(false);
+    gdcm::Trace::SetWarning(false);
+    gdcm::Trace::SetError(false);
+    return gdcm::Global::GetInstance().GetDicts();
+  }();
   return dicts;
 }
 
@@ -132,35 +140,70 @@ bool ApplyPalette(const gdcm::DataSet& ds, bool isSigned, Volume& v, std::string
   return true;
 }
 
-// Checks made before the image reader runs: a palette whose tables are
-// shorter than their descriptors say is refused.
-bool HeaderIsSound(const std::string& path, std::string& error) {
-  {
-    // Only palette images (and deflated data sets, whose text cannot be seen)
-    // need the closer look.
-    uint8_t buf[16384];
-    size_t got = 0;
-    if (!ReadHeaderBytes(path, buf, sizeof buf, got)) {
-      error = "the file cannot be read";
-      return false;
-    }
-    const std::string text(reinterpret_cast<const char*>(buf), got);
-    if (text.find("PALETTE COLOR") == std::string::npos && text.find("1.2.840.10008.1.2.1.99") == std::string::npos)
-      return true;
+// A read-only stream over bytes in memory, so that a file is read from disk
+// once and parsed by GDCM as often as needed.
+class MemoryBuf : public std::streambuf {
+ public:
+  MemoryBuf(const uint8_t* data, size_t size) {
+    char* p = reinterpret_cast<char*>(const_cast<uint8_t*>(data));
+    setg(p, p, p + size);
   }
-  gdcm::Reader head;
-  head.SetFileName(path.c_str());
-  std::set<gdcm::Tag> skip;
-  if (!head.ReadUpToTag(gdcm::Tag(0x7FE0, 0x0010), skip)) {
-    error = "not a DICOM file that can be read";
+
+ protected:
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+    const off_type size = egptr() - eback();
+    off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : size;
+    if (off < -base || off > size - base) return pos_type(off_type(-1));
+    setg(eback(), eback() + (base + off), egptr());
+    return pos_type(base + off);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+    return seekoff(off_type(pos), std::ios_base::beg, which);
+  }
+};
+
+struct MemoryStream : std::istream {
+  MemoryBuf buf;
+  MemoryStream(const uint8_t* data, size_t size) : std::istream(nullptr), buf(data, size) { rdbuf(&buf); }
+};
+
+uint32_t Le32(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24; }
+uint16_t Be16(const uint8_t* p) { return (uint16_t)(p[0] << 8 | p[1]); }
+
+unsigned ReadUS(const gdcm::DataSet& ds, uint16_t g, uint16_t e) {
+  const gdcm::Tag t(g, e);
+  if (!ds.FindDataElement(t)) return 0;
+  const gdcm::ByteValue* bv = ds.GetDataElement(t).GetByteValue();
+  if (!bv || bv->GetLength() < 2) return 0;
+  uint16_t x;
+  memcpy(&x, bv->GetPointer(), 2);
+  return x;
+}
+
+std::string ReadText(const gdcm::DataSet& ds, uint16_t g, uint16_t e) {
+  const gdcm::Tag t(g, e);
+  if (!ds.FindDataElement(t)) return std::string();
+  const gdcm::ByteValue* bv = ds.GetDataElement(t).GetByteValue();
+  if (!bv) return std::string();
+  std::string s(bv->GetPointer(), bv->GetLength());
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+// A palette whose tables are shorter than their descriptors say is refused.
+bool PaletteIsSound(const gdcm::DataSet& ds, std::string& error) {
+  // GDCM reads the photometric interpretation leniently (a cut name still
+  // counts); it must name one, and a palette is checked as GDCM will see it.
+  const std::string pi = ReadText(ds, 0x0028, 0x0004);
+  const size_t printable = pi.find_first_not_of(" \t");
+  const gdcm::PhotometricInterpretation::PIType type =
+      printable == std::string::npos ? gdcm::PhotometricInterpretation::UNKNOWN
+                                     : gdcm::PhotometricInterpretation::GetPIType(pi.c_str());
+  if (type == gdcm::PhotometricInterpretation::UNKNOWN || type == gdcm::PhotometricInterpretation::PI_END) {
+    error = "unsupported photometric interpretation";
     return false;
   }
-  const gdcm::DataSet& ds = head.GetFile().GetDataSet();
-  const gdcm::Tag piTag(0x0028, 0x0004);
-  if (!ds.FindDataElement(piTag) || !ds.GetDataElement(piTag).GetByteValue()) return true;
-  const gdcm::ByteValue* pv = ds.GetDataElement(piTag).GetByteValue();
-  const std::string pi(pv->GetPointer(), pv->GetLength());
-  if (pi.compare(0, 13, "PALETTE COLOR") != 0) return true;
+  if (type != gdcm::PhotometricInterpretation::PALETTE_COLOR) return true;
   for (int c = 0; c < 3; ++c) {
     const gdcm::Tag dt(0x0028, (uint16_t)(0x1101 + c)), vt(0x0028, (uint16_t)(0x1201 + c));
     const gdcm::ByteValue* d = ds.FindDataElement(dt) ? ds.GetDataElement(dt).GetByteValue() : nullptr;
@@ -168,41 +211,246 @@ bool HeaderIsSound(const std::string& path, std::string& error) {
     uint16_t desc[3] = {0, 0, 0};
     if (d && d->GetLength() >= 6) memcpy(desc, d->GetPointer(), 6);
     const size_t entries = desc[0] ? desc[0] : 65536;
-    if (!d || !t || d->GetLength() < 6 || (desc[2] != 8 && desc[2] != 16) ||
-        t->GetLength() < entries * (desc[2] == 8 ? 1 : 2)) {
-      error = "the colour palette is missing or damaged";
+    // GDCM builds its own table only from 8 or 16-bit pixels and palettes
+    // whose first entry maps the value 0.
+    const unsigned ba = ReadUS(ds, 0x0028, 0x0100);
+    if (!d || !t || d->GetLength() < 6 || (desc[2] != 8 && desc[2] != 16) || desc[1] != 0 ||
+        (ba != 8 && ba != 16) || t->GetLength() < entries * (desc[2] == 8 ? 1 : 2)) {
+      error = "the colour palette is missing, damaged or not supported";
       return false;
     }
   }
   return true;
 }
 
-// Native pixel data of the declared length is wholly inside the file (a cut
+// The markers of a JPEG stream up to its first scan: every segment whole,
+// one frame header whose size and components agree with the data set, sound
+// tables. GDCM's JPEG readers trust these.
+bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, unsigned spp,
+                       unsigned bitsAllocated) {
+  if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
+  size_t i = 2;
+  bool frame = false;
+  unsigned components = 0;
+  uint8_t ids[4] = {0, 0, 0, 0};
+  while (i + 4 <= n) {
+    if (d[i] != 0xFF) return false;
+    while (i + 1 < n && d[i + 1] == 0xFF) ++i;  // fill bytes
+    if (i + 4 > n) return false;
+    const uint8_t m = d[i + 1];
+    // Only markers that a header may hold: frames, tables, the restart
+    // interval, applications, comments and extensions (0xF0 on, JPEG-LS's among them).
+    if (m < 0xC0 || m == 0xD8 || (m >= 0xD0 && m <= 0xD7) || m == 0xFF) return false;
+    const size_t len = Be16(&d[i + 2]);
+    if (len < 2 || i + 2 + len > n) return false;
+    const uint8_t* body = &d[i + 4];
+    const size_t blen = len - 2;
+    if ((m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) || m == 0xF7) {
+      // A frame header (0xF7 is JPEG-LS's).
+      if (frame || blen < 6) return false;
+      const unsigned precision = body[0], h = Be16(body + 1), w = Be16(body + 3);
+      components = body[5];
+      if (precision < 2 || precision > 16 || precision > bitsAllocated || w == 0 || h == 0 || w != cols || h != rows || components == 0 ||
+          components > 4 || components != spp || blen != 6 + 3 * components)
+        return false;
+      for (unsigned c = 0; c < components; ++c) {
+        const uint8_t sampling = body[7 + 3 * c];
+        ids[c] = body[6 + 3 * c];
+        if ((sampling >> 4) < 1 || (sampling >> 4) > 4 || (sampling & 15) < 1 || (sampling & 15) > 4 ||
+            body[8 + 3 * c] > 3)
+          return false;
+      }
+      frame = true;
+    } else if (m == 0xC4) {  // Huffman tables
+      size_t k = 0;
+      while (k < blen) {
+        if (k + 17 > blen || (body[k] & 15) > 3 || (body[k] >> 4) > 1) return false;
+        size_t count = 0;
+        for (int b = 1; b <= 16; ++b) count += body[k + b];
+        if (count > 256 || k + 17 + count > blen) return false;
+        k += 17 + count;
+      }
+    } else if (m == 0xDB) {  // quantisation tables
+      size_t k = 0;
+      while (k < blen) {
+        const size_t size = (body[k] >> 4) ? 128 : 64;
+        if ((body[k] & 15) > 3 || (body[k] >> 4) > 1 || k + 1 + size > blen) return false;
+        k += 1 + size;
+      }
+    } else if (m == 0xDD) {
+      if (blen != 2) return false;
+    } else if (m == 0xE0 && blen >= 7 && memcmp(body, "JFIF", 5) == 0) {
+      if (body[5] != 1) return false;  // a JFIF version libjpeg does not know
+    } else if (m == 0xEE && blen >= 12 && memcmp(body, "Adobe", 5) == 0) {
+      if (body[11] > 2) return false;  // an unknown Adobe colour transform
+    } else if (m == 0xDA) {  // start of scan: the header ends here
+      if (!frame || blen < 1) return false;
+      const unsigned ns = body[0];
+      if (ns == 0 || ns > components || blen != 4 + 2 * ns) return false;
+      for (unsigned c = 0; c < ns; ++c) {
+        bool known = false;
+        for (unsigned k = 0; k < components; ++k) known = known || ids[k] == body[1 + 2 * c];
+        if (!known) return false;
+      }
+      return true;
+    } else if (m == 0xD9) {
+      return false;
+    }
+    i += 2 + len;
+  }
+  return false;
+}
+
+// A JPEG 2000 code stream: its image and size marker agrees with the data
+// set (GDCM copies the decoded components as the data set describes them).
+bool J2kHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
+  if (n < 4 + 2 + 38 || Be16(d) != 0xFF4F || Be16(d + 2) != 0xFF51) return false;
+  const size_t len = Be16(d + 4);
+  auto be32 = [&](size_t at) { return (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3]; };
+  const uint32_t xsiz = be32(8), ysiz = be32(12), xo = be32(16), yo = be32(20);
+  const uint32_t xt = be32(24), yt = be32(28), xto = be32(32), yto = be32(36);
+  const unsigned csiz = Be16(d + 40);
+  if (len != 38 + 3 * (size_t)csiz || 4 + len > n || csiz != spp || xo >= xsiz || yo >= ysiz ||
+      xsiz - xo != cols || ysiz - yo != rows || xt == 0 || yt == 0 || xto > xo || yto > yo ||
+      (uint64_t)xto + xt <= xo || (uint64_t)yto + yt <= yo)
+    return false;
+  for (unsigned c = 0; c < csiz; ++c) {
+    const uint8_t* comp = d + 42 + 3 * c;
+    if ((comp[0] & 0x7F) + 1u > bitsAllocated || comp[1] != 1 || comp[2] != 1) return false;
+  }
+  // Every marker segment up to the first tile's data whole, as GDCM walks them.
+  size_t at = 0;
+  while (at + 2 <= n) {
+    const unsigned marker = Be16(d + at);
+    at += 2;
+    if ((marker >= 0xFF30 && marker <= 0xFF3F) || marker == 0xFF4F || marker == 0xFF92 || marker == 0xFFD9) continue;
+    if (marker == 0xFF93) return true;  // start of data
+    if (at + 2 > n) return false;
+    const size_t l = Be16(d + at);
+    at += 2;
+    if (l < 2 || l - 2 > n - at || (marker == 0xFF52 && l - 2 < 10)) return false;
+    at += l - 2;
+  }
+  return false;
+}
+
+// An RLE frame: a 64-byte header with at most 15 segments whose offsets rise
+// inside the fragment.
+bool RleHeaderIsSound(const uint8_t* d, size_t n, unsigned segmentsWanted) {
+  if (n < 64) return false;
+  const uint32_t count = Le32(d);
+  if (count == 0 || count > 15 || count != segmentsWanted) return false;
+  uint32_t previous = 63;
+  for (uint32_t s = 0; s < count; ++s) {
+    const uint32_t at = Le32(d + 4 + 4 * s);
+    if (at <= previous || at >= n || (s == 0 && at != 64)) return false;
+    previous = at;
+  }
+  return true;
+}
+
+// The fragments of encapsulated pixel data, from just after the element's
+// header: whole items, a sound offset table, a closing delimiter, and for
+// RLE and JPEG a sound header in each frame's first fragment.
+bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::TransferSyntax& ts, unsigned frames,
+                       unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
+  std::vector<std::pair<size_t, size_t>> items;
+  for (;;) {
+    if (at + 8 > n) return false;
+    const uint16_t g = (uint16_t)(d[at] | d[at + 1] << 8), e = (uint16_t)(d[at + 2] | d[at + 3] << 8);
+    const uint32_t len = Le32(d + at + 4);
+    if (g != 0xFFFE) return false;
+    if (e == 0xE0DD) {
+      if (len != 0) return false;
+      break;
+    }
+    if (e != 0xE000 || len == 0xFFFFFFFF || len > n - at - 8) return false;
+    items.emplace_back(at + 8, len);
+    at += 8 + (size_t)len;
+    if (items.size() > 1000000) return false;
+  }
+  if (items.size() < 2 || items[0].second % 4 != 0) return false;
+  const bool rle = ts == gdcm::TransferSyntax::RLELossless;
+  // Every JPEG process (1.2.840.10008.1.2.4.50 to .70) and JPEG-LS; other
+  // compressions than these, RLE and JPEG 2000 are not handed to GDCM.
+  const std::string uid = ts.GetString() ? ts.GetString() : "";
+  const std::string family = "1.2.840.10008.1.2.4.";
+  const int process = uid.compare(0, family.size(), family) == 0 ? atoi(uid.c_str() + family.size()) : 0;
+  const bool jpeg = (process >= 50 && process <= 70) || process == 80 || process == 81;
+  const bool jpegLs = ts == gdcm::TransferSyntax::JPEGLSLossless || ts == gdcm::TransferSyntax::JPEGLSNearLossless;
+  const bool j2k = ts == gdcm::TransferSyntax::JPEG2000Lossless || ts == gdcm::TransferSyntax::JPEG2000;
+  const size_t fragments = items.size() - 1;
+  if (j2k) {
+    // The code stream of each frame starts a fragment of its own.
+    unsigned starts = 0;
+    for (size_t k = 1; k < items.size(); ++k) {
+      const uint8_t* p = d + items[k].first;
+      const size_t len = items[k].second;
+      const bool start = len >= 2 && p[0] == 0xFF && p[1] == 0x4F;
+      if (k == 1 && !start) return false;
+      if (start && !J2kHeaderIsSound(p, len, rows, cols, spp, bitsAllocated)) return false;
+      starts += start;
+    }
+    if (starts < frames) return false;
+  } else if (rle) {
+    if (fragments < frames) return false;
+    const unsigned segments = spp * (bitsAllocated / 8);
+    // One fragment per frame.
+    for (unsigned f = 0; f < frames; ++f)
+      if (!RleHeaderIsSound(d + items[1 + f].first, items[1 + f].second, segments)) return false;
+  } else if (jpeg) {
+    // Every fragment that starts a JPEG stream carries a sound header; the
+    // first one always does.
+    unsigned starts = 0;
+    for (size_t k = 1; k < items.size(); ++k) {
+      const uint8_t* p = d + items[k].first;
+      const size_t len = items[k].second;
+      const bool start = len >= 2 && p[0] == 0xFF && p[1] == 0xD8;
+      if (k == 1 && !start) return false;
+      if (start && !JpegHeaderIsSound(p, len, rows, cols, spp, bitsAllocated)) return false;
+      starts += start;
+    }
+    if (starts < frames) return false;
+    if (jpegLs) {
+      // CharLS can run on for ever over a stream without its end marker: the
+      // last fragment of each frame must close with one (a padding byte may follow).
+      for (size_t k = 1; k < items.size(); ++k) {
+        const bool last = k + 1 == items.size() ||
+                          (items[k + 1].second >= 2 && d[items[k + 1].first] == 0xFF && d[items[k + 1].first + 1] == 0xD8);
+        if (!last) continue;
+        const uint8_t* p = d + items[k].first;
+        size_t len = items[k].second;
+        if (len >= 1 && p[len - 1] == 0x00) --len;
+        if (len < 2 || p[len - 2] != 0xFF || p[len - 1] != 0xD9) return false;
+      }
+    }
+  } else if (!rle && !j2k) {
+    return false;
+  }
+  return true;
+}
+
+// Native pixel data of the declared length is wholly inside the bytes (a cut
 // file otherwise reads as if it were complete). The element's header is looked
 // for just before where the value must start, then, failing that, everywhere.
-bool NativeDataComplete(const std::string& path, uint32_t length) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  _fseeki64(f, 0, SEEK_END);
-  const int64_t size = _ftelli64(f);
+bool NativeDataComplete(const uint8_t* file, size_t fileSize, uint32_t length) {
+  const int64_t size = (int64_t)fileSize;
   auto scan = [&](int64_t from, int64_t to, bool& found) -> bool {
     found = false;
     from = std::max<int64_t>(0, from);
     to = std::min<int64_t>(size, to);
     if (to - from < 8) return false;
-    std::vector<uint8_t> d((size_t)(to - from));
-    _fseeki64(f, from, SEEK_SET);
-    if (fread(d.data(), 1, d.size(), f) != d.size()) return false;
+    const uint8_t* d = file + from;
+    const size_t count = (size_t)(to - from);
     const uint8_t le[4] = {0xE0, 0x7F, 0x10, 0x00}, be[4] = {0x7F, 0xE0, 0x00, 0x10};
-    for (size_t pos = d.size() - 8; pos-- > 0;) {
+    for (size_t pos = count - 8; pos-- > 0;) {
       const bool isLe = memcmp(&d[pos], le, 4) == 0, isBe = memcmp(&d[pos], be, 4) == 0;
       if (!isLe && !isBe) continue;
       const bool explicitVr = d[pos + 4] == 'O' && (d[pos + 5] == 'B' || d[pos + 5] == 'W');
       const size_t at = pos + (explicitVr ? 8 : 4);
-      if (at + 4 > d.size()) continue;
+      if (at + 4 > count) continue;
       const uint32_t declared =
-          isLe ? (uint32_t)d[at] | (uint32_t)d[at + 1] << 8 | (uint32_t)d[at + 2] << 16 | (uint32_t)d[at + 3] << 24
-               : (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3];
+          isLe ? Le32(&d[at]) : (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3];
       if (declared != length && declared + 1 != length) continue;
       found = true;
       return from + (int64_t)pos + (explicitVr ? 12 : 8) + (int64_t)declared <= size;
@@ -212,8 +460,371 @@ bool NativeDataComplete(const std::string& path, uint32_t length) {
   bool found = false;
   bool complete = scan(size - (int64_t)length - 65536, size - (int64_t)length + 16, found);
   if (!found) complete = scan(0, size, found) || !found;
-  fclose(f);
   return complete;
+}
+
+// Where the value of the encapsulated pixel data element starts (the first
+// one with an undefined length in the file); 0 when there is none.
+size_t EncapsulatedStart(const uint8_t* d, size_t n, size_t from) {
+  static const uint8_t ob[12] = {0xE0, 0x7F, 0x10, 0x00, 'O', 'B', 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  static const uint8_t ow[12] = {0xE0, 0x7F, 0x10, 0x00, 'O', 'W', 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  for (size_t i = from; i + 12 <= n; ++i)
+    if (d[i] == 0xE0 && (memcmp(d + i, ob, 12) == 0 || memcmp(d + i, ow, 12) == 0)) return i + 12;
+  return 0;
+}
+
+// The VR of an element that GDCM reads while it builds the image agrees with
+// the dictionary (GDCM asserts that it does); other elements keep whatever
+// VR they came with, as real files often do.
+bool VrFitsDictionary(uint16_t g, uint16_t e, char a, char b) {
+  const bool read = g == 0x0002 || g == 0x0020 || g == 0x0028 || g == 0x7FE0 ||
+                    (g == 0x0018 && (e == 0x0050 || e == 0x0088 || e == 0x1164 || e == 0x2010));
+  if (!read) return true;
+  const gdcm::VR dict = Dictionaries().GetDictEntry(gdcm::Tag(g, e)).GetVR();
+  if (dict == gdcm::VR::INVALID) return true;
+  const char text[3] = {a, b, 0};
+  const gdcm::VR vr = gdcm::VR::GetVRTypeFromFile(text);
+  return vr != gdcm::VR::UN && (dict.Compatible(vr) || vr.Compatible(dict));
+}
+
+// Walks the elements of a data set without keeping them: every value must lie
+// inside the bytes, however deep in sequences, before GDCM (which makes room
+// for a value by its stated length first) sees the file.
+class ElementWalker {
+ public:
+  ElementWalker(const uint8_t* d, bool explicitVr, bool bigEndian) : d_(d), explicit_(explicitVr), big_(bigEndian) {}
+
+  // Elements from at to end (or to the item or sequence delimiter when nested).
+  bool Walk(size_t at, size_t end, int depth, bool untilDelimiter, size_t* stoppedAt) {
+    if (depth > 64) return false;
+    while (at < end) {
+      if (at + 8 > end) return false;
+      const uint16_t g = U16(at), e = U16(at + 2);
+      if (g == 0xFFFE) {
+        // Item and delimiter tags end nested data sets here.
+        if (e == 0xE00D || e == 0xE0DD) {
+          if (!untilDelimiter || U32(at + 4) != 0) return false;
+          if (stoppedAt) *stoppedAt = at + 8;
+          return true;
+        }
+        return false;
+      }
+      size_t header = 8;
+      uint32_t len;
+      bool sequence = false;
+      const bool metaGroup = g == 0x0002;
+      const bool isExplicit = explicit_ || metaGroup;
+      if (isExplicit) {
+        const char a = (char)d_[at + 4], b = (char)d_[at + 5];
+        if (!IsVrCode(d_ + at + 4) || !VrFitsDictionary(g, e, a, b)) return false;
+        const bool longForm = (a == 'O') || (a == 'S' && b == 'Q') || (a == 'U' && (b == 'T' || b == 'N' || b == 'C' ||
+                              b == 'R' || b == 'V')) || (a == 'S' && b == 'V');
+        if (longForm) {
+          if (at + 12 > end) return false;
+          len = U32(at + 8);
+          header = 12;
+        } else {
+          len = U16(at + 6);
+        }
+        sequence = (a == 'S' && b == 'Q') || (a == 'U' && b == 'N' && len == 0xFFFFFFFF);
+      } else {
+        len = U32(at + 4);
+        sequence = len == 0xFFFFFFFF;
+      }
+      at += header;
+      if (g == 0x7FE0 && e == 0x0010 && len == 0xFFFFFFFF) {
+        // Encapsulated pixel data: fragments, checked on their own.
+        if (!Fragments(at, end, &at)) return false;
+        continue;
+      }
+      if (len == 0xFFFFFFFF) {
+        if (!sequence && !(isExplicit && d_[at - header + 4] == 'O')) return false;
+        if (!Items(at, end, 0xFFFFFFFF, depth, &at)) return false;
+        continue;
+      }
+      if (len > end - at) return false;
+      if (sequence && !Items(at, at + len, len, depth, nullptr)) return false;
+      at += len;
+    }
+    if (untilDelimiter) return false;
+    if (stoppedAt) *stoppedAt = at;
+    return true;
+  }
+
+ private:
+  // The items of a sequence, with a defined or an undefined length.
+  bool Items(size_t at, size_t end, uint32_t length, int depth, size_t* stoppedAt) {
+    for (int count = 0;; ++count) {
+      if (length != 0xFFFFFFFF && at == end) {
+        if (stoppedAt) *stoppedAt = at;
+        return true;
+      }
+      if (at + 8 > end || U16(at) != 0xFFFE || count > 1000000) return false;
+      const uint16_t e = U16(at + 2);
+      const uint32_t len = U32(at + 4);
+      at += 8;
+      if (e == 0xE0DD) {
+        if (length != 0xFFFFFFFF || len != 0) return false;
+        if (stoppedAt) *stoppedAt = at;
+        return true;
+      }
+      if (e != 0xE000) return false;
+      if (len == 0xFFFFFFFF) {
+        if (!Walk(at, end, depth + 1, true, &at)) return false;
+      } else {
+        if (len > end - at || !Walk(at, at + len, depth + 1, false, nullptr)) return false;
+        at += len;
+      }
+    }
+  }
+
+  bool Fragments(size_t at, size_t end, size_t* stoppedAt) {
+    for (;;) {
+      if (at + 8 > end || U16(at) != 0xFFFE) return false;
+      const uint16_t e = U16(at + 2);
+      const uint32_t len = U32(at + 4);
+      at += 8;
+      if (e == 0xE0DD) {
+        if (len != 0) return false;
+        *stoppedAt = at;
+        return true;
+      }
+      if (e != 0xE000 || len > end - at) return false;
+      at += len;
+    }
+  }
+
+  uint16_t U16(size_t at) const {
+    return big_ && U16Le(at) != 0xFFFE ? (uint16_t)(d_[at] << 8 | d_[at + 1]) : U16Le(at);
+  }
+  uint16_t U16Le(size_t at) const { return (uint16_t)(d_[at] | d_[at + 1] << 8); }
+  uint32_t U32(size_t at) const {
+    return big_ ? (uint32_t)d_[at] << 24 | (uint32_t)d_[at + 1] << 16 | (uint32_t)d_[at + 2] << 8 | d_[at + 3]
+                : Le32(d_ + at);
+  }
+
+  const uint8_t* d_;
+  bool explicit_, big_;
+};
+
+// Every element of the file, meta header and data set, lies inside it. A
+// deflated data set is inflated (within the cap) and walked as well.
+bool ElementsAreWhole(const uint8_t* d, size_t n) {
+  size_t at = 0;
+  const bool preamble = n >= 132 && memcmp(d + 128, "DICM", 4) == 0;
+  if (preamble) at = 132;
+  // A meta header without the preamble leaves GDCM guessing its encoding.
+  else if (n >= 2 && d[0] == 0x02 && d[1] == 0x00) return false;
+  // The meta header: explicit little endian, group 0002. With the preamble
+  // it must be there and name the transfer syntax, so that GDCM has nothing
+  // to guess.
+  std::string syntax;
+  {
+    ElementWalker meta(d, true, false);
+    size_t end = at;
+    while (end + 8 <= n && d[end] == 0x02 && d[end + 1] == 0x00) {
+      const uint16_t e = (uint16_t)(d[end + 2] | d[end + 3] << 8);
+      // One element at a time, to see where the group ends.
+      if (!IsVrCode(d + end + 4)) return false;
+      const bool longForm = d[end + 4] == 'O' || (d[end + 4] == 'U' && d[end + 5] == 'N');
+      const size_t header = longForm ? 12 : 8;
+      if (end + header > n) return false;
+      const uint32_t len = longForm ? Le32(d + end + 8) : (uint32_t)(d[end + 6] | d[end + 7] << 8);
+      if (len == 0xFFFFFFFF || len > n - end - header) return false;
+      if (e == 0x0010) {
+        syntax.assign((const char*)d + end + header, len);
+        while (!syntax.empty() && (syntax.back() == 0 || syntax.back() == ' ')) syntax.pop_back();
+      }
+      end += header + len;
+    }
+    if (!meta.Walk(at, end, 0, false, nullptr)) return false;
+    if (preamble && (end == at || syntax.empty() || end >= n)) return false;  // a data set must follow
+    if (syntax.find('\0') != std::string::npos) return false;
+    at = end;
+  }
+  if (!syntax.empty()) {
+    // A syntax GDCM reads as another one than it says is refused.
+    const gdcm::TransferSyntax::TSType type = gdcm::TransferSyntax::GetTSType(syntax.c_str());
+    if (type == gdcm::TransferSyntax::TS_END || strcmp(gdcm::TransferSyntax::GetTSString(type), syntax.c_str()) != 0)
+      return false;
+  } else if (at + 2 <= n && !(d[at] == 0x08 && d[at + 1] == 0x00)) {
+    return false;  // a bare data set starts with group 0008, little endian
+  }
+  if (at >= n) return true;
+  if (syntax.empty()) {
+    // No meta header: explicit when a VR follows the first tag.
+    const bool vr = at + 6 <= n && d[at + 4] >= 'A' && d[at + 4] <= 'Z' && d[at + 5] >= 'A' && d[at + 5] <= 'Z';
+    return ElementWalker(d, vr, false).Walk(at, n, 0, false, nullptr);
+  }
+  if (syntax == "1.2.840.10008.1.2.1.99") {
+    std::vector<uint8_t> inflated;
+    z_stream z;
+    memset(&z, 0, sizeof z);
+    if (inflateInit2(&z, -15) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(d + at);
+    z.avail_in = (uInt)std::min<size_t>(n - at, 0x7FFFFFFF);
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+      if (inflated.size() >= DecodeLimit()) break;
+      const size_t before = inflated.size();
+      inflated.resize(before + (1 << 16));
+      z.next_out = inflated.data() + before;
+      z.avail_out = 1 << 16;
+      rc = inflate(&z, Z_NO_FLUSH);
+      inflated.resize(before + (1 << 16) - z.avail_out);
+    }
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END) return false;
+    return ElementWalker(inflated.data(), true, false).Walk(0, inflated.size(), 0, false, nullptr);
+  }
+  const bool implicitVr = syntax == "1.2.840.10008.1.2";
+  const bool big = syntax == "1.2.840.10008.1.2.2";
+  return ElementWalker(d, !implicitVr, big).Walk(at, n, 0, false, nullptr);
+}
+
+// PackBits: want bytes from one RLE segment, each written stride bytes apart.
+bool UnpackSegment(const uint8_t* src, size_t n, uint8_t* dst, size_t want, size_t stride) {
+  size_t i = 0, made = 0;
+  while (made < want && i < n) {
+    const int8_t c = (int8_t)src[i++];
+    if (c >= 0) {
+      const size_t count = (size_t)c + 1;
+      if (i + count > n) return false;
+      for (size_t k = 0; k < count && made < want; ++k) dst[made++ * stride] = src[i + k];
+      i += count;
+    } else if (c != -128) {
+      if (i >= n) return false;
+      const size_t count = (size_t)(1 - c);
+      for (size_t k = 0; k < count && made < want; ++k) dst[made++ * stride] = src[i];
+      ++i;
+    }
+  }
+  return made == want;
+}
+
+// RLE frames decoded here into interleaved little-endian samples: one
+// fragment per frame, one segment per byte of each sample, most significant
+// byte first (GDCM puts 16-bit colour bytes in the wrong places).
+bool DecodeRle(const uint8_t* d, size_t n, unsigned frames, unsigned rows, unsigned cols, unsigned spp,
+               unsigned bitsAllocated, std::vector<char>& out) {
+  const size_t start = EncapsulatedStart(d, n, 0);
+  if (!start) return false;
+  std::vector<std::pair<size_t, size_t>> items;
+  for (size_t at = start; at + 8 <= n;) {
+    const uint16_t e = (uint16_t)(d[at + 2] | d[at + 3] << 8);
+    const uint32_t len = Le32(d + at + 4);
+    if (e != 0xE000 || len > n - at - 8) break;
+    items.emplace_back(at + 8, len);
+    at += 8 + (size_t)len;
+  }
+  const size_t pixels = (size_t)rows * cols, bytesPer = bitsAllocated / 8;
+  const size_t frameBytes = pixels * spp * bytesPer;
+  if (items.size() < frames + 1 || out.size() < frameBytes * frames) return false;
+  uint8_t* o = reinterpret_cast<uint8_t*>(out.data());
+  for (unsigned f = 0; f < frames; ++f) {
+    const uint8_t* frag = d + items[1 + f].first;
+    const size_t len = items[1 + f].second;
+    const uint32_t segments = Le32(frag);
+    if (segments != spp * bytesPer) return false;
+    for (uint32_t sgm = 0; sgm < segments; ++sgm) {
+      const size_t from = Le32(frag + 4 + 4 * sgm);
+      const size_t to = sgm + 1 < segments ? Le32(frag + 8 + 4 * sgm) : len;
+      if (from > to || to > len) return false;
+      const size_t sample = sgm / bytesPer, byte = bytesPer - 1 - sgm % bytesPer;
+      uint8_t* dst = o + f * frameBytes + sample * bytesPer + byte;
+      if (!UnpackSegment(frag + from, to - from, dst, pixels, spp * bytesPer)) return false;
+    }
+  }
+  return true;
+}
+
+// Checks made on the parsed header before GDCM decodes anything: sizes within
+// the cap, palettes whole, encapsulated fragments and their codec headers sound.
+bool HeaderIsSound(const uint8_t* d, size_t n, std::string& error) {
+  if (!ElementsAreWhole(d, n)) {
+    error = "the file is cut short or its elements are damaged";
+    return false;
+  }
+  MemoryStream is(d, n);
+  gdcm::Reader head;
+  head.SetStream(is);
+  std::set<gdcm::Tag> skip;
+  if (!head.ReadUpToTag(gdcm::Tag(0x7FE0, 0x0010), skip)) {
+    error = "not a DICOM file that can be read";
+    return false;
+  }
+  const gdcm::DataSet& ds = head.GetFile().GetDataSet();
+  const unsigned rows = ReadUS(ds, 0x0028, 0x0010), cols = ReadUS(ds, 0x0028, 0x0011);
+  const bool hasSpp = ds.FindDataElement(gdcm::Tag(0x0028, 0x0002));
+  const unsigned spp = hasSpp ? ReadUS(ds, 0x0028, 0x0002) : 1, ba = ReadUS(ds, 0x0028, 0x0100);
+  {
+    // The pixel description GDCM takes on trust.
+    const gdcm::Tag bsTag(0x0028, 0x0101), hbTag(0x0028, 0x0102);
+    const unsigned bs = ds.FindDataElement(bsTag) ? ReadUS(ds, 0x0028, 0x0101) : ba;
+    const unsigned hb = ds.FindDataElement(hbTag) ? ReadUS(ds, 0x0028, 0x0102) : bs - 1;
+    if (rows == 0 || cols == 0 || (spp != 1 && spp != 3) || (ba != 1 && ba != 8 && ba != 16 && ba != 32) ||
+        bs == 0 || bs > ba || hb >= ba || hb + 1 < bs || ReadUS(ds, 0x0028, 0x0103) > 1 ||
+        ReadUS(ds, 0x0028, 0x0006) > 1) {
+      error = "unsupported image layout";
+      return false;
+    }
+  }
+  bool okFrames = false;
+  const double nf = FirstNumber(ds, 0x0028, 0x0008, okFrames);
+  if (okFrames && (nf < 1 || nf > 1e7)) {
+    error = "the number of frames is not usable";
+    return false;
+  }
+  const uint64_t frames = okFrames ? (uint64_t)nf : 1;
+  const uint64_t pixels = (uint64_t)rows * cols * frames;
+  const uint64_t bytes = ba == 1 ? (pixels * spp + 7) / 8 : pixels * spp * ((ba + 7) / 8);
+  if (bytes > DecodeLimit() || pixels * (spp == 1 ? sizeof(float) : 3) > DecodeLimit()) {
+    error = "the image is larger than the library takes (1 GiB)";
+    return false;
+  }
+  if (!PaletteIsSound(ds, error)) return false;
+  {
+    // One sample per pixel for grey and palette pictures, three for colour.
+    const std::string pi = ReadText(ds, 0x0028, 0x0004);
+    const gdcm::PhotometricInterpretation::PIType type = gdcm::PhotometricInterpretation::GetPIType(pi.c_str());
+    const bool single = type == gdcm::PhotometricInterpretation::MONOCHROME1 ||
+                        type == gdcm::PhotometricInterpretation::MONOCHROME2 ||
+                        type == gdcm::PhotometricInterpretation::PALETTE_COLOR;
+    if (single != (spp == 1)) {
+      error = "the photometric interpretation does not fit the samples per pixel";
+      return false;
+    }
+  }
+  {
+    // The old recognition code, when present, is one GDCM knows (it reads it
+    // as text and asserts that it is).
+    const gdcm::Tag rc(0x0008, 0x0010);
+    if (ds.FindDataElement(rc) && !ds.GetDataElement(rc).IsEmpty()) {
+      const gdcm::ByteValue* bv = ds.GetDataElement(rc).GetByteValue();
+      const std::string code = bv ? std::string(bv->GetPointer(), bv->GetLength()) : std::string();
+      if (code.compare(0, 8, "ACR-NEMA") != 0 && code.compare(0, 7, "ACRNEMA") != 0 &&
+          code.compare(0, 8, "MIPS 2.0") != 0) {
+        error = "unsupported recognition code";
+        return false;
+      }
+    }
+  }
+  const gdcm::TransferSyntax ts = head.GetFile().GetHeader().GetDataSetTransferSyntax();
+  if (ts.IsEncapsulated()) {
+    // GDCM's codecs copy 8-bit samples only when every bit is stored.
+    const gdcm::Tag bsTag(0x0028, 0x0101);
+    if (ba == 8 && ds.FindDataElement(bsTag) && ReadUS(ds, 0x0028, 0x0101) != 8) {
+      error = "unsupported image layout";
+      return false;
+    }
+    const size_t at = EncapsulatedStart(d, n, 0);
+    if (!at || rows == 0 || cols == 0 || (ba != 8 && ba != 16 && ba != 32) ||
+        !FragmentsAreSound(d, n, at, ts, (unsigned)frames, rows, cols, spp, ba)) {
+      error = "the compressed pixel data is cut or damaged";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -224,6 +835,10 @@ bool LooksLikeDicom(const std::string& path) {
   uint8_t h[140];
   size_t n = 0;
   if (!ReadHeaderBytes(path, h, sizeof h, n)) return false;
+  return LooksLikeDicomBytes(h, n);
+}
+
+bool LooksLikeDicomBytes(const uint8_t* h, size_t n) {
   if (n >= 132 && memcmp(h + 128, "DICM", 4) == 0) return true;
   // A data set without the preamble: a first element of group 0002 or 0008
   // with a small element number, in explicit or implicit little endian.
@@ -237,10 +852,20 @@ bool LooksLikeDicom(const std::string& path) {
 }
 
 bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
+  std::vector<uint8_t> file;
+  if (!ReadWholeFile(path, file)) {
+    error = "the file cannot be read";
+    return false;
+  }
+  return DecodeDicom(file.data(), file.size(), v, error);
+}
+
+bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::string& error) {
   Dictionaries();
-  if (!HeaderIsSound(path, error)) return false;
+  if (!HeaderIsSound(fileData, fileSize, error)) return false;
+  MemoryStream is(fileData, fileSize);
   gdcm::ImageReader reader;
-  reader.SetFileName(path.c_str());
+  reader.SetStream(is);
   if (!reader.Read()) {
     error = "not a DICOM image that can be read";
     return false;
@@ -264,6 +889,18 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
     return false;
   }
   const size_t length = image.GetBufferLength();
+  {
+    // GDCM's own length is a 32-bit number on Windows: it must agree with the
+    // one counted here before a buffer is made for it.
+    const uint64_t counted = bitsAllocated == 1 ? ((uint64_t)w * h * frames * spp + 7) / 8
+                                                : (uint64_t)w * h * frames * spp * (bitsAllocated / 8);
+    const bool half = pi == gdcm::PhotometricInterpretation::YBR_FULL_422 ||
+                      pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
+    if (counted > DecodeLimit() || (length != counted && !(half && length < counted))) {
+      error = "the image is larger than the library takes (1 GiB)";
+      return false;
+    }
+  }
   const gdcm::DataSet& ds = reader.GetFile().GetDataSet();
   {
     // Native (not encapsulated) pixel data must hold the whole image.
@@ -273,13 +910,17 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
     const bool half = pi == gdcm::PhotometricInterpretation::YBR_FULL_422 ||
                       pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
     const size_t need = half ? length / 3 * 2 : length;
-    if (bv && (bv->GetLength() < need || !NativeDataComplete(path, bv->GetLength()))) {
+    if (bv && (bv->GetLength() < need || !NativeDataComplete(fileData, fileSize, bv->GetLength()))) {
       error = "the pixel data is shorter than the image";
       return false;
     }
   }
   std::vector<char> buffer(length);
-  if (length == 0 || !image.GetBuffer(buffer.data())) {
+  const bool ownRle = reader.GetFile().GetHeader().GetDataSetTransferSyntax() == gdcm::TransferSyntax::RLELossless &&
+                      bitsAllocated >= 8;
+  if (length == 0 || !(ownRle ? DecodeRle(fileData, fileSize, (unsigned)frames, (unsigned)h, (unsigned)w,
+                                          (unsigned)spp, (unsigned)bitsAllocated, buffer)
+                              : image.GetBuffer(buffer.data()))) {
     error = "the pixel data cannot be decoded";
     return false;
   }
@@ -322,7 +963,18 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
     const double intercept = image.GetIntercept();
     const int shift = highBit + 1 - bitsStored;
     const uint32_t mask = bitsStored >= 32 ? 0xFFFFFFFFu : ((1u << bitsStored) - 1);
-    for (size_t i = 0; i < count; ++i) {
+    // The common layout, 16 bits with the stored bits at the bottom, without
+    // the general case's per-sample decisions.
+    const bool plain16 = bitsAllocated == 16 && shift == 0 && bitsStored == 16;
+    if (plain16) {
+      if (isSigned)
+        for (size_t i = 0; i < count; ++i)
+          v.grey[i] = (float)((double)(int16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
+      else
+        for (size_t i = 0; i < count; ++i)
+          v.grey[i] = (float)((double)(uint16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
+    }
+    for (size_t i = plain16 ? count : 0; i < count; ++i) {
       uint32_t u;
       if (bitsAllocated == 1) u = (raw[i >> 3] >> (i & 7)) & 1;
       else if (bitsAllocated == 8) u = raw[i];
@@ -351,9 +1003,9 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
     return true;
   }
 
-  // Colour.
+  // Colour, 8 bits per channel from 8, 16 or 32 stored.
   const size_t bytesPer = (size_t)bitsAllocated / 8;
-  if (bitsAllocated != 8 && bitsAllocated != 16) {
+  if (bitsAllocated != 8 && bitsAllocated != 16 && bitsAllocated != 32) {
     error = "unsupported colour sample size";
     return false;
   }
@@ -361,13 +1013,21 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
   v.rgb.resize(pixels * 3 * frames);
   const bool sub422 = (pi == gdcm::PhotometricInterpretation::YBR_FULL_422 ||
                        pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422) &&
-                      bitsAllocated == 8 && length >= pixels * 2 * frames && length < pixels * 3 * frames;
+                      bitsAllocated == 8 && length < pixels * 3 * frames;
   if (sub422) {
+    // Pairs of pixels share their chroma: Y1 Y2 Cb Cr; an odd last pixel
+    // has a pair of its own that may be cut short.
+    const size_t frameBytes = (pixels + 1) / 2 * 4;
+    if (length < frameBytes * frames) {
+      error = "the pixel data is shorter than the image";
+      return false;
+    }
     for (int f = 0; f < frames; ++f) {
-      const uint8_t* src = raw + (size_t)f * pixels * 2;
+      const uint8_t* src = raw + (size_t)f * frameBytes;
       uint8_t* dst = &v.rgb[(size_t)f * pixels * 3];
-      for (size_t i = 0; i + 1 < pixels + 1 && i < pixels; i += 2) {
-        uint8_t y1 = src[i * 2], y2 = src[i * 2 + 1], cb = src[i * 2 + 2], cr = src[i * 2 + 3];
+      for (size_t i = 0; i < pixels; i += 2) {
+        const uint8_t* q = src + i * 2;
+        const uint8_t y1 = q[0], y2 = q[1], cb = q[2], cr = q[3];
         dst[i * 3] = y1, dst[i * 3 + 1] = cb, dst[i * 3 + 2] = cr;
         if (i + 1 < pixels) dst[i * 3 + 3] = y2, dst[i * 3 + 4] = cb, dst[i * 3 + 5] = cr;
       }
@@ -377,15 +1037,19 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
       error = "the pixel data is shorter than the image";
       return false;
     }
-    const bool planar = image.GetPlanarConfiguration() == 1;
-    const int down = bitsAllocated == 16 ? std::max(0, bitsStored - 8) : 0;
+    const bool planar = !ownRle && image.GetPlanarConfiguration() == 1;
+    const int down = bitsAllocated > 8 ? std::max(0, bitsStored - 8) : 0;
     for (int f = 0; f < frames; ++f) {
       const uint8_t* src = raw + (size_t)f * pixels * 3 * bytesPer;
       uint8_t* dst = &v.rgb[(size_t)f * pixels * 3];
       for (size_t i = 0; i < pixels; ++i)
         for (int c = 0; c < 3; ++c) {
           size_t idx = planar ? (size_t)c * pixels + i : i * 3 + c;
-          uint32_t s = bytesPer == 1 ? src[idx] : (uint32_t)(src[2 * idx] | src[2 * idx + 1] << 8) >> down;
+          const uint8_t* p = src + idx * bytesPer;
+          uint32_t s = bytesPer == 1 ? p[0]
+                       : bytesPer == 2 ? (uint32_t)(p[0] | p[1] << 8)
+                                       : (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+          if (bytesPer > 1) s = (s >> (highBit + 1 - bitsStored)) >> down;
           dst[i * 3 + c] = (uint8_t)std::min<uint32_t>(s, 255);
         }
     }
@@ -585,9 +1249,11 @@ void FillRecords(const gdcm::DataSet& ds, std::vector<TagRecord*>& allocated, Ta
 
 bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req, std::string& error) {
   Dictionaries();
+  // The header only: everything before the pixel data.
   gdcm::Reader reader;
   reader.SetFileName(path.c_str());
-  if (!reader.Read()) {
+  std::set<gdcm::Tag> skip;
+  if (!reader.ReadUpToTag(gdcm::Tag(0x7FE0, 0x0010), skip)) {
     error = "not a DICOM file that can be read";
     return false;
   }

@@ -205,12 +205,13 @@ int QF_CALL ReadFileInfo(const char* path, FileInfoRequest* req) {
       return 0;
     }
     if (kind != qf::Kind::None && kind != qf::Kind::Pnm && kind != qf::Kind::Picture) {
-      qf::Volume v;
-      if (!qf::LoadVolume(path, v, error)) return -1;
+      // The header alone tells the size.
+      int w = 0, h = 0, frames = 0;
+      if (!qf::ReadOtherFormatInfo(kind, path, w, h, frames, error)) return -1;
       req->info1 = (int32_t)kind;
-      req->width = v.width;
-      req->height = v.height;
-      req->info5 = v.frames;
+      req->width = w;
+      req->height = h;
+      req->info5 = frames;
       return 0;
     }
     int w = 0, h = 0;

@@ -45,7 +45,7 @@ void MakeGreyIfGrey(Volume& v) {
 }
 
 bool PictureSizeAllowed(uint64_t w, uint64_t h, uint64_t channels, std::string& error) {
-  if (w == 0 || h == 0 || w > 65535 || h > 65535 || w * h * channels > kMaxDecodedBytes) {
+  if (w == 0 || h == 0 || w > 65535 || h > 65535 || w * h * channels > DecodeLimit()) {
     error = "the picture's size is not supported";
     return false;
   }
@@ -199,9 +199,18 @@ bool DecodePicture(const uint8_t* data, size_t size, std::vector<Volume>& out, s
     error = "the picture is too large";
     return false;
   }
+  CRasterMemoryStream stream(const_cast<BYTE*>(data), (int32_t)size);
+  {
+    // The header first: a picture larger than the cap is refused before any
+    // room is made for it (a few compressed bytes can claim gigapixels).
+    CRasterImage probe;
+    probe.SetEscape(-1);
+    if (probe.Decode(&stream, format) && !PictureSizeAllowed(probe.GetWidth(), probe.GetHeight(), 4, error))
+      return false;
+    stream.Seek(0, SEEK_SET);
+  }
   CRasterImage image;
   image.SetAllFrames(true);
-  CRasterMemoryStream stream(const_cast<BYTE*>(data), (int32_t)size);
   if (!image.Decode(&stream, format) || !image.HasPixels()) {
     error = image.GetErrorText()[0] ? image.GetErrorText() : "the picture cannot be decoded";
     return false;

@@ -11,6 +11,7 @@
 
 #include "QfCore.h"
 #include "QfViewer.h"
+#include "QfViewerSeries.h"
 
 namespace qf {
 
@@ -18,9 +19,11 @@ namespace {
 
 const wchar_t kClassName[] = L"QuillfenViewerWindow";
 
+// A frame of a decoded image, or of a folder's file decoded on first use.
 struct FrameRef {
-  std::shared_ptr<Volume> volume;
+  std::shared_ptr<const Volume> volume;
   int frame;
+  std::shared_ptr<LazyVolume> lazy;
 };
 
 struct Viewer {
@@ -34,7 +37,15 @@ struct Viewer {
   POINT last{};
   std::vector<uint8_t> rendered;
   std::vector<uint8_t> dib;
+  BackgroundDecoder decoder;  // the rest of a folder series
 };
+
+// The image of a frame, decoding its file when that has not happened yet;
+// null when the file cannot be decoded or lacks the frame.
+const Volume* VolumeOf(FrameRef& f) {
+  if (!f.volume && f.lazy) f.volume = f.lazy->Get();
+  return f.volume && f.frame < f.volume->frames ? f.volume.get() : nullptr;
+}
 
 Viewer* Get(HWND hwnd) { return reinterpret_cast<Viewer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
@@ -43,25 +54,30 @@ void Notify(Viewer* v, int code, LPARAM value) {
   if (parent) SendMessageW(parent, QF_WM_PLAYER, MAKEWPARAM(code, 0), value);
 }
 
-void CurrentWindow(Viewer* v, double& c, double& w) {
+void CurrentWindow(Viewer* v, const Volume& vol, int frame, double& c, double& w) {
   if (v->userWindow) {
     c = v->center;
     w = v->width;
     return;
   }
-  const FrameRef& f = v->frames[(size_t)v->index];
-  DefaultWindow(*f.volume, f.frame, c, w);
+  DefaultWindow(vol, frame, c, w);
+}
+
+// The current frame's image, or null (nothing open, or a file that failed).
+const Volume* CurrentVolume(Viewer* v) {
+  return v->frames.empty() ? nullptr : VolumeOf(v->frames[(size_t)v->index]);
 }
 
 void RenderCurrent(Viewer* v) {
-  if (v->frames.empty()) {
+  const Volume* vol = CurrentVolume(v);
+  if (!vol) {
     v->rendered.clear();
     return;
   }
   double c, w;
-  CurrentWindow(v, c, w);
-  const FrameRef& f = v->frames[(size_t)v->index];
-  RenderFrame(*f.volume, f.frame, c, w, v->rendered);
+  const int frame = v->frames[(size_t)v->index].frame;
+  CurrentWindow(v, *vol, frame, c, w);
+  RenderFrame(*vol, frame, c, w, v->rendered);
 }
 
 void SetIndex(Viewer* v, int index) {
@@ -82,7 +98,10 @@ bool AddFile(const std::string& path, std::vector<std::shared_ptr<Volume>>& out)
   return !images.empty();
 }
 
-bool LoadFolder(const std::string& folder, std::vector<std::shared_ptr<Volume>>& out) {
+// The folder's images of one series in order. DICOM images are placed by
+// their headers alone and decoded later (the first one here); other files are
+// decoded now.
+bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &fd);
@@ -95,37 +114,75 @@ bool LoadFolder(const std::string& folder, std::vector<std::shared_ptr<Volume>>&
     return _stricmp(a.c_str(), b.c_str()) < 0;
   });
   struct Item {
-    std::shared_ptr<Volume> vol;
+    std::shared_ptr<const Volume> vol;
+    std::shared_ptr<LazyVolume> lazy;
+    SeriesHeader header;
     std::string name;
+    // Decoded now when it was not yet; false when it cannot be.
+    bool Decoded() {
+      if (!vol && lazy) vol = lazy->Get();
+      return vol != nullptr;
+    }
+    const std::string& Series() const { return vol ? vol->series : header.series; }
+    bool HasInstance() const { return vol ? vol->hasInstance : header.hasInstance; }
+    int Instance() const { return vol ? vol->instance : header.instance; }
   };
   std::vector<Item> items;
   for (const std::string& n : names) {
     const std::string path = JoinPath(folder, n);
-    if (DetectKind(path) == Kind::None) continue;
+    const Kind kind = DetectKind(path);
+    if (kind == Kind::None) continue;
+    Item lazy;
+    if (kind == Kind::Dicom && ReadSeriesHeader(path, lazy.header)) {
+      lazy.lazy = std::make_shared<LazyVolume>(path);
+      lazy.name = n;
+      items.push_back(std::move(lazy));
+      continue;
+    }
     std::vector<std::shared_ptr<Volume>> some;
     if (AddFile(path, some))
-      for (auto& vol : some) items.push_back({vol, n});
+      for (auto& vol : some) items.push_back({vol, nullptr, SeriesHeader(), n});
   }
+  // One series: the one of the first file in name order that can be decoded.
+  while (!items.empty() && !items[0].Decoded()) items.erase(items.begin());
   if (items.empty()) return false;
-  // One series: the one of the first file in name order.
-  const std::string series = items[0].vol->series;
-  items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) { return i.vol->series != series; }),
+  const std::string series = items[0].Series();
+  items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) { return i.Series() != series; }),
               items.end());
   std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-    if (a.vol->hasInstance != b.vol->hasInstance) return a.vol->hasInstance;
-    if (a.vol->hasInstance && a.vol->instance != b.vol->instance) return a.vol->instance < b.vol->instance;
+    if (a.HasInstance() != b.HasInstance()) return a.HasInstance();
+    if (a.HasInstance() && a.Instance() != b.Instance()) return a.Instance() < b.Instance();
     return _stricmp(a.name.c_str(), b.name.c_str()) < 0;
   });
-  for (Item& i : items) out.push_back(i.vol);
+  // The first frame shows at once.
+  while (!items.empty() && !items[0].Decoded()) items.erase(items.begin());
+  if (items.empty()) return false;
+  for (Item& i : items) {
+    if (i.vol)
+      for (int f = 0; f < i.vol->frames; ++f) out.push_back({i.vol, f, nullptr});
+    else
+      out.push_back({nullptr, 0, i.lazy});
+  }
   return true;
 }
 
-LRESULT Show(Viewer* v, std::vector<std::shared_ptr<Volume>>& volumes) {
+std::vector<FrameRef> FramesOf(std::vector<std::shared_ptr<Volume>>& volumes) {
   std::vector<FrameRef> frames;
   for (auto& vol : volumes)
-    for (int f = 0; f < vol->frames; ++f) frames.push_back({vol, f});
+    for (int f = 0; f < vol->frames; ++f) frames.push_back({vol, f, nullptr});
+  return frames;
+}
+
+LRESULT Show(Viewer* v, std::vector<FrameRef> frames) {
   if (frames.empty()) return -1;
+  // What is left of the previous series is not decoded any more; the new
+  // series' files are, in their order, behind the first frame.
+  std::vector<std::shared_ptr<LazyVolume>> pending;
+  for (const FrameRef& f : frames)
+    if (f.lazy && !f.lazy->IsDecoded()) pending.push_back(f.lazy);
+  v->decoder.Stop();
   v->frames.swap(frames);
+  if (!pending.empty()) v->decoder.Start(std::move(pending));
   v->index = 0;
   v->userWindow = false;
   v->zoom = 1, v->panX = v->panY = 0;
@@ -143,9 +200,15 @@ LRESULT OnPlayer(Viewer* v, WPARAM wp, LPARAM lp) {
       case PLAYER_OPEN: {
         const std::string path = lp ? reinterpret_cast<const char*>(lp) : "";
         if (path.empty()) return -1;
+        std::vector<FrameRef> frames;
         std::vector<std::shared_ptr<Volume>> volumes;
-        bool ok = IsDirectory(path) ? LoadFolder(path, volumes) : AddFile(path, volumes);
-        return ok ? Show(v, volumes) : -1;
+        if (IsDirectory(path)) {
+          if (!LoadFolder(path, frames)) return -1;
+        } else {
+          if (!AddFile(path, volumes)) return -1;
+          frames = FramesOf(volumes);
+        }
+        return Show(v, std::move(frames));
       }
       case PLAYER_OPEN_MULTIPLE: {
         if (!lp || count <= 0) return -1;
@@ -155,9 +218,10 @@ LRESULT OnPlayer(Viewer* v, WPARAM wp, LPARAM lp) {
         std::vector<std::shared_ptr<Volume>> volumes;
         for (const std::string& p : paths)
           if (!p.empty() && !IsDirectory(p)) AddFile(p, volumes);
-        return volumes.empty() ? -1 : Show(v, volumes);
+        return volumes.empty() ? -1 : Show(v, FramesOf(volumes));
       }
       case PLAYER_CLOSE:
+        v->decoder.Stop();
         v->frames.clear();
         v->rendered.clear();
         v->index = 0;
@@ -165,9 +229,9 @@ LRESULT OnPlayer(Viewer* v, WPARAM wp, LPARAM lp) {
         return 0;
       case PLAYER_SNAPSHOT: {
         const std::string path = lp ? reinterpret_cast<const char*>(lp) : "";
-        if (path.empty() || v->frames.empty() || v->rendered.empty()) return -1;
-        const Volume& vol = *v->frames[(size_t)v->index].volume;
-        return WritePng(path, vol.width, vol.height, vol.channels, v->rendered.data()) ? 0 : -1;
+        const Volume* vol = CurrentVolume(v);
+        if (path.empty() || !vol || v->rendered.empty()) return -1;
+        return WritePng(path, vol->width, vol->height, vol->channels, v->rendered.data()) ? 0 : -1;
       }
       case PLAYER_RESET:
         if (lp & RESET_WINDOW_LEVEL) v->userWindow = false;
@@ -194,8 +258,9 @@ void Paint(Viewer* v) {
     HBITMAP bmp = CreateCompatibleBitmap(dc, cw, ch);
     HGDIOBJ old = SelectObject(mem, bmp);
     FillRect(mem, &rc, (HBRUSH)GetStockObject(BLACK_BRUSH));
-    if (!v->frames.empty() && !v->rendered.empty()) {
-      const Volume& vol = *v->frames[(size_t)v->index].volume;
+    const Volume* shown = CurrentVolume(v);
+    if (shown && !v->rendered.empty()) {
+      const Volume& vol = *shown;
       const int w = vol.width, h = vol.height;
       v->dib.resize((size_t)w * h * 4);
       for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
@@ -229,7 +294,9 @@ void BeginDrag(Viewer* v, Viewer::Drag d, LPARAM lp) {
   SetFocus(v->hwnd);
   if (v->frames.empty()) return;
   if (d == Viewer::Level && !v->userWindow) {
-    CurrentWindow(v, v->center, v->width);
+    const Volume* vol = CurrentVolume(v);
+    if (!vol) return;
+    CurrentWindow(v, *vol, v->frames[(size_t)v->index].frame, v->center, v->width);
     v->userWindow = true;
   }
   v->drag = d;
@@ -269,7 +336,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      delete v;
+      delete v;  // its decoder stops first
       break;
     case QF_WM_PLAYER:
       return v ? OnPlayer(v, wp, lp) : -1;

@@ -19,6 +19,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avstring.h>
 #include <libavutil/avutil.h>
@@ -134,8 +135,18 @@ private:
         cds.dwData = TOOL_CALLBACK_ID;
         cds.cbData = sizeof data;
         cds.lpData = &data;
-        return SendMessageW(m_wnd, WM_COPYDATA, 0, (LPARAM)&cds);
+        // A receiver that stops answering must not hold the run for ever: after
+        // one record that is not answered in time no more are sent.
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(m_wnd, WM_COPYDATA, 0, (LPARAM)&cds, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerMs,
+                                 &answer)) {
+            m_wnd = nullptr;
+            return 0;
+        }
+        return (LRESULT)answer;
     }
+
+    static const UINT kAnswerMs = 5000;
 
     HWND m_wnd;
     int64_t m_context;
@@ -638,6 +649,47 @@ std::string TempName(const std::string& finalName)
     return finalName + ".~" + std::to_string(GetCurrentProcessId()) + ".part";
 }
 
+bool ProcessRuns(DWORD pid)
+{
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!h)
+        return false;
+    const bool runs = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    CloseHandle(h);
+    return runs;
+}
+
+// Partial files of this output left by an encoder that did not end its run
+// (stopped by force, crashed, a power cut): "<output>.~<process>.part", or the
+// same beside each numbered picture of a series. Those of a running encoder stay.
+void RemoveStalePartials(const std::string& output)
+{
+    const std::wstring wide = modtext::Utf8ToWide(output);
+    const size_t slash = wide.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : wide.substr(0, slash);
+    const std::wstring name = slash == std::wstring::npos ? wide : wide.substr(slash + 1);
+    // For a numbered series the part before the number is the common stem.
+    const size_t percent = name.find(L'%');
+    const std::wstring stem = percent == std::wstring::npos ? name : name.substr(0, percent);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\" + stem + L"*.~*.part").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring found = fd.cFileName;
+        const size_t mark = found.rfind(L".~");
+        if (mark == std::wstring::npos || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const std::wstring base = found.substr(0, mark);
+        if (percent == std::wstring::npos ? base != name : base.compare(0, stem.size(), stem) != 0)
+            continue;
+        const DWORD pid = (DWORD)wcstoul(found.c_str() + mark + 2, nullptr, 10);
+        if (pid != GetCurrentProcessId() && !ProcessRuns(pid))
+            DeleteFileW((folder + L"\\" + found).c_str());
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
 void CheckCanWrite(const std::string& path, bool overwrite)
 {
     if (!overwrite && FileExists(path))
@@ -647,10 +699,14 @@ void CheckCanWrite(const std::string& path, bool overwrite)
 // Numbered BMP pictures, numbered from 1, renamed into place at the end.
 class PictureSeriesSink : public FrameSink {
 public:
-    PictureSeriesSink(const std::string& pattern, bool overwrite) : m_pattern(pattern), m_overwrite(overwrite)
+    // One picture (-frames:v 1) may go to a plain file name.
+    PictureSeriesSink(const std::string& pattern, bool overwrite, bool single)
+        : m_pattern(pattern), m_overwrite(overwrite), m_single(single && !SequenceSource::IsPattern(pattern))
     {
-        if (!SequenceSource::IsPattern(pattern))
+        if (!m_single && !SequenceSource::IsPattern(pattern))
             Throw("the output " + pattern + " needs a frame number such as %07d");
+        if (m_single)
+            CheckCanWrite(pattern, overwrite);
         const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_BMP);
         if (!codec)
             Throw("no BMP encoder");
@@ -715,6 +771,8 @@ public:
 private:
     std::string Name(int64_t n) const
     {
+        if (m_single)
+            return m_pattern;
         char buf[4096];
         av_get_frame_filename2(buf, sizeof buf, m_pattern.c_str(), (int)n, 0);
         return buf;
@@ -722,6 +780,7 @@ private:
 
     std::string m_pattern;
     bool m_overwrite;
+    bool m_single;
     const AVCodec* m_codec = nullptr;
     AVCodecContext* m_ctx = nullptr;
     AVPacket* m_pkt = nullptr;
@@ -1060,8 +1119,351 @@ void ReadPictures(FrameSource& source, const FrameSink& sink, const SmeltrixOpti
     }
 }
 
+// ---------------------------------------------------------------------------
+// Stream copy: muxing streams of one or two inputs, joining files (the concat
+// protocol or a concat list) and changing the container, without decoding.
+
+struct CopyInput {
+    AVFormatContext* fmt = nullptr;
+    AVPacket* pkt = nullptr;
+    bool pending = false;   // pkt holds the input's next packet
+    bool ended = false;
+    int64_t startUs = 0;    // the first time to keep, from the input's start
+    int64_t endUs = -1;     // the first time past the end, or -1
+    int64_t originUs = 0;
+    // Formats whose times may start again (joined transport streams): the
+    // offset that keeps them rising, and each stream's next expected time.
+    int64_t discontUs = 0;
+    std::vector<int64_t> nextUs;
+};
+
+struct CopyStream {
+    int input = 0, stream = 0;
+    AVStream* out = nullptr;
+    AVBSFContext* bsf = nullptr;
+    int64_t lastDts = AV_NOPTS_VALUE;
+};
+
+// A bitstream filter for a stream, when it takes the stream's codec; a filter
+// meant for another codec (an AAC one for MP3 audio) leaves the stream alone.
+AVBSFContext* MakeFilter(const std::string& name, const AVStream* in)
+{
+    if (name.empty())
+        return nullptr;
+    const AVBitStreamFilter* f = av_bsf_get_by_name(name.c_str());
+    if (!f)
+        Throw("unknown bitstream filter: " + name);
+    if (f->codec_ids) {
+        bool takes = false;
+        for (const AVCodecID* id = f->codec_ids; *id != AV_CODEC_ID_NONE; ++id)
+            takes = takes || *id == in->codecpar->codec_id;
+        if (!takes)
+            return nullptr;
+    }
+    AVBSFContext* ctx = nullptr;
+    Check(av_bsf_alloc(f, &ctx), "cannot set up the bitstream filter " + name);
+    if (avcodec_parameters_copy(ctx->par_in, in->codecpar) < 0) {
+        av_bsf_free(&ctx);
+        Throw("cannot set up the bitstream filter " + name);
+    }
+    ctx->time_base_in = in->time_base;
+    const int err = av_bsf_init(ctx);
+    if (err < 0) {
+        av_bsf_free(&ctx);
+        Check(err, "cannot start the bitstream filter " + name);
+    }
+    return ctx;
+}
+
+int RunCopy(const SmeltrixOptions& opt)
+{
+    if ((!opt.videoCodec.empty() && opt.videoCodec != "copy") ||
+        (!opt.audioCodec.empty() && opt.audioCodec != "copy"))
+        Throw("streams are either all copied or, for video alone, encoded: give copy for every codec");
+    CheckCanWrite(opt.output, opt.overwrite);
+
+    // The inputs.
+    std::vector<SmeltrixInput> specs;
+    specs.push_back(SmeltrixInput{opt.input, opt.inputFormat, opt.inputSeekUs, opt.inputDurationUs});
+    specs.insert(specs.end(), opt.moreInputs.begin(), opt.moreInputs.end());
+    std::vector<CopyInput> inputs(specs.size());
+    struct InputsGuard {
+        std::vector<CopyInput>& in;
+        ~InputsGuard()
+        {
+            for (CopyInput& i : in) {
+                av_packet_free(&i.pkt);
+                avformat_close_input(&i.fmt);
+            }
+        }
+    } inputsGuard{inputs};
+    for (size_t k = 0; k < specs.size(); ++k) {
+        const SmeltrixInput& spec = specs[k];
+        const AVInputFormat* ifmt = nullptr;
+        if (!spec.format.empty() && !(ifmt = av_find_input_format(spec.format.c_str())))
+            Throw("unknown input format: " + spec.format);
+        AVDictionary* options = nullptr;
+        if (ifmt && strcmp(ifmt->name, "concat") == 0)
+            av_dict_set_int(&options, "safe", opt.safe, 0);
+        const int err = avformat_open_input(&inputs[k].fmt, spec.path.c_str(), ifmt, &options);
+        av_dict_free(&options);
+        Check(err, "cannot open " + spec.path);
+        Check(avformat_find_stream_info(inputs[k].fmt, nullptr), "cannot read the streams of " + spec.path);
+        inputs[k].pkt = av_packet_alloc();
+        if (!inputs[k].pkt)
+            throw std::bad_alloc();
+        inputs[k].originUs = inputs[k].fmt->start_time != AV_NOPTS_VALUE ? inputs[k].fmt->start_time : 0;
+        inputs[k].startUs = spec.seekUs;
+        inputs[k].endUs = spec.durationUs >= 0 ? spec.seekUs + spec.durationUs : -1;
+        if (opt.outputDurationUs >= 0 && k == 0) {
+            const int64_t e = spec.seekUs + opt.outputSeekUs + opt.outputDurationUs;
+            inputs[k].endUs = inputs[k].endUs < 0 ? e : std::min(inputs[k].endUs, e);
+        }
+        if (spec.seekUs > 0)
+            avformat_seek_file(inputs[k].fmt, -1, INT64_MIN, inputs[k].originUs + spec.seekUs,
+                               inputs[k].originUs + spec.seekUs, 0);
+    }
+
+    // The streams: as mapped, or the best video and the best audio of the inputs.
+    std::vector<std::pair<int, int>> chosen = opt.maps;
+    if (chosen.empty()) {
+        for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
+            if ((type == AVMEDIA_TYPE_VIDEO && opt.noVideo) || (type == AVMEDIA_TYPE_AUDIO && opt.noAudio))
+                continue;
+            for (size_t k = 0; k < inputs.size(); ++k) {
+                const int best = av_find_best_stream(inputs[k].fmt, type, -1, -1, nullptr, 0);
+                if (best >= 0) {
+                    chosen.emplace_back((int)k, best);
+                    break;
+                }
+            }
+        }
+    }
+    if (chosen.empty())
+        Throw("no stream to copy from " + opt.input);
+
+    const AVOutputFormat* ofmt = nullptr;
+    if (!opt.outputFormat.empty()) {
+        ofmt = av_guess_format(opt.outputFormat.c_str(), nullptr, nullptr);
+        if (!ofmt)
+            Throw("unknown output format: " + opt.outputFormat);
+    } else if (!(ofmt = av_guess_format(nullptr, opt.output.c_str(), nullptr))) {
+        Throw("cannot tell the output format from the name " + opt.output + " (give -f)");
+    }
+
+    const std::string temp = TempName(opt.output);
+    AVFormatContext* out = nullptr;
+    Check(avformat_alloc_output_context2(&out, ofmt, nullptr, temp.c_str()), "cannot set up " + opt.output);
+    std::vector<CopyStream> streams;
+    bool opened = false;
+    struct OutputGuard {
+        AVFormatContext*& out;
+        std::vector<CopyStream>& streams;
+        bool& opened;
+        const std::string& temp;
+        bool done = false;
+        ~OutputGuard()
+        {
+            for (CopyStream& s : streams)
+                av_bsf_free(&s.bsf);
+            if (out) {
+                if (out->pb)
+                    avio_closep(&out->pb);
+                avformat_free_context(out);
+            }
+            if (opened && !done)
+                DeleteFileUtf8(temp);
+        }
+    } outputGuard{out, streams, opened, temp};
+
+    // Each input stream at most once; -1 = not taken.
+    std::vector<std::vector<int>> route(inputs.size());
+    for (size_t k = 0; k < inputs.size(); ++k)
+        route[k].assign(inputs[k].fmt->nb_streams, -1);
+    for (const auto& m : chosen) {
+        if (m.first < 0 || m.first >= (int)inputs.size() || m.second < 0 ||
+            m.second >= (int)inputs[m.first].fmt->nb_streams)
+            Throw("no stream " + std::to_string(m.first) + ":" + std::to_string(m.second));
+        AVStream* in = inputs[m.first].fmt->streams[m.second];
+        const AVMediaType type = in->codecpar->codec_type;
+        if ((type == AVMEDIA_TYPE_VIDEO && opt.noVideo) || (type == AVMEDIA_TYPE_AUDIO && opt.noAudio) ||
+            route[m.first][m.second] >= 0)
+            continue;
+        if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
+            Throw("stream " + std::to_string(m.first) + ":" + std::to_string(m.second) + " is neither video nor audio");
+        CopyStream cs;
+        cs.input = m.first;
+        cs.stream = m.second;
+        cs.bsf = MakeFilter(type == AVMEDIA_TYPE_VIDEO ? opt.videoBitstreamFilter : opt.audioBitstreamFilter, in);
+        const AVCodecParameters* par = cs.bsf ? cs.bsf->par_out : in->codecpar;
+        if (avformat_query_codec(ofmt, par->codec_id, FF_COMPLIANCE_NORMAL) == 0)
+            Throw(std::string("the format ") + ofmt->name + " cannot hold " + avcodec_get_name(par->codec_id));
+        cs.out = avformat_new_stream(out, nullptr);
+        if (!cs.out)
+            throw std::bad_alloc();
+        Check(avcodec_parameters_copy(cs.out->codecpar, par), "cannot copy the stream's description");
+        cs.out->codecpar->codec_tag = 0;  // the output container's own tag
+        cs.out->time_base = cs.bsf ? cs.bsf->time_base_out : in->time_base;
+        route[m.first][m.second] = (int)streams.size();
+        streams.push_back(cs);
+    }
+    if (streams.empty())
+        Throw("no stream to copy from " + opt.input);
+    for (size_t k = 0; k < inputs.size(); ++k)
+        for (unsigned i = 0; i < inputs[k].fmt->nb_streams; ++i)
+            if (route[k][i] < 0)
+                inputs[k].fmt->streams[i]->discard = AVDISCARD_ALL;
+
+    if (!(ofmt->flags & AVFMT_NOFILE)) {
+        Check(avio_open(&out->pb, temp.c_str(), AVIO_FLAG_WRITE), "cannot create " + temp);
+        opened = true;
+    }
+    Check(avformat_write_header(out, nullptr), "cannot start " + opt.output);
+
+    ProgressRelay progress(opt.callbackWindow, opt.callbackContext);
+    const int64_t durationUs = inputs[0].fmt->duration > 0 ? inputs[0].fmt->duration : 0;
+    int64_t totalMs = durationUs / 1000;
+    if (inputs[0].endUs >= 0)
+        totalMs = std::min(totalMs ? totalMs : INT64_MAX, (inputs[0].endUs - inputs[0].startUs) / 1000);
+    progress.Start(totalMs);
+    int frames = 0;
+    int64_t positionMs = 0;
+
+    // Writes one packet of an output stream (through its filter).
+    auto write = [&](CopyStream& cs, AVPacket* pkt, AVRational tb) {
+        av_packet_rescale_ts(pkt, tb, cs.out->time_base);
+        pkt->stream_index = cs.out->index;
+        pkt->pos = -1;
+        // Muxers take only rising decoding times within a stream.
+        if (pkt->dts != AV_NOPTS_VALUE && cs.lastDts != AV_NOPTS_VALUE && pkt->dts <= cs.lastDts) {
+            const int64_t fixed = cs.lastDts + 1;
+            if (pkt->pts != AV_NOPTS_VALUE && pkt->pts < fixed)
+                pkt->pts = fixed;
+            pkt->dts = fixed;
+        }
+        if (pkt->dts != AV_NOPTS_VALUE)
+            cs.lastDts = pkt->dts;
+        if (cs.out->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            ++frames;
+        Check(av_interleaved_write_frame(out, pkt), "cannot write " + opt.output);
+    };
+    auto send = [&](CopyStream& cs, AVPacket* pkt, AVRational tb) {
+        if (!cs.bsf) {
+            write(cs, pkt, tb);
+            return;
+        }
+        Check(av_bsf_send_packet(cs.bsf, pkt), "the bitstream filter failed");
+        for (;;) {
+            const int err = av_bsf_receive_packet(cs.bsf, pkt);
+            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+                break;
+            Check(err, "the bitstream filter failed");
+            write(cs, pkt, cs.bsf->time_base_out);
+        }
+    };
+
+    // Packets from the inputs in the order of their times.
+    auto next = [&](CopyInput& in) {
+        while (!in.pending && !in.ended) {
+            const int err = av_read_frame(in.fmt, in.pkt);
+            if (err == AVERROR_EOF || err == AVERROR(EIO)) {
+                in.ended = true;
+                break;
+            }
+            Check(err, "cannot read the input");
+            in.pending = true;
+        }
+    };
+    auto timeUs = [&](const CopyInput& in) {
+        const AVStream* st = in.fmt->streams[in.pkt->stream_index];
+        const int64_t t = in.pkt->dts != AV_NOPTS_VALUE ? in.pkt->dts : in.pkt->pts;
+        return t == AV_NOPTS_VALUE ? INT64_MIN : av_rescale_q(t, st->time_base, AVRational{1, AV_TIME_BASE}) - in.originUs;
+    };
+    for (;;) {
+        int pick = -1;
+        int64_t best = INT64_MAX;
+        for (size_t k = 0; k < inputs.size(); ++k) {
+            next(inputs[k]);
+            if (inputs[k].pending && timeUs(inputs[k]) < best)
+                best = timeUs(inputs[k]), pick = (int)k;
+            else if (inputs[k].pending && pick < 0)
+                pick = (int)k;
+        }
+        if (pick < 0)
+            break;
+        CopyInput& in = inputs[pick];
+        in.pending = false;
+        const int route1 = route[pick][in.pkt->stream_index];
+        const int64_t t = timeUs(in);
+        if (route1 < 0 || (t != INT64_MIN && t < in.startUs) || (in.endUs >= 0 && t != INT64_MIN && t >= in.endUs)) {
+            if (in.endUs >= 0 && t != INT64_MIN && t >= in.endUs)
+                in.ended = true;
+            av_packet_unref(in.pkt);
+            continue;
+        }
+        // Times start from the stretch taken; where a joined stream starts its
+        // times again they go on from the latest one instead.
+        const AVStream* st = in.fmt->streams[in.pkt->stream_index];
+        if ((in.fmt->iformat->flags & AVFMT_TS_DISCONT) && t != INT64_MIN) {
+            if (in.nextUs.size() < in.fmt->nb_streams)
+                in.nextUs.resize(in.fmt->nb_streams, INT64_MIN);
+            int64_t& expected = in.nextUs[(size_t)in.pkt->stream_index];
+            int64_t now = t + in.discontUs;
+            if (expected != INT64_MIN && (now < expected - AV_TIME_BASE / 10 || now > expected + 10 * AV_TIME_BASE)) {
+                in.discontUs += expected - now;
+                now = expected;
+            }
+            const int64_t length = in.pkt->duration > 0
+                                       ? av_rescale_q(in.pkt->duration, st->time_base, AVRational{1, AV_TIME_BASE})
+                                       : 0;
+            expected = now + length;
+        }
+        const int64_t shift =
+            av_rescale_q(in.originUs + in.startUs - in.discontUs, AVRational{1, AV_TIME_BASE}, st->time_base);
+        if (in.pkt->pts != AV_NOPTS_VALUE)
+            in.pkt->pts -= shift;
+        if (in.pkt->dts != AV_NOPTS_VALUE)
+            in.pkt->dts -= shift;
+        if (pick == 0 && t != INT64_MIN)
+            positionMs = std::max(positionMs, (t - in.startUs) / 1000);
+        send(streams[(size_t)route1], in.pkt, st->time_base);
+        av_packet_unref(in.pkt);
+        if (progress.Progress(positionMs, frames, false)) {
+            progress.Finish(positionMs, frames);
+            Throw("stopped by the caller", 2);
+        }
+    }
+    // What the filters still hold.
+    for (CopyStream& cs : streams)
+        if (cs.bsf) {
+            AVPacket* pkt = av_packet_alloc();
+            if (!pkt)
+                throw std::bad_alloc();
+            av_bsf_send_packet(cs.bsf, nullptr);
+            while (av_bsf_receive_packet(cs.bsf, pkt) == 0)
+                write(cs, pkt, cs.bsf->time_base_out);
+            av_packet_free(&pkt);
+        }
+    Check(av_write_trailer(out), "cannot finish " + opt.output);
+    if (out->pb)
+        Check(avio_closep(&out->pb), "cannot write " + temp);
+    if (!MoveReplace(temp, opt.output))
+        Throw("cannot rename " + temp + " to " + opt.output);
+    outputGuard.done = true;
+    progress.Progress(totalMs, frames, true);
+    progress.Finish(totalMs, frames);
+    return 0;
+}
+
 int Run(const SmeltrixOptions& opt)
 {
+    RemoveStalePartials(opt.output);
+    // Copied streams, a second input, mapped streams or a concat list: no decoding.
+    if (opt.videoCodec == "copy" || opt.audioCodec == "copy" || !opt.maps.empty() || !opt.moreInputs.empty() ||
+        opt.inputFormat == "concat")
+        return RunCopy(opt);
+    if (opt.noVideo)
+        Throw("-vn leaves no video to encode");
     bool outputIsPictures = false;
     const AVOutputFormat* ofmt = nullptr;
     if (!opt.outputFormat.empty()) {
@@ -1117,7 +1519,7 @@ int Run(const SmeltrixOptions& opt)
     std::unique_ptr<FrameSink> sink;
     AVRational rate = wantedRate;
     if (outputIsPictures) {
-        sink.reset(new PictureSeriesSink(opt.output, opt.overwrite));
+        sink.reset(new PictureSeriesSink(opt.output, opt.overwrite, opt.maxFrames == 1));
     } else {
         VideoFileSink* v = new VideoFileSink(opt, ofmt, wantedRate);
         sink.reset(v);

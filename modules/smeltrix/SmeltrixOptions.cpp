@@ -71,11 +71,37 @@ bool ParseTime(const std::string& s, int64_t* out)
     return true;
 }
 
+// True when the options from i + 1 on reach another -i before the output name:
+// the option at i then belongs to that input.
+bool IsFlag(const std::string& a)
+{
+    return a == "-y" || a == "-an" || a == "-vn" || a == "-sn" || a == "-dn" || a == "-hide_banner" ||
+           a == "-nostdin";
+}
+
+bool NextIsInput(const std::vector<std::string>& args, size_t i)
+{
+    for (size_t k = i + 1; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        if (a == "-i")
+            return true;
+        if (a.size() < 2 || a[0] != '-')
+            return false;  // the output
+        if (!IsFlag(a))
+            ++k;  // its value
+    }
+    return false;
+}
+
 } // namespace
 
 std::string ParseSmeltrixOptions(const std::vector<std::string>& args, SmeltrixOptions& opt)
 {
     bool seenInput = false;
+    // Options that come between two inputs belong to the second one, unless an
+    // output option follows them.
+    std::string pendingFormat;
+    int64_t pendingSeek = 0, pendingDuration = -1;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string v;
@@ -91,14 +117,35 @@ std::string ParseSmeltrixOptions(const std::vector<std::string>& args, SmeltrixO
             opt.overwrite = true;
             continue;
         }
-        if (a == "-an" || a == "-sn" || a == "-dn" || a == "-hide_banner" || a == "-nostdin")
-            continue;  // the encoder writes video only
+        if (a == "-an") {
+            opt.noAudio = true;
+            continue;
+        }
+        if (a == "-vn") {
+            opt.noVideo = true;
+            continue;
+        }
+        if (a == "-sn" || a == "-dn" || a == "-hide_banner" || a == "-nostdin")
+            continue;  // no subtitles or data streams are written
         if (a == "-i") {
             if (!value())
                 return "option -i needs a file name";
-            if (seenInput)
-                return "only one input is supported: " + v;
-            opt.input = v;
+            if (!seenInput) {
+                opt.input = v;
+            } else {
+                // A second input takes the input options given since the first.
+                if (!opt.output.empty() || opt.moreInputs.size() >= 1)
+                    return "at most two inputs are supported: " + v;
+                SmeltrixInput more;
+                more.path = v;
+                more.format = pendingFormat;
+                more.seekUs = pendingSeek;
+                more.durationUs = pendingDuration;
+                opt.moreInputs.push_back(more);
+            }
+            pendingFormat.clear();
+            pendingSeek = 0;
+            pendingDuration = -1;
             seenInput = true;
             continue;
         }
@@ -127,6 +174,31 @@ std::string ParseSmeltrixOptions(const std::vector<std::string>& args, SmeltrixO
         } else if (a == "-bufsize") {
             if (!value() || !ParseInt(v, &opt.bufferSize, 0))
                 return bad("a buffer size in bits");
+        } else if (a == "-safe") {
+            int safe = 0;
+            if (!value() || !ParseInt(v, &safe, 0) || safe > 1)
+                return bad("0 or 1");
+            opt.safe = safe;
+        } else if (a == "-map") {
+            // input:stream, both numbers.
+            int64_t in = -1, st = -1;
+            size_t colon;
+            if (!value() || (colon = v.find(':')) == std::string::npos || !ParseInt64(v.substr(0, colon), &in) ||
+                !ParseInt64(v.substr(colon + 1), &st) || in < 0 || st < 0 || in > 1 || st > 1000)
+                return bad("input:stream, such as 0:1");
+            opt.maps.emplace_back((int)in, (int)st);
+        } else if (a == "-codec:a" || a == "-c:a" || a == "-acodec") {
+            if (!value() || v != "copy")
+                return "audio is only copied (" + a + " copy), not encoded: " + v;
+            opt.audioCodec = v;
+        } else if (a == "-bsf:v" || a == "-vbsf") {
+            if (!value() || v.empty())
+                return bad("a bitstream filter");
+            opt.videoBitstreamFilter = v;
+        } else if (a == "-bsf:a" || a == "-absf") {
+            if (!value() || v.empty())
+                return bad("a bitstream filter");
+            opt.audioBitstreamFilter = v;
         } else if (a == "-r") {
             AVRational q;
             if (!value() || !ParseRate(v, &q))
@@ -135,19 +207,39 @@ std::string ParseSmeltrixOptions(const std::vector<std::string>& args, SmeltrixO
         } else if (a == "-f") {
             if (!value() || v.empty())
                 return bad("a format name");
-            (seenInput ? opt.outputFormat : opt.inputFormat) = v;
+            if (!seenInput)
+                opt.inputFormat = v;
+            else if (NextIsInput(args, i))
+                pendingFormat = v;
+            else
+                opt.outputFormat = v;
         } else if (a == "-ss") {
-            if (!value() || !ParseTime(v, seenInput ? &opt.outputSeekUs : &opt.inputSeekUs))
+            int64_t t = 0;
+            if (!value() || !ParseTime(v, &t))
                 return bad("a time");
+            if (!seenInput)
+                opt.inputSeekUs = t;
+            else if (NextIsInput(args, i))
+                pendingSeek = t;
+            else
+                opt.outputSeekUs = t;
         } else if (a == "-t") {
-            if (!value() || !ParseTime(v, seenInput ? &opt.outputDurationUs : &opt.inputDurationUs))
+            int64_t t = 0;
+            if (!value() || !ParseTime(v, &t))
                 return bad("a time");
+            if (!seenInput)
+                opt.inputDurationUs = t;
+            else if (NextIsInput(args, i))
+                pendingDuration = t;
+            else
+                opt.outputDurationUs = t;
         } else if (a == "-codec:v" || a == "-c:v" || a == "-vcodec" || a == "-c" || a == "-codec") {
             if (!value() || v.empty())
                 return bad("a codec name");
-            if (v == "copy")
-                return "stream copy (" + a + " copy) is not supported";
             opt.videoCodec = v;
+            // The plain form names the codec of every stream: only copying fits audio too.
+            if ((a == "-c" || a == "-codec") && v == "copy")
+                opt.audioCodec = v;
         } else if (a == "-tag:v" || a == "-vtag") {
             if (!value() || v.empty() || v.size() > 4)
                 return bad("a four-character code");

@@ -8,6 +8,14 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
+// A second input, for muxing (options before its -i).
+struct SmeltrixInput {
+    std::string path;
+    std::string format;
+    int64_t seekUs = 0;
+    int64_t durationUs = -1;
+};
+
 struct SmeltrixOptions {
     // Input (options before -i).
     std::string input;
@@ -15,6 +23,16 @@ struct SmeltrixOptions {
     AVRational inputRate{0, 0};
     int64_t inputSeekUs = 0;
     int64_t inputDurationUs = -1;
+    std::vector<SmeltrixInput> moreInputs;   // inputs after the first
+    int safe = 1;                            // the concat list's "safe" option
+    // Streams taken: input index and stream index, in order; none = one video
+    // and one audio stream chosen as the best of the inputs.
+    std::vector<std::pair<int, int>> maps;
+    bool noVideo = false;
+    bool noAudio = false;
+    std::string audioCodec;                  // "copy" or empty
+    std::string videoBitstreamFilter;
+    std::string audioBitstreamFilter;
     // Output (options after -i).
     std::string output;
     std::string outputFormat;

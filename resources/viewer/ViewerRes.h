@@ -41,3 +41,9 @@
 // Status bar panes.
 #define ID_INDICATOR_FRAME 34001
 #define ID_INDICATOR_FILENAME 34002
+
+// Settings dialog.
+#define IDD_SETTINGS 531
+#define IDC_SHOW_CONTROL_BARS 1005
+#define IDC_AUTO_CHECK_UPDATE 1010
+#define IDC_FILE_TYPES 1011

@@ -31,6 +31,7 @@ TEST(ProgramFolder, AppFolderValueOverridesOnlyItsOwnProgram) {
 
   SetViewerAppFolder(L"D:\\viewer elsewhere");
   EXPECT_STREQ(own, GetProgramFolder());
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Morrowtide\\Glimmerscope", L"AppFolder");
 
   // Returned exactly as stored, whether or not it exists.
   app.WriteProfileString(L"", L"AppFolder", L"Q:\\does not exist\\");

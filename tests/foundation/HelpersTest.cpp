@@ -31,6 +31,31 @@ TEST(PathPieces, WithAndWithoutDriveRoots) {
   EXPECT_STREQ(L"", GetFileBaseName(L"C:\\folder\\"));
 }
 
+// A path longer than the helpers' buffers is refused, not cut: cut, it would
+// name another file (here a folder full of data that must survive).
+TEST(PathPieces, PathsTooLongAreRefusedNotCut) {
+  CString root = TempRoot() + L" long";
+  ASSERT_EQ(1, CreateFolderTree(root));
+  WriteText(root + L"\\keep.txt", "keep");
+  CString longPath = root + L"\\";
+  while (longPath.GetLength() < 1100) longPath += L'x';
+  // Its first 1023 characters are the folder plus some of the x's...
+  EXPECT_EQ(0, DeletePath(longPath, DELETE_SILENT));
+  EXPECT_TRUE(PathFileExistsW(root + L"\\keep.txt"));
+  // ...and a path whose cut form is the folder itself is refused too.
+  CString toFolder = root;
+  while (toFolder.GetLength() < 1023) toFolder += L' ';
+  toFolder += L"\\sub";
+  EXPECT_EQ(0, DeletePath(toFolder, DELETE_SILENT));
+  EXPECT_TRUE(PathFileExistsW(root + L"\\keep.txt"));
+  EXPECT_STREQ(L"", GetParentFolder(longPath));
+  EXPECT_STREQ(root, GetParentFolder(root + L"\\keep.txt"));
+  CString longName(L'n', 300);
+  EXPECT_STREQ(L"", GetFileBaseName(L"C:\\a\\" + longName + L".txt"));
+  EXPECT_EQ(0, DeletePath(L"", DELETE_SILENT));
+  EXPECT_EQ(1, DeletePath(root, DELETE_SILENT));
+}
+
 TEST(FoldersAndFiles, CreateMeasureAndRemove) {
   CString root = TempRoot();
   CString deep = root + L"\\one\\two\\three";

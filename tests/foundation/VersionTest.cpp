@@ -27,6 +27,17 @@ TEST(Version, ComparesNumerically) {
   EXPECT_EQ(-1, CompareVersions(L"1.x.0", L"1.0.0"));
 }
 
+TEST(Version, EveryNumberDecidesInTurn) {
+  // The first number that differs decides, the third as much as the first.
+  EXPECT_EQ(-1, CompareVersions(L"1.2.3", L"1.2.4"));
+  EXPECT_EQ(1, CompareVersions(L"1.2.4", L"1.2.3"));
+  EXPECT_EQ(1, CompareVersions(L"1.2.10", L"1.2.9"));
+  EXPECT_EQ(1, CompareVersions(L"1.3.0", L"1.2.99"));
+  EXPECT_EQ(1, CompareVersions(L"2.0.0", L"1.99.99"));
+  EXPECT_EQ(-1, CompareVersions(L"1.2.x", L"1.2.0"));
+  EXPECT_EQ(0, CompareVersions(L"1.2.x", L"1.2.x"));
+}
+
 TEST(Version, AnsiConversion) {
   CStringA out("stale");
   EXPECT_EQ(-1, WideToAnsi(L"", out));

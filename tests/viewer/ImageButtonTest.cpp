@@ -139,11 +139,14 @@ TEST(ImageButton, HoverInTheViewShowsTheHoverPictureCentred) {
   EXPECT_TRUE(ColorNear(RGB(60, 130, 145), shot.At(badge.x, badge.y), 12));
   files.SendMessage(WM_SETCURSOR, (WPARAM)files.m_hWnd, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(app.m_resources.m_hCursor, ::GetCursor());
-  // A click posts the frame's Open Files command.
+  // A click posts the frame's Open Files command, which shows the file dialog.
   frame->m_commands.clear();
+  bool dialogShown = false;
+  PressWhenShown(L"Open Files", IDCANCEL, &dialogShown);
   files.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
   files.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
   EXPECT_TRUE(PumpAppUntil([&] { return !frame->m_commands.empty(); }));
   EXPECT_EQ((UINT)ID_FILE_OPENFILES, frame->m_commands.back());
+  EXPECT_TRUE(PumpAppUntil([&] { return dialogShown; }));
   frame->SendMessage(WM_CLOSE);
 }

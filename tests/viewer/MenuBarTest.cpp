@@ -110,7 +110,7 @@ TEST_F(MenuBarTest, ClickOpensPopupArrowsWrapAndEscReturnsStepByStep) {
   // A second Esc leaves menu mode and gives the focus back; it does not exit.
   ::PostMessageW(bar->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return !bar->IsInMenuMode(); }));
-  EXPECT_EQ(view->m_hWnd, ::GetFocus());
+  EXPECT_EQ(view->m_wndPlayer.m_hWnd, ::GetFocus());  // the view hands its focus to the player
   EXPECT_NE(bar->m_hWnd, ::GetCapture());
   EXPECT_FALSE(Saw(ID_APP_EXIT));
   EXPECT_NE(nullptr, app.m_pMainWnd);
@@ -181,7 +181,7 @@ TEST_F(MenuBarTest, AltLetterAndAltAloneOpenFromTheKeyboard) {
   EXPECT_STREQ(L"Ready", frame->m_wndStatusBar.GetPaneText(0));
   ::PostMessageW(bar->m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   EXPECT_TRUE(PumpAppUntil([&] { return !bar->IsInMenuMode(); }));
-  EXPECT_EQ(view->m_hWnd, ::GetFocus());
+  EXPECT_EQ(view->m_wndPlayer.m_hWnd, ::GetFocus());  // the view hands its focus to the player
 
   // Alt alone: menu mode on the first item; arrows move and wrap without
   // reaching the frame's Left/Right accelerators; Down opens the popup.
@@ -216,7 +216,7 @@ TEST_F(MenuBarTest, AltLetterAndAltAloneOpenFromTheKeyboard) {
   // Alt again leaves menu mode.
   ::PostMessageW(bar->m_hWnd, WM_SYSKEYDOWN, VK_MENU, 0x20380001);
   EXPECT_TRUE(PumpAppUntil([&] { return !bar->IsInMenuMode(); }));
-  EXPECT_EQ(view->m_hWnd, ::GetFocus());
+  EXPECT_EQ(view->m_wndPlayer.m_hWnd, ::GetFocus());  // the view hands its focus to the player
   EXPECT_FALSE(Saw(ID_APP_EXIT));
 }
 
@@ -343,5 +343,5 @@ TEST_F(MenuBarTest, ChosenItemReachesTheFrameAsItsCommand) {
   EXPECT_TRUE(Saw(ID_VIEW_STATUS_BAR));
   // Choosing ends menu mode and gives the focus back.
   EXPECT_FALSE(bar->IsInMenuMode());
-  EXPECT_EQ(view->m_hWnd, ::GetFocus());
+  EXPECT_EQ(view->m_wndPlayer.m_hWnd, ::GetFocus());  // the view hands its focus to the player
 }

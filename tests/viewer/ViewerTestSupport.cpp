@@ -1,5 +1,7 @@
 #include "ViewerTestSupport.h"
 
+#include "TestPaths.h"
+
 IMPLEMENT_DYNCREATE(CViewerTestDoc, CDocument)
 IMPLEMENT_DYNCREATE(CRecordingFrame, CMainFrame)
 
@@ -102,6 +104,8 @@ CViewerTestApp::~CViewerTestApp() {
 }
 
 CRecordingFrame* CViewerTestApp::Start(int nCmdShow) {
+  // The view's player loads the image library from the program folder.
+  WriteProfileString(L"", L"AppFolder", BuildTreePath(L"bin"));
   AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CViewerTestDoc),
                                         RUNTIME_CLASS(CRecordingFrame), RUNTIME_CLASS(CPlayView)));
   m_nCmdShow = nCmdShow;
@@ -152,4 +156,36 @@ CRect ClientScreenRect(HWND hwnd) {
 void PostClick(HWND hwnd, CPoint pt) {
   ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
   ::PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+}
+
+namespace {
+struct PendingPress {
+  CString caption;
+  int button = 0;
+  bool* seen = nullptr;
+  UINT_PTR timer = 0;
+} g_press;
+
+BOOL CALLBACK PressIfCaption(HWND hwnd, LPARAM) {
+  wchar_t text[256] = {0};
+  ::GetWindowTextW(hwnd, text, 256);
+  if (!::IsWindowVisible(hwnd) || g_press.caption != text) return TRUE;
+  ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(g_press.button, BN_CLICKED), (LPARAM)::GetDlgItem(hwnd, g_press.button));
+  if (g_press.seen) *g_press.seen = true;
+  ::KillTimer(nullptr, g_press.timer);
+  g_press.timer = 0;
+  return FALSE;
+}
+
+void CALLBACK PressTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_press.timer) ::EnumThreadWindows(::GetCurrentThreadId(), PressIfCaption, 0);
+}
+}  // namespace
+
+void PressWhenShown(LPCTSTR lpszCaption, int nButton, bool* pSeen) {
+  if (g_press.timer) ::KillTimer(nullptr, g_press.timer);
+  g_press.caption = lpszCaption;
+  g_press.button = nButton;
+  g_press.seen = pSeen;
+  g_press.timer = ::SetTimer(nullptr, 0, 20, PressTimer);
 }

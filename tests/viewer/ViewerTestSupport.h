@@ -81,3 +81,6 @@ CRect ScreenRect(HWND hwnd);
 CRect ClientScreenRect(HWND hwnd);
 // Posts a press and release of the left button at a client point.
 void PostClick(HWND hwnd, CPoint pt);
+// Once a dialog of this thread with the given caption is shown (also inside
+// its modal loop), presses its button; *pSeen becomes true then.
+void PressWhenShown(LPCTSTR lpszCaption, int nButton, bool* pSeen);

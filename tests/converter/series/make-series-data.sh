@@ -9,6 +9,10 @@ python3 "$here/make-series-data.py" "$out"
 for d in $(find "$out" -name '*.dump' -printf '%h\n' | sort -u); do
   (cd "$d" && for f in *.dump; do dump2dcm -q "$f" "${f%.dump}.dcm"; done && rm -f ./*.dump ./*.raw)
 done
+# 60 full-size CT slices, for work that takes the encoder a while.
+mkdir -p "$out/ct"
+python3 "$here/../../modules/quillfen/bench/make_series.py" "$out/ct" 60
+(cd "$out/ct" && for f in s*.dump; do dump2dcm -q "$f" "${f%.dump}.dcm"; done && rm -f s*.raw s*.dump)
 echo "not a picture" > "$out/slices/notes.txt"
 mkdir -p "$out/mixed" "$out/pictures"
 # Pictures the library leaves to the image container: 40x30 with a colour each.

@@ -38,3 +38,12 @@ inline void TouchFile(LPCTSTR path) {
   HANDLE h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
 }
+
+// Points this process's temporary files (TMP, TEMP) at a folder of its own,
+// so tests running side by side never see each other's temporary files.
+inline CString UsePrivateTempFolder(LPCTSTR name) {
+  CString folder = MakeTestFolder(name);
+  ::SetEnvironmentVariableW(L"TMP", folder);
+  ::SetEnvironmentVariableW(L"TEMP", folder);
+  return folder;
+}

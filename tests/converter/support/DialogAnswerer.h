@@ -22,6 +22,15 @@ class CDialogAnswerer {
   }
   ~CDialogAnswerer() {
     m_stop = true;
+    // The watcher may be waiting for this thread to take a message: keep taking them.
+    while (!m_finished) {
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
     m_thread.join();
   }
   int Answered() const { return m_answered.load(); }
@@ -43,8 +52,7 @@ class CDialogAnswerer {
     ::GetWindowThreadProcessId(hwnd, &pid);
     if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
     wchar_t text[256] = {0};
-    // Read without a message: the test's own thread may be waiting for this
-    // one (joining it) and could not answer WM_GETTEXT.
+    // Reads the caption without asking the window's thread.
     ::InternalGetWindowText(hwnd, text, 256);
     if (*s->caption == text) {
       s->found = hwnd;
@@ -67,6 +75,7 @@ class CDialogAnswerer {
       }
       ::Sleep(15);
     }
+    m_finished = true;
   }
 
   CString m_caption;
@@ -74,4 +83,5 @@ class CDialogAnswerer {
   std::thread m_thread;
   std::atomic<bool> m_stop{false};
   std::atomic<int> m_answered{0};
+  std::atomic<bool> m_finished{false};
 };

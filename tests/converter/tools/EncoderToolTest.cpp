@@ -136,11 +136,15 @@ TEST(EncoderTool, RelayTakesOnlyWellFormedRecordsOfLiveRuns) {
   RecordingSink sink;
   CEncoderTool tool;
   tool.InitWithSink(FakeToolPath(), L"", nullptr, &sink);
+  // The tool runs until the test has looked at the records of its run.
+  CString release = TestFolder() + L"\\relay.done";
+  DeleteFileW(release);
   CEncoderJob job;
-  job.m_strExtraArgs1 = L"--sleep 1500";
+  job.m_strExtraArgs1.Format(L"--until \"%s\"", (LPCTSTR)release);
   std::thread worker([&] { tool.Execute(job, nullptr); });
-  Sleep(300);
-  ULONGLONG live = tool.GetContext();
+  ULONGLONG live = 0;
+  for (int i = 0; i < 6000 && !(live = tool.GetContext()); ++i) Sleep(10);  // the run has begun
+  ASSERT_NE(0u, live);
   ToolCallbackData rec = Record(live, TOOL_EVENT_PROGRESS, 42);
   LRESULT result = 77;
   EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec) - 1, &rec, result));
@@ -159,8 +163,42 @@ TEST(EncoderTool, RelayTakesOnlyWellFormedRecordsOfLiveRuns) {
   EXPECT_TRUE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(odd), &odd, result));
   EXPECT_EQ(-1, result);
   EXPECT_EQ(99, tool.m_lastProgress.position);
+  CloseHandle(CreateFileW(release, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   worker.join();
+  DeleteFileW(release);
 
   // After the run its context names nothing.
   EXPECT_FALSE(CEncoderTool::RelayCopyData(TOOL_CALLBACK_ID, sizeof(rec), &rec, result));
 }
+
+// An encoder ended by force after the grace time leaves its partial file; the
+// wrapper removes it, and keeps the partial file of an encoder still running.
+TEST(EncoderTool, ForcedStopRemovesThePartialFile) {
+  CString out = TestFolder() + L"\\forced out.mp4";
+  CString alive;
+  alive.Format(L"%s.~%lu.part", (LPCTSTR)out, GetCurrentProcessId());  // this process runs
+  HANDLE f = CreateFileW(alive, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  CloseHandle(f);
+  CString pidFile = TestFolder() + L"\\forced.pid";
+  DeleteFileW(pidFile);
+  CEncoderTool tool;
+  ASSERT_EQ(0, tool.Init(FakeToolPath(), L"", nullptr));
+  CEncoderJob job;
+  job.m_strOutput = out;
+  job.m_strExtraArgs1.Format(L"--pid \"%s\" --part \"%s\" --sleep 60000", (LPCTSTR)pidFile, (LPCTSTR)out);
+  volatile int flag = 0;
+  std::thread stopper([&] {
+    // Stop once the tool has left its partial file.
+    for (int i = 0; i < 6000 && GetFileAttributesW(pidFile) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+    flag = 2;
+  });
+  EXPECT_EQ(1, tool.Execute(job, &flag));
+  stopper.join();
+  EXPECT_TRUE(tool.m_bForcedStop);
+  const CString left = out + L".~" + CString(ReadUtf8(pidFile).c_str()) + L".part";
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(left)) << ReadUtf8(pidFile);
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(alive));
+  DeleteFileW(alive);
+  DeleteFileW(pidFile);
+}
+

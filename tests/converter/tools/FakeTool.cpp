@@ -6,6 +6,8 @@
 //   --cat FILE      copy FILE to standard output
 //   --progress N    send N progress records to the -callbackwindow, with the
 //                   -callbackcontext value; exit 1 as soon as one is answered 1
+//   --part FILE     leave a partial file "FILE.~<process id>.part" as the encoder does
+//   --until FILE    wait (at most a minute) until FILE exists, then exit
 #include <windows.h>
 #include <shellapi.h>
 
@@ -70,6 +72,13 @@ int main() {
       if (f) fclose(f);
       fflush(stdout);
     } else if (a == L"--pid" && more) WriteText(argv[++i], std::to_string(GetCurrentProcessId()));
+    else if (a == L"--until" && more) {
+      const wchar_t* file = argv[++i];
+      for (int k = 0; k < 3000 && GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES; ++k) Sleep(20);
+    } else if (a == L"--part" && more) {
+      std::wstring part = std::wstring(argv[++i]) + L".~" + std::to_wstring(GetCurrentProcessId()) + L".part";
+      WriteText(part.c_str(), "partial");
+    }
     else if (a == L"--args" && more) {
       const wchar_t* file = argv[++i];
       std::string text = Utf8(GetCommandLineW()) + "\n";

@@ -65,7 +65,7 @@ TEST(RunTool, StopEndsToolThatIgnoresIt) {
   stopper.join();
   EXPECT_EQ(1, result);
   EXPECT_GE(took, 10000u);  // the grace period comes first
-  EXPECT_LT(took, 20000u);
+  EXPECT_TRUE(tool.m_bForcedStop);
   DWORD pid = (DWORD)atol(ReadUtf8(pidFile).c_str());
   ASSERT_NE(0u, pid);
   // The tool itself is gone, not only the shell that started it.
@@ -76,9 +76,8 @@ TEST(RunTool, StopWithinGraceLetsToolEnd) {
   CMediaTool tool;
   tool.SetToolPath(FakeToolPath());
   volatile int flag = 3;
-  DWORD start = GetTickCount();
   EXPECT_EQ(1, RunShell(tool, L"--sleep 1500 --exit 0", &flag));
-  EXPECT_LT(GetTickCount() - start, 9000u);
+  EXPECT_FALSE(tool.m_bForcedStop);  // it ended by itself within the grace time
 }
 
 TEST(RunTool, NoHandlesLeak) {

@@ -8,11 +8,23 @@
 #include "ToolTestSupport.h"
 
 namespace {
+// Temporary files of this process alone: the test gives itself a temporary
+// folder of its own, so files that parallel tests make are never counted.
+CString PrivateTempFolder() {
+  static CString dir;
+  if (dir.IsEmpty()) {
+    dir = TestFolder() + L"\\private temp";
+    CreateDirectoryW(dir, nullptr);
+    SetEnvironmentVariableW(L"TMP", dir);
+    SetEnvironmentVariableW(L"TEMP", dir);
+  }
+  return dir + L"\\";
+}
+
 int CountTempFiles() {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
+  const CString dir = PrivateTempFolder();
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(CString(dir) + L"~Wu*", &fd);
+  HANDLE h = FindFirstFileW(dir + L"~Wu*", &fd);
   if (h == INVALID_HANDLE_VALUE) return 0;
   int n = 0;
   do ++n; while (FindNextFileW(h, &fd));
@@ -130,3 +142,42 @@ TEST(ProbeMedia, RunsProbeThroughShellRedirection) {
   EXPECT_EQ(-1, info.Load(media, L"C:\\nowhere\\Sondrel.exe", nullptr));
   EXPECT_TRUE(info.m_streams.empty());
 }
+
+// A medium in a folder named in Greek and Japanese letters, beyond the ANSI
+// code page: the probe's report is found and read all the same.
+TEST(ProbeMedia, FolderBeyondTheAnsiCodePage) {
+  CString dir = TestFolder() + L"\\\x0395\x03bb\x03bb\x03ac\x03b4\x03b1 \x65e5\x672c";
+  CreateDirectoryW(dir, nullptr);
+  PrivateTempFolder();
+  CString report = dir + L"\\\x5831\x544a.json";
+  {
+    FILE* f = _wfopen(report, L"wb");
+    ASSERT_NE(f, nullptr);
+    fputs(R"({"format": {"format_name": "mov,mp4", "nb_streams": 1, "duration": "1.5"},
+      "streams": [{"codec_type": "video", "codec_name": "h264", "width": 64, "height": 48,
+                   "r_frame_rate": "10/1"}]})", f);
+    fclose(f);
+  }
+  CMediaInfo direct;
+  CProbeTool reader;
+  ASSERT_EQ(0, reader.ParseProbeJson(report, direct, nullptr));
+  EXPECT_EQ(1500000, direct.m_nDuration);
+  CString media = dir + L"\\\x03b2\x03af\x03bd\x03c4\x03b5\x03bf.mp4";
+  {
+    FILE* f = _wfopen(media, L"wb");
+    ASSERT_NE(f, nullptr);
+    fputs("0123456789", f);
+    fclose(f);
+  }
+  CProbeTool probe;
+  probe.SetToolPath(FakeToolPath());
+  probe.m_options.m_strExtraArgs.Format(L"--cat \"%s\"", (LPCTSTR)report);
+  CMediaInfo info;
+  ASSERT_EQ(0, probe.ProbeMedia(media, info, nullptr));
+  EXPECT_EQ(1500000, info.m_nDuration);
+  EXPECT_EQ(10, info.m_nSize);
+  DeleteFileW(media);
+  DeleteFileW(report);
+  RemoveDirectoryW(dir);
+}
+

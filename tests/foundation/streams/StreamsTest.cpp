@@ -87,6 +87,9 @@ TEST(MemoryStream, ReadsAndSeeksAtTheEdges) {
   EXPECT_EQ(45, s.Seek(5, 2));
   EXPECT_EQ(1, s.Read(buf, 64, &n));
   EXPECT_EQ(0u, n);
+  EXPECT_EQ(41, s.Seek(41, 0));  // one past the end is past it too
+  EXPECT_EQ(1, s.Read(buf, 64, &n));
+  EXPECT_EQ(0u, n);
   EXPECT_EQ(-1, s.Read(buf, 0, &n));
 
   // A seek before the start fails and keeps the position.

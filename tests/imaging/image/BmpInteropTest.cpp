@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BmpTestUtil.h"
 #include "RasterImage.h"
 
 namespace {
@@ -123,6 +124,76 @@ TEST_F(BmpInterop, MagickFilesDecodeToMagickPixels) {
       }
     }
     EXPECT_EQ(mismatches, 0);
+  }
+}
+
+// 16- and 32-bit pixels with bit-field layouts that no common writer makes:
+// each channel agrees with ImageMagick's decode of the same file. Fields of
+// up to 8 bits are widened by moving them to the top of the byte; wider
+// fields keep their top 8 bits, which may differ from ImageMagick's rounded
+// scaling by one.
+TEST_F(BmpInterop, BitFieldLayoutsMatchMagick) {
+  struct Layout {
+    const char* name;
+    WORD bpp;
+    DWORD red, green, blue;
+  };
+  const Layout layouts[] = {
+      {"6-5-5", 16, 0xFC00, 0x03E0, 0x001F},
+      {"5-5-6", 16, 0xF800, 0x07C0, 0x003F},
+      {"red low", 16, 0x001F, 0x03E0, 0x7C00},
+      {"4-4-4 high", 16, 0xF000, 0x0F00, 0x00F0},
+      {"gaps", 16, 0x7800, 0x01E0, 0x000F},
+      {"10-10-10", 32, 0x3FF00000, 0x000FFC00, 0x000003FF},
+      {"10-10-10 red low", 32, 0x000003FF, 0x000FFC00, 0x3FF00000},
+      {"8-8-8 off the bytes", 32, 0x0FF00000, 0x000FF000, 0x00000FF0},
+  };
+  std::mt19937 rng(5);
+  for (const Layout& l : layouts) {
+    BmpLayout s;
+    s.width = 9;
+    s.height = 4;
+    s.bpp = l.bpp;
+    s.compression = BI_BITFIELDS;
+    s.masks = {l.red, l.green, l.blue};
+    const int rowBytes = l.bpp == 16 ? 20 : 36;  // 9 pixels; 16-bit rows padded by 2 bytes
+    for (int y = 0; y < s.height; y++) {
+      for (int x = 0; x < rowBytes; x++) s.pixels.push_back((BYTE)rng());
+    }
+    std::string file = g_dir + "/layout.bmp";
+    std::vector<BYTE> bytes = MakeBmp(s);
+    FILE* f = fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    std::vector<BYTE> ref = MagickPixels(file);
+    ASSERT_EQ(ref.size(), 9u * 4u * 4u) << l.name;
+    CRasterImage img;
+    ASSERT_TRUE(img.Load(Wide(file).c_str(), RASTER_TYPE_BMP)) << img.GetErrorText();
+    const DWORD masks[3] = {l.red, l.green, l.blue};
+    int mismatches = 0;
+    for (int row = 0; row < 4; row++) {
+      for (int x = 0; x < 9; x++) {
+        RGBQUAD c = img.GetColorAt(x, 3 - row, false);
+        BYTE ours[3] = {c.rgbRed, c.rgbGreen, c.rgbBlue};
+        for (int k = 0; k < 3; k++) {
+          int bits = 0;
+          for (DWORD m = masks[k]; m; m &= m - 1) bits++;
+          BYTE theirs = ref[(row * 9 + x) * 4 + k];
+          bool same;
+          if (bits <= 8) {
+            int drop = 8 - bits;
+            same = (theirs >> drop) == (ours[k] >> drop) && (ours[k] & ((1 << drop) - 1)) == 0;
+          } else {
+            same = abs((int)theirs - (int)ours[k]) <= 1;
+          }
+          if (!same && ++mismatches < 5)
+            ADD_FAILURE() << l.name << " pixel " << x << "," << row << " channel " << k << ": ours " << (int)ours[k]
+                          << " ImageMagick " << (int)theirs;
+        }
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << l.name;
   }
 }
 

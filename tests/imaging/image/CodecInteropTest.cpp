@@ -218,6 +218,112 @@ TEST_F(CodecInterop, AnimatedGifFramesComposeAsImageMagickCoalesces) {
   }
 }
 
+// A GIF written byte by byte: no global colour table, frames with tables of
+// their own. Pixel codes are sent as literals with a clear code after every
+// two, so the code width stays 3 bits (minimum code size 2).
+struct GifBuilder {
+  std::vector<BYTE> bytes;
+  GifBuilder(int w, int h) {
+    const char head[] = "GIF89a";
+    bytes.assign(head, head + 6);
+    Word(w), Word(h);
+    bytes.insert(bytes.end(), {0x00, 0, 0});  // no global table
+  }
+  void Word(int v) { bytes.push_back((BYTE)v), bytes.push_back((BYTE)(v >> 8)); }
+  void Comment(const std::string& text) {
+    bytes.insert(bytes.end(), {0x21, 0xFE});
+    if (!text.empty()) {
+      bytes.push_back((BYTE)text.size());
+      bytes.insert(bytes.end(), text.begin(), text.end());
+    }
+    bytes.push_back(0);
+  }
+  void Frame(int x, int y, int w, int h, const BYTE table[4][3], BYTE index, int transparent) {
+    bytes.insert(bytes.end(), {0x21, 0xF9, 4, (BYTE)(transparent >= 0 ? 0x05 : 0x04), 10, 0,
+                               (BYTE)(transparent >= 0 ? transparent : 0), 0});
+    bytes.push_back(0x2C);
+    Word(x), Word(y), Word(w), Word(h);
+    bytes.push_back(0x81);  // local table of 4 entries
+    for (int i = 0; i < 4; i++) bytes.insert(bytes.end(), table[i], table[i] + 3);
+    bytes.push_back(2);
+    std::vector<int> codes = {4};
+    for (int i = 0; i < w * h; i++) {
+      codes.push_back(index);
+      if (i % 2 == 1) codes.push_back(4);
+    }
+    codes.push_back(5);
+    std::vector<BYTE> data;
+    unsigned acc = 0;
+    int bits = 0;
+    for (int c : codes) {
+      acc |= (unsigned)c << bits;
+      bits += 3;
+      while (bits >= 8) data.push_back((BYTE)acc), acc >>= 8, bits -= 8;
+    }
+    if (bits) data.push_back((BYTE)acc);
+    for (size_t at = 0; at < data.size(); at += 255) {
+      size_t n = std::min<size_t>(255, data.size() - at);
+      bytes.push_back((BYTE)n);
+      bytes.insert(bytes.end(), data.begin() + (long)at, data.begin() + (long)(at + n));
+    }
+    bytes.push_back(0);
+  }
+  void Save(const std::string& path) {
+    bytes.push_back(0x3B);
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+  }
+};
+
+// An ordinary animation whose first frame is full width but shorter than the
+// screen, with tables of its own only, is an animation and not a set of
+// true-colour tiles: every frame as ImageMagick coalesces it. An empty comment
+// before the second frame changes nothing.
+TEST_F(CodecInterop, AnimationWithShorterFirstFrameComposesLikeImageMagick) {
+  const BYTE red[4][3] = {{0, 0, 0}, {230, 20, 10}, {0, 0, 0}, {0, 0, 0}};
+  const BYTE blue[4][3] = {{0, 0, 0}, {10, 20, 230}, {0, 255, 0}, {0, 0, 0}};
+  for (bool comment : {false, true}) {
+    SCOPED_TRACE(comment ? "with an empty comment" : "plain");
+    GifBuilder gif(8, 6);
+    gif.Frame(0, 0, 8, 3, red, 1, 0);
+    if (comment) gif.Comment("");
+    gif.Frame(0, 2, 8, 4, blue, 2, -1);
+    std::string f = WorkDir() + (comment ? "/short-first-comment.gif" : "/short-first.gif");
+    gif.Save(f);
+    CRasterImage img;
+    img.SetAllFrames(true);
+    ASSERT_TRUE(LoadFile(f, img, RASTER_TYPE_GIF)) << img.GetErrorText();
+    ASSERT_EQ(img.GetFrameCount(), 2);
+    ASSERT_EQ(img.GetFrameListLength(), 2);
+    for (int i = 0; i < 2; i++) {
+      SCOPED_TRACE(i);
+      Rgba ref;
+      ASSERT_TRUE(MagickDecode(f, ref, i, true));
+      EXPECT_TRUE(Agrees(*img.GetFrame(i), ref, 0));
+    }
+  }
+}
+
+// Tiles of a true-colour picture (first tile narrower and shorter) still make one picture.
+TEST_F(CodecInterop, TrueColourTilesStillComposeIntoOnePicture) {
+  const BYTE a[4][3] = {{0, 0, 0}, {200, 10, 10}, {0, 0, 0}, {0, 0, 0}};
+  const BYTE b[4][3] = {{0, 0, 0}, {10, 200, 10}, {0, 0, 0}, {0, 0, 0}};
+  GifBuilder gif(8, 6);
+  gif.Frame(0, 0, 4, 3, a, 1, -1);
+  gif.Frame(4, 0, 4, 3, b, 1, -1);
+  gif.Frame(0, 3, 8, 3, a, 1, -1);
+  std::string f = WorkDir() + "/tiles.gif";
+  gif.Save(f);
+  CRasterImage img;
+  ASSERT_TRUE(LoadFile(f, img, RASTER_TYPE_GIF)) << img.GetErrorText();
+  EXPECT_EQ(img.GetBpp(), 24);
+  RGBQUAD tl = img.GetColorAt(0, 5), tr = img.GetColorAt(7, 5), bottom = img.GetColorAt(3, 0);
+  EXPECT_EQ(tl.rgbRed, 200);
+  EXPECT_EQ(tr.rgbGreen, 200);
+  EXPECT_EQ(bottom.rgbRed, 200);
+}
+
 TEST_F(CodecInterop, LibjpegTestImagesDecodeAlike) {
   const std::string dir = DataDir() + "/testimages";
   for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"}) {

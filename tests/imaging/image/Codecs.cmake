@@ -1,6 +1,6 @@
 # Tests of the GIF, JPEG, PNG and ICO codecs.
 rs_add_test(rsimage_codec_test SOURCES PngCodecTest.cpp JpegCodecTest.cpp GifCodecTest.cpp
-            IcoCodecTest.cpp CodecMalformedTest.cpp LIBS rsimage)
+            IcoCodecTest.cpp IcoEntryTest.cpp PngTransparencyTest.cpp CodecMalformedTest.cpp LIBS rsimage)
 
 if(RS_NATIVE)
   # libpng's and libjpeg-turbo's own test images, from the unpacked Debian

@@ -217,6 +217,22 @@ TEST_F(Module, WritesFramesInOrderUnderUniqueNames) {
   EXPECT_EQ(g_live.load(), 0);
 }
 
+// What the library claims it converts: wide colour samples and a dose grid
+// with a tiny rescale slope included.
+TEST_F(Module, ClaimedFilesConvert) {
+  const std::string dir = Fixtures(), tmp = TempFolder("qfclaim");
+  EmptyFolder(tmp);
+  for (const char* name : {"rgb32.dcm", "rgb16.dcm", "rgb16-rle.dcm", "dose.dcm"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(table_->pfnCanReadFile((dir + "\\" + name).c_str()), 1);
+    std::vector<std::string> names;
+    EXPECT_EQ(ToBmp(tmp, "claim", {dir + "\\" + name}, &names), 0);
+    EXPECT_EQ(names.size(), 1u);
+    EmptyFolder(tmp);
+  }
+  EXPECT_EQ(g_live.load(), 0);
+}
+
 TEST_F(Module, FailedRequestLeavesNothingBehind) {
   const std::string dir = Fixtures(), tmp = TempFolder("qffail");
   EmptyFolder(tmp);

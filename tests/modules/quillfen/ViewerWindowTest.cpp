@@ -369,4 +369,39 @@ TEST_F(Viewer, LibraryClaimsTiffAndPnmButNotContainerPictures) {
   EXPECT_EQ(info.GetHeight(), 24);
 }
 
+// A file in a folder named in Greek and Japanese letters: the binding hands the
+// library the folder's short form, and output goes to such a folder too; a
+// path that has no form in the code page fails instead of naming another file.
+TEST_F(Viewer, LibraryReachesFoldersBeyondTheAnsiCodePage) {
+  wchar_t tmp[MAX_PATH];
+  GetTempPathW(MAX_PATH, tmp);
+  CString dir;
+  dir.Format(L"%s\x0395\x03b9\x03ba\x03cc\x03bd\x03b5\x03c2 \x753b\x50cf %lu", tmp, GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(dir, nullptr));
+  const CString file = dir + L"\\\x03c4\x03bf\x03bc\x03bf\x03b3\x03c1\x03b1\x03c6\x03af\x03b1.dcm";
+  ASSERT_TRUE(CopyFileW(CString(Fixture("ct16.dcm").c_str()), file, FALSE));
+  CStringA narrow;
+  ASSERT_TRUE(PathForLibrary(file, narrow));
+  EXPECT_EQ(narrow.Find('?'), -1) << narrow.GetString();
+  EXPECT_TRUE(lib_.CanReadFile(file));
+  CImageFileInfo info;
+  ASSERT_EQ(lib_.ReadFileInfo(file, info), 0);
+  EXPECT_EQ(info.GetWidth(), 64);
+  CImageConvertRequest req;
+  req.AddInput(file, 0, -1);
+  req.SetOutputPath(dir + L"\\~Wu1.tmp");
+  req.m_nOutputFormat = 1010;
+  ASSERT_EQ(lib_.ConvertFiles(req), 0);
+  ASSERT_EQ(req.m_results.GetSize(), 3);
+  EXPECT_NE(GetFileAttributesW(dir + L"\\" + req.m_results[0]->m_strFileName), INVALID_FILE_ATTRIBUTES);
+  req.DeleteOutputFiles();
+  // Not there yet: no short form exists, so nothing is handed over.
+  const CString missing = dir + L"\\\x65b0\x3057\x3044\\\x30d5\x30a1\x30a4\x30eb.dcm";
+  EXPECT_FALSE(PathForLibrary(missing, narrow));
+  EXPECT_FALSE(lib_.CanReadFile(missing));
+  DeleteFileW(file);
+  RemoveDirectoryW(dir);
+}
+
 }  // namespace
+

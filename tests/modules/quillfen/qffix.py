@@ -107,6 +107,25 @@ def make(out):
     write(out + "/utf8.dump", (dump("x", 8, 2, 2, 1, "MONOCHROME2", 8, 8, 0, "tiny.raw", utf8 + vrs + seq, vr="OB")
                                .replace("[Test^x]", "[\u5c71\u7530^\u592a\u90ce]")).encode("utf-8"))
     write(out + "/tiny.raw", bytes([0, 64, 128, 255]))
+    # A dose grid: 16-bit values rescaled by a tiny slope into a span of 0.001, no window.
+    px = [(x * 16 + y * 3) % 1001 for y in range(H) for x in range(W)]
+    px[0], px[1] = 0, 1000
+    write(out + "/dose.raw", struct.pack("<%dH" % len(px), *px))
+    write(out + "/dose.dump", dump("DOSE", 9, H, W, 1, "MONOCHROME2", 16, 16, 0, "dose.raw",
+                                   "(0028,1052) DS [0]\n(0028,1053) DS [0.000001]\n"))
+    # 16-bit and 32-bit RGB, interleaved; the high byte of each sample is the picture.
+    hi = [((x * 4) % 256, (y * 5) % 256, (x * y) % 256) for y in range(H) for x in range(W)]
+    write(out + "/rgb16.raw", struct.pack("<%dH" % (3 * W * H), *[v << 8 | (v ^ 0x5A) for p in hi for v in p]))
+    write(out + "/rgb16.dump", dump("RGB16", 10, H, W, 3, "RGB", 16, 16, 0, "rgb16.raw", "(0028,0006) US 0\n"))
+    write(out + "/rgb32.raw", struct.pack("<%dI" % (3 * W * H), *[v << 24 | 0x123456 for p in hi for v in p]))
+    write(out + "/rgb32.dump", dump("RGB32", 11, H, W, 3, "RGB", 32, 32, 0, "rgb32.raw", "(0028,0006) US 0\n",
+                                    vr="OB"))
+    write(out + "/rgb-hi.raw", bytes(v for p in hi for v in p))
+    # 4:2:2 colour with an odd number of pixels (5 x 3): pairs Y1 Y2 Cb Cr, the last one cut short.
+    ybr = bytes((40 * i + k * 7) % 256 for i in range(8) for k in range(4))
+    write(out + "/ybr422.raw", ybr[:30])
+    write(out + "/ybr422.dump", dump("YBR", 12, 3, 5, 3, "YBR_FULL_422", 8, 8, 0, "ybr422.raw",
+                                     "(0028,0006) US 0\n", vr="OB"))
     # A folder with one series stored out of order and a stranger.
     import os
     os.makedirs(out + "/series", exist_ok=True)

@@ -1,0 +1,278 @@
+// The series page's two threads: the loader that turns added paths into
+// frames, and the conversion worker.
+#include <shlwapi.h>
+
+#include "ConverterGlobals.h"
+#include "ConverterRes.h"
+#include "ConverterResources.h"
+#include "FileDialog.h"
+#include "Helpers.h"
+#include "ImageLibrary.h"
+#include "ConverterSettings.h"
+#include "SeriesToVideoPage.h"
+#include "WorkFolders.h"
+
+// ---------------------------------------------------------------------------
+// Loading.
+
+int CSeriesToVideoPage::StartLoader() {
+  // One loader at a time, and none while a conversion reads the frames.
+  if (m_pLoaderThread || m_pWorkerThread) return -1;
+  m_nLoaderStop = STOP_NONE;
+  m_pLoaderThread = BeginWorkerThread(&CSeriesToVideoPage::LoaderThreadProc, this);
+  LockFrames();
+  return m_pLoaderThread ? 0 : -1;
+}
+
+UINT CSeriesToVideoPage::LoaderThreadProc(LPVOID param) {
+  CSeriesToVideoPage* page = static_cast<CSeriesToVideoPage*>(param);
+  int total = page->LoadPendingSources();
+  page->PostMessage(WM_LOADER_FINISHED, 0, 0);
+  return (UINT)total;
+}
+
+int CSeriesToVideoPage::LoadPendingSources() {
+  RunOnPageThread([this] {
+    m_wndProgress.m_bMarquee = 1;
+    m_wndProgress.SetRange(100);
+    m_wndProgress.SetPos(0);
+    m_wndProgress.ShowWindow(SW_SHOW);
+    SetTimer(kMarqueeTimer, 100);
+    // The strip shows what arrived with each marquee step, not with every frame.
+    m_wndStrip.SetRedraw(FALSE);
+    m_bBatchedDraw = TRUE;
+  });
+  int total = 0;
+  for (INT_PTR i = 0; i < m_arrPending.GetSize(); ++i) {
+    if (m_nLoaderStop != STOP_NONE) break;
+    CString path = m_arrPending[i];
+    if (::PathIsDirectoryW(path))
+      total += ScanFolder(path, m_strFolderPattern, m_bScanSubfolders);
+    else
+      total += LoadSource(path);
+  }
+  m_arrPending.RemoveAll();
+  RunOnPageThread([this] {
+    m_wndProgress.ShowWindow(SW_HIDE);
+    m_wndProgress.m_bMarquee = 0;
+    m_bBatchedDraw = FALSE;
+    m_wndStrip.SetRedraw(TRUE);
+    m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  });
+  if (total > 0) UpdateFrameCount();
+  RunOnPageThread([this] { KillTimer(kMarqueeTimer); });
+  return total;
+}
+
+int CSeriesToVideoPage::ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders) {
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  return loader.ScanFolder(folder, pattern, subfolders);
+}
+
+int CSeriesToVideoPage::LoadSource(LPCTSTR path) {
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  return loader.LoadSource(path);
+}
+
+int CSeriesToVideoPage::InsertSource(int position, LPCTSTR path) {
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  return loader.InsertSource(position, path);
+}
+
+void CSeriesToVideoPage::PutFrame(CFrameItem* item, int position) { m_wndStrip.PutFrame(item, position); }
+
+void CSeriesToVideoPage::UpdateFrameCount() {
+  const int n = m_wndStrip.GetItemCount();
+  CString text;
+  if (n > 0) text.Format(L"%d %s", n, n == 1 ? L"frame" : L"frames");
+  // The colour stays as it is.
+  SetStatusText(text);
+}
+
+void CSeriesToVideoPage::UpdateThumbnailSize() {
+  int w = 0, h = 0;
+  if (m_nChosenWidth > 0 && m_nChosenHeight > 0) {
+    w = m_nChosenWidth;
+    h = m_nChosenHeight;
+  } else if (m_wndStrip.GetItemCount() > 0) {
+    CFrameItem* first = m_wndStrip.GetFrame(0);
+    w = (int)first->m_image.GetWidth();
+    h = (int)first->m_image.GetHeight();
+  }
+  if (w > 0 && h > 0) m_wndStrip.SetThumbnailSize(w, h);
+}
+
+LRESULT CSeriesToVideoPage::OnLoaderFinished(WPARAM, LPARAM) {
+  JoinWorker(m_pLoaderThread);
+  LockFrames();
+  if (m_nLoaderStop == STOP_AND_CLOSE) {
+    CWnd* parent = GetParent();
+    if (parent) parent->PostMessage(WM_CLOSE);
+    return 1;
+  }
+  return 0;
+}
+
+void CSeriesToVideoPage::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == kMarqueeTimer) {
+    LONGLONG pos = m_wndProgress.GetPos() + 1;
+    m_wndProgress.SetPos(pos > 100 ? 0 : pos);
+    if (m_bBatchedDraw) {
+      m_wndStrip.SetRedraw(TRUE);
+      m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+      m_wndStrip.SetRedraw(FALSE);
+    }
+  }
+  Default();
+}
+
+void CSeriesToVideoPage::RequestStop(int mode) {
+  CConvertPage::RequestStop(mode);
+  if (m_pLoaderThread) m_nLoaderStop = mode;
+}
+
+// ---------------------------------------------------------------------------
+// Converting.
+
+int CSeriesToVideoPage::StartConversion() {
+  if (m_pWorkerThread || m_pLoaderThread) return -1;
+  if (!UpdateData(TRUE)) return -1;
+  if (m_wndStrip.GetItemCount() == 0) {
+    AfxMessageBox(L"You must add some DICOM files.");
+    return -1;
+  }
+  if (!GetVideoFormat(m_nFormatIndex)) {
+    // No format chosen: the first one.
+    m_nFormatIndex = 0;
+    m_cbFormat.SetCurSel(0);
+  }
+  int result = StartWorker(&CSeriesToVideoPage::ConvertThreadProc);
+  LockFrames();
+  return result;
+}
+
+UINT CSeriesToVideoPage::ConvertThreadProc(LPVOID param) {
+  CSeriesToVideoPage* page = static_cast<CSeriesToVideoPage*>(param);
+  int result = page->RunConversion();
+  page->PostMessage(WM_WORKER_FINISHED, 0, 0);
+  return (UINT)result;
+}
+
+int CSeriesToVideoPage::RunConversion() {
+  CString folder = CreateTempWorkFolder();
+  CTempFolderGuard guard(folder, !folder.IsEmpty());
+  int result = ConvertFrames(folder);
+  SetBusy(FALSE);
+  if (result == 0) GetDlgItem(IDC_PLAY)->EnableWindow(TRUE);
+  return result;
+}
+
+LRESULT CSeriesToVideoPage::OnConversionFinished(WPARAM wParam, LPARAM lParam) {
+  LRESULT result = CConvertPage::OnWorkerFinished(wParam, lParam);
+  LockFrames();
+  return result;
+}
+
+void CSeriesToVideoPage::ChooseOutputFile() {
+  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
+    RunOnPageThread([this] { ChooseOutputFile(); });
+    return;
+  }
+  int index = m_cbFormat.GetCurSel();
+  m_nFormatIndex = index;
+  const VideoFormatEntry* row = index >= 0 ? (const VideoFormatEntry*)m_cbFormat.GetItemDataPtr(index) : nullptr;
+  CString current;
+  m_cbFileName.GetWindowText(current);
+  CString recent;
+  if (m_pSettings && m_pSettings->m_outputFiles.GetCount() > 0) recent = m_pSettings->m_outputFiles.GetAt(0);
+  CStringArray sources;
+  const int count = m_wndStrip.GetItemCount();
+  for (int i = 0; i < count && i < 2; ++i) sources.Add(m_wndStrip.GetFrame(i)->m_sourcePath);
+  if (count > 2) sources.Add(L"");  // only the first frame and the count matter
+  OutputProposal proposal = ProposeOutputFile(current, recent, sources, row);
+  COCFileDialog dlg(FALSE, proposal.strDefaultExt, proposal.strFileName, OFN_HIDEREADONLY,
+                    L"Video files (*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob)|"
+                    L"*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob|All Files (*.*)|*.*||",
+                    nullptr);
+  dlg.GetOFN().lpstrTitle = L"Save Video File As";
+  if (!proposal.strFolder.IsEmpty()) dlg.GetOFN().lpstrInitialDir = proposal.strFolder;
+  if (dlg.DoModal() != IDOK) return;
+  m_strOutputPath = dlg.GetPathName();
+  m_cbFileName.AddToTop(m_strOutputPath, FALSE);
+}
+
+int CSeriesToVideoPage::ConvertFrames(LPCTSTR workFolder) {
+  ChooseOutputFile();
+  if (m_strOutputPath.IsEmpty()) return -1;
+  CConverterResources* res = GetConverterResources();
+  CSeriesJob job;
+  job.m_strWorkFolder = workFolder;
+  job.m_strOutputPath = m_strOutputPath;
+  job.m_nFormatIndex = m_nFormatIndex;
+  job.m_nChosenWidth = m_nChosenWidth;
+  job.m_nChosenHeight = m_nChosenHeight;
+  job.m_nChosenRateNum = m_nRateNum;
+  job.m_nChosenRateDen = m_nRateDen;
+  if (res) {
+    job.m_strEncoderPath = res->m_strEncoderPath;
+    job.m_strPresetsFolder = res->m_strPresetsFolder;
+  }
+  job.m_hCallbackWnd = m_hWnd;
+  job.m_pSink = &m_sink;
+  job.m_pStop = &m_nStopFlag;
+  m_nOverwriteMode = OVERWRITE_ASK;
+  return RunSeriesJob(job, *this);
+}
+
+int CSeriesToVideoPage::EncodeVideo(LPCTSTR framePattern, LPCTSTR outputPath, const VideoFormatEntry& row, int width,
+                                   int height, int rateNum, int rateDen) {
+  CConverterResources* res = GetConverterResources();
+  CSeriesJob job;
+  job.m_strOutputPath = outputPath;
+  if (res) {
+    job.m_strEncoderPath = res->m_strEncoderPath;
+    job.m_strPresetsFolder = res->m_strPresetsFolder;
+  }
+  job.m_hCallbackWnd = m_hWnd;
+  job.m_pSink = &m_sink;
+  job.m_pStop = &m_nStopFlag;
+  return EncodeSeriesVideo(job, *this, framePattern, row, width, height, rateNum, rateDen);
+}
+
+void CSeriesToVideoPage::BeginProgress(int range) {
+  m_wndProgress.m_bMarquee = 0;
+  m_wndProgress.SetRange(range);
+  m_wndProgress.SetPos(0);
+  SetBusy(TRUE);
+}
+
+void CSeriesToVideoPage::SetFrameState(int index, int state) {
+  CFrameItem* item = m_wndStrip.GetFrame(index);
+  if (!item) return;
+  item->m_state = state;
+  // Scrolled and repainted when the page's thread gets to it: waiting for
+  // that for each frame would slow the job down several times over.
+  if (state == FRAMEITEM_STATE_WRITING) {
+    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
+      m_wndStrip.EnsureVisible(index);
+    else
+      PostMessage(WM_SHOW_FRAME, (WPARAM)index);
+  }
+  m_wndStrip.RedrawItem(index, FALSE);
+}
+
+void CSeriesToVideoPage::SetBusy(BOOL busy) {
+  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
+    RunOnPageThread([this, busy] { SetBusy(busy); });
+    return;
+  }
+  for (int id : {IDC_FORMAT, IDC_OPTIONS, IDC_FILE_NAME, IDC_CHOOSE_FILE}) GetDlgItem(id)->EnableWindow(!busy);
+  if (busy) GetDlgItem(IDC_PLAY)->EnableWindow(FALSE);
+  RecalcLayout();
+  CConvertPage::SetBusy(busy);
+}
+
+LRESULT CSeriesToVideoPage::OnShowFrame(WPARAM wParam, LPARAM) {
+  m_wndStrip.EnsureVisible((int)wParam);
+  return 0;
+}

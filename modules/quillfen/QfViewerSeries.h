@@ -1,0 +1,66 @@
+// A folder series in the viewer window: its DICOM files are sorted by their
+// headers alone and decoded on first use, the first one at once and the rest
+// by a worker thread behind it, so that the first frame shows without waiting
+// for the whole folder.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "QfCore.h"
+
+namespace qf {
+
+// What the header of a single-frame DICOM image says about its place in a series.
+struct SeriesHeader {
+  std::string series;  // series instance UID, when known
+  int instance = 0;    // instance number, when known
+  bool hasInstance = false;
+};
+// False for files that are not single-frame DICOM images with rows and columns.
+bool ReadSeriesHeader(const std::string& path, SeriesHeader& header);
+
+// One file decoded once, by whichever thread asks first.
+class LazyVolume {
+ public:
+  explicit LazyVolume(std::string path) : m_path(std::move(path)) {}
+  // The decoded image, or null when it cannot be decoded; decodes it on the
+  // calling thread unless another thread has begun, then waits for that one.
+  std::shared_ptr<const Volume> Get();
+  // Decodes it when no thread has begun; never waits.
+  void Prefetch();
+  bool IsDecoded();
+
+ private:
+  void Decode(std::unique_lock<std::mutex>& lock);
+
+  std::string m_path;
+  std::mutex m_lock;
+  std::condition_variable m_done;
+  int m_state = 0;  // 0 waiting, 1 being decoded, 2 decoded or failed
+  std::shared_ptr<const Volume> m_volume;
+};
+
+// Decodes a list of files in order on a worker thread until done or stopped.
+class BackgroundDecoder {
+ public:
+  BackgroundDecoder() {}
+  BackgroundDecoder(const BackgroundDecoder&) = delete;
+  BackgroundDecoder& operator=(const BackgroundDecoder&) = delete;
+  ~BackgroundDecoder() { Stop(); }
+  // Stops the previous work, then starts on these files.
+  void Start(std::vector<std::shared_ptr<LazyVolume>> files);
+  // Asks the worker to stop and waits for it (at most the file it is on).
+  void Stop();
+  bool IsRunning() const { return m_thread.joinable(); }
+
+ private:
+  std::thread m_thread;
+  std::atomic<bool> m_stop{false};
+};
+
+}  // namespace qf

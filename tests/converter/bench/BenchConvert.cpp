@@ -1,0 +1,196 @@
+// Times the converter's road from a folder of DICOM slices to an MP4 (H.264).
+// With --page (the default) the series-to-video page does it as a user drives
+// it: the folder dropped on the page, its loader, Convert with the Save dialog
+// answered, its conversion. With --core the same steps run without windows.
+// Prints "load <s> convert <s> total <s> frames <n> result <r> peak_ws_mb <n>
+// peak_private_mb <n>". Usage: bench_convert [--page|--core] FOLDER OUTPUT.mp4
+#include <windows.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "Folders.h"
+#include "Helpers.h"
+#include "ImageLibrary.h"
+#include "SeriesConversion.h"
+#include "SeriesLoading.h"
+#include "TestPaths.h"
+#include "UiTestSupport.h"
+#include "WorkFolders.h"
+#include "afxwin.h"
+#include "ConverterGlobals.h"
+#include "ConverterRes.h"
+#include "ConverterResources.h"
+#include "ConverterSettings.h"
+#include "DialogAnswerer.h"
+#include "SeriesToVideoPage.h"
+#include <shlobj.h>
+#include <shlwapi.h>
+
+namespace {
+class CBenchHost : public CSeriesJobHost, public CFrameTarget {
+ public:
+  ~CBenchHost() override {
+    for (CFrameItem* item : items) delete item;
+  }
+  void PutFrame(CFrameItem* item, int) override { items.push_back(item); }
+  void ShowLoadStatus(LPCTSTR) override {}
+  void FramesAdded() override {}
+  int GetFrameCount() override { return (int)items.size(); }
+  CFrameItem* GetFrame(int index) override { return items[index]; }
+  void SetFrameState(int index, int state) override { items[index]->m_state = state; }
+  void SetJobStatus(LPCTSTR text, COLORREF) override { status = text; }
+  void BeginProgress(int) override {}
+  void SetProgressPos(int) override {}
+  int ConfirmOverwrite(LPCTSTR) override { return 0; }
+  void ShowMessage(LPCTSTR text) override { fwprintf(stderr, L"%ls\n", text); }
+  std::vector<CFrameItem*> items;
+  CString status;
+};
+
+LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    const COPYDATASTRUCT* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    LRESULT result = 0;
+    if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+double Now() {
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&c);
+  return (double)c.QuadPart / (double)f.QuadPart;
+}
+}  // namespace
+
+void Report(double load, double convert, int frames, int result) {
+  PROCESS_MEMORY_COUNTERS pmc = {};
+  pmc.cb = sizeof(pmc);
+  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+  printf("load %.3f convert %.3f total %.3f frames %d result %d peak_ws_mb %.0f peak_private_mb %.0f\n", load,
+         convert, load + convert, frames, result, pmc.PeakWorkingSetSize / 1048576.0,
+         pmc.PeakPagefileUsage / 1048576.0);
+}
+
+// A top-level window holding the page, as the main dialog does.
+class CBenchHostWnd : public CWnd {};
+
+int RunPage(const wchar_t* folder, const wchar_t* output) {
+  CWinApp app(L"ReelsmithBench");
+  app.SetRegistryKey(L"MorrowtideBench");
+  app.WriteProfileString(L"", L"AppFolder", BuildTreePath(L"bin"));
+  CConverterResources res;
+  if (res.Init() != 0) return 3;
+  CConverterSettings settings;
+  settings.Load();
+  CImageLibrary library;
+  if (library.Load(BuildTreePath(L"bin\\Quillfen.dll")) != 0) return 3;
+  SetConverterGlobals(&res, &settings, &library);
+  DeleteTempWorkFolder();
+
+  CBenchHostWnd host;
+  LPCTSTR cls = AfxRegisterWndClass(0, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)::GetStockObject(WHITE_BRUSH));
+  host.CreateEx(0, cls, L"Bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1000, 640, nullptr, nullptr);
+  CSeriesToVideoPage* page = new CSeriesToVideoPage;
+  page->Create(IDD_SERIES_PAGE, &host);
+  CRect rc;
+  host.GetClientRect(&rc);
+  page->MoveWindow(&rc);
+  page->ShowWindow(SW_SHOW);
+  PumpPending();
+
+  // The folder dropped from the shell.
+  const size_t chars = wcslen(folder) + 2;
+  HGLOBAL mem = ::GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  DROPFILES* df = (DROPFILES*)::GlobalLock(mem);
+  df->pFiles = sizeof(DROPFILES);
+  df->fWide = TRUE;
+  wcscpy((wchar_t*)(df + 1), folder);
+  ::GlobalUnlock(mem);
+  const double t0 = Now();
+  page->SendMessage(WM_DROPFILES, (WPARAM)mem, 0);
+  PumpUntil([&] { return !page->IsLoading(); }, 3600 * 1000);
+  const double t1 = Now();
+  const int frames = page->m_wndStrip.GetItemCount();
+
+  ::DeleteFileW(output);
+  int result;
+  {
+    CDialogAnswerer save(L"Save Video File As", [&](HWND frame) {
+      HWND field = ::GetDlgItem(frame, cmb13);
+      if (HWND edit = ::FindWindowExW(field, nullptr, L"Edit", nullptr)) field = edit;
+      ::SendMessageW(field, WM_SETTEXT, 0, (LPARAM)output);
+      CDialogAnswerer::Press(frame, IDOK);
+    });
+    ::SendMessageW(::GetDlgItem(page->m_hWnd, IDC_CONVERT), BM_CLICK, 0, 0);
+    PumpUntil([&] { return !page->IsConverting(); }, 3600 * 1000);
+    result = page->GetStatusText() == L"Completed." ? 0 : 1;
+  }
+  const double t2 = Now();
+  Report(t1 - t0, t2 - t1, frames, result);
+  page->DestroyWindow();
+  delete page;
+  host.DestroyWindow();
+  SetConverterGlobals(nullptr, nullptr, nullptr);
+  CString key = L"Software\\MorrowtideBench";
+  ::SHDeleteKeyW(HKEY_CURRENT_USER, key);
+  return result;
+}
+
+int RunCore(const wchar_t* folder, const wchar_t* output) {
+  CWinApp app(L"ReelsmithBench");
+  CImageLibrary library;
+  if (library.Load(BuildTreePath(L"bin\\Quillfen.dll")) != 0) return 3;
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = RelayProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"BenchRelay";
+  RegisterClassW(&wc);
+  HWND relay = CreateWindowW(L"BenchRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+
+  CBenchHost host;
+  const double t0 = Now();
+  CSeriesLoader loader(&library, &host);
+  loader.ScanFolder(folder, L"*.dcm", 0);
+  const double t1 = Now();
+
+  volatile int stop = 0;
+  CSeriesProgressSink sink(&stop, &host);
+  CSeriesJob job;
+  CString base = GetUserDataFolder() + L"\\Temp";
+  job.m_strWorkFolder = CreateWorkFolderIn(base);
+  job.m_strOutputPath = output;
+  job.m_nFormatIndex = 0;
+  job.m_strEncoderPath = BuildTreePath(L"bin\\Modules\\Smeltrix.exe");
+  job.m_strPresetsFolder = BuildTreePath(L"bin\\Modules\\Presets");
+  job.m_hCallbackWnd = relay;
+  job.m_pSink = &sink;
+  job.m_pStop = &stop;
+  std::atomic<bool> done{false};
+  int result = -9;
+  std::thread worker([&] {
+    CTempFolderGuard guard(job.m_strWorkFolder, 1);
+    result = RunSeriesJob(job, host);
+    done = true;
+  });
+  PumpUntil([&] { return done.load(); }, 3600 * 1000);
+  worker.join();
+  const double t2 = Now();
+  Report(t1 - t0, t2 - t1, (int)host.items.size(), result);
+  DestroyWindow(relay);
+  return result == 0 ? 0 : 1;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  int first = 1;
+  bool core = false;
+  if (argc > 1 && wcscmp(argv[1], L"--core") == 0) core = true, first = 2;
+  else if (argc > 1 && wcscmp(argv[1], L"--page") == 0) first = 2;
+  if (argc < first + 2) return 2;
+  return core ? RunCore(argv[first], argv[first + 1]) : RunPage(argv[first], argv[first + 1]);
+}

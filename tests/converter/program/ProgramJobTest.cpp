@@ -1,0 +1,247 @@
+// Whole jobs through the converter program's own window, driven from another
+// process as a user would: a DICOM series into an MP4, that MP4 back into
+// DICOM files, and a close while a conversion runs. The system's ffprobe and
+// dciodvfy judge the files afterwards (judge-job.sh).
+#include <gtest/gtest.h>
+
+#include "ProgramDriver.h"
+
+#include <dlgs.h>
+
+using namespace program;
+
+namespace {
+const int kStatus = 1098;
+const int kConvert = 1000;
+const int kStop = 1003;
+const UINT kAddFiles = 32843;
+const int kSlices = 120;
+const int kSourceEdit = 1120;
+const int kFolderCombo = 1121;
+const int kOutputList = 1086;
+const int kTabs = 1110;
+
+CString Data(LPCTSTR relative) { return BuildTreePath(CString(L"testdata\\program\\") + relative); }
+
+HWND PageOf(HWND main, int index) {
+  const int marker = index == 0 ? 1008 : 1145;
+  for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    if (ClassOf(child) == L"#32770" && ::GetDlgItem(child, marker)) return child;
+  return nullptr;
+}
+
+CString StatusOf(HWND page) { return TextOf(::GetDlgItem(page, kStatus)); }
+
+// The last status text a page shows before its window goes. The text is read
+// straight from the window (no message, so the page's thread need not answer)
+// as often as possible, since the window closes right after the job ends.
+CString LastStatusBeforeClosing(HWND page) {
+  HWND status = ::GetDlgItem(page, kStatus);
+  CString last;
+  const DWORD start = ::GetTickCount();
+  while (::IsWindow(status) && ::GetTickCount() - start < 120000) {
+    wchar_t text[256] = {0};
+    if (::InternalGetWindowText(status, text, 256) > 0) last = text;
+    ::Sleep(0);
+  }
+  return last;
+}
+
+// Every static text of a dialog, one after the other.
+CString StaticTexts(HWND dlg) {
+  CString all;
+  for (HWND child = ::GetWindow(dlg, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    if (ClassOf(child).CompareNoCase(L"Static") == 0) all += TextOf(child) + L"\n";
+  return all;
+}
+
+// Types into the file dialog's name field and presses OK, as a user would.
+void AnswerFileDialog(HWND frame, LPCTSTR text) {
+  HWND field = ::GetDlgItem(frame, cmb13);
+  if (field) {
+    if (HWND edit = ::FindWindowExW(field, nullptr, L"Edit", nullptr))
+      field = edit;
+    else if (HWND ex = (HWND)SendBounded(field, CBEM_GETEDITCONTROL, 0, 0))
+      field = ex;
+  } else {
+    field = ::GetDlgItem(frame, edt1);
+  }
+  SetTextOf(field, L"");
+  for (LPCTSTR p = text; *p; ++p) SendBounded(field, WM_CHAR, *p, 1);
+  PostCommand(frame, IDOK);
+}
+
+class ProgramJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteKeyTree(kProgramKey);
+    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
+    WriteString(kSettingsKey, L"LastFolder1", Data(L"series"));
+  }
+  void TearDown() override {
+    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
+      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
+      m_program.WaitExit(60000);
+    }
+    m_program.Kill();
+    DeleteKeyTree(kProgramKey);
+  }
+  HWND Launch() {
+    EXPECT_TRUE(m_program.Start());
+    m_hMain = m_program.WaitMainWindow();
+    if (m_hMain) WaitFor([&] { return IsShown(m_hMain) && ::GetForegroundWindow() == m_hMain; });
+    return m_hMain;
+  }
+
+  // Add Files with every slice of the test series.
+  void AddSeries(HWND page) {
+    ::PostMessageW(page, WM_COMMAND, kAddFiles, 0);
+    HWND dlg = m_program.WaitDialog(L"Add Files");
+    ASSERT_NE(dlg, nullptr) << "no Add Files dialog";
+    CString names;
+    for (int i = 1; i <= kSlices; ++i) {
+      CString one;
+      one.Format(L"\"IM%04d.dcm\" ", i);
+      names += one;
+    }
+    AnswerFileDialog(dlg, names);
+    CString want;
+    want.Format(L"%d frames", kSlices);
+    ASSERT_TRUE(WaitFor([&] { return StatusOf(page) == want; }, 120000)) << "status: " << CStringA(StatusOf(page));
+  }
+
+  // Convert with the Save dialog answered by path; a picture of the window
+  // is taken while the work runs.
+  void ConvertSeriesTo(HWND page, LPCTSTR path, LPCTSTR shot) {
+    PostCommand(page, kConvert);
+    HWND save = m_program.WaitDialog(L"Save Video File As");
+    ASSERT_NE(save, nullptr) << "no Save dialog";
+    AnswerFileDialog(save, path);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(page, kStop)); }, 60000)) << "the work never ran";
+    if (shot) ShotOf(m_hMain).SavePng(shot);
+  }
+
+  // Source and folder typed in, Convert, and the folder chooser answered:
+  // OK when it shows the folder, else Cancel (the typed folder stays).
+  void ConvertVideo(HWND page, LPCTSTR source, LPCTSTR folder, LPCTSTR shot) {
+    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), source));
+    HWND combo = ::GetDlgItem(page, kFolderCombo);
+    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
+    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
+    PostCommand(page, kConvert);
+    HWND browser = m_program.WaitDialog(L"Browse for Folder");
+    ASSERT_NE(browser, nullptr) << "no folder chooser";
+    CString shown;
+    WaitFor([&] { return (shown = StaticTexts(browser)).Find(L":\\") >= 0; }, 10000);
+    PostCommand(browser, shown.Find(folder) >= 0 ? IDOK : IDCANCEL);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(page, kStop)); }, 60000)) << "the work never ran";
+    // Some files listed, while the work goes on.
+    HWND list = ::GetDlgItem(page, kOutputList);
+    WaitFor([&] { return SendBounded(list, LVM_GETITEMCOUNT, 0, 0) >= 20 || !IsShown(::GetDlgItem(page, kStop)); },
+            120000);
+    if (shot) ShotOf(m_hMain).SavePng(shot);
+  }
+
+  CProgram m_program;
+  HWND m_hMain = nullptr;
+};
+}  // namespace
+
+TEST_F(ProgramJob, SeriesToVideoAndBackToDicomThroughTheWindow) {
+  const CString video = Data(L"out\\walk.mp4");
+  ::DeleteFileW(video);
+  ASSERT_TRUE(Launch());
+  HWND series = PageOf(m_hMain, 0);
+  ASSERT_NE(series, nullptr);
+  AddSeries(series);
+  ConvertSeriesTo(series, video, L"reelsmith-series-working.png");
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(series) == L"Completed."; }, 180000))
+      << "status: " << CStringA(StatusOf(series));
+  EXPECT_FALSE(IsShown(::GetDlgItem(series, kStop)));
+  ASSERT_TRUE(FileExists(video));
+  ShotOf(m_hMain).SavePng(L"reelsmith-series-done.png");
+
+  // The video just made, back into DICOM files on the other tab.
+  SendBounded(::GetDlgItem(m_hMain, kTabs), TCM_SETCURFOCUS, 1, 0);
+  HWND back = PageOf(m_hMain, 1);
+  ASSERT_TRUE(WaitFor([&] { return IsShown(back) && !IsShown(series); }));
+  const CString dicom = Data(L"out\\dicom");
+  ::SHCreateDirectoryExW(nullptr, dicom, nullptr);
+  for (const CString& name : ListFolder(dicom)) ::DeleteFileW(dicom + L"\\" + name);
+  ConvertVideo(back, video, dicom, L"reelsmith-video-working.png");
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(back) == L"Completed."; }, 300000))
+      << "status: " << CStringA(StatusOf(back));
+  EXPECT_EQ(SendBounded(::GetDlgItem(back, kOutputList), LVM_GETITEMCOUNT, 0, 0), kSlices);
+  EXPECT_EQ(ListFolder(dicom, L"walk-*.dcm").size(), (size_t)kSlices);
+  ShotOf(m_hMain).SavePng(L"reelsmith-video-done.png");
+
+  ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(m_program.WaitExit(60000));
+  m_hMain = nullptr;
+  const CString recent = CString(kProgramKey) + L"\\Recent\\";
+  EXPECT_EQ(ReadString(recent + L"OutFiles", L"01").CompareNoCase(video), 0);
+  EXPECT_EQ(ReadString(recent + L"InFiles", L"01").CompareNoCase(video), 0);
+  EXPECT_EQ(ReadString(recent + L"OutFolders", L"01").CompareNoCase(dicom), 0);
+  EXPECT_EQ(ReadDword(kSettingsKey, L"Page"), 1);
+  EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
+}
+
+TEST_F(ProgramJob, ClosingWhileTheSeriesConvertsStopsItFirst) {
+  const CString video = Data(L"out\\stopped.mp4");
+  ::DeleteFileW(video);
+  ASSERT_TRUE(Launch());
+  HWND series = PageOf(m_hMain, 0);
+  AddSeries(series);
+  ConvertSeriesTo(series, video, nullptr);
+  // Close as the title bar does, while the work runs.
+  CString last;
+  ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
+  // The status is read until the window is gone: the last text seen is the job's end.
+  last = LastStatusBeforeClosing(series);
+  ASSERT_TRUE(m_program.WaitExit(60000)) << "the program did not close after the stop";
+  m_hMain = nullptr;
+  EXPECT_EQ(last, L"Canceled.") << "last status: " << CStringA(last);
+  // Nothing half-written: no video, no temporary file beside it.
+  EXPECT_FALSE(FileExists(video));
+  for (const CString& name : ListFolder(Data(L"out"))) EXPECT_LT(name.Find(L"stopped"), 0) << CStringA(name);
+  EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
+}
+
+TEST_F(ProgramJob, EscapeWhileAVideoConvertsStopsItBeforeClosing) {
+  WriteDword(kSettingsKey, L"Page", 1);
+  const CString folder = Data(L"out\\escaped");
+  ::SHCreateDirectoryExW(nullptr, folder, nullptr);
+  for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
+  ASSERT_TRUE(Launch());
+  HWND page = PageOf(m_hMain, 1);
+  ASSERT_TRUE(IsShown(page));
+  ConvertVideo(page, Data(L"clip.mp4"), folder, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return SendBounded(::GetDlgItem(page, kOutputList), LVM_GETITEMCOUNT, 0, 0) >= 5; },
+                      120000));
+  // Escape on the main window, as a user closing it from the keyboard.
+  CString last;
+  ::PostMessageW(m_hMain, WM_KEYDOWN, VK_ESCAPE, 0);
+  last = LastStatusBeforeClosing(page);
+  ASSERT_TRUE(m_program.WaitExit(60000)) << "the program did not close after the stop";
+  m_hMain = nullptr;
+  EXPECT_EQ(last, L"Canceled.") << "last status: " << CStringA(last);
+  // Only whole files (the 320 x 240 RGB pixels after a header; the fresh
+  // UIDs make the headers differ by a few bytes), numbered from 1 without a
+  // gap, fewer than the clip's 250.
+  std::vector<CString> names = ListFolder(folder);
+  EXPECT_GE(names.size(), 5u);
+  EXPECT_LT(names.size(), 250u);
+  LONGLONG size = -1;
+  for (size_t i = 0; i < names.size(); ++i) {
+    CString want;
+    want.Format(L"clip-%04d.dcm", (int)i + 1);
+    EXPECT_EQ(names[i], want);
+    WIN32_FILE_ATTRIBUTE_DATA fa;
+    ASSERT_TRUE(::GetFileAttributesExW(folder + L"\\" + names[i], GetFileExInfoStandard, &fa));
+    LONGLONG bytes = ((LONGLONG)fa.nFileSizeHigh << 32) | fa.nFileSizeLow;
+    if (size < 0) size = bytes;
+    EXPECT_GT(bytes, 320 * 240 * 3 + 128) << CStringA(names[i]);
+    EXPECT_NEAR((double)bytes, (double)size, 64.0) << CStringA(names[i]);
+  }
+  EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
+}

@@ -1,0 +1,84 @@
+// Reads the items of a popup menu while it is open (from another thread, as
+// a user would see them) and closes it.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "afx.h"
+
+#ifndef MN_GETHMENU
+#define MN_GETHMENU 0x01E1
+#endif
+
+class CMenuReader {
+ public:
+  // command id -> enabled; filled once the menu has been seen.
+  std::map<UINT, bool> states;
+  UINT defaultItem = 0;
+  RECT where = {};
+  std::atomic<bool> seen{false};
+
+  // Watches for a popup menu of this process and closes it once read. owner:
+  // the window the menu was tracked for (gets the Escape key).
+  explicit CMenuReader(HWND owner) : m_owner(owner) {
+    m_thread = std::thread([this] { Watch(); });
+  }
+  ~CMenuReader() {
+    m_stop = true;
+    while (!m_finished) {
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    m_thread.join();
+  }
+
+ private:
+  static BOOL CALLBACK Find(HWND hwnd, LPARAM lp) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {0};
+    ::GetClassNameW(hwnd, cls, 16);
+    if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && wcscmp(cls, L"#32768") == 0) {
+      *reinterpret_cast<HWND*>(lp) = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  void Watch() {
+    while (!m_stop && !seen) {
+      HWND popup = nullptr;
+      ::EnumWindows(Find, (LPARAM)&popup);
+      HMENU menu = popup ? (HMENU)::SendMessageW(popup, MN_GETHMENU, 0, 0) : nullptr;
+      if (menu) {
+        for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+          MENUITEMINFOW mi = {sizeof(mi)};
+          mi.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE;
+          ::GetMenuItemInfoW(menu, i, TRUE, &mi);
+          if (mi.fType & MFT_SEPARATOR) continue;
+          states[mi.wID] = !(mi.fState & (MFS_DISABLED | MFS_GRAYED));
+          if (mi.fState & MFS_DEFAULT) defaultItem = mi.wID;
+        }
+        UINT def = ::GetMenuDefaultItem(menu, FALSE, 0);
+        if (def != (UINT)-1) defaultItem = def;
+        ::GetWindowRect(popup, &where);
+        seen = true;
+        ::PostMessageW(m_owner, WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(m_owner, WM_CANCELMODE, 0, 0);
+        break;
+      }
+      ::Sleep(10);
+    }
+    m_finished = true;
+  }
+  HWND m_owner;
+  std::thread m_thread;
+  std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_finished{false};
+};

@@ -1,0 +1,141 @@
+// Small hostile files fail quickly with their reason, and the whole run stays
+// far below the memory their headers ask for.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "QfCore.h"
+
+namespace {
+
+std::string TempFile(const std::string& name) {
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  return std::string(tmp) + "qfhostile-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+void Write(const std::string& path, const std::vector<uint8_t>& data) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(data.data(), 1, data.size(), f);
+  fclose(f);
+}
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { b[at] = (uint8_t)v, b[at + 1] = (uint8_t)(v >> 8); }
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = (uint8_t)(v >> (8 * i));
+}
+
+// Loads through the library's front door and gives back the reason.
+std::string Refusal(const std::string& path) {
+  std::vector<qf::Volume> out;
+  std::string error;
+  const DWORD start = GetTickCount();
+  const bool ok = qf::LoadImages(path, out, error);
+  EXPECT_FALSE(ok) << path;
+  EXPECT_FALSE(error.empty()) << path;
+  EXPECT_LT(GetTickCount() - start, 10000u) << path;  // a guard against a hang, not a speed check
+  DeleteFileA(path.c_str());
+  return error;
+}
+
+size_t PeakMemory() {
+  PROCESS_MEMORY_COUNTERS pmc = {};
+  pmc.cb = sizeof pmc;
+  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+  return pmc.PeakWorkingSetSize;
+}
+
+TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
+  // A 60-byte RLE BMP of 65535 x 65535.
+  std::vector<uint8_t> bmp(60, 0);
+  bmp[0] = 'B', bmp[1] = 'M';
+  Put32(bmp, 2, 60);
+  Put32(bmp, 10, 54);
+  Put32(bmp, 14, 40);
+  Put32(bmp, 18, 65535);
+  Put32(bmp, 22, 65535);
+  Put16(bmp, 26, 1);
+  Put16(bmp, 28, 8);
+  Put32(bmp, 30, 1);  // RLE8
+  bmp[54] = 0, bmp[55] = 1;  // end of bitmap
+  const std::string bmpPath = TempFile("huge.bmp");
+  Write(bmpPath, bmp);
+  EXPECT_NE(Refusal(bmpPath).find("size"), std::string::npos);
+
+  // A gzip bomb in a NIfTI file: its header claims 30000^3 floats.
+  std::vector<uint8_t> nii(352, 0);
+  Put32(nii, 0, 348);
+  Put16(nii, 40, 3), Put16(nii, 42, 30000), Put16(nii, 44, 30000), Put16(nii, 46, 30000);
+  Put16(nii, 70, 16), Put16(nii, 72, 32);
+  const float vox = 352;
+  memcpy(&nii[108], &vox, 4);
+  memcpy(&nii[344], "n+1", 4);
+  const std::string niiPath = TempFile("bomb.nii.gz");
+  gzFile gz = gzopen(niiPath.c_str(), "wb9");
+  gzwrite(gz, nii.data(), (unsigned)nii.size());
+  std::vector<uint8_t> zeros(1 << 20, 0);
+  for (int i = 0; i < 64; ++i) gzwrite(gz, zeros.data(), (unsigned)zeros.size());
+  gzclose(gz);
+  EXPECT_NE(Refusal(niiPath).find("larger"), std::string::npos);
+
+  // A DICOM file whose header claims 65535 x 65535 x 1000 16-bit frames.
+  std::vector<uint8_t> dcm(132, 0);
+  memcpy(&dcm[128], "DICM", 4);
+  auto element = [&](uint16_t g, uint16_t e, const char* vr, const std::vector<uint8_t>& value) {
+    const size_t at = dcm.size();
+    const bool longForm = vr[0] == 'O';
+    dcm.resize(at + (longForm ? 12 : 8));
+    Put16(dcm, at, g), Put16(dcm, at + 2, e);
+    dcm[at + 4] = (uint8_t)vr[0], dcm[at + 5] = (uint8_t)vr[1];
+    if (longForm) Put32(dcm, at + 8, (uint32_t)value.size());
+    else Put16(dcm, at + 6, (uint32_t)value.size());
+    dcm.insert(dcm.end(), value.begin(), value.end());
+  };
+  auto text = [](const char* s) {
+    std::vector<uint8_t> v(s, s + strlen(s));
+    if (v.size() & 1) v.push_back(0);
+    return v;
+  };
+  auto us = [](uint16_t v) { return std::vector<uint8_t>{(uint8_t)v, (uint8_t)(v >> 8)}; };
+  element(0x0002, 0x0010, "UI", text("1.2.840.10008.1.2.1"));
+  element(0x0008, 0x0016, "UI", text("1.2.840.10008.5.1.4.1.1.7"));
+  element(0x0028, 0x0002, "US", us(1));
+  element(0x0028, 0x0004, "CS", text("MONOCHROME2 "));
+  element(0x0028, 0x0008, "IS", text("1000"));
+  element(0x0028, 0x0010, "US", us(65535));
+  element(0x0028, 0x0011, "US", us(65535));
+  element(0x0028, 0x0100, "US", us(16));
+  element(0x0028, 0x0101, "US", us(16));
+  element(0x0028, 0x0102, "US", us(15));
+  element(0x0028, 0x0103, "US", us(0));
+  element(0x7FE0, 0x0010, "OW", std::vector<uint8_t>(64, 7));
+  const std::string dcmPath = TempFile("huge.dcm");
+  Write(dcmPath, dcm);
+  EXPECT_NE(Refusal(dcmPath).find("larger"), std::string::npos);
+
+  // A MetaImage naming a file on another machine's share.
+  const std::string mhd = "ObjectType = Image\nNDims = 2\nDimSize = 4 4\nElementType = MET_UCHAR\n"
+                          "ElementDataFile = \\\\host\\share\\x.raw\n";
+  const std::string mhdPath = TempFile("share.mhd");
+  Write(mhdPath, std::vector<uint8_t>(mhd.begin(), mhd.end()));
+  EXPECT_NE(Refusal(mhdPath).find("network"), std::string::npos);
+
+  // All of it within 100 MB (the measure itself works: see the next test).
+  printf("peak working set: %zu MB\n", PeakMemory() >> 20);
+  EXPECT_LT(PeakMemory(), (size_t)100 << 20) << "peak working set " << (PeakMemory() >> 20) << " MB";
+}
+
+// The measure sees memory that is really used, so the limit above means something.
+TEST(Hostile, PeakMemoryMeasureSeesRealUse) {
+  const size_t before = PeakMemory();
+  std::vector<uint8_t> block((size_t)160 << 20, 1);
+  EXPECT_GE(PeakMemory(), before + ((size_t)150 << 20));
+  EXPECT_EQ(block[12345], 1);
+}
+
+}  // namespace

@@ -1,0 +1,245 @@
+// The library's readers on files made by dcmtk and on damaged and hostile
+// copies of them, under the address and undefined-behaviour sanitizers.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "QfCore.h"
+
+namespace {
+
+std::string Fixture(const std::string& name) {
+  const char* b = getenv("RS_BINARY_DIR");
+  return std::string(b ? b : ".") + "/testdata/quillfen/" + name;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string TempPath(const std::string& name) {
+  return std::string("/tmp/qfreaders-") + std::to_string(getpid()) + "-" + name;
+}
+
+void WriteAll(const std::string& path, const std::vector<uint8_t>& data) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), (std::streamsize)data.size());
+}
+
+size_t PixelDataAt(const std::vector<uint8_t>& d) {
+  const uint8_t tag[4] = {0xE0, 0x7F, 0x10, 0x00};
+  auto it = std::search(d.begin(), d.end(), tag, tag + 4);
+  return it == d.end() ? 0 : (size_t)(it - d.begin());
+}
+
+// A window from the frame's range shows the range, however narrow: a dose
+// grid rescaled into a span of 0.001 is not all white.
+TEST(DicomFaults, NarrowRangeShowsLowestBlackHighestWhite) {
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::LoadDicom(Fixture("dose.dcm"), v, error)) << error;
+  ASSERT_FALSE(v.hasWindow);
+  double c, w;
+  std::vector<uint8_t> px;
+  qf::DefaultWindow(v, 0, c, w);
+  qf::RenderFrame(v, 0, c, w, px);
+  EXPECT_EQ(px[0], 0);    // stored 0
+  EXPECT_EQ(px[1], 255);  // stored 1000, the highest
+  EXPECT_GT(std::count_if(px.begin(), px.end(), [](uint8_t p) { return p > 20 && p < 235; }), (long)px.size() / 2);
+  // Integer data keeps its full range too: 0..255 maps to itself.
+  ASSERT_TRUE(qf::LoadDicom(Fixture("g8.dcm"), v, error)) << error;
+  qf::DefaultWindow(v, 0, c, w);
+  qf::RenderFrame(v, 0, c, w, px);
+  for (size_t i = 0; i < px.size(); ++i) ASSERT_EQ(px[i], (uint8_t)v.grey[i]) << i;
+}
+
+// 16-bit colour reads the same stored plain or RLE-compressed, 32-bit colour
+// is read too; both scaled to their high byte.
+TEST(DicomFaults, WideColourSamplesKeepTheirChannels) {
+  const std::vector<uint8_t> expected = ReadAll(Fixture("rgb-hi.raw"));
+  ASSERT_FALSE(expected.empty());
+  for (const char* name : {"rgb16.dcm", "rgb16-rle.dcm", "rgb32.dcm"}) {
+    SCOPED_TRACE(name);
+    qf::Volume v;
+    std::string error;
+    ASSERT_TRUE(qf::LoadDicom(Fixture(name), v, error)) << error;
+    ASSERT_EQ(v.channels, 3);
+    ASSERT_EQ(v.rgb.size(), expected.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < expected.size(); ++i) wrong += v.rgb[i] != expected[i];
+    EXPECT_EQ(wrong, 0u);
+  }
+}
+
+TEST(DicomFaults, OddChromaPairReadsInsideItsBuffer) {
+  qf::Volume v;
+  std::string error;
+  if (qf::LoadDicom(Fixture("ybr422.dcm"), v, error)) {
+    EXPECT_EQ(v.rgb.size(), 15u * 3);
+  } else {
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+// Cut and damaged copies of compressed files: each one is read or refused
+// with a reason; none takes the process down.
+TEST(DicomFaults, CutAndDamagedCompressedFilesAreRefusedCleanly) {
+  const std::vector<uint8_t> rle = ReadAll(Fixture("ct16-rle.dcm"));
+  const size_t at = PixelDataAt(rle);
+  ASSERT_GT(at, 0u);
+  for (size_t cut : {at + 8, at + 12, at + 16, at + 20, at + 28, at + 60, at + 100, rle.size() - 9}) {
+    std::vector<uint8_t> part(rle.begin(), rle.begin() + (ptrdiff_t)cut);
+    qf::Volume v;
+    std::string error;
+    EXPECT_FALSE(qf::DecodeDicom(part.data(), part.size(), v, error)) << cut;
+    EXPECT_FALSE(error.empty());
+  }
+  int refused = 0, read = 0;
+  for (const char* name : {"g8-baseline.dcm", "rgb-baseline.dcm", "ct16-jpegll.dcm", "mr12-jpegls.dcm",
+                           "g8-j2k.dcm", "mr12-rle.dcm"}) {
+    const std::vector<uint8_t> good = ReadAll(Fixture(name));
+    const size_t pixel = PixelDataAt(good);
+    ASSERT_GT(pixel, 0u) << name;
+    // Every byte of the first 400 after the pixel data's header, set to 0, 0xFF and flipped.
+    for (size_t i = pixel + 12; i < std::min(good.size(), pixel + 412); ++i)
+      for (uint8_t value : {(uint8_t)0, (uint8_t)0xFF, (uint8_t)(good[i] ^ 0x80)}) {
+        std::vector<uint8_t> bad = good;
+        bad[i] = value;
+        qf::Volume v;
+        std::string error;
+        if (qf::DecodeDicom(bad.data(), bad.size(), v, error)) {
+          ++read;
+          EXPECT_EQ(v.FrameSize() * v.frames * (v.channels == 3 ? 3 : 1),
+                    v.channels == 3 ? v.rgb.size() : v.grey.size());
+        } else {
+          ++refused;
+          EXPECT_FALSE(error.empty());
+        }
+      }
+  }
+  EXPECT_GT(refused, 100);
+  EXPECT_GT(read, 100);
+}
+
+// A palette whose tables are shorter than their descriptors say is refused,
+// wherever in the file its elements stand (here after 20 KB of private data).
+TEST(DicomFaults, ShortPaletteIsRefusedFarIntoTheFile) {
+  std::vector<uint8_t> d = ReadAll(Fixture("pal.dcm"));
+  ASSERT_FALSE(d.empty());
+  const uint8_t patient[4] = {0x10, 0x00, 0x10, 0x00};
+  auto at = std::search(d.begin() + 132, d.end(), patient, patient + 4);
+  ASSERT_NE(at, d.end());
+  std::vector<uint8_t> filler = {0x09, 0x00, 0x10, 0x00, 'L', 'O', 8, 0, 'F', 'I', 'L', 'L', 'E', 'R', ' ', ' ',
+                                 0x09, 0x00, 0x01, 0x10, 'O', 'B', 0, 0, 0x20, 0x4E, 0, 0};
+  filler.resize(filler.size() + 20000, 0x55);
+  d.insert(at, filler.begin(), filler.end());
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::DecodeDicom(d.data(), d.size(), v, error)) << error;  // still whole
+  // Descriptors that claim 1024 entries for tables of 256.
+  for (uint8_t element : {0x01, 0x02, 0x03}) {
+    const uint8_t tag[6] = {0x28, 0x00, element, 0x11, 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end());
+    it[8] = 0x00;
+    it[9] = 0x04;
+  }
+  EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error));
+  EXPECT_NE(error.find("palette"), std::string::npos) << error;
+}
+
+// Headers that claim far more than the file holds fail at once.
+TEST(HostileHeaders, HugeClaimsFailBeforeAnythingIsMade) {
+  std::vector<uint8_t> d = ReadAll(Fixture("g8.dcm"));
+  ASSERT_FALSE(d.empty());
+  // Rows and columns 65535 and 100000 frames, with the original small data.
+  auto patchUs = [&](uint16_t element, uint16_t value) {
+    const uint8_t tag[6] = {0x28, 0x00, (uint8_t)element, (uint8_t)(element >> 8), 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end());
+    it[8] = (uint8_t)value;
+    it[9] = (uint8_t)(value >> 8);
+  };
+  patchUs(0x0010, 65535);
+  patchUs(0x0011, 65535);
+  qf::Volume v;
+  std::string error;
+  EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error));
+  EXPECT_FALSE(error.empty());
+  // A pixel data element that says it holds 4 GiB in a small file.
+  std::vector<uint8_t> e = ReadAll(Fixture("g8.dcm"));
+  const size_t at = PixelDataAt(e);
+  e[at + 8] = e[at + 9] = e[at + 10] = 0xFF;
+  e[at + 11] = 0xF0;
+  EXPECT_FALSE(qf::DecodeDicom(e.data(), e.size(), v, error));
+  EXPECT_NE(error.find("cut short"), std::string::npos) << error;
+}
+
+TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {
+  std::string full, error;
+  for (const char* name : {"\\\\host\\share\\x.raw", "//host/share/x.raw", "\\\\?\\C:\\x.raw", "\\\\.\\PhysicalDrive0",
+                           "http://host/x.raw", "file:///etc/passwd", "smb:host/x", "../x.raw", "a/../../x.raw",
+                           "C:x.raw", "x.raw:stream"}) {
+    error.clear();
+    EXPECT_FALSE(qf::ResolveDataFile("/data/head.mhd", name, full, error)) << name;
+    EXPECT_FALSE(error.empty()) << name;
+  }
+  ASSERT_TRUE(qf::ResolveDataFile("/data/head.mhd", "x.raw", full, error));
+  EXPECT_EQ(full, "/data\\x.raw");
+  ASSERT_TRUE(qf::ResolveDataFile("/data/head.mhd", "sub/x.raw", full, error));
+  ASSERT_TRUE(qf::ResolveDataFile("/data/head.mhd", "C:\\images\\x.raw", full, error));
+  EXPECT_EQ(full, "C:\\images\\x.raw");
+  // A MetaImage naming a share fails with that reason, and so does a NRRD file.
+  const std::string mhd = TempPath("share.mhd"), nrrd = TempPath("share.nrrd");
+  std::ofstream(mhd) << "ObjectType = Image\nNDims = 2\nDimSize = 4 4\nElementType = MET_UCHAR\n"
+                        "ElementDataFile = \\\\host\\share\\x.raw\n";
+  std::ofstream(nrrd) << "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 4 4\nencoding: raw\ndata file: //host/share/x.raw\n\n";
+  for (const std::string& path : {mhd, nrrd}) {
+    std::vector<qf::Volume> out;
+    error.clear();
+    EXPECT_FALSE(qf::LoadImages(path, out, error)) << path;
+    EXPECT_NE(error.find("network"), std::string::npos) << error;
+    remove(path.c_str());
+  }
+}
+
+// A gzip stream far longer than the header needs is read only as far as it
+// needs; a header claiming more than the cap is refused before inflating.
+TEST(HostileHeaders, GzipBombsAreBounded) {
+  auto nifti = [](int w, int h, int d, int datatype, int bitpix) {
+    std::vector<uint8_t> hdr(352, 0);
+    auto put16 = [&](size_t at, int v) { hdr[at] = (uint8_t)v; hdr[at + 1] = (uint8_t)(v >> 8); };
+    hdr[0] = 0x5C; hdr[1] = 0x01;  // 348
+    put16(40, 3); put16(42, w); put16(44, h); put16(46, d);
+    put16(70, datatype); put16(72, bitpix);
+    const float vox = 352;
+    memcpy(&hdr[108], &vox, 4);
+    memcpy(&hdr[344], "n+1", 4);
+    return hdr;
+  };
+  auto gzipWithZeros = [](const std::vector<uint8_t>& head, size_t zeros, const std::string& path) {
+    gzFile f = gzopen(path.c_str(), "wb9");
+    gzwrite(f, head.data(), (unsigned)head.size());
+    std::vector<uint8_t> block(1 << 20, 0);
+    for (size_t done = 0; done < zeros; done += block.size()) gzwrite(f, block.data(), (unsigned)block.size());
+    gzclose(f);
+  };
+  const std::string small = TempPath("bomb.nii.gz"), huge = TempPath("claim.nii.gz");
+  gzipWithZeros(nifti(64, 64, 1, 4, 16), (size_t)256 << 20, small);
+  gzipWithZeros(nifti(30000, 30000, 30000, 16, 32), (size_t)1 << 20, huge);
+  std::vector<qf::Volume> out;
+  std::string error;
+  ASSERT_TRUE(qf::LoadImages(small, out, error)) << error;
+  EXPECT_EQ(out[0].width, 64);
+  out.clear();
+  EXPECT_FALSE(qf::LoadImages(huge, out, error));
+  EXPECT_NE(error.find("larger"), std::string::npos) << error;
+  remove(small.c_str());
+  remove(huge.c_str());
+}
+
+}  // namespace

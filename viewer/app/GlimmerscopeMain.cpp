@@ -1,0 +1,4 @@
+// The viewer program's one application object.
+#include "ViewerApp.h"
+
+CViewerApp theApp;

@@ -224,6 +224,17 @@ TEST_F(VideoToDicomJob, VanishedFramesAreReported) {
   EXPECT_EQ(STATUS_FAILED, host_.statusColor);
 }
 
+// What the probe reads is a video only when it has a picture stream.
+TEST_F(VideoToDicomJob, ProbeAcceptsOnlyVideos) {
+  EXPECT_EQ(0, job_.ProbeSource(Media(L"ten.mp4"), nullptr));
+  EXPECT_EQ(1000000, job_.m_mediaInfo.m_nDuration);
+  EXPECT_EQ(0, job_.m_strMediaPath.CompareNoCase(Media(L"ten.mp4")));
+  for (LPCTSTR file : {L"tone.m4a", L"broken.mp4", L"missing.mp4"}) {
+    EXPECT_NE(0, job_.ProbeSource(Media(file), nullptr)) << CStringA(file).GetString();
+    EXPECT_TRUE(job_.m_strMediaPath.IsEmpty());
+  }
+}
+
 TEST_F(VideoToDicomJob, FailuresBeforeAnyFile) {
   // A file where the output folder should be: the message, nothing else.
   const CString blocker = FreshFolder(Output(L"blocked")) + L"\\a file";

@@ -30,6 +30,8 @@ make -f lavfi -i testsrc=size=160x120:rate=15 -t 2 -c:v flv1 scope.flv
 make -f lavfi -i testsrc2=size=96x64:rate=10 -t 1 -c:v libx264 -pix_fmt yuv420p ten.mp4
 # A name with '%' in it.
 cp ten.mp4 '50%off.mp4'
+# Sound only: no picture to extract.
+make -f lavfi -i sine=frequency=440:sample_rate=22050 -t 1 -c:a aac tone.m4a
 # Not a video at all.
 printf 'This is a text file, not a video.\n' > broken.mp4
 

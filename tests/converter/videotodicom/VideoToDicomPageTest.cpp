@@ -319,6 +319,77 @@ TEST_F(VideoToDicomPage, WholeVideoThroughThePage) {
   EXPECT_EQ(workBefore, Children(WorkBase()));
 }
 
+// While a job runs the list is held and drawn a few times a second: rows the
+// worker lists reach the screen in frame order, scrolled to the newest, before
+// the job ends; the job's end shows the list as usual again.
+TEST_F(VideoToDicomPage, HeldListIsDrawnWhileAJobRuns) {
+  CVideoToDicomHost* host = m_page.m_job.m_pHost;
+  ASSERT_NE(nullptr, host);
+  const int kRows = 60;
+  HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread worker([&] {
+    host->DeleteAllOutputItems();
+    host->SetBusy(TRUE);
+    for (int n = 1; n <= kRows; ++n) {
+      const int row = host->AddOutputItem(MakeDicomPath(L"C:\\out", L"clip", n));
+      host->EnsureVisible(row);
+      host->SetItemState(row, ITEM_STATE_LOADING);
+      host->SetItemState(row, ITEM_STATE_DONE);
+    }
+    ::WaitForSingleObject(release, 60000);
+    host->SetBusy(FALSE);
+  });
+
+  // Green pixels of the row's picture as the screen shows it now.
+  auto greenOnScreen = [&](int row) {
+    CRect r;
+    if (!m_page.m_list.GetItemRect(row, &r, LVIR_ICON)) return 0;
+    CRect client;
+    m_page.m_list.GetClientRect(&client);
+    if (r.top < 0 || r.bottom > client.bottom) return 0;
+    m_page.m_list.MapWindowPoints(&m_page, &r);
+    const CWindowShot shot = ShotOf(m_page.m_hWnd, true);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) {
+        const COLORREF c = shot.At(x, y);
+        n += GetGValue(c) > 120 && GetRValue(c) < 100 && GetBValue(c) < 120 ? 1 : 0;
+      }
+    return n;
+  };
+  const bool shown = PumpUntil([&] { return Rows() == kRows && greenOnScreen(kRows - 1) > 20; });
+  const bool stillBusy = ::IsWindowVisible(Item(IDC_STOP)) != FALSE;
+  ShotOf(m_page.m_hWnd, true).SavePng(L"video-page-held-list.png");
+  ::SetEvent(release);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(stillBusy);
+  std::vector<CString> want;
+  for (int n = 1; n <= kRows; ++n) {
+    CString row;
+    row.Format(L"%d clip-%04d.dcm OK", n, n);
+    want.push_back(row);
+  }
+  EXPECT_EQ(want, RowTexts());
+
+  // Idle again: the list draws each change at once.
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(Item(IDC_CONVERT)) != FALSE; }));
+  worker.join();
+  ::CloseHandle(release);
+  m_page.m_list.EnsureVisible(0, FALSE);
+  host->SetItemState(0, ITEM_STATE_FAILED);
+  CRect r;
+  m_page.m_list.GetItemRect(0, &r, LVIR_ICON);
+  m_page.m_list.MapWindowPoints(&m_page, &r);
+  const CWindowShot idle = ShotOf(m_page.m_hWnd, true);
+  int red = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) {
+      const COLORREF c = idle.At(x, y);
+      red += GetRValue(c) > 150 && GetGValue(c) < 90 && GetBValue(c) < 90 ? 1 : 0;
+    }
+  EXPECT_GT(red, 20);
+}
+
 TEST_F(VideoToDicomPage, StretchOfATypedPath) {
   const int expected = ExpectedCount(L"heart.mp4.range.count");
   ASSERT_GT(expected, 0);

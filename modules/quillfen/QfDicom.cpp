@@ -219,6 +219,15 @@ bool PaletteIsSound(const gdcm::DataSet& ds, std::string& error) {
       error = "the colour palette is missing, damaged or not supported";
       return false;
     }
+    // Tables GDCM cannot take (it stops the process): one whose length is not
+    // exactly its entries; more than 256 entries for 8-bit pixels; for 16-bit
+    // pixels 8-bit entries, or exactly 256 entries.
+    const size_t bytes = entries * (desc[2] == 8 ? 1 : 2), length = t->GetLength();
+    if ((length != bytes && length != bytes + (bytes & 1)) || (ba == 8 && entries > 256) ||
+        (ba == 16 && (desc[2] == 8 || entries == 256))) {
+      error = "the colour palette's size is not supported";
+      return false;
+    }
   }
   return true;
 }

@@ -152,6 +152,45 @@ TEST(DicomFaults, ShortPaletteIsRefusedFarIntoTheFile) {
   EXPECT_NE(error.find("palette"), std::string::npos) << error;
 }
 
+// Palette sizes the DICOM toolkit cannot build its table from are refused
+// before it sees them (it would stop the process); sizes it takes still read.
+TEST(DicomFaults, PaletteSizesTheToolkitCannotTakeAreRefused) {
+  const std::vector<uint8_t> good = ReadAll(Fixture("pal.dcm"));
+  ASSERT_FALSE(good.empty());
+  auto patchUs = [](std::vector<uint8_t>& d, uint16_t element, uint16_t value, int index) {
+    const uint8_t tag[6] = {0x28, 0x00, (uint8_t)element, (uint8_t)(element >> 8), 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end());
+    it[8 + 2 * index] = (uint8_t)value;
+    it[9 + 2 * index] = (uint8_t)(value >> 8);
+  };
+  struct Case {
+    uint16_t bitsAllocated, entries, entryBits;
+    bool read;
+  };
+  // The fixture: 8-bit pixels, tables of 256 16-bit entries (512 bytes each).
+  for (const Case& c : {Case{8, 256, 16, true}, Case{16, 256, 16, false}, Case{16, 256, 8, false},
+                        Case{8, 128, 16, false}, Case{8, 200, 8, false}, Case{8, 512, 8, false},
+                        Case{8, 0, 16, false}}) {
+    SCOPED_TRACE(testing::Message() << c.bitsAllocated << " " << c.entries << " " << c.entryBits);
+    std::vector<uint8_t> d = good;
+    patchUs(d, 0x0100, c.bitsAllocated, 0);
+    for (uint16_t element : {0x1101, 0x1102, 0x1103}) {
+      patchUs(d, element, c.entries, 0);
+      patchUs(d, element, c.entryBits, 2);
+    }
+    qf::Volume v;
+    std::string error;
+    const bool read = qf::DecodeDicom(d.data(), d.size(), v, error);
+    if (c.read) {
+      EXPECT_TRUE(read) << error;
+    } else {
+      EXPECT_FALSE(read);
+      EXPECT_NE(error.find("palette"), std::string::npos) << error;
+    }
+  }
+}
+
 // Headers that claim far more than the file holds fail at once.
 TEST(HostileHeaders, HugeClaimsFailBeforeAnythingIsMade) {
   std::vector<uint8_t> d = ReadAll(Fixture("g8.dcm"));

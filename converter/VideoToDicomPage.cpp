@@ -175,14 +175,27 @@ LRESULT CVideoToDicomPage::OnQueuedCall(WPARAM, LPARAM lParam) {
   if (held) HoldOutputList(FALSE);
   if (call->fn) call->fn();
   if (held) HoldOutputList(TRUE);
+  // The timer's message waits while the worker keeps the queue full: a
+  // steady stream of calls shows the list on its own every so often.
+  if (m_bListHeld && ::GetTickCount() - m_dwListShown >= kListTimerMs) FlushOutputList();
   if (call->done) ::SetEvent(call->done);
   delete call;
   return 0;
 }
 
+LRESULT COutputListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!m_bHeld || message != WM_PAINT) return CReportListCtrl::WindowProc(message, wParam, lParam);
+  // Drawing on for this one paint (that marks the whole list), off again after.
+  CReportListCtrl::WindowProc(WM_SETREDRAW, TRUE, 0);
+  const LRESULT result = CReportListCtrl::WindowProc(message, wParam, lParam);
+  CReportListCtrl::WindowProc(WM_SETREDRAW, FALSE, 0);
+  return result;
+}
+
 void CVideoToDicomPage::HoldOutputList(BOOL hold) {
   if (!m_list.m_hWnd || hold == m_bListHeld) return;
   m_bListHeld = hold;
+  m_list.m_bHeld = hold;
   if (hold) {
     m_list.SetRedraw(FALSE);
     SetTimer(kListTimer, kListTimerMs, nullptr);
@@ -193,6 +206,7 @@ void CVideoToDicomPage::HoldOutputList(BOOL hold) {
 }
 
 void CVideoToDicomPage::FlushOutputList() {
+  m_dwListShown = ::GetTickCount();
   m_list.SetRedraw(TRUE);
   if (m_nShowRow >= 0 && m_nShowRow < m_list.GetItemCount()) m_list.EnsureVisible(m_nShowRow, FALSE);
   m_list.Invalidate(FALSE);

@@ -19,6 +19,16 @@ class COutputFileItem {
   int m_nState;
 };
 
+// The output list. While held it draws only when the page shows it, or when
+// part of it is uncovered: then with its rows as they are, never as a blank.
+class COutputListCtrl : public CReportListCtrl {
+ public:
+  BOOL m_bHeld = FALSE;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
 class CVideoToDicomPage : public CConvertPage {
  public:
   explicit CVideoToDicomPage(CWnd* pParentWnd = nullptr);
@@ -50,7 +60,7 @@ class CVideoToDicomPage : public CConvertPage {
   CVideoToDicomJob m_job;
   CTimeEdit m_editStart;
   CTimeEdit m_editEnd;
-  CReportListCtrl m_list;
+  COutputListCtrl m_list;
   CHistoryComboBoxEx m_comboFolder;
 
  protected:
@@ -106,6 +116,7 @@ class CVideoToDicomPage : public CConvertPage {
   afx_msg void OnTimer(UINT_PTR nIDEvent);
   BOOL m_bListHeld = FALSE;
   int m_nShowRow = -1;
+  DWORD m_dwListShown = 0;  // tick count of the last time the list was shown
 
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;

@@ -55,10 +55,26 @@ void MouseButton(bool down) {
   ::SendInput(1, &in, sizeof(in));
 }
 // Press at one point, move in steps to another, release.
+// Waits until the window's thread has entered its move or size loop after a
+// press, so that a loaded machine does not let the cursor run ahead of it.
+// Bounded: a press that starts no such loop just goes on.
+bool WaitForMoveSizeLoop(HWND target) {
+  const DWORD thread = target ? ::GetWindowThreadProcessId(target, nullptr) : 0;
+  for (int i = 0; thread && i < 300; ++i) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE)) return true;
+    ::Sleep(10);
+  }
+  return false;
+}
+
 void Drag(CPoint from, CPoint to) {
   MouseTo(from.x, from.y);
   ::Sleep(50);
+  const HWND target = ::WindowFromPoint(from);
   MouseButton(true);
+  WaitForMoveSizeLoop(target);
   for (int i = 1; i <= 8; ++i) {
     MouseTo(from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8);
     ::Sleep(20);

@@ -133,9 +133,16 @@ class SeriesPage : public ::testing::Test {
   }
   // Applies the status texts the worker posted (each may let the encoder
   // take one more step).
-  void TakeStatusTexts() {
+  // Returns the texts in the order applied: taking them may also let the job
+  // run on to its end, so the caller looks for a text, not only the last.
+  std::vector<CString> TakeStatusTexts() {
+    std::vector<CString> texts;
     MSG msg;
-    while (::PeekMessageW(&msg, m_page->m_hWnd, WM_SET_STATUS, WM_SET_STATUS, PM_REMOVE)) ::DispatchMessageW(&msg);
+    while (::PeekMessageW(&msg, m_page->m_hWnd, WM_SET_STATUS, WM_SET_STATUS, PM_REMOVE)) {
+      texts.push_back(*reinterpret_cast<CString*>(msg.lParam));
+      ::DispatchMessageW(&msg);
+    }
+    return texts;
   }
   // A picture of the host without taking any other message.
   CWindowShot HeldShot() {

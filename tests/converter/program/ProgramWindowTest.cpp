@@ -54,32 +54,26 @@ void MouseButton(bool down) {
   in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
   ::SendInput(1, &in, sizeof(in));
 }
-// Press at one point, move in steps to another, release.
-// Waits until the window's thread has entered its move or size loop after a
-// press, so that a loaded machine does not let the cursor run ahead of it.
-// Bounded: a press that starts no such loop just goes on.
-bool WaitForMoveSizeLoop(HWND target) {
-  const DWORD thread = target ? ::GetWindowThreadProcessId(target, nullptr) : 0;
-  for (int i = 0; thread && i < 300; ++i) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE)) return true;
-    ::Sleep(10);
-  }
-  return false;
+// Whether the thread of a window is in the system's move or size loop.
+bool InMoveSize(HWND wnd) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(wnd, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
 }
-
-void Drag(CPoint from, CPoint to) {
+// Press at one point, move in steps to another, release. The moves wait for
+// the program to have begun moving or sizing mover, and the drag ends only
+// when it has finished, however slowly a busy machine lets it run.
+void Drag(CPoint from, CPoint to, HWND mover) {
   MouseTo(from.x, from.y);
   ::Sleep(50);
-  const HWND target = ::WindowFromPoint(from);
   MouseButton(true);
-  WaitForMoveSizeLoop(target);
+  WaitFor([&] { return InMoveSize(mover); }, 5000);
   for (int i = 1; i <= 8; ++i) {
     MouseTo(from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8);
     ::Sleep(20);
   }
   MouseButton(false);
+  WaitFor([&] { return !InMoveSize(mover); }, 10000);
 }
 
 // The visible popup menu of the process, if one is open.
@@ -345,7 +339,7 @@ TEST_F(ProgramWindow, KeepsItsMinimumSizeAndMovesOrSizesFromItsOwnSurface) {
   // page's background, sizes it.
   CPoint corner = GripPoint();
   ASSERT_NE(corner, CPoint(0, 0)) << "controls cover the whole corner";
-  Drag(corner, CPoint(corner.x + 60, corner.y + 40));
+  Drag(corner, CPoint(corner.x + 60, corner.y + 40), m_hMain);
   EXPECT_TRUE(WaitFor([&] { return WindowRectOf(m_hMain).Width() == 860; }, 10000));
   CRect grown = WindowRectOf(m_hMain);
   EXPECT_EQ(grown.Width(), 860);
@@ -355,7 +349,7 @@ TEST_F(ProgramWindow, KeepsItsMinimumSizeAndMovesOrSizesFromItsOwnSurface) {
   // Dragged inwards by far too much: the minimum holds.
   client = ClientRectOnScreen(m_hMain);
   corner = GripPoint();
-  Drag(corner, CPoint(client.left + 20, client.top + 20));
+  Drag(corner, CPoint(client.left + 20, client.top + 20), m_hMain);
   EXPECT_TRUE(WaitFor([&] { return WindowRectOf(m_hMain).Width() == 480; }, 10000));
   EXPECT_EQ(WindowRectOf(m_hMain).Height(), 320);
 
@@ -365,7 +359,7 @@ TEST_F(ProgramWindow, KeepsItsMinimumSizeAndMovesOrSizesFromItsOwnSurface) {
   CPoint band((WindowRectOf(Tabs()).right + WindowRectOf(::GetDlgItem(m_hMain, kMainToolBar)).left) / 2,
               client.top + 2);
   ASSERT_EQ(::WindowFromPoint(band), m_hMain);
-  Drag(band, CPoint(band.x + 40, band.y + 30));
+  Drag(band, CPoint(band.x + 40, band.y + 30), m_hMain);
   EXPECT_TRUE(WaitFor([&] { return WindowRectOf(m_hMain).left == at.left + 40; }, 10000));
   CRect moved = WindowRectOf(m_hMain);
   EXPECT_EQ(moved.left, at.left + 40);

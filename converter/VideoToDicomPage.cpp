@@ -3,6 +3,8 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <deque>
+#include <mutex>
 
 #include "ConverterGlobals.h"
 #include "ConverterRes.h"
@@ -19,10 +21,12 @@ namespace {
 const COLORREF kPageBack = RGB(0xF0, 0xF0, 0xF0);
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
 const COLORREF kBandLine = RGB(0xD0, 0xD0, 0xD0);
-// A call the worker queued for the page's thread (lParam: the call).
+// Wakes the page for the calls the worker queued for its thread.
 const UINT WM_QUEUED_CALL = WM_APP + 0x310;
 // Redraws the held output list.
 const UINT_PTR kListTimer = 4;
+// Runs the calls that came in while the page ran the last ones.
+const UINT_PTR kCallTimer = 5;
 const UINT kListTimerMs = 100;
 
 const wchar_t kVideoFilter[] =
@@ -155,12 +159,15 @@ void CVideoToDicomPage::QueueOnPageThread(std::function<void()> fn, BOOL wait) {
     return;
   }
   HANDLE done = wait ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
-  CQueuedCall* call = new CQueuedCall{std::move(fn), done};
-  if (!::PostMessageW(m_hWnd, WM_QUEUED_CALL, 0, (LPARAM)call)) {
-    delete call;
-    if (done) ::CloseHandle(done);
-    return;
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> l(m_callLock);
+    m_calls.push_back(new CQueuedCall{std::move(fn), done});
+    wake = !m_bCallsArmed;
+    m_bCallsArmed = true;
   }
+  // One message wakes the page for all the calls queued until it runs them.
+  if (wake) ::PostMessageW(m_hWnd, WM_QUEUED_CALL, 0, 0);
   if (!done) return;
   // A page that goes away meanwhile never runs the call: stop waiting then.
   while (::WaitForSingleObject(done, 100) == WAIT_TIMEOUT && ::IsWindow(m_hWnd)) {
@@ -168,19 +175,43 @@ void CVideoToDicomPage::QueueOnPageThread(std::function<void()> fn, BOOL wait) {
   ::CloseHandle(done);
 }
 
-LRESULT CVideoToDicomPage::OnQueuedCall(WPARAM, LPARAM lParam) {
-  CQueuedCall* call = reinterpret_cast<CQueuedCall*>(lParam);
-  // A call that waits shows a dialog: the list is drawn normally meanwhile.
-  const BOOL held = call->done && m_bListHeld;
-  if (held) HoldOutputList(FALSE);
-  if (call->fn) call->fn();
-  if (held) HoldOutputList(TRUE);
-  // The timer's message waits while the worker keeps the queue full: a
-  // steady stream of calls shows the list on its own every so often.
-  if (m_bListHeld && ::GetTickCount() - m_dwListShown >= kListTimerMs) FlushOutputList();
-  if (call->done) ::SetEvent(call->done);
-  delete call;
+BOOL CVideoToDicomPage::RunQueuedCalls() {
+  std::deque<CQueuedCall*> batch;
+  {
+    std::lock_guard<std::mutex> l(m_callLock);
+    batch.swap(m_calls);
+  }
+  for (CQueuedCall* call : batch) {
+    // A call that waits shows a dialog: the list is drawn normally meanwhile.
+    const BOOL held = call->done && m_bListHeld;
+    if (held) HoldOutputList(FALSE);
+    if (call->fn) call->fn();
+    if (held) HoldOutputList(TRUE);
+    // The timer's message waits while calls keep coming: a steady stream of
+    // them shows the list on its own every so often.
+    if (m_bListHeld && ::GetTickCount() - m_dwListShown >= kListTimerMs) FlushOutputList();
+    if (call->done) ::SetEvent(call->done);
+    delete call;
+  }
+  std::lock_guard<std::mutex> l(m_callLock);
+  if (!m_calls.empty()) return FALSE;
+  m_bCallsArmed = false;
+  return TRUE;
+}
+
+LRESULT CVideoToDicomPage::OnQueuedCall(WPARAM, LPARAM) {
+  // Calls that came in meanwhile run from a timer, after the user's input
+  // (Stop, Escape) and painting: a busy worker never holds those up.
+  if (!RunQueuedCalls()) SetTimer(kCallTimer, USER_TIMER_MINIMUM, nullptr);
   return 0;
+}
+
+LRESULT CVideoToDicomPage::OnJobFinished(WPARAM wParam, LPARAM lParam) {
+  // Everything the job queued is shown before the page goes idle.
+  KillTimer(kCallTimer);
+  while (!RunQueuedCalls()) {
+  }
+  return CConvertPage::OnWorkerFinished(wParam, lParam);
 }
 
 LRESULT COutputListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -215,10 +246,14 @@ void CVideoToDicomPage::FlushOutputList() {
 }
 
 void CVideoToDicomPage::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent == kListTimer && m_bListHeld)
-    FlushOutputList();
-  else
+  if (nIDEvent == kCallTimer) {
+    KillTimer(kCallTimer);
+    OnQueuedCall(0, 0);
+  } else if (nIDEvent == kListTimer) {
+    if (m_bListHeld) FlushOutputList();
+  } else {
     CConvertPage::OnTimer(nIDEvent);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -241,6 +276,7 @@ BEGIN_MESSAGE_MAP(CVideoToDicomPage, CConvertPage)
   ON_UPDATE_COMMAND_UI(ID_OPEN_DICOM_FILE, OnUpdateSelectionCommand)
   ON_UPDATE_COMMAND_UI(ID_OPEN_DESTINATION_FOLDER, OnUpdateSelectionCommand)
   ON_MESSAGE(WM_QUEUED_CALL, OnQueuedCall)
+  ON_MESSAGE(WM_WORKER_FINISHED, OnJobFinished)
   ON_WM_TIMER()
 END_MESSAGE_MAP()
 
@@ -252,7 +288,10 @@ CVideoToDicomPage::CVideoToDicomPage(CWnd* pParentWnd)
   m_job.m_pSink = &m_sink;
 }
 
-CVideoToDicomPage::~CVideoToDicomPage() {}
+CVideoToDicomPage::~CVideoToDicomPage() {
+  // Calls a page that went away never ran; their callers stopped waiting.
+  for (CQueuedCall* call : m_calls) delete call;
+}
 
 void CVideoToDicomPage::DoDataExchange(CDataExchange* pDX) {
   CConvertPage::DoDataExchange(pDX);

@@ -2,7 +2,9 @@
 // and a folder; Convert writes one DICOM file per frame and lists each file
 // with its state.
 #pragma once
+#include <deque>
 #include <functional>
+#include <mutex>
 
 #include "ConvertPage.h"
 #include "EncoderTool.h"
@@ -10,6 +12,8 @@
 #include "ReportListCtrl.h"
 #include "TimeEdit.h"
 #include "VideoToDicomJob.h"
+
+struct CQueuedCall;
 
 // One row of the output list: the DICOM file and its state. Owned by the list.
 class COutputFileItem {
@@ -106,7 +110,13 @@ class CVideoToDicomPage : public CConvertPage {
   // Runs fn on the page's thread after every call queued before it; with
   // wait, returns once it has run (at once when already on that thread).
   void QueueOnPageThread(std::function<void()> fn, BOOL wait);
+  // Runs the calls queued so far; FALSE when more came in meanwhile.
+  BOOL RunQueuedCalls();
   afx_msg LRESULT OnQueuedCall(WPARAM wParam, LPARAM lParam);
+  afx_msg LRESULT OnJobFinished(WPARAM wParam, LPARAM lParam);
+  std::mutex m_callLock;
+  std::deque<CQueuedCall*> m_calls;
+  bool m_bCallsArmed = false;  // a wake message or timer is on its way
 
   // While a job runs the list draws a few times a second rather than after
   // every row: its rows change faster than it can repaint.

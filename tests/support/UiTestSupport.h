@@ -35,6 +35,10 @@ CString ScreenshotPath(LPCTSTR name);
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 // Pumps what is waiting now (and what it posts) without blocking.
 void PumpPending();
+// As PumpUntil and PumpPending, each message first offered to the class
+// library's pre-translation (accelerators, dialog keys) as a program's loop does.
+bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+void PumpApp();
 
 // True when the two colours differ by at most tolerance in every channel.
 bool ColorNear(COLORREF a, COLORREF b, int tolerance = 0);

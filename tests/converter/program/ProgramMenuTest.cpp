@@ -29,12 +29,6 @@ CString UpdateUrl(LPCTSTR name) {
   return url;
 }
 
-CRect WindowRectOf(HWND hwnd) {
-  CRect rect;
-  ::GetWindowRect(hwnd, &rect);
-  return rect;
-}
-
 // A click posted to the toolbar at a client point, as the notes on the
 // common controls describe for the drop-down arrow.
 void ClickToolBar(HWND bar, int x, int y) {
@@ -42,32 +36,9 @@ void ClickToolBar(HWND bar, int x, int y) {
   ::PostMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
-class ProgramMenu : public ::testing::Test {
+class ProgramMenu : public CProgramTest {
  protected:
-  void SetUp() override {
-    DeleteKeyTree(kProgramKey);
-    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
-  }
-  void TearDown() override {
-    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
-      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-      m_program.WaitExit(30000);
-    }
-    m_program.Kill();
-    DeleteKeyTree(kProgramKey);
-  }
-  HWND Launch() {
-    EXPECT_TRUE(m_program.Start());
-    m_hMain = m_program.WaitMainWindow();
-    if (m_hMain) WaitFor([&] { return IsShown(m_hMain); });
-    return m_hMain;
-  }
-  bool CloseAndWait() {
-    ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-    bool ended = m_program.WaitExit(60000);
-    m_hMain = nullptr;
-    return ended;
-  }
+  HWND Launch() { return StartAndWait(IsShown); }
   HWND Popup() const { return m_program.Find([](HWND h) { return ClassOf(h) == L"#32768"; }); }
   HWND WaitPopup() const {
     HWND popup = nullptr;
@@ -78,9 +49,6 @@ class ProgramMenu : public ::testing::Test {
   HWND WaitDialogWith(int id) const {
     return m_program.WaitWindow([&](HWND h) { return h != m_hMain && ::GetDlgItem(h, id) != nullptr; }, 60000);
   }
-
-  CProgram m_program;
-  HWND m_hMain = nullptr;
 };
 }  // namespace
 

@@ -15,26 +15,12 @@ const int kMainToolBar = 59392;
 const UINT kAbout = 57664;  // "About..."
 const UINT kAlwaysOnTop = 16;
 
-// The two pages: child dialogs told apart by a control each template has.
-HWND PageOf(HWND main, int index) {
-  const int marker = index == 0 ? 1008 : 1145;  // format combo / start time
-  for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-    if (ClassOf(child) == L"#32770" && ::GetDlgItem(child, marker)) return child;
-  return nullptr;
-}
-
 bool IsTopMost(HWND hwnd) { return (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
 CRect ClientRectOnScreen(HWND hwnd) {
   CRect rect;
   ::GetClientRect(hwnd, &rect);
   ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&rect, 2);
-  return rect;
-}
-
-CRect WindowRectOf(HWND hwnd) {
-  CRect rect;
-  ::GetWindowRect(hwnd, &rect);
   return rect;
 }
 
@@ -178,42 +164,17 @@ class CUrlRecorder {
   CString m_strLog;
 };
 
-class ProgramWindow : public ::testing::Test {
+class ProgramWindow : public CProgramTest {
  protected:
-  void SetUp() override {
-    DeleteKeyTree(kProgramKey);
-    // No check against the maker's server unless a test asks for one.
-    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
-  }
-  void TearDown() override {
-    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
-      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-      m_program.WaitExit(30000);
-    }
-    m_program.Kill();
-    DeleteKeyTree(kProgramKey);
-  }
-
   // Starts the program and waits for its main window on the screen.
   HWND Launch() {
-    EXPECT_TRUE(m_program.Start());
-    m_hMain = m_program.WaitMainWindow();
-    EXPECT_NE(m_hMain, nullptr);
     // Shown with its page, and active (activation raises it, so anything
     // opened before that could end up below it).
-    if (m_hMain)
-      WaitFor([&] {
-        return IsShown(m_hMain) && IsShown(PageOf(m_hMain, CurrentTab())) && ::GetForegroundWindow() == m_hMain;
-      });
-    return m_hMain;
-  }
-  // Closes as the title bar's Close does and waits for the process to end.
-  bool CloseAndWait() {
-    ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-    DWORD code = 0;
-    bool ended = m_program.WaitExit(60000, &code);
-    m_hMain = nullptr;
-    return ended;
+    HWND main = StartAndWait([&](HWND h) {
+      return IsShown(h) && IsShown(PageOf(h, CurrentTab())) && ::GetForegroundWindow() == h;
+    });
+    EXPECT_NE(main, nullptr);
+    return main;
   }
   HWND Tabs() const { return ::GetDlgItem(m_hMain, kTabs); }
   // A point of the sizing corner where the press reaches the window's own
@@ -232,9 +193,6 @@ class ProgramWindow : public ::testing::Test {
     SendBounded(Tabs(), TCM_SETCURFOCUS, index, 0);
     WaitFor([&] { return IsShown(PageOf(m_hMain, index)) && !IsShown(PageOf(m_hMain, 1 - index)); });
   }
-
-  CProgram m_program;
-  HWND m_hMain = nullptr;
 };
 }  // namespace
 

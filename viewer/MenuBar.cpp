@@ -1,6 +1,6 @@
 #include "MenuBar.h"
-#include "OffscreenDC.h"
 
+#include "BufferedDC.h"
 #include "UIResources.h"
 
 IMPLEMENT_DYNAMIC(CFixedControlBar, CControlBar)
@@ -324,7 +324,7 @@ void CMenuBar::OnPaint() {
   CRect client;
   GetClientRect(&client);
   if (client.IsRectEmpty()) return;
-  COffscreenDC mem(&dc, client);
+  CBufferedDC mem(&dc, &client);
   DrawBackground(&mem);
   if (m_bLayoutNeeded) {
     LayoutItems(&mem);

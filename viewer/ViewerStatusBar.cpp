@@ -1,6 +1,6 @@
 #include "ViewerStatusBar.h"
 
-#include "OffscreenDC.h"
+#include "BufferedDC.h"
 #include "ViewerRes.h"
 #include "ViewerResources.h"
 
@@ -57,7 +57,7 @@ void CViewerStatusBar::OnPaint() {
   CRect client;
   GetClientRect(&client);
   if (client.IsRectEmpty()) return;
-  COffscreenDC mem(&dc, client);
+  CBufferedDC mem(&dc, &client);
 
   mem.FillSolidRect(&client, kBackground);
   CWnd* parent = GetParent();

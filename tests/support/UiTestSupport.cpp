@@ -111,6 +111,19 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
   }
 }
 
+CRect ScreenRect(HWND hwnd) {
+  CRect r;
+  ::GetWindowRect(hwnd, &r);
+  return r;
+}
+
+CRect ClientScreenRect(HWND hwnd) {
+  CRect r;
+  ::GetClientRect(hwnd, &r);
+  ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&r, 2);
+  return r;
+}
+
 bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
   DWORD start = ::GetTickCount();
   for (;;) {

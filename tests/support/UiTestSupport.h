@@ -40,6 +40,10 @@ void PumpPending();
 bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 void PumpApp();
 
+// A window's rectangle and its client area's, in screen coordinates.
+CRect ScreenRect(HWND hwnd);
+CRect ClientScreenRect(HWND hwnd);
+
 // A 24-bit memory picture, white at first, to draw into and read back.
 struct MemoryPicture {
   CDC dc;

@@ -120,19 +120,6 @@ CRecordingFrame* CViewerTestApp::Start(int nCmdShow) {
 
 void DeleteViewerKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Morrowtide\\Glimmerscope"); }
 
-CRect ScreenRect(HWND hwnd) {
-  CRect r;
-  ::GetWindowRect(hwnd, &r);
-  return r;
-}
-
-CRect ClientScreenRect(HWND hwnd) {
-  CRect r;
-  ::GetClientRect(hwnd, &r);
-  ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&r, 2);
-  return r;
-}
-
 void PostClick(HWND hwnd, CPoint pt) {
   ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
   ::PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));

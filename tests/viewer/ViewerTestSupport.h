@@ -82,9 +82,6 @@ inline void SetSavedPlacement(CViewerSettings& s, int left, int top, int width, 
 
 // Deletes the viewer's registry key: the state of a first start.
 void DeleteViewerKey();
-// Rectangles in screen coordinates.
-CRect ScreenRect(HWND hwnd);
-CRect ClientScreenRect(HWND hwnd);
 // Posts a press and release of the left button at a client point.
 void PostClick(HWND hwnd, CPoint pt);
 // Once a dialog of this thread with the given caption is shown (also inside

@@ -73,12 +73,6 @@ inline void PostCommand(HWND dlg, int id) {
 
 inline bool IsShown(HWND hwnd) { return hwnd && ::IsWindow(hwnd) && ::IsWindowVisible(hwnd); }
 
-inline CRect WindowRectOf(HWND hwnd) {
-  CRect rect;
-  ::GetWindowRect(hwnd, &rect);
-  return rect;
-}
-
 // The main window's two pages: child dialogs told apart by a control each
 // template has (format combo / start time).
 inline HWND PageOf(HWND main, int index) {

@@ -68,8 +68,8 @@ TEST_F(ProgramMenu, MainMenuDropsDownBelowItsButtonAndRoutesToTheApplication) {
   HWND popup = WaitPopup();
   ASSERT_NE(popup, nullptr) << "the main menu did not open";
   EXPECT_TRUE(SendBounded(bar, TB_ISBUTTONPRESSED, kMainMenuButton, 0) != 0);
-  CRect button = WindowRectOf(bar);
-  CRect menu = WindowRectOf(popup);
+  CRect button = ScreenRect(bar);
+  CRect menu = ScreenRect(popup);
   EXPECT_NEAR(menu.left, button.left, 2);
   EXPECT_NEAR(menu.top, button.bottom, 2);
   // Without a window manager Wine stacks every window itself; the popup is

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "ProgramDriver.h"
+#include "WebTestSupport.h"
 
 using namespace program;
 
@@ -13,21 +14,7 @@ const int kMainToolBar = 59392;
 const UINT kMainMenuButton = 32778;
 const UINT kCheckForUpdates = 32834;
 
-int WebServerPort() {
-  int port = 0;
-  FILE* f = _wfopen(BuildTreePath(L"webserver\\port"), L"r");
-  if (f) {
-    if (fscanf(f, "%d", &port) != 1) port = 0;
-    fclose(f);
-  }
-  return port;
-}
-
-CString UpdateUrl(LPCTSTR name) {
-  CString url;
-  url.Format(L"http://127.0.0.1:%d/update/%s.xml", WebServerPort(), name);
-  return url;
-}
+CString UpdateUrl(LPCTSTR name) { return ServerUrl(CString(L"/update/") + name + L".xml"); }
 
 // A click posted to the toolbar at a client point, as the notes on the
 // common controls describe for the drop-down arrow.
@@ -112,7 +99,7 @@ TEST_F(ProgramMenu, MainMenuDropsDownBelowItsButtonAndRoutesToTheApplication) {
 }
 
 TEST_F(ProgramMenu, CheckForUpdatesOnRequestReportsTheNewestVersion) {
-  ASSERT_GT(WebServerPort(), 0) << "the test web server is not running";
+  ASSERT_GT(ServerPort(), 0) << "the test web server is not running";
   WriteString(kProgramKey, L"UpdateInfoURL", UpdateUrl(L"equal"));
   ASSERT_TRUE(Launch());
   const time_t start = time(nullptr);
@@ -130,7 +117,7 @@ TEST_F(ProgramMenu, CheckForUpdatesOnRequestReportsTheNewestVersion) {
 }
 
 TEST_F(ProgramMenu, AutomaticCheckAtStartOffersANewerVersion) {
-  ASSERT_GT(WebServerPort(), 0) << "the test web server is not running";
+  ASSERT_GT(ServerPort(), 0) << "the test web server is not running";
   WriteString(kProgramKey, L"UpdateInfoURL", UpdateUrl(L"newer"));
   WriteDword(kSettingsKey, L"AutoCheckUpdate", 1);
   const time_t start = time(nullptr);
@@ -145,7 +132,7 @@ TEST_F(ProgramMenu, AutomaticCheckAtStartOffersANewerVersion) {
 }
 
 TEST_F(ProgramMenu, AutomaticCheckWaitsForItsInterval) {
-  ASSERT_GT(WebServerPort(), 0) << "the test web server is not running";
+  ASSERT_GT(ServerPort(), 0) << "the test web server is not running";
   WriteString(kProgramKey, L"UpdateInfoURL", UpdateUrl(L"newer"));
   WriteDword(kSettingsKey, L"AutoCheckUpdate", 1);
   WriteDword(kSettingsKey, L"AutoCheckUpdate.Every", 7);

@@ -227,6 +227,20 @@ CWinApp* AfxGetApp() { return g_app; }
 HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleW(nullptr); }
 HINSTANCE AfxGetResourceHandle() { return g_resourceHandle ? g_resourceHandle : AfxGetInstanceHandle(); }
 void AfxSetResourceHandle(HINSTANCE h) { g_resourceHandle = h; }
+
+LPVOID AfxLockNamedResource(LPCTSTR lpszName, LPCTSTR lpszType, DWORD* pSize, HINSTANCE* phInst) {
+  HINSTANCE modules[2] = {AfxGetResourceHandle(), AfxGetInstanceHandle()};
+  for (HINSTANCE inst : modules) {
+    HRSRC res = ::FindResourceW(inst, lpszName, lpszType);
+    if (!res) continue;
+    HGLOBAL h = ::LoadResource(inst, res);
+    if (!h) continue;
+    if (pSize) *pSize = ::SizeofResource(inst, res);
+    if (phInst) *phInst = inst;
+    return ::LockResource(h);
+  }
+  return nullptr;
+}
 LPCTSTR AfxGetAppName() { return g_app ? g_app->m_pszAppName : L""; }
 
 void AfxThrowUserException() { throw new CUserException; }

@@ -126,6 +126,10 @@ CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE h);
+// Finds, loads and locks a resource in the resource module, then in the
+// program; null when neither has it. Its size and module go to *pSize and
+// *phInst when given.
+LPVOID AfxLockNamedResource(LPCTSTR lpszName, LPCTSTR lpszType, DWORD* pSize = nullptr, HINSTANCE* phInst = nullptr);
 LPCTSTR AfxGetAppName();
 
 // Starts a worker thread running pfn(pParam). Every thread the library starts

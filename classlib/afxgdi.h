@@ -441,6 +441,9 @@ class CRectTracker {
   void GetHandleRect(int nHandle, CRect* pHandleRect) const;
   int HitTestHandles(CPoint point) const;
   void GetModifyPointers(int nHandle, int** ppx, int** ppy, int* px, int* py);
+  // What DrawTrackerRect draws for lpRect: the rectangle in pWndClipTo's
+  // coordinates (when given) and the border size of this pass.
+  void GetDragRect(LPCRECT lpRect, CWnd* pWndClipTo, CWnd* pWnd, CRect& rect, CSize& size) const;
 };
 
 // Updates a popup menu's items through the target's update handlers (the

@@ -56,6 +56,8 @@ extern const TCHAR AFX_WND_CLASS[];
 
 // Sets the text only when it differs (avoids flicker).
 void AfxSetWindowText(HWND hWnd, LPCTSTR text);
+// The whole text of a window, however long.
+CString AfxGetWindowText(HWND hWnd);
 // Ends menus, capture and tracking in the windows of hWndRcvr's thread.
 void AfxCancelModes(HWND hWndRcvr);
 // Case-insensitive comparison of two paths; TRUE when equal.

@@ -30,8 +30,9 @@ void CControlBar::SetBorders(int cxLeft, int cyTop, int cxRight, int cyBottom) {
   m_cyBottomBorder = cyBottom;
 }
 
-CSize CControlBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
-  CSize size(m_cxLeftBorder + m_cxRightBorder, m_cyTopBorder + m_cyBottomBorder);
+namespace {
+// A stretched bar takes the whole length of its side.
+CSize Stretched(CSize size, BOOL bStretch, BOOL bHorz) {
   if (bStretch) {
     if (bHorz)
       size.cx = 32767;
@@ -39,6 +40,11 @@ CSize CControlBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
       size.cy = 32767;
   }
   return size;
+}
+}  // namespace
+
+CSize CControlBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
+  return Stretched(CSize(m_cxLeftBorder + m_cxRightBorder, m_cyTopBorder + m_cyBottomBorder), bStretch, bHorz);
 }
 
 CCmdTarget* CControlBar::GetUpdateTarget() const {
@@ -184,26 +190,9 @@ BOOL CToolBar::CreateEx(CWnd* pParentWnd, DWORD dwCtrlStyle, DWORD dwStyle, CRec
   return TRUE;
 }
 
-namespace {
-// Finds a resource in the resource module, then in the program.
-const BYTE* LockNamed(LPCTSTR name, LPCTSTR type, DWORD* size, HINSTANCE* pInst) {
-  HINSTANCE modules[2] = {AfxGetResourceHandle(), AfxGetInstanceHandle()};
-  for (HINSTANCE inst : modules) {
-    HRSRC res = ::FindResourceW(inst, name, type);
-    if (!res) continue;
-    HGLOBAL h = ::LoadResource(inst, res);
-    if (!h) continue;
-    *size = ::SizeofResource(inst, res);
-    if (pInst) *pInst = inst;
-    return static_cast<const BYTE*>(::LockResource(h));
-  }
-  return nullptr;
-}
-}  // namespace
-
 BOOL CToolBar::LoadToolBar(LPCTSTR lpszResourceName) {
   DWORD size = 0;
-  const BYTE* p = LockNamed(lpszResourceName, RT_TOOLBAR, &size, nullptr);
+  const BYTE* p = static_cast<const BYTE*>(AfxLockNamedResource(lpszResourceName, RT_TOOLBAR, &size));
   if (!p) return FALSE;
   // Two layouts exist: 32-bit width, height, count and ids (12 + 4n bytes, as
   // GNU windres writes the TOOLBAR statement), or 16-bit version 1, width,
@@ -401,14 +390,8 @@ void CToolBar::SetOwner(CWnd* pOwnerWnd) {
 CSize CToolBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
   SIZE max = {0, 0};
   if (m_hWnd) SendMessage(TB_GETMAXSIZE, 0, (LPARAM)&max);
-  CSize size(max.cx + m_cxLeftBorder + m_cxRightBorder, max.cy + m_cyTopBorder + m_cyBottomBorder);
-  if (bStretch) {
-    if (bHorz)
-      size.cx = 32767;
-    else
-      size.cy = 32767;
-  }
-  return size;
+  return Stretched(CSize(max.cx + m_cxLeftBorder + m_cxRightBorder, max.cy + m_cyTopBorder + m_cyBottomBorder),
+                   bStretch, bHorz);
 }
 
 BOOL CToolBar::OnHotItemChange(NMHDR* pNMHDR, LRESULT*) {

@@ -34,22 +34,6 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM) {
   return FALSE;
 }
 
-namespace {
-// Finds a resource of the dialog in the resource module, then the program.
-LPVOID LockNamedResource(LPCTSTR name, LPCTSTR type, HINSTANCE* pInst = nullptr) {
-  HINSTANCE modules[2] = {AfxGetResourceHandle(), AfxGetInstanceHandle()};
-  for (HINSTANCE inst : modules) {
-    HRSRC res = ::FindResourceW(inst, name, type);
-    if (!res) continue;
-    HGLOBAL h = ::LoadResource(inst, res);
-    if (!h) continue;
-    if (pInst) *pInst = inst;
-    return ::LockResource(h);
-  }
-  return nullptr;
-}
-}  // namespace
-
 BOOL CDialog::CreateDlgIndirect(LPCDLGTEMPLATE tmpl, CWnd* pParentWnd, HINSTANCE hInst) {
   if (!tmpl) return FALSE;
   AfxHookWindowCreate(this);
@@ -62,7 +46,7 @@ BOOL CDialog::Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd) {
   m_lpszTemplateName = lpszTemplateName;
   if (IS_INTRESOURCE(lpszTemplateName) && m_nIDHelp == 0) m_nIDHelp = (UINT)(UINT_PTR)lpszTemplateName;
   HINSTANCE inst = AfxGetResourceHandle();
-  auto tmpl = static_cast<LPCDLGTEMPLATE>(LockNamedResource(lpszTemplateName, RT_DIALOG, &inst));
+  auto tmpl = static_cast<LPCDLGTEMPLATE>(AfxLockNamedResource(lpszTemplateName, RT_DIALOG, nullptr, &inst));
   if (!tmpl) return FALSE;
   m_pParentWnd = pParentWnd;
   return CreateDlgIndirect(tmpl, pParentWnd, inst);
@@ -95,7 +79,7 @@ INT_PTR CDialog::DoModal() {
   HINSTANCE inst = AfxGetResourceHandle();
   LPCDLGTEMPLATE tmpl = m_lpDialogTemplate;
   if (!tmpl && m_lpszTemplateName)
-    tmpl = static_cast<LPCDLGTEMPLATE>(LockNamedResource(m_lpszTemplateName, RT_DIALOG, &inst));
+    tmpl = static_cast<LPCDLGTEMPLATE>(AfxLockNamedResource(m_lpszTemplateName, RT_DIALOG, nullptr, &inst));
   if (!tmpl) return -1;
 
   HWND hWndParent = PreModal();
@@ -192,7 +176,7 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
 
 BOOL CDialog::ExecuteDlgInit(LPCTSTR lpszResourceName) {
   if (!lpszResourceName) return TRUE;
-  void* data = LockNamedResource(lpszResourceName, RT_DLGINIT);
+  void* data = AfxLockNamedResource(lpszResourceName, RT_DLGINIT);
   return data ? ExecuteDlgInit(data) : TRUE;
 }
 

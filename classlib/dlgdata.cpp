@@ -38,15 +38,6 @@ void CDataExchange::Fail() {
 }
 
 namespace {
-CString WindowText(HWND h) {
-  CString s;
-  int n = ::GetWindowTextLengthW(h);
-  wchar_t* buf = s.GetBufferSetLength(n + 1);
-  int got = ::GetWindowTextW(h, buf, n + 1);
-  s.ReleaseBufferSetLength(got);
-  return s;
-}
-
 // A whole decimal number with optional blanks and sign around it.
 bool ParseInteger(const CString& text, bool allowSign, long long* out) {
   const wchar_t* p = text;
@@ -76,7 +67,7 @@ void TextAsInteger(CDataExchange* pDX, int nIDC, T& value, bool isSigned) {
   if (pDX->m_bSaveAndValidate) {
     long long v = 0;
     const long long lo = isSigned ? (long long)INT32_MIN : 0, hi = isSigned ? (long long)INT32_MAX : (long long)UINT32_MAX;
-    if (!ParseInteger(WindowText(h), isSigned, &v) || v < lo || v > hi) {
+    if (!ParseInteger(AfxGetWindowText(h), isSigned, &v) || v < lo || v > hi) {
       AfxMessageBox(isSigned ? L"Please enter an integer." : L"Please enter a positive integer.", MB_ICONEXCLAMATION);
       pDX->Fail();
     }
@@ -125,9 +116,9 @@ void ComboString(CDataExchange* pDX, int nIDC, CString& value, bool exact) {
   if (pDX->m_bSaveAndValidate) {
     if (dropList || hText == hCombo) {
       int sel = (int)::SendMessageW(hCombo, CB_GETCURSEL, 0, 0);
-      value = (dropList && sel >= 0) ? ComboItemText(hCombo, sel) : WindowText(hText);
+      value = (dropList && sel >= 0) ? ComboItemText(hCombo, sel) : AfxGetWindowText(hText);
     } else {
-      value = WindowText(hText);
+      value = AfxGetWindowText(hText);
     }
   } else {
     int i = FindComboItem(hCombo, value, exact);
@@ -149,7 +140,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
   HWND h = pDX->PrepareEditCtrl(nIDC);
-  if (pDX->m_bSaveAndValidate) value = WindowText(h);
+  if (pDX->m_bSaveAndValidate) value = AfxGetWindowText(h);
   else AfxSetWindowText(h, value);
 }
 
@@ -161,7 +152,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, DWORD& value) { TextAsInteger(pDX, n
 void DDX_Text(CDataExchange* pDX, int nIDC, double& value) {
   HWND h = pDX->PrepareEditCtrl(nIDC);
   if (pDX->m_bSaveAndValidate) {
-    CString text = WindowText(h);
+    CString text = AfxGetWindowText(h);
     text.Trim();
     wchar_t* end = nullptr;
     errno = 0;

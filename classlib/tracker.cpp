@@ -178,22 +178,28 @@ void CRectTracker::AdjustRect(int nHandle, LPRECT lpRect) {
 
 void CRectTracker::OnChangedRect(const CRect&) {}
 
-void CRectTracker::DrawTrackerRect(LPCRECT lpRect, CWnd* pWndClipTo, CDC* pDC, CWnd* pWnd) {
-  CRect r = *lpRect;
-  r.NormalizeRect();
+void CRectTracker::GetDragRect(LPCRECT lpRect, CWnd* pWndClipTo, CWnd* pWnd, CRect& rect, CSize& size) const {
+  rect = *lpRect;
+  rect.NormalizeRect();
   if (pWndClipTo) {
-    pWnd->ClientToScreen(&r);
-    pWndClipTo->ScreenToClient(&r);
+    pWnd->ClientToScreen(&rect);
+    pWndClipTo->ScreenToClient(&rect);
   }
-  CSize size(0, 0);
+  size = CSize(0, 0);
   if (!m_bFinalErase) {
     if (m_nStyle & hatchedBorder) {
       size.cx = size.cy = std::max(1, m_nHandleSize - 1);
-      r.InflateRect(size);
+      rect.InflateRect(size);
     } else {
       size.cx = size.cy = 1;
     }
   }
+}
+
+void CRectTracker::DrawTrackerRect(LPCRECT lpRect, CWnd* pWndClipTo, CDC* pDC, CWnd* pWnd) {
+  CRect r;
+  CSize size;
+  GetDragRect(lpRect, pWndClipTo, pWnd, r, size);
   if (m_bFinalErase || !m_bErase) pDC->DrawDragRect(&r, size, &m_rectLast, m_sizeLast);
   m_rectLast = r;
   m_sizeLast = size;

@@ -753,12 +753,7 @@ int CWnd::GetDlgItemText(int nID, CString& s) const {
   return s.GetLength();
 }
 
-void CWnd::GetWindowText(CString& s) const {
-  int n = ::GetWindowTextLengthW(m_hWnd);
-  wchar_t* buf = s.GetBufferSetLength(n + 1);
-  int got = ::GetWindowTextW(m_hWnd, buf, n + 1);
-  s.ReleaseBufferSetLength(got);
-}
+void CWnd::GetWindowText(CString& s) const { s = AfxGetWindowText(m_hWnd); }
 
 void CWnd::SetFont(CFont* pFont, BOOL bRedraw) { SendMessage(WM_SETFONT, (WPARAM)pFont->GetSafeHandle(), bRedraw); }
 CFont* CWnd::GetFont() const { return CFont::FromHandle((HFONT)SendMessage(WM_GETFONT)); }
@@ -869,6 +864,15 @@ int CWnd::MessageBox(LPCTSTR text, LPCTSTR caption, UINT type) {
 
 // ---------------------------------------------------------------------------
 // Free helpers.
+
+CString AfxGetWindowText(HWND hWnd) {
+  CString s;
+  int n = ::GetWindowTextLengthW(hWnd);
+  wchar_t* buf = s.GetBufferSetLength(n + 1);
+  int got = ::GetWindowTextW(hWnd, buf, n + 1);
+  s.ReleaseBufferSetLength(got);
+  return s;
+}
 
 void AfxSetWindowText(HWND hWnd, LPCTSTR text) {
   if (!text) text = L"";

@@ -11,6 +11,8 @@ import os
 import struct
 import sys
 
+from rasterlib import inside_polygon
+
 MAGENTA = (255, 0, 255)
 SS = 4  # supersampling per axis
 
@@ -73,18 +75,7 @@ class Canvas:
     def polygon(self, pts, color):
         xs = [p[0] for p in pts]
         ys = [p[1] for p in pts]
-
-        def inside(x, y):
-            c = False
-            j = len(pts) - 1
-            for i in range(len(pts)):
-                xi, yi = pts[i]
-                xj, yj = pts[j]
-                if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
-                    c = not c
-                j = i
-            return c
-        self.fill(inside, (min(xs), min(ys), max(xs), max(ys)), color)
+        self.fill(lambda x, y: inside_polygon(pts, x, y), (min(xs), min(ys), max(xs), max(ys)), color)
 
     def line(self, xa, ya, xb, yb, width, color):
         dx, dy = xb - xa, yb - ya

@@ -6,6 +6,19 @@ import struct
 import zlib
 
 
+def inside_polygon(points, px, py):
+    """Even-odd rule: True when (px, py) lies inside the polygon of points."""
+    c = False
+    j = len(points) - 1
+    for i in range(len(points)):
+        xi, yi = points[i]
+        xj, yj = points[j]
+        if (yi > py) != (yj > py) and px < (xj - xi) * (py - yi) / (yj - yi) + xi:
+            c = not c
+        j = i
+    return c
+
+
 class Canvas:
     """RGBA pixels (0-255 floats); shapes are drawn with `ss` x `ss` samples per pixel."""
 
@@ -49,19 +62,7 @@ class Canvas:
     def polygon(self, points, color):
         xs = [p[0] for p in points]
         ys = [p[1] for p in points]
-
-        def inside(px, py):
-            c = False
-            j = len(points) - 1
-            for i in range(len(points)):
-                xi, yi = points[i]
-                xj, yj = points[j]
-                if (yi > py) != (yj > py) and px < (xj - xi) * (py - yi) / (yj - yi) + xi:
-                    c = not c
-                j = i
-            return c
-
-        self.fill(inside, color, (min(xs), min(ys), max(xs) + 1, max(ys) + 1))
+        self.fill(lambda px, py: inside_polygon(points, px, py), color, (min(xs), min(ys), max(xs) + 1, max(ys) + 1))
 
     def circle(self, cx, cy, r, color):
         self.fill(lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= r * r, color, (cx - r, cy - r, cx + r + 1, cy + r + 1))

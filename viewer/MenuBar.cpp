@@ -1,5 +1,6 @@
 #include "MenuBar.h"
 
+#include "BufferedDC.h"
 #include "UIResources.h"
 
 IMPLEMENT_DYNAMIC(CFixedControlBar, CControlBar)
@@ -323,12 +324,7 @@ void CMenuBar::OnPaint() {
   CRect client;
   GetClientRect(&client);
   if (client.IsRectEmpty()) return;
-  // Drawn off screen, then copied in one go.
-  CDC mem;
-  mem.CreateCompatibleDC(&dc);
-  CBitmap bmp;
-  bmp.CreateCompatibleBitmap(&dc, client.Width(), client.Height());
-  CBitmap* oldBmp = mem.SelectObject(&bmp);
+  CBufferedDC mem(&dc, &client);
   DrawBackground(&mem);
   if (m_bLayoutNeeded) {
     LayoutItems(&mem);
@@ -337,8 +333,6 @@ void CMenuBar::OnPaint() {
   CFont* oldFont = mem.SelectObject(GetSharedFont(CUIResources::FontNormal));
   m_items.Draw(&mem, m_colors);
   mem.SelectObject(oldFont);
-  dc.BitBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, SRCCOPY);
-  mem.SelectObject(oldBmp);
 }
 
 // ---------------------------------------------------------------------------
@@ -627,26 +621,29 @@ void CMenuBar::OnMouseLeave() {
   Default();
 }
 
-void CMenuBar::OnLButtonDown(UINT nFlags, CPoint point) {
+BOOL CMenuBar::ForwardOutsidePress(UINT nFlags, CPoint point, UINT nClientMsg, UINT nNonClientMsg) {
   CRect client;
   GetClientRect(&client);
-  if (m_bMenuMode && !m_bTracking && !client.PtInRect(point)) {
-    // A click elsewhere ends menu mode and goes to where it was meant.
-    LeaveMenuMode();
-    CPoint screen = point;
-    ClientToScreen(&screen);
-    if (HWND target = ::WindowFromPoint(screen)) {
-      LRESULT hit = ::SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
-      if (hit == HTCLIENT) {
-        CPoint local = screen;
-        ::ScreenToClient(target, &local);
-        ::PostMessageW(target, WM_LBUTTONDOWN, nFlags, MAKELPARAM(local.x, local.y));
-      } else {
-        ::PostMessageW(target, WM_NCLBUTTONDOWN, (WPARAM)hit, MAKELPARAM(screen.x, screen.y));
-      }
+  if (!m_bMenuMode || m_bTracking || client.PtInRect(point)) return FALSE;
+  // A click elsewhere ends menu mode and goes to where it was meant.
+  LeaveMenuMode();
+  CPoint screen = point;
+  ClientToScreen(&screen);
+  if (HWND target = ::WindowFromPoint(screen)) {
+    LRESULT hit = ::SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+    if (hit == HTCLIENT) {
+      CPoint local = screen;
+      ::ScreenToClient(target, &local);
+      ::PostMessageW(target, nClientMsg, nFlags, MAKELPARAM(local.x, local.y));
+    } else {
+      ::PostMessageW(target, nNonClientMsg, (WPARAM)hit, MAKELPARAM(screen.x, screen.y));
     }
-    return;
   }
+  return TRUE;
+}
+
+void CMenuBar::OnLButtonDown(UINT nFlags, CPoint point) {
+  if (ForwardOutsidePress(nFlags, point, WM_LBUTTONDOWN, WM_NCLBUTTONDOWN)) return;
   const int index = m_items.HitTest(point.x, point.y);
   if (index >= 0) {
     PostMessage(WM_MENUBAR_POPUP, (WPARAM)index, 0);
@@ -661,24 +658,7 @@ void CMenuBar::OnLButtonDown(UINT nFlags, CPoint point) {
 }
 
 void CMenuBar::OnRButtonDown(UINT nFlags, CPoint point) {
-  CRect client;
-  GetClientRect(&client);
-  if (m_bMenuMode && !m_bTracking && !client.PtInRect(point)) {
-    LeaveMenuMode();
-    CPoint screen = point;
-    ClientToScreen(&screen);
-    if (HWND target = ::WindowFromPoint(screen)) {
-      LRESULT hit = ::SendMessageW(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
-      if (hit == HTCLIENT) {
-        CPoint local = screen;
-        ::ScreenToClient(target, &local);
-        ::PostMessageW(target, WM_RBUTTONDOWN, nFlags, MAKELPARAM(local.x, local.y));
-      } else {
-        ::PostMessageW(target, WM_NCRBUTTONDOWN, (WPARAM)hit, MAKELPARAM(screen.x, screen.y));
-      }
-    }
-    return;
-  }
+  if (ForwardOutsidePress(nFlags, point, WM_RBUTTONDOWN, WM_NCRBUTTONDOWN)) return;
   Default();
 }
 

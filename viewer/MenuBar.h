@@ -147,6 +147,10 @@ class CMenuBar : public CFixedControlBar {
   void CancelPopup();
   static LRESULT CALLBACK MenuHook(int nCode, WPARAM wParam, LPARAM lParam);
   BOOL OnHookMessage(MSG* pMsg);
+  // In menu mode, a press outside the bar ends the mode and is passed on to
+  // the window under it (client or non-client message); FALSE when the press
+  // is for the bar itself.
+  BOOL ForwardOutsidePress(UINT nFlags, CPoint point, UINT nClientMsg, UINT nNonClientMsg);
 
   CBarItemList m_items;
   int m_nBottomMargin = 0;

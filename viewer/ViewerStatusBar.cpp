@@ -1,5 +1,6 @@
 #include "ViewerStatusBar.h"
 
+#include "BufferedDC.h"
 #include "ViewerRes.h"
 #include "ViewerResources.h"
 
@@ -56,11 +57,7 @@ void CViewerStatusBar::OnPaint() {
   CRect client;
   GetClientRect(&client);
   if (client.IsRectEmpty()) return;
-  CDC mem;
-  mem.CreateCompatibleDC(&dc);
-  CBitmap bmp;
-  bmp.CreateCompatibleBitmap(&dc, client.Width(), client.Height());
-  CBitmap* oldBmp = mem.SelectObject(&bmp);
+  CBufferedDC mem(&dc, &client);
 
   mem.FillSolidRect(&client, kBackground);
   CWnd* parent = GetParent();
@@ -95,8 +92,6 @@ void CViewerStatusBar::OnPaint() {
   mem.SelectObject(oldFont);
   mem.SetTextColor(oldColor);
   mem.SetBkMode(oldMode);
-  dc.BitBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, SRCCOPY);
-  mem.SelectObject(oldBmp);
 }
 
 void CViewerStatusBar::OnLButtonDown(UINT, CPoint point) {

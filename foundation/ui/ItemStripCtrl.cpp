@@ -622,21 +622,9 @@ void CStripSelectTracker::OnChangedRect(const CRect&) {
 }
 
 void CStripSelectTracker::DrawTrackerRect(LPCRECT lpRect, CWnd* pWndClipTo, CDC* pDC, CWnd* pWnd) {
-  CRect r = *lpRect;
-  r.NormalizeRect();
-  if (pWndClipTo) {
-    pWnd->ClientToScreen(&r);
-    pWndClipTo->ScreenToClient(&r);
-  }
-  CSize size(0, 0);
-  if (!m_bFinalErase) {
-    if (m_nStyle & hatchedBorder) {
-      size.cx = size.cy = std::max(1, m_nHandleSize - 1);
-      r.InflateRect(size);
-    } else {
-      size.cx = size.cy = 1;
-    }
-  }
+  CRect r;
+  CSize size;
+  GetDragRect(lpRect, pWndClipTo, pWnd, r, size);
   // One rectangle at a time: an erase pass draws the last one again.
   if (m_bErase || m_bFinalErase) {
     if (!m_rectLast.IsRectEmpty()) pDC->DrawDragRect(&m_rectLast, m_sizeLast, nullptr, CSize(0, 0));

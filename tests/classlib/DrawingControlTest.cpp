@@ -3,24 +3,10 @@
 
 #include <memory>
 
+#include "UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {
-// A 24-bit memory picture to draw into and read back.
-struct MemoryPicture {
-  CDC dc;
-  CBitmap bitmap;
-  CBitmap* old = nullptr;
-  MemoryPicture(int w, int h) {
-    CClientDC screen(nullptr);
-    dc.CreateCompatibleDC(&screen);
-    bitmap.CreateCompatibleBitmap(&screen, w, h);
-    old = dc.SelectObject(&bitmap);
-    dc.FillSolidRect(0, 0, w, h, RGB(255, 255, 255));
-  }
-  ~MemoryPicture() { dc.SelectObject(old); }
-};
-
 BOOL MakeTopLevel(CWnd& w) {
   return w.CreateEx(0, nullptr, L"test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include "RasterImage.h"
 #include "TestPaths.h"
+#include "afxwin.h"
 
 COLORREF CWindowShot::At(int x, int y) const {
   if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight) return CLR_INVALID;
@@ -108,6 +109,39 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
     if (::GetTickCount() - start > timeoutMs) return pred();
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
+}
+
+CRect ScreenRect(HWND hwnd) {
+  CRect r;
+  ::GetWindowRect(hwnd, &r);
+  return r;
+}
+
+CRect ClientScreenRect(HWND hwnd) {
+  CRect r;
+  ::GetClientRect(hwnd, &r);
+  ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&r, 2);
+  return r;
+}
+
+bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!AfxPreTranslateMessage(&msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+    }
+    if (pred()) return true;
+    if (::GetTickCount() - start > timeoutMs) return pred();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void PumpApp() {
+  PumpAppUntil([] { return false; }, 0);
 }
 
 bool ColorNear(COLORREF a, COLORREF b, int tolerance) {

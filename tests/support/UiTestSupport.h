@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "afx.h"
+#include "afxwin.h"
 
 class CWindowShot {
  public:
@@ -35,6 +35,29 @@ CString ScreenshotPath(LPCTSTR name);
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 // Pumps what is waiting now (and what it posts) without blocking.
 void PumpPending();
+// As PumpUntil and PumpPending, each message first offered to the class
+// library's pre-translation (accelerators, dialog keys) as a program's loop does.
+bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+void PumpApp();
+
+// A window's rectangle and its client area's, in screen coordinates.
+CRect ScreenRect(HWND hwnd);
+CRect ClientScreenRect(HWND hwnd);
+
+// A 24-bit memory picture, white at first, to draw into and read back.
+struct MemoryPicture {
+  CDC dc;
+  CBitmap bitmap;
+  CBitmap* old = nullptr;
+  MemoryPicture(int w, int h) {
+    CClientDC screen(nullptr);
+    dc.CreateCompatibleDC(&screen);
+    bitmap.CreateCompatibleBitmap(&screen, w, h);
+    old = dc.SelectObject(&bitmap);
+    dc.FillSolidRect(0, 0, w, h, RGB(255, 255, 255));
+  }
+  ~MemoryPicture() { dc.SelectObject(old); }
+};
 
 // True when the two colours differ by at most tolerance in every channel.
 bool ColorNear(COLORREF a, COLORREF b, int tolerance = 0);

@@ -25,6 +25,12 @@ DWORD RegInt(LPCTSTR name, DWORD missing = 0xDEADBEEF) {
   return r == ERROR_SUCCESS ? value : missing;
 }
 
+// The saved placement as a rectangle.
+CRect SavedPlacement(const CViewerSettings& s) {
+  return CRect(s.m_nWindowLeft, s.m_nWindowTop, s.m_nWindowLeft + s.m_nWindowWidth,
+               s.m_nWindowTop + s.m_nWindowHeight);
+}
+
 struct UpdateCall {
   int count = 0;
   CString url, version;
@@ -129,10 +135,7 @@ TEST(MainFrame, TemplateMakesTheDarkFrameWithDrawnMenuAndStatusLine) {
 TEST(MainFrame, FullScreenCoversTheScreenAndComesBackExactly) {
   DeleteViewerKey();
   CViewerTestApp app;
-  app.m_settings.m_nWindowLeft = 120;
-  app.m_settings.m_nWindowTop = 90;
-  app.m_settings.m_nWindowWidth = 620;
-  app.m_settings.m_nWindowHeight = 430;
+  SetSavedPlacement(app.m_settings, 120, 90, 620, 430);
   CRecordingFrame* frame = app.Start();
   ASSERT_NE(nullptr, frame);
   const CRect normal = ScreenRect(frame->m_hWnd);
@@ -213,37 +216,25 @@ TEST(MainFrame, PlacementIsSavedWhenClosedNormalMaximisedOrMinimised) {
     ASSERT_NE(nullptr, frame);
     frame->SetWindowPos(nullptr, 70, 60, 500, 380, SWP_NOZORDER);
     frame->SendMessage(WM_CLOSE);
-    EXPECT_EQ(70, app.m_settings.m_nWindowLeft);
-    EXPECT_EQ(60, app.m_settings.m_nWindowTop);
-    EXPECT_EQ(500, app.m_settings.m_nWindowWidth);
-    EXPECT_EQ(380, app.m_settings.m_nWindowHeight);
+    EXPECT_EQ(CRect(70, 60, 570, 440), SavedPlacement(app.m_settings));
     EXPECT_EQ(0, app.m_settings.m_bWindowMaximized);
   }
   {
     // Minimised: the normal rectangle, never the icon's.
     CViewerTestApp app;
-    app.m_settings.m_nWindowLeft = 80;
-    app.m_settings.m_nWindowTop = 50;
-    app.m_settings.m_nWindowWidth = 520;
-    app.m_settings.m_nWindowHeight = 360;
+    SetSavedPlacement(app.m_settings, 80, 50, 520, 360);
     CRecordingFrame* frame = app.Start();
     ASSERT_NE(nullptr, frame);
     frame->ShowWindow(SW_MINIMIZE);
     ASSERT_TRUE(frame->IsIconic());
     frame->SendMessage(WM_CLOSE);
-    EXPECT_EQ(80, app.m_settings.m_nWindowLeft);
-    EXPECT_EQ(50, app.m_settings.m_nWindowTop);
-    EXPECT_EQ(520, app.m_settings.m_nWindowWidth);
-    EXPECT_EQ(360, app.m_settings.m_nWindowHeight);
+    EXPECT_EQ(CRect(80, 50, 600, 410), SavedPlacement(app.m_settings));
     EXPECT_EQ(0, app.m_settings.m_bWindowMaximized);
   }
   {
     // Maximised, also when minimised from there: it comes back maximised.
     CViewerTestApp app;
-    app.m_settings.m_nWindowLeft = 80;
-    app.m_settings.m_nWindowTop = 50;
-    app.m_settings.m_nWindowWidth = 520;
-    app.m_settings.m_nWindowHeight = 360;
+    SetSavedPlacement(app.m_settings, 80, 50, 520, 360);
     CRecordingFrame* frame = app.Start();
     ASSERT_NE(nullptr, frame);
     frame->ShowWindow(SW_MAXIMIZE);

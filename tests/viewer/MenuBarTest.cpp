@@ -12,10 +12,7 @@ class MenuBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DeleteViewerKey();
-    app.m_settings.m_nWindowLeft = 60;
-    app.m_settings.m_nWindowTop = 40;
-    app.m_settings.m_nWindowWidth = 640;
-    app.m_settings.m_nWindowHeight = 420;
+    SetSavedPlacement(app.m_settings, 60, 40, 640, 420);
     frame = app.Start();
     ASSERT_NE(nullptr, frame);
     bar = &frame->m_wndMenuBar;

@@ -63,10 +63,7 @@ CString TipText(CViewerStatusBar& bar, int pane) {
 TEST(ViewerStatusBar, DarkPanesSeparatorsEllipsisTipsAndIdle) {
   DeleteViewerKey();
   CViewerTestApp app;
-  app.m_settings.m_nWindowLeft = 30;
-  app.m_settings.m_nWindowTop = 30;
-  app.m_settings.m_nWindowWidth = 700;
-  app.m_settings.m_nWindowHeight = 400;
+  SetSavedPlacement(app.m_settings, 30, 30, 700, 400);
   CRecordingFrame* frame = app.Start();
   ASSERT_NE(nullptr, frame);
   CViewerStatusBar& bar = frame->m_wndStatusBar;

@@ -120,39 +120,6 @@ CRecordingFrame* CViewerTestApp::Start(int nCmdShow) {
 
 void DeleteViewerKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Morrowtide\\Glimmerscope"); }
 
-bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-  DWORD start = ::GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (!AfxPreTranslateMessage(&msg)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-    }
-    if (pred()) return true;
-    if (::GetTickCount() - start > timeoutMs) return pred();
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-void PumpApp() {
-  PumpAppUntil([] { return false; }, 0);
-}
-
-CRect ScreenRect(HWND hwnd) {
-  CRect r;
-  ::GetWindowRect(hwnd, &r);
-  return r;
-}
-
-CRect ClientScreenRect(HWND hwnd) {
-  CRect r;
-  ::GetClientRect(hwnd, &r);
-  ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&r, 2);
-  return r;
-}
-
 void PostClick(HWND hwnd, CPoint pt) {
   ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
   ::PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));

@@ -11,6 +11,7 @@
 #include "PlayView.h"
 #include "ViewerRes.h"
 #include "ViewerResources.h"
+#include "UiTestSupport.h"
 #include "ViewerSettings.h"
 #include "afxwin.h"
 
@@ -71,14 +72,16 @@ inline std::ostream& operator<<(std::ostream& os, const CRect& r) {
   return os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
 }
 
+// A saved placement for the frame to start from.
+inline void SetSavedPlacement(CViewerSettings& s, int left, int top, int width, int height) {
+  s.m_nWindowLeft = left;
+  s.m_nWindowTop = top;
+  s.m_nWindowWidth = width;
+  s.m_nWindowHeight = height;
+}
+
 // Deletes the viewer's registry key: the state of a first start.
 void DeleteViewerKey();
-// Pumps with pre-translation until pred() is true (bounded as a hang guard).
-bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
-void PumpApp();
-// Rectangles in screen coordinates.
-CRect ScreenRect(HWND hwnd);
-CRect ClientScreenRect(HWND hwnd);
 // Posts a press and release of the left button at a client point.
 void PostClick(HWND hwnd, CPoint pt);
 // Once a dialog of this thread with the given caption is shown (also inside

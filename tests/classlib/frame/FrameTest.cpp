@@ -18,26 +18,6 @@ std::vector<CString> g_log;  // which target handled a command
 int g_docs = 0, g_docsDeleted = 0, g_views = 0, g_viewsDeleted = 0, g_frames = 0, g_framesDeleted = 0;
 int g_initialUpdates = 0;
 
-// Pumps with the application's pre-translation (accelerators), as its loop does.
-bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000) {
-  DWORD start = ::GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (!AfxPreTranslateMessage(&msg)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-    }
-    if (pred()) return true;
-    if (::GetTickCount() - start > timeoutMs) return pred();
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-void PumpApp() {
-  PumpAppUntil([] { return false; }, 0);
-}
-
 class CTestDoc : public CDocument {
   DECLARE_DYNCREATE(CTestDoc)
  public:

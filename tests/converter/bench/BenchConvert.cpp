@@ -26,6 +26,7 @@
 #include "ConverterResources.h"
 #include "ConverterSettings.h"
 #include "DialogAnswerer.h"
+#include "RelayWindow.h"
 #include "SeriesToVideoPage.h"
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -50,15 +51,6 @@ class CBenchHost : public CSeriesJobHost, public CFrameTarget {
   std::vector<CFrameItem*> items;
   CString status;
 };
-
-LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    const COPYDATASTRUCT* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-    LRESULT result = 0;
-    if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
 
 double Now() {
   LARGE_INTEGER f, c;
@@ -146,12 +138,7 @@ int RunCore(const wchar_t* folder, const wchar_t* output) {
   CWinApp app(L"ReelsmithBench");
   CImageLibrary library;
   if (library.Load(BuildTreePath(L"bin\\Quillfen.dll")) != 0) return 3;
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = RelayProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"BenchRelay";
-  RegisterClassW(&wc);
-  HWND relay = CreateWindowW(L"BenchRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  HWND relay = MakeRelayWindow();
 
   CBenchHost host;
   const double t0 = Now();

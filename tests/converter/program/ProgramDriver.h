@@ -4,6 +4,7 @@
 // Only what crosses processes is used: window texts, WM_COMMAND, posted mouse
 // and key messages, styles and rectangles.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -71,6 +72,15 @@ inline void PostCommand(HWND dlg, int id) {
 }
 
 inline bool IsShown(HWND hwnd) { return hwnd && ::IsWindow(hwnd) && ::IsWindowVisible(hwnd); }
+
+// The main window's two pages: child dialogs told apart by a control each
+// template has (format combo / start time).
+inline HWND PageOf(HWND main, int index) {
+  const int marker = index == 0 ? 1008 : 1145;
+  for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+    if (ClassOf(child) == L"#32770" && ::GetDlgItem(child, marker)) return child;
+  return nullptr;
+}
 
 // Visible top-level windows of a process, in z-order.
 inline std::vector<HWND> TopWindowsOf(DWORD pid) {
@@ -290,5 +300,45 @@ inline CString UserDataFolder() {
   folder.Format(L"%s\\Morrowtide\\Reelsmith", appData);
   return folder;
 }
+
+// ---------------------------------------------------------------------------
+// The test fixture.
+
+// A test that runs the program: a first start (no settings, no update check
+// against the maker's server unless the test asks for one), and the program
+// closed, or else ended, and its settings removed afterwards.
+class CProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteKeyTree(kProgramKey);
+    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
+  }
+  void TearDown() override {
+    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
+      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
+      m_program.WaitExit(60000);
+    }
+    m_program.Kill();
+    DeleteKeyTree(kProgramKey);
+  }
+  // Starts the program and waits until its main window exists and
+  // shown(main) is true; the main window, or null.
+  HWND StartAndWait(const std::function<bool(HWND)>& shown) {
+    EXPECT_TRUE(m_program.Start());
+    m_hMain = m_program.WaitMainWindow();
+    if (m_hMain) WaitFor([&] { return shown(m_hMain); });
+    return m_hMain;
+  }
+  // Closes as the title bar's Close does and waits for the process to end.
+  bool CloseAndWait() {
+    ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
+    bool ended = m_program.WaitExit(60000);
+    m_hMain = nullptr;
+    return ended;
+  }
+
+  CProgram m_program;
+  HWND m_hMain = nullptr;
+};
 
 }  // namespace program

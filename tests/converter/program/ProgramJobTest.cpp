@@ -23,13 +23,6 @@ const int kTabs = 1110;
 
 CString Data(LPCTSTR relative) { return BuildTreePath(CString(L"testdata\\program\\") + relative); }
 
-HWND PageOf(HWND main, int index) {
-  const int marker = index == 0 ? 1008 : 1145;
-  for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-    if (ClassOf(child) == L"#32770" && ::GetDlgItem(child, marker)) return child;
-  return nullptr;
-}
-
 CString StatusOf(HWND page) { return TextOf(::GetDlgItem(page, kStatus)); }
 
 // The last status text a page shows before its window goes. The text is read
@@ -71,26 +64,14 @@ void AnswerFileDialog(HWND frame, LPCTSTR text) {
   PostCommand(frame, IDOK);
 }
 
-class ProgramJob : public ::testing::Test {
+class ProgramJob : public CProgramTest {
  protected:
   void SetUp() override {
-    DeleteKeyTree(kProgramKey);
-    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
+    CProgramTest::SetUp();
     WriteString(kSettingsKey, L"LastFolder1", Data(L"series"));
   }
-  void TearDown() override {
-    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
-      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-      m_program.WaitExit(60000);
-    }
-    m_program.Kill();
-    DeleteKeyTree(kProgramKey);
-  }
   HWND Launch() {
-    EXPECT_TRUE(m_program.Start());
-    m_hMain = m_program.WaitMainWindow();
-    if (m_hMain) WaitFor([&] { return IsShown(m_hMain) && ::GetForegroundWindow() == m_hMain; });
-    return m_hMain;
+    return StartAndWait([](HWND h) { return IsShown(h) && ::GetForegroundWindow() == h; });
   }
 
   // Add Files with every slice of the test series.
@@ -141,9 +122,6 @@ class ProgramJob : public ::testing::Test {
             120000);
     if (shot) ShotOf(m_hMain).SavePng(shot);
   }
-
-  CProgram m_program;
-  HWND m_hMain = nullptr;
 };
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "ProgramDriver.h"
+#include "WebTestSupport.h"
 
 using namespace program;
 
@@ -13,27 +14,7 @@ const int kMainToolBar = 59392;
 const UINT kMainMenuButton = 32778;
 const UINT kCheckForUpdates = 32834;
 
-int WebServerPort() {
-  int port = 0;
-  FILE* f = _wfopen(BuildTreePath(L"webserver\\port"), L"r");
-  if (f) {
-    if (fscanf(f, "%d", &port) != 1) port = 0;
-    fclose(f);
-  }
-  return port;
-}
-
-CString UpdateUrl(LPCTSTR name) {
-  CString url;
-  url.Format(L"http://127.0.0.1:%d/update/%s.xml", WebServerPort(), name);
-  return url;
-}
-
-CRect WindowRectOf(HWND hwnd) {
-  CRect rect;
-  ::GetWindowRect(hwnd, &rect);
-  return rect;
-}
+CString UpdateUrl(LPCTSTR name) { return ServerUrl(CString(L"/update/") + name + L".xml"); }
 
 // A click posted to the toolbar at a client point, as the notes on the
 // common controls describe for the drop-down arrow.
@@ -42,32 +23,9 @@ void ClickToolBar(HWND bar, int x, int y) {
   ::PostMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
-class ProgramMenu : public ::testing::Test {
+class ProgramMenu : public CProgramTest {
  protected:
-  void SetUp() override {
-    DeleteKeyTree(kProgramKey);
-    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
-  }
-  void TearDown() override {
-    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
-      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-      m_program.WaitExit(30000);
-    }
-    m_program.Kill();
-    DeleteKeyTree(kProgramKey);
-  }
-  HWND Launch() {
-    EXPECT_TRUE(m_program.Start());
-    m_hMain = m_program.WaitMainWindow();
-    if (m_hMain) WaitFor([&] { return IsShown(m_hMain); });
-    return m_hMain;
-  }
-  bool CloseAndWait() {
-    ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-    bool ended = m_program.WaitExit(60000);
-    m_hMain = nullptr;
-    return ended;
-  }
+  HWND Launch() { return StartAndWait(IsShown); }
   HWND Popup() const { return m_program.Find([](HWND h) { return ClassOf(h) == L"#32768"; }); }
   HWND WaitPopup() const {
     HWND popup = nullptr;
@@ -78,9 +36,6 @@ class ProgramMenu : public ::testing::Test {
   HWND WaitDialogWith(int id) const {
     return m_program.WaitWindow([&](HWND h) { return h != m_hMain && ::GetDlgItem(h, id) != nullptr; }, 60000);
   }
-
-  CProgram m_program;
-  HWND m_hMain = nullptr;
 };
 }  // namespace
 
@@ -100,8 +55,8 @@ TEST_F(ProgramMenu, MainMenuDropsDownBelowItsButtonAndRoutesToTheApplication) {
   HWND popup = WaitPopup();
   ASSERT_NE(popup, nullptr) << "the main menu did not open";
   EXPECT_TRUE(SendBounded(bar, TB_ISBUTTONPRESSED, kMainMenuButton, 0) != 0);
-  CRect button = WindowRectOf(bar);
-  CRect menu = WindowRectOf(popup);
+  CRect button = ScreenRect(bar);
+  CRect menu = ScreenRect(popup);
   EXPECT_NEAR(menu.left, button.left, 2);
   EXPECT_NEAR(menu.top, button.bottom, 2);
   // Without a window manager Wine stacks every window itself; the popup is
@@ -144,7 +99,7 @@ TEST_F(ProgramMenu, MainMenuDropsDownBelowItsButtonAndRoutesToTheApplication) {
 }
 
 TEST_F(ProgramMenu, CheckForUpdatesOnRequestReportsTheNewestVersion) {
-  ASSERT_GT(WebServerPort(), 0) << "the test web server is not running";
+  ASSERT_GT(ServerPort(), 0) << "the test web server is not running";
   WriteString(kProgramKey, L"UpdateInfoURL", UpdateUrl(L"equal"));
   ASSERT_TRUE(Launch());
   const time_t start = time(nullptr);
@@ -162,7 +117,7 @@ TEST_F(ProgramMenu, CheckForUpdatesOnRequestReportsTheNewestVersion) {
 }
 
 TEST_F(ProgramMenu, AutomaticCheckAtStartOffersANewerVersion) {
-  ASSERT_GT(WebServerPort(), 0) << "the test web server is not running";
+  ASSERT_GT(ServerPort(), 0) << "the test web server is not running";
   WriteString(kProgramKey, L"UpdateInfoURL", UpdateUrl(L"newer"));
   WriteDword(kSettingsKey, L"AutoCheckUpdate", 1);
   const time_t start = time(nullptr);
@@ -177,7 +132,7 @@ TEST_F(ProgramMenu, AutomaticCheckAtStartOffersANewerVersion) {
 }
 
 TEST_F(ProgramMenu, AutomaticCheckWaitsForItsInterval) {
-  ASSERT_GT(WebServerPort(), 0) << "the test web server is not running";
+  ASSERT_GT(ServerPort(), 0) << "the test web server is not running";
   WriteString(kProgramKey, L"UpdateInfoURL", UpdateUrl(L"newer"));
   WriteDword(kSettingsKey, L"AutoCheckUpdate", 1);
   WriteDword(kSettingsKey, L"AutoCheckUpdate.Every", 7);

@@ -15,28 +15,7 @@ const int kMainToolBar = 59392;
 const UINT kAbout = 57664;  // "About..."
 const UINT kAlwaysOnTop = 16;
 
-// The two pages: child dialogs told apart by a control each template has.
-HWND PageOf(HWND main, int index) {
-  const int marker = index == 0 ? 1008 : 1145;  // format combo / start time
-  for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-    if (ClassOf(child) == L"#32770" && ::GetDlgItem(child, marker)) return child;
-  return nullptr;
-}
-
 bool IsTopMost(HWND hwnd) { return (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
-
-CRect ClientRectOnScreen(HWND hwnd) {
-  CRect rect;
-  ::GetClientRect(hwnd, &rect);
-  ::MapWindowPoints(hwnd, nullptr, (LPPOINT)&rect, 2);
-  return rect;
-}
-
-CRect WindowRectOf(HWND hwnd) {
-  CRect rect;
-  ::GetWindowRect(hwnd, &rect);
-  return rect;
-}
 
 // A real mouse: the cursor goes there first, then the button.
 void MouseTo(int x, int y) {
@@ -93,7 +72,7 @@ void RaisePopup(HWND popup) {
 // from the item's background (the item may be highlighted, so the mark may
 // be light on dark); -1 until the item's text is painted.
 int CheckMarkPixels(HWND popup) {
-  CRect rect = WindowRectOf(popup);
+  CRect rect = ScreenRect(popup);
   CWindowShot screen = CaptureScreen();
   const COLORREF back = screen.At(rect.left + 4, rect.top + 4);
   const int itemBottom = std::min((int)rect.bottom, (int)rect.top + ::GetSystemMetrics(SM_CYMENU));
@@ -110,7 +89,7 @@ int CheckMarkPixels(HWND popup) {
 // menu is opened again (at most three times).
 int SystemMenuCheckPixels(const CProgram& prog, HWND main) {
   for (int attempt = 0; attempt < 3; ++attempt) {
-    CRect frame = WindowRectOf(main);
+    CRect frame = ScreenRect(main);
     ::PostMessageW(main, WM_SYSCOMMAND, SC_MOUSEMENU | HTSYSMENU, MAKELPARAM(frame.left + 8, frame.top + 8));
     HWND popup = nullptr;
     WaitFor([&] { return (popup = OpenPopupMenu(prog)) != nullptr; }, 20000);
@@ -178,48 +157,23 @@ class CUrlRecorder {
   CString m_strLog;
 };
 
-class ProgramWindow : public ::testing::Test {
+class ProgramWindow : public CProgramTest {
  protected:
-  void SetUp() override {
-    DeleteKeyTree(kProgramKey);
-    // No check against the maker's server unless a test asks for one.
-    WriteDword(kSettingsKey, L"AutoCheckUpdate", 0);
-  }
-  void TearDown() override {
-    if (m_program.IsRunning() && m_hMain && ::IsWindow(m_hMain)) {
-      ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-      m_program.WaitExit(30000);
-    }
-    m_program.Kill();
-    DeleteKeyTree(kProgramKey);
-  }
-
   // Starts the program and waits for its main window on the screen.
   HWND Launch() {
-    EXPECT_TRUE(m_program.Start());
-    m_hMain = m_program.WaitMainWindow();
-    EXPECT_NE(m_hMain, nullptr);
     // Shown with its page, and active (activation raises it, so anything
     // opened before that could end up below it).
-    if (m_hMain)
-      WaitFor([&] {
-        return IsShown(m_hMain) && IsShown(PageOf(m_hMain, CurrentTab())) && ::GetForegroundWindow() == m_hMain;
-      });
-    return m_hMain;
-  }
-  // Closes as the title bar's Close does and waits for the process to end.
-  bool CloseAndWait() {
-    ::PostMessageW(m_hMain, WM_CLOSE, 0, 0);
-    DWORD code = 0;
-    bool ended = m_program.WaitExit(60000, &code);
-    m_hMain = nullptr;
-    return ended;
+    HWND main = StartAndWait([&](HWND h) {
+      return IsShown(h) && IsShown(PageOf(h, CurrentTab())) && ::GetForegroundWindow() == h;
+    });
+    EXPECT_NE(main, nullptr);
+    return main;
   }
   HWND Tabs() const { return ::GetDlgItem(m_hMain, kTabs); }
   // A point of the sizing corner where the press reaches the window's own
   // surface (a page's background), not a control; (0, 0) when there is none.
   CPoint GripPoint() const {
-    CRect client = ClientRectOnScreen(m_hMain);
+    CRect client = ClientScreenRect(m_hMain);
     for (int d = 2; d < 12; ++d) {
       CPoint p(client.right - d, client.bottom - d);
       HWND at = ::WindowFromPoint(p);
@@ -232,9 +186,6 @@ class ProgramWindow : public ::testing::Test {
     SendBounded(Tabs(), TCM_SETCURFOCUS, index, 0);
     WaitFor([&] { return IsShown(PageOf(m_hMain, index)) && !IsShown(PageOf(m_hMain, 1 - index)); });
   }
-
-  CProgram m_program;
-  HWND m_hMain = nullptr;
 };
 }  // namespace
 
@@ -250,14 +201,14 @@ TEST_F(ProgramWindow, ShowsBothTabsAndEachPageInTurn) {
 
   // The band above the pages: 0xE0E0E0 with a 0xD0D0D0 line as its last row,
   // the pages below it filling the rest of the client area.
-  CRect client = ClientRectOnScreen(m_hMain);
-  CRect tabs = WindowRectOf(Tabs());
-  CRect page = WindowRectOf(series);
+  CRect client = ClientScreenRect(m_hMain);
+  CRect tabs = ScreenRect(Tabs());
+  CRect page = ScreenRect(series);
   EXPECT_EQ(page.top, tabs.bottom);
   EXPECT_EQ(page.left, client.left);
   EXPECT_EQ(page.right, client.right);
   EXPECT_EQ(page.bottom, client.bottom);
-  CRect bar = WindowRectOf(::GetDlgItem(m_hMain, kMainToolBar));
+  CRect bar = ScreenRect(::GetDlgItem(m_hMain, kMainToolBar));
   EXPECT_EQ(bar.right, client.right - 4);
   EXPECT_LE(bar.top - client.top, tabs.bottom - bar.bottom + 1);  // centred in the band
   EXPECT_GE(bar.top - client.top + 1, tabs.bottom - bar.bottom);
@@ -272,7 +223,7 @@ TEST_F(ProgramWindow, ShowsBothTabsAndEachPageInTurn) {
   EXPECT_EQ(CurrentTab(), 1);
   EXPECT_TRUE(IsShown(video));
   EXPECT_FALSE(IsShown(series));
-  EXPECT_EQ(WindowRectOf(video), page);
+  EXPECT_EQ(ScreenRect(video), page);
   CWindowShot second = ShotOf(m_hMain, true);
   second.SavePng(L"reelsmith-main-video.png");
   // The page area changed with the tab.
@@ -323,16 +274,16 @@ TEST_F(ProgramWindow, KeepsItsMinimumSizeAndMovesOrSizesFromItsOwnSurface) {
   ASSERT_TRUE(Launch());
   // Made smaller than allowed: it stops at 480 x 320.
   ::SetWindowPos(m_hMain, nullptr, 0, 0, 200, 120, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  CRect small = WindowRectOf(m_hMain);
+  CRect small = ScreenRect(m_hMain);
   EXPECT_EQ(small.Width(), 480);
   EXPECT_EQ(small.Height(), 320);
   // The pages follow the window.
-  CRect client = ClientRectOnScreen(m_hMain);
-  EXPECT_EQ(WindowRectOf(PageOf(m_hMain, 0)).bottom, client.bottom);
-  EXPECT_EQ(WindowRectOf(PageOf(m_hMain, 0)).right, client.right);
+  CRect client = ClientScreenRect(m_hMain);
+  EXPECT_EQ(ScreenRect(PageOf(m_hMain, 0)).bottom, client.bottom);
+  EXPECT_EQ(ScreenRect(PageOf(m_hMain, 0)).right, client.right);
 
   ::SetWindowPos(m_hMain, nullptr, 100, 80, 800, 560, SWP_NOZORDER | SWP_NOACTIVATE);
-  CRect before = WindowRectOf(m_hMain);
+  CRect before = ScreenRect(m_hMain);
   ASSERT_EQ(before.Width(), 800);
 
   // A press in the bottom-right 12 x 12 pixels of the client area, on the
@@ -340,28 +291,28 @@ TEST_F(ProgramWindow, KeepsItsMinimumSizeAndMovesOrSizesFromItsOwnSurface) {
   CPoint corner = GripPoint();
   ASSERT_NE(corner, CPoint(0, 0)) << "controls cover the whole corner";
   Drag(corner, CPoint(corner.x + 60, corner.y + 40), m_hMain);
-  EXPECT_TRUE(WaitFor([&] { return WindowRectOf(m_hMain).Width() == 860; }, 10000));
-  CRect grown = WindowRectOf(m_hMain);
+  EXPECT_TRUE(WaitFor([&] { return ScreenRect(m_hMain).Width() == 860; }, 10000));
+  CRect grown = ScreenRect(m_hMain);
   EXPECT_EQ(grown.Width(), 860);
   EXPECT_EQ(grown.Height(), 600);
   EXPECT_EQ(grown.TopLeft(), before.TopLeft());
 
   // Dragged inwards by far too much: the minimum holds.
-  client = ClientRectOnScreen(m_hMain);
+  client = ClientScreenRect(m_hMain);
   corner = GripPoint();
   Drag(corner, CPoint(client.left + 20, client.top + 20), m_hMain);
-  EXPECT_TRUE(WaitFor([&] { return WindowRectOf(m_hMain).Width() == 480; }, 10000));
-  EXPECT_EQ(WindowRectOf(m_hMain).Height(), 320);
+  EXPECT_TRUE(WaitFor([&] { return ScreenRect(m_hMain).Width() == 480; }, 10000));
+  EXPECT_EQ(ScreenRect(m_hMain).Height(), 320);
 
   // A press on the band between the tabs and the Main Menu button moves it.
-  CRect at = WindowRectOf(m_hMain);
-  client = ClientRectOnScreen(m_hMain);
-  CPoint band((WindowRectOf(Tabs()).right + WindowRectOf(::GetDlgItem(m_hMain, kMainToolBar)).left) / 2,
+  CRect at = ScreenRect(m_hMain);
+  client = ClientScreenRect(m_hMain);
+  CPoint band((ScreenRect(Tabs()).right + ScreenRect(::GetDlgItem(m_hMain, kMainToolBar)).left) / 2,
               client.top + 2);
   ASSERT_EQ(::WindowFromPoint(band), m_hMain);
   Drag(band, CPoint(band.x + 40, band.y + 30), m_hMain);
-  EXPECT_TRUE(WaitFor([&] { return WindowRectOf(m_hMain).left == at.left + 40; }, 10000));
-  CRect moved = WindowRectOf(m_hMain);
+  EXPECT_TRUE(WaitFor([&] { return ScreenRect(m_hMain).left == at.left + 40; }, 10000));
+  CRect moved = ScreenRect(m_hMain);
   EXPECT_EQ(moved.left, at.left + 40);
   EXPECT_EQ(moved.top, at.top + 30);
   EXPECT_EQ(moved.Size(), at.Size());

@@ -12,6 +12,7 @@
 #include "ConverterTestApp.h"
 #include "Helpers.h"
 #include "ImageLibrary.h"
+#include "RelayWindow.h"
 #include "SeriesConversion.h"
 #include "SeriesLoading.h"
 #include "SeriesTestData.h"
@@ -77,15 +78,6 @@ class CTestHost : public CSeriesJobHost, public CFrameTarget {
 };
 
 // Receives the encoder's progress records as a page does.
-LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    const COPYDATASTRUCT* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-    LRESULT result = 0;
-    if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
 class SeriesConversion : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,12 +89,7 @@ class SeriesConversion : public ::testing::Test {
       ::DeleteFileW(OutFolder() + L"\\expect.txt");
       fresh = true;
     }
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = RelayProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"SeriesRelay";
-    RegisterClassW(&wc);
-    m_relay = CreateWindowW(L"SeriesRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    m_relay = MakeRelayWindow();
   }
   void TearDown() override {
     DestroyWindow(m_relay);

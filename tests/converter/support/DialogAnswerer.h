@@ -10,29 +10,17 @@
 #include <iterator>
 #include <mutex>
 #include <set>
-#include <thread>
 
+#include "WatcherThread.h"
 #include "afx.h"
 
-class CDialogAnswerer {
+class CDialogAnswerer : public CWatcherThread {
  public:
   typedef std::function<void(HWND)> Action;
   CDialogAnswerer(LPCTSTR caption, Action action) : m_caption(caption), m_action(std::move(action)) {
-    m_thread = std::thread([this] { Watch(); });
+    StartWatching();
   }
-  ~CDialogAnswerer() {
-    m_stop = true;
-    // The watcher may be waiting for this thread to take a message: keep taking them.
-    while (!m_finished) {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    m_thread.join();
-  }
+  ~CDialogAnswerer() override { StopWatching(); }
   int Answered() const { return m_answered.load(); }
 
   // Clicks a button of a dialog as a user would (posted, so the caller never waits).
@@ -60,7 +48,7 @@ class CDialogAnswerer {
     }
     return TRUE;
   }
-  void Watch() {
+  void Watch() override {
     std::set<HWND> done;
     while (!m_stop) {
       for (auto it = done.begin(); it != done.end();) it = ::IsWindow(*it) ? std::next(it) : done.erase(it);
@@ -75,13 +63,9 @@ class CDialogAnswerer {
       }
       ::Sleep(15);
     }
-    m_finished = true;
   }
 
   CString m_caption;
   Action m_action;
-  std::thread m_thread;
-  std::atomic<bool> m_stop{false};
   std::atomic<int> m_answered{0};
-  std::atomic<bool> m_finished{false};
 };

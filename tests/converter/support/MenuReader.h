@@ -5,15 +5,15 @@
 
 #include <atomic>
 #include <map>
-#include <thread>
 
+#include "WatcherThread.h"
 #include "afx.h"
 
 #ifndef MN_GETHMENU
 #define MN_GETHMENU 0x01E1
 #endif
 
-class CMenuReader {
+class CMenuReader : public CWatcherThread {
  public:
   // command id -> enabled; filled once the menu has been seen.
   std::map<UINT, bool> states;
@@ -24,20 +24,9 @@ class CMenuReader {
   // Watches for a popup menu of this process and closes it once read. owner:
   // the window the menu was tracked for (gets the Escape key).
   explicit CMenuReader(HWND owner) : m_owner(owner) {
-    m_thread = std::thread([this] { Watch(); });
+    StartWatching();
   }
-  ~CMenuReader() {
-    m_stop = true;
-    while (!m_finished) {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    m_thread.join();
-  }
+  ~CMenuReader() override { StopWatching(); }
 
  private:
   static BOOL CALLBACK Find(HWND hwnd, LPARAM lp) {
@@ -51,7 +40,7 @@ class CMenuReader {
     }
     return TRUE;
   }
-  void Watch() {
+  void Watch() override {
     while (!m_stop && !seen) {
       HWND popup = nullptr;
       ::EnumWindows(Find, (LPARAM)&popup);
@@ -75,10 +64,6 @@ class CMenuReader {
       }
       ::Sleep(10);
     }
-    m_finished = true;
   }
   HWND m_owner;
-  std::thread m_thread;
-  std::atomic<bool> m_stop{false};
-  std::atomic<bool> m_finished{false};
 };

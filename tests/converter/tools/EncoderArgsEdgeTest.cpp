@@ -7,28 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ArgsTestSupport.h"
 #include "EncoderTool.h"
 
 namespace {
-
-std::vector<std::wstring> Tokens(const CString& text) {
-  std::vector<std::wstring> out;
-  std::wstring cur;
-  bool quoted = false;
-  for (int i = 0; i < text.GetLength(); ++i) {
-    wchar_t c = text[i];
-    if (c == L'"') quoted = !quoted;
-    if (c == L' ' && !quoted) {
-      if (!cur.empty()) out.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
-  return out;
-}
-
 std::vector<std::wstring> Build(const std::function<void(CEncoderJob&, CEncoderToolBase&)>& set) {
   CEncoderJob job;
   CEncoderToolBase tool;

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "EncoderTool.h"
+#include "RelayWindow.h"
 #include "ToolTestSupport.h"
 
 namespace {
@@ -61,14 +62,6 @@ struct StoppingSink : CToolProgressSink {
   int OnToolFinish(const ToolProgress&) override { ++finishes; return 0; }
 };
 
-LRESULT CALLBACK PageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    auto* cds = (const COPYDATASTRUCT*)lp;
-    LRESULT result = 0;
-    if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
-  }
-  return DefWindowProcW(wnd, msg, wp, lp);
-}
 }  // namespace
 
 // The real encoder, driven the way the series-to-video page drives it.
@@ -82,12 +75,7 @@ TEST(EncoderRun, ProgressAndStopThroughTheWrapper) {
     name.Format(L"%s\\I%07d.bmp", (LPCTSTR)dir, i);
     WriteFrame(name, 320, 240, i);
   }
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = PageProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"StopTestPage";
-  RegisterClassW(&wc);
-  HWND page = CreateWindowW(L"StopTestPage", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  HWND page = MakeRelayWindow();
 
   auto run = [&](StoppingSink& sink, volatile int& flag, const CString& out) {
     CEncoderTool tool;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "EncoderTool.h"
+#include "RelayWindow.h"
 #include "ToolTestSupport.h"
 
 namespace {
@@ -25,25 +26,6 @@ struct RecordingSink : CToolProgressSink {
   }
   int OnToolFinish(const ToolProgress&) override { calls.push_back("finish"); return 0; }
 };
-
-// A window on the test's thread that relays progress records like a page does.
-LRESULT CALLBACK RelayProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    const COPYDATASTRUCT* cds = (const COPYDATASTRUCT*)lp;
-    LRESULT result = 0;
-    if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
-  }
-  return DefWindowProcW(wnd, msg, wp, lp);
-}
-
-HWND MakeRelayWindow() {
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = RelayProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"RelayTestWindow";
-  RegisterClassW(&wc);
-  return CreateWindowW(L"RelayTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
 
 // Runs job on a worker thread while this thread pumps messages.
 int RunPumping(CEncoderTool& tool, CEncoderJob& job, volatile int* cancel) {

@@ -1,28 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
+#include "ArgsTestSupport.h"
 #include "ProbeTool.h"
-
-namespace {
-// Writes a report to a temporary file and parses it into info.
-int Parse(const std::string& json, CMediaInfo& info) {
-  static int n = 0;
-  auto path = std::filesystem::temp_directory_path() / ("probe-report-" + std::to_string(++n) + ".json");
-  { std::ofstream(path, std::ios::binary) << json; }
-  CProbeTool probe;
-  info.Reset();
-  int r = probe.ParseProbeJson(CString(path.wstring().c_str()), info, nullptr);
-  std::filesystem::remove(path);
-  if (r == 0) info.SplitStreams();
-  return r;
-}
-}  // namespace
 
 TEST(ProbeReport, ReadsFormatAndStreams) {
   CMediaInfo info;
-  ASSERT_EQ(0, Parse(R"({"format": {"nb_streams": 3, "format_name": "mov,mp4,m4a,3gp,3g2,mj2",
+  ASSERT_EQ(0, ParseProbeReport(R"({"format": {"nb_streams": 3, "format_name": "mov,mp4,m4a,3gp,3g2,mj2",
       "start_time": "0.000000", "duration": "12.345678", "size": "5000000000", "bit_rate": "1234567"},
     "streams": [
       {"codec_name": "h264", "codec_type": "video", "width": 640, "height": 480, "r_frame_rate": "30000/1001",
@@ -55,7 +38,7 @@ TEST(ProbeReport, ReadsFormatAndStreams) {
 
 TEST(ProbeReport, DurationFromFramesAndFallbackMembers) {
   CMediaInfo info;
-  ASSERT_EQ(0, Parse(R"({"format": {"format_name": "avi"}, "streams": [
+  ASSERT_EQ(0, ParseProbeReport(R"({"format": {"format_name": "avi"}, "streams": [
       {"codec_type": "data"},
       {"codec_type": "video", "nb_frames": "", "nb_read_frames": "250", "r_frame_rate": "",
        "avg_frame_rate": "25/1"}]})", info));
@@ -68,22 +51,22 @@ TEST(ProbeReport, DurationFromFramesAndFallbackMembers) {
 
 TEST(ProbeReport, BadReportsFailCleanly) {
   CMediaInfo info;
-  EXPECT_EQ(-1, Parse("", info));
-  EXPECT_EQ(-1, Parse("not json at all", info));
-  EXPECT_EQ(-1, Parse(R"({"streams": [{"codec_type": "video"}]})", info));
-  EXPECT_EQ(-1, Parse(R"([1, 2, 3])", info));
-  EXPECT_EQ(-1, Parse(R"({"format": {"duration": "1.5"}, "streams": {"a": 1}})", info));
+  EXPECT_EQ(-1, ParseProbeReport("", info));
+  EXPECT_EQ(-1, ParseProbeReport("not json at all", info));
+  EXPECT_EQ(-1, ParseProbeReport(R"({"streams": [{"codec_type": "video"}]})", info));
+  EXPECT_EQ(-1, ParseProbeReport(R"([1, 2, 3])", info));
+  EXPECT_EQ(-1, ParseProbeReport(R"({"format": {"duration": "1.5"}, "streams": {"a": 1}})", info));
   // An empty stream list fails, but what the format gave is kept.
-  EXPECT_EQ(-1, Parse(R"({"format": {"duration": "1.5", "format_name": "mp4"}, "streams": []})", info));
+  EXPECT_EQ(-1, ParseProbeReport(R"({"format": {"duration": "1.5", "format_name": "mp4"}, "streams": []})", info));
   EXPECT_EQ(1500000, info.m_nDuration);
   // Members of unexpected types read as empty instead of ending the program.
-  EXPECT_EQ(0, Parse(R"({"format": {"duration": {"x": 1}, "nb_streams": "two", "size": [1]},
+  EXPECT_EQ(0, ParseProbeReport(R"({"format": {"duration": {"x": 1}, "nb_streams": "two", "size": [1]},
       "streams": [{"codec_type": "video", "width": "wide", "height": 1e30, "r_frame_rate": {"n": 1}}]})", info));
   EXPECT_EQ(0, info.m_nDuration);
   EXPECT_EQ(0, info.m_nStreamCount);
   EXPECT_EQ(0, info.m_streams[0]->m_nWidth);
   EXPECT_EQ(0, info.m_streams[0]->m_nHeight);
-  EXPECT_EQ(-1, Parse(R"({"format": {}, "streams": [42]})", info));
+  EXPECT_EQ(-1, ParseProbeReport(R"({"format": {}, "streams": [42]})", info));
   CProbeTool probe;
   EXPECT_EQ(-1, probe.ParseProbeJson(L"/no/such/report.json", info, nullptr));
 }

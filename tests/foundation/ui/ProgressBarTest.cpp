@@ -14,21 +14,6 @@ const COLORREF kGreen = RGB(0, 0xC0, 0);
 const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 
-// A 24-bit memory picture to draw into and read back.
-struct MemoryPicture {
-  CDC dc;
-  CBitmap bitmap;
-  CBitmap* old = nullptr;
-  MemoryPicture(int w, int h) {
-    CClientDC screen(nullptr);
-    dc.CreateCompatibleDC(&screen);
-    bitmap.CreateCompatibleBitmap(&screen, w, h);
-    old = dc.SelectObject(&bitmap);
-    dc.FillSolidRect(0, 0, w, h, kWhite);
-  }
-  ~MemoryPicture() { dc.SelectObject(old); }
-};
-
 class ProgressBarTest : public ::testing::Test {
  protected:
   void SetUp() override {

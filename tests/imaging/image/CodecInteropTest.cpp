@@ -252,20 +252,7 @@ struct GifBuilder {
       if (i % 2 == 1) codes.push_back(4);
     }
     codes.push_back(5);
-    std::vector<BYTE> data;
-    unsigned acc = 0;
-    int bits = 0;
-    for (int c : codes) {
-      acc |= (unsigned)c << bits;
-      bits += 3;
-      while (bits >= 8) data.push_back((BYTE)acc), acc >>= 8, bits -= 8;
-    }
-    if (bits) data.push_back((BYTE)acc);
-    for (size_t at = 0; at < data.size(); at += 255) {
-      size_t n = std::min<size_t>(255, data.size() - at);
-      bytes.push_back((BYTE)n);
-      bytes.insert(bytes.end(), data.begin() + (long)at, data.begin() + (long)(at + n));
-    }
+    AppendGifCodes(bytes, codes);
     bytes.push_back(0);
   }
   void Save(const std::string& path) {

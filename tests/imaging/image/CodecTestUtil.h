@@ -111,6 +111,30 @@ private:
   int32_t m_limit;
 };
 
+// GIF picture data of code size 2 whose codes all stay 3 bits wide: the
+// codes packed from the low bits up, in sub-blocks of at most 255 bytes
+// (the caller adds the block terminator).
+inline void AppendGifCodes(std::vector<BYTE>& out, const std::vector<int>& codes) {
+  std::vector<BYTE> data;
+  unsigned acc = 0;
+  int bits = 0;
+  for (int c : codes) {
+    acc |= (unsigned)c << bits;
+    bits += 3;
+    while (bits >= 8) {
+      data.push_back((BYTE)acc);
+      acc >>= 8;
+      bits -= 8;
+    }
+  }
+  if (bits) data.push_back((BYTE)acc);
+  for (size_t at = 0; at < data.size(); at += 255) {
+    size_t n = std::min<size_t>(255, data.size() - at);
+    out.push_back((BYTE)n);
+    out.insert(out.end(), data.begin() + (long)at, data.begin() + (long)(at + n));
+  }
+}
+
 inline std::vector<BYTE> Truncated(const std::vector<BYTE>& bytes, size_t n) {
   return std::vector<BYTE>(bytes.begin(), bytes.begin() + (long)std::min(n, bytes.size()));
 }

@@ -50,24 +50,7 @@ struct GifBuilder {
       codes.push_back(p);
     }
     if (end) codes.push_back(5);
-    std::vector<BYTE> data;
-    unsigned acc = 0;
-    int bits = 0;
-    for (int c : codes) {
-      acc |= (unsigned)c << bits;
-      bits += 3;
-      while (bits >= 8) {
-        data.push_back((BYTE)acc);
-        acc >>= 8;
-        bits -= 8;
-      }
-    }
-    if (bits) data.push_back((BYTE)acc);
-    for (size_t i = 0; i < data.size(); i += 255) {
-      size_t n = std::min<size_t>(255, data.size() - i);
-      b.push_back((BYTE)n);
-      b.insert(b.end(), data.begin() + (long)i, data.begin() + (long)(i + n));
-    }
+    AppendGifCodes(b, codes);
     if (terminate) b.push_back(0);
   }
   void Trailer() { b.push_back(';'); }

@@ -13,6 +13,9 @@ import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from ctseries import write_slice  # noqa: E402
+
 N = 128
 BLOCK = 16
 
@@ -29,46 +32,16 @@ def pixels(i):
     return struct.pack("<%dh" % len(vals), *vals)
 
 
-def write_dump(folder, name, i, raw_name):
-    with open(os.path.join(folder, name + ".dump"), "w") as f:
-        f.write("""(0002,0002) UI =CTImageStorage
-(0002,0003) UI [1.2.826.0.1.3680043.9.7433.19.%d]
-(0002,0010) UI =LittleEndianExplicit
-(0008,0016) UI =CTImageStorage
-(0008,0018) UI [1.2.826.0.1.3680043.9.7433.19.%d]
-(0008,0060) CS [CT]
-(0020,000e) UI [1.2.826.0.1.3680043.9.7433.18.1]
-(0020,0013) IS [%d]
-(0028,0002) US 1
-(0028,0004) CS [MONOCHROME2]
-(0028,0010) US %d
-(0028,0011) US %d
-(0028,0100) US 16
-(0028,0101) US 16
-(0028,0102) US 15
-(0028,0103) US 1
-(0028,1050) DS [40]
-(0028,1051) DS [400]
-(0028,1052) DS [0]
-(0028,1053) DS [1]
-(7fe0,0010) OW =%s
-""" % (i, i, i + 1, N, N, raw_name))
-
-
 def main():
     out = sys.argv[1]
     for sub in ("ct40", "steps", "noext"):
         os.makedirs(os.path.join(out, sub), exist_ok=True)
     for i in range(40):
         name = "slice%02d" % (i + 1)
-        with open(os.path.join(out, "ct40", name + ".raw"), "wb") as f:
-            f.write(pixels(i))
-        write_dump(os.path.join(out, "ct40"), name, i, name + ".raw")
+        write_slice(os.path.join(out, "ct40"), name, i, pixels(i), N, 19, 0)
     for folder, names in (("steps", ["a", "B", "c"]), ("noext", ["one", "three", "two"])):
         for i, name in enumerate(names):
-            with open(os.path.join(out, folder, name + ".raw"), "wb") as f:
-                f.write(pixels(i))
-            write_dump(os.path.join(out, folder), name, i, name + ".raw")
+            write_slice(os.path.join(out, folder), name, i, pixels(i), N, 19, 0)
 
 
 main()

@@ -8,8 +8,12 @@ tissue, two lungs that shrink along the series, the aorta, the spine and a
 sternum. Ten distinct slice shapes are cycled along the series.
 """
 import math
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from ctseries import write_slice  # noqa: E402
 
 out, count = sys.argv[1], int(sys.argv[2])
 N = int(sys.argv[3]) if len(sys.argv) > 3 else 512
@@ -56,28 +60,4 @@ def shape(v):
 
 shapes = [shape(v) for v in range(min(10, count))]
 for i in range(count):
-    with open("%s/s%03d.raw" % (out, i), "wb") as f:
-        f.write(shapes[(i * len(shapes)) // count])
-    with open("%s/s%03d.dump" % (out, i), "w") as f:
-        f.write("""(0002,0002) UI =CTImageStorage
-(0002,0003) UI [1.2.826.0.1.3680043.9.7433.29.%d]
-(0002,0010) UI =LittleEndianExplicit
-(0008,0016) UI =CTImageStorage
-(0008,0018) UI [1.2.826.0.1.3680043.9.7433.29.%d]
-(0008,0060) CS [CT]
-(0020,000e) UI [1.2.826.0.1.3680043.9.7433.28.1]
-(0020,0013) IS [%d]
-(0028,0002) US 1
-(0028,0004) CS [MONOCHROME2]
-(0028,0010) US %d
-(0028,0011) US %d
-(0028,0100) US 16
-(0028,0101) US 16
-(0028,0102) US 15
-(0028,0103) US 1
-(0028,1050) DS [40]
-(0028,1051) DS [400]
-(0028,1052) DS [-1024]
-(0028,1053) DS [1]
-(7fe0,0010) OW =s%03d.raw
-""" % (i, i, i + 1, N, N, i))
+    write_slice(out, "s%03d" % i, i, shapes[(i * len(shapes)) // count], N, 29, -1024)

@@ -37,14 +37,7 @@ POINT ScreenCenter(HWND hWnd) {
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-CString WindowText(HWND hWnd) {
-  CString s;
-  int n = ::GetWindowTextLengthW(hWnd);
-  wchar_t* buf = s.GetBufferSetLength(n + 1);
-  int got = ::GetWindowTextW(hWnd, buf, n + 1);
-  s.ReleaseBufferSetLength(got);
-  return s;
-}
+CString WindowText(HWND hWnd) { return AfxGetWindowText(hWnd); }
 
 BOOL MakeFile(LPCTSTR path) {
   HANDLE h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

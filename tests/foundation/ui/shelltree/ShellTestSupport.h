@@ -12,6 +12,22 @@ inline void PrintTo(const CString& s, std::ostream* os) {
   *os << '"' << (const char*)narrow << '"';
 }
 
+// The first child of parent with this text, or null.
+inline HTREEITEM FindChildItem(CTreeCtrl& tree, HTREEITEM parent, LPCWSTR text) {
+  for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
+    if (tree.GetItemText(c) == text) return c;
+  return nullptr;
+}
+
+// The item's children flag as the tree holds it (I_CHILDRENCALLBACK included).
+inline int ChildrenFlagOf(CTreeCtrl& tree, HTREEITEM node) {
+  TVITEMW item = {};
+  item.mask = TVIF_CHILDREN;
+  item.hItem = node;
+  tree.GetItem(&item);
+  return item.cChildren;
+}
+
 // COM (apartment-threaded) for the current thread while it lives.
 class CComScope {
  public:

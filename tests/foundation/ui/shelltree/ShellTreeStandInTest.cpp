@@ -66,22 +66,12 @@ class ShellTreeStandInTest : public ::testing::Test {
     ns.Uninstall();
   }
   HTREEITEM Root() { return tree->GetRootItem(); }
-  HTREEITEM Child(HTREEITEM parent, LPCWSTR text) {
-    for (HTREEITEM c = tree->GetChildItem(parent); c; c = tree->GetNextSiblingItem(c))
-      if (tree->GetItemText(c) == text) return c;
-    return nullptr;
-  }
+  HTREEITEM Child(HTREEITEM parent, LPCWSTR text) { return FindChildItem(*tree, parent, text); }
   void ExpandNow(HTREEITEM node) {
     tree->Expand(node, TVE_EXPAND);
     tree->CompleteLoading();
   }
-  int ChildrenFlag(HTREEITEM node) {
-    TVITEMW item = {};
-    item.mask = TVIF_CHILDREN;
-    item.hItem = node;
-    tree->GetItem(&item);
-    return item.cChildren;
-  }
+  int ChildrenFlag(HTREEITEM node) { return ChildrenFlagOf(*tree, node); }
   // Everything the tree took is back: only the namespace's own desktop reference remains.
   void ExpectAllReleased() {
     EXPECT_EQ(1, ns.LiveObjects(CStandInObject::KindFolder));

@@ -116,22 +116,12 @@ class ShellTreeWineTest : public ::testing::Test {
     tree->Expand(node, TVE_EXPAND);
     tree->CompleteLoading();
   }
-  HTREEITEM Child(HTREEITEM parent, LPCWSTR text) {
-    for (HTREEITEM c = tree->GetChildItem(parent); c; c = tree->GetNextSiblingItem(c))
-      if (tree->GetItemText(c) == text) return c;
-    return nullptr;
-  }
+  HTREEITEM Child(HTREEITEM parent, LPCWSTR text) { return FindChildItem(*tree, parent, text); }
   CString PathOf(HTREEITEM node) {
     CShellTreeItem* data = tree->GetShellItem(node);
     return data ? GetPidlPath(data->m_pidl) : CString();
   }
-  int ChildrenFlag(HTREEITEM node) {
-    TVITEMW item = {};
-    item.mask = TVIF_CHILDREN;
-    item.hItem = node;
-    tree->GetItem(&item);
-    return item.cChildren;
-  }
+  int ChildrenFlag(HTREEITEM node) { return ChildrenFlagOf(*tree, node); }
 };
 
 // The shell's own listing of a folder's subfolders, in CompareIDs order.

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """A 300-slice 512x512 signed 16-bit CT series as dump2dcm scripts."""
 import math
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "support"))
+from ctseries import write_slice  # noqa: E402
 
 out, count = sys.argv[1], int(sys.argv[2])
 N = 512
@@ -14,28 +18,4 @@ for y in range(N):
 base = struct.pack("<%dh" % len(vals), *vals)
 for i in range(count):
     k = (i * 1024) % len(base)
-    with open("%s/s%03d.raw" % (out, i), "wb") as f:
-        f.write(base[k:] + base[:k])
-    with open("%s/s%03d.dump" % (out, i), "w") as f:
-        f.write("""(0002,0002) UI =CTImageStorage
-(0002,0003) UI [1.2.826.0.1.3680043.9.7433.9.%d]
-(0002,0010) UI =LittleEndianExplicit
-(0008,0016) UI =CTImageStorage
-(0008,0018) UI [1.2.826.0.1.3680043.9.7433.9.%d]
-(0008,0060) CS [CT]
-(0020,000e) UI [1.2.826.0.1.3680043.9.7433.8.1]
-(0020,0013) IS [%d]
-(0028,0002) US 1
-(0028,0004) CS [MONOCHROME2]
-(0028,0010) US 512
-(0028,0011) US 512
-(0028,0100) US 16
-(0028,0101) US 16
-(0028,0102) US 15
-(0028,0103) US 1
-(0028,1050) DS [40]
-(0028,1051) DS [400]
-(0028,1052) DS [-1024]
-(0028,1053) DS [1]
-(7fe0,0010) OW =s%03d.raw
-""" % (i, i, i + 1, i))
+    write_slice(out, "s%03d" % i, i, base[k:] + base[:k], N, 9, -1024)

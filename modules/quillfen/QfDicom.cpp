@@ -441,6 +441,9 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
     for (unsigned f = 0; f < frames; ++f)
       if (!RleHeaderIsSound(d + items[1 + f].first, items[1 + f].second, segments)) return false;
   } else if (jpeg) {
+    // A JPEG sample holds 16 bits at most: GDCM has no reader for wider
+    // allocations (and asserts that it has one).
+    if (bitsAllocated > 16) return false;
     // Every fragment that starts a JPEG stream carries a sound header; the
     // first one always does.
     unsigned starts = 0;

@@ -125,6 +125,26 @@ TEST(DicomFaults, CutAndDamagedCompressedFilesAreRefusedCleanly) {
   EXPECT_GT(read, 100);
 }
 
+// JPEG streams carry at most 16 bits a sample: a data set that allocates 32
+// (GDCM finds no JPEG reader for that and asserts) is refused, for every JPEG
+// family; the same files with their own 8 bits still read.
+TEST(DicomFaults, JpegWithWideAllocationIsRefused) {
+  for (const char* name : {"g8-jpegll.dcm", "g8-baseline.dcm", "g8-jpegls.dcm"}) {
+    std::vector<uint8_t> d = ReadAll(Fixture(name));
+    ASSERT_FALSE(d.empty()) << name;
+    qf::Volume v;
+    std::string error;
+    ASSERT_TRUE(qf::DecodeDicom(d.data(), d.size(), v, error)) << name << ": " << error;
+    const uint8_t tag[6] = {0x28, 0x00, 0x00, 0x01, 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end()) << name;
+    it[8] = 32;
+    error.clear();
+    EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error)) << name;
+    EXPECT_NE(error.find("compressed"), std::string::npos) << name << ": " << error;
+  }
+}
+
 // A palette whose tables are shorter than their descriptors say is refused,
 // wherever in the file its elements stand (here after 20 KB of private data).
 TEST(DicomFaults, ShortPaletteIsRefusedFarIntoTheFile) {

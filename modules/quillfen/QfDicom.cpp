@@ -292,6 +292,10 @@ bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols,
       if (frame || blen < 6) return false;
       const unsigned precision = body[0], h = Be16(body + 1), w = Be16(body + 3);
       components = body[5];
+      // Lossy (DCT) processes code 8 or 12 bits; GDCM asserts on any other
+      // precision its JPEG reader refuses.
+      const bool lossless = m == 0xC3 || m == 0xC7 || m == 0xCB || m == 0xCF || m == 0xF7;
+      if (!lossless && precision != 8 && precision != 12) return false;
       if (precision < 2 || precision > 16 || precision > bitsAllocated || w == 0 || h == 0 || w != cols || h != rows || components == 0 ||
           components > 4 || components != spp || blen != 6 + 3 * components)
         return false;

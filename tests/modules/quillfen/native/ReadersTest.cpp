@@ -127,7 +127,8 @@ TEST(DicomFaults, CutAndDamagedCompressedFilesAreRefusedCleanly) {
 
 // JPEG streams carry at most 16 bits a sample: a data set that allocates 32
 // (GDCM finds no JPEG reader for that and asserts) is refused, for every JPEG
-// family; the same files with their own 8 bits still read.
+// family; the same files with their own 8 bits still read. DCT precisions
+// other than 8 and 12 bits are refused too.
 TEST(DicomFaults, JpegWithWideAllocationIsRefused) {
   for (const char* name : {"g8-jpegll.dcm", "g8-baseline.dcm", "g8-jpegls.dcm"}) {
     std::vector<uint8_t> d = ReadAll(Fixture(name));
@@ -142,6 +143,19 @@ TEST(DicomFaults, JpegWithWideAllocationIsRefused) {
     error.clear();
     EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error)) << name;
     EXPECT_NE(error.find("compressed"), std::string::npos) << name << ": " << error;
+  }
+  // A DCT frame header of a precision other than 8 or 12 bits (GDCM asserts on it).
+  std::vector<uint8_t> d = ReadAll(Fixture("g8-baseline.dcm"));
+  const uint8_t sof[2] = {0xFF, 0xC0};
+  auto it = std::search(d.begin() + (ptrdiff_t)PixelDataAt(d), d.end(), sof, sof + 2);
+  ASSERT_NE(it, d.end());
+  ASSERT_EQ(8, it[4]);
+  for (uint8_t precision : {3, 1, 16}) {
+    it[4] = precision;
+    qf::Volume v;
+    std::string error;
+    EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error)) << (int)precision;
+    EXPECT_NE(error.find("compressed"), std::string::npos) << (int)precision << ": " << error;
   }
 }
 

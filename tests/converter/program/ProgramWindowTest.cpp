@@ -55,15 +55,27 @@ void MouseButton(bool down) {
   ::SendInput(1, &in, sizeof(in));
 }
 // Press at one point, move in steps to another, release.
+// The press must start the window's move or size loop, which runs in the
+// program's own process: the moves wait until it has, and the drag ends when
+// the loop does (bounded only as a hang guard), so a busy machine that is
+// slow to take the press loses no step.
+bool InMoveSize(DWORD thread, bool in) {
+  return WaitFor([&] {
+    GUITHREADINFO info = {sizeof(info)};
+    return ::GetGUIThreadInfo(thread, &info) && ((info.flags & GUI_INMOVESIZE) != 0) == in;
+  }, 10000);
+}
 void Drag(CPoint from, CPoint to) {
   MouseTo(from.x, from.y);
-  ::Sleep(50);
+  const DWORD thread = ::GetWindowThreadProcessId(::WindowFromPoint(from), nullptr);
   MouseButton(true);
+  EXPECT_TRUE(InMoveSize(thread, true)) << "the press started no move or size loop";
   for (int i = 1; i <= 8; ++i) {
     MouseTo(from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8);
     ::Sleep(20);
   }
   MouseButton(false);
+  EXPECT_TRUE(InMoveSize(thread, false)) << "the move or size loop did not end";
 }
 
 // The visible popup menu of the process, if one is open.

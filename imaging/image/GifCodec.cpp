@@ -23,7 +23,7 @@ CRasterImageGIF::CRasterImageGIF() : CRasterImage(RASTER_TYPE_GIF) {
   m_gceFlags = 0;
   m_gceDelay = 0;
   m_gceTransparent = 0;
-  m_readBuffer = new (std::nothrow) BYTE[kReadBufferSize];
+  m_readBuffer = nullptr;  // the reader's buffers are made by the first decode
   m_readPos = m_readCount = 0;
   m_codeSize = m_currSize = m_clear = m_ending = m_newCodes = m_topSlot = m_slot = 0;
   m_availBytes = m_bitsLeft = 0;
@@ -31,9 +31,9 @@ CRasterImageGIF::CRasterImageGIF() : CRasterImage(RASTER_TYPE_GIF) {
   m_blockEnded = false;
   memset(m_subBlock, 0, sizeof(m_subBlock));
   m_subBlockPtr = m_subBlock;
-  m_stack = new (std::nothrow) BYTE[kMaxCodes];
-  m_suffix = new (std::nothrow) BYTE[kMaxCodes];
-  m_prefix = new (std::nothrow) WORD[kMaxCodes];
+  m_stack = nullptr;
+  m_suffix = nullptr;
+  m_prefix = nullptr;
   m_interlaced = false;
   m_frameHeight = m_currentRow = m_rowStep = m_pass = 0;
   m_comment[0] = 0;
@@ -41,8 +41,10 @@ CRasterImageGIF::CRasterImageGIF() : CRasterImage(RASTER_TYPE_GIF) {
   m_feedImage = nullptr;
   m_feedColumn = m_feedRow = 0;
   m_feedLeft = 0;
-  m_hashTable = new (std::nothrow) long[kHashSize];
-  m_codeTable = new (std::nothrow) WORD[kHashSize];
+  // The encoder's tables are made when something is written: decoding (which
+  // makes an object per frame) does without them.
+  m_hashTable = nullptr;
+  m_codeTable = nullptr;
   m_initBits = m_nBits = m_maxCode = m_freeEnt = m_clearFlag = m_clearCode = m_eofCode = 0;
   m_accum = 0;
   m_accumBits = 0;
@@ -261,7 +263,14 @@ int CRasterImageGIF::LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int
   int oldCode = 0, firstChar = 0;
   int c;
   int result = 0;
-#define GIF_EMIT(value)                                          \
+  // Pixels past a full frame are dropped while counting and after the last
+  // interlace pass: there only the codes are followed, to find the data's end,
+  // so that surplus data costs its length and not the pixels it would make.
+  const uint64_t framePixels = (uint64_t)lineWidth * (uint64_t)(m_frameHeight > 0 ? m_frameHeight : 0);
+  const bool dropSurplus = !cursor || m_interlaced;
+  uint64_t emitted = 0;
+#define GIF_SURPLUS() (dropSurplus && emitted >= framePixels)
+#define GIF_PUT(value)                                           \
   do {                                                           \
     *out++ = (BYTE)(value);                                      \
     if (--left == 0) {                                           \
@@ -273,6 +282,12 @@ int CRasterImageGIF::LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int
       out = line;                                                \
       left = lineWidth;                                          \
     }                                                            \
+  } while (0)
+#define GIF_EMIT(value)                                          \
+  do {                                                           \
+    if (GIF_SURPLUS()) break;                                    \
+    ++emitted;                                                   \
+    GIF_PUT(value);                                              \
   } while (0)
   while ((c = LzwNextCode(stream)) != m_ending) {
     if (c < 0) {
@@ -293,6 +308,17 @@ int CRasterImageGIF::LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int
       if (c >= m_slot) c = 0;
       oldCode = firstChar = c;
       GIF_EMIT(c);
+    } else if (GIF_SURPLUS()) {
+      // The table grows as it would; its strings are never spelt out.
+      if (c > m_slot) ++*badCodes;
+      if (m_slot < m_topSlot) {
+        ++m_slot;
+        oldCode = c;
+      }
+      if (m_slot >= m_topSlot && m_currSize < 12) {
+        m_topSlot <<= 1;
+        ++m_currSize;
+      }
     } else {
       int code = c;
       if (code >= m_slot && sp < m_stack + kMaxStack) {
@@ -302,7 +328,14 @@ int CRasterImageGIF::LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int
       }
       while (code >= m_newCodes && sp < m_stack + kMaxStack) {
         *sp++ = m_suffix[code];
-        code = m_prefix[code];
+        // A sound table only points back to earlier codes; bad codes can
+        // make a loop, walked here once instead of down the whole stack.
+        const int prefix = m_prefix[code];
+        if (prefix >= code) {
+          ++*badCodes;
+          break;
+        }
+        code = prefix;
       }
       *sp++ = (BYTE)code;
       if (m_slot < m_topSlot) {
@@ -314,10 +347,23 @@ int CRasterImageGIF::LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int
         m_topSlot <<= 1;
         ++m_currSize;
       }
-      while (sp > m_stack) GIF_EMIT(*(--sp));
+      // The string comes off the stack first pixel first; past a full frame
+      // (when surplus is dropped) the rest is popped unseen. Counted per
+      // string, not per pixel.
+      size_t count = (size_t)(sp - m_stack);
+      if (dropSurplus && count > framePixels - emitted) count = (size_t)(framePixels - emitted);
+      emitted += count;
+      BYTE* const stop = sp - count;
+      while (sp > stop) {
+        --sp;
+        GIF_PUT(*sp);
+      }
+      sp = m_stack;
     }
   }
 #undef GIF_EMIT
+#undef GIF_PUT
+#undef GIF_SURPLUS
   if (left != lineWidth) result = StoreLine(cursor, line, lineWidth - left);
   free(line);
   return result;
@@ -461,8 +507,20 @@ void CRasterImageGIF::PasteFrame(CRasterImage& canvas, const CRasterImage& frame
   }
 }
 
+bool CRasterImageGIF::MakeDecoderTables() {
+  if (!m_readBuffer) m_readBuffer = new (std::nothrow) BYTE[kReadBufferSize];
+  if (!m_stack) m_stack = new (std::nothrow) BYTE[kMaxCodes];
+  if (!m_suffix) m_suffix = new (std::nothrow) BYTE[kMaxCodes];
+  if (!m_prefix) m_prefix = new (std::nothrow) WORD[kMaxCodes];
+  return m_readBuffer && m_stack && m_suffix && m_prefix;
+}
+
 bool CRasterImageGIF::Decode(CRasterStream* stream) {
-  if (!stream || !m_readBuffer || !m_stack || !m_suffix || !m_prefix) return false;
+  if (!stream) return false;
+  if (!MakeDecoderTables()) {
+    SetErrorText("CRasterImage::Create can't allocate memory");
+    return false;
+  }
   BYTE head[13];
   if (stream->Read(head, 1, 13) != 13 || memcmp(head, "GIF8", 4) != 0) {
     SetErrorText("Not a GIF file");
@@ -949,7 +1007,7 @@ void CRasterImageGIF::CompressLzw(int initBits, CRasterStream* stream) {
   int shift = 0;
   for (long f = kHashSize; f < 65536; f *= 2) ++shift;
   shift = 8 - shift;
-  for (int k = 0; k < kHashSize; k++) m_hashTable[k] = -1;
+  memset(m_hashTable, 0xFF, sizeof(long) * kHashSize);  // every slot -1: empty
   long ent = NextPixel();
   OutputCode(m_clearCode);
   long c;
@@ -979,7 +1037,7 @@ void CRasterImageGIF::CompressLzw(int initBits, CRasterStream* stream) {
       m_codeTable[slot] = (WORD)m_freeEnt++;
       m_hashTable[slot] = key;
     } else {
-      for (int k = 0; k < kHashSize; k++) m_hashTable[k] = -1;
+      memset(m_hashTable, 0xFF, sizeof(long) * kHashSize);
       m_freeEnt = m_clearCode + 2;
       m_clearFlag = 1;
       OutputCode(m_clearCode);
@@ -1229,9 +1287,15 @@ bool CRasterImageGIF::FinishWrite(CRasterStream* stream) {
   return true;
 }
 
+bool CRasterImageGIF::MakeEncoderTables() {
+  if (!m_hashTable) m_hashTable = new (std::nothrow) long[kHashSize];
+  if (!m_codeTable) m_codeTable = new (std::nothrow) WORD[kHashSize];
+  return m_hashTable && m_codeTable;
+}
+
 bool CRasterImageGIF::Encode(CRasterStream* stream) {
   if (!CanEncode(stream)) return false;
-  if (!m_hashTable || !m_codeTable) {
+  if (!MakeEncoderTables()) {
     SetErrorText("CRasterImage::Create can't allocate memory");
     return false;
   }
@@ -1267,7 +1331,7 @@ bool CRasterImageGIF::EncodeFrames(CRasterStream* stream, CRasterImage** frames,
     SetErrorText(problem);
     return false;
   }
-  if (!m_hashTable || !m_codeTable) {
+  if (!MakeEncoderTables()) {
     SetErrorText("CRasterImage::Create can't allocate memory");
     return false;
   }

@@ -127,7 +127,9 @@ private:
   long m_feedLeft;
 
   // LZW compressor
-  long* m_hashTable;   // 5003
+  bool MakeDecoderTables();
+  bool MakeEncoderTables();
+  long* m_hashTable;   // 5003, made by the first encode
   WORD* m_codeTable;   // 5003
   int m_initBits, m_nBits, m_maxCode, m_freeEnt, m_clearFlag, m_clearCode, m_eofCode;
   unsigned long m_accum;

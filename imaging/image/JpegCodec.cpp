@@ -23,6 +23,7 @@ struct JpegStreamManager {
   CRasterStream* stream;
   JOCTET* buffer;
   bool startOfFile;
+  bool atEnd;  // the data ran out: the buffer holds a made-up end marker
 };
 
 JpegStreamManager* FromSource(j_decompress_ptr cinfo) {
@@ -57,7 +58,10 @@ void TermDestination(j_compress_ptr cinfo) {
   if (m->stream->HasError()) ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-void InitSource(j_decompress_ptr cinfo) { FromSource(cinfo)->startOfFile = true; }
+void InitSource(j_decompress_ptr cinfo) {
+  FromSource(cinfo)->startOfFile = true;
+  FromSource(cinfo)->atEnd = false;
+}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   JpegStreamManager* m = FromSource(cinfo);
@@ -68,6 +72,7 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     m->buffer[0] = (JOCTET)0xFF;
     m->buffer[1] = (JOCTET)JPEG_EOI;
     n = 2;
+    m->atEnd = true;
   }
   m->src.next_input_byte = m->buffer;
   m->src.bytes_in_buffer = n;
@@ -81,6 +86,9 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
   while (count > (long)m->src.bytes_in_buffer) {
     count -= (long)m->src.bytes_in_buffer;
     FillInputBuffer(cinfo);
+    // Past the end there is nothing to skip: the end marker stays to be read,
+    // instead of being made again two bytes at a time for the whole count.
+    if (m->atEnd) return;
   }
   m->src.next_input_byte += count;
   m->src.bytes_in_buffer -= (size_t)count;

@@ -190,43 +190,76 @@ std::string ReadText(const gdcm::DataSet& ds, uint16_t g, uint16_t e) {
   return s;
 }
 
-// A palette whose tables are shorter than their descriptors say is refused.
-bool PaletteIsSound(const gdcm::DataSet& ds, std::string& error) {
-  // GDCM reads the photometric interpretation leniently (a cut name still
-  // counts); it must name one, and a palette is checked as GDCM will see it.
-  const std::string pi = ReadText(ds, 0x0028, 0x0004);
+// A palette GDCM can set its colour table up from: it makes a table of 256
+// entries for 8-bit pixels and of 65536 for 16-bit ones, and (asserting, or
+// writing past the table when asserts are off) takes every channel only when
+// its data holds exactly the entries its descriptor names, in the descriptor's
+// bits, and a channel of a table not yet known to be partial fills it whole.
+// Segmented palettes are not read here.
+bool PaletteFitsTable(const gdcm::DataSet& ds, unsigned bitsAllocated) {
+  if (bitsAllocated != 8 && bitsAllocated != 16) return false;
+  bool partial = false;
+  for (int c = 0; c < 3; ++c) {
+    const gdcm::Tag dt(0x0028, (uint16_t)(0x1101 + c)), vt(0x0028, (uint16_t)(0x1201 + c));
+    const gdcm::Tag st(0x0028, (uint16_t)(0x1221 + c));
+    if (ds.FindDataElement(st)) return false;
+    const gdcm::ByteValue* d = ds.FindDataElement(dt) ? ds.GetDataElement(dt).GetByteValue() : nullptr;
+    const gdcm::ByteValue* t = ds.FindDataElement(vt) ? ds.GetDataElement(vt).GetByteValue() : nullptr;
+    if (!d || !t || d->GetLength() < 6) return false;
+    uint16_t desc[3];
+    memcpy(desc, d->GetPointer(), 6);
+    const size_t entries = desc[0] ? desc[0] : 65536;
+    const unsigned bits = desc[2];
+    // The first entry maps the value 0 (GDCM knows no other start).
+    if ((bits != 8 && bits != 16) || desc[1] != 0) return false;
+    if (t->GetLength() != entries * bits / 8) return false;
+    if (bitsAllocated == 8 && entries > 256) return false;
+    if (bitsAllocated == 16 && bits != 16) return false;
+    partial = partial || (desc[0] != 0 && desc[0] != 256);
+    if (!partial && entries != (bitsAllocated == 8 ? 256u : 65536u)) return false;
+  }
+  return true;
+}
+
+// The photometric interpretation as GDCM reads it (leniently: a cut name
+// still counts); UNKNOWN when it names none.
+gdcm::PhotometricInterpretation::PIType PhotometricType(const std::string& pi) {
   const size_t printable = pi.find_first_not_of(" \t");
-  const gdcm::PhotometricInterpretation::PIType type =
-      printable == std::string::npos ? gdcm::PhotometricInterpretation::UNKNOWN
-                                     : gdcm::PhotometricInterpretation::GetPIType(pi.c_str());
-  if (type == gdcm::PhotometricInterpretation::UNKNOWN || type == gdcm::PhotometricInterpretation::PI_END) {
+  if (printable == std::string::npos) return gdcm::PhotometricInterpretation::UNKNOWN;
+  const gdcm::PhotometricInterpretation::PIType type = gdcm::PhotometricInterpretation::GetPIType(pi.c_str());
+  return type == gdcm::PhotometricInterpretation::PI_END ? gdcm::PhotometricInterpretation::UNKNOWN : type;
+}
+
+// A palette GDCM would trip on is refused, in the image and in its icon
+// (which GDCM sets up as well, though the icon is never shown).
+bool PaletteIsSound(const gdcm::DataSet& ds, std::string& error) {
+  const gdcm::PhotometricInterpretation::PIType type = PhotometricType(ReadText(ds, 0x0028, 0x0004));
+  if (type == gdcm::PhotometricInterpretation::UNKNOWN) {
     error = "unsupported photometric interpretation";
     return false;
   }
-  if (type != gdcm::PhotometricInterpretation::PALETTE_COLOR) return true;
-  for (int c = 0; c < 3; ++c) {
-    const gdcm::Tag dt(0x0028, (uint16_t)(0x1101 + c)), vt(0x0028, (uint16_t)(0x1201 + c));
-    const gdcm::ByteValue* d = ds.FindDataElement(dt) ? ds.GetDataElement(dt).GetByteValue() : nullptr;
-    const gdcm::ByteValue* t = ds.FindDataElement(vt) ? ds.GetDataElement(vt).GetByteValue() : nullptr;
-    uint16_t desc[3] = {0, 0, 0};
-    if (d && d->GetLength() >= 6) memcpy(desc, d->GetPointer(), 6);
-    const size_t entries = desc[0] ? desc[0] : 65536;
-    // GDCM builds its own table only from 8 or 16-bit pixels and palettes
-    // whose first entry maps the value 0.
-    const unsigned ba = ReadUS(ds, 0x0028, 0x0100);
-    if (!d || !t || d->GetLength() < 6 || (desc[2] != 8 && desc[2] != 16) || desc[1] != 0 ||
-        (ba != 8 && ba != 16) || t->GetLength() < entries * (desc[2] == 8 ? 1 : 2)) {
-      error = "the colour palette is missing, damaged or not supported";
-      return false;
-    }
-    // Tables GDCM cannot take (it stops the process): one whose length is not
-    // exactly its entries; more than 256 entries for 8-bit pixels; for 16-bit
-    // pixels 8-bit entries, or exactly 256 entries.
-    const size_t bytes = entries * (desc[2] == 8 ? 1 : 2), length = t->GetLength();
-    if ((length != bytes && length != bytes + (bytes & 1)) || (ba == 8 && entries > 256) ||
-        (ba == 16 && (desc[2] == 8 || entries == 256))) {
-      error = "the colour palette's size is not supported";
-      return false;
+  if (type == gdcm::PhotometricInterpretation::PALETTE_COLOR &&
+      !PaletteFitsTable(ds, ReadUS(ds, 0x0028, 0x0100))) {
+    error = "the colour palette is missing, damaged or not supported";
+    return false;
+  }
+  const gdcm::Tag iconTag(0x0088, 0x0200);
+  if (ds.FindDataElement(iconTag)) {
+    gdcm::SmartPointer<gdcm::SequenceOfItems> icons = ds.GetDataElement(iconTag).GetValueAsSQ();
+    if (icons && !icons->IsEmpty()) {
+      const gdcm::DataSet& icon = icons->GetItem(1).GetNestedDataSet();
+      const gdcm::Tag piTag(0x0028, 0x0004);
+      if (icon.FindDataElement(piTag)) {
+        const gdcm::ByteValue* bv = icon.GetDataElement(piTag).GetByteValue();
+        const gdcm::PhotometricInterpretation::PIType type =
+            bv ? PhotometricType(ReadText(icon, 0x0028, 0x0004)) : gdcm::PhotometricInterpretation::UNKNOWN;
+        if (type == gdcm::PhotometricInterpretation::UNKNOWN ||
+            (type == gdcm::PhotometricInterpretation::PALETTE_COLOR &&
+             !PaletteFitsTable(icon, ReadUS(icon, 0x0028, 0x0100)))) {
+          error = "the icon image is damaged or not supported";
+          return false;
+        }
+      }
     }
   }
   return true;
@@ -259,6 +292,10 @@ bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols,
       if (frame || blen < 6) return false;
       const unsigned precision = body[0], h = Be16(body + 1), w = Be16(body + 3);
       components = body[5];
+      // Lossy (DCT) processes code 8 or 12 bits; GDCM asserts on any other
+      // precision its JPEG reader refuses.
+      const bool lossless = m == 0xC3 || m == 0xC7 || m == 0xCB || m == 0xCF || m == 0xF7;
+      if (!lossless && precision != 8 && precision != 12) return false;
       if (precision < 2 || precision > 16 || precision > bitsAllocated || w == 0 || h == 0 || w != cols || h != rows || components == 0 ||
           components > 4 || components != spp || blen != 6 + 3 * components)
         return false;
@@ -408,6 +445,9 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
     for (unsigned f = 0; f < frames; ++f)
       if (!RleHeaderIsSound(d + items[1 + f].first, items[1 + f].second, segments)) return false;
   } else if (jpeg) {
+    // A JPEG sample holds 16 bits at most: GDCM has no reader for wider
+    // allocations (and asserts that it has one).
+    if (bitsAllocated > 16) return false;
     // Every fragment that starts a JPEG stream carries a sound header; the
     // first one always does.
     unsigned starts = 0;

@@ -188,9 +188,18 @@ std::string ParseSmeltrixOptions(const std::vector<std::string>& args, SmeltrixO
                 return bad("input:stream, such as 0:1");
             opt.maps.emplace_back((int)in, (int)st);
         } else if (a == "-codec:a" || a == "-c:a" || a == "-acodec") {
-            if (!value() || v != "copy")
-                return "audio is only copied (" + a + " copy), not encoded: " + v;
+            if (!value() || v.empty())
+                return bad("a codec name");
             opt.audioCodec = v;
+        } else if (a == "-b:a" || a == "-ab") {
+            if (!value() || !ParseBitRate(v, &opt.audioBitRate))
+                return bad("a bit rate");
+        } else if (a == "-ar") {
+            if (!value() || !ParseInt(v, &opt.sampleRate, 1))
+                return bad("a sample rate");
+        } else if (a == "-ac") {
+            if (!value() || !ParseInt(v, &opt.channels, 1) || opt.channels > 8)
+                return bad("a channel count of 1 to 8");
         } else if (a == "-bsf:v" || a == "-vbsf") {
             if (!value() || v.empty())
                 return bad("a bitstream filter");

@@ -30,7 +30,10 @@ struct SmeltrixOptions {
     std::vector<std::pair<int, int>> maps;
     bool noVideo = false;
     bool noAudio = false;
-    std::string audioCodec;                  // "copy" or empty
+    std::string audioCodec;                  // "copy", an encoder's name, or empty
+    int64_t audioBitRate = 0;
+    int sampleRate = 0;
+    int channels = 0;
     std::string videoBitstreamFilter;
     std::string audioBitstreamFilter;
     // Output (options after -i).

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# FFmpeg's libraries (libavformat, libavcodec, libswscale, libavutil) for the
-# encoder and probe modules: static, with only the codecs, containers and
-# parsers that the converter's eleven video formats and BMP frame files need.
+# FFmpeg's libraries (libavformat, libavcodec, libswscale, libswresample,
+# libavutil) for the encoder and probe modules: static, with only the codecs,
+# containers and parsers that the converter's eleven video formats, BMP frame
+# files and the wrapper's muxing with encoded audio need.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 have_stamp x264 || bash "$(dirname "$0")/60-x264.sh"
 # The cache is shared: a build from a configuration without the parts the
-# encoder's stream copy needs is rebuilt, whoever made it.
+# encoder's stream copy and audio encoding need is rebuilt, whoever made it.
 has_parts() {
   local syms
   syms=$($MINGW_HOST-nm "$DEPS_PREFIX/lib/libavformat.a" "$DEPS_PREFIX/lib/libavcodec.a" 2>/dev/null) || return 1
   grep -q ff_concat_demuxer <<<"$syms" && grep -q ff_concat_protocol <<<"$syms" &&
-    grep -q ff_aac_adtstoasc_bsf <<<"$syms"
+    grep -q ff_aac_adtstoasc_bsf <<<"$syms" && grep -q ff_aac_encoder <<<"$syms" &&
+    grep -q ff_mp2_encoder <<<"$syms" && [ -f "$DEPS_PREFIX/lib/libswresample.a" ]
 }
 have_stamp ffmpeg ffmpeg && has_parts && exit 0
 src=$(fetch_source ffmpeg)
@@ -22,6 +24,8 @@ rm -rf "$b" "$link"; mkdir -p "$b"; ln -s "$src" "$link"
 cd "$b"
 join() { local IFS=,; echo "$*"; }
 video_codecs=(libx264 mpeg4 flv huffyuv wmv2 mpeg2video mpeg1video h263 bmp)
+# Audio encoded while streams are muxed.
+audio_codecs=(aac mp2 ac3 wmav2 pcm_s16le)
 decoders=(h264 mpeg4 flv huffyuv wmv2 wmv1 msmpeg4v3 mpeg2video mpeg1video h263 bmp mjpeg
           aac mp3 mp2 wmav2 ac3 pcm_s16le)
 muxers=(mp4 mov flv avi asf mpeg1system mpeg2dvd mpeg1vcd tgp image2 mpegts adts matroska)
@@ -41,9 +45,9 @@ export PKG_CONFIG_LIBDIR=$DEPS_PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
   --extra-cflags="-I$DEPS_PREFIX/include" --extra-ldflags="-L$DEPS_PREFIX/lib" \
   --enable-static --disable-shared --enable-gpl --enable-w32threads \
   --disable-autodetect --disable-programs --disable-doc --disable-debug \
-  --disable-avdevice --disable-avfilter --disable-postproc --disable-swresample --disable-network \
+  --disable-avdevice --disable-avfilter --disable-postproc --disable-network \
   --disable-everything --enable-libx264 \
-  --enable-encoder="$(join "${video_codecs[@]}")" \
+  --enable-encoder="$(join "${video_codecs[@]}" "${audio_codecs[@]}")" \
   --enable-decoder="$(join "${decoders[@]}")" \
   --enable-muxer="$(join "${muxers[@]}")" \
   --enable-demuxer="$(join "${demuxers[@]}")" \

@@ -171,6 +171,31 @@ TEST_F(SeriesLoading, MixedFolderLoadsEveryPicture) {
   EXPECT_EQ(0, target.items[3]->m_frameIndex);
 }
 
+// A multi-page TIFF goes through the library: one frame per page, in page order.
+TEST_F(SeriesLoading, MultiPageTiffGivesOneFramePerPage) {
+  CRecordingTarget target;
+  CSeriesLoader loader(&m_library, &target);
+  EXPECT_EQ(3, loader.LoadSource(SeriesData(L"tiff\\pages.tif")));
+  ASSERT_EQ(3u, target.items.size());
+  const BYTE expect[3][3] = {{0xC0, 0, 0}, {0, 0xA0, 0}, {0, 0, 0xE0}};
+  for (int i = 0; i < 3; ++i) {
+    const CFrameItem* item = target.items[i];
+    EXPECT_STREQ(SeriesData(L"tiff\\pages.tif"), item->m_sourcePath);
+    EXPECT_EQ(i, item->m_frameIndex);
+    ASSERT_EQ(40u, item->m_image.GetWidth());
+    ASSERT_EQ(30u, item->m_image.GetHeight());
+    for (POINT p : {POINT{0, 0}, POINT{20, 15}, POINT{39, 29}}) {
+      RGBQUAD c = item->m_image.GetColorAt(p.x, p.y);
+      EXPECT_NEAR(expect[i][0], c.rgbRed, 2) << "page " << i;
+      EXPECT_NEAR(expect[i][1], c.rgbGreen, 2) << "page " << i;
+      EXPECT_NEAR(expect[i][2], c.rgbBlue, 2) << "page " << i;
+    }
+  }
+  EXPECT_EQ(1, target.addedCalls);
+  EXPECT_STREQ(L"Loaded pages.tif.", target.statuses.back());
+  EXPECT_EQ(0, TempFileCount());
+}
+
 TEST_F(SeriesLoading, PicturesAndInsertionOrder) {
   CRecordingTarget target;
   CSeriesLoader loader(&m_library, &target);

@@ -24,5 +24,9 @@ echo "text" > "$out/mixed/e.txt"
 convert -size 100x80 xc:'#808000' "$out/pictures/small.png"
 convert -size 1024x768 xc:'#004080' "$out/pictures/wide.png"
 convert -size 300x600 xc:'#400080' "$out/pictures/tall.png"
+# A 3-page TIFF, each page its own colour.
+mkdir -p "$out/tiff"
+convert -size 40x30 xc:'#C00000' xc:'#00A000' xc:'#0000E0' "$out/tiff/pages.tif"
+[ "$(identify "$out/tiff/pages.tif" | wc -l)" = 3 ]
 # The picture that frame 0 of the multi-frame file must give, by dcmtk.
 dcm2pnm --frame 1 --use-window 1 --write-raw-pnm "$out/multi/cine.dcm" "$out/multi/cine-frame1.pgm"

@@ -1,6 +1,7 @@
 // Runs one of the encoder wrapper's ready-made operations through the real
 // encoder. Usage (times in milliseconds):
 //   operations_runner ENCODER mux INPUT1 STREAM1 INPUT2 STREAM2 OUTPUT FORMAT
+//   operations_runner ENCODER muxcodecs INPUT1 STREAM1 INPUT2 STREAM2 OUTPUT FORMAT VCODEC ACODEC
 //   operations_runner ENCODER concat OUTPUT FORMAT INPUT...
 //   operations_runner ENCODER concatlist LISTFILE OUTPUT
 //   operations_runner ENCODER frame INPUT OUTPUT SEEK WIDTH HEIGHT
@@ -24,6 +25,9 @@ int main() {
   int stop = 0, r = -1;
   if (op == L"mux" && argc == 9) {
     r = tool.MuxStreams(argv[3], _wtoi(argv[4]), argv[5], _wtoi(argv[6]), argv[7], argv[8], &stop);
+  } else if (op == L"muxcodecs" && argc == 11) {
+    r = tool.MuxStreamsWithCodecs(argv[3], _wtoi(argv[4]), argv[5], _wtoi(argv[6]), argv[7], argv[8], argv[9],
+                                  argv[10], &stop);
   } else if (op == L"concat" && argc >= 6) {
     CStringArray paths;
     for (int i = 5; i < argc; ++i) paths.Add(argv[i]);

@@ -7,6 +7,10 @@ run() { "$wine_run" "$runner" "$(winpath "$smeltrix")" "$@" >/dev/null 2>&1; }
 count() { ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$1" | grep -c "$2" || true; }
 codec() { ffprobe -v error -select_streams "$2" -show_entries stream=codec_name -of csv=p=0 "$1" | head -1; }
 duration() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" | head -1; }
+# frames FILE STREAM: the frames Debian's ffprobe decodes from one stream.
+frames() { ffprobe -v error -count_frames -select_streams "$2" -show_entries stream=nb_read_frames -of csv=p=0 "$1" | head -1; }
+audio() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of csv=p=0 "$1" | head -1; }
+clean() { [ -z "$(ffmpeg -v error -i "$1" -f null - 2>&1)" ]; }
 near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= t) }'; }
 
 d=$scratch
@@ -25,9 +29,52 @@ if run mux "$(winpath "$d/video.mp4")" 0 "$(winpath "$d/audio.m4a")" 0 "$(winpat
   [ "$(count "$out" video)" = 1 ] && [ "$(count "$out" audio)" = 1 ] && ok || fail "mux: streams"
   [ "$(codec "$out" v:0)" = h264 ] && [ "$(codec "$out" a:0)" = aac ] && ok || fail "mux: codecs"
   near "$(duration "$out")" 2.0 0.15 && ok || fail "mux: duration $(duration "$out")"
+  # The first pictures are decoded before they are shown: none may be lost.
+  [ "$(frames "$out" v:0)" = 20 ] && ok || fail "mux: $(frames "$out" v:0) of 20 pictures"
 else
   fail "mux failed"
 fi
+
+# Muxing with codecs: each stream encoded with the codec named, for three containers.
+for c in "avi mpeg4 mp2 mpeg4 mp2" "asf wmv2 wmav2 wmv2 wmav2" "matroska libx264 ac3 h264 ac3"; do
+  read -r fmt vc ac vname aname <<<"$c"
+  out="$d/coded.$fmt"
+  if run muxcodecs "$(winpath "$d/video.mp4")" 0 "$(winpath "$d/audio.m4a")" 0 "$(winpath "$out")" "$fmt" "$vc" "$ac"; then
+    [ "$(codec "$out" v:0)" = "$vname" ] && [ "$(codec "$out" a:0)" = "$aname" ] && ok ||
+      fail "mux $vc+$ac: codecs $(codec "$out" v:0) $(codec "$out" a:0)"
+    [ "$(frames "$out" v:0)" = 20 ] && ok || fail "mux $vc+$ac: $(frames "$out" v:0) of 20 pictures"
+    near "$(duration "$out")" 2.0 0.15 && ok || fail "mux $vc+$ac: duration $(duration "$out")"
+    clean "$out" && ok || fail "mux $vc+$ac: the file does not decode cleanly"
+  else
+    fail "mux with $vc and $ac failed"
+  fi
+done
+
+# The picture copied, the sound encoded with the rate, channels and bit rate asked for.
+out="$d/resampled.mp4"
+if "$wine_run" "$smeltrix" -i "$(winpath "$d/video.mp4")" -i "$(winpath "$d/audio.m4a")" -map 0:0 -map 1:0 \
+     -codec:v copy -codec:a aac -ac 2 -ar 22050 -b:a 64k -f mp4 "$(winpath "$out")" -y >/dev/null 2>&1; then
+  [ "$(audio "$out" sample_rate)" = 22050 ] && [ "$(audio "$out" channels)" = 2 ] && ok ||
+    fail "audio options: $(audio "$out" sample_rate) Hz, $(audio "$out" channels) channels"
+  rate=$(audio "$out" bit_rate)
+  [ "$rate" -ge 40000 ] && [ "$rate" -le 80000 ] && ok || fail "audio options: bit rate $rate"
+  near "$(ffprobe -v error -select_streams a:0 -show_entries stream=duration -of csv=p=0 "$out")" 2.0 0.1 && ok ||
+    fail "audio options: sound of the wrong length"
+  [ "$(codec "$out" v:0)" = h264 ] && [ "$(frames "$out" v:0)" = 20 ] && ok || fail "audio options: the picture"
+else
+  fail "mux with audio options failed"
+fi
+
+# A codec the container cannot hold, or one the encoder does not know, fails and writes nothing.
+for c in "mp4 mpeg4 wmav2" "avi mpeg4 nosuchcodec"; do
+  read -r fmt vc ac <<<"$c"
+  out="$d/refused.$fmt"
+  if run muxcodecs "$(winpath "$d/video.mp4")" 0 "$(winpath "$d/audio.m4a")" 0 "$(winpath "$out")" "$fmt" "$vc" "$ac"; then
+    fail "mux with $ac into $fmt was accepted"
+  else
+    [ ! -e "$out" ] && ok || fail "mux with $ac into $fmt left a file"
+  fi
+done
 
 # Joining transport streams through the concat protocol into MP4 (ADTS to ASC).
 out="$d/joined.mp4"

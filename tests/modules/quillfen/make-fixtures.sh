@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 rm -rf "$out"; mkdir -p "$out"; cd "$out"
 python3 "$here/qffix.py" make .
-for f in ct16 mr12 g8 m1 rgb pal latin1 utf8 dose rgb16 rgb32 ybr422; do dump2dcm -q "$f.dump" "$f.dcm"; done
+for f in ct16 mr12 g8 m1 rgb pal latin1 utf8 dose rgb16 rgb32 ybr422 icon; do dump2dcm -q "$f.dump" "$f.dcm"; done
 # The 16-bit colour picture compressed by dcmtk's RLE encoder.
 dcmcrle -q rgb16.dcm rgb16-rle.dcm
 (cd series && for f in a b c d; do dump2dcm -q "$f.dump" "$f.dcm"; done && rm -f ./*.dump ./*.raw)

@@ -121,6 +121,18 @@ def make(out):
     write(out + "/rgb32.dump", dump("RGB32", 11, H, W, 3, "RGB", 32, 32, 0, "rgb32.raw", "(0028,0006) US 0\n",
                                     vr="OB"))
     write(out + "/rgb-hi.raw", bytes(v for p in hi for v in p))
+    # A grey picture with a 4 x 4 palette colour icon (0088,0200), whose tables are those of pal.
+    write(out + "/icon-px.raw", bytes(range(0, 256, 16)))
+    icon = ("(0088,0200) SQ (Sequence with undefined length #=1)\n"
+            "(fffe,e000) na (Item with undefined length #=1)\n"
+            "(0028,0002) US 1\n(0028,0004) CS [PALETTE COLOR]\n(0028,0010) US 4\n(0028,0011) US 4\n"
+            "(0028,0100) US 8\n(0028,0101) US 8\n(0028,0102) US 7\n(0028,0103) US 0\n"
+            "(0028,1101) US 256\\0\\16\n(0028,1102) US 256\\0\\16\n(0028,1103) US 256\\0\\16\n"
+            "(0028,1201) OW =lr.raw\n(0028,1202) OW =lg.raw\n(0028,1203) OW =lb.raw\n"
+            "(7fe0,0010) OB =icon-px.raw\n"
+            "(fffe,e00d) na (ItemDelimitationItem)\n"
+            "(fffe,e0dd) na (SequenceDelimitationItem)\n")
+    write(out + "/icon.dump", dump("ICON", 13, H, W, 1, "MONOCHROME2", 8, 8, 0, "g8.raw", icon, vr="OB"))
     # 4:2:2 colour with an odd number of pixels (5 x 3): pairs Y1 Y2 Cb Cr, the last one cut short.
     ybr = bytes((40 * i + k * 7) % 256 for i in range(8) for k in range(4))
     write(out + "/ybr422.raw", ybr[:30])

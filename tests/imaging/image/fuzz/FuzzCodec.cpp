@@ -6,21 +6,36 @@
 
 #include "RasterImage.h"
 
+namespace {
+
+// Work bounds of the harness, so that a run stays well under a millisecond
+// and goes deep; the decoders' own size limits have tests of their own.
+const uint64_t kMaxArea = 1u << 14;           // pixels of one picture decoded at all
+const uint64_t kGifWorkPixels = 1u << 17;     // GIF canvas times the frames the input can hold
+const size_t kGifMaxBytes = 1024;             // GIF input decoded at all
+const uint64_t kRoundTripPixels = 1u << 12;   // pixels, over all frames, encoded and read back
+const uint64_t kRoundTripTrueColor = 1u << 9; // true colour is written as 17 x 15 tiles, each an image
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
   std::vector<BYTE> copy(data, data + size);
   CRasterMemoryStream stream(copy.empty() ? nullptr : copy.data(), (int32_t)copy.size());
   if (copy.empty()) stream.Open();
   {
-    // Pictures of many megapixels only cost time here; the memory limit has tests of its own.
     CRasterImage probe;
     probe.SetEscape(-1);
     // A GIF screen of 0 x 0 takes its first image's size: unknown here, so skipped too.
     if (probe.Decode(&stream, FUZZ_FORMAT)) {
-      // A quarter of a megapixel at most: one input never makes more than a
-      // few megabytes, and the run stays fast enough to go deep.
-      uint64_t area = (uint64_t)probe.GetWidth() * probe.GetHeight();
-      if (area > (1u << 18) || area == 0) return 0;
+      const uint64_t area = (uint64_t)probe.GetWidth() * probe.GetHeight();
+      if (area > kMaxArea || area == 0) return 0;
+      // Every GIF frame is a whole canvas decoded (and counted) again: a
+      // frame takes 12 bytes at least, so the input bounds their number.
+      if (probe.GetFormat() == RASTER_TYPE_GIF && area * (size / 12 + 1) > kGifWorkPixels) return 0;
+      // Damaged GIF data is searched again for images from where it began:
+      // the work grows with the square of the length.
+      if (probe.GetFormat() == RASTER_TYPE_GIF && size > kGifMaxBytes) return 0;
     }
     stream.Seek(0, SEEK_SET);
   }
@@ -37,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < img.GetFrameListLength(); i++)
       if (CRasterImage* f = img.GetFrame(i)) sink ^= f->GetColorAt(0, 0, true).rgbGreen;
     (void)sink;
-    if ((uint64_t)img.GetWidth() * img.GetHeight() <= 65536) {
+    const uint64_t frames = img.GetFrameListLength() > 1 ? (uint64_t)img.GetFrameListLength() : 1;
+    const uint64_t budget = img.GetBpp() > 8 ? kRoundTripTrueColor : kRoundTripPixels;
+    if ((uint64_t)img.GetWidth() * img.GetHeight() * frames <= budget) {
       CRasterMemoryStream out;
       out.Open();
       if (img.Encode(&out, FUZZ_FORMAT)) {

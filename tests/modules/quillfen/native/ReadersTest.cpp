@@ -125,6 +125,40 @@ TEST(DicomFaults, CutAndDamagedCompressedFilesAreRefusedCleanly) {
   EXPECT_GT(read, 100);
 }
 
+// JPEG streams carry at most 16 bits a sample: a data set that allocates 32
+// (GDCM finds no JPEG reader for that and asserts) is refused, for every JPEG
+// family; the same files with their own 8 bits still read. DCT precisions
+// other than 8 and 12 bits are refused too.
+TEST(DicomFaults, JpegWithWideAllocationIsRefused) {
+  for (const char* name : {"g8-jpegll.dcm", "g8-baseline.dcm", "g8-jpegls.dcm"}) {
+    std::vector<uint8_t> d = ReadAll(Fixture(name));
+    ASSERT_FALSE(d.empty()) << name;
+    qf::Volume v;
+    std::string error;
+    ASSERT_TRUE(qf::DecodeDicom(d.data(), d.size(), v, error)) << name << ": " << error;
+    const uint8_t tag[6] = {0x28, 0x00, 0x00, 0x01, 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end()) << name;
+    it[8] = 32;
+    error.clear();
+    EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error)) << name;
+    EXPECT_NE(error.find("compressed"), std::string::npos) << name << ": " << error;
+  }
+  // A DCT frame header of a precision other than 8 or 12 bits (GDCM asserts on it).
+  std::vector<uint8_t> d = ReadAll(Fixture("g8-baseline.dcm"));
+  const uint8_t sof[2] = {0xFF, 0xC0};
+  auto it = std::search(d.begin() + (ptrdiff_t)PixelDataAt(d), d.end(), sof, sof + 2);
+  ASSERT_NE(it, d.end());
+  ASSERT_EQ(8, it[4]);
+  for (uint8_t precision : {3, 1, 16}) {
+    it[4] = precision;
+    qf::Volume v;
+    std::string error;
+    EXPECT_FALSE(qf::DecodeDicom(d.data(), d.size(), v, error)) << (int)precision;
+    EXPECT_NE(error.find("compressed"), std::string::npos) << (int)precision << ": " << error;
+  }
+}
+
 // A palette whose tables are shorter than their descriptors say is refused,
 // wherever in the file its elements stand (here after 20 KB of private data).
 TEST(DicomFaults, ShortPaletteIsRefusedFarIntoTheFile) {
@@ -189,6 +223,60 @@ TEST(DicomFaults, PaletteSizesTheToolkitCannotTakeAreRefused) {
       EXPECT_NE(error.find("palette"), std::string::npos) << error;
     }
   }
+}
+
+// Palettes GDCM cannot set its colour table up from (it asserts, or writes
+// past its table) are refused before it sees them, in the picture and in its
+// icon; sound ones still read.
+TEST(DicomFaults, PalettesGdcmCannotTakeAreRefused) {
+  const std::vector<uint8_t> pal = ReadAll(Fixture("pal.dcm")), icon = ReadAll(Fixture("icon.dcm"));
+  ASSERT_FALSE(pal.empty());
+  ASSERT_FALSE(icon.empty());
+  // Sets entries and bits of the descriptors named (0x01 red .. 0x03 blue).
+  auto describe = [](std::vector<uint8_t> d, std::initializer_list<uint8_t> channels, int entries, int bits) {
+    for (uint8_t element : channels) {
+      const uint8_t tag[6] = {0x28, 0x00, element, 0x11, 'U', 'S'};
+      auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+      EXPECT_NE(it, d.end());
+      if (it == d.end()) continue;
+      if (entries >= 0) {
+        it[8] = (uint8_t)entries;
+        it[9] = (uint8_t)(entries >> 8);
+      }
+      if (bits >= 0) it[12] = (uint8_t)bits;
+    }
+    return d;
+  };
+  auto refused = [](const std::vector<uint8_t>& d, const char* why) {
+    qf::Volume v;
+    std::string error;
+    if (qf::DecodeDicom(d.data(), d.size(), v, error)) return ::testing::AssertionFailure() << "read";
+    if (error.find(why) == std::string::npos) return ::testing::AssertionFailure() << error;
+    return ::testing::AssertionSuccess();
+  };
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::DecodeDicom(pal.data(), pal.size(), v, error)) << error;
+  EXPECT_EQ(3, v.channels);
+  ASSERT_TRUE(qf::DecodeDicom(icon.data(), icon.size(), v, error)) << error;
+  EXPECT_EQ(1, v.channels);
+  // One entry over a table of 512 bytes (found by the fuzzer).
+  EXPECT_TRUE(refused(describe(pal, {0x02}, 1, -1), "palette"));
+  // 8-bit entries in tables of 16-bit ones.
+  EXPECT_TRUE(refused(describe(pal, {0x01, 0x02, 0x03}, -1, 8), "palette"));
+  // 65536 entries for 8-bit pixels; 128 entries over tables of 256.
+  EXPECT_TRUE(refused(describe(pal, {0x01, 0x02, 0x03}, 0, -1), "palette"));
+  EXPECT_TRUE(refused(describe(pal, {0x01}, 128, -1), "palette"));
+  // The same faults in the icon of a grey picture.
+  EXPECT_TRUE(refused(describe(icon, {0x02}, 1, -1), "icon"));
+  EXPECT_TRUE(refused(describe(icon, {0x03}, 0, -1), "icon"));
+  // An icon whose photometric interpretation names nothing known.
+  std::vector<uint8_t> unknown = icon;
+  const std::string name = "PALETTE COLOR";
+  auto it = std::search(unknown.begin(), unknown.end(), name.begin(), name.end());
+  ASSERT_NE(it, unknown.end());
+  *it = 'X';
+  EXPECT_TRUE(refused(unknown, "icon"));
 }
 
 // Headers that claim far more than the file holds fail at once.

@@ -395,6 +395,24 @@ bool RleHeaderIsSound(const uint8_t* d, size_t n, unsigned segmentsWanted) {
   return true;
 }
 
+// Every fragment that starts a code stream (0xFF then second) carries a sound
+// header, the first fragment always starts one, and there is one per frame at least.
+bool StreamStartsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, size_t>>& items, uint8_t second,
+                          unsigned frames,
+                          bool (*sound)(const uint8_t*, size_t, unsigned, unsigned, unsigned, unsigned),
+                          unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
+  unsigned starts = 0;
+  for (size_t k = 1; k < items.size(); ++k) {
+    const uint8_t* p = d + items[k].first;
+    const size_t len = items[k].second;
+    const bool start = len >= 2 && p[0] == 0xFF && p[1] == second;
+    if (k == 1 && !start) return false;
+    if (start && !sound(p, len, rows, cols, spp, bitsAllocated)) return false;
+    starts += start;
+  }
+  return starts >= frames;
+}
+
 // The fragments of encapsulated pixel data, from just after the element's
 // header: whole items, a sound offset table, a closing delimiter, and for
 // RLE and JPEG a sound header in each frame's first fragment.
@@ -428,16 +446,7 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
   const size_t fragments = items.size() - 1;
   if (j2k) {
     // The code stream of each frame starts a fragment of its own.
-    unsigned starts = 0;
-    for (size_t k = 1; k < items.size(); ++k) {
-      const uint8_t* p = d + items[k].first;
-      const size_t len = items[k].second;
-      const bool start = len >= 2 && p[0] == 0xFF && p[1] == 0x4F;
-      if (k == 1 && !start) return false;
-      if (start && !J2kHeaderIsSound(p, len, rows, cols, spp, bitsAllocated)) return false;
-      starts += start;
-    }
-    if (starts < frames) return false;
+    if (!StreamStartsAreSound(d, items, 0x4F, frames, J2kHeaderIsSound, rows, cols, spp, bitsAllocated)) return false;
   } else if (rle) {
     if (fragments < frames) return false;
     const unsigned segments = spp * (bitsAllocated / 8);
@@ -448,18 +457,7 @@ bool FragmentsAreSound(const uint8_t* d, size_t n, size_t at, const gdcm::Transf
     // A JPEG sample holds 16 bits at most: GDCM has no reader for wider
     // allocations (and asserts that it has one).
     if (bitsAllocated > 16) return false;
-    // Every fragment that starts a JPEG stream carries a sound header; the
-    // first one always does.
-    unsigned starts = 0;
-    for (size_t k = 1; k < items.size(); ++k) {
-      const uint8_t* p = d + items[k].first;
-      const size_t len = items[k].second;
-      const bool start = len >= 2 && p[0] == 0xFF && p[1] == 0xD8;
-      if (k == 1 && !start) return false;
-      if (start && !JpegHeaderIsSound(p, len, rows, cols, spp, bitsAllocated)) return false;
-      starts += start;
-    }
-    if (starts < frames) return false;
+    if (!StreamStartsAreSound(d, items, 0xD8, frames, JpegHeaderIsSound, rows, cols, spp, bitsAllocated)) return false;
     if (jpegLs) {
       // CharLS can run on for ever over a stream without its end marker: the
       // last fragment of each frame must close with one (a padding byte may follow).

@@ -142,8 +142,8 @@ BOOL CFileDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
 CString CFileDialog::GetPathName() const {
   if ((m_ofn.Flags & OFN_EXPLORER) && m_hWnd && ::IsWindow(m_hWnd)) {
     HWND frame = ::GetParent(m_hWnd);
-    wchar_t spec[MAX_PATH] = {0};
-    if (::SendMessageW(frame, CDM_GETSPEC, MAX_PATH, (LPARAM)spec) >= 0 && spec[0]) {
+    wchar_t typed[MAX_PATH] = {0};
+    if (::SendMessageW(frame, CDM_GETSPEC, MAX_PATH, (LPARAM)typed) >= 0 && typed[0]) {
       wchar_t path[MAX_PATH] = {0};
       if (::SendMessageW(frame, CDM_GETFILEPATH, MAX_PATH, (LPARAM)path) >= 0) return CString(path);
     }

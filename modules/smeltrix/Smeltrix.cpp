@@ -1490,10 +1490,10 @@ int RunCopy(const SmeltrixOptions& opt)
     CheckCanWrite(opt.output, opt.overwrite);
 
     // The inputs.
-    std::vector<SmeltrixInput> specs;
-    specs.push_back(SmeltrixInput{opt.input, opt.inputFormat, opt.inputSeekUs, opt.inputDurationUs});
-    specs.insert(specs.end(), opt.moreInputs.begin(), opt.moreInputs.end());
-    std::vector<CopyInput> inputs(specs.size());
+    std::vector<SmeltrixInput> wanted;
+    wanted.push_back(SmeltrixInput{opt.input, opt.inputFormat, opt.inputSeekUs, opt.inputDurationUs});
+    wanted.insert(wanted.end(), opt.moreInputs.begin(), opt.moreInputs.end());
+    std::vector<CopyInput> inputs(wanted.size());
     struct InputsGuard {
         std::vector<CopyInput>& in;
         ~InputsGuard()
@@ -1504,31 +1504,31 @@ int RunCopy(const SmeltrixOptions& opt)
             }
         }
     } inputsGuard{inputs};
-    for (size_t k = 0; k < specs.size(); ++k) {
-        const SmeltrixInput& spec = specs[k];
+    for (size_t k = 0; k < wanted.size(); ++k) {
+        const SmeltrixInput& source = wanted[k];
         const AVInputFormat* ifmt = nullptr;
-        if (!spec.format.empty() && !(ifmt = av_find_input_format(spec.format.c_str())))
-            Throw("unknown input format: " + spec.format);
+        if (!source.format.empty() && !(ifmt = av_find_input_format(source.format.c_str())))
+            Throw("unknown input format: " + source.format);
         AVDictionary* options = nullptr;
         if (ifmt && strcmp(ifmt->name, "concat") == 0)
             av_dict_set_int(&options, "safe", opt.safe, 0);
-        const int err = avformat_open_input(&inputs[k].fmt, spec.path.c_str(), ifmt, &options);
+        const int err = avformat_open_input(&inputs[k].fmt, source.path.c_str(), ifmt, &options);
         av_dict_free(&options);
-        Check(err, "cannot open " + spec.path);
-        Check(avformat_find_stream_info(inputs[k].fmt, nullptr), "cannot read the streams of " + spec.path);
+        Check(err, "cannot open " + source.path);
+        Check(avformat_find_stream_info(inputs[k].fmt, nullptr), "cannot read the streams of " + source.path);
         inputs[k].pkt = av_packet_alloc();
         if (!inputs[k].pkt)
             throw std::bad_alloc();
         inputs[k].originUs = inputs[k].fmt->start_time != AV_NOPTS_VALUE ? inputs[k].fmt->start_time : 0;
-        inputs[k].startUs = spec.seekUs;
-        inputs[k].endUs = spec.durationUs >= 0 ? spec.seekUs + spec.durationUs : -1;
+        inputs[k].startUs = source.seekUs;
+        inputs[k].endUs = source.durationUs >= 0 ? source.seekUs + source.durationUs : -1;
         if (opt.outputDurationUs >= 0 && k == 0) {
-            const int64_t e = spec.seekUs + opt.outputSeekUs + opt.outputDurationUs;
+            const int64_t e = source.seekUs + opt.outputSeekUs + opt.outputDurationUs;
             inputs[k].endUs = inputs[k].endUs < 0 ? e : std::min(inputs[k].endUs, e);
         }
-        if (spec.seekUs > 0)
-            avformat_seek_file(inputs[k].fmt, -1, INT64_MIN, inputs[k].originUs + spec.seekUs,
-                               inputs[k].originUs + spec.seekUs, 0);
+        if (source.seekUs > 0)
+            avformat_seek_file(inputs[k].fmt, -1, INT64_MIN, inputs[k].originUs + source.seekUs,
+                               inputs[k].originUs + source.seekUs, 0);
     }
 
     // The streams: as mapped, or the best video and the best audio of the inputs.

@@ -279,10 +279,10 @@ inline bool FileExists(LPCTSTR path) { return ::GetFileAttributesW(path) != INVA
 // Names of the entries of a folder (no "." and ".."), sorted.
 inline std::vector<CString> ListFolder(LPCTSTR folder, LPCTSTR pattern = L"*") {
   std::vector<CString> names;
-  CString spec;
-  spec.Format(L"%s\\%s", folder, pattern);
+  CString mask;
+  mask.Format(L"%s\\%s", folder, pattern);
   WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW(spec, &fd);
+  HANDLE h = ::FindFirstFileW(mask, &fd);
   if (h == INVALID_HANDLE_VALUE) return names;
   do {
     if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) names.push_back(fd.cFileName);

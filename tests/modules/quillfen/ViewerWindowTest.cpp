@@ -291,6 +291,9 @@ TEST_F(Viewer, FailedAllocationsStayInsideTheWindow) {
   ASSERT_EQ(Send(PLAYER_OPEN_MULTIPLE, 2, (LPARAM)list), 0);
   UpdateWindow(view_);
 
+  struct Disarm {
+    ~Disarm() { g_failFrom = 0; }
+  } disarm;
   g_failFrom = 200 << 10;  // the large frame's 256 KiB rendering and 1 MiB picture fail
   SendMessageW(view_, WM_KEYDOWN, VK_DOWN, 0);
   SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));

@@ -1,6 +1,8 @@
 #include "Helpers.h"
 
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -29,6 +31,44 @@ int WideToAnsi(LPCWSTR text, CStringA& out) {
   out = buf;
   free(buf);
   return size;
+}
+
+bool WideToAnsiExact(LPCWSTR text, CStringA& out) {
+  out.Empty();
+  if (!text || !*text) return true;
+  BOOL lossy = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  std::string buf((size_t)n, '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &buf[0], n, nullptr, &lossy);
+  if (lossy) return false;
+  out = buf.c_str();
+  return true;
+}
+
+bool PathForLibrary(LPCTSTR path, CStringA& out) {
+  const CString wide = path ? path : L"";
+  if (WideToAnsiExact(wide, out)) return true;
+  // The short form of the path, or of its existing folder with the name
+  // appended, when that survives the code page (the system makes short names
+  // of long or foreign ones).
+  CString tail;
+  CString head = wide;
+  while (!head.IsEmpty()) {
+    std::vector<wchar_t> shortPath(32768);
+    const DWORD n = GetShortPathNameW(head, shortPath.data(), (DWORD)shortPath.size());
+    if (n > 0 && n < shortPath.size()) {
+      if (WideToAnsiExact(CString(shortPath.data()) + tail, out)) return true;
+      break;
+    }
+    const int slash = head.ReverseFind(L'\\');
+    if (slash <= 0) break;
+    tail = head.Mid(slash) + tail;
+    head = head.Left(slash);
+  }
+  out.Empty();
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return false;
 }
 #else
 int WideToAnsi(LPCWSTR text, CStringA& out) {

@@ -15,6 +15,14 @@ int CompareVersions(LPCTSTR a, LPCTSTR b);
 #ifdef _WIN32
 #include "afxwin.h"
 
+// The ANSI form of text only when every character survives the code page
+// (no best-fit stand-ins); empty text is exact.
+bool WideToAnsiExact(LPCWSTR text, CStringA& out);
+// A path as the image library takes it: in the ANSI code page, in its short
+// form when the long one does not survive the code page; false (and no text)
+// when neither does, so that no other file is named.
+bool PathForLibrary(LPCTSTR path, CStringA& out);
+
 // Removes a file or folder through the shell; 1 deleted, 0 failed or aborted.
 int DeletePath(LPCTSTR path, WORD flags, HWND owner = nullptr);
 // 1 when absent, 0 deleted, -1 when the delete failed.

@@ -24,6 +24,12 @@ BOOL KeyHasSubkeys(HKEY key) {
   wchar_t name[MAX_PATH];
   return ::RegEnumKeyW(key, 0, name, MAX_PATH) == ERROR_SUCCESS;
 }
+
+CString BackupSection(LPCTSTR lpszExtension) {
+  CString section;
+  section.Format(L"%s\\%s", L"FileTypes", lpszExtension);
+  return section;
+}
 }  // namespace
 
 CString MakeProgID(LPCTSTR lpszExtension) {
@@ -54,6 +60,26 @@ BOOL WriteClassesValue(LPCTSTR lpszKey, LPCTSTR lpszValue) {
                         (DWORD)((text.GetLength() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+BOOL ClearClassesValue(LPCTSTR lpszKey) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(GetClassesRoot(), GetClassesPath(lpszKey), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return FALSE;
+  const LONG result = ::RegDeleteValueW(key, nullptr);
+  ::RegCloseKey(key);
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+BOOL IsClassesKeyEmpty(LPCTSTR lpszKey) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(GetClassesRoot(), GetClassesPath(lpszKey), 0, KEY_READ, &key) != ERROR_SUCCESS) return FALSE;
+  DWORD subkeys = 1, values = 1;
+  const LONG result =
+      ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
+  ::RegCloseKey(key);
+  return result == ERROR_SUCCESS && subkeys == 0 && values == 0;
+}
+
 void DeleteClassesKey(LPCTSTR lpszKey) {
   const HKEY root = GetClassesRoot();
   const CString prefix = GetClassesPath(L"");
@@ -72,16 +98,17 @@ void DeleteClassesKey(LPCTSTR lpszKey) {
 }
 
 CString GetAssociationBackup(LPCTSTR lpszExtension) {
-  CString section;
-  section.Format(L"%s\\%s", L"FileTypes", lpszExtension);
   CWinApp* app = AfxGetApp();
-  return app ? app->GetProfileString(section, L"Backup", L"") : CString();
+  return app ? app->GetProfileString(BackupSection(lpszExtension), L"Backup", L"") : CString();
 }
 
 void SetAssociationBackup(LPCTSTR lpszExtension, LPCTSTR lpszProgID) {
-  CString section;
-  section.Format(L"%s\\%s", L"FileTypes", lpszExtension);
-  if (CWinApp* app = AfxGetApp()) app->WriteProfileString(section, L"Backup", lpszProgID);
+  if (CWinApp* app = AfxGetApp()) app->WriteProfileString(BackupSection(lpszExtension), L"Backup", lpszProgID);
+}
+
+void ClearAssociationBackup(LPCTSTR lpszExtension) {
+  // The section holds the backup alone.
+  if (CWinApp* app = AfxGetApp()) app->WriteProfileString(BackupSection(lpszExtension), nullptr, nullptr);
 }
 
 CFileAssociation::CFileAssociation(LPCTSTR lpszExtension, LPCTSTR lpszProgID, LPCTSTR lpszDescription,
@@ -102,7 +129,8 @@ BOOL CFileAssociation::Associate(CString& previous) {
   if (m_strExtension.IsEmpty() || m_strProgID.IsEmpty()) return FALSE;
   CString value;
   if (ReadClassesValue(m_strExtension, value)) previous = value;
-  Restore(L"");  // a current association of this ProgID goes first
+  // Only the value is ours: whatever else other programs keep under the
+  // extension (Content Type, PerceivedType, OpenWithProgids) stays.
   return WriteClassesValue(m_strExtension, m_strProgID);
 }
 
@@ -110,10 +138,15 @@ BOOL CFileAssociation::Restore(LPCTSTR previous) {
   if (m_strExtension.IsEmpty() || m_strProgID.IsEmpty()) return FALSE;
   if (!IsAssociated()) return FALSE;
   const CString before(previous ? previous : L"");
-  if (!before.IsEmpty() && before != m_strProgID)
+  if (!before.IsEmpty() && before != m_strProgID) {
     WriteClassesValue(m_strExtension, before);
-  else
-    DeleteClassesKey(m_strExtension);
+  } else {
+    // No owner to give back: the value goes (a value naming a deleted ProgID
+    // would hide the machine-wide association), the key only when nothing
+    // else is left in it.
+    ClearClassesValue(m_strExtension);
+    if (IsClassesKeyEmpty(m_strExtension)) DeleteClassesKey(m_strExtension);
+  }
   return TRUE;
 }
 

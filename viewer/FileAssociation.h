@@ -12,9 +12,11 @@ class CFileAssociation {
   // The extension's value is this ProgID (case-sensitive).
   virtual BOOL IsAssociated();
   // Points the extension at the ProgID; previous = the value it had, if any.
+  // Only the extension's own value changes.
   virtual BOOL Associate(CString& previous);
-  // Only while associated: the extension goes back to previous, or is
-  // deleted (bottom-up) when previous is empty or this ProgID.
+  // Only while associated: the extension's value goes back to previous, or,
+  // when previous is empty or this ProgID, is removed, and the key with it
+  // when nothing else is in it.
   virtual BOOL Restore(LPCTSTR previous);
   // The ProgID's value is the description (case-sensitive).
   virtual BOOL IsRegistered();
@@ -50,6 +52,10 @@ CString GetClassesPath(LPCTSTR lpszKey);
 // Registry access by key path below the classes root.
 BOOL ReadClassesValue(LPCTSTR lpszKey, CString& value);
 BOOL WriteClassesValue(LPCTSTR lpszKey, LPCTSTR lpszValue);
+// Removes the key's own (default) value; TRUE also when it had none.
+BOOL ClearClassesValue(LPCTSTR lpszKey);
+// The key exists and holds neither values nor subkeys.
+BOOL IsClassesKeyEmpty(LPCTSTR lpszKey);
 // Deletes the key when it has no subkeys, then each parent that became empty,
 // never climbing above the classes root's own keys.
 void DeleteClassesKey(LPCTSTR lpszKey);
@@ -57,3 +63,4 @@ void DeleteClassesKey(LPCTSTR lpszKey);
 // The stored previous owner of an extension ("FileTypes\<ext>", "Backup").
 CString GetAssociationBackup(LPCTSTR lpszExtension);
 void SetAssociationBackup(LPCTSTR lpszExtension, LPCTSTR lpszProgID);
+void ClearAssociationBackup(LPCTSTR lpszExtension);

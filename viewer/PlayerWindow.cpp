@@ -20,10 +20,8 @@ BOOL CPlayerWindow::Create(LPCTSTR, LPCTSTR, DWORD, const RECT&, CWnd* pParentWn
   return m_hWnd != nullptr;
 }
 
-CStringA CPlayerWindow::NarrowPath(LPCTSTR lpszPath) {
-  CStringA narrow;
-  WideToAnsi(lpszPath, narrow);  // empty for a null or empty path and on failure
-  return narrow;
+BOOL CPlayerWindow::NarrowPath(LPCTSTR lpszPath, CStringA& narrow) {
+  return PathForLibrary(lpszPath, narrow) ? TRUE : FALSE;
 }
 
 int CPlayerWindow::SendPlayerMessage(int code, int count, LPARAM lParam) {
@@ -32,7 +30,8 @@ int CPlayerWindow::SendPlayerMessage(int code, int count, LPARAM lParam) {
 }
 
 int CPlayerWindow::OpenFile(LPCTSTR lpszPath) {
-  const CStringA narrow = NarrowPath(lpszPath);
+  CStringA narrow;
+  if (!NarrowPath(lpszPath, narrow)) return -1;
   return SendPlayerMessage(PLAYER_OPEN, 0, (LPARAM)(LPCSTR)narrow);
 }
 
@@ -42,7 +41,7 @@ int CPlayerWindow::OpenFiles(const CStringArray& paths) {
   std::vector<CStringA> narrow((size_t)count);
   std::vector<const char*> list((size_t)count);
   for (INT_PTR i = 0; i < count; ++i) {
-    narrow[(size_t)i] = NarrowPath(paths[i]);
+    if (!NarrowPath(paths[i], narrow[(size_t)i])) return -1;
     list[(size_t)i] = narrow[(size_t)i];
   }
   return SendPlayerMessage(PLAYER_OPEN_MULTIPLE, (int)count, (LPARAM)list.data());
@@ -51,7 +50,8 @@ int CPlayerWindow::OpenFiles(const CStringArray& paths) {
 int CPlayerWindow::Close() { return SendPlayerMessage(PLAYER_CLOSE, 0, 0); }
 
 int CPlayerWindow::SaveSnapshot(LPCTSTR lpszPath) {
-  const CStringA narrow = NarrowPath(lpszPath);
+  CStringA narrow;
+  if (!NarrowPath(lpszPath, narrow)) return -1;
   return SendPlayerMessage(PLAYER_SNAPSHOT, 0, (LPARAM)(LPCSTR)narrow);
 }
 

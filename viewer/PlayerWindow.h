@@ -22,13 +22,17 @@ class CPlayerWindow : public CWnd, public CImageLibrary {
   BOOL HasWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
   // The operation's result; -1 without a window.
   int SendPlayerMessage(int code, int count, LPARAM lParam);
+  // -1 without sending when a path cannot be given to the library.
   int OpenFile(LPCTSTR lpszPath);
-  // -1 for an empty list and for more paths than the count can carry.
+  // -1 for an empty list, for more paths than the count can carry and when
+  // any path cannot be given to the library.
   int OpenFiles(const CStringArray& paths);
   int Close();
   int SaveSnapshot(LPCTSTR lpszPath);
   int Reset(int what);
 
-  // The path as the library gets it: ANSI code page, empty when it cannot be had.
-  static CStringA NarrowPath(LPCTSTR lpszPath);
+  // The path as the library gets it: exactly in the ANSI code page, else its
+  // short form; FALSE when neither names the file (the operation then fails
+  // instead of handing over a look-alike name of another file).
+  static BOOL NarrowPath(LPCTSTR lpszPath, CStringA& narrow);
 };

@@ -1,5 +1,7 @@
 #include "ViewerSettingsDlg.h"
 
+#include <shlobj.h>
+
 #include "ViewerSettings.h"
 
 namespace {
@@ -10,19 +12,37 @@ CViewerSettings& Settings() {
 }
 }  // namespace
 
-void ApplyFileAssociation(CFileAssociation& association, BOOL bChecked, LPCTSTR lpszProgramPath) {
+BOOL ApplyFileAssociation(CFileAssociation& association, BOOL bChecked, LPCTSTR lpszProgramPath) {
+  CString extensionBefore, progIDBefore;
+  const BOOL hadExtension = ReadClassesValue(association.m_strExtension, extensionBefore);
+  const BOOL hadProgID = ReadClassesValue(association.m_strProgID, progIDBefore);
   if (bChecked) {
-    association.Register(lpszProgramPath);
-    CString previous;
-    association.Associate(previous);
-    if (!previous.IsEmpty() && previous != association.m_strProgID)
-      SetAssociationBackup(association.m_strExtension, previous);
+    // An extension is pointed only at a ProgID that is complete.
+    if (association.Register(lpszProgramPath)) {
+      CString previous;
+      if (association.Associate(previous)) {
+        if (previous.IsEmpty())
+          ClearAssociationBackup(association.m_strExtension);  // nobody to give it back to
+        else if (previous != association.m_strProgID)
+          SetAssociationBackup(association.m_strExtension, previous);
+      }
+    } else if (!association.IsAssociated()) {
+      association.Unregister(lpszProgramPath);  // no half-written ProgID is left behind
+    }
   } else {
     association.Unregister(lpszProgramPath);
     CString previous = GetAssociationBackup(association.m_strExtension);
     if (previous == association.m_strProgID) previous.Empty();
     association.Restore(previous);
+    // Given back now, or the type went elsewhere meanwhile: either way the
+    // backup has served.
+    ClearAssociationBackup(association.m_strExtension);
   }
+  CString extensionAfter, progIDAfter;
+  const BOOL hasExtension = ReadClassesValue(association.m_strExtension, extensionAfter);
+  const BOOL hasProgID = ReadClassesValue(association.m_strProgID, progIDAfter);
+  return hadExtension != hasExtension || hadProgID != hasProgID || extensionBefore != extensionAfter ||
+         progIDBefore != progIDAfter;
 }
 
 CViewerSettingsDlg::CViewerSettingsDlg(CWnd* pParent)
@@ -66,7 +86,10 @@ void CViewerSettingsDlg::OnOK() {
   s.m_bAutoCheckUpdate = m_bAutoCheckUpdate;
   wchar_t program[1024] = {};
   ::GetModuleFileNameW(nullptr, program, 1023);
+  BOOL changed = FALSE;
   for (int i = 0; i < (int)m_associations.size(); ++i)
-    ApplyFileAssociation(*m_associations[(size_t)i], m_listFileTypes.GetCheck(i), program);
+    if (ApplyFileAssociation(*m_associations[(size_t)i], m_listFileTypes.GetCheck(i), program)) changed = TRUE;
+  // Explorer and the open dialogs keep associations cached until told.
+  if (changed) ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   CDialog::OnOK();
 }

@@ -27,6 +27,8 @@ class CViewerSettingsDlg : public CDialog {
   void OnOK() override;
 };
 
-// Applies one row of the dialog: checked registers and associates it (keeping
-// another owner as the backup), unchecked unregisters it and restores the backup.
-void ApplyFileAssociation(CFileAssociation& association, BOOL bChecked, LPCTSTR lpszProgramPath);
+// Applies one row of the dialog: checked registers it and, once registered,
+// associates it (keeping another owner as the backup); unchecked unregisters
+// it and gives the extension back to the backup, which is then cleared.
+// TRUE when the row's registry values changed.
+BOOL ApplyFileAssociation(CFileAssociation& association, BOOL bChecked, LPCTSTR lpszProgramPath);

@@ -2,7 +2,9 @@
 // the progress bar and busy cursor shown while a folder loads.
 #include "ShellTreeCtrl.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "common/folderpickerres.h"
 
@@ -20,6 +22,29 @@ ULONG GetAttributes(IShellFolder* folder, LPCITEMIDLIST relative, ULONG wanted) 
   LPCITEMIDLIST items[1] = {relative};
   if (FAILED(folder->GetAttributesOf(1, items, &attributes))) return 0;
   return attributes & wanted;
+}
+
+// The folder of an absolute list (the desktop for an empty one), one reference
+// for the caller; null when it cannot be bound.
+IShellFolder* BindShellFolder(LPCITEMIDLIST absolute) {
+  IShellFolder* desktop = AcquireDesktopFolder();
+  if (!desktop) return nullptr;
+  IShellFolder* folder = nullptr;
+  if (GetPidlSize(absolute) == 0) {
+    folder = desktop;
+    folder->AddRef();
+  } else if (FAILED(desktop->BindToObject(absolute, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
+    folder = nullptr;
+  }
+  ReleaseDesktopFolder(desktop);
+  return folder;
+}
+
+SHCONTF ContentsOf(int flags) {
+  SHCONTF contents = SHCONTF_FOLDERS;
+  if (flags & CShellTreeItem::ListNonFolders) contents |= SHCONTF_NONFOLDERS;
+  if (flags & CShellTreeItem::ListHidden) contents |= SHCONTF_INCLUDEHIDDEN;
+  return contents;
 }
 }  // namespace
 
@@ -147,24 +172,12 @@ BOOL CShellTreeCtrl::PopulateItem(HTREEITEM hNode) {
 
 BOOL CShellTreeCtrl::EnumerateChildren(HTREEITEM hParent, LPCITEMIDLIST absolute, int flags) {
   CPidl parentList(CopyPidl(absolute));
-  IShellFolder* desktop = AcquireDesktopFolder();
-  if (!desktop) return FALSE;
-  IShellFolder* folder = nullptr;
-  if (GetPidlSize(parentList) == 0) {
-    folder = desktop;
-    folder->AddRef();
-  } else if (FAILED(desktop->BindToObject(parentList, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
-    folder = nullptr;
-  }
-  ReleaseDesktopFolder(desktop);
+  IShellFolder* folder = BindShellFolder(parentList);
   if (!folder) return FALSE;
 
-  SHCONTF contents = SHCONTF_FOLDERS;
-  if (flags & CShellTreeItem::ListNonFolders) contents |= SHCONTF_NONFOLDERS;
-  if (flags & CShellTreeItem::ListHidden) contents |= SHCONTF_INCLUDEHIDDEN;
   IEnumIDList* items = nullptr;
   BOOL alive = TRUE;
-  if (SUCCEEDED(folder->EnumObjects(m_hWnd, contents, &items)) && items) {
+  if (SUCCEEDED(folder->EnumObjects(m_hWnd, ContentsOf(flags), &items)) && items) {
     SetProgress(0, 0);
     LPITEMIDLIST item = nullptr;
     ULONG fetched = 0;
@@ -186,6 +199,66 @@ BOOL CShellTreeCtrl::EnumerateChildren(HTREEITEM hParent, LPCITEMIDLIST absolute
   }
   folder->Release();
   return alive;
+}
+
+void CShellTreeCtrl::RefreshChildren(HTREEITEM hNode) {
+  CShellTreeItem* data = GetShellItem(hNode);
+  if (!data || IsFilling()) return;
+  TVITEMW button = {};
+  button.hItem = hNode;
+  button.mask = TVIF_CHILDREN;
+  if (!GetChildItem(hNode)) {
+    // Not filled yet: only whether it has children to show.
+    button.lParam = reinterpret_cast<LPARAM>(data);
+    FillItemInfo(button);
+    SetItem(&button);
+    return;
+  }
+  CPidl absolute(CopyPidl(data->m_pidl));
+  const int flags = data->m_nFlags;
+  IShellFolder* folder = absolute.m_pidl ? BindShellFolder(absolute) : nullptr;
+  if (!folder) return;
+  std::vector<LPITEMIDLIST> now;
+  IEnumIDList* items = nullptr;
+  if (SUCCEEDED(folder->EnumObjects(m_hWnd, ContentsOf(flags), &items)) && items) {
+    LPITEMIDLIST item = nullptr;
+    ULONG fetched = 0;
+    while (items->Next(1, &item, &fetched) == S_OK) {
+      if (item && fetched == 1) now.push_back(item);
+      else FreePidl(item);
+      item = nullptr;
+    }
+    items->Release();
+  }
+  // Children still there stay as they are, with their own children; the others go.
+  for (HTREEITEM child = GetChildItem(hNode), next = nullptr; child; child = next) {
+    next = GetNextSiblingItem(child);
+    CShellTreeItem* childData = GetShellItem(child);
+    auto same = std::find_if(now.begin(), now.end(), [&](LPITEMIDLIST item) {
+      const HRESULT hr = childData ? folder->CompareIDs(0, childData->GetRelative(), item) : E_FAIL;
+      return SUCCEEDED(hr) && (short)HRESULT_CODE(hr) == 0;
+    });
+    if (same == now.end()) {
+      DeleteItem(child);
+    } else {
+      FreePidl(*same);
+      now.erase(same);
+    }
+  }
+  for (LPITEMIDLIST item : now) {
+    InsertShellItem(hNode, folder, absolute, item, flags & 0xF);
+    FreePidl(item);
+  }
+  if (!now.empty()) {
+    TVSORTCB sort = {};
+    sort.hParent = hNode;
+    sort.lpfnCompare = &CShellTreeCtrl::CompareItems;
+    sort.lParam = reinterpret_cast<LPARAM>(this);
+    SortChildrenCB(&sort);
+  }
+  folder->Release();
+  button.cChildren = GetChildItem(hNode) ? 1 : 0;
+  SetItem(&button);
 }
 
 HTREEITEM CShellTreeCtrl::InsertShellItem(HTREEITEM hParent, IShellFolder* folder, LPCITEMIDLIST parentList,

@@ -35,6 +35,10 @@ class CShellTreeCtrl : public CLoadingTreeCtrl {
   void FillRoot(LPCITEMIDLIST pidl = nullptr, int flags = 0);
   BOOL PopulateItem(HTREEITEM hNode) override;
   BOOL EnumerateChildren(HTREEITEM hParent, LPCITEMIDLIST absolute, int flags);
+  // After the shell changed a folder: a filled node loses the children that
+  // are gone and gets the new ones (the others stay as they are); a node not
+  // filled yet only gets its expand button right.
+  void RefreshChildren(HTREEITEM hNode);
   HTREEITEM InsertShellItem(HTREEITEM hParent, IShellFolder* folder, LPCITEMIDLIST parentList,
                             LPCITEMIDLIST relative, int flags);
   // Fills the fields the item's mask asks for from its item data (lParam).

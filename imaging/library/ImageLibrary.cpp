@@ -19,48 +19,6 @@ CStringA AnsiText(const CString& text) {
   return out;
 }
 
-// The ANSI form of text when every character survives the code page.
-bool ExactAnsi(const CString& text, CStringA& out) {
-  out.Empty();
-  if (text.IsEmpty()) return true;
-  BOOL lossy = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
-  if (n <= 0 || lossy) return false;
-  std::string buf((size_t)n, '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &buf[0], n, nullptr, &lossy);
-  if (lossy) return false;
-  out = buf.c_str();
-  return true;
-}
-}  // namespace
-
-bool PathForLibrary(LPCTSTR path, CStringA& out) {
-  const CString wide = path ? path : L"";
-  if (ExactAnsi(wide, out)) return true;
-  // The short form of the path, or of its existing folder with the name
-  // appended, when that survives the code page (the system makes short names
-  // of long or foreign ones).
-  CString tail;
-  CString head = wide;
-  while (!head.IsEmpty()) {
-    std::vector<wchar_t> shortPath(32768);
-    const DWORD n = GetShortPathNameW(head, shortPath.data(), (DWORD)shortPath.size());
-    if (n > 0 && n < shortPath.size()) {
-      CString candidate = CString(shortPath.data()) + tail;
-      if (ExactAnsi(candidate, out)) return true;
-      break;
-    }
-    const int slash = head.ReverseFind(L'\\');
-    if (slash <= 0) break;
-    tail = head.Mid(slash) + tail;
-    head = head.Left(slash);
-  }
-  out.Empty();
-  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-  return false;
-}
-
-namespace {
 std::atomic<long> g_liveBlocks{0};
 
 // A fixed-size text field of the library, read no further than its size.
@@ -352,8 +310,8 @@ int CImageLibraryLoader::ConvertFiles(CImageConvertRequest& request) {
   for (INT_PTR i = 0; i < inputCount; ++i)
     if (!PathForLibrary(request.m_inputs[i]->m_strPath, request.m_inputs[i]->m_strNarrowPath)) return -1;
   CStringA folder, name, ext;
-  if (!PathForLibrary(request.m_strOutputFolder, folder) || !ExactAnsi(request.m_strOutputName, name) ||
-      !ExactAnsi(request.m_strOutputExt, ext))
+  if (!PathForLibrary(request.m_strOutputFolder, folder) || !WideToAnsiExact(request.m_strOutputName, name) ||
+      !WideToAnsiExact(request.m_strOutputExt, ext))
     return -1;
 
   ConvertInput* inputs = new ConvertInput[(size_t)inputCount];

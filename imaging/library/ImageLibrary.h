@@ -3,17 +3,13 @@
 #pragma once
 #include "afx.h"
 #include "afxcoll.h"
+#include "Helpers.h"
 #include "QuillfenRecords.h"
 
 // windows.h maps FreeModule to FreeLibrary; the loader has its own.
 #ifdef FreeModule
 #undef FreeModule
 #endif
-
-// A path as the library takes it: in the ANSI code page, in its short form
-// when the long one does not survive the code page; false (and no text) when
-// neither does, so that no other file is named.
-bool PathForLibrary(LPCTSTR path, CStringA& out);
 
 // The program's allocator, written into the library's table.
 void* QF_CALL LibraryAlloc(size_t size);

@@ -14,6 +14,11 @@ constexpr uint64_t kMaxDecodedBytes = (uint64_t)1 << 30;
 // The limit in force: kMaxDecodedBytes, or a lower one that a test harness sets.
 uint64_t DecodeLimit();
 void SetDecodeLimit(uint64_t bytes);
+// Bytes a decoded volume of this many pixels holds: grey samples are floats,
+// colour ones three bytes. This, not the file's sample size, meets the limit.
+constexpr uint64_t DecodedBytes(uint64_t pixels, int channels) {
+  return pixels * (channels == 3 ? 3u : (uint64_t)sizeof(float));
+}
 
 // A decoded image: one or more frames of grey values (after the modality
 // rescale) or 8-bit RGB triples.

@@ -44,8 +44,10 @@ void MakeGreyIfGrey(Volume& v) {
   v.channels = 1;
 }
 
-bool PictureSizeAllowed(uint64_t w, uint64_t h, uint64_t channels, std::string& error) {
-  if (w == 0 || h == 0 || w > 65535 || h > 65535 || w * h * channels > DecodeLimit()) {
+// The size of one more picture of a file: bytes per pixel as decoded (or as
+// the widest buffer on the way), on top of what the file's earlier pictures took.
+bool PictureSizeAllowed(uint64_t w, uint64_t h, uint64_t bytesPerPixel, std::string& error, uint64_t before = 0) {
+  if (w == 0 || h == 0 || w > 65535 || h > 65535 || before + w * h * bytesPerPixel > DecodeLimit()) {
     error = "the picture's size is not supported";
     return false;
   }
@@ -82,7 +84,7 @@ struct PnmCursor {
   }
 };
 
-bool DecodeOnePnm(PnmCursor& c, Volume& v, std::string& error) {
+bool DecodeOnePnm(PnmCursor& c, Volume& v, uint64_t before, std::string& error) {
   if (c.pos + 2 > c.n || c.d[c.pos] != 'P' || c.d[c.pos + 1] < '1' || c.d[c.pos + 1] > '6') {
     error = "not a PNM file";
     return false;
@@ -96,7 +98,7 @@ bool DecodeOnePnm(PnmCursor& c, Volume& v, std::string& error) {
     return false;
   }
   const int channels = kind == 3 || kind == 6 ? 3 : 1;
-  if (!PictureSizeAllowed(w, h, (uint64_t)channels, error)) return false;
+  if (!PictureSizeAllowed(w, h, DecodedBytes(1, channels), error, before)) return false;
   const size_t samples = (size_t)w * h * channels;
   const bool binary = kind >= 4;
   if (binary) {
@@ -182,12 +184,14 @@ void AppendRaster(const CRasterImage& img, std::vector<Volume>& out) {
 bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error) {
   PnmCursor c{data, size, 0};
   std::vector<Volume> images;
+  uint64_t decoded = 0;
   do {
     Volume v;
-    if (!DecodeOnePnm(c, v, error)) {
+    if (!DecodeOnePnm(c, v, decoded, error)) {
       if (images.empty()) return false;
       break;  // the images before a damaged one are kept
     }
+    decoded += DecodedBytes(v.FrameSize(), v.channels);
     images.push_back(std::move(v));
   } while (c.SkipSpace() && images.size() < 4096);
   for (Volume& v : images) out.push_back(std::move(v));
@@ -249,6 +253,7 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
   const uint64_t fileSize = FileSize(path);
   std::vector<Volume> pages;
   std::vector<uint32_t> raster;
+  uint64_t decoded = 0;
   do {
     uint32_t w = 0, h = 0;
     uint16_t compression = COMPRESSION_NONE, bps = 8, spp = 1;
@@ -257,7 +262,8 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-    if (!PictureSizeAllowed(w, h, 4, error)) break;
+    // Four bytes a pixel: the page's raster, and a grey page's samples.
+    if (!PictureSizeAllowed(w, h, 4, error, decoded)) break;
     // Uncompressed samples must be in the file before room is made for them.
     if (compression == COMPRESSION_NONE && (uint64_t)w * h * spp * bps / 8 > fileSize) {
       error = "the TIFF data is shorter than its header says";
@@ -275,6 +281,7 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
       v.rgb[3 * i] = (uint8_t)TIFFGetR(p), v.rgb[3 * i + 1] = (uint8_t)TIFFGetG(p), v.rgb[3 * i + 2] = (uint8_t)TIFFGetB(p);
     }
     MakeGreyIfGrey(v);
+    decoded += DecodedBytes(v.FrameSize(), v.channels);
     pages.push_back(std::move(v));
   } while (pages.size() < 4096 && TIFFReadDirectory(tif.get()));
   if (pages.empty()) {

@@ -243,6 +243,8 @@ LRESULT OnPlayer(Viewer* v, WPARAM wp, LPARAM lp) {
         return -1;
     }
   } catch (...) {
+    std::vector<uint8_t>().swap(v->rendered);  // it may be of the frame before
+    InvalidateRect(v->hwnd, nullptr, FALSE);
     return -1;
   }
 }
@@ -259,10 +261,19 @@ void Paint(Viewer* v) {
     HGDIOBJ old = SelectObject(mem, bmp);
     FillRect(mem, &rc, (HBRUSH)GetStockObject(BLACK_BRUSH));
     const Volume* shown = CurrentVolume(v);
-    if (shown && !v->rendered.empty()) {
+    if (shown && !v->rendered.empty() && v->rendered.size() != shown->FrameSize() * (shown->channels == 3 ? 3 : 1))
+      shown = nullptr;  // rendered from another frame: nothing rather than the wrong pixels
+    if (shown) {
+      try {
+        v->dib.resize(shown->FrameSize() * 4);
+      } catch (...) {
+        shown = nullptr;  // no room for the picture: the window stays black
+        std::vector<uint8_t>().swap(v->dib);
+      }
+    }
+    if (shown) {
       const Volume& vol = *shown;
       const int w = vol.width, h = vol.height;
-      v->dib.resize((size_t)w * h * 4);
       for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
         uint8_t r, g, b;
         if (vol.channels == 3) r = v->rendered[3 * i], g = v->rendered[3 * i + 1], b = v->rendered[3 * i + 2];
@@ -324,7 +335,7 @@ void DragTo(Viewer* v, LPARAM lp) {
   InvalidateRect(v->hwnd, nullptr, FALSE);
 }
 
-LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Viewer* v = Get(hwnd);
   switch (msg) {
     case WM_NCCREATE: {
@@ -388,6 +399,24 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// Nothing thrown (a failed allocation while stepping, dragging or rendering)
+// leaves the window procedure: the frame is dropped, the window goes on.
+LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  try {
+    return HandleMessage(hwnd, msg, wp, lp);
+  } catch (...) {
+    if (Viewer* v = Get(hwnd)) {
+      std::vector<uint8_t>().swap(v->rendered);
+      if (v->drag != Viewer::None) {
+        v->drag = Viewer::None;
+        if (GetCapture() == hwnd) ReleaseCapture();
+      }
+      InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    return 0;
+  }
 }
 
 }  // namespace

@@ -5,13 +5,35 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ImageLibrary.h"
+#include "QfViewer.h"
 #include "UiTestSupport.h"
+
+namespace {
+// While not 0, allocations of at least this many bytes fail, in this
+// program's code and in the library's parts linked into it.
+std::atomic<size_t> g_failFrom{0};
+}  // namespace
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // these are the pair
+void* operator new(size_t size) {
+  const size_t from = g_failFrom.load();
+  if (from && size >= from) throw std::bad_alloc();
+  if (void* p = malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -247,6 +269,52 @@ TEST_F(Viewer, DragChangesWindowLevelAndResetRestoresIt) {
   EXPECT_EQ(Send(PLAYER_RESET, 0, RESET_ALL), 0);
   EXPECT_EQ(Snapshot("wl4.png"), original);
   UpdateWindow(view_);
+}
+
+// A failed allocation while stepping, dragging or painting leaves the window
+// working: that frame is not shown, and later ones are.
+TEST_F(Viewer, FailedAllocationsStayInsideTheWindow) {
+  // The window as built into this program, where allocations can be made to fail.
+  ASSERT_TRUE(qf::RegisterViewerClass(GetModuleHandleW(nullptr)));
+  view_ = qf::CreateViewerWindow(GetModuleHandleW(nullptr), parent_);
+  ASSERT_NE(view_, nullptr);
+  MoveWindow(view_, 0, 0, 320, 240, TRUE);
+  ShowWindow(view_, SW_SHOW);
+  auto grey = [&](const char* name, int side) {
+    const std::string path = tmp_ + name;
+    std::ofstream out(path, std::ios::binary);
+    out << "P5\n" << side << " " << side << "\n255\n" << std::string((size_t)side * side, '\x60');
+    return path;
+  };
+  const std::string small = grey("alloc-small.pgm", 16), large = grey("alloc-large.pgm", 512);
+  const char* list[2] = {small.c_str(), large.c_str()};
+  ASSERT_EQ(Send(PLAYER_OPEN_MULTIPLE, 2, (LPARAM)list), 0);
+  UpdateWindow(view_);
+
+  struct Disarm {
+    ~Disarm() { g_failFrom = 0; }
+  } disarm;
+  g_failFrom = 200 << 10;  // the large frame's 256 KiB rendering and 1 MiB picture fail
+  SendMessageW(view_, WM_KEYDOWN, VK_DOWN, 0);
+  SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+  SendMessageW(view_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 160));
+  SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(40, 160));
+  g_failFrom = 0;
+  EXPECT_EQ(Send(PLAYER_RESET, 0, RESET_WINDOW_LEVEL), 0);  // rendered now; its picture fails next
+  g_failFrom = 200 << 10;
+  InvalidateRect(view_, nullptr, FALSE);
+  UpdateWindow(view_);
+  g_failFrom = 0;
+
+  int width = 0;
+  Snapshot("alloc1.png", &width);
+  EXPECT_EQ(width, 512);
+  UpdateWindow(view_);
+  SendMessageW(view_, WM_KEYDOWN, VK_UP, 0);
+  Snapshot("alloc0.png", &width);
+  EXPECT_EQ(width, 16);
+  DeleteFileA(small.c_str());
+  DeleteFileA(large.c_str());
 }
 
 TEST_F(Viewer, OpensAFolderAsOneSortedSeries) {

@@ -1,8 +1,10 @@
 // File-type associations in the (private) registry: taking a type over from
 // another program and giving it back, types never owned, types owned without
-// a backup, re-checking, the backup kept; bottom-up deletion; and the
-// Settings dialog that sets them.
+// a backup, what else the extension key holds, a failed registration,
+// re-checking and the backup's life; bottom-up deletion; and the Settings
+// dialog that sets them and tells the shell.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include "FileAssociation.h"
 #include "UiTestSupport.h"
@@ -27,6 +29,26 @@ void SetValue(LPCTSTR key, LPCTSTR value) {
                                           (DWORD)((wcslen(value) + 1) * sizeof(wchar_t))));
 }
 
+void SetNamedValue(LPCTSTR key, LPCTSTR name, LPCTSTR value) {
+  ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, CString(kClasses) + key, name, REG_SZ, value,
+                                             (DWORD)((wcslen(value) + 1) * sizeof(wchar_t))));
+}
+
+CString NamedValue(LPCTSTR key, LPCTSTR name) {
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof(buf);
+  if (::RegGetValueW(HKEY_CURRENT_USER, CString(kClasses) + key, name, RRF_RT_REG_SZ, nullptr, buf, &size))
+    return kMissing;
+  return buf;
+}
+
+// RegQueryValueW answers an empty text for a key without one; this tells them apart.
+bool HasDefaultValue(LPCTSTR key) {
+  DWORD size = 0;
+  return ::RegGetValueW(HKEY_CURRENT_USER, CString(kClasses) + key, nullptr, RRF_RT_ANY, nullptr, nullptr, &size) ==
+         ERROR_SUCCESS;
+}
+
 bool KeyExists(LPCTSTR key) {
   HKEY h = nullptr;
   if (::RegOpenKeyExW(HKEY_CURRENT_USER, CString(kClasses) + key, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
@@ -49,6 +71,41 @@ CString ProgramPath() {
   ::GetModuleFileNameW(nullptr, path, 1023);
   return path;
 }
+
+// Counts the shell's association-change notices.
+class CAssociationWatcher {
+ public:
+  CAssociationWatcher() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"AssociationWatcher";
+    ::RegisterClassW(&wc);
+    m_hWnd = ::CreateWindowW(L"AssociationWatcher", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, this);
+    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, (LONG_PTR)this);
+    LPITEMIDLIST desktop = nullptr;
+    ::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktop);
+    SHChangeNotifyEntry entry = {desktop, TRUE};
+    m_nId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED,
+                                     kMessage, 1, &entry);
+    ::CoTaskMemFree(desktop);
+  }
+  ~CAssociationWatcher() {
+    if (m_nId) ::SHChangeNotifyDeregister(m_nId);
+    ::DestroyWindow(m_hWnd);
+  }
+  static const UINT kMessage = WM_APP + 7;
+  HWND m_hWnd = nullptr;
+  ULONG m_nId = 0;
+  int m_nNotices = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMessage)
+      if (auto* self = (CAssociationWatcher*)::GetWindowLongPtrW(hwnd, GWLP_USERDATA)) ++self->m_nNotices;
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+};
 
 class Associations : public ::testing::Test {
  protected:
@@ -95,8 +152,8 @@ TEST_F(Associations, AnotherOwnerIsBackedUpAndGivenBack) {
   ApplyFileAssociation(dcm, FALSE, ProgramPath());
   EXPECT_STREQ(L"OtherViewer.dcm", Value(L".dcm"));
   EXPECT_FALSE(KeyExists(L"Morrowtide.Glimmerscope.dcm"));
-  // The backup stays after the restore.
-  EXPECT_STREQ(L"OtherViewer.dcm", Backup(L".dcm"));
+  // Given back: the backup has served.
+  EXPECT_STREQ(kMissing, Backup(L".dcm"));
 }
 
 TEST_F(Associations, ATypeNeverOwnedKeepsItsOwner) {
@@ -116,21 +173,45 @@ TEST_F(Associations, ATypeNeverOwnedKeepsItsOwner) {
   EXPECT_FALSE(KeyExists(L".ct"));
 }
 
-TEST_F(Associations, OwnedWithoutBackupDeletesTheTypeOnlyWhenItHasNoSubkeys) {
+TEST_F(Associations, OnlyTheExtensionsOwnValueIsOursToSetAndRemove) {
   CFileAssociation ct = Row(L".ct", L"CT Image");
   CFileAssociation nii = Row(L".nii", L"NIfTI Image");
+  CFileAssociation mha = Row(L".mha", L"MHA File");
+  SetNamedValue(L".mha", L"Content Type", L"application/x-mha");
   ApplyFileAssociation(ct, TRUE, ProgramPath());
   ApplyFileAssociation(nii, TRUE, ProgramPath());
+  ApplyFileAssociation(mha, TRUE, ProgramPath());
+  ApplyFileAssociation(mha, TRUE, ProgramPath());  // OK again while ours
   EXPECT_STREQ(kMissing, Backup(L".ct"));
+  EXPECT_STREQ(L"application/x-mha", NamedValue(L".mha", L"Content Type"));  // kept while taking it over
   SetValue(L".nii\\OpenWithProgids", L"");
 
+  // Nothing else in the key: it goes. Something else: only our value goes,
+  // so the type falls back to its machine-wide owner.
   ApplyFileAssociation(ct, FALSE, ProgramPath());
   EXPECT_FALSE(KeyExists(L".ct"));
   ApplyFileAssociation(nii, FALSE, ProgramPath());
-  // Kept for its subkey, still naming the ProgID that is gone.
   EXPECT_TRUE(KeyExists(L".nii\\OpenWithProgids"));
-  EXPECT_STREQ(L"Morrowtide.Glimmerscope.nii", Value(L".nii"));
+  EXPECT_FALSE(HasDefaultValue(L".nii"));
   EXPECT_FALSE(KeyExists(L"Morrowtide.Glimmerscope.nii"));
+  ApplyFileAssociation(mha, FALSE, ProgramPath());
+  EXPECT_FALSE(HasDefaultValue(L".mha"));
+  EXPECT_STREQ(L"application/x-mha", NamedValue(L".mha", L"Content Type"));
+}
+
+TEST_F(Associations, AFailedRegistrationLeavesTheExtensionAlone) {
+  struct CFailingRow : CFileAssociation {
+    CFailingRow() : CFileAssociation(L".mnc", MakeProgID(L".mnc"), L"MNC File", kFileTypeIconIndex) {}
+    BOOL Register(LPCTSTR program) override {
+      WriteClassesValue(m_strProgID, m_strDescription);  // a first write, then a failing one
+      return FALSE;
+    }
+  } mnc;
+  SetValue(L".mnc", L"Minc.Viewer");
+  EXPECT_FALSE(ApplyFileAssociation(mnc, TRUE, ProgramPath()));
+  EXPECT_STREQ(L"Minc.Viewer", Value(L".mnc"));
+  EXPECT_STREQ(kMissing, Backup(L".mnc"));
+  EXPECT_FALSE(KeyExists(L"Morrowtide.Glimmerscope.mnc"));
 }
 
 TEST_F(Associations, RecheckingKeepsNoBackupAndTheBackupIsOverwrittenOnlyByAnotherOwner) {
@@ -148,13 +229,15 @@ TEST_F(Associations, RecheckingKeepsNoBackupAndTheBackupIsOverwrittenOnlyByAnoth
   SetValue(L".png", L"Photos.png");
   ApplyFileAssociation(png, TRUE, ProgramPath());
   EXPECT_STREQ(L"Photos.png", Backup(L".png"));
-  // With no owner at all the backup stays as it was, and is restored later.
-  ApplyFileAssociation(png, FALSE, ProgramPath());
-  DeleteTree(L".png");
-  ApplyFileAssociation(png, TRUE, ProgramPath());
-  EXPECT_STREQ(L"Photos.png", Backup(L".png"));
+  // Given back, then gone (uninstalled): taken over with no owner, the type
+  // is not handed later to the program that is long gone.
   ApplyFileAssociation(png, FALSE, ProgramPath());
   EXPECT_STREQ(L"Photos.png", Value(L".png"));
+  DeleteTree(L".png");
+  ApplyFileAssociation(png, TRUE, ProgramPath());
+  EXPECT_STREQ(kMissing, Backup(L".png"));
+  ApplyFileAssociation(png, FALSE, ProgramPath());
+  EXPECT_FALSE(KeyExists(L".png"));
 }
 
 TEST_F(Associations, BottomUpDeletionNeverRemovesAKeyWithSubkeys) {
@@ -206,8 +289,12 @@ TEST_F(Associations, SettingsDialogShowsAndSetsOptionsAndTypes) {
     ::CheckDlgButton(dlg, IDC_AUTO_CHECK_UPDATE, BST_CHECKED);
     ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dlg, IDOK));
   });
+  CAssociationWatcher watcher;
+  ASSERT_NE(0u, watcher.m_nId);
   CViewerSettingsDlg dlg;
   EXPECT_EQ(IDOK, dlg.DoModal());
+  // The shell hears of the change.
+  EXPECT_TRUE(PumpUntil([&] { return watcher.m_nNotices > 0; }));
 
   ASSERT_EQ(18u, items.size());
   for (int i = 0; i < 18; ++i) EXPECT_STREQ(FileTypeTable[i].extension, items[i]);

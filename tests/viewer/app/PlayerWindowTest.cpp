@@ -87,23 +87,50 @@ TEST_F(RecordedPlayer, EachOperationSendsItsCodeAndArguments) {
   EXPECT_EQ("65535", g_received[5].texts[0]);
 }
 
-TEST_F(RecordedPlayer, PathsCrossAsNarrowTextNeverNull) {
-  // Empty and null paths arrive as empty strings; characters the ANSI code
-  // page lacks arrive in their lossy form.
+TEST_F(RecordedPlayer, PathsCrossAsNarrowTextThatNamesNoOtherFile) {
+  // Empty and null paths arrive as empty strings, never null.
   m_player.OpenFile(L"");
   m_player.OpenFile(nullptr);
   m_player.SaveSnapshot(L"");
-  m_player.OpenFile(L"C:\\\x4E2D\x6587.dcm");
-  ASSERT_EQ(4u, g_received.size());
+  ASSERT_EQ(3u, g_received.size());
   for (int i = 0; i < 3; ++i) {
     EXPECT_FALSE(g_received[i].nullParam) << i;
     ASSERT_EQ(1u, g_received[i].texts.size());
     EXPECT_EQ("", g_received[i].texts[0]) << i;
   }
-  CStringA expected;
-  WideToAnsi(L"C:\\\x4E2D\x6587.dcm", expected);
-  EXPECT_EQ(std::string((LPCSTR)expected), g_received[3].texts[0]);
-  EXPECT_EQ(std::string::npos, g_received[3].texts[0].find('\0'));
+  g_received.clear();
+
+  // "pāt.dcm" has no exact form in the code page; its best fit would be
+  // "pat.dcm", another file. The existing file goes by its short name.
+  const CString folder = TempPath(L"narrow-paths");
+  ::CreateDirectoryW(folder, nullptr);
+  const CString foreign = folder + L"\\p\x0101t.dcm", plain = folder + L"\\pat.dcm";
+  const CString target = folder + L"\\\x0101.png", lookalike = folder + L"\\a.png";
+  for (const CString& f : {foreign, plain, lookalike}) {
+    HANDLE h = ::CreateFileW(f, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    ::CloseHandle(h);
+  }
+  CStringA exact;
+  ASSERT_FALSE(WideToAnsiExact(foreign, exact));  // the premise
+
+  ASSERT_EQ(0, m_player.OpenFile(foreign));
+  ASSERT_EQ(1u, g_received.size());
+  const CString sent(g_received[0].texts[0].c_str());
+  wchar_t longForm[MAX_PATH] = {};
+  ASSERT_NE(0u, ::GetLongPathNameW(sent, longForm, MAX_PATH)) << g_received[0].texts[0];
+  EXPECT_EQ(0, lstrcmpiW(foreign, longForm)) << g_received[0].texts[0];
+
+  // A snapshot name that does not exist yet has no short form: refused, not
+  // written over the look-alike; a list with such a name is refused whole.
+  EXPECT_EQ(-1, m_player.SaveSnapshot(target));
+  CStringArray list;
+  list.Add(plain);
+  list.Add(target);
+  EXPECT_EQ(-1, m_player.OpenFiles(list));
+  EXPECT_EQ(1u, g_received.size());
+  for (const CString& f : {foreign, plain, lookalike}) ::DeleteFileW(f);
+  ::RemoveDirectoryW(folder);
 }
 
 TEST_F(RecordedPlayer, ListsGoTogetherWithTheirCount) {

@@ -109,6 +109,7 @@ STDMETHODIMP CStandInContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
   m_invokedSizes.push_back(info->cbSize);
   m_invokedVerbs.push_back(reinterpret_cast<UINT_PTR>(info->lpVerb));
   m_invokedWindows.push_back(info->hwnd);
+  if (m_onInvoke) m_onInvoke();
   return S_OK;
 }
 
@@ -182,9 +183,10 @@ STDMETHODIMP CStandInFolder::GetAttributesOf(UINT cidl, LPCITEMIDLIST* items, SF
   return S_OK;
 }
 
-STDMETHODIMP CStandInFolder::GetUIObjectOf(HWND, UINT cidl, LPCITEMIDLIST*, REFIID riid, UINT*, void** ppv) {
+STDMETHODIMP CStandInFolder::GetUIObjectOf(HWND, UINT cidl, LPCITEMIDLIST* items, REFIID riid, UINT*, void** ppv) {
   *ppv = nullptr;
   if (cidl != 1 || riid != IID_IContextMenu || !m_ns->m_pMenuForItems) return E_NOINTERFACE;
+  m_ns->m_menuNodes.push_back(m_ns->Walk(m_node, items[0]));
   m_ns->m_pMenuForItems->AddRef();
   *ppv = static_cast<IContextMenu*>(m_ns->m_pMenuForItems);
   return S_OK;

@@ -68,6 +68,7 @@ class CStandInContextMenu : public CStandInObject, public IContextMenu2 {
   std::string m_helpA;
   // What was asked.
   UINT m_queryFirst = 0, m_queryLast = 0, m_queryFlags = 0, m_queryIndex = 0;
+  std::function<void()> m_onInvoke;  // what the command does to the namespace
   std::vector<UINT_PTR> m_invokedVerbs;
   std::vector<DWORD> m_invokedSizes;
   std::vector<HWND> m_invokedWindows;
@@ -149,6 +150,7 @@ class CStandInNamespace {
   CCountingMalloc m_malloc;
   CStandInFolder* m_pDesktop = nullptr;
   CStandInContextMenu* m_pMenuForItems = nullptr;  // handed out by GetUIObjectOf
+  std::vector<int> m_menuNodes;                      // the nodes it was asked for
   // Called on the UI thread before an enumerator hands out item `index` of `node`.
   std::function<void(int node, ULONG index)> m_onNext;
   int m_enumCalls = 0;

@@ -5,6 +5,7 @@
 // and the width of the indeterminate progress bar.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "FolderTreeCtrl.h"
@@ -34,6 +35,15 @@ class CWatchedTree : public CFolderTreeCtrl {
     // The animation thread has ended here; the window must still be there.
     if (::IsWindow(m_hWndSeen)) ++m_endsWithWindow; else ++m_endsWithoutWindow;
     CFolderTreeCtrl::OnLoadingEnd();
+  }
+  BOOL m_rightClickDone = FALSE;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU) ::EndMenu();  // close each menu once it is up
+    LRESULT r = CFolderTreeCtrl::WindowProc(message, wParam, lParam);
+    if (message == WM_RBUTTONDOWN) m_rightClickDone = TRUE;
+    return r;
   }
 };
 
@@ -120,6 +130,46 @@ TEST_F(ShellTreeStandInTest, FillsOnExpansionInTheNamespacesOrderAndOnlyOnce) {
   ASSERT_EQ(2u, inner.size());
   EXPECT_EQ(CString(L"inner0"), inner[0]);
   EXPECT_EQ(CString(L"inner1"), inner[1]);
+}
+
+TEST_F(ShellTreeStandInTest, TheMenuActsOnTheFolderClickedAndTheTreeFollowsItsCommand) {
+  CStandInContextMenu* menu = ns.Make<CStandInContextMenu>(TRUE);
+  ns.m_pMenuForItems = menu;
+  host.ShowWindow(SW_SHOW);
+  HTREEITEM root = Root();
+  ExpandNow(root);
+  HTREEITEM zuluItem = Child(root, L"Zulu"), mikeItem = Child(root, L"Mike");
+  ExpandNow(zuluItem);
+  tree->SelectItem(zuluItem);
+
+  // Right-click on Mike while Zulu is selected.
+  CRect rc;
+  ASSERT_TRUE(tree->GetItemRect(mikeItem, &rc, TRUE));
+  CPoint at = rc.CenterPoint(), screen = at;
+  tree->ClientToScreen(&screen);
+  ::SetCursorPos(screen.x, screen.y);
+  tree->PostMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+  tree->PostMessage(WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+  ASSERT_TRUE(PumpUntil([&] { return tree->m_rightClickDone == TRUE; }));
+  PumpPending();
+  EXPECT_EQ(std::vector<int>({mike}), ns.m_menuNodes);
+  EXPECT_EQ(zuluItem, tree->GetSelectedItem());
+
+  // Its command (a delete, say) takes Mike away and makes a new folder beside it.
+  const int november = ns.Add(0, L"November", 5);
+  std::vector<int>& desktop = ns.m_nodes[0].children;
+  desktop.pop_back();  // not there before the command
+  menu->m_onInvoke = [&] {
+    desktop.erase(std::find(desktop.begin(), desktop.end(), mike));
+    desktop.push_back(november);
+  };
+  tree->SendMessage(WM_COMMAND, CFolderTreeCtrl::kFirstShellCommand);
+  EXPECT_EQ(1u, menu->m_invokedVerbs.size());
+  EXPECT_EQ(std::vector<CString>({L"Zulu", L"alpha", L"November"}), ChildTexts(*tree, root));
+  // The folders still there are the same nodes, children and all.
+  EXPECT_EQ(zuluItem, Child(root, L"Zulu"));
+  EXPECT_EQ(2u, ChildTexts(*tree, zuluItem).size());
+  EXPECT_EQ(nullptr, tree->GetMenuItem());
 }
 
 TEST_F(ShellTreeStandInTest, EmptyFolderLosesItsButtonAndAFailedFillKeepsIt) {

@@ -306,6 +306,32 @@ TEST(HostileHeaders, HugeClaimsFailBeforeAnythingIsMade) {
   EXPECT_NE(error.find("cut short"), std::string::npos) << error;
 }
 
+// The limit meets the decoded size: 1-bit samples are held as floats, so a
+// bitmap of a quarter of the limit in pixels already fills it, and the
+// pictures of one file count together.
+TEST(HostileHeaders, PnmBitmapsCountTheirDecodedSize) {
+  auto bitmap = [](int side) {
+    const std::string header = "P4\n" + std::to_string(side) + " " + std::to_string(side) + "\n";
+    std::vector<uint8_t> d(header.begin(), header.end());
+    d.resize(d.size() + (size_t)side / 8 * side, 0x55);
+    return d;
+  };
+  const uint64_t saved = qf::DecodeLimit();
+  qf::SetDecodeLimit(16u << 20);
+  std::vector<qf::Volume> out;
+  std::string error;
+  const std::vector<uint8_t> fits = bitmap(2048);  // 4 Mi pixels, 16 MiB of floats
+  EXPECT_TRUE(qf::DecodePnm(fits.data(), fits.size(), out, error)) << error;
+  const std::vector<uint8_t> big = bitmap(4096);  // 2 MiB on disk, 64 MiB decoded
+  EXPECT_FALSE(qf::DecodePnm(big.data(), big.size(), out, error));
+  std::vector<uint8_t> two = fits;
+  two.insert(two.end(), fits.begin(), fits.end());
+  out.clear();
+  EXPECT_TRUE(qf::DecodePnm(two.data(), two.size(), out, error)) << error;
+  EXPECT_EQ(1u, out.size());  // the second would pass the limit: the first is kept
+  qf::SetDecodeLimit(saved);
+}
+
 TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {
   std::string full, error;
   for (const char* name : {"\\\\host\\share\\x.raw", "//host/share/x.raw", "\\\\?\\C:\\x.raw", "\\\\.\\PhysicalDrive0",

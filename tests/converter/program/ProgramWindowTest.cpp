@@ -331,8 +331,8 @@ TEST_F(ProgramWindow, ClosingKeepsPageAndListsAndRemovesTheWorkFolders) {
   WriteDword(kSettingsKey, L"VideoFormat", 3);
   const CString temp = UserDataFolder() + L"\\Temp";
   ::SHCreateDirectoryExW(nullptr, temp + L"\\0003", nullptr);
-  {
-    std::ofstream leftover(CStringA(temp + L"\\0003\\I0000000.bmp").GetString());
+  for (LPCTSTR name : {L"\\0003\\I0000000.bmp", L"\\0003\\~work.lock"}) {
+    std::ofstream leftover(CStringA(temp + name).GetString());
     leftover << "left over";
   }
   ASSERT_TRUE(FileExists(temp + L"\\0003\\I0000000.bmp"));
@@ -350,7 +350,7 @@ TEST_F(ProgramWindow, ClosingKeepsPageAndListsAndRemovesTheWorkFolders) {
   EXPECT_EQ(ReadString(outFiles, L"02"), L"C:\\videos\\knee.avi");
   EXPECT_EQ(ReadString(inFiles, L"01"), L"C:\\videos\\scope.mp4");
   EXPECT_EQ(ReadString(outFolders, L"01"), L"C:\\dicom\\out");
-  EXPECT_FALSE(FileExists(temp)) << "the work folders are still there";
+  EXPECT_FALSE(FileExists(temp + L"\\0003")) << "the work folders are still there";
 
   // The tab shown at exit is shown at the next start.
   ASSERT_TRUE(Launch());

@@ -111,7 +111,14 @@ void DeleteWorkFoldersIn(LPCTSTR base) {
   }
 }
 
-void DeleteTempWorkFolder() { DeleteWorkFoldersIn(TempBase()); }
+void DeleteTempWorkFolder() {
+  const CString data = GetUserDataFolder();
+  const CString base = data + L"\\Temp";
+  DeleteWorkFoldersIn(base);
+  // The program's own data folder keeps no empty Temp. Without one the data
+  // folder is the program folder, whose Temp may be the user's: it stays.
+  if (data.CompareNoCase(GetProgramFolder()) != 0) ::RemoveDirectoryW(base);
+}
 
 CString GetViewerPath() { return GetProgramFolder() + L"\\Glimmerscope.exe"; }
 

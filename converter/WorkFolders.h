@@ -15,8 +15,9 @@ CString CreateWorkFolderIn(LPCTSTR base, int maxTries = 100000);
 // Lets go of a work folder this process made; its files stay.
 void ReleaseWorkFolder(LPCTSTR folder);
 // Deletes the work folders under "<user data>\Temp" that no live process holds
-// (also those left by earlier runs). Folders without the mark, and the Temp
-// folder itself, are never touched: they may be the user's.
+// (also those left by earlier runs), then Temp itself when it is empty and
+// lies in the program's own data folder. Folders without the mark are never
+// touched: they may be the user's.
 void DeleteTempWorkFolder();
 // The same below a given base folder.
 void DeleteWorkFoldersIn(LPCTSTR base);

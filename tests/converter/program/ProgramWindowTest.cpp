@@ -350,7 +350,7 @@ TEST_F(ProgramWindow, ClosingKeepsPageAndListsAndRemovesTheWorkFolders) {
   EXPECT_EQ(ReadString(outFiles, L"02"), L"C:\\videos\\knee.avi");
   EXPECT_EQ(ReadString(inFiles, L"01"), L"C:\\videos\\scope.mp4");
   EXPECT_EQ(ReadString(outFolders, L"01"), L"C:\\dicom\\out");
-  EXPECT_FALSE(FileExists(temp + L"\\0003")) << "the work folders are still there";
+  EXPECT_FALSE(FileExists(temp)) << "the work folders are still there";
 
   // The tab shown at exit is shown at the next start.
   ASSERT_TRUE(Launch());

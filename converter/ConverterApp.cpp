@@ -63,6 +63,8 @@ void CConverterApp::RunMainDialog() {
 }
 
 int CConverterApp::ExitInstance() {
+  // A check still running would outlive the settings it writes.
+  StopUpdateChecks(kUpdateStopWaitMs);
   if (m_bSaveSettings) m_settings.Save();
   DeleteTempWorkFolder();
   return CWinApp::ExitInstance();

@@ -160,7 +160,7 @@ UINT CSeriesToVideoPage::ConvertThreadProc(LPVOID param) {
 
 int CSeriesToVideoPage::RunConversion() {
   CString folder = CreateTempWorkFolder();
-  CTempFolderGuard guard(folder, !folder.IsEmpty());
+  CWorkFolderGuard guard(folder, !folder.IsEmpty());
   int result = ConvertFrames(folder);
   SetBusy(FALSE);
   if (result == 0) GetDlgItem(IDC_PLAY)->EnableWindow(TRUE);

@@ -69,6 +69,7 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 #include "EncoderTool.h"
 #include "Helpers.h"
 #include "ImageLibrary.h"
+#include "WorkFolders.h"
 
 namespace {
 // COM for the shell dialogs the choosers may show on this thread.
@@ -184,7 +185,7 @@ int CVideoToDicomJob::Run(LPCTSTR workFolder) {
   CComApartment com;
   int result;
   {
-    CTempFolderGuard guard(workFolder, 1);
+    CWorkFolderGuard guard(workFolder, 1);
     result = ExtractFrames(workFolder);
     if (m_pHost) m_pHost->SetBusy(FALSE);
   }

@@ -94,10 +94,22 @@ int ParseVersion(LPCTSTR text, int& major, int& minor, int& build) {
   return 0;
 }
 
+namespace {
+// A version of fewer than three parts ("2.0") counts the missing ones as 0.
+void ParseVersionForCompare(LPCTSTR text, int v[3]) {
+  CString s = text ? text : L"";
+  int dots = 0;
+  for (int i = 0; i < s.GetLength(); ++i)
+    if (s[i] == L'.') ++dots;
+  for (; dots < 2; ++dots) s += L".0";
+  ParseVersion(s, v[0], v[1], v[2]);
+}
+}  // namespace
+
 int CompareVersions(LPCTSTR a, LPCTSTR b) {
   int va[3] = {0, 0, 0}, vb[3] = {0, 0, 0};
-  ParseVersion(a, va[0], va[1], va[2]);
-  ParseVersion(b, vb[0], vb[1], vb[2]);
+  ParseVersionForCompare(a, va);
+  ParseVersionForCompare(b, vb);
   for (int i = 0; i < 3; ++i) {
     if (va[i] > vb[i]) return 1;
     if (va[i] < vb[i]) return -1;

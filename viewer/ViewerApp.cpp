@@ -140,6 +140,8 @@ BOOL CViewerApp::ProcessCommandLine(CViewerCommandLineInfo& rCmdInfo) {
 }
 
 int CViewerApp::ExitInstance() {
+  // A check still running would outlive the settings it writes.
+  StopUpdateChecks(kUpdateStopWaitMs);
   m_settings.Save();
   return CWinApp::ExitInstance();
 }

@@ -218,7 +218,7 @@ int CEncoderToolBase::Execute(CEncoderJob& job, volatile int* cancel) {
   }
   extra.Format(L" -callbackcontext %I64d", (LONGLONG)context);
   args += extra;
-  const int result = RunTool(MakeShellCommand(args), cancel);
+  const int result = RunTool(MakeCommandLine(args), cancel);
   if (m_bForcedStop) RemoveDeadPartials(job.m_strOutput);
   return result;
 }

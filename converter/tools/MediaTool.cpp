@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <shlwapi.h>
+
+#include <vector>
 #endif
 
 int CMediaTool::SetToolPath(LPCTSTR path) {
@@ -9,10 +11,14 @@ int CMediaTool::SetToolPath(LPCTSTR path) {
   return 0;
 }
 
-CString CMediaTool::MakeShellCommand(LPCTSTR arguments) const {
+CString CMediaTool::MakeCommandLine(LPCTSTR arguments) const {
   CString cmd;
-  cmd.Format(L"CMD /C \"\"%s\" %s\"", (LPCTSTR)m_strToolPath, arguments ? arguments : L"");
+  cmd.Format(L"\"%s\" %s", (LPCTSTR)m_strToolPath, arguments ? arguments : L"");
   return cmd;
+}
+
+int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
+  return RunToolWithOutput(commandLine, nullptr, cancel);
 }
 
 #ifdef _WIN32
@@ -32,11 +38,54 @@ CChildProcess::CChildProcess() {
 CChildProcess::~CChildProcess() {
   if (m_pi.hThread) CloseHandle(m_pi.hThread);
   if (m_pi.hProcess) CloseHandle(m_pi.hProcess);
-  // Closing the job ends whatever the shell left running.
+  // Closing the job ends whatever the tool left running.
   if (m_hJob) CloseHandle(m_hJob);
 }
 
-int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
+namespace {
+// Closes a file handle when it goes out of scope.
+class COwnedHandle {
+ public:
+  ~COwnedHandle() { Close(); }
+  void Close() {
+    if (m_h) CloseHandle(m_h);
+    m_h = nullptr;
+  }
+  HANDLE m_h = nullptr;
+};
+
+// Hands exactly one inheritable handle to a child: the attribute list that
+// names it, when the system offers one.
+class CInheritList {
+ public:
+  explicit CInheritList(HANDLE handle) : m_handle(handle) {
+    if (!handle) return;
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    if (size == 0) return;
+    m_buffer.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_buffer.data());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &m_handle, sizeof(m_handle),
+                                   nullptr, nullptr)) {
+      DeleteProcThreadAttributeList(list);
+      return;
+    }
+    m_list = list;
+  }
+  ~CInheritList() {
+    if (m_list) DeleteProcThreadAttributeList(m_list);
+  }
+  LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return m_list; }
+
+ private:
+  HANDLE m_handle;
+  std::vector<BYTE> m_buffer;
+  LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
+};
+}  // namespace
+
+int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volatile int* cancel) {
   m_bForcedStop = false;
   if (!PathFileExistsW(m_strToolPath)) return -1;
 
@@ -44,8 +93,30 @@ int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
   child.m_si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
   child.m_si.wShowWindow = SW_HIDE;
 
-  // The shell and the tool it starts run in one job, so that a forced stop
-  // ends the tool too and not only the shell.
+  // The tool's standard output goes into the file through an inherited handle.
+  COwnedHandle output;
+  if (outputFile) {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    output.m_h = CreateFileW(outputFile, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output.m_h == INVALID_HANDLE_VALUE) {
+      output.m_h = nullptr;
+      return -1;
+    }
+    child.m_si.dwFlags |= STARTF_USESTDHANDLES;
+    child.m_si.hStdOutput = output.m_h;
+  }
+  CInheritList inherit(output.m_h);
+  STARTUPINFOEXW six = {};
+  six.StartupInfo = child.m_si;
+  DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
+  if (output.m_h && inherit.Get()) {
+    six.StartupInfo.cb = sizeof(six);
+    six.lpAttributeList = inherit.Get();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+
+  // The tool runs in a job, so that a forced stop also ends whatever it started.
   child.m_hJob = CreateJobObjectW(nullptr, nullptr);
   if (child.m_hJob) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -53,12 +124,15 @@ int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
     SetInformationJobObject(child.m_hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
   }
 
+  // The program is named by its path, so that it is the file tested above
+  // and never one found by a search.
   CString cmd(commandLine ? commandLine : L"");
-  if (!CreateProcessW(nullptr, cmd.GetBuffer(cmd.GetLength() + 1), nullptr, nullptr, FALSE,
-                      NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &child.m_si, &child.m_pi)) {
+  if (!CreateProcessW(m_strToolPath, cmd.GetBuffer(cmd.GetLength() + 1), nullptr, nullptr,
+                      output.m_h ? TRUE : FALSE, flags, nullptr, nullptr, &six.StartupInfo, &child.m_pi)) {
     ZeroMemory(&child.m_pi, sizeof(child.m_pi));
     return -1;
   }
+  output.Close();  // the child holds its own copy
   if (child.m_hJob && !AssignProcessToJobObject(child.m_hJob, child.m_pi.hProcess)) {
     CloseHandle(child.m_hJob);
     child.m_hJob = nullptr;
@@ -90,5 +164,5 @@ int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
 }
 #else
 // Outside tools are Windows programs; elsewhere nothing can be run.
-int CMediaTool::RunTool(LPCTSTR, volatile int*) { return -1; }
+int CMediaTool::RunToolWithOutput(LPCTSTR, LPCTSTR, volatile int*) { return -1; }
 #endif

@@ -1,5 +1,5 @@
-// Runs an outside command-line tool hidden through the command shell and waits
-// for it, watching the caller's cancel flag.
+// Runs an outside command-line tool as a hidden child process and waits for
+// it, watching the caller's cancel flag.
 #pragma once
 #include "afx.h"
 
@@ -12,9 +12,13 @@ class CMediaTool {
   // after the run (a flag of 2 or 3 stops the tool); -1 for a missing tool, a
   // failed start or any other exit code.
   virtual int RunTool(LPCTSTR commandLine, volatile int* cancel);
+  // The same with the tool's standard output written into outputFile (made
+  // anew; -1 when it cannot be).
+  int RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volatile int* cancel);
 
-  // "CMD /C ""<tool>" <arguments>"": the form every wrapper runs.
-  CString MakeShellCommand(LPCTSTR arguments) const;
+  // ""<tool>" <arguments>": the command line every wrapper runs. The tool is
+  // started directly, so nothing in it is expanded or interpreted on the way.
+  CString MakeCommandLine(LPCTSTR arguments) const;
 
   CString m_strToolPath;
   // Set by RunTool when the tool had to be ended by force after a stop request.
@@ -29,6 +33,6 @@ class CChildProcess {
   ~CChildProcess();
   STARTUPINFOW m_si;
   PROCESS_INFORMATION m_pi;
-  HANDLE m_hJob = nullptr;  // the shell and everything it starts
+  HANDLE m_hJob = nullptr;  // the tool and everything it starts
 };
 #endif

@@ -110,18 +110,14 @@ int CProbeTool::BuildProbeArgs(CString& args, const CProbeOptions& o) {
 int CProbeTool::Execute(CProbeOptions& options, LPCTSTR outputFile, volatile int* cancel) {
   CString args;
   if (BuildProbeArgs(args, options) != 0) return -1;
-  CString cmd;
-  if (outputFile) {
-    cmd.Format(L"CMD /C \"\"%s\" %s > \"%s\"\"", (LPCTSTR)m_strToolPath, (LPCTSTR)args, outputFile);
-  } else {
-    cmd = MakeShellCommand(args);
-  }
-  return RunTool(cmd, cancel);
+  // With an output file the report is written there through the tool's
+  // standard output.
+  if (outputFile) return RunToolWithOutput(MakeCommandLine(args), outputFile, cancel);
+  return RunTool(MakeCommandLine(args), cancel);
 }
 
 #ifdef _WIN32
 int CProbeTool::ProbeMedia(LPCTSTR path, CMediaInfo& info, volatile int* cancel) {
-  if (PathFileExistsW(path)) SetCurrentDirectoryW(GetParentFolder(path));
   CString report = CreateTempFileName();
   CTempFileGuard guard(report, 1);
   m_options.m_strInput = path;

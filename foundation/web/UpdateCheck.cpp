@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <cwchar>
+#include <mutex>
 #include <vector>
 
 #include "Helpers.h"
@@ -51,6 +52,39 @@ bool SameLocalDate(time_t a, time_t b) {
 }
 
 int ShowMessage(LPCTSTR text) { return AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
+
+// The checks started by CheckForUpdates. An entry's job is cleared (under the
+// lock) before its thread deletes it; the thread handle is closed once the
+// thread has ended.
+struct RunningCheck {
+  CUpdateJob* job;
+  HANDLE thread;
+  DWORD threadId;
+};
+std::mutex g_runningLock;
+std::vector<RunningCheck> g_running;
+
+// Under the lock: forgets the checks whose threads have ended.
+void ForgetEndedChecks() {
+  for (size_t i = 0; i < g_running.size();) {
+    if (::WaitForSingleObject(g_running[i].thread, 0) == WAIT_OBJECT_0) {
+      ::CloseHandle(g_running[i].thread);
+      g_running.erase(g_running.begin() + (ptrdiff_t)i);
+    } else {
+      ++i;
+    }
+  }
+}
+
+// Answers a dialog or message box of a check as its Cancel would.
+BOOL CALLBACK CancelCheckWindow(HWND wnd, LPARAM) {
+  wchar_t name[16] = {0};
+  if (::GetClassNameW(wnd, name, 16) > 0 && wcscmp(name, L"#32770") == 0)
+    ::PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return TRUE;
+}
+
+bool ReadUpdateInfo(CUpdateJob& job, const pugi::xml_document& doc);
 }  // namespace
 
 LONGLONG CUpdateSettings::GetLastUpdateCheck() {
@@ -83,22 +117,72 @@ int CheckForUpdates(LPCTSTR infoUrl, LPCTSTR currentVersion, int intervalDays, i
   job->m_strCurrentVersion = currentVersion ? currentVersion : L"";
   job->m_strInfoURL = infoUrl ? infoUrl : L"";
   job->m_bSilent = silent ? 1 : 0;
-  if (!AfxBeginThread(UpdateThreadProc, job, THREAD_PRIORITY_NORMAL)) {
+  CWinApp* app = AfxGetApp();
+  if (app && app->m_pMainWnd) job->m_hOwner = app->m_pMainWnd->m_hWnd;
+  CWinThread* thread = AfxBeginThread(UpdateThreadProc, job, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  if (!thread) {
     delete job;
     return -1;
   }
+  HANDLE handle = nullptr;
+  if (::DuplicateHandle(::GetCurrentProcess(), thread->m_hThread, ::GetCurrentProcess(), &handle, SYNCHRONIZE, FALSE,
+                        0)) {
+    std::lock_guard<std::mutex> lock(g_runningLock);
+    ForgetEndedChecks();
+    g_running.push_back({job, handle, thread->m_nThreadID});
+  }
+  thread->ResumeThread();
   return 0;
+}
+
+int StopUpdateChecks(DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    std::vector<DWORD> threads;
+    std::vector<HANDLE> handles;
+    {
+      std::lock_guard<std::mutex> lock(g_runningLock);
+      ForgetEndedChecks();
+      for (RunningCheck& check : g_running) {
+        // Set again every round: a progress dialog that opens clears it.
+        if (check.job) check.job->m_nCancel = 2;
+        threads.push_back(check.threadId);
+        handles.push_back(check.thread);
+      }
+    }
+    if (threads.empty()) return 1;
+    if (::GetTickCount() - start >= timeoutMs) return 0;
+    for (DWORD id : threads) ::EnumThreadWindows(id, CancelCheckWindow, 0);
+    // Messages the check threads send to this thread are answered meanwhile.
+    const DWORD count = (DWORD)(handles.size() < MAXIMUM_WAIT_OBJECTS - 1 ? handles.size() : MAXIMUM_WAIT_OBJECTS - 1);
+    ::MsgWaitForMultipleObjects(count, handles.data(), TRUE, 100, QS_SENDMESSAGE);
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
 }
 
 UINT __cdecl UpdateThreadProc(LPVOID param) {
   CUpdateJob* job = static_cast<CUpdateJob*>(param);
-  // Dialogs and message boxes of this thread belong to the program's main window.
+  // Dialogs and message boxes of this thread belong to the program's main
+  // window. It is borrowed by handle: the window object may end first.
   CWinThread* self = AfxGetThread();
   CWinApp* app = AfxGetApp();
-  const bool borrowMain = self && self != app && !self->m_pMainWnd && app && app->m_pMainWnd;
-  if (borrowMain) self->m_pMainWnd = app->m_pMainWnd;
+  CWnd owner;
+  const bool borrowMain = self && self != app && !self->m_pMainWnd && job->m_hOwner;
+  if (borrowMain) {
+    owner.m_hWnd = job->m_hOwner;
+    self->m_pMainWnd = &owner;
+  }
   job->Run();
-  if (borrowMain) self->m_pMainWnd = nullptr;
+  if (borrowMain) {
+    self->m_pMainWnd = nullptr;
+    owner.m_hWnd = nullptr;
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_runningLock);
+    for (RunningCheck& check : g_running)
+      if (check.job == job) check.job = nullptr;
+  }
   delete job;
   return 0;
 }
@@ -145,16 +229,21 @@ int CUpdateJob::Check() {
 }
 
 int CUpdateJob::FetchUpdateInfo() {
-  CString text;
-  if (Download(text) != 0) return -1;
-  return ParseUpdateXml(text) == 0 ? 0 : -1;
+  std::string bytes;
+  if (Download(bytes) != 0) return -1;
+  return ParseUpdateXml(bytes.data(), bytes.size()) == 0 ? 0 : -1;
 }
 
-int CUpdateJob::Download(CString& text) {
+int CUpdateJob::Download(std::string& bytes) {
   CHttpDownloader http;
   http.m_pCancel = &m_nCancel;
   http.m_strURL = m_strInfoURL;
-  return http.DownloadToString(text) == 0 ? 0 : -1;
+  // The bytes as sent: the document itself says how its text is encoded.
+  CMemoryStream stream(1024);
+  stream.SetLimit(http.m_nStringLimit);
+  if (http.DownloadToStream(&stream) != 0) return -1;
+  bytes.assign(reinterpret_cast<const char*>(stream.GetBuffer()), (size_t)stream.GetSize());
+  return 0;
 }
 
 int CUpdateJob::ParseUpdateXml(LPCTSTR xml) {
@@ -162,24 +251,37 @@ int CUpdateJob::ParseUpdateXml(LPCTSTR xml) {
   pugi::xml_document doc;
   const size_t bytes = wcslen(xml) * sizeof(wchar_t);
   if (!doc.load_buffer(xml, bytes, pugi::parse_default, pugi::encoding_wchar)) return -1;
-  pugi::xml_node app = doc.child("Updates").child("Application");
-  if (!app) return -1;
-  const CString version = FromUtf8(app.attribute("Version").value());
-  if (version.IsEmpty()) return -1;
-  m_strNewestVersion = version;
-  if (pugi::xml_attribute level = app.attribute("Level")) m_nLevel = level.as_int();
-  pugi::xml_node url = app.child("URL");
-  if (!url) return -1;
-  m_strDownloadURL = FromUtf8(url.text().get());
-  m_strDownloadURL.Trim();
-  // Only a web address may come from the network: no file, UNC or program path.
-  if (!IsWebAddress(m_strDownloadURL)) return -1;
-  if (pugi::xml_node description = app.child("Description")) {
-    m_strDescription = FromUtf8(description.text().get());
-    m_strDescription.Replace(L"\\n", L"\r\n");
-  }
-  return 0;
+  return ReadUpdateInfo(*this, doc) ? 0 : -1;
 }
+
+int CUpdateJob::ParseUpdateXml(const void* data, size_t size) {
+  if (!data || size == 0) return -1;
+  pugi::xml_document doc;
+  if (!doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_auto)) return -1;
+  return ReadUpdateInfo(*this, doc) ? 0 : -1;
+}
+
+namespace {
+bool ReadUpdateInfo(CUpdateJob& job, const pugi::xml_document& doc) {
+  pugi::xml_node app = doc.child("Updates").child("Application");
+  if (!app) return false;
+  const CString version = FromUtf8(app.attribute("Version").value());
+  if (version.IsEmpty()) return false;
+  job.m_strNewestVersion = version;
+  if (pugi::xml_attribute level = app.attribute("Level")) job.m_nLevel = level.as_int();
+  pugi::xml_node url = app.child("URL");
+  if (!url) return false;
+  job.m_strDownloadURL = FromUtf8(url.text().get());
+  job.m_strDownloadURL.Trim();
+  // Only a web address may come from the network: no file, UNC or program path.
+  if (!IsWebAddress(job.m_strDownloadURL)) return false;
+  if (pugi::xml_node description = app.child("Description")) {
+    job.m_strDescription = FromUtf8(description.text().get());
+    job.m_strDescription.Replace(L"\\n", L"\r\n");
+  }
+  return true;
+}
+}  // namespace
 
 // ---------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 // whose main button opens the download address in the browser.
 #pragma once
 #include <ctime>
+#include <string>
 
 #include "LinkButton.h"
 #include "WebProgram.h"
@@ -47,6 +48,15 @@ int IsUpdateCheckDue(time_t now, time_t last, int intervalDays);
 // runs; -1 when the worker cannot be started.
 int CheckForUpdates(LPCTSTR infoUrl, LPCTSTR currentVersion, int intervalDays, int silent);
 
+// Stops the checks still running (their transfers are cancelled and their
+// dialogs and messages closed as by Cancel) and waits up to timeoutMs for
+// their threads to end. 1 when none is left, 0 after the time-out. Called by
+// the user-interface thread at exit, before the settings are saved.
+int StopUpdateChecks(DWORD timeoutMs);
+// How long the programs wait for their checks at exit: a cancelled transfer
+// ends within about a second and a half.
+const DWORD kUpdateStopWaitMs = 3000;
+
 class CUpdateJob {
  public:
   CString m_strProduct = kUpdateProduct;
@@ -58,6 +68,9 @@ class CUpdateJob {
   CString m_strInfoURL;
   int m_bSilent = 0;
   int m_nCancel = 0;  // 2 = cancelled by the user
+  // The window that owns the check's dialogs (the main window when the check
+  // started); borrowed by handle only, so that its end harms nothing.
+  HWND m_hOwner = nullptr;
 
   // Runs the check with its dialogs and messages: 1 when the user chose to
   // download, 0 otherwise (also when cancelled), -1 on failure.
@@ -65,10 +78,14 @@ class CUpdateJob {
   // 1 newer version, 0 not newer, -1 failure.
   int Check();
   int FetchUpdateInfo();
-  int Download(CString& text);
+  // The update information's bytes as the server sent them.
+  int Download(std::string& bytes);
   // 0, or -1 when the text is not valid update information. Values read before
   // a failure stay in the job.
   int ParseUpdateXml(LPCTSTR xml);
+  // The same for the document's bytes, decoded as the document declares
+  // (byte-order mark or XML declaration; UTF-8 by default).
+  int ParseUpdateXml(const void* data, size_t size);
 };
 
 // The update thread: runs the job, then deletes it.

@@ -25,6 +25,11 @@ TEST(Version, ComparesNumerically) {
   EXPECT_EQ(0, CompareVersions(L"1.2.3", L" 1.2.3"));
   EXPECT_EQ(0, CompareVersions(L"1.2.3.9", L"1.2.3.1"));  // a fourth part never counts
   EXPECT_EQ(-1, CompareVersions(L"1.x.0", L"1.0.0"));
+  // Missing parts count as 0: a newest version written "2.0" is newer.
+  EXPECT_EQ(1, CompareVersions(L"2.0", L"1.11.0"));
+  EXPECT_EQ(1, CompareVersions(L"2", L"1.11.0"));
+  EXPECT_EQ(0, CompareVersions(L"1.11", L"1.11.0"));
+  EXPECT_EQ(-1, CompareVersions(L"1.10", L"1.11.0"));
 }
 
 TEST(Version, EveryNumberDecidesInTurn) {

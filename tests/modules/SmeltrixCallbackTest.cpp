@@ -134,9 +134,9 @@ protected:
         RemoveDirectoryW(m_dir.c_str());
     }
 
-    // Runs the encoder with the converter's argument text, directly or through the
-    // command shell as the converter does, and pumps messages until it ends.
-    DWORD RunEncoder(const std::wstring& output, DWORD* endTick, bool throughShell = false,
+    // Runs the encoder with the converter's argument text, started directly as
+    // the converter does, and pumps messages until it ends.
+    DWORD RunEncoder(const std::wstring& output, DWORD* endTick,
                      const std::wstring& inputDir = std::wstring(), HWND callback = nullptr)
     {
         std::wstring in = inputDir.empty() ? m_dir : inputDir;
@@ -145,8 +145,6 @@ protected:
                             std::to_wstring((long long)(INT_PTR)(callback ? callback : m_wnd)) +
                             L" -callbackcontext " + std::to_wstring(kContext);
         std::wstring cmd = L"\"" + SmeltrixPath() + L"\"" + args;
-        if (throughShell)
-            cmd = L"CMD /C \"" + cmd + L"\"";
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
@@ -224,18 +222,6 @@ TEST_F(SmeltrixCallbackTest, ReportsStartProgressAndFinishWithTheContext)
     EXPECT_EQ(r.back().frame, kFrames);
 }
 
-TEST_F(SmeltrixCallbackTest, RunsThroughTheCommandShell)
-{
-    std::wstring out = m_dir + L"\\shell out.mp4";
-    DWORD end = 0;
-    EXPECT_EQ(RunEncoder(out, &end, true), 0u);
-    EXPECT_TRUE(Exists(out));
-    ASSERT_FALSE(m_receiver.records.empty());
-    EXPECT_EQ(m_receiver.records.front().event, TOOL_EVENT_START);
-    EXPECT_EQ(m_receiver.records.back().event, TOOL_EVENT_FINISH);
-    EXPECT_EQ(m_receiver.records.back().context, kContext);
-}
-
 TEST_F(SmeltrixCallbackTest, TakesPathsBeyondTheAnsiCodePage)
 {
     std::wstring dir = m_dir + L"\\Bilder K\u00e4se \u0436\u4e2d";
@@ -247,7 +233,7 @@ TEST_F(SmeltrixCallbackTest, TakesPathsBeyondTheAnsiCodePage)
     }
     std::wstring out = dir + L"\\Vid\u00e9o \u03a9.mp4";
     DWORD end = 0;
-    EXPECT_EQ(RunEncoder(out, &end, false, dir), 0u);
+    EXPECT_EQ(RunEncoder(out, &end, dir), 0u);
     EXPECT_TRUE(Exists(out));
     ASSERT_FALSE(m_receiver.records.empty());
     EXPECT_EQ(m_receiver.records.front().total, 3);
@@ -315,7 +301,7 @@ TEST_F(SmeltrixCallbackTest, HungReceiverDoesNotHoldTheRun)
     WaitForSingleObject(hung.created, INFINITE);
     std::wstring out = m_dir + L"\\hung.mp4";
     DWORD end = 0;
-    EXPECT_EQ(RunEncoder(out, &end, false, std::wstring(), hung.wnd), 0u);
+    EXPECT_EQ(RunEncoder(out, &end, std::wstring(), hung.wnd), 0u);
     EXPECT_TRUE(Exists(out));
     EXPECT_FALSE(FolderHasPartFiles());
     SetEvent(hung.release);

@@ -161,7 +161,7 @@ int RunCore(const wchar_t* folder, const wchar_t* output) {
   std::atomic<bool> done{false};
   int result = -9;
   std::thread worker([&] {
-    CTempFolderGuard guard(job.m_strWorkFolder, 1);
+    CWorkFolderGuard guard(job.m_strWorkFolder, 1);
     result = RunSeriesJob(job, host);
     done = true;
   });

@@ -331,8 +331,8 @@ TEST_F(ProgramWindow, ClosingKeepsPageAndListsAndRemovesTheWorkFolders) {
   WriteDword(kSettingsKey, L"VideoFormat", 3);
   const CString temp = UserDataFolder() + L"\\Temp";
   ::SHCreateDirectoryExW(nullptr, temp + L"\\0003", nullptr);
-  {
-    std::ofstream leftover(CStringA(temp + L"\\0003\\I0000000.bmp").GetString());
+  for (LPCTSTR name : {L"\\0003\\I0000000.bmp", L"\\0003\\~work.lock"}) {
+    std::ofstream leftover(CStringA(temp + name).GetString());
     leftover << "left over";
   }
   ASSERT_TRUE(FileExists(temp + L"\\0003\\I0000000.bmp"));

@@ -94,7 +94,10 @@ class SeriesConversion : public ::testing::Test {
   void TearDown() override {
     DestroyWindow(m_relay);
     // The jobs' frame files go with their folders.
-    for (const CString& folder : m_folders) DeletePath(folder, DELETE_SILENT, nullptr);
+    for (const CString& folder : m_folders) {
+      ReleaseWorkFolder(folder + L"\\0000");
+      DeletePath(folder, DELETE_SILENT, nullptr);
+    }
   }
 
   void LoadSlices(CTestHost& host, int subfolders = 0) {

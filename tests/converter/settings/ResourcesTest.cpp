@@ -76,7 +76,7 @@ TEST(ConverterResources, ToolPathsKeepTheirFolderWhenTheToolIsMissing) {
     CMediaTool tool;
     tool.SetToolPath(res.m_strEncoderPath);
     volatile int stop = 0;
-    EXPECT_EQ(-1, tool.RunTool(tool.MakeShellCommand(L"/c exit 0"), &stop));
+    EXPECT_EQ(-1, tool.RunTool(tool.MakeCommandLine(L"/c exit 0"), &stop));
     ::SetCurrentDirectoryW(cwd);
   }
   ::CreateDirectoryW(folder + L"\\Modules", nullptr);

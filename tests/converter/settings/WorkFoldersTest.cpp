@@ -6,6 +6,7 @@
 
 #include "ConverterTestApp.h"
 #include "Folders.h"
+#include "Helpers.h"
 #include "WorkFolders.h"
 
 TEST(WorkFolders, FirstFreeNumberAndReuseAfterDelete) {
@@ -13,7 +14,7 @@ TEST(WorkFolders, FirstFreeNumberAndReuseAfterDelete) {
   EXPECT_STREQ(base + L"\\0000", CreateWorkFolderIn(base));
   EXPECT_STREQ(base + L"\\0001", CreateWorkFolderIn(base));
   EXPECT_STREQ(base + L"\\0002", CreateWorkFolderIn(base));
-  ::RemoveDirectoryW(base + L"\\0000");
+  { CWorkFolderGuard done(base + L"\\0000", 1); }
   EXPECT_STREQ(base + L"\\0000", CreateWorkFolderIn(base));
   // A file with a folder's name is taken as well.
   TouchFile(base + L"\\0003");
@@ -44,17 +45,40 @@ TEST(WorkFolders, JobsStartingTogetherNeverShareAFolder) {
   EXPECT_EQ((size_t)(threads * each), distinct.size());
 }
 
-TEST(WorkFolders, TempFolderUnderUserDataIsDeletedWhole) {
+TEST(WorkFolders, ExitLeavesHeldAndForeignFoldersAlone) {
   CConverterTestApp app(L"WorkFoldersTemp");
+  const CString temp = GetUserDataFolder() + L"\\Temp";
   DeleteTempWorkFolder();  // a missing folder is no error
-  CString first = CreateTempWorkFolder();
-  ASSERT_FALSE(first.IsEmpty());
-  EXPECT_STREQ(GetUserDataFolder() + L"\\Temp\\0000", first);
-  TouchFile(first + L"\\I0000000.bmp");
-  CString second = CreateTempWorkFolder();
-  EXPECT_STREQ(GetUserDataFolder() + L"\\Temp\\0001", second);
+  // The folder of a job that still runs, here or in a second converter.
+  CString running = CreateTempWorkFolder();
+  ASSERT_FALSE(running.IsEmpty());
+  TouchFile(running + L"\\I0000000.bmp");
+  // The user's own folders where the work folders live (the program folder
+  // stands in for a user data folder that cannot be had).
+  ASSERT_TRUE(CreateFolderTree(temp + L"\\0050"));
+  TouchFile(temp + L"\\0050\\mine.txt");
+  ASSERT_TRUE(CreateFolderTree(temp + L"\\notes"));
+  TouchFile(temp + L"\\notes\\mine.txt");
   DeleteTempWorkFolder();
-  EXPECT_FALSE(PathFileExistsW(GetUserDataFolder() + L"\\Temp"));
+  EXPECT_TRUE(PathFileExistsW(running + L"\\I0000000.bmp"));
+  EXPECT_TRUE(PathFileExistsW(temp + L"\\0050\\mine.txt"));
+  EXPECT_TRUE(PathFileExistsW(temp + L"\\notes\\mine.txt"));
+}
+
+TEST(WorkFolders, ExitTakesWorkFoldersNoLiveProcessHolds) {
+  CConverterTestApp app(L"WorkFoldersLeft");
+  // Left by a job whose process has ended without deleting it.
+  CString left = CreateTempWorkFolder();
+  ASSERT_FALSE(left.IsEmpty());
+  TouchFile(left + L"\\O0000001.bmp");
+  ReleaseWorkFolder(left);
+  CString held = CreateTempWorkFolder();
+  DeleteTempWorkFolder();
+  EXPECT_FALSE(PathFileExistsW(left));
+  EXPECT_TRUE(PathFileExistsW(held));
+  // A job's guard lets go of its folder and deletes it.
+  { CWorkFolderGuard guard(held, 1); }
+  EXPECT_FALSE(PathFileExistsW(held));
 }
 
 namespace {

@@ -4,8 +4,8 @@
 #include "ToolTestSupport.h"
 
 namespace {
-int RunShell(CMediaTool& tool, const CString& args, volatile int* cancel) {
-  return tool.RunTool(tool.MakeShellCommand(args), cancel);
+int Launch(CMediaTool& tool, const CString& args, volatile int* cancel) {
+  return tool.RunTool(tool.MakeCommandLine(args), cancel);
 }
 
 bool ProcessEnded(DWORD pid) {
@@ -20,17 +20,17 @@ bool ProcessEnded(DWORD pid) {
 TEST(RunTool, ExitCodesBecomeResults) {
   CMediaTool tool;
   tool.SetToolPath(TestFolder() + L"\\no such tool.exe");
-  EXPECT_EQ(-1, RunShell(tool, L"--exit 0", nullptr));
+  EXPECT_EQ(-1, Launch(tool, L"--exit 0", nullptr));
 
   tool.SetToolPath(FakeToolPath());
   int flag = 0;
-  EXPECT_EQ(0, RunShell(tool, L"--exit 0", nullptr));
-  EXPECT_EQ(0, RunShell(tool, L"--exit 0", &flag));
-  EXPECT_EQ(-1, RunShell(tool, L"--exit 3", &flag));
-  EXPECT_EQ(-1, RunShell(tool, L"--exit -1", nullptr));
+  EXPECT_EQ(0, Launch(tool, L"--exit 0", nullptr));
+  EXPECT_EQ(0, Launch(tool, L"--exit 0", &flag));
+  EXPECT_EQ(-1, Launch(tool, L"--exit 3", &flag));
+  EXPECT_EQ(-1, Launch(tool, L"--exit -1", nullptr));
   // A flag that is set but is no stop request lets the run finish, then reports 1.
   flag = 1;
-  EXPECT_EQ(1, RunShell(tool, L"--sleep 300 --exit 0", &flag));
+  EXPECT_EQ(1, Launch(tool, L"--sleep 300 --exit 0", &flag));
 }
 
 TEST(RunTool, PathsWithBlanksAndFramePatternsArriveIntact) {
@@ -40,7 +40,7 @@ TEST(RunTool, PathsWithBlanksAndFramePatternsArriveIntact) {
   CString args;
   args.Format(L"--args \"%s\" -i \"C:\\work dir\\0001\\I%%07d.bmp\" -f mp4 \"D:\\out put\\O%%07d.bmp\" -y",
               (LPCTSTR)argsFile);
-  ASSERT_EQ(0, RunShell(tool, args, nullptr));
+  ASSERT_EQ(0, Launch(tool, args, nullptr));
   std::string seen = ReadUtf8(argsFile);
   EXPECT_NE(std::string::npos, seen.find("\nC:\\work dir\\0001\\I%07d.bmp\n")) << seen;
   EXPECT_NE(std::string::npos, seen.find("\nD:\\out put\\O%07d.bmp\n")) << seen;
@@ -60,7 +60,7 @@ TEST(RunTool, StopEndsToolThatIgnoresIt) {
     flag = 2;
   });
   DWORD start = GetTickCount();
-  int result = RunShell(tool, args, &flag);
+  int result = Launch(tool, args, &flag);
   DWORD took = GetTickCount() - start;
   stopper.join();
   EXPECT_EQ(1, result);
@@ -76,7 +76,7 @@ TEST(RunTool, StopWithinGraceLetsToolEnd) {
   CMediaTool tool;
   tool.SetToolPath(FakeToolPath());
   volatile int flag = 3;
-  EXPECT_EQ(1, RunShell(tool, L"--sleep 1500 --exit 0", &flag));
+  EXPECT_EQ(1, Launch(tool, L"--sleep 1500 --exit 0", &flag));
   EXPECT_FALSE(tool.m_bForcedStop);  // it ended by itself within the grace time
 }
 
@@ -84,16 +84,16 @@ TEST(RunTool, NoHandlesLeak) {
   CMediaTool tool;
   tool.SetToolPath(FakeToolPath());
   int flag = 0;
-  RunShell(tool, L"--exit 0", &flag);  // warm up
+  Launch(tool, L"--exit 0", &flag);  // warm up
   DWORD before = 0, after = 0;
   ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
   for (int i = 0; i < 5; ++i) {
-    RunShell(tool, L"--exit 0", &flag);
-    RunShell(tool, L"--exit 2", nullptr);
+    Launch(tool, L"--exit 0", &flag);
+    Launch(tool, L"--exit 2", nullptr);
   }
   CMediaTool missing;
   missing.SetToolPath(L"C:\\nowhere\\tool.exe");
-  RunShell(missing, L"", &flag);
+  Launch(missing, L"", &flag);
   ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
   EXPECT_LE(after, before + 1);
 }

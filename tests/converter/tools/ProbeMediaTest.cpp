@@ -104,7 +104,7 @@ TEST(ProbeReports, AgreeWithSystemProbe) {
   EXPECT_GE(files, 5);
 }
 
-TEST(ProbeMedia, RunsProbeThroughShellRedirection) {
+TEST(ProbeMedia, RunsProbeWithItsReportRedirected) {
   CString dir = TestFolder();
   CString report = dir + L"\\canned report.json";
   {
@@ -113,17 +113,26 @@ TEST(ProbeMedia, RunsProbeThroughShellRedirection) {
       "streams": [{"codec_type": "video", "codec_name": "mpeg4", "width": 320, "height": 240,
                    "r_frame_rate": "25/1", "nb_frames": "50"}]})";
   }
-  CString media = dir + L"\\some video.avi";
+  // Named after an environment variable: the probe gets the name as it is.
+  CString media = dir + L"\\%TEMP% video.avi";
   {
     std::ofstream out(CStringA(media).GetString(), std::ios::binary);
     out << "0123456789";
   }
+  CString argsFile = dir + L"\\probe args.txt";
   int tempsBefore = CountTempFiles();
+  wchar_t cwdBefore[MAX_PATH] = {0}, cwdAfter[MAX_PATH] = {0};
+  GetCurrentDirectoryW(MAX_PATH, cwdBefore);
   CProbeTool probe;
   probe.SetToolPath(FakeToolPath());
-  probe.m_options.m_strExtraArgs.Format(L"--cat \"%s\"", (LPCTSTR)report);
+  probe.m_options.m_strExtraArgs.Format(L"--cat \"%s\" --args \"%s\"", (LPCTSTR)report, (LPCTSTR)argsFile);
   CMediaInfo info;
   ASSERT_EQ(0, probe.ProbeMedia(media, info, nullptr));
+  const std::string seen = ReadUtf8(argsFile);
+  EXPECT_NE(std::string::npos, seen.find("\n" + std::string(CStringA(media).GetString()) + "\n")) << seen;
+  // The process's current folder is the whole program's: a worker leaves it alone.
+  GetCurrentDirectoryW(MAX_PATH, cwdAfter);
+  EXPECT_STREQ(cwdBefore, cwdAfter);
   EXPECT_EQ(2000000, info.m_nDuration);
   EXPECT_EQ(10, info.m_nSize);  // no size in the report: the file's own
   EXPECT_EQ(MEDIA_HAS_VIDEO, info.m_dwStreamFlags);

@@ -106,6 +106,24 @@ TEST(UpdateInformation, EveryVariant) {
   }
 }
 
+TEST(UpdateInformation, NotesDecodedAsTheDocumentDeclares) {
+  const struct {
+    LPCTSTR path;
+    LPCTSTR notes;
+  } cases[] = {
+      {L"/update/notes-utf8.xml", L"F\x00fcr \x00c4rzte \x2013 \x65e5\x672c\x8a9e"},
+      {L"/update/notes-utf16.xml", L"F\x00fcr \x00c4rzte \x2013 \x65e5\x672c\x8a9e"},
+      {L"/update/notes-latin1.xml", L"F\x00fcr \x00c4rzte"},
+  };
+  for (const auto& c : cases) {
+    CUpdateJob job;
+    job.m_strCurrentVersion = L"1.11.0";
+    job.m_strInfoURL = ServerUrl(c.path);
+    EXPECT_EQ(1, job.Check()) << CStringA(c.path).GetString();
+    EXPECT_STREQ(c.notes, job.m_strDescription) << CStringA(c.path).GetString();
+  }
+}
+
 TEST(UpdateInformation, ParsedFromText) {
   CUpdateJob job;
   EXPECT_EQ(0, job.ParseUpdateXml(L"<Updates><Application Version=\"3.0.1\" Level=\"x\">"

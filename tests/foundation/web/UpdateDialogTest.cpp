@@ -298,3 +298,35 @@ TEST_F(UpdateDialogs, CancelDuringAStallClosesWithoutAMessage) {
   EXPECT_TRUE(m_messages.Texts().empty());
   EXPECT_TRUE(m_shell.Calls().empty());
 }
+
+// In a process of its own (a stalled request may be ended by force).
+TEST_F(UpdateDialogs, ExitStopsRunningChecksAfterTheMainWindowIsGone) {
+  CWinApp* app = AfxGetApp();
+  HWND offered = nullptr, progress = nullptr;
+  {
+    CWnd frame;
+    ASSERT_TRUE(frame.CreateEx(0, AfxRegisterWndClass(0), L"Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400,
+                               300, nullptr, nullptr));
+    app->m_pMainWnd = &frame;
+    // One check offers a newer version, one waits on a server that never
+    // answers, one waits silently.
+    ASSERT_EQ(0, CheckForUpdates(ServerUrl(L"/update/newer.xml"), L"1.11.0", 0, 0));
+    offered = WaitForDialog(IsAvailableDialog);
+    ASSERT_EQ(0, CheckForUpdates(ServerUrl(L"/stall-headers"), L"1.11.0", 0, 0));
+    progress = WaitForDialog(IsProgressDialog);
+    ASSERT_EQ(0, CheckForUpdates(ServerUrl(L"/stall-headers"), L"1.11.0", 0, 1));
+    ASSERT_NE(nullptr, offered);
+    ASSERT_NE(nullptr, progress);
+    // The main window and its object end first, as at exit.
+    app->m_pMainWnd = nullptr;
+  }
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(1, StopUpdateChecks(kUpdateStopWaitMs));
+  EXPECT_LT(::GetTickCount() - start, kUpdateStopWaitMs);
+  EXPECT_FALSE(::IsWindow(offered));
+  EXPECT_FALSE(::IsWindow(progress));
+  // Closed as by Cancel: nothing opened, nothing said.
+  EXPECT_TRUE(m_shell.Calls().empty());
+  EXPECT_TRUE(m_messages.Texts().empty());
+  EXPECT_EQ(1, StopUpdateChecks(0));
+}

@@ -64,6 +64,16 @@ UPDATES = {
                   '</Application></Updates>',
 }
 
+# Notes beyond ASCII, in the encodings the documents declare (sent as bytes).
+NOTES = '<Updates><Application Version="1.12.0"><URL>http://127.0.0.1/d</URL>' \
+        '<Description>%s</Description></Application></Updates>'
+UPDATES["notes-utf8"] = ('<?xml version="1.0" encoding="UTF-8"?>\n' +
+                         NOTES % "F\u00fcr \u00c4rzte \u2013 \u65e5\u672c\u8a9e").encode("utf-8")
+UPDATES["notes-utf16"] = ('<?xml version="1.0" encoding="UTF-16"?>\n' +
+                          NOTES % "F\u00fcr \u00c4rzte \u2013 \u65e5\u672c\u8a9e").encode("utf-16")
+UPDATES["notes-latin1"] = ('<?xml version="1.0" encoding="ISO-8859-1"?>\n' +
+                           NOTES % "F\u00fcr \u00c4rzte").encode("latin-1")
+
 
 def pattern(n, start=0):
     return bytes(((i * 7 + i // 251) & 0xFF) for i in range(start, n))
@@ -182,7 +192,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif head == "update" and len(parts) == 2 and parts[1].endswith(".xml"):
                 name = parts[1][:-4]
                 if name in UPDATES:
-                    self.send_body(UPDATES[name].encode("utf-8"), ctype="text/xml")
+                    body = UPDATES[name]
+                    self.send_body(body if isinstance(body, bytes) else body.encode("utf-8"), ctype="text/xml")
                 else:
                     self.send_body(b"no such variant", status=404)
             else:

@@ -57,6 +57,9 @@ py decoy g8-baseline.dcm big8-baseline.dcm decoy-good.dcm; add decoy-good.dcm g8
 py swap-pixels g8-j2k.dcm big8-j2k.dcm big-j2k.dcm; py decoy big-j2k.dcm g8-j2k.dcm decoy-bad.dcm
 py icon g8-baseline.dcm big8-baseline.dcm 96 128 icon-jpeg.dcm; add icon-jpeg.dcm g8-baseline-ref.dcm 0
 py icon g8-rle.dcm big8-rle.dcm 96 128 icon-rle.dcm; add icon-rle.dcm g8.dcm 1
+# GDCM's own compressed icons.
+gdcmconv --rle --generate-icon --compress-icon mr12.dcm mr12-rleicon.dcm; add mr12-rleicon.dcm mr12.dcm 1
+gdcmconv --j2k --generate-icon --compress-icon g8.dcm g8-j2kicon.dcm; add g8-j2kicon.dcm g8.dcm 1
 py nested g8.dcm 20 nested20.dcm; py nested g8.dcm 2000 nested2000.dcm
 py claim g8.dcm claim.dcm
 py pad utf8.dcm

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "QfDicomInternal.h"
@@ -124,7 +125,7 @@ std::string ValueText(const DicomLayout& L, const DicomElement& de, gdcm::VR vr)
       case gdcm::VR::OV: case gdcm::VR::UN: case gdcm::VR::SQ: case gdcm::VR::INVALID:
         return std::string();
       default: {
-        std::string s((const char*)p, n);
+        std::string s((const char*)p, std::min<size_t>(n, 2048));  // the record holds far less
         const size_t nul = s.find('\0');
         if (nul != std::string::npos) s.resize(nul);
         while (!s.empty() && s.back() == ' ') s.pop_back();

@@ -72,7 +72,7 @@ class Walker {
                 std::vector<DicomElement>& out, size_t& stoppedAt) {
     if (depth > kMaxDicomDepth) return false;
     while (at < end) {
-      if (!Have(at, 8, end)) return false;
+      if (!Have(at, 8, end) || ++count_ > kMaxElements) return false;
       DicomElement de;
       de.group = U16(at);
       de.element = U16(at + 2);
@@ -170,7 +170,7 @@ class Walker {
         stoppedAt = at;
         return true;
       }
-      if (!Have(at, 8, end) || U16(at) != 0xFFFE || out.size() > 1000000) return false;
+      if (!Have(at, 8, end) || U16(at) != 0xFFFE || ++count_ > kMaxElements) return false;
       const uint16_t e = U16(at + 2);
       const uint32_t len = U32(at + 4);
       at += 8;
@@ -200,7 +200,7 @@ class Walker {
 
   bool Fragments(size_t at, size_t end, std::vector<std::pair<size_t, size_t>>& out, size_t& stoppedAt) {
     for (;;) {
-      if (!Have(at, 8, end) || U16(at) != 0xFFFE || out.size() > 1000000) return false;
+      if (!Have(at, 8, end) || U16(at) != 0xFFFE || ++count_ > kMaxElements) return false;
       const uint16_t e = U16(at + 2);
       const uint32_t len = U32(at + 4);
       at += 8;
@@ -234,9 +234,14 @@ class Walker {
                 : Le32(d_ + at);
   }
 
+  // Elements, items and fragments of one file at most: real files hold a
+  // few thousand; each one kept here costs about a hundred bytes.
+  static constexpr size_t kMaxElements = 1000000;
+
   const uint8_t* d_;
   size_t available_, total_;
   bool big_;
+  size_t count_ = 0;
 };
 
 }  // namespace

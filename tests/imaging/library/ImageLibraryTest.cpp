@@ -288,6 +288,8 @@ TEST_F(Real, TagTreeInUtf8WithSequencesAndEveryKindOfValue) {
     EXPECT_EQ(n->m_nVR, x.vr) << std::hex << x.g << "," << x.e;
     EXPECT_EQ(n->m_strValue, CString(x.value)) << std::hex << x.g << "," << x.e;
   }
+  // Every element of the file, the padding after the pixel data too.
+  EXPECT_NE(Find(info.m_tags, 0xFFFC, 0xFFFC), nullptr);
   const CTagNode* seq = Find(info.m_tags, 0x0008, 0x1140);
   ASSERT_NE(seq, nullptr);
   EXPECT_EQ(seq->m_nVR, 19);

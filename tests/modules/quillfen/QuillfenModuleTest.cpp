@@ -198,6 +198,18 @@ TEST(Decoding, AppliesRescaleAndFileWindow) {
   EXPECT_EQ(v.width_, 400);
   ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\m1.dcm", v, error));
   EXPECT_TRUE(v.invert);
+  // Signed 12-bit samples keep their sign (the compressed copies are in the manifest).
+  std::ifstream values(Fixtures() + "\\ct12s.values");
+  ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\ct12s.dcm", v, error)) << error;
+  size_t i = 0, wrong = 0, negative = 0;
+  for (int x; values >> x; ++i) {
+    ASSERT_LT(i, v.grey.size());
+    wrong += v.grey[i] != (float)x;
+    negative += x < 0;
+  }
+  EXPECT_EQ(i, v.grey.size());
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_GT(negative, i / 3);
 }
 
 TEST_F(Module, WritesFramesInOrderUnderUniqueNames) {

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 rm -rf "$out"; mkdir -p "$out"; cd "$out"
 python3 "$here/qffix.py" make .
-for f in ct16 mr12 g8 m1 rgb pal latin1 utf8 dose rgb16 rgb32 ybr422 icon; do dump2dcm -q "$f.dump" "$f.dcm"; done
+for f in ct16 mr12 g8 m1 rgb pal latin1 utf8 dose rgb16 rgb32 ybr422 icon dose32 ct12s big8; do dump2dcm -q "$f.dump" "$f.dcm"; done
 # The 16-bit colour picture compressed by dcmtk's RLE encoder.
 dcmcrle -q rgb16.dcm rgb16-rle.dcm
 (cd series && for f in a b c d; do dump2dcm -q "$f.dump" "$f.dcm"; done && rm -f ./*.dump ./*.raw)
@@ -17,7 +17,7 @@ img2dcm -q -i BMP pic.bmp img2dcm.dcm
 # manifest lines: encoded-file reference-file lossless(1|0)
 : > manifest.txt
 add() { [ -s "$1" ] && echo "$1 $2 $3" >> manifest.txt; }
-for f in ct16 mr12 g8 rgb pal img2dcm; do
+for f in ct16 mr12 g8 rgb pal img2dcm ct12s; do
   dcmconv -q +ti "$f.dcm" "$f-implicit.dcm";  add "$f-implicit.dcm" "$f.dcm" 1
   dcmconv -q +te "$f.dcm" "$f-explicit.dcm";  add "$f-explicit.dcm" "$f.dcm" 1
   dcmconv -q +tb "$f.dcm" "$f-bigendian.dcm"; add "$f-bigendian.dcm" "$f.dcm" 1
@@ -40,6 +40,30 @@ for f in g8 rgb img2dcm; do
   dcmcjpeg -q +eb "$f.dcm" "$f-baseline.dcm"
   dcmdjpeg -q "$f-baseline.dcm" "$f-baseline-ref.dcm"; add "$f-baseline.dcm" "$f-baseline-ref.dcm" 0
 done
+# Compressed files that must convert: a 15-frame 32-bit RLE dose grid,
+# baseline JPEG kept in RGB (GDCM's lossy encoder), JPEG 2000 in YBR_RCT.
+dcmcrle -q dose32.dcm dose32-rle.dcm; dcmdrle -q dose32-rle.dcm dose32-rle-ref.dcm; add dose32-rle.dcm dose32-rle-ref.dcm 1
+gdcmconv --jpeg --lossy -q 90 rgb.dcm rgb-jpegrgb.dcm 2>/dev/null
+dcmdjpeg -q rgb-jpegrgb.dcm rgb-jpegrgb-ref.dcm; add rgb-jpegrgb.dcm rgb-jpegrgb-ref.dcm 0
+gdcmconv --j2k rgb.dcm rgb-rct.dcm && dcmodify -q -nb -m "(0028,0004)=YBR_RCT" rgb-rct.dcm; add rgb-rct.dcm rgb.dcm 1
+# Files assembled around the real pixel data, each read whole by dcmdump:
+# a look-alike of compressed pixel data inside a private element, in front of
+# a sound stream (decoy-good) or of a stream larger than the image (decoy-bad);
+# icons holding compressed data, one larger than the image; sequences nested
+# 20 and 2000 deep; an element claiming nearly 4 GiB in a small file.
+dcmcjpeg -q +eb big8.dcm big8-baseline.dcm; dcmcrle -q big8.dcm big8-rle.dcm; gdcmconv --j2k big8.dcm big8-j2k.dcm
+py() { python3 "$here/qffix.py" "$@"; }
+py decoy g8-baseline.dcm big8-baseline.dcm decoy-good.dcm; add decoy-good.dcm g8-baseline-ref.dcm 0
+py swap-pixels g8-j2k.dcm big8-j2k.dcm big-j2k.dcm; py decoy big-j2k.dcm g8-j2k.dcm decoy-bad.dcm
+py icon g8-baseline.dcm big8-baseline.dcm 96 128 icon-jpeg.dcm; add icon-jpeg.dcm g8-baseline-ref.dcm 0
+py icon g8-rle.dcm big8-rle.dcm 96 128 icon-rle.dcm; add icon-rle.dcm g8.dcm 1
+# GDCM's own compressed icons.
+gdcmconv --rle --generate-icon --compress-icon mr12.dcm mr12-rleicon.dcm; add mr12-rleicon.dcm mr12.dcm 1
+gdcmconv --j2k --generate-icon --compress-icon g8.dcm g8-j2kicon.dcm; add g8-j2kicon.dcm g8.dcm 1
+py nested g8.dcm 20 nested20.dcm; py nested g8.dcm 2000 nested2000.dcm
+py claim g8.dcm claim.dcm
+py pad utf8.dcm
+for f in decoy-good decoy-bad icon-jpeg icon-rle nested20 nested2000 utf8; do dcmdump -q "$f.dcm" > /dev/null; done
 # Rendered references from dcm2pnm: file window, min-max window, colour.
 dcm2pnm -q +Wi 1 +F 2 ct16.dcm ct16-f2.pgm
 dcm2pnm -q +Wm mr12.dcm mr12.pgm

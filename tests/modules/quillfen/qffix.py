@@ -138,6 +138,19 @@ def make(out):
     write(out + "/ybr422.raw", ybr[:30])
     write(out + "/ybr422.dump", dump("YBR", 12, 3, 5, 3, "YBR_FULL_422", 8, 8, 0, "ybr422.raw",
                                      "(0028,0006) US 0\n", vr="OB"))
+    # A 15-frame 32-bit dose grid (for RLE), signed 12-bit samples in 16 bits
+    # (negative values sign-extended, as writers store them), a larger grey
+    # picture to borrow compressed streams from.
+    px = [(x * 1000 + y * 70000 + f * 3000000) for f in range(15) for y in range(12) for x in range(20)]
+    write(out + "/dose32.raw", struct.pack("<%dI" % len(px), *px))
+    write(out + "/dose32.dump", dump("DOSE32", 14, 12, 20, 1, "MONOCHROME2", 32, 32, 0, "dose32.raw",
+                                     "(0028,0008) IS [15]\n(3004,000e) DS [0.0001]\n"))
+    px = [(x * 97 + y * 31) % 4096 - 2048 for y in range(H) for x in range(W)]
+    write(out + "/ct12s.raw", struct.pack("<%dh" % len(px), *px))
+    write(out + "/ct12s.values", " ".join(map(str, px)))
+    write(out + "/ct12s.dump", dump("CT12", 15, H, W, 1, "MONOCHROME2", 16, 12, 1, "ct12s.raw"))
+    write(out + "/big8.raw", bytes((x + 3 * y) % 256 for y in range(2 * H) for x in range(2 * W)))
+    write(out + "/big8.dump", dump("BIG", 16, 2 * H, 2 * W, 1, "MONOCHROME2", 8, 8, 0, "big8.raw", vr="OB"))
     # A folder with one series stored out of order and a stranger.
     import os
     os.makedirs(out + "/series", exist_ok=True)
@@ -328,3 +341,94 @@ def make_formats(out):
 
 if __name__ == "__main__" and sys.argv[1] == "formats":
     make_formats(sys.argv[2])
+
+
+# ---- files assembled from the bytes of others (explicit little endian) ------
+
+def element(g, e, vr, value):
+    if len(value) % 2:
+        value += b"\0" if vr in ("OB", "UI") else b" "
+    if vr in ("OB", "OW", "SQ", "UN", "UT"):
+        return struct.pack("<HH2sHI", g, e, vr.encode(), 0, len(value)) + value
+    return struct.pack("<HH2sH", g, e, vr.encode(), len(value)) + value
+
+
+def pixel_data_at(d):
+    """Where the pixel data element of a file made by dcmtk or GDCM starts: its last one."""
+    for vr in (b"OB", b"OW"):
+        at = d.rfind(b"\xe0\x7f\x10\x00" + vr)
+        if at > 0:
+            return at
+    raise SystemExit("no pixel data")
+
+
+def with_before_pixels(path, extra, out):
+    d = open(path, "rb").read()
+    at = pixel_data_at(d)
+    write(out, d[:at] + extra + d[at:])
+
+
+def decoy(base, stream_from, out):
+    """base with a private element (before its pixel data) holding the whole
+    pixel data element of stream_from: a harmless look-alike of the real one."""
+    d = open(stream_from, "rb").read()
+    fake = d[pixel_data_at(d):]
+    with_before_pixels(base, element(0x0009, 0x0010, "LO", b"DECOY") + element(0x0009, 0x1001, "OB", fake), out)
+
+
+def swap_pixels(base, stream_from, out):
+    """base with the pixel data element of stream_from in place of its own."""
+    d, s = open(base, "rb").read(), open(stream_from, "rb").read()
+    write(out, d[:pixel_data_at(d)] + s[pixel_data_at(s):])
+
+
+def icon(base, icon_from, rows, cols, out):
+    """base with an icon image sequence whose one item holds the (compressed)
+    pixel data of icon_from, described as rows x cols 8-bit grey."""
+    s = open(icon_from, "rb").read()
+    us = lambda v: struct.pack("<H", v)
+    item = (element(0x0028, 0x0002, "US", us(1)) + element(0x0028, 0x0004, "CS", b"MONOCHROME2") +
+            element(0x0028, 0x0010, "US", us(rows)) + element(0x0028, 0x0011, "US", us(cols)) +
+            element(0x0028, 0x0100, "US", us(8)) + element(0x0028, 0x0101, "US", us(8)) +
+            element(0x0028, 0x0102, "US", us(7)) + element(0x0028, 0x0103, "US", us(0)) + s[pixel_data_at(s):])
+    seq = (struct.pack("<HH2sHI", 0x0088, 0x0200, b"SQ", 0, 0xFFFFFFFF) + struct.pack("<HHI", 0xFFFE, 0xE000, 0xFFFFFFFF) +
+           item + struct.pack("<HHI", 0xFFFE, 0xE00D, 0) + struct.pack("<HHI", 0xFFFE, 0xE0DD, 0))
+    with_before_pixels(base, seq, out)
+
+
+def nested(base, depth, out):
+    """base with a private sequence nested depth deep, each level one item of undefined length."""
+    head = element(0x0009, 0x0010, "LO", b"NEST")
+    opening = struct.pack("<HH2sHI", 0x0009, 0x1001, b"SQ", 0, 0xFFFFFFFF) + struct.pack("<HHI", 0xFFFE, 0xE000, 0xFFFFFFFF)
+    closing = struct.pack("<HHI", 0xFFFE, 0xE00D, 0) + struct.pack("<HHI", 0xFFFE, 0xE0DD, 0)
+    with_before_pixels(base, head + opening * depth + element(0x0009, 0x1002, "LO", b"DEEP") + closing * depth, out)
+
+
+def claim(base, out):
+    """base cut after a private element whose length claims nearly 4 GiB."""
+    d = open(base, "rb").read()
+    at = pixel_data_at(d)
+    write(out, d[:at] + struct.pack("<HH2sHI", 0x0009, 0x0010, b"LO", 0, 0)[:8] +
+          struct.pack("<HH2sHI", 0x0009, 0x1001, b"OB", 0, 0xFFFFFFF0) + b"\0" * 64)
+
+
+def pad(path):
+    """Data set trailing padding after the pixel data (dcmtk writes none)."""
+    with open(path, "ab") as f:
+        f.write(element(0xFFFC, 0xFFFC, "OB", b"\0" * 8))
+
+
+if __name__ == "__main__" and sys.argv[1] in ("decoy", "swap-pixels", "icon", "nested", "claim", "pad"):
+    cmd, args = sys.argv[1], sys.argv[2:]
+    if cmd == "decoy":
+        decoy(*args)
+    elif cmd == "swap-pixels":
+        swap_pixels(*args)
+    elif cmd == "icon":
+        icon(args[0], args[1], int(args[2]), int(args[3]), args[4])
+    elif cmd == "pad":
+        pad(*args)
+    elif cmd == "nested":
+        nested(args[0], int(args[1]), args[2])
+    else:
+        claim(*args)

@@ -1,7 +1,7 @@
 // libFuzzer target for one of the image library's own readers (QF_FUZZ_KIND:
-// 1 MetaImage, 2 NIfTI, 3 NRRD, 4 MINC, 5 PNM, 6 DICOM through GDCM). Every
-// read that succeeds must give a consistent image that renders; every failure
-// must say why.
+// 1 MetaImage, 2 NIfTI, 3 NRRD, 4 MINC, 5 PNM, 6 DICOM through GDCM, with its
+// file information, tag tree and series header). Every read that succeeds
+// must give a consistent image that renders; every failure must say why.
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "QfCore.h"
+#include "QfViewerSeries.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ const char* Extension() {
     case 1: return ".mha";
     case 2: return ".nii";
     case 3: return ".nrrd";
+    case 6: return ".dcm";
     default: return ".mnc";
   }
 }
@@ -46,11 +48,51 @@ void Check(const qf::Volume& v) {
   }
 }
 
+void* QF_CALL FuzzAlloc(size_t n) { return n ? malloc(n) : nullptr; }
+int QF_CALL FuzzFree(void* p) {
+  free(p);
+  return 0;
+}
+
+#if QF_FUZZ_KIND == 6
+void FreeRecords(TagRecord* r, int n) {
+  for (int i = 0; i < n; ++i)
+    if (r[i].children) FreeRecords(r[i].children, r[i].childCount);
+  free(r);
+}
+
+// The header-only readers over the same bytes: file information with and
+// without the tag tree, and the viewer's series header.
+void ReadHeaders(const uint8_t* data, size_t size) {
+  const std::string path = InputPath();
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return;
+  fwrite(data, 1, size, f);
+  fclose(f);
+  for (bool tags : {false, true}) {
+    FileInfoRequest req = {};
+    std::string error;
+    if (qf::ReadDicomInfo(path, tags, &req, error)) {
+      if (req.tagCount < 0 || (req.tagCount > 0) != (req.tags != nullptr)) __builtin_trap();
+      if (req.tags) FreeRecords(req.tags, req.tagCount);
+    } else if (error.empty() || req.tags) {
+      __builtin_trap();
+    }
+  }
+  qf::SeriesHeader header;
+  qf::ReadSeriesHeader(path, header);
+}
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // One input never makes more than a few tens of megabytes here.
   qf::SetDecodeLimit(16u << 20);
+  static ModuleInterface table = {};
+  table.pfnAlloc = FuzzAlloc;
+  table.pfnFree = FuzzFree;
+  qf::BindTable(&table);
   return 0;
 }
 
@@ -63,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #elif QF_FUZZ_KIND == 6
   images.emplace_back();
   ok = qf::DecodeDicom(data, size, images[0], error);
+  ReadHeaders(data, size);
 #else
   const std::string path = InputPath();
   FILE* f = fopen(path.c_str(), "wb");

@@ -5,10 +5,12 @@
 #include <psapi.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "QfCore.h"
+#include "QfViewerSeries.h"
 
 namespace {
 
@@ -124,6 +126,26 @@ TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
   const std::string mhdPath = TempFile("share.mhd");
   Write(mhdPath, std::vector<uint8_t>(mhd.begin(), mhd.end()));
   EXPECT_NE(Refusal(mhdPath).find("network"), std::string::npos);
+
+  // Files assembled at set-up: sequences nested 2000 deep, an element
+  // claiming nearly 4 GiB. Header reads (file information with its tags,
+  // the viewer's series header) refuse them as quickly as decoding does.
+  const char* binary = getenv("RS_BINARY_DIR");
+  ASSERT_NE(binary, nullptr);
+  std::string fixtures = std::string("Z:") + binary + "/testdata/quillfen/";
+  std::replace(fixtures.begin(), fixtures.end(), '/', '\\');
+  for (const char* name : {"nested2000.dcm", "claim.dcm"}) {
+    const std::string path = fixtures + name;
+    const DWORD start = GetTickCount();
+    std::vector<qf::Volume> out;
+    std::string error;
+    EXPECT_FALSE(qf::LoadImages(path, out, error)) << name;
+    FileInfoRequest req = {};
+    EXPECT_FALSE(qf::ReadDicomInfo(path, true, &req, error)) << name;
+    qf::SeriesHeader header;
+    EXPECT_FALSE(qf::ReadSeriesHeader(path, header)) << name;
+    EXPECT_LT(GetTickCount() - start, 2000u) << name;
+  }
 
   // All of it within 100 MB (the measure itself works: see the next test).
   printf("peak working set: %zu MB\n", PeakMemory() >> 20);

@@ -4,11 +4,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "QfCore.h"
+#include "QfViewerSeries.h"
 
 namespace {
 
@@ -330,6 +332,71 @@ TEST(HostileHeaders, PnmBitmapsCountTheirDecodedSize) {
   EXPECT_TRUE(qf::DecodePnm(two.data(), two.size(), out, error)) << error;
   EXPECT_EQ(1u, out.size());  // the second would pass the limit: the first is kept
   qf::SetDecodeLimit(saved);
+}
+
+void* QF_CALL TestAlloc(size_t n) { return n ? malloc(n) : nullptr; }
+int QF_CALL TestFree(void* p) {
+  free(p);
+  return 0;
+}
+
+// Deepest nesting of item records below these.
+int Depth(const TagRecord* r, int n) {
+  int deepest = 0;
+  for (int i = 0; i < n; ++i)
+    if (r[i].children) deepest = std::max(deepest, 1 + Depth(r[i].children, r[i].childCount));
+  return deepest;
+}
+
+void FreeRecords(TagRecord* r, int n) {
+  for (int i = 0; i < n; ++i)
+    if (r[i].children) FreeRecords(r[i].children, r[i].childCount);
+  free(r);
+}
+
+// Files assembled at set-up and read whole by dcmdump: every path into a
+// file (decoding, file information with and without tags, the series
+// header) takes the one walk first. Sequences nested 2000 deep and a claim of
+// nearly 4 GiB are refused at once on each; nesting 20 deep is read, and its
+// tag tree holds all of it. Behind a look-alike of sound compressed data in a
+// private element, the real stream is the one judged: one larger than the
+// image is refused (GDCM would write past its buffer), a sound one is read.
+TEST(DicomWalk, EveryPathJudgesWhatGdcmWillRead) {
+  static ModuleInterface table = {};
+  table.pfnAlloc = TestAlloc;
+  table.pfnFree = TestFree;
+  qf::BindTable(&table);
+  for (const char* name : {"nested2000.dcm", "claim.dcm"}) {
+    SCOPED_TRACE(name);
+    const auto start = std::chrono::steady_clock::now();
+    qf::Volume v;
+    std::string error;
+    EXPECT_FALSE(qf::LoadDicom(Fixture(name), v, error));
+    EXPECT_FALSE(error.empty());
+    for (bool tags : {false, true}) {
+      FileInfoRequest req = {};
+      error.clear();
+      EXPECT_FALSE(qf::ReadDicomInfo(Fixture(name), tags, &req, error)) << tags;
+      EXPECT_EQ(req.tags, nullptr);
+    }
+    qf::SeriesHeader header;
+    EXPECT_FALSE(qf::ReadSeriesHeader(Fixture(name), header));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
+  qf::Volume v;
+  std::string error;
+  EXPECT_FALSE(qf::LoadDicom(Fixture("decoy-bad.dcm"), v, error));
+  EXPECT_NE(error.find("compressed"), std::string::npos) << error;
+  ASSERT_TRUE(qf::LoadDicom(Fixture("decoy-good.dcm"), v, error)) << error;
+  ASSERT_TRUE(qf::LoadDicom(Fixture("nested20.dcm"), v, error)) << error;
+  qf::SeriesHeader header;
+  EXPECT_TRUE(qf::ReadSeriesHeader(Fixture("nested20.dcm"), header));
+  FileInfoRequest req = {};
+  ASSERT_TRUE(qf::ReadDicomInfo(Fixture("nested20.dcm"), true, &req, error)) << error;
+  EXPECT_EQ(req.width, 64);
+  // A sequence record, then an item record, per level.
+  EXPECT_EQ(Depth(req.tags, req.tagCount), 40);
+  FreeRecords(req.tags, req.tagCount);
 }
 
 TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {

@@ -6,6 +6,11 @@
 
 #include "QfRawData.h"
 
+#ifdef QF_WITH_NIFTI
+#include <mutex>
+#include <nifti/nifti2_io.h>
+#endif
+
 namespace qf {
 
 namespace {
@@ -149,5 +154,44 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   L.segments.push_back(s);
   return CheckLayout(L, error);
 }
+
+#ifdef QF_WITH_NIFTI
+// nifticlib reads the header and the samples (NIfTI-1, NIfTI-2, Analyze,
+// compressed or not); what it reads must be the image the header check
+// above described. Its options are global, so one read at a time.
+bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done) {
+  done = true;
+  // nifticlib reads no further than the samples, so a gzip checksum would
+  // never be checked: every stream is checked to its end first.
+  if (!VerifyLayoutStreams(L, error)) return false;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  nifti_set_debug_level(0);
+  nifti_image* nim = nifti_image_read(path.c_str(), 1);
+  if (!nim || !nim->data) {
+    // Its gzip reading stops short on some sound streams (nibabel's NIfTI-2
+    // among them); the own reader, which has checked the header and will
+    // check every sample's presence, reads those.
+    if (nim) nifti_image_free(nim);
+    done = false;
+    return false;
+  }
+  uint64_t count = 1;
+  for (int i = 1; i <= nim->dim[0] && i < 8; ++i) count *= (uint64_t)std::max<int64_t>(1, nim->dim[i]);
+  RawLayout got = L;
+  got.big = false;  // nifticlib hands samples over in the machine's order
+  const bool same = nim->nx == L.w && nim->ny == L.h && count == L.SampleCount() &&
+                    (uint64_t)nim->nbyper * count == L.DataBytes();
+  const bool ok = same ? FillLayout(got, (const uint8_t*)nim->data, (size_t)L.DataBytes(), v, error) : false;
+  if (!same) error = "nifticlib read another image than the header describes";
+  nifti_image_free(nim);
+  return ok;
+}
+#else
+bool LoadNiftiSamples(const std::string&, const RawLayout&, Volume&, std::string&, bool& done) {
+  done = false;
+  return false;
+}
+#endif
 
 }  // namespace qf

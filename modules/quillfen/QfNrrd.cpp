@@ -7,6 +7,11 @@
 
 #include "QfRawData.h"
 
+#ifdef QF_WITH_TEEM
+#include <mutex>
+#include <teem/nrrd.h>
+#endif
+
 namespace qf {
 
 namespace {
@@ -129,8 +134,12 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
   else if (enc == "ascii" || enc == "text" || enc == "txt") L.encoding = Encoding::Ascii;
   else if (enc == "hex") L.encoding = Encoding::Hex;
   else if (enc == "bzip2" || enc == "bz2") {
+#ifdef QF_WITH_TEEM
+    L.encoding = Encoding::Bzip2;
+#else
     error = "NRRD data compressed with bzip2 is not read";
     return false;
+#endif
   } else {
     error = "unsupported NRRD encoding";
     return false;
@@ -231,5 +240,48 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
   }
   return CheckLayout(L, error);
 }
+
+#ifdef QF_WITH_TEEM
+// teem reads every encoding, skip and data file run itself; what it reads
+// must be the image the header check above described. Its error messages
+// are kept in one global store, so one load at a time.
+bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done) {
+  done = true;
+  // teem does not check the checksums of gzip data; every stream is checked
+  // to its end first.
+  if (!VerifyLayoutStreams(L, error)) return false;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  nrrdStateVerboseIO = 0;
+  Nrrd* n = nrrdNew();
+  if (nrrdLoad(n, path.c_str(), nullptr) != 0) {
+    char* why = biffGetDone(NRRD);
+    error = std::string("teem cannot read the NRRD file: ") + (why ? Trim(why) : "");
+    free(why);
+    nrrdNuke(n);
+    return false;
+  }
+  static const Elem kElem[] = {Elem::U8, Elem::S8, Elem::U8, Elem::S16, Elem::U16, Elem::S32,
+                               Elem::U32, Elem::S64, Elem::U64, Elem::F32, Elem::F64};
+  RawLayout got = L;
+  got.big = false;  // teem hands samples over in the machine's order
+  uint64_t count = 1;
+  for (unsigned i = 0; i < n->dim; ++i) count *= n->axis[i].size;
+  const bool known = n->type >= nrrdTypeChar && n->type <= nrrdTypeDouble;
+  if (!n->data || !known || kElem[n->type] != L.e || count * (uint64_t)nrrdTypeSize[n->type] != L.DataBytes()) {
+    error = "teem read another image than the NRRD header describes";
+    nrrdNuke(n);
+    return false;
+  }
+  const bool ok = FillLayout(got, (const uint8_t*)n->data, (size_t)L.DataBytes(), v, error);
+  nrrdNuke(n);
+  return ok;
+}
+#else
+bool LoadNrrdSamples(const std::string&, const RawLayout&, Volume&, std::string&, bool& done) {
+  done = false;
+  return false;
+}
+#endif
 
 }  // namespace qf

@@ -18,7 +18,7 @@ double ReadElem(const uint8_t* p, Elem e, bool bigEndian);
 
 // How the samples are stored in their file: raw bytes, a gzip or zlib
 // stream, numbers as text, or bytes as pairs of hex digits.
-enum class Encoding { Raw, Gzip, Ascii, Hex };
+enum class Encoding { Raw, Gzip, Ascii, Hex, Bzip2 };
 
 // One run of samples in one file.
 struct Segment {
@@ -57,6 +57,10 @@ bool FrameCount(const std::vector<uint64_t>& extents, int& out, std::string& err
 // The samples of every segment, one after the other.
 bool ReadLayoutData(const RawLayout& L, std::vector<uint8_t>& out, std::string& error);
 bool LoadLayout(const RawLayout& L, Volume& v, std::string& error);
+// A volume from samples already read (in the layout's byte order).
+bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v, std::string& error);
+// Checks every gzip or zlib stream of the layout to its end (checksums included).
+bool VerifyLayoutStreams(const RawLayout& L, std::string& error);
 // Checks a whole gzip or zlib stream (every member's checksum) from start on.
 bool VerifyCompressedFile(const std::string& path, uint64_t start, std::string& error);
 
@@ -78,6 +82,10 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error);
 bool ParseNifti(const std::string& path, RawLayout& L, std::string& error);
 bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error);
 bool ParseMinc(const std::string& path, RawLayout& L, std::string& error);
+// The samples through the formats' own libraries, where the build has them;
+// false with nothing done when it does not.
+bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
+bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
 // Header size of a NIfTI-1 / Analyze (348) or NIfTI-2 (540) header, 0 for neither.
 int NiftiHeaderSize(const std::vector<uint8_t>& h);
 // The header of an Analyze / NIfTI pair, from either file of the pair.

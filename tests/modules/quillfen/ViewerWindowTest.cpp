@@ -319,7 +319,7 @@ TEST_F(Viewer, OpensOrdinaryPicturesAsImageMagickDecodesThem) {
     }
     ++pictures;
   }
-  EXPECT_EQ(pictures, 6);
+  EXPECT_EQ(pictures, 8);
 }
 
 TEST_F(Viewer, OpensAFolderOfPicturesInNameOrder) {

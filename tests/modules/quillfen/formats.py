@@ -3,6 +3,7 @@
 the formats' own tools (unu, rawtominc, ncgen), each with its expected
 display (float32, top-down rows, frames in order) judged by an outside reader:
 nibabel for NIfTI, teem's unu for NRRD. Usage: formats.py OUTDIR"""
+import bz2
 import gzip
 import os
 import struct
@@ -155,11 +156,12 @@ for k in range(D):
     write("slice%02d.raw" % (k + 1), mem[k].astype("<i2").tobytes())
 write("pattern.nrrd", head + "endian: little\nencoding: raw\ndata file: slice%02d.raw 1 3 1 2\n")
 write("list.nrrd", head + "endian: little\nencoding: raw\ndata file: LIST 2\nslice01.raw\nslice02.raw\nslice03.raw\n")
+write("bzip2.nrrd", (head + "endian: big\nencoding: bzip2\n\n").encode() + bz2.compress(be))
 write("int64.nrrd", ("NRRD0004\ntype: int64\ndimension: 3\nsizes: %d %d %d\nendian: little\nencoding: gzip\n\n"
                      % (W, H, D)).encode() + gzip.compress(mem.astype("<i8").tobytes()))
 unu = subprocess.run(["sh", "-c", "command -v teem-unu || command -v unu"], capture_output=True, text=True).stdout.strip()
 for name in ("skip-bytes", "skip-end", "skip-lines", "skip-lines-gz", "attached-skip", "crlf", "ascii", "hex",
-             "pattern", "list", "int64"):
+             "pattern", "list", "int64", "bzip2"):
     # unu rewrites the samples as plain doubles (little-endian here): that is the judge.
     run(unu, "convert", "-t", "double", "-i", path(name + ".nrrd"), "-o", path("judge.nrrd"))
     judged = open(path("judge.nrrd"), "rb").read()
@@ -190,6 +192,7 @@ write("damaged/adler.mha", (meta + "ElementType = MET_SHORT\nCompressedData = Tr
       .encode() + spoil(packed, len(packed) - 1))
 write("damaged/cut.nrrd", (head + "endian: little\nencoding: gzip\n\n").encode() + gzip.compress(le)[:-5])
 write("damaged/short-ascii.nrrd", head + "encoding: ascii\n\n1 2 3\n")
+write("damaged/crc.nrrd", (head + "endian: big\nencoding: gzip\n\n").encode() + spoil(gzip.compress(be), -7))
 write("damaged/lines.raw", b"only one line\n")
 write("damaged/lines.nrrd", head + "endian: little\nencoding: raw\nline skip: 3\ndata file: lines.raw\n")
 
@@ -198,5 +201,4 @@ write("refused/two.mha", (meta + "ElementType = MET_UCHAR\nElementNumberOfChanne
       .encode() + bytes(W * H * D * 2))
 c = nib.Nifti1Image(np.zeros((W, H, D), np.complex64), ras.affine)
 nib.save(c, path("refused/complex.nii"))
-write("refused/bz.nrrd", head + "endian: little\nencoding: bzip2\n\n")
 write("refused/outside.nrrd", head + "endian: little\nencoding: raw\ndata file: ../slices.raw\n")

@@ -186,6 +186,10 @@ int QF_CALL CanReadFile(const char* path) {
       std::string error;
       return qf::ReadOtherFormatInfo(kind, path, w, h, frames, error) ? 1 : 0;
     }
+    if (kind == qf::Kind::Tiff) {
+      int w = 0, h = 0, pages = 0;
+      return qf::ReadTiffInfo(path, w, h, pages) ? 1 : 0;
+    }
     return 1;
   } catch (...) {
     return 0;

@@ -435,6 +435,9 @@ bool ReadSegment(const RawLayout& L, const Segment& s, std::vector<uint8_t>& out
     case Encoding::Bzip2:
       error = "bzip2-compressed samples are read only through teem";
       return false;
+    case Encoding::Hdf5:
+      error = "MINC 2 samples are read only through HDF5";
+      return false;
     case Encoding::Raw:
       break;
   }
@@ -777,6 +780,7 @@ bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string&
   bool done = false, ok = false;
   if (kind == Kind::Nifti || kind == Kind::Analyze) ok = LoadNiftiSamples(path, L, v, error, done);
   else if (kind == Kind::Nrrd) ok = LoadNrrdSamples(path, L, v, error, done);
+  else if (L.encoding == Encoding::Hdf5) return LoadMinc2Samples(path, L, v, error);
   return done ? ok : LoadLayout(L, v, error);
 }
 

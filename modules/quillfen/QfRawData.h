@@ -18,7 +18,7 @@ double ReadElem(const uint8_t* p, Elem e, bool bigEndian);
 
 // How the samples are stored in their file: raw bytes, a gzip or zlib
 // stream, numbers as text, or bytes as pairs of hex digits.
-enum class Encoding { Raw, Gzip, Ascii, Hex, Bzip2 };
+enum class Encoding { Raw, Gzip, Ascii, Hex, Bzip2, Hdf5 };
 
 // One run of samples in one file.
 struct Segment {
@@ -86,6 +86,9 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error);
 // false with nothing done when it does not.
 bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
 bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
+// MINC 2 (HDF5), where the build has HDF5.
+bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error);
+bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, std::string& error);
 // Header size of a NIfTI-1 / Analyze (348) or NIfTI-2 (540) header, 0 for neither.
 int NiftiHeaderSize(const std::vector<uint8_t>& h);
 // The header of an Analyze / NIfTI pair, from either file of the pair.

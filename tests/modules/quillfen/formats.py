@@ -84,7 +84,9 @@ if subprocess.run(["sh", "-c", "command -v rawtominc"], stdout=subprocess.DEVNUL
     for name, array, opts in (
             ("minc-ras.mnc", canon, []),
             ("minc-flipped.mnc", canon[::-1, ::-1, :], ["-xstep", "-1", "-ystep", "-1"]),
-            ("minc-sagittal.mnc", canon, ["-sagittal"])):
+            ("minc-sagittal.mnc", canon, ["-sagittal"]),
+            ("minc-2.mnc", canon, ["-2"]),
+            ("minc-2-sagittal.mnc", canon, ["-2", "-sagittal"])):
         order = (0, 2, 1) if "-sagittal" in opts else (2, 1, 0)  # slowest first, as rawtominc reads
         stored = np.ascontiguousarray(np.transpose(array, order)).astype("<i2")  # rawtominc reads native order
         shape = [str(s) for s in stored.shape]
@@ -94,12 +96,14 @@ if subprocess.run(["sh", "-c", "command -v rawtominc"], stdout=subprocess.DEVNUL
             run("rawtominc", "-clobber", "-short", "-signed", *opts, path(name), *shape, stdin=f)
         os.remove(path(name + ".raw"))
         expect(name, shown)
-    # MINC 2 (HDF5) is not read: refused.
-    write("minc2.raw", np.transpose(canon, (2, 1, 0)).astype("<i2").tobytes())
-    with open(path("minc2.raw"), "rb") as f:
-        run("rawtominc", "-2", "-clobber", "-short", "-signed", path("refused/minc2.mnc"), str(D), str(H), str(W),
-            stdin=f)
-    os.remove(path("minc2.raw"))
+    # MINC 2 as h5py sees it: the samples rawtominc was given, in its dimension order.
+    import h5py
+    with h5py.File(path("minc-2.mnc"), "r") as f:
+        image = f["/minc-2.0/image/0/image"]
+        order = image.attrs["dimorder"]
+        order = order.decode() if isinstance(order, bytes) else str(order)
+        assert order == "zspace,yspace,xspace", order
+        assert (np.asarray(image) == np.transpose(canon, (2, 1, 0))).all()
 
 # MINC 1 by ncgen with the time axis as the record dimension: 2 volumes of 3 slices.
 T = 2
@@ -201,4 +205,6 @@ write("refused/two.mha", (meta + "ElementType = MET_UCHAR\nElementNumberOfChanne
       .encode() + bytes(W * H * D * 2))
 c = nib.Nifti1Image(np.zeros((W, H, D), np.complex64), ras.affine)
 nib.save(c, path("refused/complex.nii"))
+write("refused/block.nrrd", "NRRD0004\ntype: block\nblock size: 4\ndimension: 2\nsizes: 4 4\nencoding: raw\n\n" +
+      "x" * 64)
 write("refused/outside.nrrd", head + "endian: little\nencoding: raw\ndata file: ../slices.raw\n")

@@ -355,9 +355,9 @@ TEST(OtherFormats, ShowWhatOutsideReadersSee) {
     ++checked;
   }
   EXPECT_GE(checked, 60);
-  // Six orientations in five forms each, and three MINC layouts, are one picture.
+  // Six orientations in five forms each, and five MINC 1 and 2 layouts, are one picture.
   ASSERT_EQ(anatomy.size(), 1u);
-  EXPECT_EQ(anatomy.begin()->second, 33);
+  EXPECT_EQ(anatomy.begin()->second, 35);
 }
 
 // Data whose checksum fails, that is cut short or that has fewer lines or

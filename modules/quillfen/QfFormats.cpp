@@ -788,6 +788,23 @@ bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& he
                          std::string& error) {
   RawLayout L;
   if (!ParseLayout(kind, path, L, error) || !CheckLayout(L, error)) return false;
+  // Data files that are missing, or too short for raw samples, are known
+  // without reading them.
+  const std::string* last = nullptr;
+  for (const Segment& s : L.segments) {
+    if (L.encoding == Encoding::Hdf5) break;
+    if ((!last || *last != s.file) && !FileExists(s.file)) {
+      error = "the data file is missing";
+      return false;
+    }
+    last = &s.file;
+    const uint64_t need = s.samples * ElemSize(L.e), size = FileSize(s.file);
+    if (L.encoding == Encoding::Raw && s.lineSkip == 0 && s.byteSkip >= 0 &&
+        (s.start + (uint64_t)s.byteSkip > size || size - s.start - (uint64_t)s.byteSkip < need)) {
+      error = "the image data is shorter than its header says";
+      return false;
+    }
+  }
   // The size as shown, after any turn to the display orientation.
   const Turn t = PlanTurn(L);
   const int n[3] = {L.w, L.h, L.slices};

@@ -388,6 +388,9 @@ TEST_F(Module, DamagedVolumesFailCleanly) {
     EXPECT_FALSE(qf::LoadVolume(tmp + "\\" + name, v, error));
     EXPECT_FALSE(error.empty());
   }
+  // A file whose raw samples are cut short or missing is not claimed either.
+  for (const char* name : {"cut.nii", "cut.nrrd", "orphan.mhd"})
+    EXPECT_EQ(table_->pfnCanReadFile((tmp + "\\" + name).c_str()), 0) << name;
   std::vector<std::string> names;
   EXPECT_NE(ToBmp(tmp, "v", {tmp + "\\cut.nii"}, &names), 0);
   EmptyFolder(tmp);

@@ -130,7 +130,9 @@ nib.save(nib.Nifti2Image(canon.astype(np.float32) / 4, ras.affine), path("nifti2
 four = np.stack([canon, (canon.astype(np.int32) * 2).astype(np.int16)], axis=3)
 nib.save(nib.Nifti1Image(four, ras.affine), path("time.nii"))
 nib.save(nib.Nifti1Image(canon.astype(np.int64) * 1000, ras.affine, dtype=np.int64), path("int64.nii"))
-for name in ("nifti2.nii", "nifti2.nii.gz", "int64.nii"):
+# A header / image pair, both compressed, with its orientation in the sform.
+nib.save(nib.Nifti1Pair(canon[::-1], np.diag([-1.0, 1.0, 1.0, 1.0])), path("pair-gz.img.gz"))
+for name in ("nifti2.nii", "nifti2.nii.gz", "int64.nii", "pair-gz.img.gz"):
     expect(name, shown_from_ras(np.asanyarray(nib.as_closest_canonical(nib.load(path(name))).get_fdata())))
 t = nib.as_closest_canonical(nib.load(path("time.nii"))).get_fdata()
 expect("time.nii", np.concatenate([shown_from_ras(t[..., k]) for k in range(t.shape[3])]))
@@ -178,6 +180,10 @@ write("long.mha", (meta + "ElementType = MET_LONG_LONG\nElementDataFile = LOCAL\
 expect("long.mha", mem)
 write("slices.mhd", meta + "ElementType = MET_SHORT\nElementDataFile = LIST\nslice01.raw\nslice02.raw\nslice03.raw\n")
 expect("slices.mhd", mem)
+write("zraw.zraw", zlib.compress(mem.astype(">u2").tobytes()))
+write("zraw.mhd", meta + "ElementType = MET_USHORT\nBinaryDataByteOrderMSB = True\nCompressedData = True\n"
+      "ElementDataFile = zraw.zraw\n")
+expect("zraw.mhd", mem.astype(np.uint16))
 write("pattern.mhd", meta + "ElementType = MET_SHORT\nElementDataFile = slice%02d.raw 1 3 1\n")
 expect("pattern.mhd", mem)
 

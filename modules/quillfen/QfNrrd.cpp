@@ -72,7 +72,12 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (first) {
       first = false;
-      if (line.compare(0, 4, "NRRD") != 0) { error = "not a NRRD file"; return false; }
+      // The magics of the NRRD versions there are: teem reads anything else
+      // as text, PNM or VTK, which is not asked of it here.
+      if (line.size() < 8 || line.compare(0, 7, "NRRD000") != 0 || line[7] < '1' || line[7] > '5') {
+        error = "not a NRRD file (or one of a version that is not read)";
+        return false;
+      }
       continue;
     }
     if (list) {

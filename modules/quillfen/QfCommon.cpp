@@ -380,7 +380,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   const char last = folder.back();
   if (last == '\\' || last == '/') return folder + name;
+#ifdef _WIN32
   return folder + "\\" + name;
+#else
+  return folder + "/" + name;
+#endif
 }
 
 std::string Extension(const std::string& path) {

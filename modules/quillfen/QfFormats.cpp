@@ -1,20 +1,19 @@
-// Recognising files, and the readers of MetaImage, NIfTI-1 / Analyze, NRRD and
-// MINC 1 (NetCDF) volumes.
+// Recognising files, and what the readers of MetaImage, NIfTI / Analyze, NRRD
+// and MINC share: reading raw, compressed and text samples, filling volumes
+// and turning them to the display orientation.
 #include <stdio.h>
 #include <string.h>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <zlib.h>
 
-#include "QfCore.h"
+#include "QfRawData.h"
 
 namespace qf {
-
-namespace {
 
 bool ReadPrefix(const std::string& path, std::vector<uint8_t>& out, size_t n, bool gz) {
   out.clear();
@@ -54,227 +53,30 @@ std::string Trim(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+// Every number in a text, whatever stands between them ("(1,0,0) (0,1,0)").
+std::vector<double> Numbers(const std::string& s) {
+  std::vector<double> out;
+  const char* p = s.c_str();
+  while (*p) {
+    if (isdigit((unsigned char)*p) || ((*p == '-' || *p == '+' || *p == '.') && p[1])) {
+      char* end;
+      const double v = strtod(p, &end);
+      if (end != p) {
+        out.push_back(v);
+        p = end;
+        continue;
+      }
+    }
+    ++p;
+  }
+  return out;
+}
+
+namespace {
+
 std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-// The header of an Analyze / NIfTI pair, from either file of the pair.
-std::string PairHeader(const std::string& path, const std::string& ext) {
-  std::string base = path.substr(0, path.size() - ext.size());
-  const bool gz = EndsWith(ext, ".gz");
-  if (ext == ".hdr" || ext == ".hdr.gz") return path;
-  for (const char* e : {".hdr", ".HDR", ".hdr.gz"}) {
-    std::string h = base + e;
-    if (FileExists(h)) return h;
-  }
-  (void)gz;
-  return std::string();
-}
-
-bool IsAnalyzeHeader(const std::vector<uint8_t>& h) {
-  if (h.size() < 348) return false;
-  int32_t le = (int32_t)(h[0] | h[1] << 8 | h[2] << 16 | (uint32_t)h[3] << 24);
-  int32_t be = (int32_t)((uint32_t)h[0] << 24 | h[1] << 16 | h[2] << 8 | h[3]);
-  return le == 348 || be == 348;
-}
-
-// Element types shared by the readers.
-enum class Elem { U8, S8, U16, S16, U32, S32, F32, F64 };
-size_t ElemSize(Elem e) {
-  switch (e) {
-    case Elem::U8: case Elem::S8: return 1;
-    case Elem::U16: case Elem::S16: return 2;
-    case Elem::U32: case Elem::S32: case Elem::F32: return 4;
-    default: return 8;
-  }
-}
-
-double ReadElem(const uint8_t* p, Elem e, bool bigEndian) {
-  uint8_t b[8];
-  const size_t n = ElemSize(e);
-  for (size_t i = 0; i < n; ++i) b[i] = bigEndian ? p[n - 1 - i] : p[i];
-  switch (e) {
-    case Elem::U8: return b[0];
-    case Elem::S8: return (int8_t)b[0];
-    case Elem::U16: { uint16_t v; memcpy(&v, b, 2); return v; }
-    case Elem::S16: { int16_t v; memcpy(&v, b, 2); return v; }
-    case Elem::U32: { uint32_t v; memcpy(&v, b, 4); return v; }
-    case Elem::S32: { int32_t v; memcpy(&v, b, 4); return v; }
-    case Elem::F32: { float v; memcpy(&v, b, 4); return std::isfinite(v) ? v : 0; }
-    default: { double v; memcpy(&v, b, 8); return std::isfinite(v) ? v : 0; }
-  }
-}
-
-// Where the samples of a raw volume are and how they are laid out; the
-// header readers fill it, nothing is read past the header until it is checked.
-struct RawLayout {
-  int w = 0, h = 0, frames = 0, channels = 1;
-  Elem e = Elem::U8;
-  bool big = false;
-  double slope = 1, intercept = 0;
-  bool flipRows = false;
-  std::string file;          // the file that holds the samples
-  uint64_t offset = 0;       // where they start in it (in the inflated stream when compressed)
-  bool compressed = false;   // gzip or zlib from fileOffset on
-  uint64_t fileOffset = 0;   // start of the compressed stream in the file
-  bool fromEnd = false;      // the samples are the last bytes of the file
-  uint64_t SampleCount() const { return (uint64_t)w * (uint64_t)h * (uint64_t)frames; }
-  uint64_t DataBytes() const { return SampleCount() * channels * ElemSize(e); }
-};
-
-bool CheckLayout(const RawLayout& L, std::string& error) {
-  if (L.w <= 0 || L.h <= 0 || L.frames <= 0 || L.w > 65535 || L.h > 65535 ||
-      (L.channels != 1 && L.channels != 3)) {
-    error = "unsupported dimensions";
-    return false;
-  }
-  // The decoded samples and the volume made of them stay within the cap.
-  const uint64_t volumeBytes = L.SampleCount() * (L.channels == 3 ? 3 : sizeof(float));
-  if (L.SampleCount() > DecodeLimit() || L.DataBytes() > DecodeLimit() || volumeBytes > DecodeLimit()) {
-    error = "the image is larger than the library takes (1 GiB)";
-    return false;
-  }
-  return true;
-}
-
-// Inflates a gzip or zlib stream that starts at fileOffset, drops its first
-// skip bytes and keeps the next want bytes; the output never grows past that.
-bool InflateFileRange(const std::string& path, uint64_t fileOffset, uint64_t skip, uint64_t want,
-                      std::vector<uint8_t>& out, std::string& error) {
-  out.clear();
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "the data file cannot be read";
-    return false;
-  }
-  std::unique_ptr<FILE, int (*)(FILE*)> guard(f, fclose);
-  if (fseeko64(f, (int64_t)fileOffset, SEEK_SET) != 0) {
-    error = "the compressed data is missing";
-    return false;
-  }
-  z_stream z;
-  memset(&z, 0, sizeof z);
-  if (inflateInit2(&z, 15 + 32) != Z_OK) {
-    error = "out of memory";
-    return false;
-  }
-  out.resize((size_t)want);
-  std::vector<uint8_t> in(1 << 16), scratch(1 << 16);
-  uint64_t skipped = 0, kept = 0;
-  int rc = Z_OK;
-  bool eof = false;
-  while (kept < want) {
-    if (z.avail_in == 0 && !eof) {
-      const size_t got = fread(in.data(), 1, in.size(), f);
-      if (got == 0) eof = true;
-      z.next_in = in.data();
-      z.avail_in = (uInt)got;
-    }
-    if (skipped < skip) {
-      z.next_out = scratch.data();
-      z.avail_out = (uInt)std::min<uint64_t>(scratch.size(), skip - skipped);
-    } else {
-      z.next_out = out.data() + kept;
-      z.avail_out = (uInt)std::min<uint64_t>(1u << 30, want - kept);
-    }
-    const uInt before = z.avail_out;
-    rc = inflate(&z, Z_NO_FLUSH);
-    const uInt made = before - z.avail_out;
-    if (skipped < skip) skipped += made;
-    else kept += made;
-    if (rc == Z_STREAM_END) {
-      // Concatenated gzip members go on as one stream.
-      if (kept < want && (z.avail_in > 0 || !eof) && inflateReset(&z) == Z_OK) continue;
-      break;
-    }
-    if (rc == Z_BUF_ERROR && eof && z.avail_in == 0) break;
-    if (rc != Z_OK && rc != Z_BUF_ERROR) break;
-  }
-  inflateEnd(&z);
-  if (kept < want) {
-    out.clear();
-    error = rc == Z_DATA_ERROR ? "the compressed data is damaged" : "the image data is shorter than its header says";
-    return false;
-  }
-  return true;
-}
-
-// Reads exactly the samples the layout names, checking the file holds them
-// before making room for them.
-bool ReadLayoutData(const RawLayout& L, std::vector<uint8_t>& out, std::string& error) {
-  if (!CheckLayout(L, error)) return false;
-  const uint64_t need = L.DataBytes();
-  if (L.compressed) return InflateFileRange(L.file, L.fileOffset, L.offset, need, out, error);
-  const uint64_t size = FileSize(L.file);
-  if (!FileExists(L.file)) {
-    error = "the data file cannot be read";
-    return false;
-  }
-  uint64_t at = L.offset;
-  if (L.fromEnd) at = size >= need ? size - need : UINT64_MAX;
-  if (at == UINT64_MAX || at > size || size - at < need) {
-    error = "the image data is shorter than its header says";
-    return false;
-  }
-  FILE* f = fopen(L.file.c_str(), "rb");
-  if (!f) {
-    error = "the data file cannot be read";
-    return false;
-  }
-  out.resize((size_t)need);
-  const bool ok = fseeko64(f, (int64_t)at, SEEK_SET) == 0 && fread(out.data(), 1, out.size(), f) == out.size();
-  fclose(f);
-  if (!ok) {
-    out.clear();
-    error = "the image data cannot be read";
-  }
-  return ok;
-}
-
-// Fills a volume from raw samples laid out as the layout says.
-bool FillVolume(Volume& v, const uint8_t* data, size_t size, const RawLayout& L, std::string& error) {
-  if (!CheckLayout(L, error)) return false;
-  const int w = L.w, h = L.h, frames = L.frames, channels = L.channels;
-  const size_t count = (size_t)L.SampleCount();
-  const size_t es = ElemSize(L.e);
-  if (size / es / (size_t)channels < count) {
-    error = "the image data is shorter than its header says";
-    return false;
-  }
-  double slope = L.slope, intercept = L.intercept;
-  v = Volume();
-  v.width = w;
-  v.height = h;
-  v.frames = frames;
-  v.channels = channels;
-  if (slope == 0 || !std::isfinite(slope)) slope = 1;
-  if (!std::isfinite(intercept)) intercept = 0;
-  const size_t fs = (size_t)w * h;
-  if (channels == 3) v.rgb.resize(count * 3);
-  else v.grey.resize(count);
-  for (int f = 0; f < frames; ++f)
-    for (int y = 0; y < h; ++y) {
-      const int sy = L.flipRows ? h - 1 - y : y;
-      for (int x = 0; x < w; ++x) {
-        const size_t src = (size_t)f * fs + (size_t)sy * w + x;
-        const size_t dst = (size_t)f * fs + (size_t)y * w + x;
-        if (channels == 3)
-          for (int c = 0; c < 3; ++c) {
-            double s = ReadElem(data + (src * 3 + c) * es, L.e, L.big);
-            v.rgb[dst * 3 + c] = (uint8_t)std::max(0.0, std::min(255.0, s));
-          }
-        else
-          v.grey[dst] = (float)std::max(-3.0e38, std::min(3.0e38, ReadElem(data + src * es, L.e, L.big) * slope + intercept));
-      }
-    }
-  return true;
-}
-
-bool LoadLayout(const RawLayout& L, Volume& v, std::string& error) {
-  std::vector<uint8_t> data;
-  if (!ReadLayoutData(L, data, error)) return false;
-  return FillVolume(v, data.data(), data.size(), L, error);
 }
 
 bool IsUrlScheme(const std::string& s) {
@@ -337,398 +139,584 @@ bool ResolveDataFile(const std::string& headerPath, const std::string& name, std
   return true;
 }
 
-namespace {
+size_t ElemSize(Elem e) {
+  switch (e) {
+    case Elem::U8: case Elem::S8: return 1;
+    case Elem::U16: case Elem::S16: return 2;
+    case Elem::U32: case Elem::S32: case Elem::F32: return 4;
+    default: return 8;
+  }
+}
 
-// ---- MetaImage --------------------------------------------------------------
+bool ElemIsInteger(Elem e) { return e != Elem::F32 && e != Elem::F64; }
+bool ElemIsSigned(Elem e) {
+  return e == Elem::S8 || e == Elem::S16 || e == Elem::S32 || e == Elem::S64 || !ElemIsInteger(e);
+}
 
-bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
-  // The header is text at the start of the file; it ends with ElementDataFile.
-  std::vector<uint8_t> file;
-  if (!ReadPrefix(path, file, 1 << 20, false)) {
-    error = "the file cannot be read";
-    return false;
+double ReadElem(const uint8_t* p, Elem e, bool bigEndian) {
+  uint8_t b[8];
+  const size_t n = ElemSize(e);
+  for (size_t i = 0; i < n; ++i) b[i] = bigEndian ? p[n - 1 - i] : p[i];
+  switch (e) {
+    case Elem::U8: return b[0];
+    case Elem::S8: return (int8_t)b[0];
+    case Elem::U16: { uint16_t v; memcpy(&v, b, 2); return v; }
+    case Elem::S16: { int16_t v; memcpy(&v, b, 2); return v; }
+    case Elem::U32: { uint32_t v; memcpy(&v, b, 4); return v; }
+    case Elem::S32: { int32_t v; memcpy(&v, b, 4); return v; }
+    case Elem::U64: { uint64_t v; memcpy(&v, b, 8); return (double)v; }
+    case Elem::S64: { int64_t v; memcpy(&v, b, 8); return (double)v; }
+    case Elem::F32: { float v; memcpy(&v, b, 4); return std::isfinite(v) ? v : 0; }
+    default: { double v; memcpy(&v, b, 8); return std::isfinite(v) ? v : 0; }
   }
-  std::map<std::string, std::string> keys;
-  size_t pos = 0;
-  bool ended = false;
-  while (pos < file.size() && !ended) {
-    size_t eol = pos;
-    while (eol < file.size() && file[eol] != '\n') ++eol;
-    if (eol == file.size()) break;  // the header's last line must be complete
-    std::string line((const char*)&file[pos], eol - pos);
-    pos = eol + 1;
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = Lower(Trim(line.substr(0, eq))), value = Trim(line.substr(eq + 1));
-    keys[key] = value;
-    ended = key == "elementdatafile";
-  }
-  if (!ended) {
-    error = "MetaImage header without ElementDataFile";
-    return false;
-  }
-  auto get = [&](const char* k) { auto it = keys.find(k); return it == keys.end() ? std::string() : it->second; };
-  const int ndims = atoi(get("ndims").c_str());
-  std::vector<long> dims;
-  {
-    std::string s = get("dimsize");
-    const char* p = s.c_str();
-    for (;;) {
-      char* end;
-      long d = strtol(p, &end, 10);
-      if (end == p) break;
-      dims.push_back(d);
-      p = end;
-    }
-  }
-  if (ndims < 2 || ndims > 16 || (int)dims.size() < ndims) {
-    error = "MetaImage header without dimensions";
-    return false;
-  }
-  const std::string type = Lower(get("elementtype"));
-  static const std::map<std::string, Elem> kTypes = {
-      {"met_uchar", Elem::U8}, {"met_char", Elem::S8}, {"met_ushort", Elem::U16}, {"met_short", Elem::S16},
-      {"met_uint", Elem::U32}, {"met_int", Elem::S32}, {"met_float", Elem::F32}, {"met_double", Elem::F64}};
-  auto t = kTypes.find(type);
-  if (t == kTypes.end()) {
-    error = "unsupported MetaImage element type";
-    return false;
-  }
-  L.channels = keys.count("elementnumberofchannels") ? atoi(get("elementnumberofchannels").c_str()) : 1;
-  if ((L.channels != 1 && L.channels != 3) || (L.channels == 3 && t->second != Elem::U8)) {
-    error = "unsupported channel count";
-    return false;
-  }
-  L.e = t->second;
-  const std::string msb = Lower(get("binarydatabyteordermsb").empty() ? get("elementbyteordermsb")
-                                                                      : get("binarydatabyteordermsb"));
-  L.big = msb == "true";
-  L.compressed = Lower(get("compresseddata")) == "true";
-  uint64_t frames = 1;
-  for (int i = 2; i < ndims; ++i) {
-    frames *= (uint64_t)std::max(1L, dims[i]);
-    if (frames > DecodeLimit()) break;
-  }
-  if (dims[0] <= 0 || dims[1] <= 0 || dims[0] > 65535 || dims[1] > 65535 || frames > DecodeLimit()) {
+}
+
+bool CheckLayout(const RawLayout& L, std::string& error) {
+  if (L.w <= 0 || L.h <= 0 || L.slices <= 0 || L.volumes <= 0 || L.w > 65535 || L.h > 65535 ||
+      (L.oriented && L.slices > 65535)) {
     error = "unsupported dimensions";
     return false;
   }
-  L.w = (int)dims[0];
-  L.h = (int)dims[1];
-  L.frames = (int)frames;
-  const std::string dataFile = get("elementdatafile");
-  if (Lower(dataFile) == "local") {
-    L.file = path;
-    if (L.compressed) L.fileOffset = pos;
-    else L.offset = pos;
-    return CheckLayout(L, error);
-  }
-  if (Lower(dataFile) == "list" || dataFile.find('%') != std::string::npos) {
-    error = "unsupported MetaImage data file";
+  if (L.channels != 1 && L.channels != 3 && L.channels != 4) {
+    error = "images of " + std::to_string(L.channels) + " channels are not shown (only grey, RGB and RGBA)";
     return false;
   }
-  if (!ResolveDataFile(path, dataFile, L.file, error)) return false;
-  const long headerSize = keys.count("headersize") ? atol(get("headersize").c_str()) : 0;
-  if (headerSize == -1 && !L.compressed) L.fromEnd = true;
-  else if (headerSize > 0) (L.compressed ? L.fileOffset : L.offset) = (uint64_t)headerSize;
-  return CheckLayout(L, error);
-}
-
-// ---- NIfTI-1 and Analyze 7.5 -------------------------------------------------
-
-bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
-  const std::string ext = Extension(path);
-  const bool single = ext == ".nii" || ext == ".nii.gz";
-  const std::string headerPath = single ? path : PairHeader(path, ext);
-  if (headerPath.empty()) {
-    error = "the header file of the pair is missing";
-    return false;
-  }
-  std::vector<uint8_t> hdr;
-  if (!ReadPrefix(headerPath, hdr, 348, EndsWith(headerPath, ".gz")) || !IsAnalyzeHeader(hdr)) {
-    error = "not a NIfTI or Analyze header";
-    return false;
-  }
-  const bool big = !(hdr[0] == 0x5C && hdr[1] == 0x01);
-  auto s16 = [&](size_t at) { return (int)(int16_t)ReadElem(&hdr[at], Elem::S16, big); };
-  auto f32 = [&](size_t at) { return ReadElem(&hdr[at], Elem::F32, big); };
-  int dim[8];
-  for (int i = 0; i < 8; ++i) dim[i] = s16(40 + 2 * i);
-  const int datatype = s16(70);
-  const bool nifti = memcmp(&hdr[344], "n+1", 4) == 0 || memcmp(&hdr[344], "ni1", 4) == 0;
-  L.slope = nifti ? f32(112) : 1;
-  L.intercept = nifti ? f32(116) : 0;
-  if (L.slope == 0) L.slope = 1, L.intercept = 0;
-  switch (datatype) {
-    case 2: L.e = Elem::U8; break;
-    case 4: L.e = Elem::S16; break;
-    case 8: L.e = Elem::S32; break;
-    case 16: L.e = Elem::F32; break;
-    case 64: L.e = Elem::F64; break;
-    case 128: L.e = Elem::U8; L.channels = 3; break;
-    case 256: L.e = Elem::S8; break;
-    case 512: L.e = Elem::U16; break;
-    case 768: L.e = Elem::U32; break;
-    default: error = "unsupported NIfTI data type"; return false;
-  }
-  if (dim[0] < 2 || dim[0] > 7) {
-    error = "bad NIfTI dimensions";
-    return false;
-  }
-  uint64_t frames = 1;
-  for (int i = 3; i <= dim[0]; ++i) frames *= (uint64_t)std::max(1, dim[i]);
-  if (frames > DecodeLimit()) {
+  // The decoded samples and the volume made of them stay within the cap.
+  const uint64_t count = L.SampleCount();
+  const uint64_t volumeBytes = count * (L.channels == 1 ? sizeof(float) : 3);
+  if (count > DecodeLimit() || (uint64_t)L.Frames() > DecodeLimit() || L.DataBytes() > DecodeLimit() ||
+      volumeBytes > DecodeLimit()) {
     error = "the image is larger than the library takes (1 GiB)";
     return false;
   }
-  L.big = big;
-  L.w = dim[1];
-  L.h = dim[2];
-  L.frames = (int)frames;
-  L.flipRows = true;
-  const double vox = f32(108);
-  if (single) {
-    L.file = path;
-    L.offset = vox >= 348 && vox < 1e9 ? (uint64_t)vox : 352;
-  } else {
-    L.file.clear();
-    if (ext == ".hdr" || ext == ".hdr.gz") {
-      const std::string base = path.substr(0, path.size() - ext.size());
-      for (const char* x : {".img", ".IMG", ".img.gz"})
-        if (FileExists(base + x)) { L.file = base + x; break; }
-    } else {
-      L.file = path;
-    }
-    if (L.file.empty()) {
-      error = "the image file of the pair cannot be read";
-      return false;
-    }
-    L.offset = vox > 0 && vox < 1e9 ? (uint64_t)vox : 0;
+  uint64_t listed = 0;
+  for (const Segment& s : L.segments) listed += s.samples;
+  if (L.segments.empty() || listed != count * (uint64_t)L.channels) {
+    error = "the data files do not add up to the image";
+    return false;
   }
-  L.compressed = EndsWith(Lower(L.file), ".gz");
-  return CheckLayout(L, error);
+  return true;
 }
 
-// ---- NRRD ---------------------------------------------------------------------
-
-bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
-  std::vector<uint8_t> file;
-  if (!ReadPrefix(path, file, 1 << 20, false)) {
-    error = "the file cannot be read";
-    return false;
-  }
-  std::map<std::string, std::string> f;
-  size_t pos = 0;
-  bool first = true, ended = false;
-  while (pos < file.size()) {
-    size_t eol = pos;
-    while (eol < file.size() && file[eol] != '\n') ++eol;
-    std::string line((const char*)&file[pos], eol - pos);
-    pos = std::min(file.size(), eol + 1);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (first) {
-      first = false;
-      if (line.compare(0, 4, "NRRD") != 0) { error = "not a NRRD file"; return false; }
-      continue;
-    }
-    if (line.empty()) { ended = true; break; }
-    if (line[0] == '#') continue;
-    size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    std::string key = Lower(Trim(line.substr(0, colon)));
-    std::string value = line.substr(colon + 1);
-    if (!value.empty() && value[0] == '=') value.erase(0, 1);
-    f[key] = Trim(value);
-  }
-  auto get = [&](const char* k) { auto it = f.find(k); return it == f.end() ? std::string() : it->second; };
-  const int dimension = atoi(get("dimension").c_str());
-  std::vector<long> sizes;
-  {
-    std::string s = get("sizes");
-    const char* p = s.c_str();
-    for (;;) {
-      char* end;
-      long d = strtol(p, &end, 10);
-      if (end == p) break;
-      sizes.push_back(d);
-      p = end;
-    }
-  }
-  if (dimension < 2 || dimension > 16 || (int)sizes.size() < dimension) {
-    error = "NRRD header without sizes";
-    return false;
-  }
-  static const std::map<std::string, Elem> kTypes = {
-      {"uchar", Elem::U8}, {"unsigned char", Elem::U8}, {"uint8", Elem::U8}, {"uint8_t", Elem::U8},
-      {"signed char", Elem::S8}, {"int8", Elem::S8}, {"int8_t", Elem::S8},
-      {"short", Elem::S16}, {"short int", Elem::S16}, {"signed short", Elem::S16}, {"signed short int", Elem::S16},
-      {"int16", Elem::S16}, {"int16_t", Elem::S16},
-      {"ushort", Elem::U16}, {"unsigned short", Elem::U16}, {"unsigned short int", Elem::U16},
-      {"uint16", Elem::U16}, {"uint16_t", Elem::U16},
-      {"int", Elem::S32}, {"signed int", Elem::S32}, {"int32", Elem::S32}, {"int32_t", Elem::S32},
-      {"uint", Elem::U32}, {"unsigned int", Elem::U32}, {"uint32", Elem::U32}, {"uint32_t", Elem::U32},
-      {"float", Elem::F32}, {"double", Elem::F64}};
-  auto t = kTypes.find(Lower(get("type")));
-  if (t == kTypes.end()) {
-    error = "unsupported NRRD type";
-    return false;
-  }
-  L.e = t->second;
-  const std::string enc = Lower(get("encoding"));
-  L.big = Lower(get("endian")) == "big";
-  int axis0 = 0;
-  const std::string kinds = Lower(get("kinds"));
-  if (t->second == Elem::U8 && sizes[0] == 3 && dimension >= 3 &&
-      (kinds.compare(0, 9, "rgb-color") == 0 || kinds.compare(0, 7, "3-color") == 0 || kinds.compare(0, 6, "vector") == 0))
-    axis0 = 1, L.channels = 3;
-  uint64_t frames = 1;
-  for (int i = axis0 + 2; i < dimension; ++i) {
-    frames *= (uint64_t)std::max(1L, sizes[i]);
-    if (frames > DecodeLimit()) break;
-  }
-  const long w = sizes[axis0], h = sizes[axis0 + 1];
-  if (w <= 0 || h <= 0 || w > 65535 || h > 65535 || frames > DecodeLimit()) {
-    error = "unsupported dimensions";
-    return false;
-  }
-  L.w = (int)w;
-  L.h = (int)h;
-  L.frames = (int)frames;
-  if (enc == "gzip" || enc == "gz") L.compressed = true;
-  else if (enc != "raw") {
-    error = "unsupported NRRD encoding";
-    return false;
-  }
-  const std::string dataFile = get("data file").empty() ? get("datafile") : get("data file");
-  if (!dataFile.empty()) {
-    if (!ResolveDataFile(path, dataFile, L.file, error)) return false;
-  } else {
-    if (!ended) {
-      error = "the NRRD header has no end";
-      return false;
-    }
-    L.file = path;
-    (L.compressed ? L.fileOffset : L.offset) = pos;
-  }
-  return CheckLayout(L, error);
-}
-
-// ---- MINC 1 (NetCDF classic) ----------------------------------------------------
-
-struct CdfReader {
-  const std::vector<uint8_t>& d;
-  size_t pos = 4;
-  bool ok = true;
-  bool offset64 = false;
-  explicit CdfReader(const std::vector<uint8_t>& data) : d(data) {}
-  uint32_t U32() {
-    if (pos + 4 > d.size()) { ok = false; return 0; }
-    uint32_t v = (uint32_t)d[pos] << 24 | d[pos + 1] << 16 | d[pos + 2] << 8 | d[pos + 3];
-    pos += 4;
-    return v;
-  }
-  uint64_t Offset() {
-    if (!offset64) return U32();
-    const uint64_t hi = U32();
-    return hi << 32 | U32();
-  }
-  std::string Name() {
-    uint32_t n = U32();
-    if (!ok || n > 4096 || pos + n > d.size()) { ok = false; return std::string(); }
-    std::string s((const char*)&d[pos], n);
-    pos += (n + 3) & ~3u;
-    return s;
-  }
-  static size_t TypeSize(uint32_t t) { return t == 1 || t == 2 ? 1 : t == 3 ? 2 : t == 4 || t == 5 ? 4 : t == 6 ? 8 : 0; }
-  // Skips (or returns as text) an attribute list.
-  void Attributes(std::map<std::string, std::string>* out) {
-    uint32_t tag = U32(), n = U32();
-    if (tag == 0) return;
-    if (tag != 0x0C || n > 100000) { ok = false; return; }
-    for (uint32_t i = 0; i < n && ok; ++i) {
-      std::string name = Name();
-      uint32_t type = U32(), count = U32();
-      size_t bytes = TypeSize(type) * (size_t)count;
-      if (!ok || TypeSize(type) == 0 || bytes > d.size() || pos + bytes > d.size()) { ok = false; return; }
-      if (out && type == 2) (*out)[name] = std::string((const char*)&d[pos], bytes);
-      pos += (bytes + 3) & ~(size_t)3;
-    }
-  }
-};
-
-bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
-  // The header comes first; 16 MiB is far more than any real one needs.
-  std::vector<uint8_t> d;
-  if (!ReadPrefix(path, d, 16 << 20, false) || d.size() < 8 || memcmp(d.data(), "CDF", 3) != 0) {
-    error = "not a MINC 1 file";
-    return false;
-  }
-  CdfReader r(d);
-  r.offset64 = d[3] == 2;
-  r.U32();  // record count
-  std::vector<std::pair<std::string, uint32_t>> dims;
-  uint32_t tag = r.U32(), n = r.U32();
-  if (tag == 0x0A)
-    for (uint32_t i = 0; i < n && r.ok && i < 1024; ++i) {
-      std::string name = r.Name();
-      dims.emplace_back(name, r.U32());
-    }
-  r.Attributes(nullptr);
-  tag = r.U32();
-  n = r.U32();
-  if (!r.ok || tag != 0x0B) {
-    error = "MINC file without variables";
-    return false;
-  }
-  for (uint32_t i = 0; i < n && r.ok && i < 4096; ++i) {
-    std::string name = r.Name();
-    uint32_t ndims = r.U32();
-    std::vector<uint32_t> ids;
-    for (uint32_t k = 0; k < ndims && r.ok && k < 64; ++k) ids.push_back(r.U32());
-    std::map<std::string, std::string> atts;
-    r.Attributes(&atts);
-    uint32_t type = r.U32();
-    r.U32();  // size
-    uint64_t begin = r.Offset();
-    if (!r.ok) break;
-    if (name != "image") continue;
-    if (ids.size() < 2) break;
-    std::vector<uint64_t> shape;
-    for (uint32_t id : ids) {
-      if (id >= dims.size()) { error = "bad MINC dimension"; return false; }
-      shape.push_back(dims[id].second);
-    }
-    const bool isSigned = atts.count("signtype") ? atts["signtype"].compare(0, 6, "signed") == 0 : type != 1;
-    switch (type) {
-      case 1: case 2: L.e = isSigned ? Elem::S8 : Elem::U8; break;
-      case 3: L.e = isSigned ? Elem::S16 : Elem::U16; break;
-      case 4: L.e = isSigned ? Elem::S32 : Elem::U32; break;
-      case 5: L.e = Elem::F32; break;
-      case 6: L.e = Elem::F64; break;
-      default: error = "unsupported MINC type"; return false;
-    }
-    const uint64_t w = shape[shape.size() - 1], h = shape[shape.size() - 2];
-    uint64_t frames = 1;
-    for (size_t k = 0; k + 2 < shape.size(); ++k) {
-      frames *= std::max<uint64_t>(1, shape[k]);
-      if (frames > DecodeLimit()) break;
-    }
-    if (w == 0 || h == 0 || w > 65535 || h > 65535 || frames > DecodeLimit()) {
+bool FrameCount(const std::vector<uint64_t>& extents, int& out, std::string& error) {
+  uint64_t n = 1;
+  for (uint64_t e : extents) {
+    if (e == 0) {
       error = "unsupported dimensions";
       return false;
     }
-    L.w = (int)w;
-    L.h = (int)h;
-    L.frames = (int)frames;
-    L.big = true;
-    L.flipRows = true;
-    L.file = path;
-    L.offset = begin;
-    return CheckLayout(L, error);
+    n *= e;
+    if (n > DecodeLimit() || n > 0x7FFFFFFF) {
+      error = "the image is larger than the library takes (1 GiB)";
+      return false;
+    }
   }
-  error = "MINC file without an image variable";
+  out = (int)n;
+  return true;
+}
+
+namespace {
+
+using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+FilePtr OpenFile(const std::string& path) { return FilePtr(fopen(path.c_str(), "rb"), fclose); }
+
+// Moves past `lines` line ends from `at` on.
+bool SkipLines(FILE* f, uint64_t at, uint64_t lines, uint64_t& out) {
+  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) return false;
+  uint8_t buf[65536];
+  while (lines > 0) {
+    const size_t got = fread(buf, 1, sizeof buf, f);
+    if (got == 0) return false;
+    for (size_t i = 0; i < got; ++i)
+      if (buf[i] == '\n' && --lines == 0) {
+        out = at + i + 1;
+        return true;
+      }
+    at += got;
+  }
+  out = at;
+  return true;
+}
+
+bool IsGzipMagic(const uint8_t* p, size_t n) { return n >= 2 && p[0] == 0x1F && p[1] == 0x8B; }
+
+// Inflates the gzip or zlib stream at `at`, drops its first skip bytes and
+// keeps the next want bytes in out (appended); the rest of the stream is
+// inflated into scratch space so that every member's checksum is checked.
+// Output never grows past want; a stream that goes on for more than the
+// decode limit past it is refused.
+bool Inflate(FILE* f, uint64_t at, uint64_t skip, uint64_t want, std::vector<uint8_t>* out, std::string& error) {
+  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) {
+    error = "the compressed data is missing";
+    return false;
+  }
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  if (inflateInit2(&z, 15 + 32) != Z_OK) {
+    error = "out of memory";
+    return false;
+  }
+  const size_t base = out ? out->size() : 0;
+  if (out) out->resize(base + (size_t)want);
+  std::vector<uint8_t> in(1 << 16), scratch(1 << 16);
+  uint64_t skipped = 0, kept = 0, after = 0;
+  bool eof = false, ended = false, damaged = false;
+  for (;;) {
+    if (z.avail_in == 0 && !eof) {
+      const size_t got = fread(in.data(), 1, in.size(), f);
+      if (got == 0) eof = true;
+      z.next_in = in.data();
+      z.avail_in = (uInt)got;
+    }
+    uint64_t* count;
+    if (skipped < skip) {
+      z.next_out = scratch.data();
+      z.avail_out = (uInt)std::min<uint64_t>(scratch.size(), skip - skipped);
+      count = &skipped;
+    } else if (kept < want && out) {
+      z.next_out = out->data() + base + kept;
+      z.avail_out = (uInt)std::min<uint64_t>(1u << 30, want - kept);
+      count = &kept;
+    } else {
+      if (!out && kept < want) {
+        z.next_out = scratch.data();
+        z.avail_out = (uInt)std::min<uint64_t>(scratch.size(), want - kept);
+        count = &kept;
+      } else {
+        z.next_out = scratch.data();
+        z.avail_out = (uInt)scratch.size();
+        count = &after;
+      }
+    }
+    const uInt before = z.avail_out;
+    const int rc = inflate(&z, Z_NO_FLUSH);
+    *count += before - z.avail_out;
+    if (rc == Z_STREAM_END) {
+      // Further gzip members go on as one stream; anything else after the
+      // last member is not part of it.
+      if (z.avail_in == 0 && !eof) {
+        const size_t got = fread(in.data(), 1, in.size(), f);
+        if (got == 0) eof = true;
+        z.next_in = in.data();
+        z.avail_in = (uInt)got;
+      }
+      if (z.avail_in > 0 && IsGzipMagic(z.next_in, z.avail_in) && inflateReset(&z) == Z_OK) continue;
+      ended = true;
+      break;
+    }
+    if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT || rc == Z_MEM_ERROR) {
+      damaged = true;
+      break;
+    }
+    if (rc == Z_BUF_ERROR && eof && z.avail_in == 0) break;
+    if (after > DecodeLimit()) break;
+  }
+  inflateEnd(&z);
+  if (!damaged && kept == want && ended) return true;
+  if (out) out->resize(base);
+  if (damaged) error = "the compressed data is damaged (its checksum or its stream is wrong)";
+  else if (kept < want) error = "the image data is shorter than its header says";
+  else if (after > DecodeLimit()) error = "the compressed data goes on far past the image";
+  else error = "the compressed data is cut short";
   return false;
 }
+
+// Reads `count` numbers written as text into samples of type e (native order).
+bool ReadText(FILE* f, uint64_t at, uint64_t count, Elem e, std::vector<uint8_t>& out, std::string& error) {
+  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) {
+    error = "the image data is shorter than its header says";
+    return false;
+  }
+  const size_t es = ElemSize(e), base = out.size();
+  out.resize(base + (size_t)(count * es));
+  std::string word;
+  uint64_t got = 0;
+  int c = 0;
+  while (got < count) {
+    word.clear();
+    while ((c = fgetc(f)) != EOF && (isspace(c) || c == ',')) {
+    }
+    while (c != EOF && !isspace(c) && c != ',' && word.size() < 64) {
+      word.push_back((char)c);
+      c = fgetc(f);
+    }
+    if (word.empty()) break;
+    char* end;
+    uint8_t* dst = &out[base + (size_t)(got * es)];
+    if (ElemIsInteger(e)) {
+      errno = 0;
+      const long long s = ElemIsSigned(e) ? strtoll(word.c_str(), &end, 0) : 0;
+      const unsigned long long u = ElemIsSigned(e) ? 0 : strtoull(word.c_str(), &end, 0);
+      if (*end || errno == ERANGE || (!ElemIsSigned(e) && word[0] == '-')) break;
+      switch (e) {
+        case Elem::U8: { uint8_t v = (uint8_t)u; if (u > 0xFF) { end = nullptr; break; } memcpy(dst, &v, 1); break; }
+        case Elem::S8: { int8_t v = (int8_t)s; if (s != v) { end = nullptr; break; } memcpy(dst, &v, 1); break; }
+        case Elem::U16: { uint16_t v = (uint16_t)u; if (u != v) { end = nullptr; break; } memcpy(dst, &v, 2); break; }
+        case Elem::S16: { int16_t v = (int16_t)s; if (s != v) { end = nullptr; break; } memcpy(dst, &v, 2); break; }
+        case Elem::U32: { uint32_t v = (uint32_t)u; if (u != v) { end = nullptr; break; } memcpy(dst, &v, 4); break; }
+        case Elem::S32: { int32_t v = (int32_t)s; if (s != v) { end = nullptr; break; } memcpy(dst, &v, 4); break; }
+        case Elem::U64: { uint64_t v = u; memcpy(dst, &v, 8); break; }
+        default: { int64_t v = s; memcpy(dst, &v, 8); break; }
+      }
+      if (!end) {
+        error = "a sample written as text is out of its type's range";
+        out.resize(base);
+        return false;
+      }
+    } else {
+      const double v = strtod(word.c_str(), &end);
+      if (*end) break;
+      if (e == Elem::F32) {
+        const float fv = (float)v;
+        memcpy(dst, &fv, 4);
+      } else {
+        memcpy(dst, &v, 8);
+      }
+    }
+    ++got;
+  }
+  if (got < count) {
+    out.resize(base);
+    error = "the image data written as text is short or not a number";
+    return false;
+  }
+  return true;
+}
+
+bool ReadHex(FILE* f, uint64_t at, uint64_t bytes, std::vector<uint8_t>& out, std::string& error) {
+  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) {
+    error = "the image data is shorter than its header says";
+    return false;
+  }
+  const size_t base = out.size();
+  out.resize(base + (size_t)bytes);
+  uint64_t got = 0;
+  int half = -1, c;
+  while (got < bytes && (c = fgetc(f)) != EOF) {
+    if (isspace(c)) continue;
+    if (!isxdigit(c)) break;
+    const int v = isdigit(c) ? c - '0' : tolower(c) - 'a' + 10;
+    if (half < 0) {
+      half = v;
+    } else {
+      out[base + (size_t)got++] = (uint8_t)(half << 4 | v);
+      half = -1;
+    }
+  }
+  if (got < bytes) {
+    out.resize(base);
+    error = "the image data written as hex digits is short or damaged";
+    return false;
+  }
+  return true;
+}
+
+bool ReadSegment(const RawLayout& L, const Segment& s, std::vector<uint8_t>& out, std::string& error) {
+  FilePtr f = OpenFile(s.file);
+  if (!f || !FileExists(s.file)) {
+    error = "the data file cannot be read";
+    return false;
+  }
+  const uint64_t need = s.samples * ElemSize(L.e);
+  uint64_t at = s.start;
+  if (s.lineSkip > 0 && !SkipLines(f.get(), s.start, s.lineSkip, at)) {
+    error = "the data file has fewer lines than the header skips";
+    return false;
+  }
+  const uint64_t size = FileSize(s.file);
+  switch (L.encoding) {
+    case Encoding::Gzip:
+      return Inflate(f.get(), at, (uint64_t)std::max<int64_t>(0, s.byteSkip), need, &out, error);
+    case Encoding::Ascii:
+      return ReadText(f.get(), at + (uint64_t)std::max<int64_t>(0, s.byteSkip), s.samples, L.e, out, error);
+    case Encoding::Hex:
+      return ReadHex(f.get(), at + (uint64_t)std::max<int64_t>(0, s.byteSkip), need, out, error);
+    case Encoding::Bzip2:
+      error = "bzip2-compressed samples are read only through teem";
+      return false;
+    case Encoding::Hdf5:
+      error = "MINC 2 samples are read only through HDF5";
+      return false;
+    case Encoding::Raw:
+      break;
+  }
+  if (s.byteSkip == -1) at = size >= need && size - need >= at ? size - need : UINT64_MAX;
+  else at += (uint64_t)s.byteSkip;
+  if (at == UINT64_MAX || at > size || size - at < need) {
+    error = "the image data is shorter than its header says";
+    return false;
+  }
+  const size_t base = out.size();
+  out.resize(base + (size_t)need);
+  if (fseeko64(f.get(), (int64_t)at, SEEK_SET) != 0 || fread(out.data() + base, 1, (size_t)need, f.get()) != need) {
+    out.resize(base);
+    error = "the image data cannot be read";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool VerifyCompressedFile(const std::string& path, uint64_t start, std::string& error) {
+  FilePtr f = OpenFile(path);
+  if (!f) {
+    error = "the file cannot be read";
+    return false;
+  }
+  return Inflate(f.get(), start, 0, 0, nullptr, error);
+}
+
+bool ReadLayoutData(const RawLayout& L, std::vector<uint8_t>& out, std::string& error) {
+  out.clear();
+  if (!CheckLayout(L, error)) return false;
+  out.reserve((size_t)L.DataBytes());
+  for (const Segment& s : L.segments)
+    if (!ReadSegment(L, s, out, error)) {
+      out.clear();
+      return false;
+    }
+  return true;
+}
+
+namespace {
+
+// Colour samples as 8 bits: 8-bit samples as they are, wider integers by
+// their high byte (as DICOM colour), floating point samples from 0..1 when
+// they all lie there, else taken as 0..255.
+void FillColour(Volume& v, const uint8_t* data, const RawLayout& L) {
+  const size_t count = (size_t)L.SampleCount(), es = ElemSize(L.e), c = (size_t)L.channels;
+  v.rgb.resize(count * 3);
+  double scale = 1;
+  if (ElemIsInteger(L.e)) {
+    const int bits = (int)es * 8 - (ElemIsSigned(L.e) ? 1 : 0);
+    scale = 255.0 / (std::pow(2.0, bits) - 1);
+  } else {
+    bool unit = true;
+    for (size_t i = 0; i < count * c && unit; ++i) {
+      if (i % c == 3) continue;
+      const double s = ReadElem(data + i * es, L.e, L.big);
+      unit = s >= 0 && s <= 1;
+    }
+    scale = unit ? 255 : 1;
+  }
+  for (size_t i = 0; i < count; ++i)
+    for (size_t k = 0; k < 3; ++k) {
+      const double s = ReadElem(data + (i * c + k) * es, L.e, L.big) * scale;
+      v.rgb[i * 3 + k] = (uint8_t)(s <= 0 ? 0 : s >= 255 ? 255 : (int)(s + 0.5));
+    }
+}
+
+int Sign(double x) { return x > 0 ? 1 : x < 0 ? -1 : 0; }
+
+// How a volume turns to the display orientation: columns run to the
+// patient's left, rows to the back and frames upwards (axial, as DICOM shows
+// them), by permuting and flipping the axes only. A single slice keeps its
+// plane: axial as above, coronal and sagittal with the head up.
+struct Turn {
+  int outAxis[3] = {0, 1, 2};
+  bool flip[3] = {false, false, false};
+  bool identity = true;
+};
+
+Turn PlanTurn(const RawLayout& L) {
+  Turn t;
+  if (!L.oriented) return t;
+  double a[3][3];
+  for (int i = 0; i < 3; ++i) {
+    const double n = std::sqrt(L.axes[i][0] * L.axes[i][0] + L.axes[i][1] * L.axes[i][1] + L.axes[i][2] * L.axes[i][2]);
+    if (!(n > 0) || !std::isfinite(n)) return t;
+    for (int k = 0; k < 3; ++k) a[i][k] = L.axes[i][k] / n;
+  }
+  // The patient axis closest to each stored axis, one each.
+  static const int kPerms[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  int best = 0;
+  double bestScore = -1;
+  for (int p = 0; p < 6; ++p) {
+    const double score = std::fabs(a[0][kPerms[p][0]]) + std::fabs(a[1][kPerms[p][1]]) + std::fabs(a[2][kPerms[p][2]]);
+    if (score > bestScore + 1e-9) best = p, bestScore = score;
+  }
+  const int* patient = kPerms[best];  // stored axis -> patient axis (0 L, 1 P, 2 S)
+  int place[3], want[3];              // patient axis -> output axis, and the way it runs there
+  if (L.slices > 1 || patient[2] == 2) {
+    place[0] = 0, place[1] = 1, place[2] = 2;
+    want[0] = want[1] = want[2] = 1;
+  } else if (patient[2] == 1) {  // coronal: left to the right, head up
+    place[0] = 0, place[2] = 1, place[1] = 2;
+    want[0] = 1, want[2] = -1, want[1] = 1;
+  } else {  // sagittal: front to the left, head up
+    place[1] = 0, place[2] = 1, place[0] = 2;
+    want[1] = 1, want[2] = -1, want[0] = 1;
+  }
+  for (int i = 0; i < 3; ++i) {
+    t.outAxis[i] = place[patient[i]];
+    t.flip[i] = Sign(a[i][patient[i]]) != want[patient[i]];
+    t.identity = t.identity && t.outAxis[i] == i && !t.flip[i];
+  }
+  return t;
+}
+
+void Reorient(Volume& v, const RawLayout& L) {
+  const Turn t = PlanTurn(L);
+  if (t.identity) return;
+  const int* outAxis = t.outAxis;
+  const bool* flip = t.flip;
+  const int n[3] = {L.w, L.h, L.slices};
+  int N[3];
+  for (int i = 0; i < 3; ++i) N[outAxis[i]] = n[i];
+  // Output strides for each stored axis.
+  size_t stride[3];
+  const size_t outStride[3] = {1, (size_t)N[0], (size_t)N[0] * N[1]};
+  for (int i = 0; i < 3; ++i) stride[i] = outStride[outAxis[i]];
+  const size_t per = (size_t)n[0] * n[1] * n[2];
+  const int c = v.channels == 3 ? 3 : 1;
+  auto move = [&](auto& samples) {
+    auto copy = samples;
+    for (int t = 0; t < L.volumes; ++t) {
+      const size_t base = (size_t)t * per;
+      size_t src = base;
+      for (int z = 0; z < n[2]; ++z) {
+        const size_t oz = (size_t)(flip[2] ? n[2] - 1 - z : z) * stride[2];
+        for (int y = 0; y < n[1]; ++y) {
+          const size_t oy = oz + (size_t)(flip[1] ? n[1] - 1 - y : y) * stride[1];
+          for (int x = 0; x < n[0]; ++x, ++src) {
+            const size_t dst = base + oy + (size_t)(flip[0] ? n[0] - 1 - x : x) * stride[0];
+            for (int k = 0; k < c; ++k) samples[dst * c + k] = copy[src * c + k];
+          }
+        }
+      }
+    }
+  };
+  if (c == 3) move(v.rgb);
+  else move(v.grey);
+  v.width = N[0];
+  v.height = N[1];
+  v.frames = N[2] * L.volumes;
+}
+
+}  // namespace
+
+bool LoadLayout(const RawLayout& L, Volume& v, std::string& error) {
+  std::vector<uint8_t> data;
+  return ReadLayoutData(L, data, error) && FillLayout(L, data.data(), data.size(), v, error);
+}
+
+bool VerifyLayoutStreams(const RawLayout& L, std::string& error) {
+  if (L.encoding != Encoding::Gzip) return true;
+  for (const Segment& s : L.segments) {
+    FilePtr f = OpenFile(s.file);
+    uint64_t at = s.start;
+    if (!f || (s.lineSkip > 0 && !SkipLines(f.get(), s.start, s.lineSkip, at))) {
+      error = "the data file cannot be read";
+      return false;
+    }
+    if (!Inflate(f.get(), at, 0, 0, nullptr, error)) return false;
+  }
+  return true;
+}
+
+bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v, std::string& error) {
+  if (!CheckLayout(L, error)) return false;
+  const int w = L.w, h = L.h, frames = L.Frames();
+  const size_t count = (size_t)L.SampleCount(), es = ElemSize(L.e);
+  if (size / es / (size_t)L.channels < count) {
+    error = "the image data is shorter than its header says";
+    return false;
+  }
+  v = Volume();
+  v.width = w;
+  v.height = h;
+  v.frames = frames;
+  v.channels = L.channels == 1 ? 1 : 3;
+  if (L.channels != 1) {
+    FillColour(v, data, L);
+  } else {
+    double slope = L.slope, intercept = L.intercept;
+    if (slope == 0 || !std::isfinite(slope)) slope = 1;
+    if (!std::isfinite(intercept)) intercept = 0;
+    v.grey.resize(count);
+    for (size_t i = 0; i < count; ++i)
+      v.grey[i] = (float)std::max(-3.0e38, std::min(3.0e38, ReadElem(&data[i * es], L.e, L.big) * slope + intercept));
+  }
+  if (L.oriented) {
+    Reorient(v, L);
+  } else if (L.flipRows) {
+    const int c = v.channels;
+    const size_t row = (size_t)w * c;
+    for (int f = 0; f < frames; ++f)
+      for (int y = 0; y < h / 2; ++y) {
+        const size_t a = ((size_t)f * h + y) * row, b = ((size_t)f * h + h - 1 - y) * row;
+        if (c == 3) std::swap_ranges(v.rgb.begin() + a, v.rgb.begin() + a + row, v.rgb.begin() + b);
+        else std::swap_ranges(v.grey.begin() + a, v.grey.begin() + a + row, v.grey.begin() + b);
+      }
+  }
+  return true;
+}
+
+bool PatternFiles(const std::string& headerPath, const std::string& spec, std::vector<std::string>& files,
+                  std::string& error) {
+  // "pattern first last step", the pattern with one integer conversion.
+  std::vector<std::string> words;
+  {
+    const char* p = spec.c_str();
+    while (*p) {
+      while (*p && isspace((unsigned char)*p)) ++p;
+      const char* s = p;
+      while (*p && !isspace((unsigned char)*p)) ++p;
+      if (p > s) words.emplace_back(s, p);
+    }
+  }
+  if (words.size() < 4) {
+    error = "the data file pattern lacks its numbers";
+    return false;
+  }
+  const std::string& pattern = words[0];
+  size_t pct = pattern.find('%');
+  size_t conv = pct == std::string::npos ? pct : pattern.find_first_not_of("0123456789", pct + 1);
+  if (pct == std::string::npos || conv == std::string::npos || (pattern[conv] != 'd' && pattern[conv] != 'i' &&
+                                                                  pattern[conv] != 'u') ||
+      pattern.find('%', conv + 1) != std::string::npos || conv - pct > 3) {
+    error = "the data file pattern is not one number in a name";
+    return false;
+  }
+  const long first = atol(words[1].c_str()), last = atol(words[2].c_str()), step = atol(words[3].c_str());
+  if (step == 0 || (last - first) / step < 0 || (last - first) / step > 100000) {
+    error = "the data file pattern's numbers do not make a run";
+    return false;
+  }
+  for (long i = first; step > 0 ? i <= last : i >= last; i += step) {
+    char name[1024];
+    snprintf(name, sizeof name, pattern.c_str(), (int)i);
+    std::string full;
+    if (!ResolveDataFile(headerPath, name, full, error)) return false;
+    files.push_back(full);
+  }
+  return true;
+}
+
+// ---- recognition and loading ----------------------------------------------------
+
+std::string PairHeader(const std::string& path, const std::string& ext) {
+  std::string base = path.substr(0, path.size() - ext.size());
+  if (ext == ".hdr" || ext == ".hdr.gz") return path;
+  for (const char* e : {".hdr", ".HDR", ".hdr.gz"}) {
+    std::string h = base + e;
+    if (FileExists(h)) return h;
+  }
+  return std::string();
+}
+
+int NiftiHeaderSize(const std::vector<uint8_t>& h) {
+  if (h.size() < 348) return 0;
+  const uint32_t le = (uint32_t)(h[0] | h[1] << 8 | h[2] << 16 | (uint32_t)h[3] << 24);
+  const uint32_t be = (uint32_t)((uint32_t)h[0] << 24 | h[1] << 16 | h[2] << 8 | h[3]);
+  if (le == 348 || be == 348) return 348;
+  if ((le == 540 || be == 540) && h.size() >= 540 && memcmp(&h[4], "n", 1) == 0 && h[6] == '2') return 540;
+  return 0;
+}
+
+namespace {
 
 bool ParseLayout(Kind kind, const std::string& path, RawLayout& L, std::string& error) {
   switch (kind) {
@@ -752,7 +740,10 @@ Kind DetectKind(const std::string& path) {
   const size_t n = head.size();
   if (n >= 4 && memcmp(head.data(), "NRRD", 4) == 0) return Kind::Nrrd;
   if (n >= 4 && memcmp(head.data(), "CDF", 3) == 0 && (head[3] == 1 || head[3] == 2)) return Kind::Minc;
-  if (n >= 348 && IsAnalyzeHeader(head) && memcmp(&head[344], "n+1", 4) == 0) return Kind::Nifti;
+  if (n >= 8 && memcmp(head.data(), "\x89HDF\r\n\x1a\n", 8) == 0 && ext == ".mnc") return Kind::Minc;
+  const int nifti = NiftiHeaderSize(head);
+  if (nifti == 348 && memcmp(&head[344], "n+1", 4) == 0) return Kind::Nifti;
+  if (nifti == 540 && memcmp(&head[4], "n+2\0\r\n\032\n", 8) == 0) return Kind::Nifti;
   if (!gz && n >= 4 && (memcmp(head.data(), "II*\0", 4) == 0 || memcmp(head.data(), "MM\0*", 4) == 0 ||
                         memcmp(head.data(), "II+\0", 4) == 0 || memcmp(head.data(), "MM\0+", 4) == 0))
     return Kind::Tiff;
@@ -772,24 +763,56 @@ Kind DetectKind(const std::string& path) {
   if (ext == ".hdr" || ext == ".hdr.gz" || ext == ".img" || ext == ".img.gz") {
     std::string h = PairHeader(path, ext);
     std::vector<uint8_t> hh;
-    if (!h.empty() && ReadPrefix(h, hh, 348, EndsWith(h, ".gz")) && IsAnalyzeHeader(hh))
-      return memcmp(&hh[344], "ni1", 4) == 0 ? Kind::Nifti : Kind::Analyze;
+    if (!h.empty() && ReadPrefix(h, hh, 540, EndsWith(h, ".gz"))) {
+      const int size = NiftiHeaderSize(hh);
+      if (size == 540 && memcmp(&hh[4], "ni2\0\r\n\032\n", 8) == 0) return Kind::Nifti;
+      if (size == 348) return memcmp(&hh[344], "ni1", 4) == 0 ? Kind::Nifti : Kind::Analyze;
+    }
   }
   return Kind::None;
 }
 
 bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string& error) {
   RawLayout L;
-  return ParseLayout(kind, path, L, error) && LoadLayout(L, v, error);
+  if (!ParseLayout(kind, path, L, error)) return false;
+  // NIfTI, Analyze and NRRD samples come through their own libraries when
+  // the build has them; the header checks above come first either way.
+  bool done = false, ok = false;
+  if (kind == Kind::Nifti || kind == Kind::Analyze) ok = LoadNiftiSamples(path, L, v, error, done);
+  else if (kind == Kind::Nrrd) ok = LoadNrrdSamples(path, L, v, error, done);
+  else if (L.encoding == Encoding::Hdf5) return LoadMinc2Samples(path, L, v, error);
+  return done ? ok : LoadLayout(L, v, error);
 }
 
 bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& height, int& frames,
                          std::string& error) {
   RawLayout L;
-  if (!ParseLayout(kind, path, L, error)) return false;
-  width = L.w;
-  height = L.h;
-  frames = L.frames;
+  if (!ParseLayout(kind, path, L, error) || !CheckLayout(L, error)) return false;
+  // Data files that are missing, or too short for raw samples, are known
+  // without reading them.
+  const std::string* last = nullptr;
+  for (const Segment& s : L.segments) {
+    if (L.encoding == Encoding::Hdf5) break;
+    if ((!last || *last != s.file) && !FileExists(s.file)) {
+      error = "the data file is missing";
+      return false;
+    }
+    last = &s.file;
+    const uint64_t need = s.samples * ElemSize(L.e), size = FileSize(s.file);
+    if (L.encoding == Encoding::Raw && s.lineSkip == 0 && s.byteSkip >= 0 &&
+        (s.start + (uint64_t)s.byteSkip > size || size - s.start - (uint64_t)s.byteSkip < need)) {
+      error = "the image data is shorter than its header says";
+      return false;
+    }
+  }
+  // The size as shown, after any turn to the display orientation.
+  const Turn t = PlanTurn(L);
+  const int n[3] = {L.w, L.h, L.slices};
+  int N[3];
+  for (int i = 0; i < 3; ++i) N[t.outAxis[i]] = n[i];
+  width = N[0];
+  height = N[1];
+  frames = N[2] * L.volumes;
   return true;
 }
 

@@ -178,7 +178,19 @@ int QF_CALL CanReadFile(const char* path) {
     if (qf::IsDirectory(path) || !qf::FileExists(path)) return 0;
     // Ordinary pictures that the image container reads stay with the program.
     const qf::Kind kind = qf::DetectKind(path);
-    return kind != qf::Kind::None && kind != qf::Kind::Picture ? 1 : 0;
+    if (kind == qf::Kind::None || kind == qf::Kind::Picture) return 0;
+    // A medical volume is claimed only when its header is one the reader takes.
+    if (kind == qf::Kind::MetaImage || kind == qf::Kind::Nifti || kind == qf::Kind::Analyze ||
+        kind == qf::Kind::Nrrd || kind == qf::Kind::Minc) {
+      int w = 0, h = 0, frames = 0;
+      std::string error;
+      return qf::ReadOtherFormatInfo(kind, path, w, h, frames, error) ? 1 : 0;
+    }
+    if (kind == qf::Kind::Tiff) {
+      int w = 0, h = 0, pages = 0;
+      return qf::ReadTiffInfo(path, w, h, pages) ? 1 : 0;
+    }
+    return 1;
   } catch (...) {
     return 0;
   }

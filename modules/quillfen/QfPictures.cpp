@@ -242,6 +242,66 @@ namespace {
 void QuietTiff(const char*, const char*, va_list) {}
 }  // namespace
 
+// One grey sample a pixel, wider than the RGBA reader takes (16 to 64-bit
+// integers, 32 and 64-bit floating point), in strips.
+bool WideGreyPage(TIFF* tif) {
+  uint16_t bps = 8, spp = 1, format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  if (spp != 1 || TIFFIsTiled(tif)) return false;
+  if (format == SAMPLEFORMAT_IEEEFP) return bps == 32 || bps == 64;
+  return (format == SAMPLEFORMAT_UINT || format == SAMPLEFORMAT_INT) && (bps == 32 || bps == 64 ||
+                                                                         (bps == 16 && format == SAMPLEFORMAT_INT));
+}
+
+// A page is read when it is a wide grey one, or when the RGBA reader takes it.
+bool TiffPageReadable(TIFF* tif, std::string& error) {
+  char why[1024] = "";
+  if (WideGreyPage(tif) || TIFFRGBAImageOK(tif, why)) return true;
+  error = std::string("the TIFF page's samples are not read") + (why[0] ? std::string(": ") + why : "");
+  return false;
+}
+
+bool ReadWideGrey(TIFF* tif, uint32_t w, uint32_t h, Volume& v, std::string& error) {
+  uint16_t bps = 8, format = SAMPLEFORMAT_UINT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  StartPicture(v, (int)w, (int)h, 1);
+  v.hasWindow = false;  // the values' own range, as for medical images
+  std::vector<uint8_t> row((size_t)TIFFScanlineSize(tif));
+  if (row.size() < (size_t)w * bps / 8) {
+    error = "the TIFF page cannot be decoded";
+    return false;
+  }
+  for (uint32_t y = 0; y < h; ++y) {
+    if (TIFFReadScanline(tif, row.data(), y, 0) < 0) {
+      error = "the TIFF page cannot be decoded";
+      return false;
+    }
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint8_t* p = &row[(size_t)x * bps / 8];
+      double s;
+      if (format == SAMPLEFORMAT_IEEEFP) {
+        if (bps == 32) { float f; memcpy(&f, p, 4); s = f; }
+        else memcpy(&s, p, 8);
+        if (!std::isfinite(s)) s = 0;
+      } else if (bps == 16) {
+        int16_t i; memcpy(&i, p, 2); s = i;
+      } else if (bps == 32) {
+        if (format == SAMPLEFORMAT_INT) { int32_t i; memcpy(&i, p, 4); s = i; }
+        else { uint32_t i; memcpy(&i, p, 4); s = i; }
+      } else {
+        if (format == SAMPLEFORMAT_INT) { int64_t i; memcpy(&i, p, 8); s = (double)i; }
+        else { uint64_t i; memcpy(&i, p, 8); s = (double)i; }
+      }
+      v.grey[(size_t)y * w + x] = (float)std::max(-3.0e38, std::min(3.0e38, s));
+    }
+  }
+  return true;
+}
+
 bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& error) {
   TIFFSetErrorHandler(QuietTiff);
   TIFFSetWarningHandler(QuietTiff);
@@ -268,6 +328,13 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
     if (compression == COMPRESSION_NONE && (uint64_t)w * h * spp * bps / 8 > fileSize) {
       error = "the TIFF data is shorter than its header says";
       break;
+    }
+    if (!TiffPageReadable(tif.get(), error)) break;
+    if (WideGreyPage(tif.get())) {
+      Volume v;
+      if (!ReadWideGrey(tif.get(), w, h, v, error)) break;
+      pages.push_back(std::move(v));
+      continue;
     }
     raster.assign((size_t)w * h, 0);
     if (!TIFFReadRGBAImageOriented(tif.get(), w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
@@ -302,7 +369,8 @@ bool ReadTiffInfo(const std::string& path, int& width, int& height, int& pages) 
   uint32_t w = 0, h = 0;
   TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
   TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
-  if (w == 0 || h == 0 || w > 65535 || h > 65535) return false;
+  std::string error;
+  if (w == 0 || h == 0 || w > 65535 || h > 65535 || !TiffPageReadable(tif.get(), error)) return false;
   width = (int)w;
   height = (int)h;
   pages = (int)std::min<tdir_t>(TIFFNumberOfDirectories(tif.get()), 65535);

@@ -279,8 +279,9 @@ def make_formats(out):
     W, H, D = 20, 12, 3
     vals = [[[(x * 3 + y * 7 + z * 11) % 200 - 50 for x in range(W)] for y in range(H)] for z in range(D)]
 
-    def flat(v, flip=False):
-        return [v[z][(H - 1 - y) if flip else y][x] for z in range(D) for y in range(H) for x in range(W)]
+    def flat(v, flip=False, mirror=False):
+        return [v[z][(H - 1 - y) if flip else y][(W - 1 - x) if mirror else x]
+                for z in range(D) for y in range(H) for x in range(W)]
 
     def expect(name, values):
         write(out + "/" + name + ".expected", struct.pack("<%df" % len(values), *values))
@@ -336,7 +337,8 @@ def make_formats(out):
     write(out + "/slices-le.raw", struct.pack("<%dh" % (W * H * D), *flat(vals)))
     expect("unu.nrrd", flat(vals))
     expect("unu-gz.nrrd", flat(vals))
-    expect("rawtominc.mnc", flat(vals, True))
+    # Its world axes run right, anterior, superior: shown mirrored and flipped.
+    expect("rawtominc.mnc", flat(vals, True, True))
 
 
 if __name__ == "__main__" and sys.argv[1] == "formats":

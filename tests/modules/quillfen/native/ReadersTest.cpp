@@ -1,11 +1,16 @@
 // The library's readers on files made by dcmtk and on damaged and hostile
 // copies of them, under the address and undefined-behaviour sanitizers.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
+#include <map>
+#include <tuple>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -399,6 +404,128 @@ TEST(DicomWalk, EveryPathJudgesWhatGdcmWillRead) {
   FreeRecords(req.tags, req.tagCount);
 }
 
+std::vector<std::string> Folder(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool Ends(const std::string& s, const std::string& e) {
+  return s.size() > e.size() && s.compare(s.size() - e.size(), e.size(), e) == 0;
+}
+
+// Every variant of the other formats (written by nibabel, unu, rawtominc,
+// ncgen or by hand) shows what the outside readers see in it, in the display
+// orientation, and the header alone tells the size that is shown; the same
+// anatomy stored in any orientation shows the same frames.
+TEST(OtherFormats, ShowWhatOutsideReadersSee) {
+  const std::string dir = Fixture("formats");
+  int checked = 0;
+  std::map<std::vector<float>, int> anatomy;
+  for (const std::string& name : Folder(dir)) {
+    if (!Ends(name, ".expected")) continue;
+    const std::string file = dir + "/" + name.substr(0, name.size() - 9);
+    SCOPED_TRACE(file);
+    const std::vector<uint8_t> bytes = ReadAll(dir + "/" + name);
+    std::vector<float> expected(bytes.size() / 4);
+    memcpy(expected.data(), bytes.data(), expected.size() * 4);
+    qf::Volume v;
+    std::string error;
+    ASSERT_TRUE(qf::LoadVolume(file, v, error)) << error;
+    int w = 0, h = 0, frames = 0;
+    ASSERT_TRUE(qf::ReadOtherFormatInfo(qf::DetectKind(file), file, w, h, frames, error)) << error;
+    EXPECT_EQ(v.width, 20);
+    EXPECT_EQ(v.height, 12);
+    EXPECT_EQ((size_t)v.frames * 240, expected.size());
+    EXPECT_EQ(std::make_tuple(w, h, frames), std::make_tuple(v.width, v.height, v.frames));
+    EXPECT_EQ(v.grey, expected);
+    if (name.compare(0, 7, "orient-") == 0 || (name.compare(0, 5, "minc-") == 0 && v.frames == 3)) ++anatomy[v.grey];
+    ++checked;
+  }
+  EXPECT_GE(checked, 60);
+  // Six orientations in five forms each, and five MINC 1 and 2 layouts, are one picture.
+  ASSERT_EQ(anatomy.size(), 1u);
+  EXPECT_EQ(anatomy.begin()->second, 35);
+}
+
+// Data whose checksum fails, that is cut short or that has fewer lines or
+// numbers than its header says is never shown.
+TEST(OtherFormats, DamagedDataIsRefused) {
+  const std::string dir = Fixture("formats/damaged");
+  int checked = 0;
+  for (const std::string& name : Folder(dir)) {
+    if (Ends(name, ".raw")) continue;
+    SCOPED_TRACE(name);
+    std::vector<qf::Volume> out;
+    std::string error;
+    EXPECT_FALSE(qf::LoadImages(dir + "/" + name, out, error));
+    EXPECT_FALSE(error.empty());
+    ++checked;
+  }
+  EXPECT_GE(checked, 6);
+}
+
+// What cannot be shown is refused from the header already, with a reason.
+TEST(OtherFormats, RefusedFromTheHeader) {
+  const std::string dir = Fixture("formats/refused");
+  int checked = 0;
+  for (const std::string& name : Folder(dir)) {
+    SCOPED_TRACE(name);
+    const std::string file = dir + "/" + name;
+    const qf::Kind kind = qf::DetectKind(file);
+    ASSERT_NE(kind, qf::Kind::None);
+    int w, h, frames;
+    std::string error;
+    EXPECT_FALSE(qf::ReadOtherFormatInfo(kind, file, w, h, frames, error));
+    EXPECT_FALSE(error.empty());
+    ++checked;
+  }
+  EXPECT_GE(checked, 4);
+}
+
+// PNM samples as ImageMagick decodes them: 16-bit samples most significant
+// byte first, bitmaps with 1 as black.
+TEST(Pictures, PnmAsImageMagickSeesIt) {
+  std::ifstream refs(Fixture("pictures/refs.txt"));
+  std::string line;
+  int checked = 0;
+  while (std::getline(refs, line)) {
+    std::istringstream words(line);
+    std::string picture, ref;
+    words >> picture >> ref;
+    if (!Ends(picture, ".pgm") && !Ends(picture, ".ppm") && !Ends(picture, ".pbm")) continue;
+    SCOPED_TRACE(picture);
+    const std::vector<uint8_t> data = ReadAll(Fixture("pictures/" + picture));
+    std::vector<qf::Volume> out;
+    std::string error;
+    ASSERT_TRUE(qf::DecodePnm(data.data(), data.size(), out, error)) << error;
+    // The reference: binary PPM written by ImageMagick, 8 bits.
+    const std::vector<uint8_t> r = ReadAll(Fixture("pictures/" + ref));
+    std::istringstream head(std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 64)));
+    std::string magic;
+    int w, h, maxval;
+    head >> magic >> w >> h >> maxval;
+    ASSERT_EQ(magic, "P6");
+    ASSERT_EQ(out[0].width, w);
+    ASSERT_EQ(out[0].height, h);
+    const uint8_t* px = r.data() + (size_t)head.tellg() + 1;
+    int worst = 0;
+    for (size_t i = 0; i < (size_t)w * h; ++i)
+      for (int c = 0; c < 3; ++c) {
+        const int got = out[0].channels == 3 ? out[0].rgb[i * 3 + c] : (int)out[0].grey[i];
+        worst = std::max(worst, std::abs(got - (int)px[i * 3 + c]));
+      }
+    EXPECT_LE(worst, 1);
+    ++checked;
+  }
+  EXPECT_GE(checked, 4);
+}
+
 TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {
   std::string full, error;
   for (const char* name : {"\\\\host\\share\\x.raw", "//host/share/x.raw", "\\\\?\\C:\\x.raw", "\\\\.\\PhysicalDrive0",
@@ -409,7 +536,7 @@ TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {
     EXPECT_FALSE(error.empty()) << name;
   }
   ASSERT_TRUE(qf::ResolveDataFile("/data/head.mhd", "x.raw", full, error));
-  EXPECT_EQ(full, "/data\\x.raw");
+  EXPECT_EQ(full, "/data/x.raw");
   ASSERT_TRUE(qf::ResolveDataFile("/data/head.mhd", "sub/x.raw", full, error));
   ASSERT_TRUE(qf::ResolveDataFile("/data/head.mhd", "C:\\images\\x.raw", full, error));
   EXPECT_EQ(full, "C:\\images\\x.raw");

@@ -1,0 +1,97 @@
+// What the readers of MetaImage, NIfTI / Analyze, NRRD and MINC share: the
+// layout of raw samples that a header describes, how to read them, and the
+// anatomical orientation of the volume they make.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "QfCore.h"
+
+namespace qf {
+
+enum class Elem { U8, S8, U16, S16, U32, S32, U64, S64, F32, F64 };
+size_t ElemSize(Elem e);
+bool ElemIsInteger(Elem e);
+bool ElemIsSigned(Elem e);
+double ReadElem(const uint8_t* p, Elem e, bool bigEndian);
+
+// How the samples are stored in their file: raw bytes, a gzip or zlib
+// stream, numbers as text, or bytes as pairs of hex digits.
+enum class Encoding { Raw, Gzip, Ascii, Hex, Bzip2, Hdf5 };
+
+// One run of samples in one file.
+struct Segment {
+  std::string file;
+  uint64_t start = 0;      // where the segment's part of the file begins
+  uint64_t lineSkip = 0;   // text lines dropped from start on, before anything is decoded
+  int64_t byteSkip = 0;    // decoded bytes dropped after the lines; -1: the samples are the file's last bytes
+  uint64_t samples = 0;    // samples (of one channel each) the segment holds
+};
+
+struct RawLayout {
+  int w = 0, h = 0;
+  int slices = 1;          // frames of one volume
+  int volumes = 1;         // volumes one after the other (a time axis)
+  int channels = 1;        // 1 grey; 3 or 4 are shown as RGB
+  Elem e = Elem::U8;
+  bool big = false;
+  Encoding encoding = Encoding::Raw;
+  double slope = 1, intercept = 0;
+  bool flipRows = false;   // for files that give no orientation
+  std::vector<Segment> segments;
+  // The anatomical direction (left, posterior, superior) of the column, row
+  // and slice axes, when the header gives one.
+  bool oriented = false;
+  double axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+
+  int Frames() const { return slices * volumes; }
+  uint64_t SampleCount() const { return (uint64_t)w * (uint64_t)h * (uint64_t)slices * (uint64_t)volumes; }
+  uint64_t DataBytes() const { return SampleCount() * (uint64_t)channels * ElemSize(e); }
+};
+
+// Dimensions the library shows and that stay within the decode limit.
+bool CheckLayout(const RawLayout& L, std::string& error);
+// Multiplies extents, refusing products past the decode limit.
+bool FrameCount(const std::vector<uint64_t>& extents, int& out, std::string& error);
+// The samples of every segment, one after the other.
+bool ReadLayoutData(const RawLayout& L, std::vector<uint8_t>& out, std::string& error);
+bool LoadLayout(const RawLayout& L, Volume& v, std::string& error);
+// A volume from samples already read (in the layout's byte order).
+bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v, std::string& error);
+// Checks every gzip or zlib stream of the layout to its end (checksums included).
+bool VerifyLayoutStreams(const RawLayout& L, std::string& error);
+// Checks a whole gzip or zlib stream (every member's checksum) from start on.
+bool VerifyCompressedFile(const std::string& path, uint64_t start, std::string& error);
+
+// Files named by a header for a run of data files: a printf pattern with
+// first, last and step ("slice%03d.raw 1 10 1"), or one name per line after
+// the header's LIST line.
+bool PatternFiles(const std::string& headerPath, const std::string& spec, std::vector<std::string>& files,
+                  std::string& error);
+
+// Text helpers.
+std::string Lower(std::string s);
+std::string Trim(const std::string& s);
+bool EndsWith(const std::string& s, const char* e);
+std::vector<double> Numbers(const std::string& s);
+bool ReadPrefix(const std::string& path, std::vector<uint8_t>& out, size_t n, bool gz);
+
+// The header parsers.
+bool ParseMeta(const std::string& path, RawLayout& L, std::string& error);
+bool ParseNifti(const std::string& path, RawLayout& L, std::string& error);
+bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error);
+bool ParseMinc(const std::string& path, RawLayout& L, std::string& error);
+// The samples through the formats' own libraries, where the build has them;
+// false with nothing done when it does not.
+bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
+bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
+// MINC 2 (HDF5), where the build has HDF5.
+bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error);
+bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, std::string& error);
+// Header size of a NIfTI-1 / Analyze (348) or NIfTI-2 (540) header, 0 for neither.
+int NiftiHeaderSize(const std::vector<uint8_t>& h);
+// The header of an Analyze / NIfTI pair, from either file of the pair.
+std::string PairHeader(const std::string& path, const std::string& ext);
+
+}  // namespace qf

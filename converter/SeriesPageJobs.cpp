@@ -193,7 +193,10 @@ BOOL CSeriesToVideoPage::ChooseOutputFile() {
 int CSeriesToVideoPage::ConvertFrames(LPCTSTR workFolder) {
   // A cancelled Save dialog cancels the conversion: a name typed into the
   // box may be bare, and nothing is written anywhere the user did not choose.
-  if (!ChooseOutputFile()) return 1;
+  if (!ChooseOutputFile()) {
+    SetStatus(kStatusCanceled, kStatusNormal);
+    return 1;
+  }
   if (m_strOutputPath.IsEmpty()) return -1;
   CConverterResources* res = GetConverterResources();
   CSeriesJob job;

@@ -163,7 +163,7 @@ TEST_F(ConvertPage, EnterDoesNothingEscapeAsksTheHostToClose) {
   EXPECT_TRUE(::IsWindow(m_page.m_hWnd));
 }
 
-TEST_F(ConvertPage, CtrlAGivesSelectAll) {
+TEST_F(ConvertPage, CtrlAGivesSelectAllOutsideTextFields) {
   BYTE keys[256] = {0};
   ::GetKeyboardState(keys);
   BYTE saved = keys[VK_CONTROL];
@@ -176,6 +176,20 @@ TEST_F(ConvertPage, CtrlAGivesSelectAll) {
   EXPECT_EQ(1, m_page.m_nSelectAll);
   MSG plain = {m_page.m_hWnd, WM_KEYDOWN, 'A', 1};
   m_page.Translate(&plain);
+  EXPECT_EQ(1, m_page.m_nSelectAll);
+  // Typed into the file-name box, Ctrl+A, Ctrl+N and Insert are the box's.
+  HWND edit = ::FindWindowExW(Item(IDC_FILE_NAME), nullptr, L"Edit", nullptr);
+  ASSERT_NE(nullptr, edit);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  MSG inBox = {edit, WM_KEYDOWN, 'A', 1};
+  EXPECT_FALSE(m_page.Translate(&inBox));
+  MSG newKey = {edit, WM_KEYDOWN, 'N', 1};
+  EXPECT_FALSE(m_page.Translate(&newKey));
+  keys[VK_CONTROL] = saved;
+  ::SetKeyboardState(keys);
+  MSG insert = {edit, WM_KEYDOWN, VK_INSERT, 1};
+  EXPECT_FALSE(m_page.Translate(&insert));
   EXPECT_EQ(1, m_page.m_nSelectAll);
 }
 

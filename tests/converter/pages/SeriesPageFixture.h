@@ -145,7 +145,7 @@ class SeriesPage : public ::testing::Test {
     return CaptureWindow(m_host.m_hWnd, true);
   }
   // Takes only the messages other threads send (the encoder's progress), one
-  // at a time, until pred is true.
+  // at a time, and the calls the worker made on the page, until pred is true.
   bool TakeSentUntil(const std::function<bool()>& pred, DWORD timeoutMs = 60000) {
     const DWORD start = ::GetTickCount();
     while (!pred()) {
@@ -153,6 +153,7 @@ class SeriesPage : public ::testing::Test {
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
       MSG msg;
       ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      m_page->RunQueuedCalls();
     }
     return true;
   }

@@ -180,7 +180,19 @@ void CConvertPage::OnSize(UINT nType, int cx, int cy) {
   if (nType != SIZE_MINIMIZED && cx > 0 && cy > 0) RecalcLayout();
 }
 
-void CConvertPage::OnConvert() { StartConversion(); }
+void CConvertPage::OnConvert() {
+  // A job that has ended shows Convert a moment before its end message comes:
+  // a click meanwhile takes that message first rather than being lost.
+  // (After leaving the busy state a worker only posts that message and ends.)
+  if (m_pWorkerThread && ::IsWindowVisible(GetDlgItem(IDC_CONVERT)->GetSafeHwnd()) &&
+      ::WaitForSingleObject(m_pWorkerThread->m_hThread, 1000) == WAIT_OBJECT_0) {
+    MSG msg;
+    if (::PeekMessageW(&msg, m_hWnd, WM_WORKER_FINISHED, WM_WORKER_FINISHED, PM_REMOVE) &&
+        SendMessage(WM_WORKER_FINISHED, msg.wParam, msg.lParam) != 0)
+      return;  // the program closes
+  }
+  StartConversion();
+}
 void CConvertPage::OnStop() { RequestStop(STOP_REQUESTED); }
 
 LRESULT CConvertPage::OnIdleUpdateCmdUI(WPARAM, LPARAM) {

@@ -149,9 +149,13 @@ int CSeriesToVideoPage::StartConversion() {
 }
 
 int CSeriesToVideoPage::RunConversion() {
-  CString folder = CreateTempWorkFolder();
-  CTempFolderGuard guard(folder, !folder.IsEmpty());
-  int result = ConvertFrames(folder);
+  int result;
+  {
+    CString folder = CreateTempWorkFolder();
+    CTempFolderGuard guard(folder, !folder.IsEmpty());
+    result = ConvertFrames(folder);
+  }
+  // Convert comes back once the frame files are gone too.
   SetBusy(FALSE);
   if (result == 0) PostToPage([this] { GetDlgItem(IDC_PLAY)->EnableWindow(TRUE); });
   return result;

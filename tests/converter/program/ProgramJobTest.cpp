@@ -295,15 +295,17 @@ TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
   ASSERT_TRUE(Launch());
   HWND series = PageOf(m_hMain, 0);
   ASSERT_NE(series, nullptr);
-  // Twice the series: preparing the frames takes a while.
-  AddSeries(series);
-  AddSeries(series, 2 * kSlices);
-  for (LPCTSTR stage : {L"Preparing frame", L"Generating"}) {
-    SCOPED_TRACE(CStringA(stage));
+  // Three times the series, so that preparing the frames takes a while.
+  for (int n = 1; n <= 3; ++n) AddSeries(series, n * kSlices);
+  // Stop pressed as soon as it shows (the frames are being prepared then),
+  // and once the encoder runs.
+  for (LPCTSTR stage : {L"", L"Generating"}) {
+    SCOPED_TRACE(*stage ? CStringA(stage) : CStringA("Preparing frames"));
     ClickOn(::GetDlgItem(series, kConvert));
     HWND save = m_program.WaitDialog(L"Save Video File As");
     ASSERT_NE(save, nullptr) << "no Save dialog";
     AnswerFileDialog(save, video);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(series, kStop)); }, 60000)) << "the work never ran";
     ASSERT_TRUE(StatusStartsWith(series, stage, 120000)) << CStringA(StatusOf(series));
     EXPECT_TRUE(RepaintsWithin(series, kPaintMs));
     const long ms = StopByClick(series);

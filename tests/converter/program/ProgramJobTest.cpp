@@ -8,6 +8,8 @@
 
 #include <dlgs.h>
 
+#include <cstdio>
+
 using namespace program;
 
 namespace {
@@ -136,7 +138,8 @@ TEST_F(ProgramJob, SeriesToVideoAndBackToDicomThroughTheWindow) {
   ConvertSeriesTo(series, video, L"reelsmith-series-working.png");
   ASSERT_TRUE(WaitFor([&] { return StatusOf(series) == L"Completed."; }, 180000))
       << "status: " << CStringA(StatusOf(series));
-  EXPECT_FALSE(IsShown(::GetDlgItem(series, kStop)));
+  // Idle once the frame files are gone as well.
+  EXPECT_TRUE(WaitFor([&] { return !IsShown(::GetDlgItem(series, kStop)); }, 30000));
   ASSERT_TRUE(FileExists(video));
   ShotOf(m_hMain).SavePng(L"reelsmith-series-done.png");
 
@@ -278,7 +281,9 @@ long StopByClick(HWND page) {
   const DWORD start = ::GetTickCount();
   ClickOn(::GetDlgItem(page, kStop));
   if (!StatusStartsWith(page, L"Canceled.", 60000)) return -1;
-  return (long)(::GetTickCount() - start);
+  const long ms = (long)(::GetTickCount() - start);
+  std::printf("Stop landed after %ld ms\n", ms);
+  return ms;
 }
 
 // Stop must land while the user still looks at the stage it was pressed in.

@@ -54,6 +54,8 @@ class CWindowCalls {
   // Runs calls until the queue is empty or the turn is over (at least one
   // when there is one); TRUE when any ran.
   BOOL RunTurn(DWORD budgetMs);
+  // Turns while the thread has no other message; TRUE when any call ran.
+  BOOL RunTurns();
   void Wake();
 
   CWnd* m_pWnd;

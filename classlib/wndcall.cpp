@@ -124,6 +124,20 @@ void CWindowCalls::Close() {
   m_bWakePosted = false;
 }
 
+BOOL CWindowCalls::RunTurns() {
+  BOOL ran = RunTurn(m_dwTurnMs);
+  // Turns follow one another while the thread has nothing else to do; input,
+  // painting and other messages come first.
+  while (ran && !HIWORD(::GetQueueStatus(QS_INPUT | QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE))) {
+    {
+      std::lock_guard<std::mutex> l(m_lock);
+      if (m_calls.empty()) break;
+    }
+    RunTurn(m_dwTurnMs);
+  }
+  return ran;
+}
+
 BOOL CWindowCalls::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND hwnd = m_pWnd->m_hWnd;
   if (message == WakeMessage() && lParam == (LPARAM)this) {
@@ -133,12 +147,12 @@ BOOL CWindowCalls::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     // The first calls run at once; whatever follows runs from the timer,
     // which comes after the user's input and the window's painting.
-    RunTurn(m_dwTurnMs);
+    RunTurns();
     ::SetTimer(hwnd, kCallTimer, USER_TIMER_MINIMUM, nullptr);
     return TRUE;
   }
   if (message == WM_TIMER && wParam == kCallTimer) {
-    if (RunTurn(m_dwTurnMs)) return TRUE;
+    if (RunTurns()) return TRUE;
     // A turn with nothing to run: the next call wakes the window again.
     std::lock_guard<std::mutex> l(m_lock);
     if (m_calls.empty()) {

@@ -25,6 +25,8 @@ class CScrollBar;
 #define WM_CTLCOLOR 0x0019
 #define WM_SETMESSAGESTRING 0x0362
 #define WM_IDLEUPDATECMDUI 0x0363
+// Posted by a window's worker thread as its last step (wParam 0, lParam 0).
+#define WM_WORKER_FINISHED (WM_USER + 350)
 #define WM_INITIALUPDATE 0x0364
 #define WM_COMMANDHELP 0x0365
 #define WM_HELPHITTEST 0x0366

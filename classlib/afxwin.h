@@ -10,4 +10,5 @@
 #include "afxctl.h"
 #include "afxfile.h"
 #include "afxbar.h"
+#include "afxcall.h"
 #include "afxframe.h"

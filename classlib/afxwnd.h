@@ -14,6 +14,7 @@ class CFont;
 class CMenu;
 class CScrollBar;
 class CDataExchange;
+class CWindowCalls;
 
 // Per-thread state of the library.
 struct AFX_THREAD_STATE {
@@ -69,6 +70,9 @@ class CWnd : public CCmdTarget {
   DECLARE_DYNCREATE(CWnd)
  public:
   HWND m_hWnd = nullptr;
+  // Calls from other threads for this window's thread (afxcall.h); its
+  // messages reach it before the window's own procedure.
+  CWindowCalls* m_pWindowCalls = nullptr;
 
   CWnd();
   explicit CWnd(HWND hWnd);

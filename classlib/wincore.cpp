@@ -365,7 +365,10 @@ LRESULT AfxCallWndProc(CWnd* pWnd, HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM l
   st->m_lastSentMsg.message = nMsg;
   st->m_lastSentMsg.wParam = wParam;
   st->m_lastSentMsg.lParam = lParam;
-  LRESULT result = pWnd->WindowProc(nMsg, wParam, lParam);
+  LRESULT result = 0;
+  CWindowCalls* calls = pWnd->m_pWindowCalls;
+  if (!calls || !calls->OnWindowMessage(nMsg, wParam, lParam)) result = pWnd->WindowProc(nMsg, wParam, lParam);
+  if (nMsg == WM_NCDESTROY && calls) calls->Close();
   if (nMsg == WM_NCDESTROY && CWnd::FromHandlePermanent(hWnd) == pWnd) pWnd->AfterNcDestroy();
   st->m_lastSentMsg = saved;
   return result;

@@ -7,13 +7,19 @@
 #include "ConverterResources.h"
 #include "EncoderTool.h"
 #include "UIResources.h"
+#include "WorkFolders.h"
 
 namespace {
-// Runs a function on the window's thread (wParam: the function).
-const UINT WM_RUN_ON_PAGE_THREAD = WM_APP + 0x301;
 const COLORREF kLabelBack = RGB(0xF0, 0xF0, 0xF0);
 const COLORREF kStatusBack = RGB(0xE0, 0xE0, 0xE0);
+const COLORREF kPageBack = RGB(0xF0, 0xF0, 0xF0);
+const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
+const COLORREF kBandLine = RGB(0xD0, 0xD0, 0xD0);
 }  // namespace
+
+const wchar_t kVideoFileFilter[] =
+    L"Video files (*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob)|"
+    L"*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob|All Files (*.*)|*.*||";
 
 // ---------------------------------------------------------------------------
 // COverwriteDlg
@@ -46,21 +52,21 @@ void COverwriteDlg::OnOverwriteAll() { EndDialog(IDC_OVERWRITE_ALL); }
 
 BEGIN_MESSAGE_MAP(CConvertPage, COEDialog)
   ON_WM_CREATE()
+  ON_WM_ERASEBKGND()
   ON_WM_CTLCOLOR()
   ON_WM_SIZE()
   ON_BN_CLICKED(IDC_CONVERT, OnConvert)
   ON_BN_CLICKED(IDC_STOP, OnStop)
   ON_MESSAGE(WM_IDLEUPDATECMDUI, OnIdleUpdateCmdUI)
   ON_MESSAGE(WM_WORKER_FINISHED, OnWorkerFinished)
-  ON_MESSAGE(WM_RUN_ON_PAGE_THREAD, OnRunOnPageThread)
-  ON_MESSAGE(WM_SET_STATUS, OnSetStatus)
 END_MESSAGE_MAP()
 
-CConvertPage::CConvertPage(UINT nIDTemplate, CWnd* pParentWnd) : COEDialog(nIDTemplate, pParentWnd) {
+CConvertPage::CConvertPage(UINT nIDTemplate, CWnd* pParentWnd) : COEDialog(nIDTemplate, pParentWnd), m_calls(this) {
   m_brStatus.CreateSolidBrush(kStatusBack);
+  m_pWindowCalls = &m_calls;
 }
 
-CConvertPage::~CConvertPage() {}
+CConvertPage::~CConvertPage() { m_pWindowCalls = nullptr; }
 
 int CConvertPage::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   if (COEDialog::OnCreate(lpCreateStruct) == -1) return -1;
@@ -88,9 +94,12 @@ BOOL CConvertPage::LoadAccelerators(LPCTSTR name) {
 }
 
 BOOL CConvertPage::PreTranslateMessage(MSG* pMsg) {
-  if (m_hAccel && pMsg->message >= WM_KEYDOWN && pMsg->message <= WM_SYSDEADCHAR &&
-      ::TranslateAcceleratorW(m_hWnd, m_hAccel, pMsg))
-    return TRUE;
+  if (m_hAccel && pMsg->message >= WM_KEYDOWN && pMsg->message <= WM_SYSDEADCHAR) {
+    // Keys typed into a text field are the field's (Ctrl+A, Insert, Ctrl+N).
+    wchar_t cls[16] = {0};
+    ::GetClassNameW(pMsg->hwnd, cls, 16);
+    if (lstrcmpiW(cls, L"Edit") != 0 && ::TranslateAcceleratorW(m_hWnd, m_hAccel, pMsg)) return TRUE;
+  }
   return COEDialog::PreTranslateMessage(pMsg);
 }
 
@@ -102,6 +111,51 @@ LRESULT CConvertPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (CEncoderTool::RelayCopyData(cds->dwData, cds->cbData, cds->lpData, result)) return result;
   }
   return COEDialog::WindowProc(message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------
+// The band.
+
+BOOL CConvertPage::OnEraseBkgnd(CDC* pDC) {
+  CRect rc;
+  GetClientRect(&rc);
+  const int bandTop = rc.bottom - m_nBandHeight;
+  pDC->FillSolidRect(CRect(rc.left, rc.top, rc.right, bandTop), kPageBack);
+  pDC->FillSolidRect(CRect(rc.left, bandTop, rc.right, rc.bottom), kBandBack);
+  pDC->FillSolidRect(CRect(rc.left, bandTop, rc.right, bandTop + 1), kBandLine);
+  PaintSeparators(pDC, rc);
+  return TRUE;
+}
+
+int CConvertPage::PlaceBand(HDWP& dwp) {
+  CRect c;
+  GetClientRect(&c);
+  const int B = m_nBandHeight;
+  auto rectOf = [this](int id) {
+    CRect r;
+    GetDlgItem(id)->GetWindowRect(&r);
+    ScreenToClient(&r);
+    return r;
+  };
+  auto place = [&](HWND h, const CRect& r) { AfxRepositionWindow(&dwp, h, &r); };
+  // Close, then Convert and Stop in one place, then the status line.
+  auto bandRect = [&](CRect r, int right) {
+    const int h = r.Height(), bottom = c.bottom - (B - h - 2) / 2;
+    return CRect(right - r.Width(), bottom - h, right, bottom);
+  };
+  CRect closeRect = bandRect(rectOf(IDCANCEL), c.right - 10);
+  CRect convertRect = bandRect(rectOf(IDC_CONVERT), closeRect.left - 6);
+  CRect stopRect = bandRect(rectOf(IDC_STOP), closeRect.left - 6);
+  CRect status = rectOf(IDC_STATUS);
+  CRect statusRect = bandRect(status, convertRect.left - 16);
+  statusRect.left = status.left;
+  if (statusRect.right < statusRect.left) statusRect.right = statusRect.left;
+  place(GetDlgItem(IDCANCEL)->m_hWnd, closeRect);
+  place(GetDlgItem(IDC_CONVERT)->m_hWnd, convertRect);
+  place(GetDlgItem(IDC_STOP)->m_hWnd, stopRect);
+  place(GetDlgItem(IDC_STATUS)->m_hWnd, statusRect);
+  if (m_wndProgress.m_hWnd) place(m_wndProgress.m_hWnd, CRect(c.left, c.bottom - B, c.right, c.bottom - B + 2));
+  return c.bottom - B;
 }
 
 HBRUSH CConvertPage::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
@@ -126,7 +180,19 @@ void CConvertPage::OnSize(UINT nType, int cx, int cy) {
   if (nType != SIZE_MINIMIZED && cx > 0 && cy > 0) RecalcLayout();
 }
 
-void CConvertPage::OnConvert() { StartConversion(); }
+void CConvertPage::OnConvert() {
+  // A job that has ended shows Convert a moment before its end message comes:
+  // a click meanwhile takes that message first rather than being lost.
+  // (After leaving the busy state a worker only posts that message and ends.)
+  if (m_pWorkerThread && ::IsWindowVisible(GetDlgItem(IDC_CONVERT)->GetSafeHwnd()) &&
+      ::WaitForSingleObject(m_pWorkerThread->m_hThread, 1000) == WAIT_OBJECT_0) {
+    MSG msg;
+    if (::PeekMessageW(&msg, m_hWnd, WM_WORKER_FINISHED, WM_WORKER_FINISHED, PM_REMOVE) &&
+        SendMessage(WM_WORKER_FINISHED, msg.wParam, msg.lParam) != 0)
+      return;  // the program closes
+  }
+  StartConversion();
+}
 void CConvertPage::OnStop() { RequestStop(STOP_REQUESTED); }
 
 LRESULT CConvertPage::OnIdleUpdateCmdUI(WPARAM, LPARAM) {
@@ -140,11 +206,14 @@ void CConvertPage::RequestStop(int mode) { m_nStopFlag = mode; }
 
 void CConvertPage::SetBusy(BOOL busy) {
   if (!m_hWnd) return;
-  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
-    // Focus moves only on the window's own thread.
-    RunOnPageThread([this, busy] { SetBusy(busy); });
+  if (!OnPageThread()) {
+    // Focus moves only on the window's own thread; the worker goes on once
+    // the page shows the state.
+    SendToPage([this, busy] { SetBusy(busy); });
     return;
   }
+  EnableInputs(!busy);
+  RecalcLayout();
   CWnd* convert = GetDlgItem(IDC_CONVERT);
   CWnd* stop = GetDlgItem(IDC_STOP);
   if (busy) {
@@ -160,17 +229,36 @@ void CConvertPage::SetBusy(BOOL busy) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Status, progress and questions.
+
 void CConvertPage::SetStatus(LPCTSTR text, COLORREF color) { PutStatus(text, (LONG_PTR)color); }
 
 void CConvertPage::SetStatusText(LPCTSTR text) { PutStatus(text, -1); }
 
 void CConvertPage::PutStatus(LPCTSTR text, LONG_PTR color) {
   if (!m_hWnd) return;
-  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
-    // A worker does not wait for the page: the text is posted, and arrives
-    // in order with the worker's other posted messages.
-    CString* copy = new CString(text ? text : L"");
-    if (!::PostMessageW(m_hWnd, WM_SET_STATUS, (WPARAM)color, (LPARAM)copy)) delete copy;
+  if (!OnPageThread()) {
+    // Only the latest text counts; a colour asked for earlier and not shown
+    // yet stays with it.
+    {
+      std::lock_guard<std::mutex> l(m_statusLock);
+      m_strPendingStatus = text ? text : L"";
+      if (color >= 0) m_nPendingColor = color;
+    }
+    PostToPage(
+        [this] {
+          CString pending;
+          LONG_PTR pendingColor;
+          {
+            std::lock_guard<std::mutex> l(m_statusLock);
+            pending = m_strPendingStatus;
+            pendingColor = m_nPendingColor;
+            m_nPendingColor = -1;
+          }
+          PutStatus(pending, pendingColor);
+        },
+        CALL_STATUS);
     return;
   }
   if (color >= 0) m_crStatus = (COLORREF)color;
@@ -180,17 +268,18 @@ void CConvertPage::PutStatus(LPCTSTR text, LONG_PTR color) {
   if (status) status->Invalidate();
 }
 
-LRESULT CConvertPage::OnSetStatus(WPARAM wParam, LPARAM lParam) {
-  CString* text = reinterpret_cast<CString*>(lParam);
-  PutStatus(*text, (LONG_PTR)wParam);
-  delete text;
-  return 0;
-}
-
 CString CConvertPage::GetStatusText() const {
   CString text;
   GetDlgItemText(IDC_STATUS, text);
   return text;
+}
+
+void CConvertPage::SetProgressRange(LONGLONG upper) {
+  PostToPage([this, upper] { m_wndProgress.SetRange(upper); });
+}
+
+void CConvertPage::SetProgressPos(LONGLONG pos) {
+  PostToPage([this, pos] { m_wndProgress.SetPos(pos); }, CALL_PROGRESS);
 }
 
 void CConvertPage::OnCancel() {
@@ -201,7 +290,7 @@ void CConvertPage::OnCancel() {
 int CConvertPage::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
   if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return 0;
   INT_PTR answer = IDCANCEL;
-  RunOnPageThread([&] {
+  SendToPage([&] {
     COverwriteDlg dlg(offerAll, path, this);
     answer = dlg.DoModal();
   });
@@ -216,19 +305,29 @@ int CConvertPage::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
   return 1;
 }
 
-void CConvertPage::RunOnPageThread(const std::function<void()>& fn) {
-  if (!m_hWnd || ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId()) {
-    fn();
-    return;
-  }
-  ::SendMessageW(m_hWnd, WM_RUN_ON_PAGE_THREAD, (WPARAM)&fn, 0);
+void CConvertPage::ShowMessage(LPCTSTR text, UINT type) {
+  const CString copy(text);
+  SendToPage([copy, type] { AfxMessageBox(copy, type); });
 }
 
-LRESULT CConvertPage::OnRunOnPageThread(WPARAM wParam, LPARAM) {
-  const auto* fn = reinterpret_cast<const std::function<void()>*>(wParam);
-  if (fn && *fn) (*fn)();
-  return 0;
+void CConvertPage::PlayFile(LPCTSTR path) {
+  if (!path || !*path || !::PathFileExistsW(path)) {
+    ShowMessage(L"File doesn't exist.", MB_OK);
+    return;
+  }
+  ConverterShellExecute(m_hWnd, L"open", path, nullptr, nullptr, SW_SHOW);
 }
+
+void CConvertPage::ShowInExplorer(LPCTSTR path) {
+  if (!path || !*path) return;
+  // Quoted: a comma in the path would end the item Explorer selects.
+  CString params;
+  params.Format(L"/select,\"%s\"", path);
+  ConverterShellExecute(nullptr, nullptr, L"explorer.exe", params, nullptr, SW_SHOWNORMAL);
+}
+
+// ---------------------------------------------------------------------------
+// The worker.
 
 CWinThread* CConvertPage::BeginWorkerThread(AFX_THREADPROC fn, LPVOID param) {
   CWinThread* thread = AfxBeginThread(fn, param, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
@@ -240,9 +339,19 @@ CWinThread* CConvertPage::BeginWorkerThread(AFX_THREADPROC fn, LPVOID param) {
 
 int CConvertPage::StartWorker(AFX_THREADPROC fn) {
   if (m_pWorkerThread) return -1;
+  // Nothing the job reads changes under it, from its first step on.
+  EnableInputs(FALSE);
   m_nStopFlag = STOP_NONE;
   m_pWorkerThread = BeginWorkerThread(fn, this);
+  if (!m_pWorkerThread) EnableInputs(TRUE);
   return m_pWorkerThread ? 0 : -1;
+}
+
+UINT CConvertPage::ConvertThreadProc(LPVOID param) {
+  CConvertPage* page = static_cast<CConvertPage*>(param);
+  const int result = page->RunConversion();
+  page->PostMessage(WM_WORKER_FINISHED, 0, 0);
+  return (UINT)result;
 }
 
 void CConvertPage::JoinWorker(CWinThread*& thread) {
@@ -252,12 +361,14 @@ void CConvertPage::JoinWorker(CWinThread*& thread) {
   thread = nullptr;
 }
 
-LRESULT CConvertPage::OnWorkerFinished(WPARAM, LPARAM) {
-  JoinWorker(m_pWorkerThread);
-  if (m_nStopFlag == STOP_AND_CLOSE) {
-    CWnd* parent = GetParent();
-    if (parent) parent->PostMessage(WM_CLOSE);
-    return 1;
-  }
-  return 0;
+BOOL CConvertPage::FinishThread(CWinThread*& thread, int stopFlag) {
+  // Everything the thread asked the page to show is shown before it goes idle.
+  m_calls.Flush();
+  JoinWorker(thread);
+  if (stopFlag != STOP_AND_CLOSE) return FALSE;
+  CWnd* parent = GetParent();
+  if (parent) parent->PostMessage(WM_CLOSE);
+  return TRUE;
 }
+
+LRESULT CConvertPage::OnWorkerFinished(WPARAM, LPARAM) { return FinishThread(m_pWorkerThread, m_nStopFlag) ? 1 : 0; }

@@ -84,9 +84,10 @@ int RunSeriesJob(CSeriesJob& job, CSeriesJobHost& host) {
   int result = SaveSeriesFrames(job, host);
   if (result == 0) {
     host.SetJobStatus(L"Prepared.", kStatusNormal);
-    CString pattern;
-    pattern.Format(L"%s\\I%%07d.bmp", (LPCTSTR)job.m_strWorkFolder);
-    result = EncodeSeriesVideo(job, host, pattern, *row, width, height, rateNum, rateDen);
+    // The encoder reads '%' as the start of a number: one in the folder is doubled.
+    CString work = job.m_strWorkFolder;
+    work.Replace(L"%", L"%%");
+    result = EncodeSeriesVideo(job, host, work + L"\\I%07d.bmp", *row, width, height, rateNum, rateDen);
   }
   if (result == 0) {
     host.SetJobStatus(kStatusCompleted, kStatusNormal);

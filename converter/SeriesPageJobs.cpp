@@ -2,6 +2,8 @@
 // frames, and the conversion worker.
 #include <shlwapi.h>
 
+#include <algorithm>
+
 #include "ConverterGlobals.h"
 #include "ConverterRes.h"
 #include "ConverterResources.h"
@@ -32,7 +34,7 @@ UINT CSeriesToVideoPage::LoaderThreadProc(LPVOID param) {
 }
 
 int CSeriesToVideoPage::LoadPendingSources() {
-  RunOnPageThread([this] {
+  SendToPage([this] {
     m_wndProgress.m_bMarquee = 1;
     m_wndProgress.SetRange(100);
     m_wndProgress.SetPos(0);
@@ -52,7 +54,7 @@ int CSeriesToVideoPage::LoadPendingSources() {
       total += LoadSource(path);
   }
   m_arrPending.RemoveAll();
-  RunOnPageThread([this] {
+  SendToPage([this] {
     m_wndProgress.ShowWindow(SW_HIDE);
     m_wndProgress.m_bMarquee = 0;
     m_bBatchedDraw = FALSE;
@@ -60,7 +62,7 @@ int CSeriesToVideoPage::LoadPendingSources() {
     m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   });
   if (total > 0) UpdateFrameCount();
-  RunOnPageThread([this] { KillTimer(kMarqueeTimer); });
+  SendToPage([this] { KillTimer(kMarqueeTimer); });
   return total;
 }
 
@@ -103,14 +105,9 @@ void CSeriesToVideoPage::UpdateThumbnailSize() {
 }
 
 LRESULT CSeriesToVideoPage::OnLoaderFinished(WPARAM, LPARAM) {
-  JoinWorker(m_pLoaderThread);
+  const BOOL closing = FinishThread(m_pLoaderThread, m_nLoaderStop);
   LockFrames();
-  if (m_nLoaderStop == STOP_AND_CLOSE) {
-    CWnd* parent = GetParent();
-    if (parent) parent->PostMessage(WM_CLOSE);
-    return 1;
-  }
-  return 0;
+  return closing ? 1 : 0;
 }
 
 void CSeriesToVideoPage::OnTimer(UINT_PTR nIDEvent) {
@@ -146,24 +143,21 @@ int CSeriesToVideoPage::StartConversion() {
     m_nFormatIndex = 0;
     m_cbFormat.SetCurSel(0);
   }
-  int result = StartWorker(&CSeriesToVideoPage::ConvertThreadProc);
+  int result = StartWorker();
   LockFrames();
   return result;
 }
 
-UINT CSeriesToVideoPage::ConvertThreadProc(LPVOID param) {
-  CSeriesToVideoPage* page = static_cast<CSeriesToVideoPage*>(param);
-  int result = page->RunConversion();
-  page->PostMessage(WM_WORKER_FINISHED, 0, 0);
-  return (UINT)result;
-}
-
 int CSeriesToVideoPage::RunConversion() {
-  CString folder = CreateTempWorkFolder();
-  CWorkFolderGuard guard(folder, !folder.IsEmpty());
-  int result = ConvertFrames(folder);
+  int result;
+  {
+    CString folder = CreateTempWorkFolder();
+    CWorkFolderGuard guard(folder, !folder.IsEmpty());
+    result = ConvertFrames(folder);
+  }
+  // Convert comes back once the frame files are gone too.
   SetBusy(FALSE);
-  if (result == 0) GetDlgItem(IDC_PLAY)->EnableWindow(TRUE);
+  if (result == 0) PostToPage([this] { GetDlgItem(IDC_PLAY)->EnableWindow(TRUE); });
   return result;
 }
 
@@ -173,10 +167,11 @@ LRESULT CSeriesToVideoPage::OnConversionFinished(WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-void CSeriesToVideoPage::ChooseOutputFile() {
-  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
-    RunOnPageThread([this] { ChooseOutputFile(); });
-    return;
+BOOL CSeriesToVideoPage::ChooseOutputFile() {
+  if (!OnPageThread()) {
+    BOOL chosen = FALSE;
+    SendToPage([this, &chosen] { chosen = ChooseOutputFile(); });
+    return chosen;
   }
   int index = m_cbFormat.GetCurSel();
   m_nFormatIndex = index;
@@ -190,19 +185,22 @@ void CSeriesToVideoPage::ChooseOutputFile() {
   for (int i = 0; i < count && i < 2; ++i) sources.Add(m_wndStrip.GetFrame(i)->m_sourcePath);
   if (count > 2) sources.Add(L"");  // only the first frame and the count matter
   OutputProposal proposal = ProposeOutputFile(current, recent, sources, row);
-  COCFileDialog dlg(FALSE, proposal.strDefaultExt, proposal.strFileName, OFN_HIDEREADONLY,
-                    L"Video files (*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob)|"
-                    L"*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob|All Files (*.*)|*.*||",
-                    nullptr);
+  COCFileDialog dlg(FALSE, proposal.strDefaultExt, proposal.strFileName, OFN_HIDEREADONLY, kVideoFileFilter, nullptr);
   dlg.GetOFN().lpstrTitle = L"Save Video File As";
   if (!proposal.strFolder.IsEmpty()) dlg.GetOFN().lpstrInitialDir = proposal.strFolder;
-  if (dlg.DoModal() != IDOK) return;
+  if (dlg.DoModal() != IDOK) return FALSE;
   m_strOutputPath = dlg.GetPathName();
   m_cbFileName.AddToTop(m_strOutputPath, FALSE);
+  return TRUE;
 }
 
 int CSeriesToVideoPage::ConvertFrames(LPCTSTR workFolder) {
-  ChooseOutputFile();
+  // A cancelled Save dialog cancels the conversion: a name typed into the
+  // box may be bare, and nothing is written anywhere the user did not choose.
+  if (!ChooseOutputFile()) {
+    SetStatus(kStatusCanceled, kStatusNormal);
+    return 1;
+  }
   if (m_strOutputPath.IsEmpty()) return -1;
   CConverterResources* res = GetConverterResources();
   CSeriesJob job;
@@ -240,9 +238,12 @@ int CSeriesToVideoPage::EncodeVideo(LPCTSTR framePattern, LPCTSTR outputPath, co
 }
 
 void CSeriesToVideoPage::BeginProgress(int range) {
-  m_wndProgress.m_bMarquee = 0;
-  m_wndProgress.SetRange(range);
-  m_wndProgress.SetPos(0);
+  PostToPage([this, range] {
+    m_nShownFrame = -1;
+    m_wndProgress.m_bMarquee = 0;
+    m_wndProgress.SetRange(range);
+    m_wndProgress.SetPos(0);
+  });
   SetBusy(TRUE);
 }
 
@@ -250,29 +251,25 @@ void CSeriesToVideoPage::SetFrameState(int index, int state) {
   CFrameItem* item = m_wndStrip.GetFrame(index);
   if (!item) return;
   item->m_state = state;
-  // Scrolled and repainted when the page's thread gets to it: waiting for
-  // that for each frame would slow the job down several times over.
-  if (state == FRAMEITEM_STATE_WRITING) {
-    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
-      m_wndStrip.EnsureVisible(index);
-    else
-      PostMessage(WM_SHOW_FRAME, (WPARAM)index);
-  }
-  m_wndStrip.RedrawItem(index, FALSE);
-}
-
-void CSeriesToVideoPage::SetBusy(BOOL busy) {
-  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
-    RunOnPageThread([this, busy] { SetBusy(busy); });
+  if (OnPageThread()) {
+    if (state == FRAMEITEM_STATE_WRITING) m_wndStrip.EnsureVisible(index);
+    m_wndStrip.RedrawItem(index, FALSE);
     return;
   }
-  for (int id : {IDC_FORMAT, IDC_OPTIONS, IDC_FILE_NAME, IDC_CHOOSE_FILE}) GetDlgItem(id)->EnableWindow(!busy);
-  if (busy) GetDlgItem(IDC_PLAY)->EnableWindow(FALSE);
-  RecalcLayout();
-  CConvertPage::SetBusy(busy);
+  // The strip follows the job as often as the page gets to it: the frames
+  // whose state changed since it last did are redrawn, the newest is shown.
+  PostToPage(
+      [this, index] {
+        const int from = m_nShownFrame < 0 ? index : std::min(m_nShownFrame, index);
+        m_nShownFrame = index;
+        m_wndStrip.EnsureVisible(index);
+        m_wndStrip.RedrawItems(from, index, FALSE);
+      },
+      CALL_SHOW_ITEM);
 }
 
-LRESULT CSeriesToVideoPage::OnShowFrame(WPARAM wParam, LPARAM) {
-  m_wndStrip.EnsureVisible((int)wParam);
-  return 0;
+void CSeriesToVideoPage::EnableInputs(BOOL enable) {
+  for (int id : {IDC_FORMAT, IDC_OPTIONS, IDC_FILE_NAME, IDC_CHOOSE_FILE}) GetDlgItem(id)->EnableWindow(enable);
+  // Play comes back only with a video written.
+  if (!enable) GetDlgItem(IDC_PLAY)->EnableWindow(FALSE);
 }

@@ -14,9 +14,7 @@
 #include "WorkFolders.h"
 
 namespace {
-const COLORREF kPageBack = RGB(0xF0, 0xF0, 0xF0);
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
-const COLORREF kBandLine = RGB(0xD0, 0xD0, 0xD0);
 const int kToolbarBand = 44;
 const int kDropHeight = 240;  // what the combo boxes' lists may take when open
 
@@ -31,7 +29,6 @@ const ToolButton kToolButtons[] = {
 BEGIN_MESSAGE_MAP(CSeriesToVideoPage, CConvertPage)
   ON_WM_CREATE()
   ON_WM_DESTROY()
-  ON_WM_ERASEBKGND()
   ON_WM_CONTEXTMENU()
   ON_WM_DROPFILES()
   ON_WM_TIMER()
@@ -55,7 +52,6 @@ BEGIN_MESSAGE_MAP(CSeriesToVideoPage, CConvertPage)
   ON_MESSAGE(WM_LOADER_FINISHED, OnLoaderFinished)
   ON_MESSAGE(WM_WORKER_FINISHED, OnConversionFinished)
   ON_MESSAGE(WM_FRAMESTRIP_BUTTON, OnFrameStripButton)
-  ON_MESSAGE(WM_SHOW_FRAME, OnShowFrame)
   ON_UPDATE_COMMAND_UI(ID_REMOVE, OnUpdateRemove)
   ON_UPDATE_COMMAND_UI(ID_REMOVE_ALL, OnUpdateRemoveAll)
   ON_UPDATE_COMMAND_UI(ID_OPEN_SOURCE_FILE, OnUpdateNeedsSelection)
@@ -148,21 +144,13 @@ void CSeriesToVideoPage::OnDestroy() {
 // ---------------------------------------------------------------------------
 // Painting and layout.
 
-BOOL CSeriesToVideoPage::OnEraseBkgnd(CDC* pDC) {
-  CRect rc;
-  GetClientRect(&rc);
-  CRect band(rc.left, rc.bottom - m_nBandHeight, rc.right, rc.bottom);
-  pDC->FillSolidRect(CRect(rc.left, rc.top, rc.right, band.top), kPageBack);
-  pDC->FillSolidRect(&band, kBandBack);
-  pDC->FillSolidRect(CRect(band.left, band.top, band.right, band.top + 1), kBandLine);
-  if (m_wndStrip.GetSafeHwnd()) {
-    CRect strip;
-    m_wndStrip.GetWindowRect(&strip);
-    ScreenToClient(&strip);
-    pDC->FillSolidRect(CRect(rc.left, strip.top - 1, rc.right, strip.top), kBandBack);
-    pDC->FillSolidRect(CRect(rc.left, strip.bottom, rc.right, strip.bottom + 1), kBandBack);
-  }
-  return TRUE;
+void CSeriesToVideoPage::PaintSeparators(CDC* pDC, const CRect& rc) {
+  if (!m_wndStrip.GetSafeHwnd()) return;
+  CRect strip;
+  m_wndStrip.GetWindowRect(&strip);
+  ScreenToClient(&strip);
+  pDC->FillSolidRect(CRect(rc.left, strip.top - 1, rc.right, strip.top), kBandBack);
+  pDC->FillSolidRect(CRect(rc.left, strip.bottom, rc.right, strip.bottom + 1), kBandBack);
 }
 
 void CSeriesToVideoPage::RecalcLayout() {
@@ -186,22 +174,7 @@ void CSeriesToVideoPage::RecalcLayout() {
   CSize bar = m_wndToolBar.CalcFixedLayout(FALSE, TRUE);
   place(m_wndToolBar.m_hWnd, CRect(c.left + 8, c.top + (kToolbarBand - bar.cy) / 2, c.right - 8,
                                    c.top + (kToolbarBand - bar.cy) / 2 + bar.cy));
-  // The band: Close, then Convert and Stop in one place, then the status line.
-  auto bandRect = [&](CRect r, int right) {
-    const int h = r.Height(), bottom = c.bottom - (B - h - 2) / 2;
-    return CRect(right - r.Width(), bottom - h, right, bottom);
-  };
-  CRect closeRect = bandRect(rectOf(IDCANCEL), c.right - 10);
-  CRect convertRect = bandRect(rectOf(IDC_CONVERT), closeRect.left - 6);
-  CRect stopRect = bandRect(rectOf(IDC_STOP), closeRect.left - 6);
-  CRect status = rectOf(IDC_STATUS);
-  CRect statusRect = bandRect(status, convertRect.left - 16);
-  statusRect.left = status.left;
-  place(close->m_hWnd, closeRect);
-  place(GetDlgItem(IDC_CONVERT)->m_hWnd, convertRect);
-  place(GetDlgItem(IDC_STOP)->m_hWnd, stopRect);
-  place(GetDlgItem(IDC_STATUS)->m_hWnd, statusRect);
-  place(m_wndProgress.m_hWnd, CRect(c.left, c.bottom - B, c.right, c.bottom - B + 2));
+  PlaceBand(dwp);
 
   // File-name row.
   const int comboH = fileCombo.Height();
@@ -313,10 +286,7 @@ void CSeriesToVideoPage::OnOpenSourceFile() {
 
 void CSeriesToVideoPage::OnOpenSourceFolder() {
   int i = m_wndStrip.GetNextSelectedItem(0);
-  if (i < 0) return;
-  CString params;
-  params.Format(L"/select,%s", (LPCTSTR)m_wndStrip.GetFrame(i)->m_sourcePath);
-  ConverterShellExecute(nullptr, nullptr, L"explorer.exe", params, nullptr, SW_SHOWNORMAL);
+  if (i >= 0) ShowInExplorer(m_wndStrip.GetFrame(i)->m_sourcePath);
 }
 
 void CSeriesToVideoPage::OnContextMenu(CWnd* pWnd, CPoint point) {
@@ -435,11 +405,7 @@ void CSeriesToVideoPage::OnDropFiles(HDROP hDropInfo) {
 void CSeriesToVideoPage::OnPlay() {
   CString path;
   m_cbFileName.GetWindowText(path);
-  if (!::PathFileExistsW(path)) {
-    AfxMessageBox(L"File doesn't exist.");
-    return;
-  }
-  ConverterShellExecute(nullptr, L"open", path, nullptr, nullptr, SW_SHOW);
+  PlayFile(path);
 }
 
 void CSeriesToVideoPage::OnFormatChanged() {
@@ -472,11 +438,6 @@ void CSeriesToVideoPage::OnVideoOptions() {
   PrepareVideoOptions(dlg, *row, m_nChosenWidth, m_nChosenHeight, m_nRateNum, m_nRateDen, firstWidth, firstHeight);
   if (dlg.DoModal() != IDOK) return;
   TakeVideoOptions(dlg, m_nChosenWidth, m_nChosenHeight, m_nRateNum, m_nRateDen);
-}
-
-void CSeriesToVideoPage::ShowMessage(LPCTSTR text) {
-  CString copy(text);
-  RunOnPageThread([copy] { AfxMessageBox(copy); });
 }
 
 void CSeriesToVideoPage::OnVideoWritten(LPCTSTR path) {

@@ -12,8 +12,6 @@
 
 // Posted by the loader thread as its last step (wParam 0, lParam 0).
 #define WM_LOADER_FINISHED (WM_USER + 351)
-// Scrolls frame wParam into view (posted by the conversion worker).
-#define WM_SHOW_FRAME (WM_APP + 0x310)
 
 class CConverterSettings;
 
@@ -25,7 +23,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   // The conversion (its worker shows the Save dialog first).
   int StartConversion() override;
   void RequestStop(int mode) override;
-  void SetBusy(BOOL busy) override;
+  void EnableInputs(BOOL enable) override;
   void RecalcLayout() override;
 
   // Loading: the pending paths go to a loader thread.
@@ -40,9 +38,9 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   CString GetFileFilter(int kind) const { return GetSeriesFileFilter(kind); }
 
   // Converting.
-  static UINT ConvertThreadProc(LPVOID param);
-  int RunConversion();
-  void ChooseOutputFile();
+  int RunConversion() override;
+  // The Save dialog; TRUE when a file was chosen.
+  BOOL ChooseOutputFile();
   int ConvertFrames(LPCTSTR workFolder);
   int EncodeVideo(LPCTSTR framePattern, LPCTSTR outputPath, const VideoFormatEntry& row, int width, int height,
                   int rateNum, int rateDen);
@@ -76,9 +74,9 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   CFrameItem* GetFrame(int index) override { return m_wndStrip.GetFrame(index); }
   void SetJobStatus(LPCTSTR text, COLORREF color) override { SetStatus(text, color); }
   void BeginProgress(int range) override;
-  void SetProgressPos(int position) override { m_wndProgress.SetPos(position); }
+  void SetProgressPos(int position) override { CConvertPage::SetProgressPos(position); }
   int ConfirmOverwrite(LPCTSTR path) override { return CConvertPage::ConfirmOverwrite(path, m_nOverwriteMode, FALSE); }
-  void ShowMessage(LPCTSTR text) override;
+  void ShowMessage(LPCTSTR text) override { CConvertPage::ShowMessage(text, MB_OK); }
   void OnVideoWritten(LPCTSTR path) override;
   // CFrameTarget
   void PutFrame(CFrameItem* item, int position) override;
@@ -93,7 +91,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
 
   afx_msg int OnCreate(LPCREATESTRUCT lpCreateStruct);
   afx_msg void OnDestroy();
-  afx_msg BOOL OnEraseBkgnd(CDC* pDC);
+  void PaintSeparators(CDC* pDC, const CRect& client) override;
   afx_msg void OnContextMenu(CWnd* pWnd, CPoint point);
   afx_msg void OnDropFiles(HDROP hDropInfo);
   afx_msg void OnTimer(UINT_PTR nIDEvent);
@@ -115,7 +113,6 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   afx_msg LRESULT OnLoaderFinished(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnConversionFinished(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnFrameStripButton(WPARAM wParam, LPARAM lParam);
-  afx_msg LRESULT OnShowFrame(WPARAM wParam, LPARAM lParam);
   afx_msg void OnUpdateRemove(CCmdUI* pCmdUI);
   afx_msg void OnUpdateRemoveAll(CCmdUI* pCmdUI);
   afx_msg void OnUpdateNeedsSelection(CCmdUI* pCmdUI);
@@ -130,5 +127,6 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   int m_nOverwriteMode = 0;
   int m_nMargin = -1;  // the file-name box's left offset in the template
   BOOL m_bBatchedDraw = FALSE;  // the strip repaints on the marquee's steps only
+  int m_nShownFrame = -1;       // the frame the strip last scrolled to in a job
   enum { kMarqueeTimer = 3 };
 };

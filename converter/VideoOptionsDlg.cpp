@@ -79,13 +79,16 @@ void PrepareVideoOptions(CVideoOptionsDlg& dlg, const VideoFormatEntry& row, int
 
 void TakeVideoOptions(const CVideoOptionsDlg& dlg, int& chosenWidth, int& chosenHeight, int& chosenRateNum,
                       int& chosenRateDen) {
-  if (dlg.m_bSameAsFirstImage) {
+  // Greyed fields show the format's own values: nothing chosen there.
+  if (!dlg.m_bSizeEditable) {
+  } else if (dlg.m_bSameAsFirstImage) {
     chosenWidth = chosenHeight = 0;
   } else {
     chosenWidth = dlg.m_nWidth < 0 ? 0 : dlg.m_nWidth;
     chosenHeight = dlg.m_nHeight < 0 ? 0 : dlg.m_nHeight;
   }
-  if (dlg.m_nRateIndex >= 0 && dlg.m_nRateIndex < FRAME_RATE_COUNT) {
+  if (!dlg.m_bRateEditable) {
+  } else if (dlg.m_nRateIndex >= 0 && dlg.m_nRateIndex < FRAME_RATE_COUNT) {
     chosenRateNum = FrameRateTable[dlg.m_nRateIndex].nNum;
     chosenRateDen = FrameRateTable[dlg.m_nRateIndex].nDen;
   } else {

@@ -40,6 +40,7 @@ struct VideoFormatEntry;
 void PrepareVideoOptions(CVideoOptionsDlg& dlg, const VideoFormatEntry& row, int chosenWidth, int chosenHeight,
                          int chosenRateNum, int chosenRateDen, int firstWidth, int firstHeight);
 // What OK means for the page's choice: 0 x 0 with the check box on, else the
-// edits (negative as 0); the list's pair, or 0/0 outside the list.
+// edits (negative as 0); the list's pair, or 0/0 outside the list. A greyed
+// group leaves its part of the choice as it was.
 void TakeVideoOptions(const CVideoOptionsDlg& dlg, int& chosenWidth, int& chosenHeight, int& chosenRateNum,
                       int& chosenRateDen);

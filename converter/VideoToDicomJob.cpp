@@ -187,8 +187,9 @@ int CVideoToDicomJob::Run(LPCTSTR workFolder) {
   {
     CWorkFolderGuard guard(workFolder, 1);
     result = ExtractFrames(workFolder);
-    if (m_pHost) m_pHost->SetBusy(FALSE);
   }
+  // Convert comes back once the frame files are gone too.
+  if (m_pHost) m_pHost->SetBusy(FALSE);
   return result;
 }
 

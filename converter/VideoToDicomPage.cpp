@@ -3,8 +3,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <deque>
-#include <mutex>
 
 #include "ConverterGlobals.h"
 #include "ConverterRes.h"
@@ -18,25 +16,16 @@
 #include "WorkFolders.h"
 
 namespace {
-const COLORREF kPageBack = RGB(0xF0, 0xF0, 0xF0);
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
-const COLORREF kBandLine = RGB(0xD0, 0xD0, 0xD0);
-// Wakes the page for the calls the worker queued for its thread.
-const UINT WM_QUEUED_CALL = WM_APP + 0x310;
 // Redraws the held output list.
 const UINT_PTR kListTimer = 4;
-// Runs the calls that came in while the page ran the last ones.
-const UINT_PTR kCallTimer = 5;
 const UINT kListTimerMs = 100;
 
-const wchar_t kVideoFilter[] =
-    L"Video files (*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob)|"
-    L"*.mp4;*.flv;*.avi;*.wmv;*.mov;*.mpg;*.3gp;*.vob|All Files (*.*)|*.*||";
-
-// Row pictures of the output list by state; -1 for none.
+// Row pictures of the output list by state; none for a row without one
+// (I_IMAGECALLBACK, -1, would ask the page for a picture).
 int StateImage(int state) {
   switch (state) {
-    case ITEM_STATE_NONE: return -1;
+    case ITEM_STATE_NONE: return I_IMAGENONE;
     case ITEM_STATE_DONE: return 1;
     case ITEM_STATE_FAILED: return 2;
     default: return 0;
@@ -88,54 +77,49 @@ int CVideoToDicomPage::CSink::OnToolProgress(const ToolProgress& progress) {
 }
 
 void CVideoToDicomPage::CHost::ChooseSource(CString&) {
-  m_pPage->QueueOnPageThread([page = m_pPage] { page->ChooseSource(); }, TRUE);
+  m_pPage->SendToPage([page = m_pPage] { page->ChooseSource(); });
 }
 
 void CVideoToDicomPage::CHost::ChooseDestination(CString&) {
-  m_pPage->QueueOnPageThread([page = m_pPage] { page->ChooseFolder(); }, TRUE);
+  m_pPage->SendToPage([page = m_pPage] { page->ChooseFolder(); });
 }
 
 void CVideoToDicomPage::CHost::ShowMessage(LPCTSTR text) {
   const CString copy(text);
-  m_pPage->QueueOnPageThread([copy] { AfxMessageBox(copy, MB_ICONEXCLAMATION); }, TRUE);
-}
-
-void CVideoToDicomPage::CHost::SetStatus(LPCTSTR text, COLORREF color) {
-  const CString copy(text);
-  m_pPage->QueueOnPageThread([page = m_pPage, copy, color] { page->SetStatus(copy, color); }, FALSE);
-}
-
-void CVideoToDicomPage::CHost::SetBusy(BOOL busy) {
-  m_pPage->QueueOnPageThread([page = m_pPage, busy] { page->SetBusy(busy); }, FALSE);
+  m_pPage->SendToPage([page = m_pPage, copy] { page->WithListShown([&] { AfxMessageBox(copy, MB_ICONEXCLAMATION); }); });
 }
 
 void CVideoToDicomPage::CHost::DeleteAllOutputItems() {
   m_nNextRow = 0;
-  m_pPage->QueueOnPageThread(
-      [page = m_pPage] {
-        page->m_nShowRow = -1;
-        page->m_list.DeleteAllItems();
-      },
-      FALSE);
+  m_pPage->PostToPage([page = m_pPage] {
+    page->m_nShowRow = -1;
+    page->m_list.DeleteAllItems();
+  });
 }
 
 int CVideoToDicomPage::CHost::AddOutputItem(LPCTSTR path) {
   const CString copy(path);
-  m_pPage->QueueOnPageThread([page = m_pPage, copy] { page->AddOutputItem(copy); }, FALSE);
+  m_pPage->PostToPage([page = m_pPage, copy] {
+    page->AddOutputItem(copy);
+    page->OutputListChanged();
+  });
   return m_nNextRow++;
 }
 
 void CVideoToDicomPage::CHost::EnsureVisible(int row) {
-  m_pPage->QueueOnPageThread(
+  m_pPage->PostToPage(
       [page = m_pPage, row] {
         page->m_nShowRow = row;
         if (!page->m_bListHeld) page->m_list.EnsureVisible(row, FALSE);
       },
-      FALSE);
+      CALL_SHOW_ITEM);
 }
 
 void CVideoToDicomPage::CHost::SetItemState(int row, int state) {
-  m_pPage->QueueOnPageThread([page = m_pPage, row, state] { page->SetItemState(row, state); }, FALSE);
+  m_pPage->PostToPage([page = m_pPage, row, state] {
+    page->SetItemState(row, state);
+    page->OutputListChanged();
+  });
 }
 
 int CVideoToDicomPage::CHost::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
@@ -143,75 +127,15 @@ int CVideoToDicomPage::CHost::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL off
   if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return 0;
   // The prompt comes after the row it is about is listed.
   int answer = 1;
-  m_pPage->QueueOnPageThread([&] { answer = m_pPage->ConfirmOverwrite(path, mode, offerAll); }, TRUE);
+  m_pPage->SendToPage([&] { m_pPage->WithListShown([&] { answer = m_pPage->ConfirmOverwrite(path, mode, offerAll); }); });
   return answer;
 }
 
-// One queued call: what to run and, when the caller waits, the event it waits on.
-struct CQueuedCall {
-  std::function<void()> fn;
-  HANDLE done;
-};
-
-void CVideoToDicomPage::QueueOnPageThread(std::function<void()> fn, BOOL wait) {
-  if (!m_hWnd || ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId()) {
-    fn();
-    return;
-  }
-  HANDLE done = wait ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
-  bool wake = false;
-  {
-    std::lock_guard<std::mutex> l(m_callLock);
-    m_calls.push_back(new CQueuedCall{std::move(fn), done});
-    wake = !m_bCallsArmed;
-    m_bCallsArmed = true;
-  }
-  // One message wakes the page for all the calls queued until it runs them.
-  if (wake) ::PostMessageW(m_hWnd, WM_QUEUED_CALL, 0, 0);
-  if (!done) return;
-  // A page that goes away meanwhile never runs the call: stop waiting then.
-  while (::WaitForSingleObject(done, 100) == WAIT_TIMEOUT && ::IsWindow(m_hWnd)) {
-  }
-  ::CloseHandle(done);
-}
-
-BOOL CVideoToDicomPage::RunQueuedCalls() {
-  std::deque<CQueuedCall*> batch;
-  {
-    std::lock_guard<std::mutex> l(m_callLock);
-    batch.swap(m_calls);
-  }
-  for (CQueuedCall* call : batch) {
-    // A call that waits shows a dialog: the list is drawn normally meanwhile.
-    const BOOL held = call->done && m_bListHeld;
-    if (held) HoldOutputList(FALSE);
-    if (call->fn) call->fn();
-    if (held) HoldOutputList(TRUE);
-    // The timer's message waits while calls keep coming: a steady stream of
-    // them shows the list on its own every so often.
-    if (m_bListHeld && ::GetTickCount() - m_dwListShown >= kListTimerMs) FlushOutputList();
-    if (call->done) ::SetEvent(call->done);
-    delete call;
-  }
-  std::lock_guard<std::mutex> l(m_callLock);
-  if (!m_calls.empty()) return FALSE;
-  m_bCallsArmed = false;
-  return TRUE;
-}
-
-LRESULT CVideoToDicomPage::OnQueuedCall(WPARAM, LPARAM) {
-  // Calls that came in meanwhile run from a timer, after the user's input
-  // (Stop, Escape) and painting: a busy worker never holds those up.
-  if (!RunQueuedCalls()) SetTimer(kCallTimer, USER_TIMER_MINIMUM, nullptr);
-  return 0;
-}
-
-LRESULT CVideoToDicomPage::OnJobFinished(WPARAM wParam, LPARAM lParam) {
-  // Everything the job queued is shown before the page goes idle.
-  KillTimer(kCallTimer);
-  while (!RunQueuedCalls()) {
-  }
-  return CConvertPage::OnWorkerFinished(wParam, lParam);
+void CVideoToDicomPage::WithListShown(const std::function<void()>& fn) {
+  const BOOL held = m_bListHeld;
+  if (held) HoldOutputList(FALSE);
+  fn();
+  if (held) HoldOutputList(TRUE);
 }
 
 LRESULT COutputListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -245,11 +169,12 @@ void CVideoToDicomPage::FlushOutputList() {
   if (m_bListHeld) m_list.SetRedraw(FALSE);
 }
 
+void CVideoToDicomPage::OutputListChanged() {
+  if (m_bListHeld && ::GetTickCount() - m_dwListShown >= kListTimerMs) FlushOutputList();
+}
+
 void CVideoToDicomPage::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent == kCallTimer) {
-    KillTimer(kCallTimer);
-    OnQueuedCall(0, 0);
-  } else if (nIDEvent == kListTimer) {
+  if (nIDEvent == kListTimer) {
     if (m_bListHeld) FlushOutputList();
   } else {
     CConvertPage::OnTimer(nIDEvent);
@@ -260,7 +185,6 @@ void CVideoToDicomPage::OnTimer(UINT_PTR nIDEvent) {
 // CVideoToDicomPage
 
 BEGIN_MESSAGE_MAP(CVideoToDicomPage, CConvertPage)
-  ON_WM_ERASEBKGND()
   ON_BN_CLICKED(IDC_CHOOSE_FILE, OnChooseSource)
   ON_BN_CLICKED(IDC_PLAY, OnPlaySource)
   ON_BN_CLICKED(IDC_CHOOSE_FOLDER, OnChooseFolder)
@@ -275,8 +199,6 @@ BEGIN_MESSAGE_MAP(CVideoToDicomPage, CConvertPage)
   ON_COMMAND(ID_OPEN_DESTINATION_FOLDER, OnOpenDestinationFolder)
   ON_UPDATE_COMMAND_UI(ID_OPEN_DICOM_FILE, OnUpdateSelectionCommand)
   ON_UPDATE_COMMAND_UI(ID_OPEN_DESTINATION_FOLDER, OnUpdateSelectionCommand)
-  ON_MESSAGE(WM_QUEUED_CALL, OnQueuedCall)
-  ON_MESSAGE(WM_WORKER_FINISHED, OnJobFinished)
   ON_WM_TIMER()
 END_MESSAGE_MAP()
 
@@ -288,10 +210,7 @@ CVideoToDicomPage::CVideoToDicomPage(CWnd* pParentWnd)
   m_job.m_pSink = &m_sink;
 }
 
-CVideoToDicomPage::~CVideoToDicomPage() {
-  // Calls a page that went away never ran; their callers stopped waiting.
-  for (CQueuedCall* call : m_calls) delete call;
-}
+CVideoToDicomPage::~CVideoToDicomPage() {}
 
 void CVideoToDicomPage::DoDataExchange(CDataExchange* pDX) {
   CConvertPage::DoDataExchange(pDX);
@@ -350,23 +269,19 @@ void CVideoToDicomPage::OnRangeSwitch() { EnableRangeControls(); }
 void CVideoToDicomPage::OnSourceChange() { m_job.ResetMediaInfo(); }
 
 void CVideoToDicomPage::SetBusy(BOOL busy) {
-  if (!m_hWnd) return;
-  if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
-    RunOnPageThread([this, busy] { SetBusy(busy); });
-    return;
-  }
-  if (busy) {
-    for (int id : {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PLAY, IDC_PART_ONLY, IDC_START_LABEL, IDC_START_TIME,
-                   IDC_END_LABEL, IDC_END_TIME})
-      ::EnableWindow(::GetDlgItem(m_hWnd, id), FALSE);
-  } else {
-    for (int id : {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PLAY, IDC_PART_ONLY}) ::EnableWindow(::GetDlgItem(m_hWnd, id), TRUE);
-    EnableRangeControls();
-  }
-  for (int id : {IDC_OUTPUT_FOLDER, IDC_CHOOSE_FOLDER, IDC_OPEN_FOLDER}) ::EnableWindow(::GetDlgItem(m_hWnd, id), !busy);
-  HoldOutputList(busy);
-  RecalcLayout();
+  // From a worker the base brings the call here on the page's thread.
+  if (OnPageThread()) HoldOutputList(busy);
   CConvertPage::SetBusy(busy);
+}
+
+void CVideoToDicomPage::EnableInputs(BOOL enable) {
+  for (int id : {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PLAY, IDC_PART_ONLY, IDC_OUTPUT_FOLDER, IDC_CHOOSE_FOLDER,
+                 IDC_OPEN_FOLDER})
+    ::EnableWindow(::GetDlgItem(m_hWnd, id), enable);
+  if (enable)
+    EnableRangeControls();
+  else
+    for (int id : {IDC_START_LABEL, IDC_START_TIME, IDC_END_LABEL, IDC_END_TIME}) ::EnableWindow(::GetDlgItem(m_hWnd, id), FALSE);
 }
 
 void CVideoToDicomPage::RecalcLayout() {
@@ -392,35 +307,15 @@ void CVideoToDicomPage::RecalcLayout() {
   const CRect list = ChildRect(m_hWnd, IDC_FRAME_LIST);
   Place(dwp, m_hWnd, IDC_FRAME_LIST, 0, list.top, cx, std::max(0, (int)(bandTop - list.top)));
 
-  const CRect close = ChildRect(m_hWnd, IDCANCEL);
-  const int closeLeft = cx - 10 - close.Width();
-  const int buttonTop = bandTop + (m_nBandHeight - close.Height()) / 2;
-  Place(dwp, m_hWnd, IDCANCEL, closeLeft, buttonTop, close.Width(), close.Height());
-  const CRect convert = ChildRect(m_hWnd, IDC_CONVERT);
-  const int convertLeft = closeLeft - 6 - convert.Width();
-  Place(dwp, m_hWnd, IDC_CONVERT, convertLeft, buttonTop, convert.Width(), convert.Height());
-  Place(dwp, m_hWnd, IDC_STOP, convertLeft, buttonTop, convert.Width(), convert.Height());
-  const CRect status = ChildRect(m_hWnd, IDC_STATUS);
-  Place(dwp, m_hWnd, IDC_STATUS, status.left, bandTop + (m_nBandHeight - status.Height()) / 2,
-        std::max(0, (int)(convertLeft - 16 - status.left)), status.Height());
-  if (m_wndProgress.m_hWnd && dwp)
-    dwp = ::DeferWindowPos(dwp, m_wndProgress.m_hWnd, nullptr, 0, bandTop, cx, 2, SWP_NOZORDER | SWP_NOACTIVATE);
+  PlaceBand(dwp);
   if (dwp) ::EndDeferWindowPos(dwp);
   Invalidate();
 }
 
-BOOL CVideoToDicomPage::OnEraseBkgnd(CDC* pDC) {
-  CRect client;
-  GetClientRect(&client);
-  const int bandTop = client.bottom - m_nBandHeight;
-  pDC->FillSolidRect(0, 0, client.right, bandTop, kPageBack);
-  pDC->FillSolidRect(0, bandTop, client.right, m_nBandHeight, kBandBack);
-  pDC->FillSolidRect(0, bandTop, client.right, 1, kBandLine);
-  if (m_list.m_hWnd) {
-    const CRect list = ChildRect(m_hWnd, IDC_FRAME_LIST);
-    pDC->FillSolidRect(0, list.top - 1, client.right, 1, kBandBack);
-  }
-  return TRUE;
+void CVideoToDicomPage::PaintSeparators(CDC* pDC, const CRect& client) {
+  if (!m_list.m_hWnd) return;
+  const CRect list = ChildRect(m_hWnd, IDC_FRAME_LIST);
+  pDC->FillSolidRect(0, list.top - 1, client.right, 1, kBandBack);
 }
 
 // ---- choosers and shell commands -------------------------------------------------
@@ -430,7 +325,7 @@ void CVideoToDicomPage::OnChooseSource() { ChooseSource(); }
 void CVideoToDicomPage::ChooseSource() {
   CString initial;
   GetDlgItemText(IDC_FILE_NAME, initial);
-  COCFileDialog dlg(TRUE, nullptr, initial, OFN_HIDEREADONLY, kVideoFilter, this);
+  COCFileDialog dlg(TRUE, nullptr, initial, OFN_HIDEREADONLY, kVideoFileFilter, this);
   dlg.GetOFN().lpstrTitle = L"Choose Source Video File";
   if (dlg.DoModal() != IDOK) return;
   m_job.m_strSourcePath = dlg.GetPathName();
@@ -439,7 +334,7 @@ void CVideoToDicomPage::ChooseSource() {
   CWaitCursor wait;
   TakeProgramParts();
   if (m_job.ProbeSource(m_job.m_strSourcePath, nullptr) != 0) {
-    ShowMessageBox(L"This is not a valid video file.", MB_ICONEXCLAMATION);
+    ShowMessage(L"This is not a valid video file.", MB_ICONEXCLAMATION);
     return;
   }
   // Microseconds to whole milliseconds, cut toward zero; the edit holds an int.
@@ -450,10 +345,7 @@ void CVideoToDicomPage::ChooseSource() {
 void CVideoToDicomPage::OnPlaySource() {
   CString path;
   GetDlgItemText(IDC_FILE_NAME, path);
-  if (!path.IsEmpty() && ::PathFileExistsW(path))
-    ConverterShellExecute(m_hWnd, L"open", path, nullptr, nullptr, SW_SHOW);
-  else
-    ShowMessageBox(L"File doesn't exist.", MB_ICONEXCLAMATION);
+  PlayFile(path);
 }
 
 void CVideoToDicomPage::OnChooseFolder() { ChooseFolder(); }
@@ -473,12 +365,7 @@ void CVideoToDicomPage::OnOpenFolder() {
   if (!folder.IsEmpty() && ::PathIsDirectoryW(folder))
     ConverterShellExecute(m_hWnd, nullptr, L"explorer.exe", Quoted(folder), nullptr, SW_SHOW);
   else
-    ShowMessageBox(L"Folder doesn't exist.", MB_ICONEXCLAMATION);
-}
-
-void CVideoToDicomPage::ShowMessageBox(LPCTSTR text, UINT type) {
-  const CString copy(text);
-  QueueOnPageThread([copy, type] { AfxMessageBox(copy, type); }, TRUE);
+    ShowMessage(L"Folder doesn't exist.", MB_ICONEXCLAMATION);
 }
 
 // ---- output list -----------------------------------------------------------------
@@ -489,7 +376,7 @@ int CVideoToDicomPage::AddOutputItem(LPCTSTR path) {
   lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   lvi.iItem = (int)::SendMessageW(m_list.m_hWnd, LVM_GETITEMCOUNT, 0, 0);
   lvi.pszText = LPSTR_TEXTCALLBACKW;
-  lvi.iImage = -1;
+  lvi.iImage = StateImage(ITEM_STATE_NONE);
   lvi.lParam = (LPARAM)item;
   const int row = (int)::SendMessageW(m_list.m_hWnd, LVM_INSERTITEMW, 0, (LPARAM)&lvi);
   if (row < 0) {
@@ -581,11 +468,7 @@ void CVideoToDicomPage::OnOpenDicomFile() {
 }
 
 void CVideoToDicomPage::OnOpenDestinationFolder() {
-  const CString path = GetSelectedPath();
-  if (path.IsEmpty()) return;
-  CString params;
-  params.Format(L"/select,%s", (LPCTSTR)Quoted(path));
-  ConverterShellExecute(m_hWnd, nullptr, L"explorer.exe", params, nullptr, SW_SHOWNORMAL);
+  ShowInExplorer(GetSelectedPath());
 }
 
 void CVideoToDicomPage::OnUpdateSelectionCommand(CCmdUI* pCmdUI) {
@@ -598,18 +481,18 @@ int CVideoToDicomPage::StartConversion() {
   if (m_pWorkerThread) return -1;
   if (!UpdateData(TRUE)) return -1;
   if (m_job.m_strSourcePath.IsEmpty()) {
-    ShowMessageBox(L"Please choose the source video file first.", MB_ICONEXCLAMATION);
+    ShowMessage(L"Please choose the source video file first.", MB_ICONEXCLAMATION);
     return -1;
   }
   if (!::PathFileExistsW(m_job.m_strSourcePath) || ::PathIsDirectoryW(m_job.m_strSourcePath)) {
     CString text;
     text.Format(L"The source video file doesn't exist:\n%s\n\nPlease choose the source video file.",
                 (LPCTSTR)m_job.m_strSourcePath);
-    ShowMessageBox(text, MB_ICONEXCLAMATION);
+    ShowMessage(text, MB_ICONEXCLAMATION);
     return -1;
   }
   TakeProgramParts();
-  return StartWorker(ConvertThreadProc);
+  return StartWorker();
 }
 
 void CVideoToDicomPage::TakeProgramParts() {
@@ -625,19 +508,14 @@ void CVideoToDicomPage::TakeProgramParts() {
   m_job.m_pRecentFolders = settings ? &settings->m_outputFolders : nullptr;
 }
 
-UINT CVideoToDicomPage::ConvertThreadProc(LPVOID pParam) {
-  CVideoToDicomPage* page = static_cast<CVideoToDicomPage*>(pParam);
-  const int result = page->RunConversion();
-  ::PostMessageW(page->m_hWnd, WM_WORKER_FINISHED, 0, 0);
-  return (UINT)result;
-}
-
 int CVideoToDicomPage::RunConversion() {
   const CString work = CreateTempWorkFolder();
   if (work.IsEmpty()) {
     CString text;
     text.Format(L"Failed to create folder:\n%s", (LPCTSTR)(GetUserDataFolder() + L"\\Temp"));
-    ShowMessageBox(text, MB_ICONEXCLAMATION);
+    ShowMessage(text, MB_ICONEXCLAMATION);
+    // The page leaves the state the start put it in.
+    SetBusy(FALSE);
     return -1;
   }
   return m_job.Run(work);

@@ -2,18 +2,12 @@
 // and a folder; Convert writes one DICOM file per frame and lists each file
 // with its state.
 #pragma once
-#include <deque>
-#include <functional>
-#include <mutex>
-
 #include "ConvertPage.h"
 #include "EncoderTool.h"
 #include "ComboBoxes.h"
 #include "ReportListCtrl.h"
 #include "TimeEdit.h"
 #include "VideoToDicomJob.h"
-
-struct CQueuedCall;
 
 // One row of the output list: the DICOM file and its state. Owned by the list.
 class COutputFileItem {
@@ -40,11 +34,11 @@ class CVideoToDicomPage : public CConvertPage {
 
   int StartConversion() override;
   void SetBusy(BOOL busy) override;
+  void EnableInputs(BOOL enable) override;
   void RecalcLayout() override;
 
-  // The worker: RunConversion, then WM_WORKER_FINISHED to the page.
-  static UINT ConvertThreadProc(LPVOID pParam);
-  int RunConversion();
+  // The job, on the worker.
+  int RunConversion() override;
   int ExtractFrames(LPCTSTR workFolder) { return m_job.ExtractFrames(workFolder); }
   int ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern) {
     return m_job.ExtractVideoFrames(source, start, end, pattern);
@@ -83,7 +77,8 @@ class CVideoToDicomPage : public CConvertPage {
   };
 
   // What the job shows, done on the page's controls. Every call reaches the
-  // page's thread in the order the job made it; only the calls that answer
+  // page's thread in the order the job made it (only the latest status,
+  // progress and scroll position count); only the calls that answer
   // something (choosers, prompts, message boxes) wait, so the worker never
   // waits for the list to repaint.
   class CHost : public CVideoToDicomHost {
@@ -92,10 +87,10 @@ class CVideoToDicomPage : public CConvertPage {
     void ChooseSource(CString& path) override;
     void ChooseDestination(CString& folder) override;
     void ShowMessage(LPCTSTR text) override;
-    void SetStatus(LPCTSTR text, COLORREF color) override;
-    void SetBusy(BOOL busy) override;
-    void SetProgressRange(LONGLONG upper) override { m_pPage->m_wndProgress.SetRange(upper); }
-    void SetProgressPos(LONGLONG pos) override { m_pPage->m_wndProgress.SetPos(pos); }
+    void SetStatus(LPCTSTR text, COLORREF color) override { m_pPage->SetStatus(text, color); }
+    void SetBusy(BOOL busy) override { m_pPage->SetBusy(busy); }
+    void SetProgressRange(LONGLONG upper) override { m_pPage->SetProgressRange(upper); }
+    void SetProgressPos(LONGLONG pos) override { m_pPage->SetProgressPos(pos); }
     void DeleteAllOutputItems() override;
     int AddOutputItem(LPCTSTR path) override;
     void EnsureVisible(int row) override;
@@ -107,22 +102,17 @@ class CVideoToDicomPage : public CConvertPage {
     int m_nNextRow = 0;  // rows are only ever appended during a job
   };
 
-  // Runs fn on the page's thread after every call queued before it; with
-  // wait, returns once it has run (at once when already on that thread).
-  void QueueOnPageThread(std::function<void()> fn, BOOL wait);
-  // Runs the calls queued so far; FALSE when more came in meanwhile.
-  BOOL RunQueuedCalls();
-  afx_msg LRESULT OnQueuedCall(WPARAM wParam, LPARAM lParam);
-  afx_msg LRESULT OnJobFinished(WPARAM wParam, LPARAM lParam);
-  std::mutex m_callLock;
-  std::deque<CQueuedCall*> m_calls;
-  bool m_bCallsArmed = false;  // a wake message or timer is on its way
+  // Runs fn, a dialog, with the list drawn normally meanwhile.
+  void WithListShown(const std::function<void()>& fn);
 
   // While a job runs the list draws a few times a second rather than after
   // every row: its rows change faster than it can repaint.
   void HoldOutputList(BOOL hold);
   // Shows the list as it is now, scrolled to the newest row.
   void FlushOutputList();
+  // After a row changed: a held list is shown every so often, also while
+  // the rows change faster than its timer comes.
+  void OutputListChanged();
   afx_msg void OnTimer(UINT_PTR nIDEvent);
   BOOL m_bListHeld = FALSE;
   int m_nShowRow = -1;
@@ -131,7 +121,7 @@ class CVideoToDicomPage : public CConvertPage {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
 
-  afx_msg BOOL OnEraseBkgnd(CDC* pDC);
+  void PaintSeparators(CDC* pDC, const CRect& client) override;
   afx_msg void OnChooseSource();
   afx_msg void OnPlaySource();
   afx_msg void OnChooseFolder();
@@ -151,8 +141,6 @@ class CVideoToDicomPage : public CConvertPage {
   CString GetSelectedPath() const;
   // The program's tool paths, image library and recent lists, into the job.
   void TakeProgramParts();
-  // The message box of the program, shown on the page's thread.
-  void ShowMessageBox(LPCTSTR text, UINT type);
 
   CSink m_sink;
   CHost m_host;

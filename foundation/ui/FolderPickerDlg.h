@@ -6,10 +6,6 @@
 #include "FolderTreeCtrl.h"
 #include "afxdlg.h"
 
-#ifndef WM_WORKER_FINISHED
-#define WM_WORKER_FINISHED (WM_USER + 350)
-#endif
-
 class CFolderPickerDlg : public CDialog {
   DECLARE_DYNAMIC(CFolderPickerDlg)
  public:

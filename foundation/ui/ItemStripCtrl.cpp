@@ -8,9 +8,6 @@
 IMPLEMENT_DYNAMIC(CItemStripCtrl, CWnd)
 
 namespace {
-// Asks a strip to run a function on its own thread (lParam: the function).
-const UINT WM_STRIP_CALL = ::RegisterWindowMessageW(L"Morrowtide.ItemStrip.Call");
-
 int ClampToInt(LONGLONG v) {
   return (int)std::max<LONGLONG>(INT_MIN / 2, std::min<LONGLONG>(INT_MAX / 2, v));
 }
@@ -31,7 +28,6 @@ BEGIN_MESSAGE_MAP(CItemStripCtrl, CWnd)
   ON_WM_MBUTTONDOWN()
   ON_WM_GETDLGCODE()
   ON_WM_MOUSELEAVE()
-  ON_REGISTERED_MESSAGE(WM_STRIP_CALL, OnCallOnWindowThread)
 END_MESSAGE_MAP()
 
 CItemStripCtrl::CItemStripCtrl()
@@ -41,9 +37,15 @@ CItemStripCtrl::CItemStripCtrl()
       m_nItemWidth(64),
       m_nFocusItem(-1),
       m_nHotItem(-1),
-      m_ptPress(-1, -1) {}
+      m_ptPress(-1, -1),
+      m_calls(this) {
+  m_pWindowCalls = &m_calls;
+}
 
-CItemStripCtrl::~CItemStripCtrl() { DeleteAllItems(FALSE); }
+CItemStripCtrl::~CItemStripCtrl() {
+  DeleteAllItems(FALSE);
+  m_pWindowCalls = nullptr;
+}
 
 BOOL CItemStripCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
   return CWnd::Create(nullptr, nullptr, dwStyle, rect, pParentWnd, nID);
@@ -61,14 +63,8 @@ BOOL CItemStripCtrl::OnWindowThread() const {
 
 LRESULT CItemStripCtrl::CallOnWindowThread(const std::function<LRESULT()>& fn, LRESULT resultIfGone) {
   LRESULT result = resultIfGone;
-  std::function<void()> call = [&] { result = fn(); };
-  ::SendMessageW(m_hWnd, WM_STRIP_CALL, 0, (LPARAM)&call);
+  m_calls.Send([&] { result = fn(); });
   return result;
-}
-
-LRESULT CItemStripCtrl::OnCallOnWindowThread(WPARAM, LPARAM lParam) {
-  (*reinterpret_cast<std::function<void()>*>(lParam))();
-  return 0;
 }
 
 // ---------------------------------------------------------------------------

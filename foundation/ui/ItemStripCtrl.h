@@ -94,6 +94,7 @@ class CItemStripCtrl : public CWnd {
   BOOL OnWindowThread() const;
   // Runs fn on the window's thread (the caller's thread waits for it).
   LRESULT CallOnWindowThread(const std::function<LRESULT()>& fn, LRESULT resultIfGone);
+  CWindowCalls m_calls;
   void MoveFocusTo(int nIndex, UINT nShiftCtrl);
 
   afx_msg void OnDestroy();
@@ -110,7 +111,6 @@ class CItemStripCtrl : public CWnd {
   afx_msg void OnMButtonDown(UINT nFlags, CPoint point);
   afx_msg UINT OnGetDlgCode();
   afx_msg void OnMouseLeave();
-  afx_msg LRESULT OnCallOnWindowThread(WPARAM, LPARAM lParam);
   DECLARE_MESSAGE_MAP()
   friend class CStripSelectTracker;
 };

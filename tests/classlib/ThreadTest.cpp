@@ -4,6 +4,11 @@
 
 #include <objbase.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {
@@ -94,4 +99,75 @@ TEST(Thread, AutoDeletingWorkersRunAndCleanUp) {
   while (count < 8 && ::GetTickCount() - start < 10000) ::Sleep(10);
   EXPECT_EQ(8, count);
   EXPECT_EQ(nullptr, AfxBeginThread((AFX_THREADPROC) nullptr, nullptr));
+}
+
+namespace {
+class CCallWnd : public CWnd {
+ public:
+  CCallWnd() : m_calls(this) { m_pWindowCalls = &m_calls; }
+  ~CCallWnd() override { m_pWindowCalls = nullptr; }
+  CWindowCalls m_calls;
+  int m_nPaints = 0;
+
+ protected:
+  afx_msg void OnPaint() {
+    CPaintDC dc(this);
+    ++m_nPaints;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CCallWnd, CWnd)
+  ON_WM_PAINT()
+END_MESSAGE_MAP()
+}  // namespace
+
+// A worker that never pauses: its calls run on the window's thread in the
+// order made, only the latest call of a key counts, a sent call waits for the
+// window, and the window still paints meanwhile.
+TEST(Thread, WindowCallsKeepOrderCoalesceAndLetPaintingThrough) {
+  CCallWnd wnd;
+  ASSERT_TRUE(wnd.CreateEx(0, nullptr, L"calls", WS_POPUP | WS_VISIBLE, 0, 0, 80, 80, nullptr, nullptr));
+  PumpPending();
+  std::vector<int> order;
+  int latest = -1, keyedRuns = 0, posted = 0;
+  std::atomic<bool> stop{false};
+  std::atomic<int> sent{0};
+  std::thread worker([&] {
+    int i = 0;
+    for (; !stop; ++i) {
+      wnd.m_calls.Post([&order, i] { order.push_back(i); });
+      wnd.m_calls.Post(
+          [&latest, &keyedRuns, i] {
+            latest = i;
+            ++keyedRuns;
+          },
+          7);
+      if (i % 64 == 63) ::Sleep(1);  // still far more calls than paints
+      if (i == 1000) {
+        bool onWindowThread = false;
+        const BOOL ran = wnd.m_calls.Send([&] { onWindowThread = wnd.m_calls.IsWindowThread() != FALSE; });
+        sent = ran && onWindowThread ? 1 : -1;
+      }
+    }
+    posted = i;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return order.size() > 2000; }));
+  wnd.m_nPaints = 0;
+  wnd.Invalidate();
+  const bool painted = PumpUntil([&] { return wnd.m_nPaints > 0; }, 2000);
+  stop = true;
+  worker.join();
+  wnd.m_calls.Flush();
+  EXPECT_TRUE(painted);
+  EXPECT_EQ(1, sent.load());
+  ASSERT_EQ((size_t)posted, order.size());
+  for (int i = 0; i < posted; ++i)
+    if (order[i] != i) {
+      ADD_FAILURE() << "call " << order[i] << " ran in place of " << i;
+      break;
+    }
+  EXPECT_EQ(posted - 1, latest);
+  EXPECT_LT(keyedRuns, posted);
+  wnd.DestroyWindow();
 }

@@ -29,7 +29,7 @@ TEST(VideoOptions, RateListMatchesItsTable) {
   EXPECT_EQ(-1, FindFrameRate(11, 1));
 }
 
-TEST(VideoOptions, FixedSizeFormatShowsItsSizeGreyed) {
+TEST(VideoOptions, FixedSizeFormatShowsItsSizeGreyedAndKeepsTheChosenOne) {
   COptions dlg([](COptions& d) {
     EXPECT_STREQ(L"352", ControlText(d, IDC_VIDEO_WIDTH));
     EXPECT_STREQ(L"288", ControlText(d, IDC_VIDEO_HEIGHT));
@@ -41,10 +41,16 @@ TEST(VideoOptions, FixedSizeFormatShowsItsSizeGreyed) {
     // A rate that is not in the list shows 10.
     EXPECT_STREQ(L"10", ControlText(d, IDC_FRAME_RATE));
     ShotOf(d.m_hWnd).SavePng(L"video-options-3gpp.png");
-    d.EndDialog(IDCANCEL);
+    Click(d, IDOK);
   });
   PrepareVideoOptions(dlg, *GetVideoFormat(8), 640, 480, 11, 1, 64, 64);
-  EXPECT_EQ(IDCANCEL, dlg.DoModal());
+  ASSERT_EQ(IDOK, dlg.DoModal());
+  // OK keeps the size chosen for the other formats: the greyed one is the format's.
+  int w = 640, h = 480, num = 11, den = 1;
+  TakeVideoOptions(dlg, w, h, num, den);
+  EXPECT_EQ(640, w);
+  EXPECT_EQ(480, h);
+  EXPECT_EQ(10, num);
 }
 
 TEST(VideoOptions, SameSizeBoxGreysTheEditsAndOkGivesTheChoice) {

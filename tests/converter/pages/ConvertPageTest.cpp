@@ -35,17 +35,19 @@ class CTestPage : public CConvertPage {
     return 0;
   }
   BOOL Translate(MSG* msg) { return PreTranslateMessage(msg); }
-  int m_nStarts = 0, m_nSelectAll = 0;
+  int m_nStarts = 0, m_nSelectAll = 0, m_nAddKey = 0;
   std::atomic<bool> m_bHold{false};
   BOOL m_bWorkerSawBusy = FALSE;
 
  protected:
   afx_msg void OnSelectAll() { ++m_nSelectAll; }
+  afx_msg void OnAddKey() { ++m_nAddKey; }
   DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CTestPage, CConvertPage)
   ON_COMMAND(ID_SELECT_ALL, OnSelectAll)
+  ON_COMMAND(ID_ADD_KEY, OnAddKey)
 END_MESSAGE_MAP()
 
 class ConvertPage : public ::testing::Test {
@@ -163,7 +165,7 @@ TEST_F(ConvertPage, EnterDoesNothingEscapeAsksTheHostToClose) {
   EXPECT_TRUE(::IsWindow(m_page.m_hWnd));
 }
 
-TEST_F(ConvertPage, CtrlAGivesSelectAll) {
+TEST_F(ConvertPage, CtrlAGivesSelectAllOutsideTextFields) {
   BYTE keys[256] = {0};
   ::GetKeyboardState(keys);
   BYTE saved = keys[VK_CONTROL];
@@ -177,6 +179,25 @@ TEST_F(ConvertPage, CtrlAGivesSelectAll) {
   MSG plain = {m_page.m_hWnd, WM_KEYDOWN, 'A', 1};
   m_page.Translate(&plain);
   EXPECT_EQ(1, m_page.m_nSelectAll);
+  // Typed into the file-name box, Ctrl+A, Ctrl+N and Insert are the box's.
+  HWND edit = ::FindWindowExW(Item(IDC_FILE_NAME), nullptr, L"Edit", nullptr);
+  ASSERT_NE(nullptr, edit);
+  MSG insert = {m_page.m_hWnd, WM_KEYDOWN, VK_INSERT, 1};
+  m_page.Translate(&insert);
+  ASSERT_EQ(1, m_page.m_nAddKey);
+  insert.hwnd = edit;
+  m_page.Translate(&insert);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  for (UINT key : {'A', 'N'}) {
+    MSG inBox = {edit, WM_KEYDOWN, key, 1};
+    m_page.Translate(&inBox);
+  }
+  keys[VK_CONTROL] = saved;
+  ::SetKeyboardState(keys);
+  PumpPending();
+  EXPECT_EQ(1, m_page.m_nSelectAll);
+  EXPECT_EQ(1, m_page.m_nAddKey);
 }
 
 TEST_F(ConvertPage, ProgressRecordsOfAnotherSizeOrRunGetDefaultHandling) {

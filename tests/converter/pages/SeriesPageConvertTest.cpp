@@ -223,6 +223,26 @@ TEST_F(SeriesPageConvert, ExistingOutputAskedAndCancelKeepsIt) {
   }
   EXPECT_STREQ(L"Completed.", m_page->GetStatusText());
   EXPECT_GT(GetFileSize64(out), 14);
+
+  // A bare name in the box and the Save dialog cancelled: nothing written,
+  // not in the current folder either.
+  const CString current = MakeTestFolder(L"series page current");
+  wchar_t saved[MAX_PATH] = {0};
+  ::GetCurrentDirectoryW(MAX_PATH, saved);
+  ::SetCurrentDirectoryW(current);
+  m_page->m_cbFileName.SetWindowText(L"bare.mp4");
+  {
+    CDialogAnswerer save(L"Save Video File As", [](HWND frame) { CDialogAnswerer::Press(frame, IDCANCEL); });
+    Click(IDC_CONVERT);
+    EXPECT_TRUE(WaitConverted());
+    EXPECT_EQ(1, save.Answered());
+  }
+  ::SetCurrentDirectoryW(saved);
+  EXPECT_FALSE(PathFileExistsW(current + L"\\bare.mp4"));
+  EXPECT_STREQ(L"Canceled.", m_page->GetStatusText());
+  EXPECT_TRUE(Visible(IDC_CONVERT));
+  EXPECT_TRUE(Enabled(IDC_FILE_NAME));
+  EXPECT_EQ(0, WorkFolderCount());
 }
 
 TEST_F(SeriesPageConvert, FailingEncoderShowsFailedInRed) {

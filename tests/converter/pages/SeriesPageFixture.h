@@ -131,17 +131,12 @@ class SeriesPage : public ::testing::Test {
     return TakeSentUntil([&] { return m_page->m_nProgressRecords > 0 || !m_page->IsConverting(); }, 120000) &&
            m_page->IsConverting();
   }
-  // Applies the status texts the worker posted (each may let the encoder
-  // take one more step).
-  // Returns the texts in the order applied: taking them may also let the job
-  // run on to its end, so the caller looks for a text, not only the last.
+  // Applies what the worker asked the page to show so far; the status line's
+  // text before and after (only the latest text a worker set is kept).
   std::vector<CString> TakeStatusTexts() {
-    std::vector<CString> texts;
-    MSG msg;
-    while (::PeekMessageW(&msg, m_page->m_hWnd, WM_SET_STATUS, WM_SET_STATUS, PM_REMOVE)) {
-      texts.push_back(*reinterpret_cast<CString*>(msg.lParam));
-      ::DispatchMessageW(&msg);
-    }
+    std::vector<CString> texts{m_page->GetStatusText()};
+    m_page->RunQueuedCalls();
+    texts.push_back(m_page->GetStatusText());
     return texts;
   }
   // A picture of the host without taking any other message.
@@ -150,7 +145,7 @@ class SeriesPage : public ::testing::Test {
     return CaptureWindow(m_host.m_hWnd, true);
   }
   // Takes only the messages other threads send (the encoder's progress), one
-  // at a time, until pred is true.
+  // at a time, and the calls the worker made on the page, until pred is true.
   bool TakeSentUntil(const std::function<bool()>& pred, DWORD timeoutMs = 60000) {
     const DWORD start = ::GetTickCount();
     while (!pred()) {
@@ -158,6 +153,7 @@ class SeriesPage : public ::testing::Test {
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
       MSG msg;
       ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      m_page->RunQueuedCalls();
     }
     return true;
   }

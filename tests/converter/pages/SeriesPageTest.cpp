@@ -247,7 +247,8 @@ TEST_F(SeriesPageT, ContextMenuFromTheKeyboard) {
     EXPECT_STREQ(quoted, ShellCalls()[0].file);
   }
   EXPECT_STREQ(L"explorer.exe", ShellCalls()[1].file);
-  EXPECT_STREQ(L"/select," + SeriesData(L"slices\\IM0002.dcm"), ShellCalls()[1].params);
+  // Quoted: a comma in a path must not cut the item Explorer selects.
+  EXPECT_STREQ(L"/select,\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"", ShellCalls()[1].params);
 }
 
 TEST_F(SeriesPageT, ToolbarTipsComeFromTheStringTable) {

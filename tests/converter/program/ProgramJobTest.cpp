@@ -8,6 +8,8 @@
 
 #include <dlgs.h>
 
+#include <cstdio>
+
 using namespace program;
 
 namespace {
@@ -75,8 +77,8 @@ class ProgramJob : public CProgramTest {
     return StartAndWait([](HWND h) { return IsShown(h) && ::GetForegroundWindow() == h; });
   }
 
-  // Add Files with every slice of the test series.
-  void AddSeries(HWND page) {
+  // Add Files with every slice of the test series; total is the frame count after.
+  void AddSeries(HWND page, int total = kSlices) {
     ::PostMessageW(page, WM_COMMAND, kAddFiles, 0);
     HWND dlg = m_program.WaitDialog(L"Add Files");
     ASSERT_NE(dlg, nullptr) << "no Add Files dialog";
@@ -88,7 +90,7 @@ class ProgramJob : public CProgramTest {
     }
     AnswerFileDialog(dlg, names);
     CString want;
-    want.Format(L"%d frames", kSlices);
+    want.Format(L"%d frames", total);
     ASSERT_TRUE(WaitFor([&] { return StatusOf(page) == want; }, 120000)) << "status: " << CStringA(StatusOf(page));
   }
 
@@ -136,7 +138,8 @@ TEST_F(ProgramJob, SeriesToVideoAndBackToDicomThroughTheWindow) {
   ConvertSeriesTo(series, video, L"reelsmith-series-working.png");
   ASSERT_TRUE(WaitFor([&] { return StatusOf(series) == L"Completed."; }, 180000))
       << "status: " << CStringA(StatusOf(series));
-  EXPECT_FALSE(IsShown(::GetDlgItem(series, kStop)));
+  // Idle once the frame files are gone as well.
+  EXPECT_TRUE(WaitFor([&] { return !IsShown(::GetDlgItem(series, kStop)); }, 30000));
   ASSERT_TRUE(FileExists(video));
   ShotOf(m_hMain).SavePng(L"reelsmith-series-done.png");
 
@@ -241,4 +244,116 @@ TEST_F(ProgramJob, EscapeWhileAVideoConvertsStopsItBeforeClosing) {
     EXPECT_NEAR((double)bytes, (double)size, 64.0) << CStringA(names[i]);
   }
   EXPECT_FALSE(FileExists(UserDataFolder() + L"\\Temp"));
+}
+
+namespace {
+// Invalidates the whole page as another window going away would, and
+// waits until the page and its children have painted it again.
+bool RepaintsWithin(HWND page, DWORD ms) {
+  ::RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  auto painted = [](HWND hwnd) { return !::GetUpdateRect(hwnd, nullptr, FALSE); };
+  return WaitFor(
+      [&] {
+        if (!painted(page)) return false;
+        for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+          if (::IsWindowVisible(child) && !painted(child)) return false;
+        return true;
+      },
+      ms);
+}
+
+// Waits until the status text starts with prefix; read straight from the
+// window, so a page whose thread lags cannot slow the test down.
+bool StatusStartsWith(HWND page, LPCTSTR prefix, DWORD ms) {
+  HWND status = ::GetDlgItem(page, kStatus);
+  return WaitFor(
+      [&] {
+        wchar_t text[256] = {0};
+        ::InternalGetWindowText(status, text, 256);
+        return wcsncmp(text, prefix, wcslen(prefix)) == 0;
+      },
+      ms);
+}
+
+// A real click on Stop; the milliseconds until the page says "Canceled.",
+// or -1 when it never does.
+long StopByClick(HWND page) {
+  const DWORD start = ::GetTickCount();
+  ClickOn(::GetDlgItem(page, kStop));
+  if (!StatusStartsWith(page, L"Canceled.", 60000)) return -1;
+  const long ms = (long)(::GetTickCount() - start);
+  std::printf("Stop landed after %ld ms\n", ms);
+  return ms;
+}
+
+// Stop must land while the user still looks at the stage it was pressed in.
+const long kStopMs = 1000;
+const DWORD kPaintMs = 1000;
+}  // namespace
+
+// Convert, then Stop with the mouse at each stage of each page: the page
+// keeps painting while the job runs, the click lands at once, and the job
+// leaves nothing behind.
+TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
+  const CString video = Data(L"out\\clicked.mp4");
+  ::DeleteFileW(video);
+  ASSERT_TRUE(Launch());
+  HWND series = PageOf(m_hMain, 0);
+  ASSERT_NE(series, nullptr);
+  // Three times the series, so that preparing the frames takes a while.
+  for (int n = 1; n <= 3; ++n) AddSeries(series, n * kSlices);
+  // Stop pressed as soon as it shows (the frames are being prepared then),
+  // and once the encoder runs.
+  for (LPCTSTR stage : {L"", L"Generating"}) {
+    SCOPED_TRACE(*stage ? CStringA(stage) : CStringA("Preparing frames"));
+    ClickOn(::GetDlgItem(series, kConvert));
+    HWND save = m_program.WaitDialog(L"Save Video File As");
+    ASSERT_NE(save, nullptr) << "no Save dialog";
+    AnswerFileDialog(save, video);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(series, kStop)); }, 60000)) << "the work never ran";
+    ASSERT_TRUE(StatusStartsWith(series, stage, 120000)) << CStringA(StatusOf(series));
+    EXPECT_TRUE(RepaintsWithin(series, kPaintMs));
+    const long ms = StopByClick(series);
+    EXPECT_GE(ms, 0) << "never canceled; status: " << CStringA(StatusOf(series));
+    EXPECT_LT(ms, kStopMs);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(series, kConvert)); }));
+    EXPECT_FALSE(FileExists(video));
+  }
+
+  SendBounded(::GetDlgItem(m_hMain, kTabs), TCM_SETCURFOCUS, 1, 0);
+  HWND page = PageOf(m_hMain, 1);
+  ASSERT_TRUE(WaitFor([&] { return IsShown(page) && !IsShown(series); }));
+  const CString folder = Data(L"out\\clicked");
+  ::SHCreateDirectoryExW(nullptr, folder, nullptr);
+  HWND list = ::GetDlgItem(page, kOutputList);
+  for (LPCTSTR stage : {L"Extracting frames", L"Generating"}) {
+    SCOPED_TRACE(CStringA(stage));
+    for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
+    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), Data(L"long.mp4")));
+    HWND combo = ::GetDlgItem(page, kFolderCombo);
+    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
+    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
+    ClickOn(::GetDlgItem(page, kConvert));
+    HWND browser = m_program.WaitDialog(L"Browse for Folder");
+    ASSERT_NE(browser, nullptr) << "no folder chooser";
+    PostCommand(browser, IDCANCEL);  // keeps the typed folder
+    ASSERT_TRUE(StatusStartsWith(page, stage, 120000)) << CStringA(StatusOf(page));
+    EXPECT_TRUE(RepaintsWithin(page, kPaintMs));
+    const long ms = StopByClick(page);
+    EXPECT_GE(ms, 0) << "never canceled; status: " << CStringA(StatusOf(page));
+    EXPECT_LT(ms, kStopMs);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(page, kConvert)); }));
+    // Only the files listed as written, numbered from 1, far fewer than the
+    // video's 500; none at all when stopped while extracting.
+    const int rows = (int)SendBounded(list, LVM_GETITEMCOUNT, 0, 0);
+    const std::vector<CString> files = ListFolder(folder);
+    if (CString(stage) == L"Extracting frames") EXPECT_EQ(0u, files.size());
+    EXPECT_LT(files.size(), 400u);
+    EXPECT_LE((int)files.size(), rows);
+    for (size_t i = 0; i < files.size(); ++i) {
+      CString want;
+      want.Format(L"long-%04d.dcm", (int)i + 1);
+      EXPECT_EQ(files[i], want);
+    }
+  }
 }

@@ -17,22 +17,6 @@ const UINT kAlwaysOnTop = 16;
 
 bool IsTopMost(HWND hwnd) { return (::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-// A real mouse: the cursor goes there first, then the button.
-void MouseTo(int x, int y) {
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = (LONG)(((long long)x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
-  in.mi.dy = (LONG)(((long long)y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
-  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  ::SendInput(1, &in, sizeof(in));
-  ::SetCursorPos(x, y);
-}
-void MouseButton(bool down) {
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  ::SendInput(1, &in, sizeof(in));
-}
 // Whether the thread of a window is in the system's move or size loop.
 bool InMoveSize(HWND wnd) {
   GUITHREADINFO info = {};

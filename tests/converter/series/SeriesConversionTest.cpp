@@ -107,7 +107,8 @@ class SeriesConversion : public ::testing::Test {
 
   CSeriesJob MakeJob(CTestHost& host, LPCTSTR outName, int format) {
     CSeriesJob job;
-    CString base = MakeTestFolder(CString(L"series job ") + outName);
+    // A '%' in the work folder is a plain character to the encoder.
+    CString base = MakeTestFolder(CString(L"series job 100%d ") + outName);
     m_folders.push_back(base);
     job.m_strWorkFolder = CreateWorkFolderIn(base);
     job.m_strOutputPath = OutFolder() + L"\\" + outName;

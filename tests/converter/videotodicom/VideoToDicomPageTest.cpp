@@ -289,8 +289,19 @@ TEST_F(VideoToDicomPage, WholeVideoThroughThePage) {
     rowAtPrompt = Cell(98, 2) + L", " + Cell(99, 0) + L" " + Cell(99, 1) + L" " + Cell(99, 2);
     CDialogAnswerer::Press(dlg, IDC_OVERWRITE);
   });
-  ASSERT_TRUE(Convert(nullptr, L"C:\\not this one", out));
+  // The fields the job reads are off from Convert on, while the chooser
+  // shows too, not from some later point.
+  bool offAtChooser = true;
+  const CDialogAnswerer::Action choose = AnswerBrowser(out);
+  CDialogAnswerer browser(L"Browse for Folder", [&](HWND dlg) {
+    for (int id : {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PART_ONLY, IDC_OUTPUT_FOLDER})
+      offAtChooser = offAtChooser && !::IsWindowEnabled(Item(id));
+    choose(dlg);
+  });
+  Click(m_page, IDC_CONVERT);
+  ASSERT_TRUE(PumpUntil([&] { return !m_page.IsWorkerRunning(); }, 240000));
   EXPECT_EQ(1, prompt.Answered());
+  EXPECT_TRUE(offAtChooser);
   EXPECT_TRUE(busy);
   EXPECT_TRUE(controlsOff);
   // The files before it are done when the user is asked.
@@ -480,7 +491,7 @@ TEST_F(VideoToDicomPage, RowsInEachStateAndACancelledPrompt) {
                                   L"4 ten-0004.dcm OK", L"5 ten-0005.dcm OK", L"6 ten-0006.dcm "}),
             RowTexts());
   EXPECT_EQ(2, RowImage(2));
-  EXPECT_EQ(-1, RowImage(5));
+  EXPECT_EQ(I_IMAGENONE, RowImage(5));
   EXPECT_STREQ(L"Canceled.", m_page.GetStatusText());
   EXPECT_EQ(original, ReadBytes(kept));
 

@@ -518,7 +518,7 @@ bool CRasterImageGIF::MakeDecoderTables() {
 bool CRasterImageGIF::Decode(CRasterStream* stream) {
   if (!stream) return false;
   if (!MakeDecoderTables()) {
-    SetErrorText("CRasterImage::Create can't allocate memory");
+    SetErrorText("no memory for the GIF decoder's tables");
     return false;
   }
   BYTE head[13];
@@ -638,7 +638,7 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     if (trueColor < 2) {
       CRasterImageGIF* next = new (std::nothrow) CRasterImageGIF;
       if (!next) {
-        fail("CRasterImage::Create can't allocate memory");
+        fail("no memory for the next GIF frame");
         break;
       }
       if (i == 0) {
@@ -654,14 +654,14 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
         previous = new (std::nothrow) CRasterImageGIF;
         if (previous) previous->Copy(*next);
         if (!previous || !previous->HasPixels()) {
-          fail("CRasterImage::Create can't allocate memory");
+          fail("no memory for the GIF frame kept for restoring");
           delete next;
           break;
         }
       } else {
         next->Copy(*this);
         if (!next->HasPixels()) {
-          fail("CRasterImage::Create can't allocate memory");
+          fail("no memory for a copy of the GIF frame");
           delete next;
           break;
         }
@@ -738,7 +738,7 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
       if (!composite24) {
         composite24 = new (std::nothrow) CRasterImageGIF;
         if (!composite24) {
-          fail("CRasterImage::Create can't allocate memory");
+          fail("no memory for the GIF's composed picture");
           break;
         }
         composite24->CopyAttributes(*this);
@@ -1296,7 +1296,7 @@ bool CRasterImageGIF::MakeEncoderTables() {
 bool CRasterImageGIF::Encode(CRasterStream* stream) {
   if (!CanEncode(stream)) return false;
   if (!MakeEncoderTables()) {
-    SetErrorText("CRasterImage::Create can't allocate memory");
+    SetErrorText("no memory for the GIF encoder's tables");
     return false;
   }
   m_writeFailed = false;
@@ -1332,7 +1332,7 @@ bool CRasterImageGIF::EncodeFrames(CRasterStream* stream, CRasterImage** frames,
     return false;
   }
   if (!MakeEncoderTables()) {
-    SetErrorText("CRasterImage::Create can't allocate memory");
+    SetErrorText("no memory for the GIF encoder's tables");
     return false;
   }
   m_writeFailed = false;

@@ -46,6 +46,10 @@ TEST(FileFilter, SetsQuestionMarksEscapesAndNegation) {
   EXPECT_EQ(1, Pass(L"x[`]]", L"", L"x]"));
   EXPECT_EQ(1, Pass(L"[a-c][x-z]", L"", L"BY"));
   EXPECT_EQ(0, Pass(L"?", L"", L""));
+  // A '?' at the end wants one more character, and no more than one.
+  EXPECT_EQ(0, Pass(L"scan?", L"", L"scan"));
+  EXPECT_EQ(1, Pass(L"scan?", L"", L"scan1"));
+  EXPECT_EQ(0, Pass(L"scan?", L"", L"scan12"));
   // A trailing '!' negates nothing and fails.
   EXPECT_EQ(0, Pass(L"a!", L"", L"a"));
 }

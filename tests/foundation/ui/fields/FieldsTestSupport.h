@@ -21,8 +21,6 @@ CWindowShot CropShot(const CWindowShot& shot, const RECT& rect);
 void MoveMouseTo(POINT pt);
 // Centre of a window in screen coordinates.
 POINT ScreenCenter(HWND hWnd);
-// Text of a window.
-CString WindowText(HWND hWnd);
 // Writes a file with a little content; TRUE when it exists afterwards.
 BOOL MakeFile(LPCTSTR path);
 // A fresh empty folder under the temporary folder, named after the test.

@@ -53,4 +53,16 @@ void CheckCanWrite(const std::string& path, bool overwrite)
         Throw(path + " already exists (give -y to replace it)");
 }
 
+const AVOutputFormat* OutputFormatFor(const SmeltrixOptions& opt)
+{
+    const AVOutputFormat* ofmt = nullptr;
+    if (!opt.outputFormat.empty()) {
+        ofmt = av_guess_format(opt.outputFormat.c_str(), nullptr, nullptr);
+        if (!ofmt)
+            Throw("unknown output format: " + opt.outputFormat);
+    } else if (!(ofmt = av_guess_format(nullptr, opt.output.c_str(), nullptr))) {
+        Throw("cannot tell the output format from the name " + opt.output + " (give -f)");
+    }
+    return ofmt;
+}
 }  // namespace smeltrix

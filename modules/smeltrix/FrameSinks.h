@@ -28,6 +28,8 @@ std::string TempName(const std::string& finalName);
 void RemoveStalePartials(const std::string& output);
 // Throws when the file exists and may not be replaced.
 void CheckCanWrite(const std::string& path, bool overwrite);
+// The container named by -f, else the one the output's name suggests; throws when there is none.
+const AVOutputFormat* OutputFormatFor(const SmeltrixOptions& opt);
 
 class FrameSink {
 public:

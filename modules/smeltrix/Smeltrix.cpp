@@ -102,16 +102,7 @@ int Run(const SmeltrixOptions& opt)
     if (opt.noVideo)
         Throw("-vn leaves no video to encode");
     bool outputIsPictures = false;
-    const AVOutputFormat* ofmt = nullptr;
-    if (!opt.outputFormat.empty()) {
-        ofmt = av_guess_format(opt.outputFormat.c_str(), nullptr, nullptr);
-        if (!ofmt)
-            Throw("unknown output format: " + opt.outputFormat);
-    } else {
-        ofmt = av_guess_format(nullptr, opt.output.c_str(), nullptr);
-        if (!ofmt)
-            Throw("cannot tell the output format from the name " + opt.output + " (give -f)");
-    }
+    const AVOutputFormat* ofmt = OutputFormatFor(opt);
     if (strcmp(ofmt->name, "image2") == 0) {
         outputIsPictures = true;
         if (sound)

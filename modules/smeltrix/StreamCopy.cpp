@@ -379,27 +379,9 @@ struct CopyStream {
     int64_t lastDts = AV_NOPTS_VALUE;
 };
 
-}  // namespace
-
-int RunCopy(const SmeltrixOptions& opt)
+// Opens the inputs and positions each at the start of its stretch.
+void OpenInputs(const SmeltrixOptions& opt, const std::vector<SmeltrixInput>& wanted, std::vector<CopyInput>& inputs)
 {
-    CheckCanWrite(opt.output, opt.overwrite);
-
-    // The inputs.
-    std::vector<SmeltrixInput> wanted;
-    wanted.push_back(SmeltrixInput{opt.input, opt.inputFormat, opt.inputSeekUs, opt.inputDurationUs});
-    wanted.insert(wanted.end(), opt.moreInputs.begin(), opt.moreInputs.end());
-    std::vector<CopyInput> inputs(wanted.size());
-    struct InputsGuard {
-        std::vector<CopyInput>& in;
-        ~InputsGuard()
-        {
-            for (CopyInput& i : in) {
-                av_packet_free(&i.pkt);
-                avformat_close_input(&i.fmt);
-            }
-        }
-    } inputsGuard{inputs};
     for (size_t k = 0; k < wanted.size(); ++k) {
         const SmeltrixInput& source = wanted[k];
         const AVInputFormat* ifmt = nullptr;
@@ -426,8 +408,11 @@ int RunCopy(const SmeltrixOptions& opt)
             avformat_seek_file(inputs[k].fmt, -1, INT64_MIN, inputs[k].originUs + source.seekUs,
                                inputs[k].originUs + source.seekUs, 0);
     }
+}
 
-    // The streams: as mapped, or the best video and the best audio of the inputs.
+// The streams taken: as mapped, or the best video and the best audio of the inputs.
+std::vector<std::pair<int, int>> ChooseStreams(const SmeltrixOptions& opt, const std::vector<CopyInput>& inputs)
+{
     std::vector<std::pair<int, int>> chosen = opt.maps;
     if (chosen.empty()) {
         for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
@@ -444,15 +429,107 @@ int RunCopy(const SmeltrixOptions& opt)
     }
     if (chosen.empty())
         Throw("no stream to copy from " + opt.input);
+    return chosen;
+}
 
-    const AVOutputFormat* ofmt = nullptr;
-    if (!opt.outputFormat.empty()) {
-        ofmt = av_guess_format(opt.outputFormat.c_str(), nullptr, nullptr);
-        if (!ofmt)
-            Throw("unknown output format: " + opt.outputFormat);
-    } else if (!(ofmt = av_guess_format(nullptr, opt.output.c_str(), nullptr))) {
-        Throw("cannot tell the output format from the name " + opt.output + " (give -f)");
+// The output stream of an input stream: copied, or encoded again when the
+// command names a codec for its kind, and passed through its bitstream filter.
+CopyStream MakeOutputStream(AVStream* in, int input, int stream, const SmeltrixOptions& opt,
+                            const AVOutputFormat* ofmt, AVFormatContext* out,
+                            std::vector<std::unique_ptr<StreamCoder>>& coders)
+{
+    const AVMediaType type = in->codecpar->codec_type;
+    CopyStream cs;
+    cs.input = input;
+    cs.stream = stream;
+    const std::string& codec = type == AVMEDIA_TYPE_VIDEO ? opt.videoCodec : opt.audioCodec;
+    const AVCodecParameters* source = in->codecpar;
+    AVRational sourceBase = in->time_base;
+    std::unique_ptr<AVCodecParameters, void (*)(AVCodecParameters*)> coded(
+        nullptr, [](AVCodecParameters* p) { avcodec_parameters_free(&p); });
+    if (!codec.empty() && codec != "copy") {
+        coders.emplace_back(new StreamCoder(in, codec, opt, ofmt));
+        cs.coder = coders.back().get();
+        coded.reset(avcodec_parameters_alloc());
+        if (!coded)
+            throw std::bad_alloc();
+        Check(avcodec_parameters_from_context(coded.get(), cs.coder->Encoder()), "cannot set up the output stream");
+        source = coded.get();
+        sourceBase = cs.coder->Encoder()->time_base;
     }
+    cs.bsf = MakeFilter(type == AVMEDIA_TYPE_VIDEO ? opt.videoBitstreamFilter : opt.audioBitstreamFilter, source,
+                        sourceBase);
+    const AVCodecParameters* par = cs.bsf ? cs.bsf->par_out : source;
+    if (avformat_query_codec(ofmt, par->codec_id, FF_COMPLIANCE_NORMAL) == 0)
+        Throw(std::string("the format ") + ofmt->name + " cannot hold " + avcodec_get_name(par->codec_id));
+    cs.out = avformat_new_stream(out, nullptr);
+    if (!cs.out)
+        throw std::bad_alloc();
+    Check(avcodec_parameters_copy(cs.out->codecpar, par), "cannot copy the stream's description");
+    if (!cs.coder)
+        cs.out->codecpar->codec_tag = 0;  // the output container's own tag
+    cs.out->time_base = cs.bsf ? cs.bsf->time_base_out : sourceBase;
+    if (cs.coder && type == AVMEDIA_TYPE_VIDEO) {
+        cs.out->avg_frame_rate = cs.coder->Encoder()->framerate;
+        cs.out->sample_aspect_ratio = cs.coder->Encoder()->sample_aspect_ratio;
+    }
+    return cs;
+}
+
+// Times start from the stretch taken; where a joined stream starts its times
+// again they go on from the latest one instead. t: the packet's time.
+void ShiftToStretch(CopyInput& in, int64_t t)
+{
+    const AVStream* st = in.fmt->streams[in.pkt->stream_index];
+    if ((in.fmt->iformat->flags & AVFMT_TS_DISCONT) && t != INT64_MIN) {
+        if (in.nextUs.size() < in.fmt->nb_streams)
+            in.nextUs.resize(in.fmt->nb_streams, INT64_MIN);
+        int64_t& expected = in.nextUs[(size_t)in.pkt->stream_index];
+        int64_t now = t + in.discontUs;
+        if (expected != INT64_MIN && (now < expected - AV_TIME_BASE / 10 || now > expected + 10 * AV_TIME_BASE)) {
+            in.discontUs += expected - now;
+            now = expected;
+        }
+        const int64_t length = in.pkt->duration > 0
+                                   ? av_rescale_q(in.pkt->duration, st->time_base, AVRational{1, AV_TIME_BASE})
+                                   : 0;
+        expected = now + length;
+    }
+    const int64_t shift =
+        av_rescale_q(in.originUs + in.startUs - in.discontUs, AVRational{1, AV_TIME_BASE}, st->time_base);
+    if (in.pkt->pts != AV_NOPTS_VALUE)
+        in.pkt->pts -= shift;
+    if (in.pkt->dts != AV_NOPTS_VALUE)
+        in.pkt->dts -= shift;
+}
+
+}  // namespace
+
+int RunCopy(const SmeltrixOptions& opt)
+{
+    CheckCanWrite(opt.output, opt.overwrite);
+
+    // The inputs.
+    std::vector<SmeltrixInput> wanted;
+    wanted.push_back(SmeltrixInput{opt.input, opt.inputFormat, opt.inputSeekUs, opt.inputDurationUs});
+    wanted.insert(wanted.end(), opt.moreInputs.begin(), opt.moreInputs.end());
+    std::vector<CopyInput> inputs(wanted.size());
+    struct InputsGuard {
+        std::vector<CopyInput>& in;
+        ~InputsGuard()
+        {
+            for (CopyInput& i : in) {
+                av_packet_free(&i.pkt);
+                avformat_close_input(&i.fmt);
+            }
+        }
+    } inputsGuard{inputs};
+    OpenInputs(opt, wanted, inputs);
+
+    // The streams: as mapped, or the best video and the best audio of the inputs.
+    const std::vector<std::pair<int, int>> chosen = ChooseStreams(opt, inputs);
+
+    const AVOutputFormat* ofmt = OutputFormatFor(opt);
 
     const std::string temp = TempName(opt.output);
     AVFormatContext* out = nullptr;
@@ -495,41 +572,7 @@ int RunCopy(const SmeltrixOptions& opt)
             continue;
         if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
             Throw("stream " + std::to_string(m.first) + ":" + std::to_string(m.second) + " is neither video nor audio");
-        CopyStream cs;
-        cs.input = m.first;
-        cs.stream = m.second;
-        // Encoded again when the command names a codec for its kind, else copied.
-        const std::string& codec = type == AVMEDIA_TYPE_VIDEO ? opt.videoCodec : opt.audioCodec;
-        const AVCodecParameters* source = in->codecpar;
-        AVRational sourceBase = in->time_base;
-        std::unique_ptr<AVCodecParameters, void (*)(AVCodecParameters*)> coded(
-            nullptr, [](AVCodecParameters* p) { avcodec_parameters_free(&p); });
-        if (!codec.empty() && codec != "copy") {
-            coders.emplace_back(new StreamCoder(in, codec, opt, ofmt));
-            cs.coder = coders.back().get();
-            coded.reset(avcodec_parameters_alloc());
-            if (!coded)
-                throw std::bad_alloc();
-            Check(avcodec_parameters_from_context(coded.get(), cs.coder->Encoder()), "cannot set up the output stream");
-            source = coded.get();
-            sourceBase = cs.coder->Encoder()->time_base;
-        }
-        cs.bsf = MakeFilter(type == AVMEDIA_TYPE_VIDEO ? opt.videoBitstreamFilter : opt.audioBitstreamFilter, source,
-                            sourceBase);
-        const AVCodecParameters* par = cs.bsf ? cs.bsf->par_out : source;
-        if (avformat_query_codec(ofmt, par->codec_id, FF_COMPLIANCE_NORMAL) == 0)
-            Throw(std::string("the format ") + ofmt->name + " cannot hold " + avcodec_get_name(par->codec_id));
-        cs.out = avformat_new_stream(out, nullptr);
-        if (!cs.out)
-            throw std::bad_alloc();
-        Check(avcodec_parameters_copy(cs.out->codecpar, par), "cannot copy the stream's description");
-        if (!cs.coder)
-            cs.out->codecpar->codec_tag = 0;  // the output container's own tag
-        cs.out->time_base = cs.bsf ? cs.bsf->time_base_out : sourceBase;
-        if (cs.coder && type == AVMEDIA_TYPE_VIDEO) {
-            cs.out->avg_frame_rate = cs.coder->Encoder()->framerate;
-            cs.out->sample_aspect_ratio = cs.coder->Encoder()->sample_aspect_ratio;
-        }
+        CopyStream cs = MakeOutputStream(in, m.first, m.second, opt, ofmt, out, coders);
         route[m.first][m.second] = (int)streams.size();
         streams.push_back(cs);
     }
@@ -632,29 +675,8 @@ int RunCopy(const SmeltrixOptions& opt)
             av_packet_unref(in.pkt);
             continue;
         }
-        // Times start from the stretch taken; where a joined stream starts its
-        // times again they go on from the latest one instead.
         const AVStream* st = in.fmt->streams[in.pkt->stream_index];
-        if ((in.fmt->iformat->flags & AVFMT_TS_DISCONT) && t != INT64_MIN) {
-            if (in.nextUs.size() < in.fmt->nb_streams)
-                in.nextUs.resize(in.fmt->nb_streams, INT64_MIN);
-            int64_t& expected = in.nextUs[(size_t)in.pkt->stream_index];
-            int64_t now = t + in.discontUs;
-            if (expected != INT64_MIN && (now < expected - AV_TIME_BASE / 10 || now > expected + 10 * AV_TIME_BASE)) {
-                in.discontUs += expected - now;
-                now = expected;
-            }
-            const int64_t length = in.pkt->duration > 0
-                                       ? av_rescale_q(in.pkt->duration, st->time_base, AVRational{1, AV_TIME_BASE})
-                                       : 0;
-            expected = now + length;
-        }
-        const int64_t shift =
-            av_rescale_q(in.originUs + in.startUs - in.discontUs, AVRational{1, AV_TIME_BASE}, st->time_base);
-        if (in.pkt->pts != AV_NOPTS_VALUE)
-            in.pkt->pts -= shift;
-        if (in.pkt->dts != AV_NOPTS_VALUE)
-            in.pkt->dts -= shift;
+        ShiftToStretch(in, t);
         if (pick == 0 && t != INT64_MIN)
             positionMs = std::max(positionMs, (t - in.startUs) / 1000);
         CopyStream& cs = streams[(size_t)route1];

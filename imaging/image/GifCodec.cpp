@@ -103,26 +103,7 @@ bool CRasterImageGIF::Decode(CRasterStream* stream) {
     // A screen of 0 x 0 takes the size of the first image, as the full decode does.
     if (header.width == 0 && header.height == 0) {
       if (header.flags & 0x80) stream->Seek(3 * (2 << (header.flags & 7)), SEEK_CUR);
-      bool afterZero = true;
-      for (;;) {
-        int c = stream->GetByte();
-        if (c < 0) break;
-        if (!afterZero && c != 0) continue;
-        if (c == '!') {
-          if (!reader.ReadExtension(stream)) break;
-        } else if (c == ',') {
-          ImageDescriptor d;
-          if (reader.ReadDescriptor(stream, &d)) {
-            header.width = d.width;
-            header.height = d.height;
-          }
-          break;
-        } else if (c == ';') {
-          break;
-        } else {
-          afterZero = c == 0;
-        }
-      }
+      reader.ReadFirstImageSize(stream, &header);
     }
     m_head.biWidth = header.width;
     m_head.biHeight = header.height;

@@ -374,14 +374,33 @@ void CGifReader::FinishFrameData(CRasterStream* stream, long dataStart, int badC
   m_readPos = m_readCount = 0;
 }
 
+int CGifReader::NextBlock(CRasterStream* stream, bool& afterZero) {
+  for (;;) {
+    int c = stream->GetByte();
+    if (c < 0) return -1;
+    if (!afterZero && c != 0) continue;
+    if (c == '!' || c == ',' || c == ';') return c;
+    afterZero = c == 0;
+  }
+}
+
+void CGifReader::ReadFirstImageSize(CRasterStream* stream, ScreenHeader* header) {
+  bool afterZero = true;
+  int c;
+  while ((c = NextBlock(stream, afterZero)) == '!')
+    if (!ReadExtension(stream)) return;
+  ImageDescriptor d;
+  if (c == ',' && ReadDescriptor(stream, &d)) {
+    header->width = d.width;
+    header->height = d.height;
+  }
+}
+
 int CGifReader::CountFrames(CRasterStream* stream, ColorTable* global, ScreenHeader* header) {
   long start = stream->Tell();
   int count = 0;
   bool afterZero = true;
-  for (;;) {
-    int c = stream->GetByte();
-    if (c < 0) break;
-    if (!afterZero && c != 0) continue;
+  for (int c; (c = NextBlock(stream, afterZero)) >= 0;) {
     if (c == '!') {
       if (!ReadExtension(stream)) break;
     } else if (c == ',') {
@@ -400,10 +419,8 @@ int CGifReader::CountFrames(CRasterStream* stream, ColorTable* global, ScreenHea
       int bad = 0;
       LzwDecode(stream, nullptr, d.width, &bad);
       FinishFrameData(stream, dataStart, bad);
-    } else if (c == ';') {
-      break;
     } else {
-      afterZero = c == 0;
+      break;
     }
   }
   (void)global;

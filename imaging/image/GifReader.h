@@ -35,6 +35,8 @@ class CGifReader {
   // The read buffer and the decoder's tables; false when memory is short.
   bool MakeTables();
   int CountFrames(CRasterStream* stream, ColorTable* global, ScreenHeader* header);
+  // The size of the first image, for a screen of 0 x 0; the stream stands after the screen's colour table.
+  void ReadFirstImageSize(CRasterStream* stream, ScreenHeader* header);
   bool ReadExtension(CRasterStream* stream);
   bool ReadDescriptor(CRasterStream* stream, ImageDescriptor* d);
   void ReadColorTable(CRasterStream* stream, int exponent, ColorTable* table);
@@ -54,6 +56,10 @@ class CGifReader {
   int NextDataByte(CRasterStream* stream);
   int StoreLine(GifLineCursor* cursor, BYTE* pixels, int length);
   long FindNextImage(CRasterStream* stream, long position);
+  // The next block's introducer ('!', ',' or ';'), or -1 at the end of the
+  // stream. Bytes between blocks are passed over; after a stray byte other
+  // than 0 an introducer counts only once a 0 has come.
+  int NextBlock(CRasterStream* stream, bool& afterZero);
   void SkipSubBlocks(CRasterStream* stream);
 
   CRasterImageGIF& m_image;

@@ -3,7 +3,7 @@
 void LoadSettingFields(CWinApp* app, LPCTSTR section, const CSettingFields& fields) {
   for (const CSettingField& f : fields) {
     if (f.m_kind == SETTING_TEXT) {
-      *f.m_pText = app->GetProfileString(section, f.m_pszName, *f.m_pText);
+      *f.m_pText = app->GetProfileString(section, f.m_pszName, f.m_pszDefault ? f.m_pszDefault : (LPCTSTR)*f.m_pText);
       continue;
     }
     int v = (int)app->GetProfileInt(section, f.m_pszName, *f.m_pInt);

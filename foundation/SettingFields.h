@@ -26,23 +26,24 @@ struct CSettingField {
   int m_nMin;
   int m_nMax;
   SettingAccess m_access;
+  LPCTSTR m_pszDefault;  // a text's value when missing; null: the member's current value
 };
 
 inline CSettingField IntSetting(LPCTSTR name, int& member, int lo = INT_MIN, int hi = INT_MAX,
                                 SettingAccess access = SETTING_READ_WRITE) {
-  return {name, SETTING_INT, &member, nullptr, lo, hi, access};
+  return {name, SETTING_INT, &member, nullptr, lo, hi, access, nullptr};
 }
 inline CSettingField BoolSetting(LPCTSTR name, int& member, SettingAccess access = SETTING_READ_WRITE) {
-  return {name, SETTING_BOOL, &member, nullptr, 0, 1, access};
+  return {name, SETTING_BOOL, &member, nullptr, 0, 1, access, nullptr};
 }
-inline CSettingField TextSetting(LPCTSTR name, CString& member) {
-  return {name, SETTING_TEXT, nullptr, &member, 0, 0, SETTING_READ_WRITE};
+inline CSettingField TextSetting(LPCTSTR name, CString& member, LPCTSTR missing = nullptr) {
+  return {name, SETTING_TEXT, nullptr, &member, 0, 0, SETTING_READ_WRITE, missing};
 }
 
 using CSettingFields = std::vector<CSettingField>;
 
 // Reads every field of the section in table order; a missing value keeps the
-// member's current value.
+// member's current value (or takes the text field's own default).
 void LoadSettingFields(CWinApp* app, LPCTSTR section, const CSettingFields& fields);
 // Writes every field that is not read-only, in table order.
 void SaveSettingFields(CWinApp* app, LPCTSTR section, const CSettingFields& fields);

@@ -59,18 +59,6 @@ CString MakeTestFolder(LPCTSTR name) {
   return folder;
 }
 
-void RemoveTree(LPCTSTR path) {
-  if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
-  std::vector<wchar_t> from(path, path + wcslen(path));
-  from.push_back(0);
-  from.push_back(0);
-  SHFILEOPSTRUCTW op = {};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.data();
-  op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-  ::SHFileOperationW(&op);
-}
-
 CWindowShot CropShot(const CWindowShot& shot, const RECT& rect) {
   CWindowShot part;
   RECT r = rect;

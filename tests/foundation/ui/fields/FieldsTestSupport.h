@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "UiTestSupport.h"
+#include "support/TestFolders.h"
 #include "afxwin.h"
 
 #include <ostream>
@@ -25,5 +26,3 @@ POINT ScreenCenter(HWND hWnd);
 BOOL MakeFile(LPCTSTR path);
 // A fresh empty folder under the temporary folder, named after the test.
 CString MakeTestFolder(LPCTSTR name);
-// Removes a folder and everything in it.
-void RemoveTree(LPCTSTR path);

@@ -46,10 +46,13 @@ TEST(FileFilter, SetsQuestionMarksEscapesAndNegation) {
   EXPECT_EQ(1, Pass(L"x[`]]", L"", L"x]"));
   EXPECT_EQ(1, Pass(L"[a-c][x-z]", L"", L"BY"));
   EXPECT_EQ(0, Pass(L"?", L"", L""));
-  // A '?' at the end wants one more character, and no more than one.
+  // A '?' wants one more character, and no more than one; at the end of the
+  // name nothing after it may be read.
   EXPECT_EQ(0, Pass(L"scan?", L"", L"scan"));
   EXPECT_EQ(1, Pass(L"scan?", L"", L"scan1"));
   EXPECT_EQ(0, Pass(L"scan?", L"", L"scan12"));
+  EXPECT_EQ(0, Pass(L"scan?*", L"", L"scan"));
+  EXPECT_EQ(1, Pass(L"scan?*", L"", L"scan1"));
   // A trailing '!' negates nothing and fails.
   EXPECT_EQ(0, Pass(L"a!", L"", L"a"));
 }

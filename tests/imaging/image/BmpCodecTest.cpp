@@ -190,8 +190,8 @@ TEST(BmpCodec, RunLengthEncodings) {
 }
 
 TEST(BmpCodec, RunLength4AbsoluteRunsKeepTheirPadding) {
-  // An absolute run's bytes are padded to a whole word: 5 pixels take 3 bytes
-  // and a pad byte, 4 pixels take 2 bytes and none. Each is followed by an
+  // An absolute run's bytes are padded to a whole word: 3 pixels take 2 bytes
+  // and no pad, 6 pixels take 3 bytes and a pad byte. Each is followed by an
   // encoded run that a misread pad would shift.
   BmpLayout f;
   f.width = 8;
@@ -200,11 +200,11 @@ TEST(BmpCodec, RunLength4AbsoluteRunsKeepTheirPadding) {
   f.compression = BI_RLE4;
   f.clrUsed = 16;
   f.palette.assign(64, 0);
-  f.pixels = {0, 5, 0x12, 0x34, 0x50, 0, 3, 0x77, 0, 0,  // row 0: 1 2 3 4 5 7 7 7
-              0, 4, 0x9A, 0xBC, 4, 0xDE, 0, 1};           // row 1: 9 A B C D E D E
+  f.pixels = {0, 3, 0x12, 0x30, 5, 0x77, 0, 0,           // row 0: 1 2 3 7 7 7 7 7
+              0, 6, 0x9A, 0xBC, 0xDE, 0, 2, 0x44, 0, 1};  // row 1: 9 A B C D E 4 4
   CRasterImage img;
   ASSERT_TRUE(DecodeBytes(img, MakeBmp(f))) << img.GetErrorText();
-  const int rows[2][8] = {{1, 2, 3, 4, 5, 7, 7, 7}, {9, 0xA, 0xB, 0xC, 0xD, 0xE, 0xD, 0xE}};
+  const int rows[2][8] = {{1, 2, 3, 7, 7, 7, 7, 7}, {9, 0xA, 0xB, 0xC, 0xD, 0xE, 4, 4}};
   for (int y = 0; y < 2; y++)
     for (int x = 0; x < 8; x++) EXPECT_EQ(rows[y][x], img.GetIndexAt(x, y)) << x << "," << y;
 }

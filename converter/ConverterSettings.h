@@ -2,6 +2,7 @@
 // application's key, section "Settings", with three recent lists.
 #pragma once
 #include "RecentList.h"
+#include "SettingFields.h"
 
 class CConverterSettings {
  public:
@@ -31,4 +32,8 @@ class CConverterSettings {
 
   static const int kPageCount = 2;
   static const int kMaxRecent = 20;
+
+ private:
+  // The single values, in the order they are read and written.
+  CSettingFields Fields();
 };

@@ -16,12 +16,12 @@
 
 CString GetSeriesFileFilter(int kind) {
   switch (kind) {
-    case 0:
+    case SERIES_FILTER_ADD_FILES:
       return L"DICOM Images (*.dcm;*.dicom)|*.dcm;*.dicom|Common Images (*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff)|"
              L"*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|All Files (*.*)|*.*||";
-    case 1:
+    case SERIES_FILTER_FOLDER_CHOICES:
       return L"*.dcm;*.dicom|*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|*.*";
-    case 2:
+    case SERIES_FILTER_DROP_PATTERN:
       return L"*.dcm;*.dicom;*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff";
     default:
       return CString();

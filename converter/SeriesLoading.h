@@ -10,8 +10,14 @@
 
 class CImageLibraryLoader;
 
-// File patterns by kind: 0 the Add Files filter, 1 the Add Folder choices,
-// 2 the pattern of a drop; empty for any other kind.
+// The kinds of file patterns of the series page.
+enum SeriesFilterKind {
+  SERIES_FILTER_ADD_FILES = 0,       // the Add Files dialog's filter
+  SERIES_FILTER_FOLDER_CHOICES = 1,  // the Add Folder dialog's choices
+  SERIES_FILTER_DROP_PATTERN = 2,    // what a dropped folder is scanned for
+};
+
+// The patterns of one kind; empty for any other kind.
 CString GetSeriesFileFilter(int kind);
 
 // Where loaded frames go.

@@ -17,7 +17,7 @@ int COVMBFrameWnd::OnCreate(LPCREATESTRUCT lpcs) {
     const int h = m_nMenuBarHeight;
     if (!m_pMenuBar->Create(WS_CHILD | WS_VISIBLE | CBRS_TOP, CRect(0, 0, h, h), this, AFX_IDW_CONTROLBAR_FIRST))
       return -1;
-    if (!m_pMenuBar->LoadMenu(::GetMenu(m_hWnd), 0)) return -1;
+    if (!m_pMenuBar->LoadMenu(::GetMenu(m_hWnd))) return -1;
     ::SetMenu(m_hWnd, nullptr);  // the bar owns the menu now
     RecalcLayout();
   }

@@ -2,6 +2,7 @@
 // HKCU\Software\Morrowtide\Glimmerscope through the application's profile.
 #pragma once
 #include "RecentList.h"
+#include "SettingFields.h"
 #include "afxwin.h"
 
 class CViewerSettings {
@@ -31,6 +32,13 @@ class CViewerSettings {
   int m_bSaveRecentFiles = 1;
   int m_nMaxRecentFiles = 30;
   CRecentList m_recentList;
+
+  // The recent files' menu commands reach this many entries.
+  static const int kMaxRecentFiles = 100;
+
+ private:
+  // The single values, in the order they are read and written.
+  CSettingFields Fields();
 };
 
 // The program-wide settings record; null until the application publishes it.

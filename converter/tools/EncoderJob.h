@@ -3,10 +3,15 @@
 #pragma once
 #include "afx.h"
 
-enum : DWORD {
-  JOB_FLAG_THREADS = 0x1,
-  STREAM_FLAG_BEST_QUALITY = 0x1,
-  STREAM_FLAG_DISABLED = 0x20000000,
+// Bits of m_dwFlags.
+enum EncoderJobFlags : DWORD {
+  JOB_FLAG_THREADS = 0x1,  // pass the wrapper's thread count
+};
+
+// Bits of m_dwVideoFlags and m_dwAudioFlags.
+enum EncoderStreamFlags : DWORD {
+  STREAM_FLAG_BEST_QUALITY = 0x1,      // quality 0
+  STREAM_FLAG_DISABLED = 0x20000000,  // no such stream in the output
 };
 
 class CEncoderJob {

@@ -16,7 +16,7 @@ std::recursive_mutex g_liveLock;
 std::map<ULONGLONG, CEncoderToolBase*> g_live;
 std::atomic<ULONGLONG> g_nextContext{1};
 
-CString Duration(int ms) { return FormatDuration(ms, 0, 1, 1); }
+CString Duration(int ms) { return FormatDuration(ms, DURATION_CLOCK, DURATION_WITH_MS, DURATION_ALWAYS_HOURS); }
 
 void AddInput(CArgumentList& a, const CString& path, const CString& format, int seek, int duration, int offset) {
   if (path.IsEmpty()) return;

@@ -8,7 +8,7 @@ BEGIN_MESSAGE_MAP(CTimeEdit, CMaskEdit)
 END_MESSAGE_MAP()
 
 namespace {
-CString TimeText(int ms) { return FormatDurationPadded(ms, 0, 1, 1); }
+CString TimeText(int ms) { return FormatDurationPadded(ms, DURATION_CLOCK, DURATION_WITH_MS, DURATION_ALWAYS_HOURS); }
 }  // namespace
 
 CTimeEdit::CTimeEdit() {

@@ -45,7 +45,7 @@ void CHttpRequest::Reset() {
   m_nTimeout = 30;
   m_nReadSize = 0;
   m_transfer = CHttpTransferInfo();
-  m_nAccessType = 0;
+  m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   m_strProxyHost.Empty();
   m_nProxyPort = 80;
   m_strUserName.Empty();
@@ -76,23 +76,23 @@ int CHttpRequest::FetchHeaders() { return Get(nullptr); }
 
 // Notifications: a cancelled request forwards nothing; without an observer -1.
 int CHttpRequest::NotifyEvent0() {
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
   return m_pObserver ? m_pObserver->OnEvent0((ULONGLONG)(UINT_PTR)this) : -1;
 }
 int CHttpRequest::NotifyEvent1() {
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
   return m_pObserver ? m_pObserver->OnEvent1((ULONGLONG)(UINT_PTR)this) : -1;
 }
 int CHttpRequest::NotifyTransferBegin() {
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
   return m_pObserver ? m_pObserver->OnTransferBegin((ULONGLONG)(UINT_PTR)this, &m_transfer) : -1;
 }
 int CHttpRequest::NotifyTransferProgress() {
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
   return m_pObserver ? m_pObserver->OnTransferProgress((ULONGLONG)(UINT_PTR)this, &m_transfer) : -1;
 }
 int CHttpRequest::NotifyTransferEnd() {
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
   return m_pObserver ? m_pObserver->OnTransferEnd((ULONGLONG)(UINT_PTR)this, &m_transfer) : -1;
 }
 
@@ -117,10 +117,10 @@ DWORD CHttpRequest::IdleLimitMs() const {
 }
 
 int CHttpRequest::RunWithWatchdog() {
-  m_nResult = -1;
+  m_nResult = HTTP_RESULT_FAILED;
   m_bPerformed = 0;
   HANDLE thread = ::CreateThread(nullptr, 0, HttpRequestThreadProc, this, 0, nullptr);
-  if (!thread) return -1;
+  if (!thread) return HTTP_RESULT_FAILED;
 
   const DWORD idleLimit = IdleLimitMs();
   bool cancelled = false;
@@ -158,7 +158,7 @@ int CHttpRequest::RunWithWatchdog() {
       ::TerminateThread(thread, 0);
       ::WaitForSingleObject(thread, 5000);
       // A request that had its result and hung only while closing keeps it.
-      if (!m_bPerformed) m_nResult = 1;
+      if (!m_bPerformed) m_nResult = HTTP_RESULT_CANCELLED;
       break;
     }
   }
@@ -166,7 +166,7 @@ int CHttpRequest::RunWithWatchdog() {
   CloseHandles();
   // A request whose handles were closed for a cancel reports the cancel, not
   // the failure the closing caused.
-  if (cancelled && m_nResult != 0) m_nResult = 1;
+  if (cancelled && m_nResult != HTTP_RESULT_OK) m_nResult = HTTP_RESULT_CANCELLED;
   return m_nResult;
 }
 
@@ -174,11 +174,11 @@ int CHttpRequest::RunWithWatchdog() {
 // The request thread.
 
 int CHttpRequest::Prepare() {
-  if (!IsOnline()) return -2;
+  if (!IsOnline()) return HTTP_RESULT_UNAVAILABLE;
   m_response.Reset();
   if (m_headers.m_strUserAgent.IsEmpty()) m_headers.m_strUserAgent = kDefaultUserAgent;
   if (m_nReadSize == 0) m_nReadSize = kDefaultReadSize;
-  return 0;
+  return HTTP_RESULT_OK;
 }
 
 int CHttpRequest::CrackUrl(CString& host, CString& path, INTERNET_PORT& port, INTERNET_SCHEME& scheme) const {
@@ -192,9 +192,10 @@ int CHttpRequest::CrackUrl(CString& host, CString& path, INTERNET_PORT& port, IN
   parts.dwUrlPathLength = kPathChars;
   parts.lpszExtraInfo = extraBuf.data();
   parts.dwExtraInfoLength = kPathChars;
-  if (m_strURL.IsEmpty() || !::InternetCrackUrlW(m_strURL, 0, 0, &parts)) return -2;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return -2;
-  if (hostBuf[0] == L'\0') return -2;
+  if (m_strURL.IsEmpty() || !::InternetCrackUrlW(m_strURL, 0, 0, &parts)) return HTTP_RESULT_UNAVAILABLE;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+    return HTTP_RESULT_UNAVAILABLE;
+  if (hostBuf[0] == L'\0') return HTTP_RESULT_UNAVAILABLE;
   host = hostBuf.data();
   // The query belongs to the request path.
   path = CString(pathBuf.data()) + extraBuf.data();
@@ -205,13 +206,14 @@ int CHttpRequest::CrackUrl(CString& host, CString& path, INTERNET_PORT& port, IN
 }
 
 CString CHttpRequest::GetProxyString() {
-  if (m_nAccessType != 0 && m_nAccessType != 1 && m_nAccessType != 3) m_nAccessType = 0;
+  if (m_nAccessType != INTERNET_OPEN_TYPE_PRECONFIG && m_nAccessType != INTERNET_OPEN_TYPE_DIRECT &&
+      m_nAccessType != INTERNET_OPEN_TYPE_PROXY) m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   CString text;
-  if (m_nAccessType == 3) {
+  if (m_nAccessType == INTERNET_OPEN_TYPE_PROXY) {
     if (!m_strProxyHost.IsEmpty() && m_nProxyPort >= 0)
       text.Format(L"%s:%d", (LPCTSTR)m_strProxyHost, m_nProxyPort);
     else
-      m_nAccessType = 0;
+      m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   }
   return text;
 }
@@ -283,28 +285,28 @@ int CHttpRequest::Perform() {
   CString host, path;
   INTERNET_PORT port = 0;
   INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
-  if (CrackUrl(host, path, port, scheme) != 0) return -2;
+  if (CrackUrl(host, path, port, scheme) != 0) return HTTP_RESULT_UNAVAILABLE;
   const CString proxy = GetProxyString();
 
   Touch();
   HINTERNET root = ::InternetOpenW(m_headers.m_strUserAgent, (DWORD)m_nAccessType,
                                    proxy.IsEmpty() ? nullptr : (LPCTSTR)proxy, nullptr, 0);
-  if (!root) return -2;
+  if (!root) return HTTP_RESULT_UNAVAILABLE;
   m_hRoot = root;
   // WinINet's own waits end at the idle time-out too, so a stalled call
   // usually returns by itself before the watchdog has to end the thread.
   DWORD waitMs = IdleLimitMs();
   ::InternetSetOptionW(root, INTERNET_OPTION_RECEIVE_TIMEOUT, &waitMs, sizeof(waitMs));
   ::InternetSetOptionW(root, INTERNET_OPTION_SEND_TIMEOUT, &waitMs, sizeof(waitMs));
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
 
   Touch();
   HINTERNET connection =
       ::InternetConnectW(root, host, port, m_strUserName.IsEmpty() ? nullptr : (LPCTSTR)m_strUserName,
                          m_strPassword.IsEmpty() ? nullptr : (LPCTSTR)m_strPassword, INTERNET_SERVICE_HTTP, 0, 2);
-  if (!connection) return -2;
+  if (!connection) return HTTP_RESULT_UNAVAILABLE;
   m_hConnection = connection;
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
 
   if (m_headers.m_strVerb.IsEmpty()) m_headers.m_strVerb = L"GET";
   Touch();
@@ -313,11 +315,11 @@ int CHttpRequest::Perform() {
       m_headers.m_strHttpVersion.IsEmpty() ? nullptr : (LPCTSTR)m_headers.m_strHttpVersion,
       m_headers.m_strReferrer.IsEmpty() ? nullptr : (LPCTSTR)m_headers.m_strReferrer, nullptr,
       GetRequestFlags(scheme), 2);
-  if (!request) return -1;
+  if (!request) return HTTP_RESULT_FAILED;
   m_hRequest = request;
   ::InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &waitMs, sizeof(waitMs));
   ::InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &waitMs, sizeof(waitMs));
-  if (IsCancelled()) return 1;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
 
   const CString headers = BuildHeaders();
   if (!headers.IsEmpty()) ::HttpAddRequestHeadersW(request, headers, (DWORD)-1, HTTP_ADDREQ_FLAG_ADD);
@@ -328,15 +330,16 @@ int CHttpRequest::Perform() {
   if (!::HttpSendRequestW(request, nullptr, 0, bodyBytes > 1 ? (LPVOID)(LPCSTR)body : nullptr,
                           bodyBytes > 1 ? (DWORD)(bodyBytes - 1) : 0)) {
     const DWORD error = ::GetLastError();
-    if (IsCancelled()) return 1;
+    if (IsCancelled()) return HTTP_RESULT_CANCELLED;
     // A server that cannot be reached is an unusable address, like one that
-    // does not parse: -2. The update check folds both into "failed".
-    if (error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_NAME_NOT_RESOLVED) return -2;
-    return -1;
+    // does not parse. The update check folds both into "failed".
+    if (error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_NAME_NOT_RESOLVED)
+      return HTTP_RESULT_UNAVAILABLE;
+    return HTTP_RESULT_FAILED;
   }
 
   m_response.m_nStatusCode = _wtoi(QueryText(HTTP_QUERY_STATUS_CODE));
-  if (m_response.m_nStatusCode >= 400) return -2;
+  if (m_response.m_nStatusCode >= 400) return HTTP_RESULT_UNAVAILABLE;
 
   m_response.m_strRawHeaders = QueryText(HTTP_QUERY_RAW_HEADERS_CRLF);
   m_transfer.m_nContentLength = _wcstoi64(QueryText(HTTP_QUERY_CONTENT_LENGTH), nullptr, 10);
@@ -348,15 +351,15 @@ int CHttpRequest::Perform() {
   if (status >= 301 && status <= 303) m_response.m_strLocation = QueryText(HTTP_QUERY_LOCATION);
   m_transfer.m_bResumable = m_response.m_strAcceptRanges == L"bytes" ? 1 : 0;
 
-  if (!m_pSink || m_nRangeEnd == 0) return 0;
-  if (IsCancelled()) return 1;
+  if (!m_pSink || m_nRangeEnd == 0) return HTTP_RESULT_OK;
+  if (IsCancelled()) return HTTP_RESULT_CANCELLED;
 
   if (m_nRangeStart > 0) {
     // A server that ignored the range sends the whole file (status 200, or a
     // length not smaller than the whole); writing it after the part already
     // there would corrupt the file.
-    if (status != 206) return -2;
-    if (m_nExpectedTotal > 0 && m_transfer.m_nContentLength >= m_nExpectedTotal) return -2;
+    if (status != 206) return HTTP_RESULT_UNAVAILABLE;
+    if (m_nExpectedTotal > 0 && m_transfer.m_nContentLength >= m_nExpectedTotal) return HTTP_RESULT_UNAVAILABLE;
   }
   return ReadBody();
 }
@@ -365,12 +368,12 @@ int CHttpRequest::ReadBody() {
   NotifyTransferBegin();
   CReadBuffer buffer;
   buffer.m_bOwns = 1;
-  if (buffer.Allocate(m_nReadSize) != 1) return -1;
+  if (buffer.Allocate(m_nReadSize) != 1) return HTTP_RESULT_FAILED;
 
-  int result = 0;
+  int result = HTTP_RESULT_OK;
   for (;;) {
     if (IsCancelled()) {
-      result = 1;
+      result = HTTP_RESULT_CANCELLED;
       break;
     }
     DWORD want = buffer.m_nSize;
@@ -386,48 +389,48 @@ int CHttpRequest::ReadBody() {
     Touch();
     DWORD available = 0;
     if (!::InternetQueryDataAvailable(m_hRequest, &available, 0, 0)) {
-      result = IsCancelled() ? 1 : -1;
+      result = IsCancelled() ? HTTP_RESULT_CANCELLED : HTTP_RESULT_FAILED;
       break;
     }
     if (available > 0 && available < want) want = available;
     if (IsCancelled()) {
-      result = 1;
+      result = HTTP_RESULT_CANCELLED;
       break;
     }
     Touch();
     DWORD got = 0;
     if (!::InternetReadFile(m_hRequest, buffer.m_pBlock, want, &got)) {
-      result = IsCancelled() ? 1 : -1;
+      result = IsCancelled() ? HTTP_RESULT_CANCELLED : HTTP_RESULT_FAILED;
       break;
     }
     if (got == 0) {
-      result = 0;
+      result = HTTP_RESULT_OK;
       break;
     }
     if (IsCancelled()) {
-      result = 1;
+      result = HTTP_RESULT_CANCELLED;
       break;
     }
     Touch();
     int allowed = 1;
     if (!m_nTerminateAllowed.compare_exchange_strong(allowed, 0)) {
-      result = 1;  // the watchdog is ending this thread
+      result = HTTP_RESULT_CANCELLED;  // the watchdog is ending this thread
       break;
     }
     DWORD written = 0;
     const int w = m_pSink->Write(buffer.m_pBlock, got, &written);
     m_nTerminateAllowed = 1;
     if (w == -1 || written < got) {
-      result = -1;
+      result = HTTP_RESULT_FAILED;
       break;
     }
     m_transfer.m_nBytesReceived += got;
-    if (NotifyTransferProgress() == 10) {
-      result = 0;
+    if (NotifyTransferProgress() == HTTP_PROGRESS_STOP) {
+      result = HTTP_RESULT_OK;
       break;
     }
     if (m_nRangeEnd > 0 && m_transfer.m_nBytesReceived >= m_nRangeEnd) {
-      result = 0;
+      result = HTTP_RESULT_OK;
       break;
     }
   }
@@ -443,9 +446,9 @@ CHttpDownloader::~CHttpDownloader() { CloseHandles(); }
 
 void CHttpDownloader::Reset() {
   CHttpRequest::Reset();
-  m_nResult = -1;
+  m_nResult = HTTP_RESULT_FAILED;
   m_nActivity = 0;
-  m_nAccessType = 0;
+  m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   m_pSink = nullptr;
   m_nTerminateAllowed = 1;
 }
@@ -482,11 +485,11 @@ int CHttpDownloader::DownloadToFile(LPCTSTR path, LONGLONG start, int resume) {
     disposition = CREATE_ALWAYS;
   CFileStream file;
   if (file.Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, FILE_ATTRIBUTE_NORMAL) != 0)
-    return -2;
+    return HTTP_RESULT_UNAVAILABLE;
   if (start > 0) {
-    if (file.Seek(start, 0) != start) return -2;
+    if (file.Seek(start, 0) != start) return HTTP_RESULT_UNAVAILABLE;
   } else if (start == -1) {
-    if (file.Seek(0, 2) < 0) return -2;
+    if (file.Seek(0, 2) < 0) return HTTP_RESULT_UNAVAILABLE;
   }
   const int result = Get(&file);
   file.Close();

@@ -2,16 +2,6 @@
 // its own while the calling thread watches it: a request that shows no
 // activity for the idle time-out, or whose cancel flag is set, has its handles
 // closed, and is ended by force as a last resort.
-//
-// Request results:
-//    0  success (any status below 400)
-//    1  cancelled (also when the request thread had to be ended by force)
-//   -1  the request thread could not start; the request could not be opened
-//       or sent; a read failed; a write into the sink failed or was short
-//   -2  offline; a URL that does not parse or is not http/https; the internet
-//       root handle or the connection cannot be opened; the server cannot be
-//       reached (connection refused, name not found); a status of 400 or
-//       more; a resumed download whose server ignored the range
 #pragma once
 #include <atomic>
 #include <functional>
@@ -20,6 +10,25 @@
 #include "afxwin.h"
 
 #include <wininet.h>
+
+// Request results.
+enum HttpResult {
+  HTTP_RESULT_OK = 0,         // any status below 400
+  HTTP_RESULT_CANCELLED = 1,  // also when the request thread had to be ended by force
+  // The request thread could not start; the request could not be opened or
+  // sent; a read failed; a write into the sink failed or was short.
+  HTTP_RESULT_FAILED = -1,
+  // Offline; a URL that does not parse or is not http/https; the internet root
+  // handle or the connection cannot be opened; the server cannot be reached
+  // (connection refused, name not found); a status of 400 or more; a resumed
+  // download whose server ignored the range; a target file that cannot be
+  // opened or positioned.
+  HTTP_RESULT_UNAVAILABLE = -2,
+};
+
+// What an observer's OnTransferProgress returns to end the transfer early
+// with success.
+constexpr int HTTP_PROGRESS_STOP = 10;
 
 // What an observer sees of a transfer.
 struct CHttpTransferInfo {
@@ -34,7 +43,7 @@ class CHttpRequestObserver {
   virtual int OnEvent0(ULONGLONG request) { return 0; }
   virtual int OnEvent1(ULONGLONG request) { return 0; }
   virtual int OnTransferBegin(ULONGLONG request, CHttpTransferInfo* info) { return 0; }
-  // Returning 10 ends the transfer early with success.
+  // Returning HTTP_PROGRESS_STOP ends the transfer early with success.
   virtual int OnTransferProgress(ULONGLONG request, CHttpTransferInfo* info) { return 0; }
   virtual int OnTransferEnd(ULONGLONG request, CHttpTransferInfo* info) { return 0; }
 };
@@ -108,7 +117,7 @@ class CHttpRequest {
   int m_nTimeout = 30;             // idle time-out, seconds
   DWORD m_nReadSize = 0;           // 0 = 4096
   CHttpTransferInfo m_transfer;
-  int m_nAccessType = 0;           // 0 system settings, 1 direct, 3 named proxy
+  int m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;  // or _DIRECT, or _PROXY (named proxy)
   CString m_strProxyHost;
   int m_nProxyPort = 80;
   CString m_strUserName;
@@ -156,8 +165,7 @@ class CHttpDownloader : public CHttpRequest {
   void Reset() override;
   int GetContentLength(LONGLONG& length, LONGLONG start) override;
   // start > 0: continue the file there (set m_nRangeStart to the same offset);
-  // start = -1: append; resume: the file must exist. -2 when the file cannot
-  // be opened or positioned.
+  // start = -1: append; resume: the file must exist.
   int DownloadToFile(LPCTSTR path, LONGLONG start, int resume) override;
   int DownloadToStream(CStream* stream) override;
   // The body up to its first zero byte, decoded from the ANSI code page. A

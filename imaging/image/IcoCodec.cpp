@@ -131,7 +131,7 @@ bool CRasterImageICO::DecodeBitmap(CRasterStream* stream, LONG width, LONG heigh
   }
   if (bitCount == 32) {
     if (!CreateAlphaMask()) {
-      SetErrorText("CRasterImage::Create can't allocate memory");
+      SetErrorText("no memory for the icon's alpha mask");
       return false;
     }
     std::vector<BYTE> line((size_t)width * 4);
@@ -294,7 +294,7 @@ bool CRasterImageICO::Encode(CRasterStream* stream, int append, int pageCount) {
       try {
         mask.assign(maskSize, 0);
       } catch (const std::bad_alloc&) {
-        SetErrorText("CRasterImage::Create can't allocate memory");
+        SetErrorText("no memory for the icon's AND mask");
         return false;
       }
       BYTE info[40];

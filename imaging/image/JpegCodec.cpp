@@ -142,7 +142,7 @@ bool CRasterImageJPEG::Decode(CRasterStream* stream) {
   JpegStreamManager manager;
   memset(&cinfo, 0, sizeof(cinfo));
   if (!OpenStreamManager(manager, stream)) {
-    SetErrorText("CRasterImage::Create can't allocate memory");
+    SetErrorText("no memory for the JPEG input buffer");
     return false;
   }
   SetupErrorManager(&err, m_info.szLastError);
@@ -201,7 +201,7 @@ bool CRasterImageJPEG::Decode(CRasterStream* stream) {
     double bits = components == 1 ? 8.0 : 24.0;
     double rowBytes = (double)((((unsigned long long)cinfo.output_width * (unsigned)bits + 31) / 32) * 4);
     if (cinfo.output_width == 0 || cinfo.output_height == 0) {
-      SetErrorText("CRasterImage::Create : width and height must be greater than zero");
+      SetErrorText("JPEG width and height must be greater than zero");
       longjmp(err.jump, 1);
     }
     if (rowBytes * (double)cinfo.output_height > RASTER_MAX_MEMORY) {
@@ -248,7 +248,7 @@ bool CRasterImageJPEG::Decode(CRasterStream* stream) {
   if (!direct) {
     row = (BYTE*)malloc((size_t)cinfo.output_width * (size_t)components + 8);
     if (!row) {
-      SetErrorText("CRasterImage::Create can't allocate memory");
+      SetErrorText("no memory for a JPEG row");
       longjmp(err.jump, 1);
     }
   }
@@ -303,7 +303,7 @@ bool CRasterImageJPEG::Encode(CRasterStream* stream) {
   JpegStreamManager manager;
   memset(&cinfo, 0, sizeof(cinfo));
   if (!OpenStreamManager(manager, stream)) {
-    SetErrorText("CRasterImage::Create can't allocate memory");
+    SetErrorText("no memory for the JPEG output buffer");
     return false;
   }
   SetupErrorManager(&err, m_info.szLastError);
@@ -370,7 +370,7 @@ bool CRasterImageJPEG::Encode(CRasterStream* stream) {
   if (!direct) {
     row = (BYTE*)malloc((size_t)width * 3 + GetRowBytes() + 8);
     if (!row) {
-      SetErrorText("CRasterImage::Create can't allocate memory");
+      SetErrorText("no memory for a JPEG row");
       longjmp(err.jump, 1);
     }
   }

@@ -174,7 +174,7 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
 
   if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA || colorType == PNG_COLOR_TYPE_RGB_ALPHA) {
     if (!CreateAlphaMask()) {
-      SetErrorText("CRasterImage::Create can't allocate memory");
+      SetErrorText("no memory for the PNG's alpha mask");
       png_longjmp(png, 1);
     }
   }
@@ -185,7 +185,7 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
   size_t fileRowBytes = png_get_rowbytes(png, info);
   row = (BYTE*)malloc(fileRowBytes + 8);
   if (!row) {
-    SetErrorText("CRasterImage::Create can't allocate memory");
+    SetErrorText("no memory for a PNG row");
     png_longjmp(png, 1);
   }
   memset(row, 0, fileRowBytes + 8);

@@ -73,6 +73,10 @@ TEST(VideoFormats, OutputNameProposal) {
   p = Propose(L"", L"E:\\videos\\last.mp4", {L"D:\\data\\Knee\\IM0001", L"D:\\data\\Knee\\IM2"}, 8);
   EXPECT_STREQ(L"E:\\videos", p.strFolder);
   EXPECT_STREQ(L"Knee.3gp", p.strFileName);
+  // The same for a single frame: the earlier output's folder, the frame's name.
+  p = Propose(L"", L"E:\\videos\\last.mp4", {L"D:\\scans\\chest.dcm"}, 3);
+  EXPECT_STREQ(L"E:\\videos", p.strFolder);
+  EXPECT_STREQ(L"chest.avi", p.strFileName);
   // A name in the box is kept as it is.
   p = Propose(L"C:\\out\\mine.flv", L"", {L"D:\\data\\a.png"}, 0);
   EXPECT_STREQ(L"C:\\out\\mine.flv", p.strFileName);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ToolContract.h"
+#include "support/TestFolders.h"
 
 namespace {
 
@@ -122,16 +123,7 @@ protected:
     {
         g_receiver = nullptr;
         DestroyWindow(m_wnd);
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((m_dir + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileW((m_dir + L"\\" + fd.cFileName).c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(m_dir.c_str());
+        RemoveTree(m_dir.c_str());
     }
 
     // Runs the encoder with the converter's argument text, started directly as
@@ -174,15 +166,7 @@ protected:
         return code;
     }
 
-    bool FolderHasPartFiles()
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((m_dir + L"\\*.part").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        FindClose(h);
-        return true;
-    }
+    bool FolderHasPartFiles() { return !FilesIn(m_dir.c_str(), L"*.part").empty(); }
 
     static constexpr int kFrames = 40;
     static constexpr uint64_t kContext = 0x123456789ABCULL;

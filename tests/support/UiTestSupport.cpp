@@ -1,5 +1,8 @@
 #include "UiTestSupport.h"
 
+#include <commctrl.h>
+#include <dlgs.h>
+
 #include "RasterImage.h"
 #include "TestPaths.h"
 #include "afxwin.h"
@@ -149,3 +152,29 @@ bool ColorNear(COLORREF a, COLORREF b, int tolerance) {
          abs((int)GetGValue(a) - (int)GetGValue(b)) <= tolerance &&
          abs((int)GetBValue(a) - (int)GetBValue(b)) <= tolerance;
 }
+
+CString WindowText(HWND hwnd) { return AfxGetWindowText(hwnd); }
+
+HWND FileNameField(HWND dialog) {
+  HWND field = ::GetDlgItem(dialog, cmb13);
+  if (field) {
+    if (HWND edit = ::FindWindowExW(field, nullptr, L"Edit", nullptr)) return edit;
+    if (HWND ex = (HWND)::SendMessageW(field, CBEM_GETEDITCONTROL, 0, 0)) return ex;
+    return field;
+  }
+  return ::GetDlgItem(dialog, edt1);
+}
+
+std::vector<CString> ComboTexts(HWND combo) {
+  std::vector<CString> out;
+  const int n = (int)::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < n; ++i) {
+    const int length = (int)::SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    std::vector<wchar_t> buf(length > 0 ? length + 1 : 1, L'\0');
+    ::SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)buf.data());
+    out.push_back(buf.data());
+  }
+  return out;
+}
+
+std::vector<CString> FileTypeTexts(HWND dialog) { return ComboTexts(::GetDlgItem(dialog, cmb1)); }

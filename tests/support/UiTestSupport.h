@@ -1,5 +1,6 @@
 // Helpers for window tests under Wine and Xvfb: screenshots with pixel access,
-// PNG files in the build folder, and waiting for a condition while pumping messages.
+// PNG files in the build folder, waiting for a condition while pumping messages,
+// and reading windows and file dialogs.
 #pragma once
 #include <windows.h>
 
@@ -39,6 +40,17 @@ void PumpPending();
 // library's pre-translation (accelerators, dialog keys) as a program's loop does.
 bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 void PumpApp();
+
+// A window's text.
+CString WindowText(HWND hwnd);
+
+// The file name field of an open or save dialog: the edit inside the combo
+// box of the newer dialog, or the older dialog's edit.
+HWND FileNameField(HWND dialog);
+// The texts of a combo box's list, in order.
+std::vector<CString> ComboTexts(HWND combo);
+// The texts of an open or save dialog's file type list, in order.
+std::vector<CString> FileTypeTexts(HWND dialog);
 
 // A window's rectangle and its client area's, in screen coordinates.
 CRect ScreenRect(HWND hwnd);

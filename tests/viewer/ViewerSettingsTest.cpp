@@ -117,6 +117,13 @@ TEST(ViewerSettings, RoundTripAndTheRecentListSize) {
     EXPECT_EQ(1, app.m_settings.m_nMaxRecentFiles);
     EXPECT_EQ(1, app.m_settings.m_recentList.GetCount());
   }
+  // The list never outgrows its menu commands: a huge maximum would make start-up and the menu crawl.
+  for (DWORD written : {100u, 101u, 0x7FFFFFFFu}) {
+    WriteInt(L"MaxRecentFiles", written);
+    CViewerTestApp app;
+    app.m_settings.Load();
+    EXPECT_EQ(100, app.m_settings.m_recentList.m_nMaxCount) << written;
+  }
   WriteInt(L"SaveRecentFiles", 0);
   {
     CViewerTestApp app;

@@ -134,9 +134,7 @@ struct PendingPress {
 } g_press;
 
 BOOL CALLBACK PressIfCaption(HWND hwnd, LPARAM) {
-  wchar_t text[256] = {0};
-  ::GetWindowTextW(hwnd, text, 256);
-  if (!::IsWindowVisible(hwnd) || g_press.caption != text) return TRUE;
+  if (!::IsWindowVisible(hwnd) || g_press.caption != WindowText(hwnd)) return TRUE;
   ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(g_press.button, BN_CLICKED), (LPARAM)::GetDlgItem(hwnd, g_press.button));
   if (g_press.seen) *g_press.seen = true;
   ::KillTimer(nullptr, g_press.timer);

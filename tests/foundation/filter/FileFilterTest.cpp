@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "FileFilter.h"
 
 namespace {
@@ -46,6 +48,16 @@ TEST(FileFilter, SetsQuestionMarksEscapesAndNegation) {
   EXPECT_EQ(1, Pass(L"x[`]]", L"", L"x]"));
   EXPECT_EQ(1, Pass(L"[a-c][x-z]", L"", L"BY"));
   EXPECT_EQ(0, Pass(L"?", L"", L""));
+  // A '?' wants one more character, and no more than one; at the end of the
+  // name nothing after it may be read.
+  EXPECT_EQ(0, Pass(L"scan?", L"", L"scan"));
+  EXPECT_EQ(1, Pass(L"scan?", L"", L"scan1"));
+  EXPECT_EQ(0, Pass(L"scan?", L"", L"scan12"));
+  EXPECT_EQ(1, Pass(L"scan?*", L"", L"scan1"));
+  // The name in a buffer of its own size, so that a read past it is seen.
+  const std::vector<wchar_t> name(L"scan", L"scan" + 5);
+  EXPECT_EQ(0, MatchWildcard(L"scan?x", name.data()));
+  EXPECT_EQ(0, MatchWildcard(L"scan?*", name.data()));
   // A trailing '!' negates nothing and fails.
   EXPECT_EQ(0, Pass(L"a!", L"", L"a"));
 }

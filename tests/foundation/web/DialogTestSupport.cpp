@@ -36,12 +36,6 @@ HWND WaitForDialog(const std::function<bool(HWND)>& pred, DWORD timeoutMs) {
   return found;
 }
 
-CString WindowText(HWND hwnd) {
-  wchar_t buf[1024] = {0};
-  ::GetWindowTextW(hwnd, buf, 1024);
-  return buf;
-}
-
 CString ItemText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
 
 CRect ChildRect(HWND child) {

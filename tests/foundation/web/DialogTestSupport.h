@@ -10,7 +10,6 @@
 HWND FindProcessDialog(const std::function<bool(HWND)>& pred);
 // Waits (pumping this thread's messages) for such a dialog.
 HWND WaitForDialog(const std::function<bool(HWND)>& pred, DWORD timeoutMs = 20000);
-CString WindowText(HWND hwnd);
 CString ItemText(HWND dialog, int id);
 // The control's rectangle in its parent's client coordinates.
 CRect ChildRect(HWND child);

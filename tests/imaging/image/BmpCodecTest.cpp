@@ -189,6 +189,26 @@ TEST(BmpCodec, RunLengthEncodings) {
   EXPECT_EQ(nib.GetIndexAt(4, 0), 0xD);
 }
 
+TEST(BmpCodec, RunLength4AbsoluteRunsKeepTheirPadding) {
+  // An absolute run's bytes are padded to a whole word: 3 pixels take 2 bytes
+  // and no pad, 6 pixels take 3 bytes and a pad byte. Each is followed by an
+  // encoded run that a misread pad would shift.
+  BmpLayout f;
+  f.width = 8;
+  f.height = 2;
+  f.bpp = 4;
+  f.compression = BI_RLE4;
+  f.clrUsed = 16;
+  f.palette.assign(64, 0);
+  f.pixels = {0, 3, 0x12, 0x30, 5, 0x77, 0, 0,           // row 0: 1 2 3 7 7 7 7 7
+              0, 6, 0x9A, 0xBC, 0xDE, 0, 2, 0x44, 0, 1};  // row 1: 9 A B C D E 4 4
+  CRasterImage img;
+  ASSERT_TRUE(DecodeBytes(img, MakeBmp(f))) << img.GetErrorText();
+  const int rows[2][8] = {{1, 2, 3, 7, 7, 7, 7, 7}, {9, 0xA, 0xB, 0xC, 0xD, 0xE, 4, 4}};
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 8; x++) EXPECT_EQ(rows[y][x], img.GetIndexAt(x, y)) << x << "," << y;
+}
+
 TEST(BmpCodec, SixteenBitFields) {
   BmpLayout s;
   s.width = 1;

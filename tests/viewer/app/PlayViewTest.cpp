@@ -167,7 +167,7 @@ TEST_F(PlayViewTest, SnapshotThroughTheSaveDialogIsTheDisplayedFrame) {
   std::vector<CString> types;
   RunWhenShown(L"Save Snapshot to File", [&](HWND dlg) {
     HWND field = FileNameField(dlg);
-    proposed = WindowTextOf(field);
+    proposed = WindowText(field);
     types = FileTypeTexts(dlg);
     ::SendMessageW(field, WM_SETTEXT, 0, (LPARAM)(LPCTSTR)target);
     ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dlg, IDOK));

@@ -38,19 +38,6 @@ CMessageBoxRecorder::CMessageBoxRecorder() {
 
 CMessageBoxRecorder::~CMessageBoxRecorder() { AfxSetMessageBoxHandler(nullptr); }
 
-std::vector<CString> FilesIn(LPCTSTR folder) {
-  std::vector<CString> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW(CString(folder) + L"\\*", &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
-  } while (::FindNextFileW(h, &fd));
-  ::FindClose(h);
-  std::sort(names.begin(), names.end(), [](const CString& a, const CString& b) { return a.Compare(b) < 0; });
-  return names;
-}
-
 namespace {
 bool ReadAll(LPCTSTR path, std::vector<BYTE>& data) {
   FILE* f = _wfopen(path, L"rb");
@@ -152,7 +139,7 @@ void RunWhen(std::function<bool(HWND)> accept, std::function<void(HWND)> step) {
 
 void RunWhenShown(LPCTSTR lpszCaption, std::function<void(HWND)> step) {
   const CString caption(lpszCaption);
-  RunWhen([caption](HWND hwnd) { return WindowTextOf(hwnd) == caption; }, std::move(step));
+  RunWhen([caption](HWND hwnd) { return WindowText(hwnd) == caption; }, std::move(step));
 }
 
 CString SelectedTreeText(HWND window) {
@@ -176,30 +163,3 @@ void CancelPendingSteps() {
   g_stepTimer = 0;
 }
 
-CString WindowTextOf(HWND hwnd) {
-  wchar_t text[1024] = {0};
-  ::GetWindowTextW(hwnd, text, 1024);
-  return text;
-}
-
-HWND FileNameField(HWND dialog) {
-  HWND field = ::GetDlgItem(dialog, cmb13);
-  if (field) {
-    if (HWND edit = ::FindWindowExW(field, nullptr, L"Edit", nullptr)) return edit;
-    if (HWND ex = (HWND)::SendMessageW(field, CBEM_GETEDITCONTROL, 0, 0)) return ex;
-    return field;
-  }
-  return ::GetDlgItem(dialog, edt1);
-}
-
-std::vector<CString> FileTypeTexts(HWND dialog) {
-  std::vector<CString> out;
-  HWND combo = ::GetDlgItem(dialog, cmb1);
-  const int n = (int)::SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (int i = 0; i < n; ++i) {
-    wchar_t buf[512] = {0};
-    ::SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)buf);
-    out.push_back(buf);
-  }
-  return out;
-}

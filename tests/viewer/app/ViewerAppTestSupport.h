@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "UiTestSupport.h"
 #include "afxwin.h"
 
 // A file or folder of the viewer's test data (made by make-viewer-fixtures.sh).
@@ -28,8 +29,6 @@ class CMessageBoxRecorder {
   std::vector<CString> m_texts;
 };
 
-// Names of the files in a folder (no folders), sorted.
-std::vector<CString> FilesIn(LPCTSTR folder);
 // Reads an 8-bit grey or RGB PNG (as written by the library) or a binary PGM,
 // as grey samples (RGB must be grey). False when it cannot.
 bool ReadGreyPicture(LPCTSTR path, int& width, int& height, std::vector<BYTE>& grey);
@@ -43,7 +42,3 @@ void RunWhen(std::function<bool(HWND)> accept, std::function<void(HWND)> step);
 // The text of the selected item of the first tree control in a window.
 CString SelectedTreeText(HWND window);
 void CancelPendingSteps();
-// The file name field of a system file dialog, and the texts of its type list.
-HWND FileNameField(HWND dialog);
-std::vector<CString> FileTypeTexts(HWND dialog);
-CString WindowTextOf(HWND hwnd);

@@ -37,7 +37,6 @@ POINT ScreenCenter(HWND hWnd) {
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-CString WindowText(HWND hWnd) { return AfxGetWindowText(hWnd); }
 
 BOOL MakeFile(LPCTSTR path) {
   HANDLE h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -58,18 +57,6 @@ CString MakeTestFolder(LPCTSTR name) {
   RemoveTree(folder);
   ::CreateDirectoryW(folder, nullptr);
   return folder;
-}
-
-void RemoveTree(LPCTSTR path) {
-  if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return;
-  std::vector<wchar_t> from(path, path + wcslen(path));
-  from.push_back(0);
-  from.push_back(0);
-  SHFILEOPSTRUCTW op = {};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.data();
-  op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-  ::SHFileOperationW(&op);
 }
 
 CWindowShot CropShot(const CWindowShot& shot, const RECT& rect) {

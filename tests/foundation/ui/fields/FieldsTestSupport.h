@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "UiTestSupport.h"
+#include "support/TestFolders.h"
 #include "afxwin.h"
 
 #include <ostream>
@@ -21,11 +22,7 @@ CWindowShot CropShot(const CWindowShot& shot, const RECT& rect);
 void MoveMouseTo(POINT pt);
 // Centre of a window in screen coordinates.
 POINT ScreenCenter(HWND hWnd);
-// Text of a window.
-CString WindowText(HWND hWnd);
 // Writes a file with a little content; TRUE when it exists afterwards.
 BOOL MakeFile(LPCTSTR path);
 // A fresh empty folder under the temporary folder, named after the test.
 CString MakeTestFolder(LPCTSTR name);
-// Removes a folder and everything in it.
-void RemoveTree(LPCTSTR path);

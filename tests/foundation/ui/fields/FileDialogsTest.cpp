@@ -18,17 +18,6 @@ namespace {
 constexpr UINT WM_STEP = WM_APP + 41;
 constexpr UINT_PTR kGuardTimer = 9;
 
-std::vector<CString> ComboTexts(HWND combo) {
-  std::vector<CString> out;
-  int n = (int)::SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (int i = 0; i < n; ++i) {
-    wchar_t buf[256] = {0};
-    ::SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)buf);
-    out.push_back(buf);
-  }
-  return out;
-}
-
 // An open or save dialog that a script drives once it is shown.
 class CDrivenFileDialog : public COCFileDialog {
  public:
@@ -43,13 +32,7 @@ class CDrivenFileDialog : public COCFileDialog {
 
   // Types text into the file name field, character by character.
   void TypeName(HWND frame, LPCTSTR text) {
-    HWND field = ::GetDlgItem(frame, cmb13);
-    if (field) {
-      if (HWND edit = ::FindWindowExW(field, nullptr, L"Edit", nullptr)) field = edit;
-      else if (HWND ex = (HWND)::SendMessageW(field, CBEM_GETEDITCONTROL, 0, 0)) field = ex;
-    } else {
-      field = ::GetDlgItem(frame, edt1);
-    }
+    HWND field = FileNameField(frame);
     ASSERT_NE(nullptr, field);
     ::SetFocus(field);
     ::SendMessageW(field, WM_SETTEXT, 0, (LPARAM)L"");
@@ -76,7 +59,7 @@ class CDrivenFileDialog : public COCFileDialog {
   afx_msg LRESULT OnStep(WPARAM, LPARAM) {
     HWND frame = ::GetParent(m_hWnd);
     SetTimer(kGuardTimer, 20000, nullptr);  // hang guard: cancel a dialog the script left open
-    filterTexts = ComboTexts(::GetDlgItem(frame, cmb1));
+    filterTexts = FileTypeTexts(frame);
     m_script(*this, frame);
     return 0;
   }

@@ -99,22 +99,6 @@ BOOL CTestFolder::AddFile(LPCTSTR relative) const {
   return TRUE;
 }
 
-BOOL CTestFolder::RemoveTree(LPCTSTR path) {
-  DWORD attributes = ::GetFileAttributesW(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return TRUE;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(path);
-  WIN32_FIND_DATAW fd;
-  CString pattern = CString(path) + L"\\*";
-  HANDLE find = ::FindFirstFileW(pattern, &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if (lstrcmpW(fd.cFileName, L".") == 0 || lstrcmpW(fd.cFileName, L"..") == 0) continue;
-      RemoveTree(CString(path) + L"\\" + fd.cFileName);
-    } while (::FindNextFileW(find, &fd));
-    ::FindClose(find);
-  }
-  return ::RemoveDirectoryW(path);
-}
 
 // ---------------------------------------------------------------------------
 

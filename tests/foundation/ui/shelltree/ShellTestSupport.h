@@ -2,6 +2,7 @@
 // user objects, folders made for a test, a top-level window to host controls.
 #pragma once
 #include "afxwin.h"
+#include "support/TestFolders.h"
 
 #include <ostream>
 #include <vector>
@@ -52,7 +53,6 @@ class CTestFolder {
   CString Path(LPCTSTR relative = nullptr) const;
   BOOL AddFolder(LPCTSTR relative) const;
   BOOL AddFile(LPCTSTR relative) const;
-  static BOOL RemoveTree(LPCTSTR path);
   CString m_root;
 };
 

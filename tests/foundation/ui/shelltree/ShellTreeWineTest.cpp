@@ -260,7 +260,7 @@ TEST_F(ShellTreeWineTest, AFolderDeletedAfterItWasListedIsHandledWhenExpanded) {
   HTREEITEM victim = Child(node, L"victim");
   ASSERT_NE(nullptr, victim);
   EXPECT_EQ(1, ChildrenFlag(victim));
-  ASSERT_TRUE(CTestFolder::RemoveTree(folder.Path(L"victim")));
+  ASSERT_TRUE(RemoveTree(folder.Path(L"victim")));
   const size_t items = tree->GetItemDataCount();
   ExpandNow(victim);
   EXPECT_EQ(nullptr, tree->GetChildItem(victim));

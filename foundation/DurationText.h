@@ -2,6 +2,11 @@
 #pragma once
 #include "afx.h"
 
+// The three switches of the duration forms.
+enum DurationUnits { DURATION_CLOCK = 0, DURATION_SECONDS_ONLY = 1 };
+enum DurationMilliseconds { DURATION_NO_MS = 0, DURATION_WITH_MS = 1 };
+enum DurationHours { DURATION_HOURS_IF_ANY = 0, DURATION_ALWAYS_HOURS = 1 };
+
 CString FormatDuration(int ms, int secondsOnly, int withMs, int alwaysHours);
 // The same with the leading clock field written with two digits at least.
 CString FormatDurationPadded(int ms, int secondsOnly, int withMs, int alwaysHours);

@@ -316,7 +316,7 @@ void CSeriesToVideoPage::OnContextMenu(CWnd* pWnd, CPoint point) {
 
 void CSeriesToVideoPage::ShowAddFilesDialog(CStringArray& paths) {
   paths.RemoveAll();
-  CString filter = GetFileFilter(0);
+  CString filter = GetFileFilter(SERIES_FILTER_ADD_FILES);
   COCFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter,
                     nullptr);
   dlg.GetOFN().lpstrTitle = L"Add Files";
@@ -350,7 +350,7 @@ void CSeriesToVideoPage::OnAddFolder() {
   CFolderPickerDlg dlg(nullptr);
   dlg.m_strCaption = L"Add Folder";
   dlg.m_strPrompt = L"Select a folder to convert";
-  dlg.m_strFilterList = GetFileFilter(1);
+  dlg.m_strFilterList = GetFileFilter(SERIES_FILTER_FOLDER_CHOICES);
   if (m_pSettings) {
     dlg.m_strStartFolder = m_pSettings->m_strLastFolder2;
     dlg.m_bScanSubfolders = m_pSettings->m_bScanSubfolders;
@@ -395,7 +395,7 @@ void CSeriesToVideoPage::OnDropFiles(HDROP hDropInfo) {
   }
   ::DragFinish(hDropInfo);
   SetForegroundWindow();
-  m_strFolderPattern = GetFileFilter(2);
+  m_strFolderPattern = GetFileFilter(SERIES_FILTER_DROP_PATTERN);
   StartLoader();
 }
 

@@ -35,7 +35,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   int InsertSource(int position, LPCTSTR path);
   void UpdateFrameCount();
   void UpdateThumbnailSize();
-  CString GetFileFilter(int kind) const { return GetSeriesFileFilter(kind); }
+  CString GetFileFilter(SeriesFilterKind kind) const { return GetSeriesFileFilter(kind); }
 
   // Converting.
   int RunConversion() override;

@@ -86,7 +86,7 @@ class SeriesLoading : public ::testing::Test {
 TEST_F(SeriesLoading, FolderOfSlicesInNameOrderWithPicturesFromTheLibrary) {
   CRecordingTarget target;
   CSeriesLoader loader(&m_library, &target);
-  EXPECT_EQ(40, loader.ScanFolder(SeriesData(L"slices"), GetSeriesFileFilter(2), 0));
+  EXPECT_EQ(40, loader.ScanFolder(SeriesData(L"slices"), GetSeriesFileFilter(SERIES_FILTER_DROP_PATTERN), 0));
   ASSERT_EQ(40u, target.items.size());
   for (int i = 0; i < 40; ++i) {
     CFrameItem* item = target.items[i];
@@ -153,7 +153,7 @@ TEST_F(SeriesLoading, MultiFrameFileGivesOneItemPerPicture) {
 TEST_F(SeriesLoading, MixedFolderLoadsEveryPicture) {
   CRecordingTarget target;
   CSeriesLoader loader(&m_library, &target);
-  EXPECT_EQ(4, loader.ScanFolder(SeriesData(L"mixed"), GetSeriesFileFilter(2), 0));
+  EXPECT_EQ(4, loader.ScanFolder(SeriesData(L"mixed"), GetSeriesFileFilter(SERIES_FILTER_DROP_PATTERN), 0));
   ASSERT_EQ(4u, target.items.size());
   struct {
     LPCTSTR name;
@@ -228,6 +228,6 @@ TEST_F(SeriesLoading, WithoutTheLibraryOnlyPicturesLoad) {
   EXPECT_EQ(0, loader.LoadSource(SeriesData(L"slices\\IM0001.dcm")));
   EXPECT_EQ(1, loader.LoadSource(SeriesData(L"mixed\\b.png")));
   EXPECT_STREQ(L"Loading IM0001.dcm ...", target.statuses[0]);
-  EXPECT_EQ(GetSeriesFileFilter(1), CString(L"*.dcm;*.dicom|*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|*.*"));
+  EXPECT_EQ(GetSeriesFileFilter(SERIES_FILTER_FOLDER_CHOICES), CString(L"*.dcm;*.dicom|*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|*.*"));
   EXPECT_TRUE(GetSeriesFileFilter(3).IsEmpty());
 }

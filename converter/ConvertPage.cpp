@@ -1,13 +1,13 @@
-#include "ConvertPage.h"
+#include "converter/ConvertPage.h"
 
 #include <shlwapi.h>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "EncoderTool.h"
-#include "UIResources.h"
-#include "WorkFolders.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/tools/EncoderTool.h"
+#include "foundation/ui/UIResources.h"
+#include "converter/WorkFolders.h"
 
 namespace {
 const COLORREF kLabelBack = RGB(0xF0, 0xF0, 0xF0);

@@ -8,8 +8,8 @@
 #include <functional>
 #include <mutex>
 
-#include "OEDialog.h"
-#include "ProgressBar.h"
+#include "foundation/ui/OEDialog.h"
+#include "foundation/ui/ProgressBar.h"
 
 class CToolProgressSink;
 

@@ -1,12 +1,12 @@
-#include "ConverterApp.h"
+#include "converter/ConverterApp.h"
 
-#include "AboutDlg.h"
-#include "ConverterDlg.h"
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ShellOpen.h"
-#include "WebProgram.h"
-#include "WorkFolders.h"
+#include "foundation/web/AboutDlg.h"
+#include "converter/ConverterDlg.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "foundation/ShellOpen.h"
+#include "foundation/web/WebProgram.h"
+#include "converter/WorkFolders.h"
 
 const wchar_t kHowToUseUrl[] = L"http://www.morrowtide.com/reelsmith/screenshots";
 

@@ -2,10 +2,10 @@
 // settings and the image library for the program's life, runs the main
 // dialog modally and answers the help commands of the main menu.
 #pragma once
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "ImageLibrary.h"
-#include "UpdateCheck.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "imaging/library/ImageLibrary.h"
+#include "foundation/web/UpdateCheck.h"
 #include "afxwin.h"
 
 // The image library as the application holds it.

@@ -1,13 +1,13 @@
-#include "ConverterDlg.h"
+#include "converter/ConverterDlg.h"
 
 #include <vector>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "UpdateCheck.h"
-#include "WebProgram.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "foundation/web/UpdateCheck.h"
+#include "foundation/web/WebProgram.h"
 
 namespace {
 const COLORREF kBandColor = RGB(0xE0, 0xE0, 0xE0);

@@ -3,11 +3,11 @@
 // the system menu, moving by dragging anywhere and sizing from the corner,
 // and a close that waits for running work to stop.
 #pragma once
-#include "ConvertPage.h"
-#include "FlatTabCtrl.h"
-#include "FrameDlg.h"
-#include "SeriesToVideoPage.h"
-#include "VideoToDicomPage.h"
+#include "converter/ConvertPage.h"
+#include "foundation/ui/FlatTabCtrl.h"
+#include "foundation/ui/FrameDlg.h"
+#include "converter/SeriesToVideoPage.h"
+#include "converter/VideoToDicomPage.h"
 #include "afxbar.h"
 
 // Posted to the main window to run the automatic update check (wParam 0;

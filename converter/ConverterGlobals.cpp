@@ -1,4 +1,4 @@
-#include "ConverterGlobals.h"
+#include "converter/ConverterGlobals.h"
 
 namespace {
 CConverterResources* g_pResources = nullptr;

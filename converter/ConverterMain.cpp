@@ -1,4 +1,4 @@
 // The converter program's one application object.
-#include "ConverterApp.h"
+#include "converter/ConverterApp.h"
 
 CConverterApp theApp;

@@ -1,8 +1,8 @@
-#include "ConverterResources.h"
+#include "converter/ConverterResources.h"
 
-#include "ConverterRes.h"
-#include "Folders.h"
-#include "VisualStyle.h"
+#include "resources/converter/ConverterRes.h"
+#include "foundation/Folders.h"
+#include "foundation/ui/VisualStyle.h"
 
 CConverterResources::CConverterResources() { m_brLabel.CreateSolidBrush(RGB(0xF0, 0xF0, 0xF0)); }
 

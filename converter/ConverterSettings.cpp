@@ -1,8 +1,8 @@
-#include "ConverterSettings.h"
+#include "converter/ConverterSettings.h"
 
-#include "Helpers.h"
-#include "SettingFields.h"
-#include "VideoFormats.h"
+#include "foundation/Helpers.h"
+#include "foundation/SettingFields.h"
+#include "converter/VideoFormats.h"
 
 namespace {
 const wchar_t kSection[] = L"Settings";

@@ -1,8 +1,8 @@
 // Every persistent setting of the converter, kept in the registry under the
 // application's key, section "Settings", with three recent lists.
 #pragma once
-#include "RecentList.h"
-#include "SettingFields.h"
+#include "foundation/RecentList.h"
+#include "foundation/SettingFields.h"
 
 class CConverterSettings {
  public:

@@ -1,4 +1,4 @@
-#include "FrameItem.h"
+#include "converter/FrameItem.h"
 
 CFrameItem::~CFrameItem() {
   m_image.FreeFrames();

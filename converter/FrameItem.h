@@ -1,7 +1,7 @@
 // One picture of the series-to-video frame list, with the file it came from.
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 #include "afxstr.h"
 
 // Conversion progress of a frame item.

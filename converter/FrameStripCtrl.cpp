@@ -1,9 +1,9 @@
-#include "FrameStripCtrl.h"
+#include "converter/FrameStripCtrl.h"
 
 #include <shlwapi.h>
 
-#include "ConverterRes.h"
-#include "UIResources.h"
+#include "resources/converter/ConverterRes.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CFrameStripCtrl, CDragItemStripCtrl)
 

@@ -1,8 +1,8 @@
 // The series page's frame list: an item strip of thumbnails with a number
 // label, a caption below and a delete button on the item under the mouse.
 #pragma once
-#include "DragItemStripCtrl.h"
-#include "FrameItem.h"
+#include "foundation/ui/DragItemStripCtrl.h"
+#include "converter/FrameItem.h"
 
 #include <list>
 #include <unordered_map>

@@ -1,8 +1,8 @@
-#include "SeriesConversion.h"
+#include "converter/SeriesConversion.h"
 
 #include <shlwapi.h>
 
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 const wchar_t kStatusCompleted[] = L"Completed.";
 const wchar_t kStatusCanceled[] = L"Canceled.";

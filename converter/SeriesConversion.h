@@ -1,9 +1,9 @@
 // The series-to-video job without its windows: frames saved as numbered BMP
 // files into the job's work folder, then the outside encoder over them.
 #pragma once
-#include "EncoderTool.h"
-#include "FrameItem.h"
-#include "VideoFormats.h"
+#include "converter/tools/EncoderTool.h"
+#include "converter/FrameItem.h"
+#include "converter/VideoFormats.h"
 #include "afxwin.h"
 
 // What a job reads and shows; the series page is one.

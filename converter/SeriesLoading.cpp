@@ -1,4 +1,4 @@
-#include "SeriesLoading.h"
+#include "converter/SeriesLoading.h"
 
 #include <shlwapi.h>
 
@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "FileFilter.h"
-#include "Folders.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
+#include "foundation/FileFilter.h"
+#include "foundation/Folders.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
 #include "afxfile.h"
 
 CString GetSeriesFileFilter(int kind) {

@@ -1,7 +1,7 @@
 // Turns added files and folders into frame items: the image library splits
 // medical files into pictures, ordinary pictures load as they are.
 #pragma once
-#include "FrameItem.h"
+#include "converter/FrameItem.h"
 #include "afxwin.h"
 
 #include <memory>

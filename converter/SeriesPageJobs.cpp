@@ -4,15 +4,15 @@
 
 #include <algorithm>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "FileDialog.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
-#include "ConverterSettings.h"
-#include "SeriesToVideoPage.h"
-#include "WorkFolders.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "foundation/ui/FileDialog.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/ConverterSettings.h"
+#include "converter/SeriesToVideoPage.h"
+#include "converter/WorkFolders.h"
 
 // ---------------------------------------------------------------------------
 // Loading.

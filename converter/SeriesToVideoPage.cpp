@@ -1,17 +1,17 @@
-#include "SeriesToVideoPage.h"
+#include "converter/SeriesToVideoPage.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterSettings.h"
-#include "FileDialog.h"
-#include "FolderPickerDlg.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
-#include "VideoOptionsDlg.h"
-#include "WorkFolders.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterSettings.h"
+#include "foundation/ui/FileDialog.h"
+#include "foundation/ui/FolderPickerDlg.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/VideoOptionsDlg.h"
+#include "converter/WorkFolders.h"
 
 namespace {
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);

@@ -2,12 +2,12 @@
 // into a thumbnail strip, the output format, the Video Options, the output
 // file, and the conversion to a video.
 #pragma once
-#include "ColumnComboBox.h"
-#include "ComboBoxes.h"
-#include "ConvertPage.h"
-#include "FrameStripCtrl.h"
-#include "SeriesConversion.h"
-#include "SeriesLoading.h"
+#include "foundation/ui/ColumnComboBox.h"
+#include "foundation/ui/ComboBoxes.h"
+#include "converter/ConvertPage.h"
+#include "converter/FrameStripCtrl.h"
+#include "converter/SeriesConversion.h"
+#include "converter/SeriesLoading.h"
 #include "afxbar.h"
 
 // Posted by the loader thread as its last step (wParam 0, lParam 0).

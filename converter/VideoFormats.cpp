@@ -1,4 +1,4 @@
-#include "VideoFormats.h"
+#include "converter/VideoFormats.h"
 
 #include <algorithm>
 

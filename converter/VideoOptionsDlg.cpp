@@ -1,6 +1,6 @@
-#include "VideoOptionsDlg.h"
+#include "converter/VideoOptionsDlg.h"
 
-#include "ConverterRes.h"
+#include "resources/converter/ConverterRes.h"
 
 const FrameRateEntry FrameRateTable[FRAME_RATE_COUNT] = {
     {L"0.1", 1, 10},     {L"0.2", 1, 5},          {L"0.5", 1, 2},  {L"1", 1, 1},    {L"2", 2, 1},
@@ -49,7 +49,7 @@ void CVideoOptionsDlg::OnSameAsFirstImage() {
   for (int id : {IDC_VIDEO_WIDTH, IDC_VIDEO_HEIGHT, IDC_TIMES_LABEL, IDC_SIZE_HINT}) GetDlgItem(id)->EnableWindow(on);
 }
 
-#include "VideoFormats.h"
+#include "converter/VideoFormats.h"
 
 void PrepareVideoOptions(CVideoOptionsDlg& dlg, const VideoFormatEntry& row, int chosenWidth, int chosenHeight,
                          int chosenRateNum, int chosenRateDen, int firstWidth, int firstHeight) {

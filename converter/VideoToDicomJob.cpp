@@ -1,4 +1,4 @@
-#include "VideoToDicomJob.h"
+#include "converter/VideoToDicomJob.h"
 
 void ClampStretch(int range, int start, int end, LONGLONG durationUs, int& outStart, int& outEnd) {
   outStart = 0;
@@ -66,10 +66,10 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 #include <thread>
 #include <vector>
 
-#include "EncoderTool.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
-#include "WorkFolders.h"
+#include "converter/tools/EncoderTool.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/WorkFolders.h"
 
 namespace {
 // COM for the shell dialogs the choosers may show on this thread.

@@ -44,8 +44,8 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 
 #ifdef _WIN32
 #include "afxwin.h"
-#include "ProbeTool.h"
-#include "RecentList.h"
+#include "converter/tools/ProbeTool.h"
+#include "foundation/RecentList.h"
 
 class CToolProgressSink;
 class CImageLibraryLoader;

@@ -1,19 +1,19 @@
-#include "VideoToDicomPage.h"
+#include "converter/VideoToDicomPage.h"
 
 #include <shlwapi.h>
 
 #include <algorithm>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "FileDialog.h"
-#include "Folders.h"
-#include "FolderBrowser.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
-#include "WorkFolders.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "foundation/ui/FileDialog.h"
+#include "foundation/Folders.h"
+#include "foundation/ui/FolderBrowser.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/WorkFolders.h"
 
 namespace {
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);

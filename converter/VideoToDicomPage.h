@@ -2,12 +2,12 @@
 // and a folder; Convert writes one DICOM file per frame and lists each file
 // with its state.
 #pragma once
-#include "ConvertPage.h"
-#include "EncoderTool.h"
-#include "ComboBoxes.h"
-#include "ReportListCtrl.h"
-#include "TimeEdit.h"
-#include "VideoToDicomJob.h"
+#include "converter/ConvertPage.h"
+#include "converter/tools/EncoderTool.h"
+#include "foundation/ui/ComboBoxes.h"
+#include "foundation/ui/ReportListCtrl.h"
+#include "foundation/ui/TimeEdit.h"
+#include "converter/VideoToDicomJob.h"
 
 // One row of the output list: the DICOM file and its state. Owned by the list.
 class COutputFileItem {

@@ -1,4 +1,4 @@
-#include "WorkFolders.h"
+#include "converter/WorkFolders.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -6,8 +6,8 @@
 #include <mutex>
 #include <vector>
 
-#include "Folders.h"
-#include "Helpers.h"
+#include "foundation/Folders.h"
+#include "foundation/Helpers.h"
 
 namespace {
 ShellExecuteHook g_shellExecute = nullptr;

@@ -1,4 +1,4 @@
-#include "ArgumentList.h"
+#include "foundation/ArgumentList.h"
 
 int CArgumentList::Add(LPCTSTR token) {
   if (!token || !*token) return -1;

@@ -1,4 +1,4 @@
-#include "DurationText.h"
+#include "foundation/DurationText.h"
 
 #include <cmath>
 #include <cstdio>

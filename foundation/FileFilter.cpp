@@ -1,4 +1,4 @@
-#include "FileFilter.h"
+#include "foundation/FileFilter.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "Folders.h"
+#include "foundation/Folders.h"
 
 #include <shlobj.h>
 
 #include <vector>
 
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 const wchar_t kMakerName[] = L"Morrowtide";
 

@@ -1,4 +1,4 @@
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 #include <cwchar>
 #include <string>
@@ -10,7 +10,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include "ShellOpen.h"
+#include "foundation/ShellOpen.h"
 #endif
 
 namespace {

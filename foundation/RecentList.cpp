@@ -1,4 +1,4 @@
-#include "RecentList.h"
+#include "foundation/RecentList.h"
 
 #include <shlwapi.h>
 

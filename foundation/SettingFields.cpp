@@ -1,4 +1,4 @@
-#include "SettingFields.h"
+#include "foundation/SettingFields.h"
 
 void LoadSettingFields(CWinApp* app, LPCTSTR section, const CSettingFields& fields) {
   for (const CSettingField& f : fields) {

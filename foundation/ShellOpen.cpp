@@ -1,4 +1,4 @@
-#include "ShellOpen.h"
+#include "foundation/ShellOpen.h"
 
 #include <mutex>
 

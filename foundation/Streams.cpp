@@ -1,4 +1,4 @@
-#include "Streams.h"
+#include "foundation/Streams.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "BarItems.h"
+#include "viewer/BarItems.h"
 
 void CBarItem::SetRect(int left, int top, int right, int bottom, BOOL bRedraw) {
   if (bRedraw) Invalidate(FALSE);

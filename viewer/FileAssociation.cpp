@@ -1,6 +1,6 @@
-#include "FileAssociation.h"
+#include "viewer/FileAssociation.h"
 
-#include "ViewerResources.h"
+#include "viewer/ViewerResources.h"
 
 const FileTypeEntry FileTypeTable[18] = {
     {L".dcm", L"DICOM Image"}, {L".dicom", L"DICOM Image"}, {L".mr", L"MR Image"},    {L".ct", L"CT Image"},

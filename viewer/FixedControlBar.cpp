@@ -1,4 +1,4 @@
-#include "FixedControlBar.h"
+#include "viewer/FixedControlBar.h"
 
 IMPLEMENT_DYNAMIC(CFixedControlBar, CControlBar)
 

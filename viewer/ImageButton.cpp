@@ -1,6 +1,6 @@
-#include "ImageButton.h"
+#include "viewer/ImageButton.h"
 
-#include "ViewerResources.h"
+#include "viewer/ViewerResources.h"
 
 IMPLEMENT_DYNAMIC(CImageButton, CButton)
 

@@ -1,7 +1,7 @@
 // A large owner-drawn picture button: one picture normally, a second one
 // while the mouse is over it or it is pressed, on a dark square.
 #pragma once
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 #include "afxwin.h"
 
 class CImageButton : public CButton {

@@ -1,11 +1,11 @@
-#include "MainFrame.h"
+#include "viewer/MainFrame.h"
 
 #include <vector>
 
-#include "PlayView.h"
-#include "WebProgram.h"
-#include "ViewerRes.h"
-#include "ViewerSettings.h"
+#include "viewer/PlayView.h"
+#include "foundation/web/WebProgram.h"
+#include "resources/viewer/ViewerRes.h"
+#include "viewer/ViewerSettings.h"
 
 IMPLEMENT_DYNCREATE(CMainFrame, COVMBFrameWnd)
 

@@ -1,8 +1,8 @@
 // The viewer's only top-level window: drawn menu bar, view, dark status bar,
 // remembered placement, Always On Top, full screen and the update check.
 #pragma once
-#include "OVMBFrameWnd.h"
-#include "ViewerStatusBar.h"
+#include "viewer/OVMBFrameWnd.h"
+#include "viewer/ViewerStatusBar.h"
 
 // Posted to the frame: wParam 0, lParam 1 for the silent automatic check.
 #define WM_AUTOCHECKUPDATE (WM_USER + 300)

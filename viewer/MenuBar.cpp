@@ -1,7 +1,7 @@
-#include "MenuBar.h"
+#include "viewer/MenuBar.h"
 
-#include "BufferedDC.h"
-#include "UIResources.h"
+#include "foundation/ui/BufferedDC.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CMenuBar, CFixedControlBar)
 IMPLEMENT_DYNAMIC(CFrameMenuBar, CMenuBar)

@@ -3,8 +3,8 @@
 // arrow keys; the popups are shown with TrackPopupMenuEx and a message hook
 // moves between them.
 #pragma once
-#include "BarItems.h"
-#include "FixedControlBar.h"
+#include "viewer/BarItems.h"
+#include "viewer/FixedControlBar.h"
 #include "afxwin.h"
 
 // Posted by the bar to itself: wParam = item index, lParam low word non-zero

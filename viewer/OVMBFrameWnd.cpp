@@ -1,4 +1,4 @@
-#include "OVMBFrameWnd.h"
+#include "viewer/OVMBFrameWnd.h"
 
 IMPLEMENT_DYNAMIC(COVMBFrameWnd, CFrameWnd)
 

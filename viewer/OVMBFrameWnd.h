@@ -1,7 +1,7 @@
 // A frame whose menu is drawn by a bar at its top: the window menu is taken
 // away at creation, and the menu messages of the popups reach the bar.
 #pragma once
-#include "MenuBar.h"
+#include "viewer/MenuBar.h"
 
 class COVMBFrameWnd : public CFrameWnd {
   DECLARE_DYNAMIC(COVMBFrameWnd)

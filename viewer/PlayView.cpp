@@ -1,15 +1,15 @@
-#include "PlayView.h"
+#include "viewer/PlayView.h"
 
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "FileDialog.h"
-#include "FolderBrowser.h"
-#include "ViewerRes.h"
-#include "ViewerSettings.h"
-#include "ViewerStatusBar.h"
+#include "foundation/ui/FileDialog.h"
+#include "foundation/ui/FolderBrowser.h"
+#include "resources/viewer/ViewerRes.h"
+#include "viewer/ViewerSettings.h"
+#include "viewer/ViewerStatusBar.h"
 
 IMPLEMENT_DYNCREATE(CPlayView, CView)
 

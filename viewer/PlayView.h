@@ -4,9 +4,9 @@
 // status bar's frame and file-name panes, the last folders and the recent
 // list up to date.
 #pragma once
-#include "ImageButton.h"
-#include "PlayerWindow.h"
-#include "RasterImage.h"
+#include "viewer/ImageButton.h"
+#include "viewer/PlayerWindow.h"
+#include "imaging/image/RasterImage.h"
 #include "afxwin.h"
 
 // Posted by the view to itself: wParam 0 = open the requested path, 1 = the requested list.

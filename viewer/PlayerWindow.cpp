@@ -1,8 +1,8 @@
-#include "PlayerWindow.h"
+#include "viewer/PlayerWindow.h"
 
 #include <vector>
 
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 CPlayerWindow::~CPlayerWindow() {
   // The window procedure lives in the library, which the base part unloads

@@ -2,7 +2,7 @@
 // library, asks it for the window under the view, and drives it with
 // WM_PLAYER messages. The window and its procedure belong to the library.
 #pragma once
-#include "ImageLibrary.h"
+#include "imaging/library/ImageLibrary.h"
 #include "afxwin.h"
 
 // Both directions: wParam = MAKEWPARAM(code, count), the result 0 = success.

@@ -1,14 +1,14 @@
-#include "ViewerApp.h"
+#include "viewer/ViewerApp.h"
 
 #include <shlwapi.h>
 
-#include "AboutDlg.h"
-#include "MainFrame.h"
-#include "PlayView.h"
-#include "ShellOpen.h"
-#include "ViewerRes.h"
-#include "ViewerSettingsDlg.h"
-#include "WebProgram.h"
+#include "foundation/web/AboutDlg.h"
+#include "viewer/MainFrame.h"
+#include "viewer/PlayView.h"
+#include "foundation/ShellOpen.h"
+#include "resources/viewer/ViewerRes.h"
+#include "viewer/ViewerSettingsDlg.h"
+#include "foundation/web/WebProgram.h"
 
 IMPLEMENT_DYNCREATE(CGlimmerscopeDoc, CDocument)
 

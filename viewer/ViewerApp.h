@@ -1,9 +1,9 @@
 // The viewer program: application object, its empty document and the
 // command line of file and folder paths.
 #pragma once
-#include "UpdateCheck.h"
-#include "ViewerResources.h"
-#include "ViewerSettings.h"
+#include "foundation/web/UpdateCheck.h"
+#include "viewer/ViewerResources.h"
+#include "viewer/ViewerSettings.h"
 #include "afxwin.h"
 
 // The single-document template's document: the viewer never keeps one.

@@ -1,7 +1,7 @@
-#include "ViewerResources.h"
+#include "viewer/ViewerResources.h"
 
-#include "ViewerRes.h"
-#include "VisualStyle.h"
+#include "resources/viewer/ViewerRes.h"
+#include "foundation/ui/VisualStyle.h"
 
 namespace {
 CViewerResources* g_pResources = nullptr;

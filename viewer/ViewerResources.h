@@ -1,8 +1,8 @@
 // The viewer's shared fonts, cursor and system version, reached by every
 // viewer class through the published pointer.
 #pragma once
-#include "Helpers.h"
-#include "UIResources.h"
+#include "foundation/Helpers.h"
+#include "foundation/ui/UIResources.h"
 #include "afxwin.h"
 
 class CViewerResources : public CUIResources {

@@ -1,7 +1,7 @@
-#include "ViewerSettings.h"
+#include "viewer/ViewerSettings.h"
 
-#include "Helpers.h"
-#include "ViewerRes.h"
+#include "foundation/Helpers.h"
+#include "resources/viewer/ViewerRes.h"
 
 namespace {
 CViewerSettings* g_pSettings = nullptr;

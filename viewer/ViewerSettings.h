@@ -1,8 +1,8 @@
 // Every persistent setting of the viewer, with its recent list, kept under
 // HKCU\Software\Morrowtide\Glimmerscope through the application's profile.
 #pragma once
-#include "RecentList.h"
-#include "SettingFields.h"
+#include "foundation/RecentList.h"
+#include "foundation/SettingFields.h"
 #include "afxwin.h"
 
 class CViewerSettings {

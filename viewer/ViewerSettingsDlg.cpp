@@ -1,8 +1,8 @@
-#include "ViewerSettingsDlg.h"
+#include "viewer/ViewerSettingsDlg.h"
 
 #include <shlobj.h>
 
-#include "ViewerSettings.h"
+#include "viewer/ViewerSettings.h"
 
 namespace {
 CViewerSettings& Settings() {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "FileAssociation.h"
-#include "ViewerRes.h"
+#include "viewer/FileAssociation.h"
+#include "resources/viewer/ViewerRes.h"
 #include "afxwin.h"
 
 class CViewerSettingsDlg : public CDialog {

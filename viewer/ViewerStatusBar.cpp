@@ -1,8 +1,8 @@
-#include "ViewerStatusBar.h"
+#include "viewer/ViewerStatusBar.h"
 
-#include "BufferedDC.h"
-#include "ViewerRes.h"
-#include "ViewerResources.h"
+#include "foundation/ui/BufferedDC.h"
+#include "resources/viewer/ViewerRes.h"
+#include "viewer/ViewerResources.h"
 
 IMPLEMENT_DYNAMIC(CViewerStatusBar, CStatusBar)
 

@@ -1,4 +1,4 @@
-#include "EncoderJob.h"
+#include "converter/tools/EncoderJob.h"
 
 int CEncoderJob::MakeSizeEven() {
   if (m_nWidth > 0 && (m_nWidth & 1)) ++m_nWidth;

@@ -1,12 +1,12 @@
-#include "EncoderTool.h"
+#include "converter/tools/EncoderTool.h"
 
 #include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
 
-#include "ArgumentList.h"
-#include "DurationText.h"
+#include "foundation/ArgumentList.h"
+#include "foundation/DurationText.h"
 
 namespace {
 // The encoder wrappers whose run is going on, by the context value their

@@ -1,9 +1,9 @@
 // The encoder wrapper: turns an encoder job into the encoder's command line,
 // runs it, and relays the encoder's progress records to a progress sink.
 #pragma once
-#include "EncoderJob.h"
-#include "MediaTool.h"
-#include "ToolContract.h"
+#include "converter/tools/EncoderJob.h"
+#include "converter/tools/MediaTool.h"
+#include "interfaces/ToolContract.h"
 
 #ifndef _WIN32
 typedef void* HWND;

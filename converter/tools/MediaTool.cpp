@@ -1,4 +1,4 @@
-#include "MediaTool.h"
+#include "converter/tools/MediaTool.h"
 
 #ifdef _WIN32
 #include <shlwapi.h>

@@ -1,4 +1,4 @@
-#include "ProbeTool.h"
+#include "converter/tools/ProbeTool.h"
 
 #include <json/json.h>
 
@@ -10,11 +10,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "ArgumentList.h"
-#include "DurationText.h"
-#include "Helpers.h"
+#include "foundation/ArgumentList.h"
+#include "foundation/DurationText.h"
+#include "foundation/Helpers.h"
 #ifdef _WIN32
-#include "Folders.h"
+#include "foundation/Folders.h"
 #endif
 
 namespace {

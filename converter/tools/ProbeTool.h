@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "MediaTool.h"
+#include "converter/tools/MediaTool.h"
 
 enum : DWORD { MEDIA_HAS_VIDEO = 0x1, MEDIA_HAS_AUDIO = 0x2 };
 enum { STREAM_TYPE_UNKNOWN = 0, STREAM_TYPE_VIDEO, STREAM_TYPE_AUDIO, STREAM_TYPE_SUBTITLE, STREAM_TYPE_DATA,

@@ -1,4 +1,4 @@
-#include "BufferedDC.h"
+#include "foundation/ui/BufferedDC.h"
 
 CBufferedDC::CBufferedDC(CDC* pDC, const RECT* pRect) : m_pDC(pDC), m_bPassThrough(pDC->IsPrinting()) {
   if (pRect) m_rect = *pRect;

@@ -1,6 +1,6 @@
-#include "ColumnComboBox.h"
+#include "foundation/ui/ColumnComboBox.h"
 
-#include "UIResources.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CColumnComboBox, CComboBox)
 

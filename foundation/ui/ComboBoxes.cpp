@@ -1,10 +1,10 @@
-#include "ComboBoxes.h"
+#include "foundation/ui/ComboBoxes.h"
 
 #include <shlwapi.h>
 
 #include <vector>
 
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 // ---------------------------------------------------------------------------
 // Shared pieces.

@@ -3,7 +3,7 @@
 // path field that takes a dropped file or folder and completes paths as the
 // user types, and a view of a recent-path list.
 #pragma once
-#include "RecentList.h"
+#include "foundation/RecentList.h"
 #include "afxwin.h"
 
 // Path modes of the drop combos.

@@ -1,6 +1,6 @@
-#include "DragItemStripCtrl.h"
+#include "foundation/ui/DragItemStripCtrl.h"
 
-#include "UIResources.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CDragItemStripCtrl, CItemStripCtrl)
 

@@ -2,7 +2,7 @@
 // image of the item follows the pointer, a red line marks the drop place, the
 // row scrolls at its ends), and whose items may carry small buttons.
 #pragma once
-#include "ItemStripCtrl.h"
+#include "foundation/ui/ItemStripCtrl.h"
 
 class CDragItemStripCtrl : public CItemStripCtrl {
   DECLARE_DYNAMIC(CDragItemStripCtrl)

@@ -1,8 +1,8 @@
-#include "ExtendedControls.h"
+#include "foundation/ui/ExtendedControls.h"
 
 #include <algorithm>
 
-#include "BufferedDC.h"
+#include "foundation/ui/BufferedDC.h"
 
 IMPLEMENT_DYNAMIC(CTabCtrlEx, CTabCtrl)
 IMPLEMENT_DYNAMIC(CListCtrlEx, CListCtrl)

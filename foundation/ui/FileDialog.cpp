@@ -1,4 +1,4 @@
-#include "FileDialog.h"
+#include "foundation/ui/FileDialog.h"
 
 IMPLEMENT_DYNAMIC(COCFileDialog, CFileDialog)
 

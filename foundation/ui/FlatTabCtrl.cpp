@@ -1,7 +1,7 @@
-#include "FlatTabCtrl.h"
+#include "foundation/ui/FlatTabCtrl.h"
 
-#include "BufferedDC.h"
-#include "UIResources.h"
+#include "foundation/ui/BufferedDC.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CFlatTabCtrl, CTabCtrlEx)
 

@@ -2,7 +2,7 @@
 // selected tab a light panel open towards the page, captions in two halves
 // around a small picture ("Source\tTarget").
 #pragma once
-#include "ExtendedControls.h"
+#include "foundation/ui/ExtendedControls.h"
 
 class CFlatTabCtrl : public CTabCtrlEx {
   DECLARE_DYNAMIC(CFlatTabCtrl)

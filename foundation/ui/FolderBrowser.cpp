@@ -1,4 +1,4 @@
-#include "FolderBrowser.h"
+#include "foundation/ui/FolderBrowser.h"
 
 #include <shlobj.h>
 

@@ -1,9 +1,9 @@
 // The folder picker dialog.
-#include "FolderPickerDlg.h"
+#include "foundation/ui/FolderPickerDlg.h"
 
 #include <shlwapi.h>
 
-#include "common/folderpickerres.h"
+#include "resources/common/folderpickerres.h"
 
 IMPLEMENT_DYNAMIC(CFolderPickerDlg, CDialog)
 

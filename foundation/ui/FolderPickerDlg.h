@@ -2,8 +2,8 @@
 // folder tree, a file pattern for the files to take from it, and whether
 // subfolders are scanned too.
 #pragma once
-#include "ComboBoxes.h"
-#include "FolderTreeCtrl.h"
+#include "foundation/ui/ComboBoxes.h"
+#include "foundation/ui/FolderTreeCtrl.h"
 #include "afxdlg.h"
 
 class CFolderPickerDlg : public CDialog {

@@ -1,5 +1,5 @@
 // The shell context menu of the folder tree.
-#include "FolderTreeCtrl.h"
+#include "foundation/ui/FolderTreeCtrl.h"
 
 IMPLEMENT_DYNAMIC(CFolderTreeCtrl, CBusyShellTreeCtrl)
 

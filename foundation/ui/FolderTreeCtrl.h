@@ -1,8 +1,8 @@
 // The folder tree of the folder picker: the busy shell tree with the shell's
 // context menu of the folder clicked.
 #pragma once
-#include "ShellContextMenu.h"
-#include "ShellTreeCtrl.h"
+#include "foundation/ui/ShellContextMenu.h"
+#include "foundation/ui/ShellTreeCtrl.h"
 
 class CFolderTreeCtrl : public CBusyShellTreeCtrl {
   DECLARE_DYNAMIC(CFolderTreeCtrl)

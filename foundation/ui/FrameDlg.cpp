@@ -1,4 +1,4 @@
-#include "FrameDlg.h"
+#include "foundation/ui/FrameDlg.h"
 
 IMPLEMENT_DYNAMIC(CFrameDlg, CDialog)
 

@@ -1,8 +1,8 @@
 // A dialog that serves as a program's main window: program icons, painting
 // of the minimised icon, command updates of its menus and string-table tips.
 #pragma once
-#include "OEDialog.h"
-#include "common/framedlgres.h"
+#include "foundation/ui/OEDialog.h"
+#include "resources/common/framedlgres.h"
 
 class CFrameDlg : public CDialog {
   DECLARE_DYNAMIC(CFrameDlg)

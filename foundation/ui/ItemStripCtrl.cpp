@@ -1,9 +1,9 @@
-#include "ItemStripCtrl.h"
+#include "foundation/ui/ItemStripCtrl.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "BufferedDC.h"
+#include "foundation/ui/BufferedDC.h"
 
 IMPLEMENT_DYNAMIC(CItemStripCtrl, CWnd)
 

@@ -1,7 +1,7 @@
-#include "LinkButton.h"
+#include "foundation/ui/LinkButton.h"
 
-#include "ShellOpen.h"
-#include "UIResources.h"
+#include "foundation/ShellOpen.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CLinkButton, CButton)
 

@@ -1,6 +1,6 @@
 // Fill on expansion with a "Loading..." child, a snapshot of the client area
 // and an animation thread.
-#include "LoadingTreeCtrl.h"
+#include "foundation/ui/LoadingTreeCtrl.h"
 
 #include <mmsystem.h>
 

@@ -1,4 +1,4 @@
-#include "MaskEdit.h"
+#include "foundation/ui/MaskEdit.h"
 
 #include <cwctype>
 

@@ -1,4 +1,4 @@
-#include "OEDialog.h"
+#include "foundation/ui/OEDialog.h"
 
 #include <string>
 

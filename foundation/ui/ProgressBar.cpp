@@ -1,9 +1,9 @@
-#include "ProgressBar.h"
+#include "foundation/ui/ProgressBar.h"
 
 #include <algorithm>
 
-#include "BufferedDC.h"
-#include "UIResources.h"
+#include "foundation/ui/BufferedDC.h"
+#include "foundation/ui/UIResources.h"
 
 IMPLEMENT_DYNAMIC(CProgressBar, CWnd)
 

@@ -1,8 +1,8 @@
-#include "ReportListCtrl.h"
+#include "foundation/ui/ReportListCtrl.h"
 
-#include "BufferedDC.h"
-#include "UIResources.h"
-#include "common/componentsres.h"
+#include "foundation/ui/BufferedDC.h"
+#include "foundation/ui/UIResources.h"
+#include "resources/common/componentsres.h"
 
 IMPLEMENT_DYNAMIC(CReportListCtrl, CListCtrlEx)
 

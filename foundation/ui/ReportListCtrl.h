@@ -2,7 +2,7 @@
 // shades, a blue selection bar with white text, a picture and caption in the
 // first column, and a flat header drawn from an image strip.
 #pragma once
-#include "ExtendedControls.h"
+#include "foundation/ui/ExtendedControls.h"
 
 class CReportListCtrl : public CListCtrlEx {
   DECLARE_DYNAMIC(CReportListCtrl)

@@ -1,5 +1,5 @@
 // The shell's context menu of one item: fill, hook of the owner, invoke.
-#include "ShellContextMenu.h"
+#include "foundation/ui/ShellContextMenu.h"
 
 const wchar_t CShellContextMenu::kPropName[] = L"ShellContextMenu";
 

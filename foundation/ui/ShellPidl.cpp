@@ -1,5 +1,5 @@
 // Item-ID lists and the process-wide shell objects.
-#include "ShellPidl.h"
+#include "foundation/ui/ShellPidl.h"
 
 #include <mutex>
 

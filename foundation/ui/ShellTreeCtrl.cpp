@@ -1,12 +1,12 @@
 // The shell namespace tree: enumeration, names, icons, order and path lookup;
 // the progress bar and busy cursor shown while a folder loads.
-#include "ShellTreeCtrl.h"
+#include "foundation/ui/ShellTreeCtrl.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "common/folderpickerres.h"
+#include "resources/common/folderpickerres.h"
 
 #ifndef SHGDN_INCLUDE_NONFILESYS
 #define SHGDN_INCLUDE_NONFILESYS 0x2000

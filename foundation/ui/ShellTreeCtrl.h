@@ -3,8 +3,8 @@
 // file-system path; and two variants that show a progress bar and an animated
 // busy cursor while a folder loads.
 #pragma once
-#include "LoadingTreeCtrl.h"
-#include "ShellPidl.h"
+#include "foundation/ui/LoadingTreeCtrl.h"
+#include "foundation/ui/ShellPidl.h"
 
 #include <mutex>
 #include <unordered_set>

@@ -1,6 +1,6 @@
-#include "TimeEdit.h"
+#include "foundation/ui/TimeEdit.h"
 
-#include "DurationText.h"
+#include "foundation/DurationText.h"
 
 IMPLEMENT_DYNAMIC(CTimeEdit, CMaskEdit)
 

@@ -1,7 +1,7 @@
 // The masked edit in which a point in time is typed as hh:mm:ss.mmm, and the
 // data exchange that moves a millisecond count in and out of an edit.
 #pragma once
-#include "MaskEdit.h"
+#include "foundation/ui/MaskEdit.h"
 
 class CTimeEdit : public CMaskEdit {
   DECLARE_DYNAMIC(CTimeEdit)

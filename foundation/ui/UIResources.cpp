@@ -1,6 +1,6 @@
-#include "UIResources.h"
+#include "foundation/ui/UIResources.h"
 
-#include "VisualStyle.h"
+#include "foundation/ui/VisualStyle.h"
 
 namespace {
 CUIResources* g_pResources = nullptr;

@@ -1,4 +1,4 @@
-#include "VisualStyle.h"
+#include "foundation/ui/VisualStyle.h"
 
 namespace {
 HMODULE g_hThemeLib = nullptr;

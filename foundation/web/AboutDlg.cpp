@@ -1,7 +1,7 @@
-#include "AboutDlg.h"
+#include "foundation/web/AboutDlg.h"
 
-#include "Helpers.h"
-#include "UIResources.h"
+#include "foundation/Helpers.h"
+#include "foundation/ui/UIResources.h"
 
 CAboutDlg::CAboutDlg(CWnd* pParent) : CDialog(GetWebProgram().ids.about, pParent) {}
 

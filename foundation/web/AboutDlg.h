@@ -1,7 +1,7 @@
 // The About box of both programs and the support mail that goes with it.
 #pragma once
-#include "LinkButton.h"
-#include "WebProgram.h"
+#include "foundation/ui/LinkButton.h"
+#include "foundation/web/WebProgram.h"
 #include "afxwin.h"
 
 class CAboutDlg : public CDialog {

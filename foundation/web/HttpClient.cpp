@@ -1,9 +1,9 @@
-#include "HttpClient.h"
+#include "foundation/web/HttpClient.h"
 
 #include <cwchar>
 #include <vector>
 
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 namespace {
 const wchar_t kDefaultUserAgent[] =

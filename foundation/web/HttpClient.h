@@ -6,7 +6,7 @@
 #include <atomic>
 #include <functional>
 
-#include "Streams.h"
+#include "foundation/Streams.h"
 #include "afxwin.h"
 
 #include <wininet.h>

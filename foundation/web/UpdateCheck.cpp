@@ -1,4 +1,4 @@
-#include "UpdateCheck.h"
+#include "foundation/web/UpdateCheck.h"
 
 #include <pugixml.hpp>
 
@@ -6,10 +6,10 @@
 #include <mutex>
 #include <vector>
 
-#include "Helpers.h"
-#include "HttpClient.h"
-#include "ShellOpen.h"
-#include "UIResources.h"
+#include "foundation/Helpers.h"
+#include "foundation/web/HttpClient.h"
+#include "foundation/ShellOpen.h"
+#include "foundation/ui/UIResources.h"
 
 namespace {
 CUpdateSettings* g_settings = nullptr;

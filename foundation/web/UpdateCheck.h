@@ -6,8 +6,8 @@
 #include <ctime>
 #include <string>
 
-#include "LinkButton.h"
-#include "WebProgram.h"
+#include "foundation/ui/LinkButton.h"
+#include "foundation/web/WebProgram.h"
 #include "afxwin.h"
 
 // Posted by a worker to the window that waits for it (always wParam 0).

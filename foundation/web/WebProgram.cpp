@@ -1,4 +1,4 @@
-#include "WebProgram.h"
+#include "foundation/web/WebProgram.h"
 
 #include <wininet.h>
 

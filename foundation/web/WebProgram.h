@@ -4,7 +4,7 @@
 // text; and the maker's fixed web addresses.
 #pragma once
 #include "afxwin.h"
-#include "common/webres.h"
+#include "resources/common/webres.h"
 
 struct CWebDialogIds {
   UINT about;

@@ -1,10 +1,10 @@
-#include "GifCodec.h"
+#include "imaging/image/GifCodec.h"
 
 #include <cstring>
 #include <new>
 
-#include "GifReader.h"
-#include "GifWriter.h"
+#include "imaging/image/GifReader.h"
+#include "imaging/image/GifWriter.h"
 
 namespace {
 using ScreenHeader = CGifReader::ScreenHeader;

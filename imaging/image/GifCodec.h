@@ -2,7 +2,7 @@
 // and GIF89a encoder (single image, animation, true-colour tiles).
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 class CGifReader;
 class CGifWriter;

@@ -1,10 +1,10 @@
-#include "GifReader.h"
+#include "imaging/image/GifReader.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "GifCodec.h"
+#include "imaging/image/GifCodec.h"
 
 namespace {
 const int kReadBufferSize = 16384;

@@ -2,7 +2,7 @@
 // turns an image's data into rows. One reader serves one decode of an image.
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 class CRasterImageGIF;
 

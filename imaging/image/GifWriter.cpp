@@ -1,9 +1,9 @@
-#include "GifWriter.h"
+#include "imaging/image/GifWriter.h"
 
 #include <cstring>
 #include <new>
 
-#include "GifCodec.h"
+#include "imaging/image/GifCodec.h"
 
 namespace {
 const int kHashSize = 5003;

@@ -3,7 +3,7 @@
 // Write failures are remembered rather than stopping the writer.
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 class CGifWriter {
  public:

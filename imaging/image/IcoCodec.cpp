@@ -1,4 +1,4 @@
-#include "IcoCodec.h"
+#include "imaging/image/IcoCodec.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 // embedded PNG), writes a single-image icon.
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 class CRasterImageICO : public CRasterImage {
 public:

@@ -1,4 +1,4 @@
-#include "JpegCodec.h"
+#include "imaging/image/JpegCodec.h"
 
 #include <csetjmp>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // JPEG codec over libjpeg (v8 interface).
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 // JPEG codec flags (the image's codec flags for RASTER_TYPE_JPEG).
 #define RASTER_JPEG_FORCE_BASELINE 0x1

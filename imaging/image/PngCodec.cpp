@@ -1,4 +1,4 @@
-#include "PngCodec.h"
+#include "imaging/image/PngCodec.h"
 
 #include <png.h>
 

@@ -1,7 +1,7 @@
 // PNG codec over libpng.
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 // PNG codec flags (the image's codec flags for RASTER_TYPE_PNG).
 #define RASTER_PNG_INTERLACED 0x1   // set by the decoder for interlaced files; asks the encoder for Adam7

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 int CRasterImage::Draw(HDC hdc, const RECT& rect, const RECT* clip, bool smooth, bool flip) {
   return Draw(hdc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, clip, smooth,

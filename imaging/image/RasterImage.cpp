@@ -1,4 +1,4 @@
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -16,7 +16,7 @@
 #include <cstdio>
 
 #include "afxplatform.h"
-#include "RasterStream.h"
+#include "imaging/image/RasterStream.h"
 
 // Largest pixel area (rows with their padding) that Create accepts.
 #define RASTER_MAX_MEMORY 268435456.0

@@ -1,4 +1,4 @@
-#include "RasterImageBMP.h"
+#include "imaging/image/RasterImageBMP.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Windows device-independent bitmap codec, with or without a file header.
 #pragma once
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 class CRasterImageBMP : public CRasterImage {
 public:

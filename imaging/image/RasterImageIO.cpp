@@ -1,21 +1,21 @@
 // Load and save by path or stdio file, and the choice of codec by format id.
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 #include <cstring>
 #include <new>
 #include <string>
 #include <type_traits>
 
-#include "RasterImageBMP.h"
+#include "imaging/image/RasterImageBMP.h"
 
 #ifdef _WIN32
 #include <share.h>
 #endif
 
-#include "GifCodec.h"
-#include "IcoCodec.h"
-#include "JpegCodec.h"
-#include "PngCodec.h"
+#include "imaging/image/GifCodec.h"
+#include "imaging/image/IcoCodec.h"
+#include "imaging/image/JpegCodec.h"
+#include "imaging/image/PngCodec.h"
 
 namespace {
 

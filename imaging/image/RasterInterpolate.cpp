@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

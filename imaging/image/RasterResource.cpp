@@ -1,8 +1,8 @@
 // Pictures kept as program resources.
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 #ifdef _WIN32
-#include "RasterStream.h"
+#include "imaging/image/RasterStream.h"
 
 bool CRasterImage::LoadFromResource(HRSRC resource, int format, HMODULE module) {
   const DWORD size = resource ? ::SizeofResource(module, resource) : 0;

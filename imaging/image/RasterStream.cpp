@@ -1,4 +1,4 @@
-#include "RasterStream.h"
+#include "imaging/image/RasterStream.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "ImageLibrary.h"
+#include "imaging/library/ImageLibrary.h"
 
 #include <string.h>
 #include <atomic>
@@ -7,8 +7,8 @@
 #include <vector>
 #include <shlwapi.h>
 
-#include "Folders.h"
-#include "Helpers.h"
+#include "foundation/Folders.h"
+#include "foundation/Helpers.h"
 #include "afxapp.h"
 
 namespace {

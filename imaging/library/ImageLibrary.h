@@ -3,8 +3,8 @@
 #pragma once
 #include "afx.h"
 #include "afxcoll.h"
-#include "Helpers.h"
-#include "QuillfenRecords.h"
+#include "foundation/Helpers.h"
+#include "interfaces/QuillfenRecords.h"
 
 // windows.h maps FreeModule to FreeLibrary; the loader has its own.
 #ifdef FreeModule

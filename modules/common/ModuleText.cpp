@@ -1,4 +1,4 @@
-#include "ModuleText.h"
+#include "modules/common/ModuleText.h"
 
 #include <cstdio>
 #ifdef _WIN32

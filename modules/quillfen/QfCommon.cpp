@@ -8,7 +8,7 @@
 #include <cmath>
 #include <zlib.h>
 
-#include "QfCore.h"
+#include "modules/quillfen/QfCore.h"
 
 namespace qf {
 

@@ -4,7 +4,7 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
-#include "QuillfenRecords.h"
+#include "interfaces/QuillfenRecords.h"
 
 namespace qf {
 

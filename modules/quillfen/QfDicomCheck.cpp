@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "QfDicomInternal.h"
+#include "modules/quillfen/QfDicomInternal.h"
 
 namespace qf {
 

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "QfDicomInternal.h"
+#include "modules/quillfen/QfDicomInternal.h"
 
 namespace qf {
 

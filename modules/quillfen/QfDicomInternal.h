@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "QfCore.h"
+#include "modules/quillfen/QfCore.h"
 
 namespace qf {
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "QfDicomInternal.h"
-#include "QfViewerSeries.h"
+#include "modules/quillfen/QfDicomInternal.h"
+#include "modules/quillfen/QfViewerSeries.h"
 
 namespace qf {
 

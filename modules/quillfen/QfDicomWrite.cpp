@@ -10,7 +10,7 @@
 
 #include <atomic>
 
-#include "QfDicomInternal.h"
+#include "modules/quillfen/QfDicomInternal.h"
 
 namespace qf {
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <zlib.h>
 
-#include "QfRawData.h"
+#include "modules/quillfen/QfRawData.h"
 
 namespace qf {
 

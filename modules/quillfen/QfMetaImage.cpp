@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "QfRawData.h"
+#include "modules/quillfen/QfRawData.h"
 
 namespace qf {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <map>
 
-#include "QfRawData.h"
+#include "modules/quillfen/QfRawData.h"
 
 #ifdef QF_WITH_HDF5
 #include <hdf5.h>

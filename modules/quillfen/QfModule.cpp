@@ -6,8 +6,8 @@
 #include <memory>
 #include <mutex>
 
-#include "QfCore.h"
-#include "QfViewer.h"
+#include "modules/quillfen/QfCore.h"
+#include "modules/quillfen/QfViewer.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "QfRawData.h"
+#include "modules/quillfen/QfRawData.h"
 
 #ifdef QF_WITH_NIFTI
 #include <mutex>

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "QfRawData.h"
+#include "modules/quillfen/QfRawData.h"
 
 #ifdef QF_WITH_TEEM
 #include <mutex>

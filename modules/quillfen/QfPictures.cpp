@@ -6,9 +6,9 @@
 #include <cmath>
 #include <memory>
 
-#include "QfCore.h"
-#include "RasterImage.h"
-#include "RasterStream.h"
+#include "modules/quillfen/QfCore.h"
+#include "imaging/image/RasterImage.h"
+#include "imaging/image/RasterStream.h"
 #ifdef QF_WITH_TIFF
 #include <tiffio.h>
 #endif

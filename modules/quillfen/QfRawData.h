@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "QfCore.h"
+#include "modules/quillfen/QfCore.h"
 
 namespace qf {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "QfCore.h"
-#include "QfViewer.h"
-#include "QfViewerSeries.h"
+#include "modules/quillfen/QfCore.h"
+#include "modules/quillfen/QfViewer.h"
+#include "modules/quillfen/QfViewerSeries.h"
 
 namespace qf {
 

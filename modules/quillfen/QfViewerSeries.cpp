@@ -1,4 +1,4 @@
-#include "QfViewerSeries.h"
+#include "modules/quillfen/QfViewerSeries.h"
 
 #include <windows.h>
 

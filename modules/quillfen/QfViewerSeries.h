@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "QfCore.h"
+#include "modules/quillfen/QfCore.h"
 
 namespace qf {
 

@@ -1,4 +1,4 @@
-#include "CodecRules.h"
+#include "modules/smeltrix/CodecRules.h"
 
 namespace smeltrix {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "RunSupport.h"
+#include "modules/smeltrix/RunSupport.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,4 +1,4 @@
-#include "FrameSinks.h"
+#include "modules/smeltrix/FrameSinks.h"
 
 namespace smeltrix {
 

@@ -2,12 +2,12 @@
 #pragma once
 #include <string>
 
-#include "CodecRules.h"
-#include "FrameSources.h"
-#include "ModuleText.h"
-#include "PictureConverter.h"
-#include "RunSupport.h"
-#include "SmeltrixOptions.h"
+#include "modules/smeltrix/CodecRules.h"
+#include "modules/smeltrix/FrameSources.h"
+#include "modules/common/ModuleText.h"
+#include "modules/smeltrix/PictureConverter.h"
+#include "modules/smeltrix/RunSupport.h"
+#include "modules/smeltrix/SmeltrixOptions.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

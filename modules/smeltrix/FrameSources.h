@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "ModuleText.h"
-#include "RunSupport.h"
-#include "SmeltrixOptions.h"
+#include "modules/common/ModuleText.h"
+#include "modules/smeltrix/RunSupport.h"
+#include "modules/smeltrix/SmeltrixOptions.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,6 +1,6 @@
 // Picture conversion to the encoder's size and format.
 #pragma once
-#include "RunSupport.h"
+#include "modules/smeltrix/RunSupport.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -4,7 +4,7 @@
 #include <deque>
 #include <mutex>
 
-#include "RunSupport.h"
+#include "modules/smeltrix/RunSupport.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,7 +1,7 @@
 // Progress messages to the caller's window.
 #pragma once
-#include "RunSupport.h"
-#include "ToolContract.h"
+#include "modules/smeltrix/RunSupport.h"
+#include "interfaces/ToolContract.h"
 
 namespace smeltrix {
 

@@ -1,8 +1,8 @@
-#include "RunSupport.h"
+#include "modules/smeltrix/RunSupport.h"
 
 #include <climits>
 
-#include "ModuleText.h"
+#include "modules/common/ModuleText.h"
 
 namespace smeltrix {
 

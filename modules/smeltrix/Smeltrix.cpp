@@ -3,15 +3,15 @@
 #include <cstring>
 #include <thread>
 
-#include "FrameSinks.h"
-#include "FrameSources.h"
-#include "ModuleText.h"
-#include "PictureConverter.h"
-#include "PictureQueue.h"
-#include "ProgressRelay.h"
-#include "RunSupport.h"
-#include "SmeltrixOptions.h"
-#include "StreamCopy.h"
+#include "modules/smeltrix/FrameSinks.h"
+#include "modules/smeltrix/FrameSources.h"
+#include "modules/common/ModuleText.h"
+#include "modules/smeltrix/PictureConverter.h"
+#include "modules/smeltrix/PictureQueue.h"
+#include "modules/smeltrix/ProgressRelay.h"
+#include "modules/smeltrix/RunSupport.h"
+#include "modules/smeltrix/SmeltrixOptions.h"
+#include "modules/smeltrix/StreamCopy.h"
 
 extern "C" {
 #include <libavutil/avstring.h>

@@ -1,4 +1,4 @@
-#include "SmeltrixOptions.h"
+#include "modules/smeltrix/SmeltrixOptions.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,14 +1,14 @@
-#include "StreamCopy.h"
+#include "modules/smeltrix/StreamCopy.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "CodecRules.h"
-#include "FrameSinks.h"
-#include "ModuleText.h"
-#include "ProgressRelay.h"
-#include "RunSupport.h"
+#include "modules/smeltrix/CodecRules.h"
+#include "modules/smeltrix/FrameSinks.h"
+#include "modules/common/ModuleText.h"
+#include "modules/smeltrix/ProgressRelay.h"
+#include "modules/smeltrix/RunSupport.h"
 
 extern "C" {
 #include <libavcodec/bsf.h>

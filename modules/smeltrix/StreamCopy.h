@@ -2,7 +2,7 @@
 // protocol or a concat list) and changing the container, without decoding;
 // streams whose codec is named are decoded and encoded again.
 #pragma once
-#include "SmeltrixOptions.h"
+#include "modules/smeltrix/SmeltrixOptions.h"
 
 namespace smeltrix {
 

@@ -1,5 +1,5 @@
 // Sondrel: prints what a media file holds (container and streams) as one JSON object.
-#include "ModuleText.h"
+#include "modules/common/ModuleText.h"
 
 #include <cinttypes>
 #include <cstdarg>

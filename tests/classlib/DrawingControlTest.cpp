@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {

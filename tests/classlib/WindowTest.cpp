@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ClasslibTest.h"
+#include "tests/classlib/ClasslibTest.h"
 #include "afxwin.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "VideoFormats.h"
+#include "converter/VideoFormats.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "VideoFormats.h"
+#include "converter/VideoFormats.h"
 
 namespace {
 struct Choice {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ArgumentList.h"
+#include "foundation/ArgumentList.h"
 
 TEST(ArgumentList, JoinsTokensWithSingleBlanks) {
   CArgumentList a;

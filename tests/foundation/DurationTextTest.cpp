@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "DurationText.h"
+#include "foundation/DurationText.h"
 
 TEST(FormatDuration, ClockAndSecondsForms) {
   EXPECT_STREQ(L"0:01:05.250", FormatDuration(65250, 0, 1, 1));

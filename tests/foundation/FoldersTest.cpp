@@ -2,8 +2,8 @@
 
 #include <shlwapi.h>
 
-#include "Folders.h"
-#include "Helpers.h"
+#include "foundation/Folders.h"
+#include "foundation/Helpers.h"
 
 namespace {
 class ConverterApp : public CWinApp {

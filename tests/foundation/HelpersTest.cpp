@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "Helpers.h"
+#include "foundation/Helpers.h"
 
 namespace {
 CString TempRoot() {

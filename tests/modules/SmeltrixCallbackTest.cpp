@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "ToolContract.h"
-#include "support/TestFolders.h"
+#include "interfaces/ToolContract.h"
+#include "tests/support/TestFolders.h"
 
 namespace {
 

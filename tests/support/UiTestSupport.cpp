@@ -1,10 +1,10 @@
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
 
-#include "RasterImage.h"
-#include "TestPaths.h"
+#include "imaging/image/RasterImage.h"
+#include "tests/TestPaths.h"
 #include "afxwin.h"
 
 COLORREF CWindowShot::At(int x, int y) const {

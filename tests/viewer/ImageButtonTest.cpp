@@ -2,8 +2,8 @@
 // states, the hover picture centred at the normal picture's size.
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
-#include "ViewerTestSupport.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 // A button's pixels in a memory context: DrawButton as the owner draw does it.

@@ -6,9 +6,9 @@
 
 #include <shlobj.h>
 
-#include "UiTestSupport.h"
-#include "ViewerTestSupport.h"
-#include "WebProgram.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "foundation/web/WebProgram.h"
 
 namespace {
 HMENU BarMenu(CRecordingFrame* frame) { return frame->m_wndMenuBar.GetMenu(); }

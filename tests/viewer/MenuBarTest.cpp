@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "UiTestSupport.h"
-#include "ViewerTestSupport.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 class MenuBarTest : public ::testing::Test {

@@ -1,5 +1,5 @@
 // Every window of this test program lives on a desktop of its own.
-#include "OwnDesktop.h"
+#include "tests/support/OwnDesktop.h"
 
 namespace {
 const BOOL g_ownDesktop = UseOwnDesktop();

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include "ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 const wchar_t kSettingsKey[] = L"Software\\Morrowtide\\Glimmerscope\\Settings";

@@ -3,8 +3,8 @@
 // panes the idle update leaves alone.
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
-#include "ViewerTestSupport.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 bool IsText(COLORREF c) {

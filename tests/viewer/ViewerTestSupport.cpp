@@ -1,6 +1,6 @@
-#include "ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
-#include "TestPaths.h"
+#include "tests/TestPaths.h"
 
 IMPLEMENT_DYNCREATE(CViewerTestDoc, CDocument)
 IMPLEMENT_DYNCREATE(CRecordingFrame, CMainFrame)

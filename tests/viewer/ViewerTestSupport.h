@@ -7,12 +7,12 @@
 #include <ostream>
 #include <vector>
 
-#include "MainFrame.h"
-#include "PlayView.h"
-#include "ViewerRes.h"
-#include "ViewerResources.h"
-#include "UiTestSupport.h"
-#include "ViewerSettings.h"
+#include "viewer/MainFrame.h"
+#include "viewer/PlayView.h"
+#include "resources/viewer/ViewerRes.h"
+#include "viewer/ViewerResources.h"
+#include "tests/support/UiTestSupport.h"
+#include "viewer/ViewerSettings.h"
 #include "afxwin.h"
 
 class CViewerTestDoc : public CDocument {

@@ -1,4 +1,4 @@
 // The viewer program's one application object.
-#include "ViewerApp.h"
+#include "viewer/ViewerApp.h"
 
 CViewerApp theApp;

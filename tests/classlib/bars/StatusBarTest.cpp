@@ -2,8 +2,8 @@
 // pane texts through idle updates, and the message pane through WM_SETTEXT.
 #include <gtest/gtest.h>
 
-#include "BarsTest.h"
-#include "UiTestSupport.h"
+#include "tests/classlib/bars/BarsTest.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "BarsTest.h"
-#include "UiTestSupport.h"
+#include "tests/classlib/bars/BarsTest.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "FrameTest.h"
-#include "UiTestSupport.h"
+#include "tests/classlib/frame/FrameTest.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace {

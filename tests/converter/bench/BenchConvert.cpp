@@ -12,22 +12,22 @@
 #include <thread>
 #include <vector>
 
-#include "Folders.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
-#include "SeriesConversion.h"
-#include "SeriesLoading.h"
-#include "TestPaths.h"
-#include "UiTestSupport.h"
-#include "WorkFolders.h"
+#include "foundation/Folders.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/SeriesConversion.h"
+#include "converter/SeriesLoading.h"
+#include "tests/TestPaths.h"
+#include "tests/support/UiTestSupport.h"
+#include "converter/WorkFolders.h"
 #include "afxwin.h"
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "DialogAnswerer.h"
-#include "RelayWindow.h"
-#include "SeriesToVideoPage.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "tests/converter/support/DialogAnswerer.h"
+#include "tests/converter/support/RelayWindow.h"
+#include "converter/SeriesToVideoPage.h"
 #include <shlobj.h>
 #include <shlwapi.h>
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "ConverterRes.h"
-#include "ScriptedDialog.h"
-#include "UiTestSupport.h"
-#include "VideoFormats.h"
-#include "VideoOptionsDlg.h"
+#include "resources/converter/ConverterRes.h"
+#include "tests/converter/support/ScriptedDialog.h"
+#include "tests/support/UiTestSupport.h"
+#include "converter/VideoFormats.h"
+#include "converter/VideoOptionsDlg.h"
 
 namespace {
 using COptions = CScripted<CVideoOptionsDlg>;

@@ -1,7 +1,7 @@
 // Frame items own their picture, frames included.
 #include <gtest/gtest.h>
 
-#include "FrameItem.h"
+#include "converter/FrameItem.h"
 
 namespace {
 class CAnimated : public CRasterImage {

@@ -5,16 +5,16 @@
 #include <atomic>
 #include <thread>
 
-#include "ConvertPage.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterGlobals.h"
-#include "ConverterTestApp.h"
-#include "DialogAnswerer.h"
-#include "PageHost.h"
-#include "ScriptedDialog.h"
-#include "ToolContract.h"
-#include "UiTestSupport.h"
+#include "converter/ConvertPage.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterGlobals.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "tests/converter/support/DialogAnswerer.h"
+#include "tests/converter/support/PageHost.h"
+#include "tests/converter/support/ScriptedDialog.h"
+#include "interfaces/ToolContract.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 class CTestPage : public CConvertPage {

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "Helpers.h"
-#include "SeriesPageFixture.h"
-#include "VideoOptionsDlg.h"
+#include "foundation/Helpers.h"
+#include "tests/converter/pages/SeriesPageFixture.h"
+#include "converter/VideoOptionsDlg.h"
 
 namespace {
 bool IsRed(COLORREF c) { return GetRValue(c) > 170 && GetGValue(c) < 90 && GetBValue(c) < 90; }

@@ -12,22 +12,22 @@
 
 #include <atomic>
 
-#include "ConverterGlobals.h"
-#include "ToolContract.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "ConverterTestApp.h"
-#include "DialogAnswerer.h"
-#include "Folders.h"
-#include "ImageLibrary.h"
-#include "MenuReader.h"
-#include "PageHost.h"
-#include "ScriptedDialog.h"
-#include "SeriesTestData.h"
-#include "SeriesToVideoPage.h"
-#include "UiTestSupport.h"
-#include "WorkFolders.h"
+#include "converter/ConverterGlobals.h"
+#include "interfaces/ToolContract.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "tests/converter/support/DialogAnswerer.h"
+#include "foundation/Folders.h"
+#include "imaging/library/ImageLibrary.h"
+#include "tests/converter/support/MenuReader.h"
+#include "tests/converter/support/PageHost.h"
+#include "tests/converter/support/ScriptedDialog.h"
+#include "tests/converter/series/SeriesTestData.h"
+#include "converter/SeriesToVideoPage.h"
+#include "tests/support/UiTestSupport.h"
+#include "converter/WorkFolders.h"
 
 struct ShellCall {
   CString verb, file, params;

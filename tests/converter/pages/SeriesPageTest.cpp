@@ -2,7 +2,7 @@
 // folder through its commands with the dialogs answered, the strip's frames
 // removed, reversed and dragged, and its command states read from the real
 // toolbar, menu and buttons.
-#include "SeriesPageFixture.h"
+#include "tests/converter/pages/SeriesPageFixture.h"
 
 
 class SeriesPageT : public SeriesPage {

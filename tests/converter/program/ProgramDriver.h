@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "TestPaths.h"
-#include "UiTestSupport.h"
+#include "tests/TestPaths.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace program {

@@ -4,7 +4,7 @@
 // dciodvfy judge the files afterwards (judge-job.sh).
 #include <gtest/gtest.h>
 
-#include "ProgramDriver.h"
+#include "tests/converter/program/ProgramDriver.h"
 
 #include <dlgs.h>
 

@@ -4,8 +4,8 @@
 
 #include <ctime>
 
-#include "ProgramDriver.h"
-#include "WebTestSupport.h"
+#include "tests/converter/program/ProgramDriver.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 using namespace program;
 

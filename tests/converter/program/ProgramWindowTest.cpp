@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "ProgramDriver.h"
+#include "tests/converter/program/ProgramDriver.h"
 
 using namespace program;
 

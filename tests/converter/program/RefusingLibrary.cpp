@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "QuillfenRecords.h"
+#include "interfaces/QuillfenRecords.h"
 
 namespace {
 ModuleInterface g_table;

@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "ProgramDriver.h"
+#include "tests/converter/program/ProgramDriver.h"
 
 using namespace program;
 

@@ -9,15 +9,15 @@
 #include <mutex>
 #include <thread>
 
-#include "ConverterTestApp.h"
-#include "Helpers.h"
-#include "ImageLibrary.h"
-#include "RelayWindow.h"
-#include "SeriesConversion.h"
-#include "SeriesLoading.h"
-#include "SeriesTestData.h"
-#include "UiTestSupport.h"
-#include "WorkFolders.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "foundation/Helpers.h"
+#include "imaging/library/ImageLibrary.h"
+#include "tests/converter/support/RelayWindow.h"
+#include "converter/SeriesConversion.h"
+#include "converter/SeriesLoading.h"
+#include "tests/converter/series/SeriesTestData.h"
+#include "tests/support/UiTestSupport.h"
+#include "converter/WorkFolders.h"
 
 namespace {
 CString OutFolder() { return BuildTreePath(L"testdata\\series-out"); }

@@ -6,10 +6,10 @@
 
 #include <memory>
 
-#include "ConverterTestApp.h"
-#include "ImageLibrary.h"
-#include "SeriesLoading.h"
-#include "SeriesTestData.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/SeriesLoading.h"
+#include "tests/converter/series/SeriesTestData.h"
 
 namespace {
 // Compares a picture with an 8-bit binary PGM file.

@@ -3,8 +3,8 @@
 #pragma once
 #include <vector>
 
-#include "FrameItem.h"
-#include "TestPaths.h"
+#include "converter/FrameItem.h"
+#include "tests/TestPaths.h"
 
 inline CString SeriesData(LPCTSTR relative) { return BuildTreePath(CString(L"testdata\\series\\") + relative); }
 inline CString QuillfenPath() { return BuildTreePath(L"bin\\Quillfen.dll"); }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterTestApp.h"
-#include "MediaTool.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "converter/tools/MediaTool.h"
 
 TEST(ConverterResources, ImageListsCursorAndPublishedFonts) {
   CConverterTestApp app(L"ResourcesLists");

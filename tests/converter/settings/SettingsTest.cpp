@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "ConverterSettings.h"
-#include "ConverterTestApp.h"
-#include "Helpers.h"
+#include "converter/ConverterSettings.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "foundation/Helpers.h"
 
 namespace {
 UINT ReadInt(LPCTSTR entry) { return AfxGetApp()->GetProfileInt(L"Settings", entry, 12345); }

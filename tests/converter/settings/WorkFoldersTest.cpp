@@ -4,10 +4,10 @@
 #include <thread>
 #include <vector>
 
-#include "ConverterTestApp.h"
-#include "Folders.h"
-#include "Helpers.h"
-#include "WorkFolders.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "foundation/Folders.h"
+#include "foundation/Helpers.h"
+#include "converter/WorkFolders.h"
 
 TEST(WorkFolders, FirstFreeNumberAndReuseAfterDelete) {
   CString base = MakeTestFolder(L"work numbers") + L"\\Temp";

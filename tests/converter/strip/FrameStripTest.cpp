@@ -2,11 +2,11 @@
 // frame colours, the delete button, keys, double-click and drag-reorder.
 #include <gtest/gtest.h>
 
-#include "ConverterRes.h"
-#include "FrameStripCtrl.h"
-#include "PageHost.h"
-#include "ScriptedDialog.h"
-#include "UiTestSupport.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/FrameStripCtrl.h"
+#include "tests/converter/support/PageHost.h"
+#include "tests/converter/support/ScriptedDialog.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 LPARAM Pt(int x, int y) { return MAKELPARAM(x, y); }

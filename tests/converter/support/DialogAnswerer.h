@@ -11,7 +11,7 @@
 #include <mutex>
 #include <set>
 
-#include "WatcherThread.h"
+#include "tests/converter/support/WatcherThread.h"
 #include "afx.h"
 
 class CDialogAnswerer : public CWatcherThread {

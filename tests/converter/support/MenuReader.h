@@ -6,7 +6,7 @@
 #include <atomic>
 #include <map>
 
-#include "WatcherThread.h"
+#include "tests/converter/support/WatcherThread.h"
 #include "afx.h"
 
 #ifndef MN_GETHMENU

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "EncoderTool.h"
+#include "converter/tools/EncoderTool.h"
 
 inline LRESULT CALLBACK EncoderRelayProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "afxwin.h"
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 template <class Base>
 class CScripted : public Base {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ProbeTool.h"
+#include "converter/tools/ProbeTool.h"
 #include "afx.h"
 
 // Splits argument text at blanks outside double quotes; quotes are kept.

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ArgsTestSupport.h"
-#include "EncoderTool.h"
+#include "tests/converter/tools/ArgsTestSupport.h"
+#include "converter/tools/EncoderTool.h"
 
 namespace {
 std::vector<std::wstring> Build(const std::function<void(CEncoderJob&, CEncoderToolBase&)>& set) {

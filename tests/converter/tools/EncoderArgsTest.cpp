@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "ArgsTestSupport.h"
-#include "EncoderTool.h"
+#include "tests/converter/tools/ArgsTestSupport.h"
+#include "converter/tools/EncoderTool.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ArgsTestSupport.h"
-#include "EncoderTool.h"
+#include "tests/converter/tools/ArgsTestSupport.h"
+#include "converter/tools/EncoderTool.h"
 
 namespace {
 typedef std::vector<std::wstring> V;

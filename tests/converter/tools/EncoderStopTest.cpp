@@ -1,9 +1,9 @@
 #include <atomic>
 #include <thread>
 
-#include "EncoderTool.h"
-#include "RelayWindow.h"
-#include "ToolTestSupport.h"
+#include "converter/tools/EncoderTool.h"
+#include "tests/converter/support/RelayWindow.h"
+#include "tests/converter/tools/ToolTestSupport.h"
 
 namespace {
 CString EncoderPath() {

@@ -2,9 +2,9 @@
 #include <thread>
 #include <vector>
 
-#include "EncoderTool.h"
-#include "RelayWindow.h"
-#include "ToolTestSupport.h"
+#include "converter/tools/EncoderTool.h"
+#include "tests/converter/support/RelayWindow.h"
+#include "tests/converter/tools/ToolTestSupport.h"
 
 namespace {
 struct RecordingSink : CToolProgressSink {

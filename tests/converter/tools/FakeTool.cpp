@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "ToolContract.h"
+#include "interfaces/ToolContract.h"
 
 namespace {
 std::string Utf8(const wchar_t* w) {

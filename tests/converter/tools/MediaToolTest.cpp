@@ -1,7 +1,7 @@
 #include <thread>
 
-#include "MediaTool.h"
-#include "ToolTestSupport.h"
+#include "converter/tools/MediaTool.h"
+#include "tests/converter/tools/ToolTestSupport.h"
 
 namespace {
 int Launch(CMediaTool& tool, const CString& args, volatile int* cancel) {

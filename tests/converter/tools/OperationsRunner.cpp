@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string>
 
-#include "EncoderTool.h"
+#include "converter/tools/EncoderTool.h"
 
 int main() {
   int argc = 0;

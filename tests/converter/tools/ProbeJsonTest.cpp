@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ArgsTestSupport.h"
-#include "ProbeTool.h"
+#include "tests/converter/tools/ArgsTestSupport.h"
+#include "converter/tools/ProbeTool.h"
 
 TEST(ProbeReport, ReadsFormatAndStreams) {
   CMediaInfo info;

@@ -2,10 +2,10 @@
 #include <map>
 #include <sstream>
 
-#include "Helpers.h"
-#include "ProbeTool.h"
-#include "TestPaths.h"
-#include "ToolTestSupport.h"
+#include "foundation/Helpers.h"
+#include "converter/tools/ProbeTool.h"
+#include "tests/TestPaths.h"
+#include "tests/converter/tools/ToolTestSupport.h"
 
 namespace {
 // Temporary files of this process alone: the test gives itself a temporary

@@ -3,8 +3,8 @@
 // duration, and rates that cannot give one.
 #include <gtest/gtest.h>
 
-#include "ArgsTestSupport.h"
-#include "ProbeTool.h"
+#include "tests/converter/tools/ArgsTestSupport.h"
+#include "converter/tools/ProbeTool.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
-#include "EncoderTool.h"
-#include "VideoFormats.h"
+#include "converter/tools/EncoderTool.h"
+#include "converter/VideoFormats.h"
 
 int main() {
   int argc = 0;

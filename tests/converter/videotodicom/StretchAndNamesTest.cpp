@@ -1,7 +1,7 @@
 // The stretch taken from a video and the names of frame and DICOM files.
 #include <gtest/gtest.h>
 
-#include "VideoToDicomJob.h"
+#include "converter/VideoToDicomJob.h"
 
 namespace {
 struct Stretch {

@@ -7,8 +7,8 @@
 #include <ostream>
 #include <string>
 
-#include "Helpers.h"
-#include "TestPaths.h"
+#include "foundation/Helpers.h"
+#include "tests/TestPaths.h"
 
 // Readable texts in test messages.
 inline void PrintTo(const CString& s, std::ostream* os) { *os << '"' << CStringA(s).GetString() << '"'; }

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "EncoderTool.h"
-#include "ImageLibrary.h"
-#include "VideoTestFiles.h"
-#include "VideoToDicomJob.h"
+#include "converter/tools/EncoderTool.h"
+#include "imaging/library/ImageLibrary.h"
+#include "tests/converter/videotodicom/VideoTestFiles.h"
+#include "converter/VideoToDicomJob.h"
 
 namespace {
 CString Output(LPCTSTR name) { return FullPath(BuildTreePath(CString(L"testdata\\video2dicom\\out\\") + name)); }

@@ -10,20 +10,20 @@
 #include <thread>
 #include <vector>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "ConverterTestApp.h"
-#include "DialogAnswerer.h"
-#include "Folders.h"
-#include "ImageLibrary.h"
-#include "PageHost.h"
-#include "ScriptedDialog.h"
-#include "UiTestSupport.h"
-#include "VideoTestFiles.h"
-#include "VideoToDicomPage.h"
-#include "WorkFolders.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "tests/converter/support/DialogAnswerer.h"
+#include "foundation/Folders.h"
+#include "imaging/library/ImageLibrary.h"
+#include "tests/converter/support/PageHost.h"
+#include "tests/converter/support/ScriptedDialog.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/converter/videotodicom/VideoTestFiles.h"
+#include "converter/VideoToDicomPage.h"
+#include "converter/WorkFolders.h"
 
 namespace {
 const wchar_t kAppName[] = L"VideoToDicomPageTest";

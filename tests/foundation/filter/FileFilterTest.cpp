@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "FileFilter.h"
+#include "foundation/FileFilter.h"
 
 namespace {
 int Pass(LPCTSTR include, LPCTSTR exclude, LPCTSTR name, int caseSensitive = 0) {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "RecentList.h"
+#include "foundation/RecentList.h"
 
 namespace {
 const wchar_t kAppKey[] = L"Software\\Morrowtide\\FieldsRecentTest";

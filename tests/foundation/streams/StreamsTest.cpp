@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "Streams.h"
+#include "foundation/Streams.h"
 
 namespace {
 // A memory stream whose allocations can be refused, and which records what

@@ -3,7 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 // A borderless top-level window that hosts the controls under test; the

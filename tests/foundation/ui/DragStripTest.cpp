@@ -1,6 +1,6 @@
 // Dragging items to another place in the row, driven by mouse messages that
 // the drag's own message loop reads, and the items' buttons.
-#include "TestStrip.h"
+#include "tests/foundation/ui/TestStrip.h"
 
 namespace {
 const COLORREF kMark = RGB(255, 0, 0);

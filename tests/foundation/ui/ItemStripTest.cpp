@@ -3,9 +3,9 @@
 #include <atomic>
 #include <thread>
 
-#include "ComponentsTest.h"
-#include "ProgressBar.h"
-#include "TestStrip.h"
+#include "tests/foundation/ui/ComponentsTest.h"
+#include "foundation/ui/ProgressBar.h"
+#include "tests/foundation/ui/TestStrip.h"
 
 namespace {
 class StripTest : public ::testing::Test {

@@ -3,13 +3,13 @@
 // template, checked on screenshots of the windows.
 #include <memory>
 
-#include "ColumnComboBox.h"
-#include "ComponentsTest.h"
-#include "ComponentsTestSupport.h"
-#include "FlatTabCtrl.h"
-#include "ReportListCtrl.h"
-#include "UIResources.h"
-#include "common/componentsres.h"
+#include "foundation/ui/ColumnComboBox.h"
+#include "tests/foundation/ui/ComponentsTest.h"
+#include "tests/foundation/ui/ComponentsTestSupport.h"
+#include "foundation/ui/FlatTabCtrl.h"
+#include "foundation/ui/ReportListCtrl.h"
+#include "foundation/ui/UIResources.h"
+#include "resources/common/componentsres.h"
 
 namespace {
 const COLORREF kSelectionBlue = RGB(0, 160, 255);

@@ -4,9 +4,9 @@
 #include <climits>
 #include <thread>
 
-#include "BufferedDC.h"
-#include "ComponentsTestSupport.h"
-#include "ProgressBar.h"
+#include "foundation/ui/BufferedDC.h"
+#include "tests/foundation/ui/ComponentsTestSupport.h"
+#include "foundation/ui/ProgressBar.h"
 
 namespace {
 const COLORREF kGrey = RGB(0xC0, 0xC0, 0xC0);

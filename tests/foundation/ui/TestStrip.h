@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "ComponentsTestSupport.h"
-#include "DragItemStripCtrl.h"
+#include "tests/foundation/ui/ComponentsTestSupport.h"
+#include "foundation/ui/DragItemStripCtrl.h"
 
 const int kButtonId = 7;
 const COLORREF kStripBack = RGB(255, 255, 255);

@@ -2,7 +2,7 @@
 // with stand-ins that have all or only some of the entries, and without any.
 #include <gtest/gtest.h>
 
-#include "VisualStyle.h"
+#include "foundation/ui/VisualStyle.h"
 
 namespace {
 typedef BOOL(WINAPI* BoolProc)();

@@ -3,11 +3,11 @@
 // clicks that open through the shell seam (or reach the parent without a URL).
 #include <gtest/gtest.h>
 
-#include "AboutDlg.h"
-#include "Helpers.h"
-#include "DialogTestSupport.h"
-#include "UIResources.h"
-#include "WebTestSupport.h"
+#include "foundation/web/AboutDlg.h"
+#include "foundation/Helpers.h"
+#include "tests/foundation/web/DialogTestSupport.h"
+#include "foundation/ui/UIResources.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 namespace {
 const COLORREF kBlue = RGB(0, 0, 255);

@@ -1,4 +1,4 @@
-#include "DialogTestSupport.h"
+#include "tests/foundation/web/DialogTestSupport.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <functional>
 
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 // A visible dialog of this process for which pred is true, or null.

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "HttpClient.h"
-#include "TestPaths.h"
-#include "WebTestSupport.h"
+#include "foundation/web/HttpClient.h"
+#include "tests/TestPaths.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 namespace {
 std::vector<BYTE> Pattern(size_t n, size_t start = 0) {

@@ -5,8 +5,8 @@
 
 #include <thread>
 
-#include "HttpClient.h"
-#include "WebTestSupport.h"
+#include "foundation/web/HttpClient.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 namespace {
 // Holds its first write until the watchdog has closed the idle request's

@@ -3,8 +3,8 @@
 // opened, and "LastUpdateCheck" in the program's registry profile.
 #include <gtest/gtest.h>
 
-#include "UpdateCheck.h"
-#include "WebTestSupport.h"
+#include "foundation/web/UpdateCheck.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 namespace {
 time_t LocalTime(int year, int month, int day, int hour, int minute) {

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <vector>
 
-#include "DialogTestSupport.h"
-#include "UIResources.h"
-#include "UpdateCheck.h"
-#include "WebTestSupport.h"
+#include "tests/foundation/web/DialogTestSupport.h"
+#include "foundation/ui/UIResources.h"
+#include "foundation/web/UpdateCheck.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 namespace {
 const wchar_t kFailed[] = L"Failed to get update information!\nPlease try again later.";

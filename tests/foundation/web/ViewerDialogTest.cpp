@@ -2,10 +2,10 @@
 // and version, with the viewer's program object.
 #include <gtest/gtest.h>
 
-#include "AboutDlg.h"
-#include "DialogTestSupport.h"
-#include "UpdateCheck.h"
-#include "WebTestSupport.h"
+#include "foundation/web/AboutDlg.h"
+#include "tests/foundation/web/DialogTestSupport.h"
+#include "foundation/web/UpdateCheck.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 #include <commctrl.h>
 

@@ -1,11 +1,11 @@
 #include <winsock2.h>
 
-#include "WebTestSupport.h"
+#include "tests/foundation/web/WebTestSupport.h"
 
 #include <cstdio>
 
-#include "ShellOpen.h"
-#include "TestPaths.h"
+#include "foundation/ShellOpen.h"
+#include "tests/TestPaths.h"
 
 namespace {
 struct CWinsock {

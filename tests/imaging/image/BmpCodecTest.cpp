@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "BmpTestUtil.h"
-#include "ImageTestUtil.h"
-#include "RasterImage.h"
-#include "RasterImageBMP.h"
+#include "tests/imaging/image/BmpTestUtil.h"
+#include "tests/imaging/image/ImageTestUtil.h"
+#include "imaging/image/RasterImage.h"
+#include "imaging/image/RasterImageBMP.h"
 
 namespace {
 

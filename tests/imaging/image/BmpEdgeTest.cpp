@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "BmpTestUtil.h"
-#include "ImageTestUtil.h"
-#include "RasterImage.h"
+#include "tests/imaging/image/BmpTestUtil.h"
+#include "tests/imaging/image/ImageTestUtil.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 bool Decode(CRasterImage& img, const std::vector<BYTE>& bytes) {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "BmpTestUtil.h"
-#include "RasterImage.h"
+#include "tests/imaging/image/BmpTestUtil.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

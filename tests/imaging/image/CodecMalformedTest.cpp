@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#include "CodecTestUtil.h"
-#include "GifCodec.h"
-#include "IcoCodec.h"
-#include "JpegCodec.h"
-#include "PngCodec.h"
+#include "tests/imaging/image/CodecTestUtil.h"
+#include "imaging/image/GifCodec.h"
+#include "imaging/image/IcoCodec.h"
+#include "imaging/image/JpegCodec.h"
+#include "imaging/image/PngCodec.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
-#include "RasterStream.h"
+#include "imaging/image/RasterImage.h"
+#include "imaging/image/RasterStream.h"
 
 // A picture with every depth's palette and pixel values used; 24-bit pixels
 // carry a colour gradient that exercises every channel.

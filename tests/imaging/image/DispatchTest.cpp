@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CodecTestUtil.h"
-#include "GifCodec.h"
+#include "tests/imaging/image/CodecTestUtil.h"
+#include "imaging/image/GifCodec.h"
 
 namespace {
 

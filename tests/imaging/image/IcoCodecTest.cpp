@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CodecTestUtil.h"
-#include "IcoCodec.h"
+#include "tests/imaging/image/CodecTestUtil.h"
+#include "imaging/image/IcoCodec.h"
 
 namespace {
 

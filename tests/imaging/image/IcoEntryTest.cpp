@@ -4,8 +4,8 @@
 // unused index, index 0 included.
 #include <gtest/gtest.h>
 
-#include "CodecTestUtil.h"
-#include "IcoCodec.h"
+#include "tests/imaging/image/CodecTestUtil.h"
+#include "imaging/image/IcoCodec.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "ImageTestUtil.h"
-#include "RasterImage.h"
+#include "tests/imaging/image/ImageTestUtil.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "ImageTestUtil.h"
-#include "RasterImage.h"
+#include "tests/imaging/image/ImageTestUtil.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CodecTestUtil.h"
-#include "JpegCodec.h"
+#include "tests/imaging/image/CodecTestUtil.h"
+#include "imaging/image/JpegCodec.h"
 
 namespace {
 

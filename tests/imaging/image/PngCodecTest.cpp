@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CodecTestUtil.h"
-#include "PngCodec.h"
+#include "tests/imaging/image/CodecTestUtil.h"
+#include "imaging/image/PngCodec.h"
 
 namespace {
 

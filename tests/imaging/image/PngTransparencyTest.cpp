@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "CodecTestUtil.h"
+#include "tests/imaging/image/CodecTestUtil.h"
 
 namespace {
 

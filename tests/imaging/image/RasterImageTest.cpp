@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "ImageTestUtil.h"
-#include "RasterImage.h"
+#include "tests/imaging/image/ImageTestUtil.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

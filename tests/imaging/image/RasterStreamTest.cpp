@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "RasterStream.h"
+#include "imaging/image/RasterStream.h"
 
 TEST(RasterMemoryStream, ReadsWholeElementsAndSetsEnd) {
   BYTE data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};

@@ -4,7 +4,7 @@
 #include <string.h>
 #include <string>
 
-#include "QuillfenRecords.h"
+#include "interfaces/QuillfenRecords.h"
 
 namespace {
 struct State {

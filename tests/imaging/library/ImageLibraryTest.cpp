@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "ImageLibrary.h"
+#include "imaging/library/ImageLibrary.h"
 #include "afxapp.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "QfCore.h"
-#include "QuillfenRecords.h"
+#include "modules/quillfen/QfCore.h"
+#include "interfaces/QuillfenRecords.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "ImageLibrary.h"
-#include "QfViewer.h"
-#include "UiTestSupport.h"
+#include "imaging/library/ImageLibrary.h"
+#include "modules/quillfen/QfViewer.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 // While not 0, allocations of at least this many bytes fail, in this

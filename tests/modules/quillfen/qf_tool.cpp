@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "QuillfenRecords.h"
+#include "interfaces/QuillfenRecords.h"
 
 static void* QF_CALL Alloc(size_t n) { return n ? malloc(n) : nullptr; }
 static int QF_CALL Free(void* p) { if (!p) return -1; free(p); return 0; }

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include "FileAssociation.h"
-#include "UiTestSupport.h"
-#include "ViewerAppTestSupport.h"
-#include "ViewerSettingsDlg.h"
-#include "ViewerTestSupport.h"
+#include "viewer/FileAssociation.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
+#include "viewer/ViewerSettingsDlg.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 const wchar_t kClasses[] = L"Software\\Classes\\";

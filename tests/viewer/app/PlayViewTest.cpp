@@ -8,9 +8,9 @@
 
 #include <cmath>
 
-#include "UiTestSupport.h"
-#include "ViewerAppTestSupport.h"
-#include "ViewerTestSupport.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 const UINT kViewCommands[] = {ID_FILE_OPENFILES,  ID_FILE_OPENFOLDER, ID_FILE_CLOSE,       ID_EDIT_SNAPSHOT,

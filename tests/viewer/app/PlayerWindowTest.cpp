@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "Helpers.h"
-#include "PlayerWindow.h"
-#include "TestPaths.h"
-#include "ViewerAppTestSupport.h"
+#include "foundation/Helpers.h"
+#include "viewer/PlayerWindow.h"
+#include "tests/TestPaths.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
 
 namespace {
 struct Received {

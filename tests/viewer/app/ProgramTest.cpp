@@ -7,11 +7,11 @@
 
 #include <shlwapi.h>
 
-#include "TestPaths.h"
-#include "ViewerAppTestSupport.h"
-#include "ViewerProgram.h"
-#include "ViewerRes.h"
-#include "WorkFolders.h"
+#include "tests/TestPaths.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
+#include "tests/viewer/app/ViewerProgram.h"
+#include "resources/viewer/ViewerRes.h"
+#include "converter/WorkFolders.h"
 
 using namespace viewer_program;
 

@@ -4,13 +4,13 @@
 // and Help menus, and exit saving the settings.
 #include <gtest/gtest.h>
 
-#include "MainFrame.h"
-#include "PlayView.h"
-#include "ShellOpen.h"
-#include "TestPaths.h"
-#include "ViewerApp.h"
-#include "ViewerAppTestSupport.h"
-#include "ViewerTestSupport.h"
+#include "viewer/MainFrame.h"
+#include "viewer/PlayView.h"
+#include "foundation/ShellOpen.h"
+#include "tests/TestPaths.h"
+#include "viewer/ViewerApp.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 class CTestViewerApp : public CViewerApp {} theApp;

@@ -1,4 +1,4 @@
-#include "ViewerAppTestSupport.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "TestPaths.h"
+#include "tests/TestPaths.h"
 
 CString ViewerFixture(LPCTSTR relative) { return BuildTreePath(CString(L"testdata\\viewer\\") + relative); }
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 // A file or folder of the viewer's test data (made by make-viewer-fixtures.sh).

@@ -1,8 +1,8 @@
-#include "ViewerProgram.h"
+#include "tests/viewer/app/ViewerProgram.h"
 
 #include <commctrl.h>
 
-#include "TestPaths.h"
+#include "tests/TestPaths.h"
 
 namespace viewer_program {
 

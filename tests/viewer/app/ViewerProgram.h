@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "afxwin.h"
 
 namespace viewer_program {

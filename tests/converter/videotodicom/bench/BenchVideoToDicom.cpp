@@ -7,16 +7,16 @@
 
 #include <cstdio>
 
-#include "ConverterGlobals.h"
-#include "ConverterRes.h"
-#include "ConverterResources.h"
-#include "ConverterSettings.h"
-#include "ConverterTestApp.h"
-#include "DialogAnswerer.h"
-#include "ImageLibrary.h"
-#include "PageHost.h"
-#include "UiTestSupport.h"
-#include "VideoToDicomPage.h"
+#include "converter/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/ConverterResources.h"
+#include "converter/ConverterSettings.h"
+#include "tests/converter/support/ConverterTestApp.h"
+#include "tests/converter/support/DialogAnswerer.h"
+#include "imaging/library/ImageLibrary.h"
+#include "tests/converter/support/PageHost.h"
+#include "tests/support/UiTestSupport.h"
+#include "converter/VideoToDicomPage.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "FieldsDlg.h"
-#include "FieldsTestSupport.h"
-#include "UiTestSupport.h"
+#include "tests/foundation/ui/fields/FieldsDlg.h"
+#include "tests/foundation/ui/fields/FieldsTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 const wchar_t kAppKey[] = L"Software\\Morrowtide\\FieldsComboTest";

@@ -6,12 +6,12 @@
 #include <map>
 #include <vector>
 
-#include "FieldsTest.h"
-#include "FieldsTestSupport.h"
-#include "FrameDlg.h"
-#include "OEDialog.h"
-#include "RecentList.h"
-#include "UiTestSupport.h"
+#include "tests/foundation/ui/fields/FieldsTest.h"
+#include "tests/foundation/ui/fields/FieldsTestSupport.h"
+#include "foundation/ui/FrameDlg.h"
+#include "foundation/ui/OEDialog.h"
+#include "foundation/RecentList.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 constexpr UINT WM_STEP = WM_APP + 31;

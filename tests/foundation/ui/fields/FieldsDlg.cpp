@@ -1,4 +1,4 @@
-#include "FieldsDlg.h"
+#include "tests/foundation/ui/fields/FieldsDlg.h"
 
 BEGIN_MESSAGE_MAP(CFieldsDlg, COEDialog)
   ON_WM_DROPFILES()

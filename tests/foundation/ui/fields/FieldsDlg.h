@@ -2,11 +2,11 @@
 #pragma once
 #include <vector>
 
-#include "ComboBoxes.h"
-#include "FieldsTest.h"
-#include "MaskEdit.h"
-#include "OEDialog.h"
-#include "TimeEdit.h"
+#include "foundation/ui/ComboBoxes.h"
+#include "tests/foundation/ui/fields/FieldsTest.h"
+#include "foundation/ui/MaskEdit.h"
+#include "foundation/ui/OEDialog.h"
+#include "foundation/ui/TimeEdit.h"
 
 class CFieldsDlg : public COEDialog {
  public:

@@ -1,7 +1,7 @@
 // Resource ids shared by the window-component tests and their resource script.
 #pragma once
 
-#include "common/framedlgres.h"
+#include "resources/common/framedlgres.h"
 
 #define IDD_OPTIONS 300
 #define IDD_FRAME 301

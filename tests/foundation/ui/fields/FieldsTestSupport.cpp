@@ -1,4 +1,4 @@
-#include "FieldsTestSupport.h"
+#include "tests/foundation/ui/fields/FieldsTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>

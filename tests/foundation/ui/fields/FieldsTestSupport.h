@@ -3,8 +3,8 @@
 #pragma once
 #include <windows.h>
 
-#include "UiTestSupport.h"
-#include "support/TestFolders.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/support/TestFolders.h"
 #include "afxwin.h"
 
 #include <ostream>

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "FieldsTestSupport.h"
-#include "FileDialog.h"
-#include "FolderBrowser.h"
-#include "UiTestSupport.h"
+#include "tests/foundation/ui/fields/FieldsTestSupport.h"
+#include "foundation/ui/FileDialog.h"
+#include "foundation/ui/FolderBrowser.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 constexpr UINT WM_STEP = WM_APP + 41;

@@ -4,9 +4,9 @@
 
 #include <climits>
 
-#include "FieldsDlg.h"
-#include "FieldsTestSupport.h"
-#include "UiTestSupport.h"
+#include "tests/foundation/ui/fields/FieldsDlg.h"
+#include "tests/foundation/ui/fields/FieldsTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 class InputFieldsTest : public ::testing::Test {

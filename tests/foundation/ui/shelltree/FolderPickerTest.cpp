@@ -6,10 +6,10 @@
 #include <functional>
 #include <memory>
 
-#include "FolderPickerDlg.h"
-#include "ShellTestSupport.h"
-#include "UiTestSupport.h"
-#include "common/folderpickerres.h"
+#include "foundation/ui/FolderPickerDlg.h"
+#include "tests/foundation/ui/shelltree/ShellTestSupport.h"
+#include "tests/support/UiTestSupport.h"
+#include "resources/common/folderpickerres.h"
 
 namespace {
 const UINT WM_STEP = WM_APP + 60;

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "ShellContextMenu.h"
-#include "ShellPidl.h"
-#include "ShellStandIns.h"
-#include "ShellTestSupport.h"
+#include "foundation/ui/ShellContextMenu.h"
+#include "foundation/ui/ShellPidl.h"
+#include "tests/foundation/ui/shelltree/ShellStandIns.h"
+#include "tests/foundation/ui/shelltree/ShellTestSupport.h"
 
 namespace {
 // A window that records what reaches its own procedure, and the hook's state

@@ -1,8 +1,8 @@
-#include "ShellStandIns.h"
+#include "tests/foundation/ui/shelltree/ShellStandIns.h"
 
 #include <cstring>
 
-#include "ShellPidl.h"
+#include "foundation/ui/ShellPidl.h"
 
 namespace {
 // A stand-in item: its byte count, a marker no shell uses, the node id.

@@ -1,4 +1,4 @@
-#include "ShellTestSupport.h"
+#include "tests/foundation/ui/shelltree/ShellTestSupport.h"
 
 #include <winternl.h>
 

@@ -2,7 +2,7 @@
 // user objects, folders made for a test, a top-level window to host controls.
 #pragma once
 #include "afxwin.h"
-#include "support/TestFolders.h"
+#include "tests/support/TestFolders.h"
 
 #include <ostream>
 #include <vector>

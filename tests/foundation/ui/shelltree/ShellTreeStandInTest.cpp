@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "FolderTreeCtrl.h"
-#include "ShellStandIns.h"
-#include "ShellTestSupport.h"
-#include "UiTestSupport.h"
+#include "foundation/ui/FolderTreeCtrl.h"
+#include "tests/foundation/ui/shelltree/ShellStandIns.h"
+#include "tests/foundation/ui/shelltree/ShellTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 // Records what the animation thread and the end of a fill saw.

@@ -12,9 +12,9 @@
 #include <memory>
 #include <thread>
 
-#include "FolderTreeCtrl.h"
-#include "ShellTestSupport.h"
-#include "UiTestSupport.h"
+#include "foundation/ui/FolderTreeCtrl.h"
+#include "tests/foundation/ui/shelltree/ShellTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 namespace {
 const UINT WM_PROBE = WM_APP + 41;

@@ -10,7 +10,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

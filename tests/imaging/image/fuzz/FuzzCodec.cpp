@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "RasterImage.h"
+#include "imaging/image/RasterImage.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "QfCore.h"
-#include "QfViewerSeries.h"
+#include "modules/quillfen/QfCore.h"
+#include "modules/quillfen/QfViewerSeries.h"
 
 namespace {
 

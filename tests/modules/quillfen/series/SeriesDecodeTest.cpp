@@ -8,10 +8,10 @@
 
 #include <vector>
 
-#include "ImageLibrary.h"
-#include "TestPaths.h"
-#include "UiTestSupport.h"
-#include "ViewerAppTestSupport.h"
+#include "imaging/library/ImageLibrary.h"
+#include "tests/TestPaths.h"
+#include "tests/support/UiTestSupport.h"
+#include "tests/viewer/app/ViewerAppTestSupport.h"
 
 namespace {
 int g_count = -1, g_index = -1;

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "PlayerWindow.h"
+#include "viewer/PlayerWindow.h"
 
 namespace {
 LARGE_INTEGER g_freq;

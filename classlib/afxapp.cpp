@@ -21,7 +21,10 @@ CString ModuleTitle(HINSTANCE inst) {
 }
 
 // Deletes a key with all its subkeys.
-void DeleteKeyTree(HKEY parent, LPCTSTR name) { RegDeleteTreeW(parent, name); RegDeleteKeyW(parent, name); }
+void DeleteKeyTree(HKEY parent, LPCTSTR name) {
+  RegDeleteTreeW(parent, name);
+  RegDeleteKeyW(parent, name);
+}
 
 HINSTANCE g_resourceHandle = nullptr;
 }  // namespace
@@ -142,8 +145,8 @@ HKEY CWinApp::GetAppRegistryKey() {
   path.Format(L"Software\\%s\\%s", m_pszRegistryKey, m_pszProfileName);
   HKEY key = nullptr;
   DWORD disp = 0;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_READ | KEY_WRITE, nullptr, &key, &disp) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key,
+                      &disp) != ERROR_SUCCESS)
     return nullptr;
   return key;
 }
@@ -154,8 +157,8 @@ HKEY CWinApp::GetSectionKey(LPCTSTR section) {
   if (!section || !*section) return app;
   HKEY key = nullptr;
   DWORD disp = 0;
-  LONG r = RegCreateKeyExW(app, section, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                           nullptr, &key, &disp);
+  LONG r =
+      RegCreateKeyExW(app, section, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, &disp);
   RegCloseKey(app);
   return r == ERROR_SUCCESS ? key : nullptr;
 }
@@ -257,7 +260,10 @@ BOOL AfxLoadString(UINT id, CString& out) {
   return TRUE;
 }
 
-template <> BOOL CStringT<wchar_t>::LoadString(UINT id) { return AfxLoadString(id, *this); }
+template <>
+BOOL CStringT<wchar_t>::LoadString(UINT id) {
+  return AfxLoadString(id, *this);
+}
 
 int AfxMessageBox(UINT idPrompt, UINT type, UINT helpId) {
   CString text;

@@ -75,8 +75,8 @@ class CWinApp : public CWinThread {
   // Profile settings live under HKCU\Software\<registry key>\<program name>.
   void SetRegistryKey(LPCTSTR key);
   void SetRegistryKey(UINT idResource);
-  HKEY GetAppRegistryKey();              // caller closes; null without a registry key
-  HKEY GetSectionKey(LPCTSTR section);   // empty section: the program's own key; "a\\b" nests
+  HKEY GetAppRegistryKey();             // caller closes; null without a registry key
+  HKEY GetSectionKey(LPCTSTR section);  // empty section: the program's own key; "a\\b" nests
   UINT GetProfileInt(LPCTSTR section, LPCTSTR entry, int defaultValue);
   CString GetProfileString(LPCTSTR section, LPCTSTR entry, LPCTSTR defaultValue = nullptr);
   BOOL WriteProfileInt(LPCTSTR section, LPCTSTR entry, int value);

@@ -13,10 +13,10 @@ class CFrameWnd;
 #define WM_SIZEPARENT 0x0361
 
 struct AFX_SIZEPARENTPARAMS {
-  HDWP hDWP;        // deferred positioning, or null for a size query
-  RECT rect;        // what is still free of the parent's client area
-  SIZE sizeTotal;   // what the bars took so far
-  BOOL bStretch;    // bars stretch over the whole side
+  HDWP hDWP;       // deferred positioning, or null for a size query
+  RECT rect;       // what is still free of the parent's client area
+  SIZE sizeTotal;  // what the bars took so far
+  BOOL bStretch;   // bars stretch over the whole side
 };
 
 // Control-bar styles (kept in the bar, not in the window style).

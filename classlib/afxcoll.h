@@ -16,14 +16,30 @@ class CArray {
   void SetSize(INT_PTR n, INT_PTR /*grow*/ = -1) { m_a.resize(n > 0 ? (size_t)n : 0); }
   void RemoveAll() { m_a.clear(); }
   void FreeExtra() { m_a.shrink_to_fit(); }
-  const T& GetAt(INT_PTR i) const { ASSERT(i >= 0 && i < GetSize()); return m_a[(size_t)i]; }
-  T& ElementAt(INT_PTR i) { ASSERT(i >= 0 && i < GetSize()); return m_a[(size_t)i]; }
+  const T& GetAt(INT_PTR i) const {
+    ASSERT(i >= 0 && i < GetSize());
+    return m_a[(size_t)i];
+  }
+  T& ElementAt(INT_PTR i) {
+    ASSERT(i >= 0 && i < GetSize());
+    return m_a[(size_t)i];
+  }
   void SetAt(INT_PTR i, ARG v) { ElementAt(i) = v; }
-  void SetAtGrow(INT_PTR i, ARG v) { if (i >= GetSize()) SetSize(i + 1); ElementAt(i) = v; }
+  void SetAtGrow(INT_PTR i, ARG v) {
+    if (i >= GetSize()) SetSize(i + 1);
+    ElementAt(i) = v;
+  }
   const T& operator[](INT_PTR i) const { return GetAt(i); }
   T& operator[](INT_PTR i) { return ElementAt(i); }
-  INT_PTR Add(ARG v) { m_a.push_back(v); return GetSize() - 1; }
-  INT_PTR Append(const CArray& o) { INT_PTR at = GetSize(); m_a.insert(m_a.end(), o.m_a.begin(), o.m_a.end()); return at; }
+  INT_PTR Add(ARG v) {
+    m_a.push_back(v);
+    return GetSize() - 1;
+  }
+  INT_PTR Append(const CArray& o) {
+    INT_PTR at = GetSize();
+    m_a.insert(m_a.end(), o.m_a.begin(), o.m_a.end());
+    return at;
+  }
   void Copy(const CArray& o) { m_a = o.m_a; }
   void InsertAt(INT_PTR i, ARG v, INT_PTR count = 1) {
     if (i > GetSize()) SetSize(i);
@@ -43,7 +59,10 @@ class CArray {
 class CStringArray : public CArray<CString, LPCTSTR> {
  public:
   INT_PTR Add(LPCTSTR s) { return CArray::Add(s ? s : L""); }
-  INT_PTR Add(const CString& s) { m_a.push_back(s); return GetSize() - 1; }
+  INT_PTR Add(const CString& s) {
+    m_a.push_back(s);
+    return GetSize() - 1;
+  }
 };
 
 class CPtrArray : public CArray<void*, void*> {};

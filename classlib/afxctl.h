@@ -4,9 +4,9 @@
 #include "afxdlg.h"
 
 #ifdef _WIN32
-#define AFX_CTL_CREATE(cls)                                                                 \
-  virtual BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {        \
-    return CWnd::Create(cls, nullptr, dwStyle, rect, pParentWnd, nID);                      \
+#define AFX_CTL_CREATE(cls)                                                          \
+  virtual BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) { \
+    return CWnd::Create(cls, nullptr, dwStyle, rect, pParentWnd, nID);               \
   }
 
 class CStatic : public CWnd {
@@ -68,7 +68,9 @@ class CEdit : public CWnd {
   int LineIndex(int line = -1) const { return (int)SendMessage(EM_LINEINDEX, (WPARAM)line); }
   int LineLength(int i = -1) const { return (int)SendMessage(EM_LINELENGTH, (WPARAM)i); }
   void LineScroll(int lines, int chars = 0) { SendMessage(EM_LINESCROLL, (WPARAM)chars, lines); }
-  void SetMargins(UINT left, UINT right) { SendMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(left, right)); }
+  void SetMargins(UINT left, UINT right) {
+    SendMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(left, right));
+  }
   CPoint PosFromChar(UINT i) const { return CPoint((LPARAM)SendMessage(EM_POSFROMCHAR, i)); }
   int CharFromPos(CPoint p) const { return (int)SendMessage(EM_CHARFROMPOS, 0, MAKELPARAM(p.x, p.y)); }
   void Clear() { SendMessage(WM_CLEAR); }
@@ -85,8 +87,16 @@ class CScrollBar : public CWnd {
   int SetScrollPos(int pos, BOOL redraw = TRUE) { return ::SetScrollPos(m_hWnd, SB_CTL, pos, redraw); }
   void GetScrollRange(int* mn, int* mx) const { ::GetScrollRange(m_hWnd, SB_CTL, mn, mx); }
   void SetScrollRange(int mn, int mx, BOOL redraw = TRUE) { ::SetScrollRange(m_hWnd, SB_CTL, mn, mx, redraw); }
-  BOOL SetScrollInfo(LPSCROLLINFO si, BOOL redraw = TRUE) { si->cbSize = sizeof(*si); ::SetScrollInfo(m_hWnd, SB_CTL, si, redraw); return TRUE; }
-  BOOL GetScrollInfo(LPSCROLLINFO si, UINT mask = SIF_ALL) { si->cbSize = sizeof(*si); si->fMask = mask; return ::GetScrollInfo(m_hWnd, SB_CTL, si); }
+  BOOL SetScrollInfo(LPSCROLLINFO si, BOOL redraw = TRUE) {
+    si->cbSize = sizeof(*si);
+    ::SetScrollInfo(m_hWnd, SB_CTL, si, redraw);
+    return TRUE;
+  }
+  BOOL GetScrollInfo(LPSCROLLINFO si, UINT mask = SIF_ALL) {
+    si->cbSize = sizeof(*si);
+    si->fMask = mask;
+    return ::GetScrollInfo(m_hWnd, SB_CTL, si);
+  }
   int GetScrollLimit();
   void ShowScrollBar(BOOL show = TRUE) { ::ShowScrollBar(m_hWnd, SB_CTL, show); }
   BOOL EnableScrollBar(UINT flags = ESB_ENABLE_BOTH) { return ::EnableScrollBar(m_hWnd, SB_CTL, flags); }
@@ -120,7 +130,9 @@ class CListBox : public CWnd {
   int DeleteString(UINT i) { return (int)SendMessage(LB_DELETESTRING, i); }
   void ResetContent() { SendMessage(LB_RESETCONTENT); }
   int FindString(int start, LPCTSTR s) const { return (int)SendMessage(LB_FINDSTRING, (WPARAM)start, (LPARAM)s); }
-  int FindStringExact(int start, LPCTSTR s) const { return (int)SendMessage(LB_FINDSTRINGEXACT, (WPARAM)start, (LPARAM)s); }
+  int FindStringExact(int start, LPCTSTR s) const {
+    return (int)SendMessage(LB_FINDSTRINGEXACT, (WPARAM)start, (LPARAM)s);
+  }
   int SelectString(int start, LPCTSTR s) { return (int)SendMessage(LB_SELECTSTRING, (WPARAM)start, (LPARAM)s); }
   virtual void DrawItem(LPDRAWITEMSTRUCT) {}
   virtual void MeasureItem(LPMEASUREITEMSTRUCT) {}
@@ -162,7 +174,9 @@ class CComboBox : public CWnd {
   int DeleteString(UINT i) { return (int)SendMessage(CB_DELETESTRING, i); }
   void ResetContent() { SendMessage(CB_RESETCONTENT); }
   int FindString(int start, LPCTSTR s) const { return (int)SendMessage(CB_FINDSTRING, (WPARAM)start, (LPARAM)s); }
-  int FindStringExact(int start, LPCTSTR s) const { return (int)SendMessage(CB_FINDSTRINGEXACT, (WPARAM)start, (LPARAM)s); }
+  int FindStringExact(int start, LPCTSTR s) const {
+    return (int)SendMessage(CB_FINDSTRINGEXACT, (WPARAM)start, (LPARAM)s);
+  }
   int SelectString(int start, LPCTSTR s) { return (int)SendMessage(CB_SELECTSTRING, (WPARAM)start, (LPARAM)s); }
   void Clear() { SendMessage(WM_CLEAR); }
   void Copy() { SendMessage(WM_COPY); }
@@ -186,7 +200,9 @@ class CComboBoxEx : public CComboBox {
   CComboBox* GetComboBoxCtrl() { return (CComboBox*)CWnd::FromHandle((HWND)SendMessage(CBEM_GETCOMBOCONTROL)); }
   CEdit* GetEditCtrl() { return (CEdit*)CWnd::FromHandle((HWND)SendMessage(CBEM_GETEDITCONTROL)); }
   CImageList* GetImageList() const { return CImageList::FromHandle((HIMAGELIST)SendMessage(CBEM_GETIMAGELIST)); }
-  CImageList* SetImageList(CImageList* p) { return CImageList::FromHandle((HIMAGELIST)SendMessage(CBEM_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle())); }
+  CImageList* SetImageList(CImageList* p) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(CBEM_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle()));
+  }
   DWORD GetExtendedStyle() const { return (DWORD)SendMessage(CBEM_GETEXTENDEDSTYLE); }
   DWORD SetExtendedStyle(DWORD mask, DWORD styles) { return (DWORD)SendMessage(CBEM_SETEXTENDEDSTYLE, mask, styles); }
   BOOL HasEditChanged() { return (BOOL)SendMessage(CBEM_HASEDITCHANGED); }
@@ -198,7 +214,12 @@ class CProgressCtrl : public CWnd {
   AFX_CTL_CREATE(PROGRESS_CLASSW)
   void SetRange(short lo, short hi) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lo, hi)); }
   void SetRange32(int lo, int hi) { SendMessage(PBM_SETRANGE32, (WPARAM)lo, hi); }
-  void GetRange(int& lo, int& hi) const { PBRANGE r = {}; SendMessage(PBM_GETRANGE, 0, (LPARAM)&r); lo = r.iLow; hi = r.iHigh; }
+  void GetRange(int& lo, int& hi) const {
+    PBRANGE r = {};
+    SendMessage(PBM_GETRANGE, 0, (LPARAM)&r);
+    lo = r.iLow;
+    hi = r.iHigh;
+  }
   int GetPos() const { return (int)SendMessage(PBM_GETPOS); }
   int SetPos(int n) { return (int)SendMessage(PBM_SETPOS, (WPARAM)n); }
   int OffsetPos(int n) { return (int)SendMessage(PBM_DELTAPOS, (WPARAM)n); }
@@ -246,7 +267,9 @@ class CHeaderCtrl : public CWnd {
   BOOL GetItemRect(int i, LPRECT r) const { return (BOOL)SendMessage(HDM_GETITEMRECT, (WPARAM)i, (LPARAM)r); }
   BOOL Layout(HDLAYOUT* layout) { return (BOOL)SendMessage(HDM_LAYOUT, 0, (LPARAM)layout); }
   CImageList* GetImageList() const { return CImageList::FromHandle((HIMAGELIST)SendMessage(HDM_GETIMAGELIST)); }
-  CImageList* SetImageList(CImageList* p) { return CImageList::FromHandle((HIMAGELIST)SendMessage(HDM_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle())); }
+  CImageList* SetImageList(CImageList* p) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(HDM_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle()));
+  }
   int OrderToIndex(int order) const { return (int)SendMessage(HDM_ORDERTOINDEX, (WPARAM)order); }
   BOOL GetOrderArray(LPINT a, int n) const { return (BOOL)SendMessage(HDM_GETORDERARRAY, (WPARAM)n, (LPARAM)a); }
   int HitTest(LPHDHITTESTINFO info) { return (int)SendMessage(HDM_HITTEST, 0, (LPARAM)info); }
@@ -260,7 +283,9 @@ class CListCtrl : public CWnd {
   AFX_CTL_CREATE(WC_LISTVIEWW)
   int GetItemCount() const { return (int)SendMessage(LVM_GETITEMCOUNT); }
   BOOL SetItemCount(int n) { return (BOOL)SendMessage(LVM_SETITEMCOUNT, (WPARAM)n); }
-  BOOL SetItemCountEx(int n, DWORD flags = LVSICF_NOINVALIDATEALL) { return (BOOL)SendMessage(LVM_SETITEMCOUNT, (WPARAM)n, flags); }
+  BOOL SetItemCountEx(int n, DWORD flags = LVSICF_NOINVALIDATEALL) {
+    return (BOOL)SendMessage(LVM_SETITEMCOUNT, (WPARAM)n, flags);
+  }
   int InsertItem(const LVITEM* item) { return (int)SendMessage(LVM_INSERTITEMW, 0, (LPARAM)item); }
   int InsertItem(int i, LPCTSTR text);
   int InsertItem(int i, LPCTSTR text, int image);
@@ -275,12 +300,17 @@ class CListCtrl : public CWnd {
   UINT GetItemState(int i, UINT mask) const { return (UINT)SendMessage(LVM_GETITEMSTATE, (WPARAM)i, mask); }
   BOOL SetItemState(int i, UINT state, UINT mask);
   BOOL GetCheck(int i) const { return ((GetItemState(i, LVIS_STATEIMAGEMASK) >> 12) - 1) > 0; }
-  BOOL SetCheck(int i, BOOL check = TRUE) { return SetItemState(i, INDEXTOSTATEIMAGEMASK(check ? 2 : 1), LVIS_STATEIMAGEMASK); }
+  BOOL SetCheck(int i, BOOL check = TRUE) {
+    return SetItemState(i, INDEXTOSTATEIMAGEMASK(check ? 2 : 1), LVIS_STATEIMAGEMASK);
+  }
   int GetNextItem(int i, int flags) const { return (int)SendMessage(LVM_GETNEXTITEM, (WPARAM)i, flags); }
   int GetSelectedCount() const { return (int)SendMessage(LVM_GETSELECTEDCOUNT); }
   int GetSelectionMark() const { return (int)SendMessage(LVM_GETSELECTIONMARK); }
   int SetSelectionMark(int i) { return (int)SendMessage(LVM_SETSELECTIONMARK, 0, i); }
-  BOOL GetItemRect(int i, LPRECT r, UINT code) const { r->left = (LONG)code; return (BOOL)SendMessage(LVM_GETITEMRECT, (WPARAM)i, (LPARAM)r); }
+  BOOL GetItemRect(int i, LPRECT r, UINT code) const {
+    r->left = (LONG)code;
+    return (BOOL)SendMessage(LVM_GETITEMRECT, (WPARAM)i, (LPARAM)r);
+  }
   BOOL GetSubItemRect(int i, int sub, int area, CRect& r) const;
   BOOL EnsureVisible(int i, BOOL partialOk) { return (BOOL)SendMessage(LVM_ENSUREVISIBLE, (WPARAM)i, partialOk); }
   int HitTest(LVHITTESTINFO* info) const { return (int)SendMessage(LVM_HITTEST, 0, (LPARAM)info); }
@@ -294,8 +324,12 @@ class CListCtrl : public CWnd {
   int GetColumnWidth(int i) const { return (int)SendMessage(LVM_GETCOLUMNWIDTH, (WPARAM)i); }
   BOOL SetColumnWidth(int i, int w) { return (BOOL)SendMessage(LVM_SETCOLUMNWIDTH, (WPARAM)i, MAKELPARAM(w, 0)); }
   CHeaderCtrl* GetHeaderCtrl() const { return (CHeaderCtrl*)CWnd::FromHandle((HWND)SendMessage(LVM_GETHEADER)); }
-  CImageList* GetImageList(int kind) const { return CImageList::FromHandle((HIMAGELIST)SendMessage(LVM_GETIMAGELIST, (WPARAM)kind)); }
-  CImageList* SetImageList(CImageList* p, int kind) { return CImageList::FromHandle((HIMAGELIST)SendMessage(LVM_SETIMAGELIST, (WPARAM)kind, (LPARAM)p->GetSafeHandle())); }
+  CImageList* GetImageList(int kind) const {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(LVM_GETIMAGELIST, (WPARAM)kind));
+  }
+  CImageList* SetImageList(CImageList* p, int kind) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(LVM_SETIMAGELIST, (WPARAM)kind, (LPARAM)p->GetSafeHandle()));
+  }
   DWORD GetExtendedStyle() const { return (DWORD)SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE); }
   DWORD SetExtendedStyle(DWORD s) { return (DWORD)SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, s); }
   COLORREF GetBkColor() const { return (COLORREF)SendMessage(LVM_GETBKCOLOR); }
@@ -312,8 +346,14 @@ class CListCtrl : public CWnd {
   BOOL GetViewRect(LPRECT r) const { return (BOOL)SendMessage(LVM_GETVIEWRECT, 0, (LPARAM)r); }
   int GetHotItem() const { return (int)SendMessage(LVM_GETHOTITEM); }
   int SetHotItem(int i) { return (int)SendMessage(LVM_SETHOTITEM, (WPARAM)i); }
-  BOOL SetInsertMark(LPLVINSERTMARK mark) { mark->cbSize = sizeof(*mark); return (BOOL)SendMessage(LVM_SETINSERTMARK, 0, (LPARAM)mark); }
-  BOOL GetInsertMark(LPLVINSERTMARK mark) const { mark->cbSize = sizeof(*mark); return (BOOL)SendMessage(LVM_GETINSERTMARK, 0, (LPARAM)mark); }
+  BOOL SetInsertMark(LPLVINSERTMARK mark) {
+    mark->cbSize = sizeof(*mark);
+    return (BOOL)SendMessage(LVM_SETINSERTMARK, 0, (LPARAM)mark);
+  }
+  BOOL GetInsertMark(LPLVINSERTMARK mark) const {
+    mark->cbSize = sizeof(*mark);
+    return (BOOL)SendMessage(LVM_GETINSERTMARK, 0, (LPARAM)mark);
+  }
   // The caller owns the returned image list.
   CImageList* CreateDragImage(int i, LPPOINT upperLeft);
   POSITION GetFirstSelectedItemPosition() const { return (POSITION)(INT_PTR)(1 + GetNextItem(-1, LVNI_SELECTED)); }
@@ -334,7 +374,9 @@ class CTreeCtrl : public CWnd {
   BOOL DeleteItem(HTREEITEM h) { return (BOOL)SendMessage(TVM_DELETEITEM, 0, (LPARAM)h); }
   BOOL DeleteAllItems() { return (BOOL)SendMessage(TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT); }
   BOOL Expand(HTREEITEM h, UINT code) { return (BOOL)SendMessage(TVM_EXPAND, code, (LPARAM)h); }
-  HTREEITEM GetNextItem(HTREEITEM h, UINT code) const { return (HTREEITEM)SendMessage(TVM_GETNEXTITEM, code, (LPARAM)h); }
+  HTREEITEM GetNextItem(HTREEITEM h, UINT code) const {
+    return (HTREEITEM)SendMessage(TVM_GETNEXTITEM, code, (LPARAM)h);
+  }
   HTREEITEM GetChildItem(HTREEITEM h) const { return GetNextItem(h, TVGN_CHILD); }
   HTREEITEM GetNextSiblingItem(HTREEITEM h) const { return GetNextItem(h, TVGN_NEXT); }
   HTREEITEM GetPrevSiblingItem(HTREEITEM h) const { return GetNextItem(h, TVGN_PREVIOUS); }
@@ -367,8 +409,12 @@ class CTreeCtrl : public CWnd {
   UINT GetVisibleCount() const { return (UINT)SendMessage(TVM_GETVISIBLECOUNT); }
   UINT GetIndent() const { return (UINT)SendMessage(TVM_GETINDENT); }
   void SetIndent(UINT n) { SendMessage(TVM_SETINDENT, n); }
-  CImageList* GetImageList(int kind) const { return CImageList::FromHandle((HIMAGELIST)SendMessage(TVM_GETIMAGELIST, (WPARAM)kind)); }
-  CImageList* SetImageList(CImageList* p, int kind) { return CImageList::FromHandle((HIMAGELIST)SendMessage(TVM_SETIMAGELIST, (WPARAM)kind, (LPARAM)p->GetSafeHandle())); }
+  CImageList* GetImageList(int kind) const {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(TVM_GETIMAGELIST, (WPARAM)kind));
+  }
+  CImageList* SetImageList(CImageList* p, int kind) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(TVM_SETIMAGELIST, (WPARAM)kind, (LPARAM)p->GetSafeHandle()));
+  }
   HTREEITEM HitTest(CPoint p, UINT* flags = nullptr) const;
   HTREEITEM HitTest(TVHITTESTINFO* info) const { return (HTREEITEM)SendMessage(TVM_HITTEST, 0, (LPARAM)info); }
   BOOL EnsureVisible(HTREEITEM h) { return (BOOL)SendMessage(TVM_ENSUREVISIBLE, 0, (LPARAM)h); }
@@ -406,7 +452,9 @@ class CTabCtrl : public CWnd {
   void AdjustRect(BOOL larger, LPRECT r) { SendMessage(TCM_ADJUSTRECT, larger, (LPARAM)r); }
   int HitTest(TCHITTESTINFO* info) const { return (int)SendMessage(TCM_HITTEST, 0, (LPARAM)info); }
   CImageList* GetImageList() const { return CImageList::FromHandle((HIMAGELIST)SendMessage(TCM_GETIMAGELIST)); }
-  CImageList* SetImageList(CImageList* p) { return CImageList::FromHandle((HIMAGELIST)SendMessage(TCM_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle())); }
+  CImageList* SetImageList(CImageList* p) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(TCM_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle()));
+  }
   CToolTipCtrl* GetToolTips() const { return (CToolTipCtrl*)CWnd::FromHandle((HWND)SendMessage(TCM_GETTOOLTIPS)); }
   BOOL HighlightItem(int i, BOOL b = TRUE) { return (BOOL)SendMessage(TCM_HIGHLIGHTITEM, (WPARAM)i, MAKELPARAM(b, 0)); }
   virtual void DrawItem(LPDRAWITEMSTRUCT) {}
@@ -421,7 +469,9 @@ class CToolBarCtrl : public CWnd {
   BOOL CheckButton(int id, BOOL b = TRUE) { return (BOOL)SendMessage(TB_CHECKBUTTON, (WPARAM)id, MAKELPARAM(b, 0)); }
   BOOL PressButton(int id, BOOL b = TRUE) { return (BOOL)SendMessage(TB_PRESSBUTTON, (WPARAM)id, MAKELPARAM(b, 0)); }
   BOOL HideButton(int id, BOOL b = TRUE) { return (BOOL)SendMessage(TB_HIDEBUTTON, (WPARAM)id, MAKELPARAM(b, 0)); }
-  BOOL Indeterminate(int id, BOOL b = TRUE) { return (BOOL)SendMessage(TB_INDETERMINATE, (WPARAM)id, MAKELPARAM(b, 0)); }
+  BOOL Indeterminate(int id, BOOL b = TRUE) {
+    return (BOOL)SendMessage(TB_INDETERMINATE, (WPARAM)id, MAKELPARAM(b, 0));
+  }
   BOOL IsButtonEnabled(int id) const { return (BOOL)SendMessage(TB_ISBUTTONENABLED, (WPARAM)id); }
   BOOL IsButtonChecked(int id) const { return (BOOL)SendMessage(TB_ISBUTTONCHECKED, (WPARAM)id); }
   BOOL IsButtonPressed(int id) const { return (BOOL)SendMessage(TB_ISBUTTONPRESSED, (WPARAM)id); }
@@ -443,14 +493,26 @@ class CToolBarCtrl : public CWnd {
   void AutoSize() { SendMessage(TB_AUTOSIZE); }
   int AddBitmap(int n, UINT id);
   int AddStrings(LPCTSTR s) { return (int)SendMessage(TB_ADDSTRINGW, 0, (LPARAM)s); }
-  BOOL GetButtonInfo(int id, TBBUTTONINFO* info) const { info->cbSize = sizeof(*info); return (int)SendMessage(TB_GETBUTTONINFOW, (WPARAM)id, (LPARAM)info) >= 0; }
-  BOOL SetButtonInfo(int id, TBBUTTONINFO* info) { info->cbSize = sizeof(*info); return (BOOL)SendMessage(TB_SETBUTTONINFOW, (WPARAM)id, (LPARAM)info); }
+  BOOL GetButtonInfo(int id, TBBUTTONINFO* info) const {
+    info->cbSize = sizeof(*info);
+    return (int)SendMessage(TB_GETBUTTONINFOW, (WPARAM)id, (LPARAM)info) >= 0;
+  }
+  BOOL SetButtonInfo(int id, TBBUTTONINFO* info) {
+    info->cbSize = sizeof(*info);
+    return (BOOL)SendMessage(TB_SETBUTTONINFOW, (WPARAM)id, (LPARAM)info);
+  }
   DWORD GetExtendedStyle() const { return (DWORD)SendMessage(TB_GETEXTENDEDSTYLE); }
   DWORD SetExtendedStyle(DWORD s) { return (DWORD)SendMessage(TB_SETEXTENDEDSTYLE, 0, s); }
-  CImageList* SetImageList(CImageList* p) { return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle())); }
+  CImageList* SetImageList(CImageList* p) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_SETIMAGELIST, 0, (LPARAM)p->GetSafeHandle()));
+  }
   CImageList* GetImageList() const { return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_GETIMAGELIST)); }
-  CImageList* SetDisabledImageList(CImageList* p) { return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_SETDISABLEDIMAGELIST, 0, (LPARAM)p->GetSafeHandle())); }
-  CImageList* SetHotImageList(CImageList* p) { return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_SETHOTIMAGELIST, 0, (LPARAM)p->GetSafeHandle())); }
+  CImageList* SetDisabledImageList(CImageList* p) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_SETDISABLEDIMAGELIST, 0, (LPARAM)p->GetSafeHandle()));
+  }
+  CImageList* SetHotImageList(CImageList* p) {
+    return CImageList::FromHandle((HIMAGELIST)SendMessage(TB_SETHOTIMAGELIST, 0, (LPARAM)p->GetSafeHandle()));
+  }
   CToolTipCtrl* GetToolTips() const { return (CToolTipCtrl*)CWnd::FromHandle((HWND)SendMessage(TB_GETTOOLTIPS)); }
   void SetToolTips(CToolTipCtrl* p) { SendMessage(TB_SETTOOLTIPS, (WPARAM)p->GetSafeHwnd()); }
   void SetOwner(CWnd* p) { SendMessage(TB_SETPARENT, (WPARAM)p->GetSafeHwnd()); }
@@ -478,7 +540,10 @@ class CSliderCtrl : public CWnd {
   AFX_CTL_CREATE(TRACKBAR_CLASSW)
   int GetPos() const { return (int)SendMessage(TBM_GETPOS); }
   void SetPos(int n) { SendMessage(TBM_SETPOS, TRUE, n); }
-  void SetRange(int lo, int hi, BOOL redraw = FALSE) { SendMessage(TBM_SETRANGEMIN, FALSE, lo); SendMessage(TBM_SETRANGEMAX, redraw, hi); }
+  void SetRange(int lo, int hi, BOOL redraw = FALSE) {
+    SendMessage(TBM_SETRANGEMIN, FALSE, lo);
+    SendMessage(TBM_SETRANGEMAX, redraw, hi);
+  }
   int GetRangeMin() const { return (int)SendMessage(TBM_GETRANGEMIN); }
   int GetRangeMax() const { return (int)SendMessage(TBM_GETRANGEMAX); }
 };

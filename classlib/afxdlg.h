@@ -19,7 +19,9 @@ class CDialog : public CWnd {
 
   // Modeless.
   virtual BOOL Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd = nullptr);
-  virtual BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr) { return Create(MAKEINTRESOURCEW(nIDTemplate), pParentWnd); }
+  virtual BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr) {
+    return Create(MAKEINTRESOURCEW(nIDTemplate), pParentWnd);
+  }
   BOOL CreateIndirect(LPCDLGTEMPLATE lpDialogTemplate, CWnd* pParentWnd = nullptr, void* lpDialogInit = nullptr);
   // Modal.
   BOOL InitModalIndirect(LPCDLGTEMPLATE lpDialogTemplate, CWnd* pParentWnd = nullptr, void* lpDialogInit = nullptr);

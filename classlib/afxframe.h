@@ -79,8 +79,8 @@ class CFrameWnd : public CWnd {
 
   HMENU m_hMenuDefault = nullptr;  // the menu the frame was created with
   HACCEL m_hAccelTable = nullptr;
-  CRect m_rectBorder;              // room around the view that bars do not take
-  BOOL m_bAutoMenuEnable = TRUE;   // menu items without a handler are disabled
+  CRect m_rectBorder;             // room around the view that bars do not take
+  BOOL m_bAutoMenuEnable = TRUE;  // menu items without a handler are disabled
   UINT m_nIDHelp = 0;
 
  protected:
@@ -199,9 +199,7 @@ class CDocument : public CCmdTarget {
 class CDocTemplate : public CCmdTarget {
   DECLARE_DYNAMIC(CDocTemplate)
  public:
-  enum DocStringIndex {
-    windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName
-  };
+  enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
   ~CDocTemplate() override;
 
   // The document string's parts, separated by newlines.
@@ -234,8 +232,7 @@ class CDocTemplate : public CCmdTarget {
 class CSingleDocTemplate : public CDocTemplate {
   DECLARE_DYNAMIC(CSingleDocTemplate)
  public:
-  CSingleDocTemplate(UINT nIDResource, CRuntimeClass* pDocClass, CRuntimeClass* pFrameClass,
-                     CRuntimeClass* pViewClass);
+  CSingleDocTemplate(UINT nIDResource, CRuntimeClass* pDocClass, CRuntimeClass* pFrameClass, CRuntimeClass* pViewClass);
   ~CSingleDocTemplate() override;
 
   // A null path makes a new empty document. The first frame becomes the main window.

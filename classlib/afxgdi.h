@@ -91,7 +91,11 @@ class CBitmap : public CGdiObject {
   int GetBitmap(BITMAP* bm) const { return GetObject(sizeof(*bm), bm); }
   DWORD SetBitmapBits(DWORD n, const void* bits) { return (DWORD)::SetBitmapBits((HBITMAP)m_hObject, n, bits); }
   DWORD GetBitmapBits(DWORD n, void* bits) const { return (DWORD)::GetBitmapBits((HBITMAP)m_hObject, n, bits); }
-  CSize GetBitmapDimension() const { SIZE s = {0, 0}; ::GetBitmapDimensionEx((HBITMAP)m_hObject, &s); return s; }
+  CSize GetBitmapDimension() const {
+    SIZE s = {0, 0};
+    ::GetBitmapDimensionEx((HBITMAP)m_hObject, &s);
+    return s;
+  }
 };
 
 class CPalette : public CGdiObject {
@@ -112,7 +116,9 @@ class CRgn : public CGdiObject {
   BOOL CreateRectRgn(int l, int t, int r, int b) { return Attach(::CreateRectRgn(l, t, r, b)); }
   BOOL CreateRectRgnIndirect(LPCRECT r) { return Attach(::CreateRectRgnIndirect(r)); }
   BOOL CreateEllipticRgn(int l, int t, int r, int b) { return Attach(::CreateEllipticRgn(l, t, r, b)); }
-  BOOL CreateRoundRectRgn(int l, int t, int r, int b, int w, int h) { return Attach(::CreateRoundRectRgn(l, t, r, b, w, h)); }
+  BOOL CreateRoundRectRgn(int l, int t, int r, int b, int w, int h) {
+    return Attach(::CreateRoundRectRgn(l, t, r, b, w, h));
+  }
   BOOL CreatePolygonRgn(const POINT* pts, int n, int mode) { return Attach(::CreatePolygonRgn(pts, n, mode)); }
   void SetRectRgn(int l, int t, int r, int b) { ::SetRectRgn((HRGN)m_hObject, l, t, r, b); }
   void SetRectRgn(LPCRECT r) { SetRectRgn(r->left, r->top, r->right, r->bottom); }
@@ -136,7 +142,9 @@ class CDC : public CObject {
   BOOL m_bPrinting = FALSE;  // set by whoever makes a printer context
 
   CDC() {}
-  ~CDC() override { if (m_hDC) DeleteDC(); }
+  ~CDC() override {
+    if (m_hDC) DeleteDC();
+  }
   operator HDC() const { return this ? m_hDC : nullptr; }
   HDC GetSafeHdc() const { return this ? m_hDC : nullptr; }
   static CDC* FromHandle(HDC h);
@@ -155,7 +163,9 @@ class CDC : public CObject {
   BOOL RestoreDC(int saved) { return ::RestoreDC(m_hDC, saved); }
   int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hAttribDC, index); }
 
-  CGdiObject* SelectStockObject(int index) { return CGdiObject::FromHandle(::SelectObject(m_hDC, ::GetStockObject(index))); }
+  CGdiObject* SelectStockObject(int index) {
+    return CGdiObject::FromHandle(::SelectObject(m_hDC, ::GetStockObject(index)));
+  }
   CPen* SelectObject(CPen* p) { return CPen::FromHandle((HPEN)::SelectObject(m_hDC, p->GetSafeHandle())); }
   CBrush* SelectObject(CBrush* p) { return CBrush::FromHandle((HBRUSH)::SelectObject(m_hDC, p->GetSafeHandle())); }
   CFont* SelectObject(CFont* p) { return CFont::FromHandle((HFONT)::SelectObject(m_hDC, p->GetSafeHandle())); }
@@ -163,7 +173,9 @@ class CDC : public CObject {
   int SelectObject(CRgn* p) { return (int)(INT_PTR)::SelectObject(m_hDC, p->GetSafeHandle()); }
   CGdiObject* SelectObject(CGdiObject* p) { return CGdiObject::FromHandle(::SelectObject(m_hDC, p->GetSafeHandle())); }
   HGDIOBJ SelectObject(HGDIOBJ h) { return ::SelectObject(m_hDC, h); }
-  CPalette* SelectPalette(CPalette* p, BOOL bg) { return CPalette::FromHandle(::SelectPalette(m_hDC, (HPALETTE)p->GetSafeHandle(), bg)); }
+  CPalette* SelectPalette(CPalette* p, BOOL bg) {
+    return CPalette::FromHandle(::SelectPalette(m_hDC, (HPALETTE)p->GetSafeHandle(), bg));
+  }
   UINT RealizePalette() { return ::RealizePalette(m_hDC); }
   CFont* GetCurrentFont() const { return CFont::FromHandle((HFONT)::GetCurrentObject(m_hDC, OBJ_FONT)); }
   CBitmap* GetCurrentBitmap() const { return CBitmap::FromHandle((HBITMAP)::GetCurrentObject(m_hDC, OBJ_BITMAP)); }
@@ -179,12 +191,32 @@ class CDC : public CObject {
   int SetStretchBltMode(int m) { return ::SetStretchBltMode(m_hDC, m); }
   int SetMapMode(int m) { return ::SetMapMode(m_hDC, m); }
   UINT SetTextAlign(UINT f) { return ::SetTextAlign(m_hDC, f); }
-  CPoint SetViewportOrg(int x, int y) { POINT p = {0, 0}; ::SetViewportOrgEx(m_hDC, x, y, &p); return p; }
+  CPoint SetViewportOrg(int x, int y) {
+    POINT p = {0, 0};
+    ::SetViewportOrgEx(m_hDC, x, y, &p);
+    return p;
+  }
   CPoint SetViewportOrg(POINT p) { return SetViewportOrg(p.x, p.y); }
-  CPoint GetViewportOrg() const { POINT p = {0, 0}; ::GetViewportOrgEx(m_hDC, &p); return p; }
-  CPoint OffsetViewportOrg(int x, int y) { POINT p = {0, 0}; ::OffsetViewportOrgEx(m_hDC, x, y, &p); return p; }
-  CPoint SetWindowOrg(int x, int y) { POINT p = {0, 0}; ::SetWindowOrgEx(m_hDC, x, y, &p); return p; }
-  CPoint SetBrushOrg(int x, int y) { POINT p = {0, 0}; ::SetBrushOrgEx(m_hDC, x, y, &p); return p; }
+  CPoint GetViewportOrg() const {
+    POINT p = {0, 0};
+    ::GetViewportOrgEx(m_hDC, &p);
+    return p;
+  }
+  CPoint OffsetViewportOrg(int x, int y) {
+    POINT p = {0, 0};
+    ::OffsetViewportOrgEx(m_hDC, x, y, &p);
+    return p;
+  }
+  CPoint SetWindowOrg(int x, int y) {
+    POINT p = {0, 0};
+    ::SetWindowOrgEx(m_hDC, x, y, &p);
+    return p;
+  }
+  CPoint SetBrushOrg(int x, int y) {
+    POINT p = {0, 0};
+    ::SetBrushOrgEx(m_hDC, x, y, &p);
+    return p;
+  }
   CPoint SetBrushOrg(POINT p) { return SetBrushOrg(p.x, p.y); }
   void DPtoLP(LPPOINT p, int n = 1) const { ::DPtoLP(m_hDC, p, n); }
   void DPtoLP(LPRECT r) const { ::DPtoLP(m_hDC, (LPPOINT)r, 2); }
@@ -201,7 +233,11 @@ class CDC : public CObject {
   BOOL PtVisible(int x, int y) const { return ::PtVisible(m_hDC, x, y); }
   BOOL RectVisible(LPCRECT r) const { return ::RectVisible(m_hDC, r); }
 
-  CPoint MoveTo(int x, int y) { POINT p = {0, 0}; ::MoveToEx(m_hDC, x, y, &p); return p; }
+  CPoint MoveTo(int x, int y) {
+    POINT p = {0, 0};
+    ::MoveToEx(m_hDC, x, y, &p);
+    return p;
+  }
   CPoint MoveTo(POINT p) { return MoveTo(p.x, p.y); }
   BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
   BOOL LineTo(POINT p) { return LineTo(p.x, p.y); }
@@ -216,7 +252,9 @@ class CDC : public CObject {
   void FillRect(LPCRECT r, CBrush* b) { ::FillRect(m_hDC, r, (HBRUSH)b->GetSafeHandle()); }
   void FrameRect(LPCRECT r, CBrush* b) { ::FrameRect(m_hDC, r, (HBRUSH)b->GetSafeHandle()); }
   void InvertRect(LPCRECT r) { ::InvertRect(m_hDC, r); }
-  BOOL FillRgn(CRgn* rgn, CBrush* b) { return ::FillRgn(m_hDC, (HRGN)rgn->GetSafeHandle(), (HBRUSH)b->GetSafeHandle()); }
+  BOOL FillRgn(CRgn* rgn, CBrush* b) {
+    return ::FillRgn(m_hDC, (HRGN)rgn->GetSafeHandle(), (HBRUSH)b->GetSafeHandle());
+  }
   BOOL FrameRgn(CRgn* rgn, CBrush* b, int w, int h) {
     return ::FrameRgn(m_hDC, (HRGN)rgn->GetSafeHandle(), (HBRUSH)b->GetSafeHandle(), w, h);
   }
@@ -230,7 +268,8 @@ class CDC : public CObject {
   BOOL DrawIcon(int x, int y, HICON h) { return ::DrawIcon(m_hDC, x, y, h); }
   BOOL DrawIcon(POINT p, HICON h) { return ::DrawIcon(m_hDC, p.x, p.y, h); }
   BOOL DrawState(CPoint pt, CSize size, HICON h, UINT flags, CBrush* b = nullptr) {
-    return ::DrawStateW(m_hDC, (HBRUSH)b->GetSafeHandle(), nullptr, (LPARAM)h, 0, pt.x, pt.y, size.cx, size.cy, flags | DST_ICON);
+    return ::DrawStateW(m_hDC, (HBRUSH)b->GetSafeHandle(), nullptr, (LPARAM)h, 0, pt.x, pt.y, size.cx, size.cy,
+                        flags | DST_ICON);
   }
   // Draws (or, with lpRectLast, moves) a dragging rectangle: the frame of
   // thickness size, exclusive-ored with the brush (the halftone brush by default).
@@ -263,10 +302,20 @@ class CDC : public CObject {
   }
   int DrawText(LPCTSTR s, int n, LPRECT r, UINT fmt) { return ::DrawTextW(m_hDC, s, n, r, fmt); }
   int DrawText(const CString& s, LPRECT r, UINT fmt) { return DrawText(s, s.GetLength(), r, fmt); }
-  int DrawTextEx(LPTSTR s, int n, LPRECT r, UINT fmt, LPDRAWTEXTPARAMS p) { return ::DrawTextExW(m_hDC, s, n, r, fmt, p); }
-  CSize GetTextExtent(LPCTSTR s, int n) const { SIZE sz = {0, 0}; ::GetTextExtentPoint32W(m_hAttribDC, s, n, &sz); return sz; }
+  int DrawTextEx(LPTSTR s, int n, LPRECT r, UINT fmt, LPDRAWTEXTPARAMS p) {
+    return ::DrawTextExW(m_hDC, s, n, r, fmt, p);
+  }
+  CSize GetTextExtent(LPCTSTR s, int n) const {
+    SIZE sz = {0, 0};
+    ::GetTextExtentPoint32W(m_hAttribDC, s, n, &sz);
+    return sz;
+  }
   CSize GetTextExtent(const CString& s) const { return GetTextExtent(s, s.GetLength()); }
-  CSize GetOutputTextExtent(const CString& s) const { SIZE sz = {0, 0}; ::GetTextExtentPoint32W(m_hDC, s, s.GetLength(), &sz); return sz; }
+  CSize GetOutputTextExtent(const CString& s) const {
+    SIZE sz = {0, 0};
+    ::GetTextExtentPoint32W(m_hDC, s, s.GetLength(), &sz);
+    return sz;
+  }
   BOOL GetTextMetrics(LPTEXTMETRIC tm) const { return ::GetTextMetricsW(m_hAttribDC, tm); }
   int GetTextFace(CString& face) const;
 };
@@ -320,22 +369,36 @@ class CMenu : public CObject {
   BOOL LoadMenu(LPCTSTR name);
   BOOL DestroyMenu();
 
-  BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCTSTR item = nullptr) { return ::AppendMenuW(m_hMenu, flags, id, item); }
-  BOOL InsertMenu(UINT pos, UINT flags, UINT_PTR id = 0, LPCTSTR item = nullptr) { return ::InsertMenuW(m_hMenu, pos, flags, id, item); }
-  BOOL ModifyMenu(UINT pos, UINT flags, UINT_PTR id = 0, LPCTSTR item = nullptr) { return ::ModifyMenuW(m_hMenu, pos, flags, id, item); }
+  BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCTSTR item = nullptr) {
+    return ::AppendMenuW(m_hMenu, flags, id, item);
+  }
+  BOOL InsertMenu(UINT pos, UINT flags, UINT_PTR id = 0, LPCTSTR item = nullptr) {
+    return ::InsertMenuW(m_hMenu, pos, flags, id, item);
+  }
+  BOOL ModifyMenu(UINT pos, UINT flags, UINT_PTR id = 0, LPCTSTR item = nullptr) {
+    return ::ModifyMenuW(m_hMenu, pos, flags, id, item);
+  }
   BOOL DeleteMenu(UINT pos, UINT flags) { return ::DeleteMenu(m_hMenu, pos, flags); }
   BOOL RemoveMenu(UINT pos, UINT flags) { return ::RemoveMenu(m_hMenu, pos, flags); }
   UINT EnableMenuItem(UINT id, UINT enable) { return ::EnableMenuItem(m_hMenu, id, enable); }
   UINT CheckMenuItem(UINT id, UINT check) { return (UINT)::CheckMenuItem(m_hMenu, id, check); }
-  BOOL CheckMenuRadioItem(UINT first, UINT last, UINT item, UINT flags) { return ::CheckMenuRadioItem(m_hMenu, first, last, item, flags); }
+  BOOL CheckMenuRadioItem(UINT first, UINT last, UINT item, UINT flags) {
+    return ::CheckMenuRadioItem(m_hMenu, first, last, item, flags);
+  }
   BOOL SetDefaultItem(UINT item, BOOL byPos = FALSE) { return ::SetMenuDefaultItem(m_hMenu, item, byPos); }
   UINT GetDefaultItem(UINT flags, BOOL byPos = FALSE) const { return ::GetMenuDefaultItem(m_hMenu, byPos, flags); }
   UINT GetMenuState(UINT id, UINT flags) const { return ::GetMenuState(m_hMenu, id, flags); }
   int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }
   UINT GetMenuItemID(int pos) const { return ::GetMenuItemID(m_hMenu, pos); }
   int GetMenuString(UINT id, CString& s, UINT flags) const;
-  BOOL GetMenuItemInfo(UINT item, LPMENUITEMINFO mii, BOOL byPos = FALSE) { mii->cbSize = sizeof(*mii); return ::GetMenuItemInfoW(m_hMenu, item, byPos, mii); }
-  BOOL SetMenuItemInfo(UINT item, LPMENUITEMINFO mii, BOOL byPos = FALSE) { mii->cbSize = sizeof(*mii); return ::SetMenuItemInfoW(m_hMenu, item, byPos, mii); }
+  BOOL GetMenuItemInfo(UINT item, LPMENUITEMINFO mii, BOOL byPos = FALSE) {
+    mii->cbSize = sizeof(*mii);
+    return ::GetMenuItemInfoW(m_hMenu, item, byPos, mii);
+  }
+  BOOL SetMenuItemInfo(UINT item, LPMENUITEMINFO mii, BOOL byPos = FALSE) {
+    mii->cbSize = sizeof(*mii);
+    return ::SetMenuItemInfoW(m_hMenu, item, byPos, mii);
+  }
   CMenu* GetSubMenu(int pos) const { return FromHandle(::GetSubMenu(m_hMenu, pos)); }
   // Shows the popup; the thread state records it as the tracking menu meanwhile.
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* pWnd, LPCRECT rect = nullptr);
@@ -355,14 +418,18 @@ class CImageList : public CObject {
   static CImageList* FromHandle(HIMAGELIST h);
   BOOL Attach(HIMAGELIST h);
   HIMAGELIST Detach();
-  BOOL Create(int cx, int cy, UINT flags, int initial, int grow) { return Attach(ImageList_Create(cx, cy, flags, initial, grow)); }
+  BOOL Create(int cx, int cy, UINT flags, int initial, int grow) {
+    return Attach(ImageList_Create(cx, cy, flags, initial, grow));
+  }
   BOOL Create(UINT bitmapId, int cx, int grow, COLORREF mask);
   BOOL Create(LPCTSTR bitmapName, int cx, int grow, COLORREF mask);
   BOOL Create(CImageList* src) { return Attach(ImageList_Duplicate(src->GetSafeHandle())); }
   BOOL DeleteImageList();
   int GetImageCount() const { return ImageList_GetImageCount(m_hImageList); }
   BOOL SetImageCount(UINT n) { return ImageList_SetImageCount(m_hImageList, n); }
-  int Add(CBitmap* bm, CBitmap* mask) { return ImageList_Add(m_hImageList, (HBITMAP)bm->GetSafeHandle(), (HBITMAP)mask->GetSafeHandle()); }
+  int Add(CBitmap* bm, CBitmap* mask) {
+    return ImageList_Add(m_hImageList, (HBITMAP)bm->GetSafeHandle(), (HBITMAP)mask->GetSafeHandle());
+  }
   int Add(CBitmap* bm, COLORREF mask) { return ImageList_AddMasked(m_hImageList, (HBITMAP)bm->GetSafeHandle(), mask); }
   int Add(HICON h) { return ImageList_AddIcon(m_hImageList, h); }
   BOOL Replace(int i, CBitmap* bm, CBitmap* mask) {
@@ -371,11 +438,16 @@ class CImageList : public CObject {
   int Replace(int i, HICON h) { return ImageList_ReplaceIcon(m_hImageList, i, h); }
   BOOL Remove(int i) { return ImageList_Remove(m_hImageList, i); }
   HICON ExtractIcon(int i) { return ImageList_GetIcon(m_hImageList, i, ILD_NORMAL); }
-  BOOL Draw(CDC* pDC, int i, POINT p, UINT style) { return ImageList_Draw(m_hImageList, i, pDC->GetSafeHdc(), p.x, p.y, style); }
+  BOOL Draw(CDC* pDC, int i, POINT p, UINT style) {
+    return ImageList_Draw(m_hImageList, i, pDC->GetSafeHdc(), p.x, p.y, style);
+  }
   BOOL DrawEx(CDC* pDC, int i, POINT p, SIZE s, COLORREF bk, COLORREF fg, UINT style) {
     return ImageList_DrawEx(m_hImageList, i, pDC->GetSafeHdc(), p.x, p.y, s.cx, s.cy, bk, fg, style);
   }
-  BOOL DrawIndirect(IMAGELISTDRAWPARAMS* p) { p->cbSize = sizeof(*p); return ImageList_DrawIndirect(p); }
+  BOOL DrawIndirect(IMAGELISTDRAWPARAMS* p) {
+    p->cbSize = sizeof(*p);
+    return ImageList_DrawIndirect(p);
+  }
   COLORREF SetBkColor(COLORREF c) { return ImageList_SetBkColor(m_hImageList, c); }
   COLORREF GetBkColor() const { return ImageList_GetBkColor(m_hImageList); }
   BOOL GetImageInfo(int i, IMAGEINFO* info) const { return ImageList_GetImageInfo(m_hImageList, i, info); }
@@ -401,11 +473,24 @@ class CWaitCursor {
 class CRectTracker {
  public:
   enum StyleFlags {
-    solidLine = 1, dottedLine = 2, hatchedBorder = 4, resizeInside = 8, resizeOutside = 16, hatchInside = 32
+    solidLine = 1,
+    dottedLine = 2,
+    hatchedBorder = 4,
+    resizeInside = 8,
+    resizeOutside = 16,
+    hatchInside = 32
   };
   enum TrackerHit {
-    hitNothing = -1, hitTopLeft = 0, hitTopRight = 1, hitBottomRight = 2, hitBottomLeft = 3,
-    hitTop = 4, hitRight = 5, hitBottom = 6, hitLeft = 7, hitMiddle = 8
+    hitNothing = -1,
+    hitTopLeft = 0,
+    hitTopRight = 1,
+    hitBottomRight = 2,
+    hitBottomLeft = 3,
+    hitTop = 4,
+    hitRight = 5,
+    hitBottom = 6,
+    hitLeft = 7,
+    hitMiddle = 8
   };
   CRect m_rect;
   CSize m_sizeMin;
@@ -413,7 +498,11 @@ class CRectTracker {
   UINT m_nStyle = 0;
 
   CRectTracker() { Construct(); }
-  CRectTracker(LPCRECT rect, UINT style) { Construct(); m_rect = *rect; m_nStyle = style; }
+  CRectTracker(LPCRECT rect, UINT style) {
+    Construct();
+    m_rect = *rect;
+    m_nStyle = style;
+  }
   virtual ~CRectTracker() {}
 
   void Draw(CDC* pDC) const;

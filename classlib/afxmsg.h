@@ -63,12 +63,12 @@ struct AFX_MSGCALL {
 typedef BOOL (*AFX_PMSG)(CCmdTarget* target, AFX_MSGCALL& call);
 
 struct AFX_MSGMAP_ENTRY {
-  UINT nMessage;             // window message, WM_COMMAND/WM_NOTIFY (+WM_REFLECT_BASE)
-  UINT nCode;                // control notification code (low word) or CN_ code
-  UINT nID;                  // first control id
-  UINT nLastID;              // last control id
-  const UINT* pRegistered;   // registered message variable, or null
-  AFX_PMSG pfn;              // null ends the table
+  UINT nMessage;            // window message, WM_COMMAND/WM_NOTIFY (+WM_REFLECT_BASE)
+  UINT nCode;               // control notification code (low word) or CN_ code
+  UINT nID;                 // first control id
+  UINT nLastID;             // last control id
+  const UINT* pRegistered;  // registered message variable, or null
+  AFX_PMSG pfn;             // null ends the table
 };
 
 struct AFX_MSGMAP {
@@ -148,7 +148,10 @@ class CCmdUI {
 class CTestCmdUI : public CCmdUI {
  public:
   BOOL m_bEnabled = TRUE;
-  void Enable(BOOL bOn) override { m_bEnabled = bOn; m_bEnableChanged = TRUE; }
+  void Enable(BOOL bOn) override {
+    m_bEnabled = bOn;
+    m_bEnableChanged = TRUE;
+  }
   void SetCheck(int) override {}
   void SetRadio(BOOL) override {}
   void SetText(LPCTSTR) override {}
@@ -157,39 +160,43 @@ class CTestCmdUI : public CCmdUI {
 // ---------------------------------------------------------------------------
 // Map declaration macros.
 
-#define DECLARE_MESSAGE_MAP()                    \
- protected:                                      \
-  static const AFX_MSGMAP* GetThisMessageMap();  \
+#define DECLARE_MESSAGE_MAP()                   \
+ protected:                                     \
+  static const AFX_MSGMAP* GetThisMessageMap(); \
   virtual const AFX_MSGMAP* GetMessageMap() const;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                   \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                              \
-    typedef theClass ThisClass [[maybe_unused]];                                 \
-    typedef baseClass TheBaseClass;                                              \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+    typedef theClass ThisClass [[maybe_unused]];                                    \
+    typedef baseClass TheBaseClass;                                                 \
     static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-
-#define END_MESSAGE_MAP()                                                      \
-  {0, 0, 0, 0, nullptr, nullptr}};                                             \
+#define END_MESSAGE_MAP()                                                                       \
+  { 0, 0, 0, 0, nullptr, nullptr }                                                              \
+  }                                                                                             \
+  ;                                                                                             \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-  return &messageMap;                                                          \
+  return &messageMap;                                                                           \
   }
 
 // An entry: Sig is the handler's function type; the body may use afxThis,
 // afxFn (the handler as a pointer to member of that type) and afxCall.
-#define AFX_ENTRY(msg, code, id, last, reg, Sig, memb, ...)                             \
-  {(UINT)(msg), (UINT)(code), (UINT)(id), (UINT)(last), reg,                            \
-   [](CCmdTarget* afxTarget, AFX_MSGCALL& afxCall) -> BOOL {                           \
-     using AfxHandlerType = Sig;                                                       \
-     AfxHandlerType ThisClass::*afxFn = &ThisClass::memb;                               \
-     ThisClass* afxThis = static_cast<ThisClass*>(afxTarget);                           \
-     (void)afxCall;                                                                     \
-     __VA_ARGS__                                                                        \
+#define AFX_ENTRY(msg, code, id, last, reg, Sig, memb, ...)                                                            \
+  {(UINT)(msg), (UINT)(code), (UINT)(id), (UINT)(last), reg, [](CCmdTarget* afxTarget, AFX_MSGCALL& afxCall) -> BOOL { \
+     using AfxHandlerType = Sig;                                                                                       \
+     AfxHandlerType ThisClass::*afxFn = &ThisClass::memb;                                                              \
+     ThisClass* afxThis = static_cast<ThisClass*>(afxTarget);                                                          \
+     (void)afxCall;                                                                                                    \
+     __VA_ARGS__                                                                                                       \
    }},
 
 #define AFX_CALL(...) (afxThis->*afxFn)(__VA_ARGS__)
-#define AFX_VOID(...) AFX_CALL(__VA_ARGS__); return TRUE;
-#define AFX_RESULT(...) afxCall.lResult = (LRESULT)AFX_CALL(__VA_ARGS__); return TRUE;
+#define AFX_VOID(...)    \
+  AFX_CALL(__VA_ARGS__); \
+  return TRUE;
+#define AFX_RESULT(...)                             \
+  afxCall.lResult = (LRESULT)AFX_CALL(__VA_ARGS__); \
+  return TRUE;
 #define AFX_MSG_ENTRY(msg, Sig, memb, ...) AFX_ENTRY(msg, 0, 0, 0, nullptr, Sig, memb, __VA_ARGS__)
 
 #define AFX_WP afxCall.wParam
@@ -213,11 +220,11 @@ class CTestCmdUI : public CCmdUI {
   AFX_ENTRY(WM_COMMAND, CN_COMMAND, id, id, nullptr, BOOL(UINT), memb, return AFX_CALL(afxCall.nID);)
 #define ON_COMMAND_EX_RANGE(id, last, memb) \
   AFX_ENTRY(WM_COMMAND, CN_COMMAND, id, last, nullptr, BOOL(UINT), memb, return AFX_CALL(afxCall.nID);)
-#define ON_UPDATE_COMMAND_UI(id, memb)                                                    \
-  AFX_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, id, id, nullptr, void(CCmdUI*), memb,        \
+#define ON_UPDATE_COMMAND_UI(id, memb)                                              \
+  AFX_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, id, id, nullptr, void(CCmdUI*), memb, \
             AFX_VOID(static_cast<CCmdUI*>(afxCall.pExtra)))
-#define ON_UPDATE_COMMAND_UI_RANGE(id, last, memb)                                        \
-  AFX_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, id, last, nullptr, void(CCmdUI*), memb,      \
+#define ON_UPDATE_COMMAND_UI_RANGE(id, last, memb)                                    \
+  AFX_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, id, last, nullptr, void(CCmdUI*), memb, \
             AFX_VOID(static_cast<CCmdUI*>(afxCall.pExtra)))
 
 // Control notifications sent with WM_COMMAND.
@@ -257,43 +264,47 @@ class CTestCmdUI : public CCmdUI {
 #define AFX_NMRESULT static_cast<AFX_NOTIFY*>(afxCall.pExtra)->pResult
 #define ON_NOTIFY(code, id, memb) \
   AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, id, nullptr, void(NMHDR*, LRESULT*), memb, AFX_VOID(AFX_NMHDR, AFX_NMRESULT))
-#define ON_NOTIFY_RANGE(code, id, last, memb)                                                  \
-  AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, last, nullptr, void(UINT, NMHDR*, LRESULT*), memb,    \
+#define ON_NOTIFY_RANGE(code, id, last, memb)                                               \
+  AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, last, nullptr, void(UINT, NMHDR*, LRESULT*), memb, \
             AFX_VOID(afxCall.nID, AFX_NMHDR, AFX_NMRESULT))
-#define ON_NOTIFY_EX(code, id, memb)                                                           \
-  AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, id, nullptr, BOOL(UINT, NMHDR*, LRESULT*), memb,      \
+#define ON_NOTIFY_EX(code, id, memb)                                                      \
+  AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, id, nullptr, BOOL(UINT, NMHDR*, LRESULT*), memb, \
             return AFX_CALL(afxCall.nID, AFX_NMHDR, AFX_NMRESULT);)
-#define ON_NOTIFY_EX_RANGE(code, id, last, memb)                                               \
-  AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, last, nullptr, BOOL(UINT, NMHDR*, LRESULT*), memb,    \
+#define ON_NOTIFY_EX_RANGE(code, id, last, memb)                                            \
+  AFX_ENTRY(WM_NOTIFY, (WORD)(code), id, last, nullptr, BOOL(UINT, NMHDR*, LRESULT*), memb, \
             return AFX_CALL(afxCall.nID, AFX_NMHDR, AFX_NMRESULT);)
 
 // Reflected notifications, handled by the control that sent them.
-#define ON_NOTIFY_REFLECT(code, memb)                                                          \
+#define ON_NOTIFY_REFLECT(code, memb)                                                               \
   AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, (WORD)(code), 0, 0, nullptr, void(NMHDR*, LRESULT*), memb, \
             AFX_VOID(AFX_NMHDR, AFX_NMRESULT))
-#define ON_NOTIFY_REFLECT_EX(code, memb)                                                       \
+#define ON_NOTIFY_REFLECT_EX(code, memb)                                                            \
   AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, (WORD)(code), 0, 0, nullptr, BOOL(NMHDR*, LRESULT*), memb, \
             return AFX_CALL(AFX_NMHDR, AFX_NMRESULT);)
 #define ON_CONTROL_REFLECT(code, memb) \
   AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, (WORD)(code), 0, 0, nullptr, void(), memb, AFX_VOID())
 #define ON_CONTROL_REFLECT_EX(code, memb) \
   AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, (WORD)(code), 0, 0, nullptr, BOOL(), memb, return AFX_CALL();)
-#define ON_UPDATE_COMMAND_UI_REFLECT(memb)                                                    \
-  AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, 0xFFFF, 0, 0, nullptr, void(CCmdUI*), memb,          \
+#define ON_UPDATE_COMMAND_UI_REFLECT(memb)                                            \
+  AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, 0xFFFF, 0, 0, nullptr, void(CCmdUI*), memb, \
             AFX_VOID(static_cast<CCmdUI*>(afxCall.pExtra)))
-#define ON_WM_CTLCOLOR_REFLECT()                                                                \
-  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_CTLCOLOR, HBRUSH(CDC*, UINT), CtlColor,                     \
-                AFX_CTLCOLOR* c = reinterpret_cast<AFX_CTLCOLOR*>(AFX_LP);                       \
-                HBRUSH br = AFX_CALL(CDC::FromHandle(c->hDC), c->nCtlType);                      \
-                afxCall.lResult = (LRESULT)br; return br != nullptr;)
-#define ON_WM_DRAWITEM_REFLECT() \
-  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_DRAWITEM, void(LPDRAWITEMSTRUCT), DrawItem, afxCall.lResult = TRUE; AFX_VOID((LPDRAWITEMSTRUCT)AFX_LP))
-#define ON_WM_MEASUREITEM_REFLECT() \
-  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_MEASUREITEM, void(LPMEASUREITEMSTRUCT), MeasureItem, afxCall.lResult = TRUE; AFX_VOID((LPMEASUREITEMSTRUCT)AFX_LP))
-#define ON_WM_COMPAREITEM_REFLECT() \
-  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_COMPAREITEM, int(LPCOMPAREITEMSTRUCT), CompareItem, AFX_RESULT((LPCOMPAREITEMSTRUCT)AFX_LP))
-#define ON_WM_DELETEITEM_REFLECT() \
-  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_DELETEITEM, void(LPDELETEITEMSTRUCT), DeleteItem, afxCall.lResult = TRUE; AFX_VOID((LPDELETEITEMSTRUCT)AFX_LP))
+#define ON_WM_CTLCOLOR_REFLECT()                                                                           \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_CTLCOLOR, HBRUSH(CDC*, UINT), CtlColor,                               \
+                AFX_CTLCOLOR* c = reinterpret_cast<AFX_CTLCOLOR*>(AFX_LP);                                 \
+                HBRUSH br = AFX_CALL(CDC::FromHandle(c->hDC), c->nCtlType); afxCall.lResult = (LRESULT)br; \
+                return br != nullptr;)
+#define ON_WM_DRAWITEM_REFLECT()                                                                         \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_DRAWITEM, void(LPDRAWITEMSTRUCT), DrawItem, afxCall.lResult = TRUE; \
+                AFX_VOID((LPDRAWITEMSTRUCT)AFX_LP))
+#define ON_WM_MEASUREITEM_REFLECT()                                                                               \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_MEASUREITEM, void(LPMEASUREITEMSTRUCT), MeasureItem, afxCall.lResult = TRUE; \
+                AFX_VOID((LPMEASUREITEMSTRUCT)AFX_LP))
+#define ON_WM_COMPAREITEM_REFLECT()                                                      \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_COMPAREITEM, int(LPCOMPAREITEMSTRUCT), CompareItem, \
+                AFX_RESULT((LPCOMPAREITEMSTRUCT)AFX_LP))
+#define ON_WM_DELETEITEM_REFLECT()                                                                             \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_DELETEITEM, void(LPDELETEITEMSTRUCT), DeleteItem, afxCall.lResult = TRUE; \
+                AFX_VOID((LPDELETEITEMSTRUCT)AFX_LP))
 #define ON_WM_HSCROLL_REFLECT() \
   AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_HSCROLL, void(UINT, UINT), HScroll, AFX_VOID(LOWORD(AFX_WP), HIWORD(AFX_WP)))
 #define ON_WM_VSCROLL_REFLECT() \
@@ -302,76 +313,104 @@ class CTestCmdUI : public CCmdUI {
 // Window messages with their unpacked handler signatures.
 #define AFX_WND(h) CWnd::FromHandle((HWND)(h))
 #define ON_WM_CREATE() AFX_MSG_ENTRY(WM_CREATE, int(LPCREATESTRUCT), OnCreate, AFX_RESULT((LPCREATESTRUCT)AFX_LP))
-#define ON_WM_NCCREATE() AFX_MSG_ENTRY(WM_NCCREATE, BOOL(LPCREATESTRUCT), OnNcCreate, AFX_RESULT((LPCREATESTRUCT)AFX_LP))
+#define ON_WM_NCCREATE() \
+  AFX_MSG_ENTRY(WM_NCCREATE, BOOL(LPCREATESTRUCT), OnNcCreate, AFX_RESULT((LPCREATESTRUCT)AFX_LP))
 #define ON_WM_DESTROY() AFX_MSG_ENTRY(WM_DESTROY, void(), OnDestroy, AFX_VOID())
 #define ON_WM_NCDESTROY() AFX_MSG_ENTRY(WM_NCDESTROY, void(), OnNcDestroy, AFX_VOID())
 #define ON_WM_CLOSE() AFX_MSG_ENTRY(WM_CLOSE, void(), OnClose, AFX_VOID())
 #define ON_WM_PAINT() AFX_MSG_ENTRY(WM_PAINT, void(), OnPaint, AFX_VOID())
 #define ON_WM_NCPAINT() AFX_MSG_ENTRY(WM_NCPAINT, void(), OnNcPaint, AFX_VOID())
-#define ON_WM_ERASEBKGND() AFX_MSG_ENTRY(WM_ERASEBKGND, BOOL(CDC*), OnEraseBkgnd, AFX_RESULT(CDC::FromHandle((HDC)AFX_WP)))
-#define ON_WM_SIZE() AFX_MSG_ENTRY(WM_SIZE, void(UINT, int, int), OnSize, AFX_VOID((UINT)AFX_WP, (short)LOWORD(AFX_LP), (short)HIWORD(AFX_LP)))
-#define ON_WM_SIZING() AFX_MSG_ENTRY(WM_SIZING, void(UINT, LPRECT), OnSizing, afxCall.lResult = TRUE; AFX_VOID((UINT)AFX_WP, (LPRECT)AFX_LP))
-#define ON_WM_MOVE() AFX_MSG_ENTRY(WM_MOVE, void(int, int), OnMove, AFX_VOID((short)LOWORD(AFX_LP), (short)HIWORD(AFX_LP)))
+#define ON_WM_ERASEBKGND() \
+  AFX_MSG_ENTRY(WM_ERASEBKGND, BOOL(CDC*), OnEraseBkgnd, AFX_RESULT(CDC::FromHandle((HDC)AFX_WP)))
+#define ON_WM_SIZE()                                   \
+  AFX_MSG_ENTRY(WM_SIZE, void(UINT, int, int), OnSize, \
+                AFX_VOID((UINT)AFX_WP, (short)LOWORD(AFX_LP), (short)HIWORD(AFX_LP)))
+#define ON_WM_SIZING() \
+  AFX_MSG_ENTRY(WM_SIZING, void(UINT, LPRECT), OnSizing, afxCall.lResult = TRUE; AFX_VOID((UINT)AFX_WP, (LPRECT)AFX_LP))
+#define ON_WM_MOVE() \
+  AFX_MSG_ENTRY(WM_MOVE, void(int, int), OnMove, AFX_VOID((short)LOWORD(AFX_LP), (short)HIWORD(AFX_LP)))
 #define ON_WM_TIMER() AFX_MSG_ENTRY(WM_TIMER, void(UINT_PTR), OnTimer, AFX_VOID((UINT_PTR)AFX_WP))
-#define ON_WM_SHOWWINDOW() AFX_MSG_ENTRY(WM_SHOWWINDOW, void(BOOL, UINT), OnShowWindow, AFX_VOID((BOOL)AFX_WP, (UINT)AFX_LP))
+#define ON_WM_SHOWWINDOW() \
+  AFX_MSG_ENTRY(WM_SHOWWINDOW, void(BOOL, UINT), OnShowWindow, AFX_VOID((BOOL)AFX_WP, (UINT)AFX_LP))
 #define ON_WM_ENABLE() AFX_MSG_ENTRY(WM_ENABLE, void(BOOL), OnEnable, AFX_VOID((BOOL)AFX_WP))
 #define ON_WM_NCACTIVATE() AFX_MSG_ENTRY(WM_NCACTIVATE, BOOL(BOOL), OnNcActivate, AFX_RESULT((BOOL)AFX_WP))
 #define ON_WM_CANCELMODE() AFX_MSG_ENTRY(WM_CANCELMODE, void(), OnCancelMode, AFX_VOID())
 #define ON_WM_SETFOCUS() AFX_MSG_ENTRY(WM_SETFOCUS, void(CWnd*), OnSetFocus, AFX_VOID(AFX_WND(AFX_WP)))
 #define ON_WM_KILLFOCUS() AFX_MSG_ENTRY(WM_KILLFOCUS, void(CWnd*), OnKillFocus, AFX_VOID(AFX_WND(AFX_WP)))
-#define ON_WM_ACTIVATE() \
-  AFX_MSG_ENTRY(WM_ACTIVATE, void(UINT, CWnd*, BOOL), OnActivate, AFX_VOID(LOWORD(AFX_WP), AFX_WND(AFX_LP), (BOOL)HIWORD(AFX_WP)))
-#define ON_WM_ACTIVATEAPP() AFX_MSG_ENTRY(WM_ACTIVATEAPP, void(BOOL, DWORD), OnActivateApp, AFX_VOID((BOOL)AFX_WP, (DWORD)AFX_LP))
-#define ON_WM_MOUSEACTIVATE() \
-  AFX_MSG_ENTRY(WM_MOUSEACTIVATE, int(CWnd*, UINT, UINT), OnMouseActivate, AFX_RESULT(AFX_WND(AFX_WP), LOWORD(AFX_LP), HIWORD(AFX_LP)))
-#define ON_WM_CAPTURECHANGED() AFX_MSG_ENTRY(WM_CAPTURECHANGED, void(CWnd*), OnCaptureChanged, AFX_VOID(AFX_WND(AFX_LP)))
-#define ON_WM_WINDOWPOSCHANGING() AFX_MSG_ENTRY(WM_WINDOWPOSCHANGING, void(WINDOWPOS*), OnWindowPosChanging, AFX_VOID((WINDOWPOS*)AFX_LP))
-#define ON_WM_WINDOWPOSCHANGED() AFX_MSG_ENTRY(WM_WINDOWPOSCHANGED, void(WINDOWPOS*), OnWindowPosChanged, AFX_VOID((WINDOWPOS*)AFX_LP))
-#define ON_WM_GETMINMAXINFO() AFX_MSG_ENTRY(WM_GETMINMAXINFO, void(MINMAXINFO*), OnGetMinMaxInfo, AFX_VOID((MINMAXINFO*)AFX_LP))
+#define ON_WM_ACTIVATE()                                          \
+  AFX_MSG_ENTRY(WM_ACTIVATE, void(UINT, CWnd*, BOOL), OnActivate, \
+                AFX_VOID(LOWORD(AFX_WP), AFX_WND(AFX_LP), (BOOL)HIWORD(AFX_WP)))
+#define ON_WM_ACTIVATEAPP() \
+  AFX_MSG_ENTRY(WM_ACTIVATEAPP, void(BOOL, DWORD), OnActivateApp, AFX_VOID((BOOL)AFX_WP, (DWORD)AFX_LP))
+#define ON_WM_MOUSEACTIVATE()                                              \
+  AFX_MSG_ENTRY(WM_MOUSEACTIVATE, int(CWnd*, UINT, UINT), OnMouseActivate, \
+                AFX_RESULT(AFX_WND(AFX_WP), LOWORD(AFX_LP), HIWORD(AFX_LP)))
+#define ON_WM_CAPTURECHANGED() \
+  AFX_MSG_ENTRY(WM_CAPTURECHANGED, void(CWnd*), OnCaptureChanged, AFX_VOID(AFX_WND(AFX_LP)))
+#define ON_WM_WINDOWPOSCHANGING() \
+  AFX_MSG_ENTRY(WM_WINDOWPOSCHANGING, void(WINDOWPOS*), OnWindowPosChanging, AFX_VOID((WINDOWPOS*)AFX_LP))
+#define ON_WM_WINDOWPOSCHANGED() \
+  AFX_MSG_ENTRY(WM_WINDOWPOSCHANGED, void(WINDOWPOS*), OnWindowPosChanged, AFX_VOID((WINDOWPOS*)AFX_LP))
+#define ON_WM_GETMINMAXINFO() \
+  AFX_MSG_ENTRY(WM_GETMINMAXINFO, void(MINMAXINFO*), OnGetMinMaxInfo, AFX_VOID((MINMAXINFO*)AFX_LP))
 #define ON_WM_GETDLGCODE() AFX_MSG_ENTRY(WM_GETDLGCODE, UINT(), OnGetDlgCode, AFX_RESULT())
 #define ON_WM_NCHITTEST() AFX_MSG_ENTRY(WM_NCHITTEST, LRESULT(CPoint), OnNcHitTest, AFX_RESULT(AFX_PT))
-#define ON_WM_NCCALCSIZE() \
-  AFX_MSG_ENTRY(WM_NCCALCSIZE, void(BOOL, NCCALCSIZE_PARAMS*), OnNcCalcSize, AFX_VOID((BOOL)AFX_WP, (NCCALCSIZE_PARAMS*)AFX_LP))
-#define ON_WM_SETCURSOR() \
-  AFX_MSG_ENTRY(WM_SETCURSOR, BOOL(CWnd*, UINT, UINT), OnSetCursor, AFX_RESULT(AFX_WND(AFX_WP), LOWORD(AFX_LP), HIWORD(AFX_LP)))
-#define ON_WM_CONTEXTMENU() AFX_MSG_ENTRY(WM_CONTEXTMENU, void(CWnd*, CPoint), OnContextMenu, AFX_VOID(AFX_WND(AFX_WP), AFX_PT))
+#define ON_WM_NCCALCSIZE()                                                   \
+  AFX_MSG_ENTRY(WM_NCCALCSIZE, void(BOOL, NCCALCSIZE_PARAMS*), OnNcCalcSize, \
+                AFX_VOID((BOOL)AFX_WP, (NCCALCSIZE_PARAMS*)AFX_LP))
+#define ON_WM_SETCURSOR()                                           \
+  AFX_MSG_ENTRY(WM_SETCURSOR, BOOL(CWnd*, UINT, UINT), OnSetCursor, \
+                AFX_RESULT(AFX_WND(AFX_WP), LOWORD(AFX_LP), HIWORD(AFX_LP)))
+#define ON_WM_CONTEXTMENU() \
+  AFX_MSG_ENTRY(WM_CONTEXTMENU, void(CWnd*, CPoint), OnContextMenu, AFX_VOID(AFX_WND(AFX_WP), AFX_PT))
 #define ON_WM_DROPFILES() AFX_MSG_ENTRY(WM_DROPFILES, void(HDROP), OnDropFiles, AFX_VOID((HDROP)AFX_WP))
-#define ON_WM_SYSCOMMAND() AFX_MSG_ENTRY(WM_SYSCOMMAND, void(UINT, LPARAM), OnSysCommand, AFX_VOID((UINT)AFX_WP, AFX_LP))
+#define ON_WM_SYSCOMMAND() \
+  AFX_MSG_ENTRY(WM_SYSCOMMAND, void(UINT, LPARAM), OnSysCommand, AFX_VOID((UINT)AFX_WP, AFX_LP))
 #define ON_WM_SYSCOLORCHANGE() AFX_MSG_ENTRY(WM_SYSCOLORCHANGE, void(), OnSysColorChange, AFX_VOID())
-#define ON_WM_SETTINGCHANGE() AFX_MSG_ENTRY(WM_SETTINGCHANGE, void(UINT, LPCTSTR), OnSettingChange, AFX_VOID((UINT)AFX_WP, (LPCTSTR)AFX_LP))
+#define ON_WM_SETTINGCHANGE() \
+  AFX_MSG_ENTRY(WM_SETTINGCHANGE, void(UINT, LPCTSTR), OnSettingChange, AFX_VOID((UINT)AFX_WP, (LPCTSTR)AFX_LP))
 #define ON_WM_QUERYENDSESSION() AFX_MSG_ENTRY(WM_QUERYENDSESSION, BOOL(), OnQueryEndSession, AFX_RESULT())
 #define ON_WM_ENDSESSION() AFX_MSG_ENTRY(WM_ENDSESSION, void(BOOL), OnEndSession, AFX_VOID((BOOL)AFX_WP))
 #define ON_WM_QUERYDRAGICON() AFX_MSG_ENTRY(WM_QUERYDRAGICON, HCURSOR(), OnQueryDragIcon, AFX_RESULT())
-#define ON_WM_COPYDATA() \
-  AFX_MSG_ENTRY(WM_COPYDATA, BOOL(CWnd*, COPYDATASTRUCT*), OnCopyData, AFX_RESULT(AFX_WND(AFX_WP), (COPYDATASTRUCT*)AFX_LP))
+#define ON_WM_COPYDATA()                                               \
+  AFX_MSG_ENTRY(WM_COPYDATA, BOOL(CWnd*, COPYDATASTRUCT*), OnCopyData, \
+                AFX_RESULT(AFX_WND(AFX_WP), (COPYDATASTRUCT*)AFX_LP))
 #define ON_WM_HELPINFO() AFX_MSG_ENTRY(WM_HELPINFO, BOOL(HELPINFO*), OnHelpInfo, AFX_RESULT((HELPINFO*)AFX_LP))
-#define ON_WM_PARENTNOTIFY() AFX_MSG_ENTRY(WM_PARENTNOTIFY, void(UINT, LPARAM), OnParentNotify, AFX_VOID((UINT)LOWORD(AFX_WP), AFX_LP))
-#define ON_WM_ENTERIDLE() AFX_MSG_ENTRY(WM_ENTERIDLE, void(UINT, CWnd*), OnEnterIdle, AFX_VOID((UINT)AFX_WP, AFX_WND(AFX_LP)))
-#define ON_WM_INITMENU() AFX_MSG_ENTRY(WM_INITMENU, void(CMenu*), OnInitMenu, AFX_VOID(CMenu::FromHandle((HMENU)AFX_WP)))
-#define ON_WM_INITMENUPOPUP()                                                              \
-  AFX_MSG_ENTRY(WM_INITMENUPOPUP, void(CMenu*, UINT, BOOL), OnInitMenuPopup,                \
+#define ON_WM_PARENTNOTIFY() \
+  AFX_MSG_ENTRY(WM_PARENTNOTIFY, void(UINT, LPARAM), OnParentNotify, AFX_VOID((UINT)LOWORD(AFX_WP), AFX_LP))
+#define ON_WM_ENTERIDLE() \
+  AFX_MSG_ENTRY(WM_ENTERIDLE, void(UINT, CWnd*), OnEnterIdle, AFX_VOID((UINT)AFX_WP, AFX_WND(AFX_LP)))
+#define ON_WM_INITMENU() \
+  AFX_MSG_ENTRY(WM_INITMENU, void(CMenu*), OnInitMenu, AFX_VOID(CMenu::FromHandle((HMENU)AFX_WP)))
+#define ON_WM_INITMENUPOPUP()                                                \
+  AFX_MSG_ENTRY(WM_INITMENUPOPUP, void(CMenu*, UINT, BOOL), OnInitMenuPopup, \
                 AFX_VOID(CMenu::FromHandle((HMENU)AFX_WP), (UINT)LOWORD(AFX_LP), (BOOL)HIWORD(AFX_LP)))
-#define ON_WM_MENUSELECT() \
-  AFX_MSG_ENTRY(WM_MENUSELECT, void(UINT, UINT, HMENU), OnMenuSelect, AFX_VOID(LOWORD(AFX_WP), HIWORD(AFX_WP), (HMENU)AFX_LP))
-#define ON_WM_MENUCHAR()                                                                    \
-  AFX_MSG_ENTRY(WM_MENUCHAR, LRESULT(UINT, UINT, CMenu*), OnMenuChar,                        \
+#define ON_WM_MENUSELECT()                                            \
+  AFX_MSG_ENTRY(WM_MENUSELECT, void(UINT, UINT, HMENU), OnMenuSelect, \
+                AFX_VOID(LOWORD(AFX_WP), HIWORD(AFX_WP), (HMENU)AFX_LP))
+#define ON_WM_MENUCHAR()                                              \
+  AFX_MSG_ENTRY(WM_MENUCHAR, LRESULT(UINT, UINT, CMenu*), OnMenuChar, \
                 AFX_RESULT(LOWORD(AFX_WP), HIWORD(AFX_WP), CMenu::FromHandle((HMENU)AFX_LP)))
-#define ON_WM_DRAWITEM() \
-  AFX_MSG_ENTRY(WM_DRAWITEM, void(int, LPDRAWITEMSTRUCT), OnDrawItem, afxCall.lResult = TRUE; AFX_VOID((int)AFX_WP, (LPDRAWITEMSTRUCT)AFX_LP))
-#define ON_WM_MEASUREITEM() \
-  AFX_MSG_ENTRY(WM_MEASUREITEM, void(int, LPMEASUREITEMSTRUCT), OnMeasureItem, afxCall.lResult = TRUE; AFX_VOID((int)AFX_WP, (LPMEASUREITEMSTRUCT)AFX_LP))
-#define ON_WM_COMPAREITEM() \
-  AFX_MSG_ENTRY(WM_COMPAREITEM, int(int, LPCOMPAREITEMSTRUCT), OnCompareItem, AFX_RESULT((int)AFX_WP, (LPCOMPAREITEMSTRUCT)AFX_LP))
-#define ON_WM_DELETEITEM() \
-  AFX_MSG_ENTRY(WM_DELETEITEM, void(int, LPDELETEITEMSTRUCT), OnDeleteItem, afxCall.lResult = TRUE; AFX_VOID((int)AFX_WP, (LPDELETEITEMSTRUCT)AFX_LP))
-#define ON_WM_CTLCOLOR()                                                                     \
-  AFX_MSG_ENTRY(WM_CTLCOLOR, HBRUSH(CDC*, CWnd*, UINT), OnCtlColor,                           \
+#define ON_WM_DRAWITEM()                                                                      \
+  AFX_MSG_ENTRY(WM_DRAWITEM, void(int, LPDRAWITEMSTRUCT), OnDrawItem, afxCall.lResult = TRUE; \
+                AFX_VOID((int)AFX_WP, (LPDRAWITEMSTRUCT)AFX_LP))
+#define ON_WM_MEASUREITEM()                                                                            \
+  AFX_MSG_ENTRY(WM_MEASUREITEM, void(int, LPMEASUREITEMSTRUCT), OnMeasureItem, afxCall.lResult = TRUE; \
+                AFX_VOID((int)AFX_WP, (LPMEASUREITEMSTRUCT)AFX_LP))
+#define ON_WM_COMPAREITEM()                                                   \
+  AFX_MSG_ENTRY(WM_COMPAREITEM, int(int, LPCOMPAREITEMSTRUCT), OnCompareItem, \
+                AFX_RESULT((int)AFX_WP, (LPCOMPAREITEMSTRUCT)AFX_LP))
+#define ON_WM_DELETEITEM()                                                                          \
+  AFX_MSG_ENTRY(WM_DELETEITEM, void(int, LPDELETEITEMSTRUCT), OnDeleteItem, afxCall.lResult = TRUE; \
+                AFX_VOID((int)AFX_WP, (LPDELETEITEMSTRUCT)AFX_LP))
+#define ON_WM_CTLCOLOR()                                            \
+  AFX_MSG_ENTRY(WM_CTLCOLOR, HBRUSH(CDC*, CWnd*, UINT), OnCtlColor, \
                 AFX_RESULT(CDC::FromHandle((HDC)AFX_WP), AFX_WND(AFX_LP), afxCall.nCode))
-#define ON_WM_HSCROLL()                                                                        \
-  AFX_MSG_ENTRY(WM_HSCROLL, void(UINT, UINT, CScrollBar*), OnHScroll,                           \
+#define ON_WM_HSCROLL()                                               \
+  AFX_MSG_ENTRY(WM_HSCROLL, void(UINT, UINT, CScrollBar*), OnHScroll, \
                 AFX_VOID(LOWORD(AFX_WP), HIWORD(AFX_WP), reinterpret_cast<CScrollBar*>(AFX_WND(AFX_LP))))
-#define ON_WM_VSCROLL()                                                                        \
-  AFX_MSG_ENTRY(WM_VSCROLL, void(UINT, UINT, CScrollBar*), OnVScroll,                           \
+#define ON_WM_VSCROLL()                                               \
+  AFX_MSG_ENTRY(WM_VSCROLL, void(UINT, UINT, CScrollBar*), OnVScroll, \
                 AFX_VOID(LOWORD(AFX_WP), HIWORD(AFX_WP), reinterpret_cast<CScrollBar*>(AFX_WND(AFX_LP))))
 #define AFX_MOUSE_ENTRY(msg, memb) AFX_MSG_ENTRY(msg, void(UINT, CPoint), memb, AFX_VOID((UINT)AFX_WP, AFX_PT))
 #define ON_WM_MOUSEMOVE() AFX_MOUSE_ENTRY(WM_MOUSEMOVE, OnMouseMove)
@@ -386,8 +425,9 @@ class CTestCmdUI : public CCmdUI {
 #define ON_WM_MBUTTONDBLCLK() AFX_MOUSE_ENTRY(WM_MBUTTONDBLCLK, OnMButtonDblClk)
 #define ON_WM_MOUSEHOVER() AFX_MOUSE_ENTRY(WM_MOUSEHOVER, OnMouseHover)
 #define ON_WM_MOUSELEAVE() AFX_MSG_ENTRY(WM_MOUSELEAVE, void(), OnMouseLeave, AFX_VOID())
-#define ON_WM_MOUSEWHEEL() \
-  AFX_MSG_ENTRY(WM_MOUSEWHEEL, BOOL(UINT, short, CPoint), OnMouseWheel, AFX_RESULT(LOWORD(AFX_WP), (short)HIWORD(AFX_WP), AFX_PT))
+#define ON_WM_MOUSEWHEEL()                                              \
+  AFX_MSG_ENTRY(WM_MOUSEWHEEL, BOOL(UINT, short, CPoint), OnMouseWheel, \
+                AFX_RESULT(LOWORD(AFX_WP), (short)HIWORD(AFX_WP), AFX_PT))
 #define AFX_NCMOUSE_ENTRY(msg, memb) AFX_MSG_ENTRY(msg, void(UINT, CPoint), memb, AFX_VOID((UINT)AFX_WP, AFX_PT))
 #define ON_WM_NCMOUSEMOVE() AFX_NCMOUSE_ENTRY(WM_NCMOUSEMOVE, OnNcMouseMove)
 #define ON_WM_NCLBUTTONDOWN() AFX_NCMOUSE_ENTRY(WM_NCLBUTTONDOWN, OnNcLButtonDown)

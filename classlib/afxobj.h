@@ -45,25 +45,25 @@ struct AFX_CLASSINIT {
 
 #define RUNTIME_CLASS(cls) (cls::GetThisClass())
 
-#define DECLARE_DYNAMIC(cls)                  \
- public:                                      \
-  static CRuntimeClass class##cls;            \
-  static CRuntimeClass* GetThisClass();       \
+#define DECLARE_DYNAMIC(cls)            \
+ public:                                \
+  static CRuntimeClass class##cls;      \
+  static CRuntimeClass* GetThisClass(); \
   CRuntimeClass* GetRuntimeClass() const override;
 
 #define DECLARE_DYNCREATE(cls) \
   DECLARE_DYNAMIC(cls)         \
   static CObject* CreateObject();
 
-#define AFX_IMPLEMENT_RUNTIMECLASS(cls, base, schema, create)                                        \
-  CRuntimeClass cls::class##cls = {#cls, (int)sizeof(cls), schema, create, &base::GetThisClass};     \
-  CRuntimeClass* cls::GetThisClass() { return &cls::class##cls; }                                    \
+#define AFX_IMPLEMENT_RUNTIMECLASS(cls, base, schema, create)                                    \
+  CRuntimeClass cls::class##cls = {#cls, (int)sizeof(cls), schema, create, &base::GetThisClass}; \
+  CRuntimeClass* cls::GetThisClass() { return &cls::class##cls; }                                \
   CRuntimeClass* cls::GetRuntimeClass() const { return &cls::class##cls; }
 
 #define IMPLEMENT_DYNAMIC(cls, base) AFX_IMPLEMENT_RUNTIMECLASS(cls, base, 0xFFFF, nullptr)
 
-#define IMPLEMENT_DYNCREATE(cls, base)                        \
-  CObject* cls::CreateObject() { return new cls; }            \
+#define IMPLEMENT_DYNCREATE(cls, base)                              \
+  CObject* cls::CreateObject() { return new cls; }                  \
   AFX_IMPLEMENT_RUNTIMECLASS(cls, base, 0xFFFF, &cls::CreateObject) \
   static const AFX_CLASSINIT _init_##cls(&cls::class##cls);
 

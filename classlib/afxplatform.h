@@ -114,16 +114,22 @@ typedef DWORD COLORREF;
 #define BI_RLE4 2
 #define BI_BITFIELDS 3
 
-typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *LPRECT;
+typedef struct tagRECT {
+  LONG left, top, right, bottom;
+} RECT, *LPRECT;
 typedef const RECT* LPCRECT;
-typedef struct tagPOINT { LONG x, y; } POINT, *LPPOINT;
-typedef struct tagSIZE { LONG cx, cy; } SIZE, *LPSIZE;
+typedef struct tagPOINT {
+  LONG x, y;
+} POINT, *LPPOINT;
+typedef struct tagSIZE {
+  LONG cx, cy;
+} SIZE, *LPSIZE;
 
 #define MAKEWORD(a, b) ((WORD)(((BYTE)(a)) | ((WORD)((BYTE)(b))) << 8))
 #define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
-#define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
+#define LOWORD(l) ((WORD)((DWORD_PTR)(l)&0xffff))
 #define HIWORD(l) ((WORD)((DWORD_PTR)(l) >> 16))
-#define LOBYTE(w) ((BYTE)((DWORD_PTR)(w) & 0xff))
+#define LOBYTE(w) ((BYTE)((DWORD_PTR)(w)&0xff))
 #define HIBYTE(w) ((BYTE)((DWORD_PTR)(w) >> 8))
 #endif
 

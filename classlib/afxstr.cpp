@@ -36,15 +36,52 @@ static std::basic_string<T> Translate(const T* fmt, bool wide) {
     out += *p;
     if (*p != '%') continue;
     ++p;
-    if (*p == '%') { out += *p; continue; }
+    if (*p == '%') {
+      out += *p;
+      continue;
+    }
     while (*p && std::strchr("-+ #0123456789.*", (char)*p)) out += *p++;
     int size = 0;  // 0 default, 'h' narrow, 'l' wide
     for (;;) {
-      if (p[0] == 'I' && p[1] == '6' && p[2] == '4') { out += 'l'; out += 'l'; p += 3; continue; }
-      if (p[0] == 'I' && p[1] == '3' && p[2] == '2') { p += 3; continue; }
-      if (p[0] == 'I') { out += 'z'; ++p; continue; }
-      if (*p == 'h') { size = 'h'; ++p; if (*p == 'h') { out += 'h'; out += 'h'; ++p; size = 0; } else if (*p != 's' && *p != 'c' && *p != 'S' && *p != 'C') out += 'h'; continue; }
-      if (*p == 'l' || *p == 'w') { size = 'l'; ++p; if (*p == 'l') { out += 'l'; out += 'l'; ++p; size = 0; } else if (*p != 's' && *p != 'c' && *p != 'S' && *p != 'C') out += 'l'; continue; }
+      if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
+        out += 'l';
+        out += 'l';
+        p += 3;
+        continue;
+      }
+      if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
+        p += 3;
+        continue;
+      }
+      if (p[0] == 'I') {
+        out += 'z';
+        ++p;
+        continue;
+      }
+      if (*p == 'h') {
+        size = 'h';
+        ++p;
+        if (*p == 'h') {
+          out += 'h';
+          out += 'h';
+          ++p;
+          size = 0;
+        } else if (*p != 's' && *p != 'c' && *p != 'S' && *p != 'C')
+          out += 'h';
+        continue;
+      }
+      if (*p == 'l' || *p == 'w') {
+        size = 'l';
+        ++p;
+        if (*p == 'l') {
+          out += 'l';
+          out += 'l';
+          ++p;
+          size = 0;
+        } else if (*p != 's' && *p != 'c' && *p != 'S' && *p != 'C')
+          out += 'l';
+        continue;
+      }
       break;
     }
     if (!*p) break;
@@ -77,7 +114,10 @@ bool FormatV(std::wstring& out, const wchar_t* fmt, va_list args) {
     int n = vswprintf(buf.data(), buf.size(), fmt, a);
 #endif
     va_end(a);
-    if (n >= 0 && (size_t)n < buf.size()) { out.assign(buf.data(), (size_t)n); return true; }
+    if (n >= 0 && (size_t)n < buf.size()) {
+      out.assign(buf.data(), (size_t)n);
+      return true;
+    }
     if (buf.size() >= (1u << 26)) return false;
     buf.resize(buf.size() * 4);
   }
@@ -98,7 +138,10 @@ bool FormatV(std::string& out, const char* fmt, va_list args) {
     int n = vsnprintf(buf.data(), buf.size(), fmt, a);
 #endif
     va_end(a);
-    if (n >= 0 && (size_t)n < buf.size()) { out.assign(buf.data(), (size_t)n); return true; }
+    if (n >= 0 && (size_t)n < buf.size()) {
+      out.assign(buf.data(), (size_t)n);
+      return true;
+    }
     if (buf.size() >= (1u << 26)) return false;
     buf.resize(n > 0 ? (size_t)n + 1 : buf.size() * 4);
   }

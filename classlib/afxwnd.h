@@ -18,16 +18,16 @@ class CWindowCalls;
 
 // Per-thread state of the library.
 struct AFX_THREAD_STATE {
-  CWinThread* m_pThread = nullptr;       // the thread object running this thread
-  CWnd* m_pWndInit = nullptr;            // window object waiting for its handle
-  CWnd* m_pAlternateWndInit = nullptr;   // object a hook procedure attaches on its first message
+  CWinThread* m_pThread = nullptr;      // the thread object running this thread
+  CWnd* m_pWndInit = nullptr;           // window object waiting for its handle
+  CWnd* m_pAlternateWndInit = nullptr;  // object a hook procedure attaches on its first message
   HHOOK m_hHookOldCbtFilter = nullptr;
-  MSG m_lastSentMsg = {};                // the message being handled (for Default)
-  MSG m_msgCur = {};                     // the message last taken from the queue
-  HWND m_hTrackingWindow = nullptr;      // window and menu of TrackPopupMenu
+  MSG m_lastSentMsg = {};            // the message being handled (for Default)
+  MSG m_msgCur = {};                 // the message last taken from the queue
+  HWND m_hTrackingWindow = nullptr;  // window and menu of TrackPopupMenu
   HMENU m_hTrackingMenu = nullptr;
   int m_nTempMapLock = 0;
-  BOOL m_bInRunLoop = FALSE;             // CWinThread::Run is pumping
+  BOOL m_bInRunLoop = FALSE;  // CWinThread::Run is pumping
   std::unordered_map<HWND, CWnd*> m_tempWnds;
   std::unordered_map<HDC, CDC*> m_tempDCs;
   std::unordered_map<HMENU, CMenu*> m_tempMenus;
@@ -51,7 +51,8 @@ void AfxHookWindowCreate(CWnd* pWnd);
 BOOL AfxUnhookWindowCreate();
 
 // Registers (once) a window class with the given style, cursor, background and icon; returns its name.
-LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH hbrBackground = nullptr, HICON hIcon = nullptr);
+LPCTSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH hbrBackground = nullptr,
+                            HICON hIcon = nullptr);
 // The class used by CWnd::Create without a class name: double-clicks, arrow cursor, no background.
 extern const TCHAR AFX_WND_CLASS[];
 
@@ -91,13 +92,12 @@ class CWnd : public CCmdTarget {
   HWND Detach();
 
   // Creation and subclassing.
-  virtual BOOL Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                      CWnd* pParentWnd, UINT nID, void* pContext = nullptr);
-  virtual BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
-                        int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,
-                        LPVOID lpParam = nullptr);
-  BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
-                const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam = nullptr);
+  virtual BOOL Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                      UINT nID, void* pContext = nullptr);
+  virtual BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, int x, int y,
+                        int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam = nullptr);
+  BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                CWnd* pParentWnd, UINT nID, LPVOID lpParam = nullptr);
   virtual BOOL DestroyWindow();
   virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
   virtual void PreSubclassWindow() {}
@@ -150,16 +150,24 @@ class CWnd : public CCmdTarget {
   int SetDlgCtrlID(int nID) { return (int)::SetWindowLongPtrW(m_hWnd, GWLP_ID, nID); }
   CWnd* GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
   void GetDlgItem(int nID, HWND* phWnd) const { *phWnd = ::GetDlgItem(m_hWnd, nID); }
-  UINT GetDlgItemInt(int nID, BOOL* pTrans = nullptr, BOOL bSigned = TRUE) const { return ::GetDlgItemInt(m_hWnd, nID, pTrans, bSigned); }
+  UINT GetDlgItemInt(int nID, BOOL* pTrans = nullptr, BOOL bSigned = TRUE) const {
+    return ::GetDlgItemInt(m_hWnd, nID, pTrans, bSigned);
+  }
   void SetDlgItemInt(int nID, UINT v, BOOL bSigned = TRUE) { ::SetDlgItemInt(m_hWnd, nID, v, bSigned); }
   int GetDlgItemText(int nID, CString& s) const;
   void SetDlgItemText(int nID, LPCTSTR s) { ::SetDlgItemTextW(m_hWnd, nID, s); }
-  LRESULT SendDlgItemMessage(int nID, UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendDlgItemMessageW(m_hWnd, nID, m, w, l); }
+  LRESULT SendDlgItemMessage(int nID, UINT m, WPARAM w = 0, LPARAM l = 0) const {
+    return ::SendDlgItemMessageW(m_hWnd, nID, m, w, l);
+  }
   void CheckDlgButton(int nID, UINT nCheck) { ::CheckDlgButton(m_hWnd, nID, nCheck); }
   UINT IsDlgButtonChecked(int nID) const { return ::IsDlgButtonChecked(m_hWnd, nID); }
   void CheckRadioButton(int first, int last, int check) { ::CheckRadioButton(m_hWnd, first, last, check); }
-  CWnd* GetNextDlgTabItem(CWnd* pCtl, BOOL bPrev = FALSE) const { return FromHandle(::GetNextDlgTabItem(m_hWnd, pCtl->GetSafeHwnd(), bPrev)); }
-  CWnd* GetNextDlgGroupItem(CWnd* pCtl, BOOL bPrev = FALSE) const { return FromHandle(::GetNextDlgGroupItem(m_hWnd, pCtl->GetSafeHwnd(), bPrev)); }
+  CWnd* GetNextDlgTabItem(CWnd* pCtl, BOOL bPrev = FALSE) const {
+    return FromHandle(::GetNextDlgTabItem(m_hWnd, pCtl->GetSafeHwnd(), bPrev));
+  }
+  CWnd* GetNextDlgGroupItem(CWnd* pCtl, BOOL bPrev = FALSE) const {
+    return FromHandle(::GetNextDlgGroupItem(m_hWnd, pCtl->GetSafeHwnd(), bPrev));
+  }
   void SetWindowText(LPCTSTR s) { ::SetWindowTextW(m_hWnd, s); }
   int GetWindowText(LPTSTR buf, int n) const { return ::GetWindowTextW(m_hWnd, buf, n); }
   void GetWindowText(CString& s) const;
@@ -183,7 +191,9 @@ class CWnd : public CCmdTarget {
   CWnd* GetNextWindow(UINT flag = GW_HWNDNEXT) const { return FromHandle(::GetWindow(m_hWnd, flag)); }
   CWnd* GetLastActivePopup() const { return FromHandle(::GetLastActivePopup(m_hWnd)); }
   CWnd* ChildWindowFromPoint(POINT p) const { return FromHandle(::ChildWindowFromPoint(m_hWnd, p)); }
-  CWnd* ChildWindowFromPoint(POINT p, UINT flags) const { return FromHandle(::ChildWindowFromPointEx(m_hWnd, p, flags)); }
+  CWnd* ChildWindowFromPoint(POINT p, UINT flags) const {
+    return FromHandle(::ChildWindowFromPointEx(m_hWnd, p, flags));
+  }
   static CWnd* WindowFromPoint(POINT p) { return FromHandle(::WindowFromPoint(p)); }
   static CWnd* GetDesktopWindow() { return FromHandle(::GetDesktopWindow()); }
   static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
@@ -208,7 +218,8 @@ class CWnd : public CCmdTarget {
   void InvalidateRect(LPCRECT r, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, r, bErase); }
   void InvalidateRgn(class CRgn* pRgn, BOOL bErase = TRUE);
   void ValidateRect(LPCRECT r) { ::ValidateRect(m_hWnd, r); }
-  BOOL RedrawWindow(LPCRECT r = nullptr, class CRgn* rgn = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+  BOOL RedrawWindow(LPCRECT r = nullptr, class CRgn* rgn = nullptr,
+                    UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
   void SetRedraw(BOOL b = TRUE) { SendMessage(WM_SETREDRAW, b, 0); }
   BOOL LockWindowUpdate() { return ::LockWindowUpdate(m_hWnd); }
   void UnlockWindowUpdate() { ::LockWindowUpdate(nullptr); }
@@ -226,14 +237,19 @@ class CWnd : public CCmdTarget {
   void MapWindowPoints(CWnd* to, LPPOINT p, UINT n) const { ::MapWindowPoints(m_hWnd, to->GetSafeHwnd(), p, n); }
   void MapWindowPoints(CWnd* to, LPRECT r) const { ::MapWindowPoints(m_hWnd, to->GetSafeHwnd(), (LPPOINT)r, 2); }
   void MoveWindow(int x, int y, int w, int h, BOOL bRepaint = TRUE) { ::MoveWindow(m_hWnd, x, y, w, h, bRepaint); }
-  void MoveWindow(LPCRECT r, BOOL bRepaint = TRUE) { MoveWindow(r->left, r->top, r->right - r->left, r->bottom - r->top, bRepaint); }
+  void MoveWindow(LPCRECT r, BOOL bRepaint = TRUE) {
+    MoveWindow(r->left, r->top, r->right - r->left, r->bottom - r->top, bRepaint);
+  }
   BOOL SetWindowPos(const CWnd* after, int x, int y, int cx, int cy, UINT flags) {
     return ::SetWindowPos(m_hWnd, after->GetSafeHwnd(), x, y, cx, cy, flags);
   }
   void CenterWindow(CWnd* pAlternateOwner = nullptr);
   void BringWindowToTop() { ::BringWindowToTop(m_hWnd); }
   BOOL SetWindowPlacement(const WINDOWPLACEMENT* p) { return ::SetWindowPlacement(m_hWnd, p); }
-  BOOL GetWindowPlacement(WINDOWPLACEMENT* p) const { p->length = sizeof(*p); return ::GetWindowPlacement(m_hWnd, p); }
+  BOOL GetWindowPlacement(WINDOWPLACEMENT* p) const {
+    p->length = sizeof(*p);
+    return ::GetWindowPlacement(m_hWnd, p);
+  }
   int SetWindowRgn(HRGN h, BOOL bRedraw) { return ::SetWindowRgn(m_hWnd, h, bRedraw); }
   UINT_PTR SetTimer(UINT_PTR id, UINT ms, TIMERPROC proc = nullptr) { return ::SetTimer(m_hWnd, id, ms, proc); }
   BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
@@ -248,10 +264,20 @@ class CWnd : public CCmdTarget {
   int GetScrollPos(int bar) const { return ::GetScrollPos(m_hWnd, bar); }
   int SetScrollPos(int bar, int pos, BOOL redraw = TRUE) { return ::SetScrollPos(m_hWnd, bar, pos, redraw); }
   void SetScrollRange(int bar, int mn, int mx, BOOL redraw = TRUE) { ::SetScrollRange(m_hWnd, bar, mn, mx, redraw); }
-  BOOL SetScrollInfo(int bar, LPSCROLLINFO si, BOOL redraw = TRUE) { si->cbSize = sizeof(*si); ::SetScrollInfo(m_hWnd, bar, si, redraw); return TRUE; }
-  BOOL GetScrollInfo(int bar, LPSCROLLINFO si, UINT mask = SIF_ALL) { si->cbSize = sizeof(*si); si->fMask = mask; return ::GetScrollInfo(m_hWnd, bar, si); }
+  BOOL SetScrollInfo(int bar, LPSCROLLINFO si, BOOL redraw = TRUE) {
+    si->cbSize = sizeof(*si);
+    ::SetScrollInfo(m_hWnd, bar, si, redraw);
+    return TRUE;
+  }
+  BOOL GetScrollInfo(int bar, LPSCROLLINFO si, UINT mask = SIF_ALL) {
+    si->cbSize = sizeof(*si);
+    si->fMask = mask;
+    return ::GetScrollInfo(m_hWnd, bar, si);
+  }
   void ShowScrollBar(UINT bar, BOOL show = TRUE) { ::ShowScrollBar(m_hWnd, bar, show); }
-  void ScrollWindow(int dx, int dy, LPCRECT r = nullptr, LPCRECT clip = nullptr) { ::ScrollWindow(m_hWnd, dx, dy, r, clip); }
+  void ScrollWindow(int dx, int dy, LPCRECT r = nullptr, LPCRECT clip = nullptr) {
+    ::ScrollWindow(m_hWnd, dx, dy, r, clip);
+  }
   void DragAcceptFiles(BOOL b = TRUE) { ::DragAcceptFiles(m_hWnd, b); }
   BOOL OpenClipboard() { return ::OpenClipboard(m_hWnd); }
   int MessageBox(LPCTSTR text, LPCTSTR caption = nullptr, UINT type = MB_OK);

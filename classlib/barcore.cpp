@@ -146,11 +146,16 @@ LRESULT CControlBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       // Items of the bar's own children go to those children, the rest to the owner.
       LRESULT result = 0;
       HWND child = nullptr;
-      if (message == WM_DRAWITEM) child = reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem;
-      else if (message == WM_DELETEITEM) child = reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
-      else if (message == WM_COMPAREITEM) child = reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
-      else if (message == WM_MEASUREITEM) child = ::GetDlgItem(m_hWnd, (int)reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlID);
-      else child = (HWND)lParam;
+      if (message == WM_DRAWITEM)
+        child = reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem;
+      else if (message == WM_DELETEITEM)
+        child = reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
+      else if (message == WM_COMPAREITEM)
+        child = reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
+      else if (message == WM_MEASUREITEM)
+        child = ::GetDlgItem(m_hWnd, (int)reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlID);
+      else
+        child = (HWND)lParam;
       if (CWnd* p = FromHandlePermanent(child))
         if (p->OnChildNotify(message, wParam, lParam, &result)) return result;
       CWnd* owner = GetOwner();
@@ -236,7 +241,8 @@ BOOL CToolBar::LoadBitmap(LPCTSTR lpszResourceName) {
   HBITMAP bmp = nullptr;
   HINSTANCE modules[2] = {AfxGetResourceHandle(), AfxGetInstanceHandle()};
   for (HINSTANCE inst : modules)
-    if ((bmp = (HBITMAP)::LoadImageW(inst, lpszResourceName, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)) != nullptr) break;
+    if ((bmp = (HBITMAP)::LoadImageW(inst, lpszResourceName, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)) != nullptr)
+      break;
   if (!bmp) return FALSE;
   // Magenta shows the bar's background, as in every picture strip of the programs.
   HIMAGELIST list = ImageList_Create(m_sizeImage.cx, m_sizeImage.cy, ILC_COLOR24 | ILC_MASK, 0, 1);
@@ -421,8 +427,10 @@ class CToolCmdUI : public CCmdUI {
   void SetCheck(int nCheck) override {
     CToolBar* bar = static_cast<CToolBar*>(m_pOther);
     UINT style = bar->GetButtonStyle((int)m_nIndex) & ~(TBBS_CHECKED | TBBS_INDETERMINATE);
-    if (nCheck == 1) style |= TBBS_CHECKED;
-    else if (nCheck == 2) style |= TBBS_INDETERMINATE;
+    if (nCheck == 1)
+      style |= TBBS_CHECKED;
+    else if (nCheck == 2)
+      style |= TBBS_INDETERMINATE;
     bar->SetButtonStyle((int)m_nIndex, style);
   }
   void SetRadio(BOOL bOn) override { SetCheck(bOn ? 1 : 0); }

@@ -24,9 +24,7 @@ CStatusBar::CStatusBar() {
 
 CStatusBar::~CStatusBar() { DestroyWindow(); }
 
-BOOL CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) {
-  return CreateEx(pParentWnd, 0, dwStyle, nID);
-}
+BOOL CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) { return CreateEx(pParentWnd, 0, dwStyle, nID); }
 
 BOOL CStatusBar::CreateEx(CWnd* pParentWnd, DWORD dwCtrlStyle, DWORD dwStyle, UINT nID) {
   m_dwStyle = dwStyle & CBRS_ALL;

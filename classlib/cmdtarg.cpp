@@ -135,12 +135,15 @@ thread_local HCURSOR t_savedCursor = nullptr;
 }  // namespace
 
 void CCmdTarget::BeginWaitCursor() {
-  if (t_waitCount++ == 0) t_savedCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  else ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  if (t_waitCount++ == 0)
+    t_savedCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  else
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
 void CCmdTarget::EndWaitCursor() {
-  if (t_waitCount > 0 && --t_waitCount == 0) ::SetCursor(t_savedCursor ? t_savedCursor : ::LoadCursorW(nullptr, IDC_ARROW));
+  if (t_waitCount > 0 && --t_waitCount == 0)
+    ::SetCursor(t_savedCursor ? t_savedCursor : ::LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void CCmdTarget::RestoreWaitCursor() {

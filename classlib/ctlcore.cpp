@@ -58,11 +58,20 @@ template <class T>
 BOOL ListOwnerDraw(T* self, UINT message, LPARAM lParam, LRESULT* pResult) {
   LRESULT r = TRUE;
   switch (message) {
-    case WM_DRAWITEM: self->DrawItem((LPDRAWITEMSTRUCT)lParam); break;
-    case WM_MEASUREITEM: self->MeasureItem((LPMEASUREITEMSTRUCT)lParam); break;
-    case WM_COMPAREITEM: r = self->CompareItem((LPCOMPAREITEMSTRUCT)lParam); break;
-    case WM_DELETEITEM: self->DeleteItem((LPDELETEITEMSTRUCT)lParam); break;
-    default: return FALSE;
+    case WM_DRAWITEM:
+      self->DrawItem((LPDRAWITEMSTRUCT)lParam);
+      break;
+    case WM_MEASUREITEM:
+      self->MeasureItem((LPMEASUREITEMSTRUCT)lParam);
+      break;
+    case WM_COMPAREITEM:
+      r = self->CompareItem((LPCOMPAREITEMSTRUCT)lParam);
+      break;
+    case WM_DELETEITEM:
+      self->DeleteItem((LPDELETEITEMSTRUCT)lParam);
+      break;
+    default:
+      return FALSE;
   }
   if (pResult) *pResult = r;
   return TRUE;
@@ -93,7 +102,10 @@ int CScrollBar::GetScrollLimit() {
 
 void CListBox::GetText(int i, CString& s) const {
   int n = GetTextLen(i);
-  if (n < 0) { s.Empty(); return; }
+  if (n < 0) {
+    s.Empty();
+    return;
+  }
   wchar_t* buf = s.GetBufferSetLength(n + 1);
   GetText(i, buf);
   s.ReleaseBuffer();
@@ -101,7 +113,10 @@ void CListBox::GetText(int i, CString& s) const {
 
 void CComboBox::GetLBText(int i, CString& s) const {
   int n = GetLBTextLen(i);
-  if (n < 0) { s.Empty(); return; }
+  if (n < 0) {
+    s.Empty();
+    return;
+  }
   wchar_t* buf = s.GetBufferSetLength(n + 1);
   GetLBText(i, buf);
   s.ReleaseBuffer();

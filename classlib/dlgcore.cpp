@@ -71,9 +71,7 @@ HWND CDialog::PreModal() {
   return owner;
 }
 
-void CDialog::PostModal() {
-  m_hWndTop = nullptr;
-}
+void CDialog::PostModal() { m_hWndTop = nullptr; }
 
 INT_PTR CDialog::DoModal() {
   HINSTANCE inst = AfxGetResourceHandle();

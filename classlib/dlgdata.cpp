@@ -66,7 +66,8 @@ void TextAsInteger(CDataExchange* pDX, int nIDC, T& value, bool isSigned) {
   HWND h = pDX->PrepareEditCtrl(nIDC);
   if (pDX->m_bSaveAndValidate) {
     long long v = 0;
-    const long long lo = isSigned ? (long long)INT32_MIN : 0, hi = isSigned ? (long long)INT32_MAX : (long long)UINT32_MAX;
+    const long long lo = isSigned ? (long long)INT32_MIN : 0,
+                    hi = isSigned ? (long long)INT32_MAX : (long long)UINT32_MAX;
     if (!ParseInteger(AfxGetWindowText(h), isSigned, &v) || v < lo || v > hi) {
       AfxMessageBox(isSigned ? L"Please enter an integer." : L"Please enter a positive integer.", MB_ICONEXCLAMATION);
       pDX->Fail();
@@ -74,8 +75,10 @@ void TextAsInteger(CDataExchange* pDX, int nIDC, T& value, bool isSigned) {
     value = (T)v;
   } else {
     CString s;
-    if (isSigned) s.Format(L"%d", (int)value);
-    else s.Format(L"%u", (unsigned)value);
+    if (isSigned)
+      s.Format(L"%d", (int)value);
+    else
+      s.Format(L"%u", (unsigned)value);
     AfxSetWindowText(h, s);
   }
 }
@@ -125,8 +128,10 @@ void ComboString(CDataExchange* pDX, int nIDC, CString& value, bool exact) {
     if (i >= 0) {
       ::SendMessageW(hCombo, CB_SETCURSEL, (WPARAM)i, 0);
     } else {
-      if (dropList) ::SendMessageW(hCombo, CB_SETCURSEL, (WPARAM)-1, 0);
-      else AfxSetWindowText(hText, value);
+      if (dropList)
+        ::SendMessageW(hCombo, CB_SETCURSEL, (WPARAM)-1, 0);
+      else
+        AfxSetWindowText(hText, value);
     }
   }
 }
@@ -140,8 +145,10 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
   HWND h = pDX->PrepareEditCtrl(nIDC);
-  if (pDX->m_bSaveAndValidate) value = AfxGetWindowText(h);
-  else AfxSetWindowText(h, value);
+  if (pDX->m_bSaveAndValidate)
+    value = AfxGetWindowText(h);
+  else
+    AfxSetWindowText(h, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value) { TextAsInteger(pDX, nIDC, value, true); }
@@ -171,8 +178,10 @@ void DDX_Text(CDataExchange* pDX, int nIDC, double& value) {
 
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (pDX->m_bSaveAndValidate) value = (int)::SendMessageW(h, BM_GETCHECK, 0, 0);
-  else ::SendMessageW(h, BM_SETCHECK, (WPARAM)(value < 0 || value > 2 ? 0 : value), 0);
+  if (pDX->m_bSaveAndValidate)
+    value = (int)::SendMessageW(h, BM_GETCHECK, 0, 0);
+  else
+    ::SendMessageW(h, BM_SETCHECK, (WPARAM)(value < 0 || value > 2 ? 0 : value), 0);
 }
 
 void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
@@ -195,8 +204,10 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
 
 void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (pDX->m_bSaveAndValidate) index = (int)::SendMessageW(h, CB_GETCURSEL, 0, 0);
-  else ::SendMessageW(h, CB_SETCURSEL, (WPARAM)index, 0);
+  if (pDX->m_bSaveAndValidate)
+    index = (int)::SendMessageW(h, CB_GETCURSEL, 0, 0);
+  else
+    ::SendMessageW(h, CB_SETCURSEL, (WPARAM)index, 0);
 }
 
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value) { ComboString(pDX, nIDC, value, false); }
@@ -204,8 +215,10 @@ void DDX_CBStringExact(CDataExchange* pDX, int nIDC, CString& value) { ComboStri
 
 void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (pDX->m_bSaveAndValidate) index = (int)::SendMessageW(h, LB_GETCURSEL, 0, 0);
-  else ::SendMessageW(h, LB_SETCURSEL, (WPARAM)index, 0);
+  if (pDX->m_bSaveAndValidate)
+    index = (int)::SendMessageW(h, LB_GETCURSEL, 0, 0);
+  else
+    ::SendMessageW(h, LB_SETCURSEL, (WPARAM)index, 0);
 }
 
 void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value) {

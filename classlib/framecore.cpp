@@ -37,8 +37,8 @@ CFrameWnd::~CFrameWnd() {
 void CFrameWnd::PostNcDestroy() { delete this; }  // frames are made with new
 
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {
-  if (!cs.lpszClass) cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW),
-                                                        (HBRUSH)(COLOR_WINDOW + 1));
+  if (!cs.lpszClass)
+    cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1));
   if (!(cs.style & WS_CHILD)) cs.dwExStyle |= WS_EX_CLIENTEDGE;
   if (cs.style & FWS_ADDTOTITLE) cs.style |= FWS_PREFIXTITLE;  // "document - program"
   return CWnd::PreCreateWindow(cs);
@@ -55,8 +55,8 @@ LPCTSTR CFrameWnd::GetIconWndClass(DWORD, UINT nIDResource) {
   return AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), icon);
 }
 
-BOOL CFrameWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                       CWnd* pParentWnd, LPCTSTR lpszMenuName, DWORD dwExStyle, CCreateContext* pContext) {
+BOOL CFrameWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                       LPCTSTR lpszMenuName, DWORD dwExStyle, CCreateContext* pContext) {
   HMENU menu = nullptr;
   if (lpszMenuName) {
     HINSTANCE modules[2] = {AfxGetResourceHandle(), AfxGetInstanceHandle()};
@@ -144,9 +144,7 @@ void CFrameWnd::OnDestroy() {
 // ---------------------------------------------------------------------------
 // Views and documents.
 
-CDocument* CFrameWnd::GetActiveDocument() {
-  return m_pViewActive ? m_pViewActive->GetDocument() : nullptr;
-}
+CDocument* CFrameWnd::GetActiveDocument() { return m_pViewActive ? m_pViewActive->GetDocument() : nullptr; }
 
 void CFrameWnd::SetActiveView(CView* pViewNew, BOOL bNotify) {
   CView* old = m_pViewActive;

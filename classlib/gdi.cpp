@@ -60,7 +60,9 @@ BOOL CGdiObject::DeleteObject() {
 }
 
 CBrush::CBrush(CBitmap* pBitmap) { Attach(::CreatePatternBrush((HBITMAP)pBitmap->GetSafeHandle())); }
-BOOL CBrush::CreatePatternBrush(CBitmap* pBitmap) { return Attach(::CreatePatternBrush((HBITMAP)pBitmap->GetSafeHandle())); }
+BOOL CBrush::CreatePatternBrush(CBitmap* pBitmap) {
+  return Attach(::CreatePatternBrush((HBITMAP)pBitmap->GetSafeHandle()));
+}
 
 BOOL CFont::CreatePointFont(int pointSize10, LPCTSTR face, CDC* pDC) {
   LOGFONTW lf = {};
@@ -85,7 +87,9 @@ BOOL CBitmap::LoadBitmap(LPCTSTR name) {
   if (!h && AfxGetResourceHandle() != AfxGetInstanceHandle()) h = ::LoadBitmapW(AfxGetInstanceHandle(), name);
   return Attach(h);
 }
-BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int w, int h) { return Attach(::CreateCompatibleBitmap(pDC->GetSafeHdc(), w, h)); }
+BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int w, int h) {
+  return Attach(::CreateCompatibleBitmap(pDC->GetSafeHdc(), w, h));
+}
 BOOL CPalette::CreateHalftonePalette(CDC* pDC) { return Attach(::CreateHalftonePalette(pDC->GetSafeHdc())); }
 
 // ---------------------------------------------------------------------------
@@ -276,7 +280,8 @@ struct TrackingScope {
   AFX_THREAD_STATE* st;
   HWND oldWnd;
   HMENU oldMenu;
-  TrackingScope(HWND w, HMENU m) : st(AfxGetThreadState()), oldWnd(st->m_hTrackingWindow), oldMenu(st->m_hTrackingMenu) {
+  TrackingScope(HWND w, HMENU m)
+      : st(AfxGetThreadState()), oldWnd(st->m_hTrackingWindow), oldMenu(st->m_hTrackingMenu) {
     st->m_hTrackingWindow = w;
     st->m_hTrackingMenu = m;
   }
@@ -327,23 +332,30 @@ BOOL CImageList::DeleteImageList() {
   return ImageList_Destroy(Detach());
 }
 
-BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask) { return Create(MAKEINTRESOURCEW(bitmapId), cx, grow, mask); }
+BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask) {
+  return Create(MAKEINTRESOURCEW(bitmapId), cx, grow, mask);
+}
 
 BOOL CImageList::Create(LPCTSTR bitmapName, int cx, int grow, COLORREF mask) {
-  return Attach(ImageList_LoadImageW(AfxGetResourceHandle(), bitmapName, cx, grow, mask, IMAGE_BITMAP, LR_CREATEDIBSECTION));
+  return Attach(
+      ImageList_LoadImageW(AfxGetResourceHandle(), bitmapName, cx, grow, mask, IMAGE_BITMAP, LR_CREATEDIBSECTION));
 }
 
 // ---------------------------------------------------------------------------
 // Wait cursor.
 
 CWaitCursor::CWaitCursor() {
-  if (CWinApp* app = AfxGetApp()) app->BeginWaitCursor();
-  else ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  if (CWinApp* app = AfxGetApp())
+    app->BeginWaitCursor();
+  else
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
 CWaitCursor::~CWaitCursor() {
-  if (CWinApp* app = AfxGetApp()) app->EndWaitCursor();
-  else ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  if (CWinApp* app = AfxGetApp())
+    app->EndWaitCursor();
+  else
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void CWaitCursor::Restore() {

@@ -12,8 +12,10 @@ int CRectTracker::NormalizeHit(int nHandle) const {
   if (nHandle == hitMiddle || nHandle == hitNothing) return nHandle;
   CRect r = m_rect;
   // A flipped rectangle swaps the meaning of its handles.
-  static const int flipX[] = {hitTopRight, hitTopLeft, hitBottomLeft, hitBottomRight, hitTop, hitLeft, hitBottom, hitRight};
-  static const int flipY[] = {hitBottomLeft, hitBottomRight, hitTopRight, hitTopLeft, hitBottom, hitRight, hitTop, hitLeft};
+  static const int flipX[] = {hitTopRight, hitTopLeft, hitBottomLeft, hitBottomRight,
+                              hitTop,      hitLeft,    hitBottom,     hitRight};
+  static const int flipY[] = {hitBottomLeft, hitBottomRight, hitTopRight, hitTopLeft,
+                              hitBottom,     hitRight,       hitTop,      hitLeft};
   if (r.Width() < 0) nHandle = flipX[nHandle];
   if (r.Height() < 0) nHandle = flipY[nHandle];
   return nHandle;
@@ -44,9 +46,17 @@ void CRectTracker::GetHandleRect(int nHandle, CRect* pHandleRect) const {
   nHandle = NormalizeHit(nHandle);
   int size = m_nHandleSize;
   if (m_nStyle & resizeOutside) r.InflateRect(size - 1, size - 1);
-  int xs[] = {r.left, r.right - size, r.right - size, r.left, r.left + r.Width() / 2 - size / 2, r.right - size,
-              r.left + r.Width() / 2 - size / 2, r.left};
-  int ys[] = {r.top, r.top, r.bottom - size, r.bottom - size, r.top, r.top + r.Height() / 2 - size / 2,
+  int xs[] = {r.left,
+              r.right - size,
+              r.right - size,
+              r.left,
+              r.left + r.Width() / 2 - size / 2,
+              r.right - size,
+              r.left + r.Width() / 2 - size / 2,
+              r.left};
+  int ys[] = {r.top,           r.top,
+              r.bottom - size, r.bottom - size,
+              r.top,           r.top + r.Height() / 2 - size / 2,
               r.bottom - size, r.top + r.Height() / 2 - size / 2};
   pHandleRect->SetRect(xs[nHandle], ys[nHandle], xs[nHandle] + size, ys[nHandle] + size);
 }
@@ -66,7 +76,8 @@ int CRectTracker::HitTestHandles(CPoint point) const {
   }
   CRect inner = m_rect;
   inner.NormalizeRect();
-  if ((m_nStyle & hatchedBorder) && !(m_nStyle & resizeOutside)) inner.InflateRect(1 - m_nHandleSize, 1 - m_nHandleSize);
+  if ((m_nStyle & hatchedBorder) && !(m_nStyle & resizeOutside))
+    inner.InflateRect(1 - m_nHandleSize, 1 - m_nHandleSize);
   return inner.PtInRect(point) ? hitMiddle : hitNothing;
 }
 
@@ -84,8 +95,8 @@ BOOL CRectTracker::SetCursor(CWnd* pWnd, UINT nHitTest) const {
   pWnd->ScreenToClient(&p);
   int hit = NormalizeHit(HitTestHandles(p));
   if (hit < 0) return FALSE;
-  static const LPCWSTR cursors[] = {IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZENWSE, IDC_SIZENESW,
-                                    IDC_SIZENS,   IDC_SIZEWE,   IDC_SIZENS,   IDC_SIZEWE, IDC_SIZEALL};
+  static const LPCWSTR cursors[] = {IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZENS,
+                                    IDC_SIZEWE,   IDC_SIZENS,   IDC_SIZEWE,   IDC_SIZEALL};
   ::SetCursor(::LoadCursorW(nullptr, cursors[hit]));
   return TRUE;
 }
@@ -136,14 +147,34 @@ void CRectTracker::GetModifyPointers(int nHandle, int** ppx, int** ppy, int* px,
   *ppx = nullptr;
   *ppy = nullptr;
   switch (nHandle) {
-    case hitTopLeft: *ppx = (int*)&m_rect.left; *ppy = (int*)&m_rect.top; break;
-    case hitTopRight: *ppx = (int*)&m_rect.right; *ppy = (int*)&m_rect.top; break;
-    case hitBottomRight: *ppx = (int*)&m_rect.right; *ppy = (int*)&m_rect.bottom; break;
-    case hitBottomLeft: *ppx = (int*)&m_rect.left; *ppy = (int*)&m_rect.bottom; break;
-    case hitTop: *ppy = (int*)&m_rect.top; break;
-    case hitRight: *ppx = (int*)&m_rect.right; break;
-    case hitBottom: *ppy = (int*)&m_rect.bottom; break;
-    case hitLeft: *ppx = (int*)&m_rect.left; break;
+    case hitTopLeft:
+      *ppx = (int*)&m_rect.left;
+      *ppy = (int*)&m_rect.top;
+      break;
+    case hitTopRight:
+      *ppx = (int*)&m_rect.right;
+      *ppy = (int*)&m_rect.top;
+      break;
+    case hitBottomRight:
+      *ppx = (int*)&m_rect.right;
+      *ppy = (int*)&m_rect.bottom;
+      break;
+    case hitBottomLeft:
+      *ppx = (int*)&m_rect.left;
+      *ppy = (int*)&m_rect.bottom;
+      break;
+    case hitTop:
+      *ppy = (int*)&m_rect.top;
+      break;
+    case hitRight:
+      *ppx = (int*)&m_rect.right;
+      break;
+    case hitBottom:
+      *ppy = (int*)&m_rect.bottom;
+      break;
+    case hitLeft:
+      *ppx = (int*)&m_rect.left;
+      break;
   }
   *px = *ppx ? **ppx : 0;
   *py = *ppy ? **ppy : 0;
@@ -161,8 +192,10 @@ void CRectTracker::AdjustRect(int nHandle, LPRECT lpRect) {
     int sign = w < 0 ? -1 : 1;
     if (!m_bAllowInvert && w < 0) sign = 1;
     if (abs(w) < m_sizeMin.cx || (!m_bAllowInvert && w < 0)) {
-      if (px == (int*)&lpRect->left) lpRect->left = lpRect->right - sign * m_sizeMin.cx;
-      else lpRect->right = lpRect->left + sign * m_sizeMin.cx;
+      if (px == (int*)&lpRect->left)
+        lpRect->left = lpRect->right - sign * m_sizeMin.cx;
+      else
+        lpRect->right = lpRect->left + sign * m_sizeMin.cx;
     }
   }
   if (py) {
@@ -170,8 +203,10 @@ void CRectTracker::AdjustRect(int nHandle, LPRECT lpRect) {
     int sign = h < 0 ? -1 : 1;
     if (!m_bAllowInvert && h < 0) sign = 1;
     if (abs(h) < m_sizeMin.cy || (!m_bAllowInvert && h < 0)) {
-      if (py == (int*)&lpRect->top) lpRect->top = lpRect->bottom - sign * m_sizeMin.cy;
-      else lpRect->bottom = lpRect->top + sign * m_sizeMin.cy;
+      if (py == (int*)&lpRect->top)
+        lpRect->top = lpRect->bottom - sign * m_sizeMin.cy;
+      else
+        lpRect->bottom = lpRect->top + sign * m_sizeMin.cy;
     }
   }
 }
@@ -275,8 +310,10 @@ BOOL CRectTracker::TrackHandle(int nHandle, CWnd* pWnd, CPoint point, CWnd* pWnd
       ::DispatchMessageW(&msg);
     }
   }
-  if (pWndClipTo) pWndClipTo->ReleaseDC(pDC);
-  else pWnd->ReleaseDC(pDC);
+  if (pWndClipTo)
+    pWndClipTo->ReleaseDC(pDC);
+  else
+    pWnd->ReleaseDC(pDC);
   ::ReleaseCapture();
   AfxUnlockTempMaps(FALSE);
   if (!moved) m_rect = saved;

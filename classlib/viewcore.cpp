@@ -31,8 +31,8 @@ BOOL CView::PreCreateWindow(CREATESTRUCT& cs) {
   return CWnd::PreCreateWindow(cs);
 }
 
-BOOL CView::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                   CWnd* pParentWnd, UINT nID, void* pContext) {
+BOOL CView::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                   UINT nID, void* pContext) {
   return CreateEx(0, lpszClassName, lpszWindowName, dwStyle | WS_CHILD, rect, pParentWnd, nID, pContext);
 }
 

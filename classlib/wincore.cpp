@@ -290,14 +290,14 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
   return hWnd != nullptr;
 }
 
-BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle,
-                    const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam) {
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                    CWnd* pParentWnd, UINT nID, LPVOID lpParam) {
   return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, rect.right - rect.left,
                   rect.bottom - rect.top, pParentWnd->GetSafeHwnd(), (HMENU)(UINT_PTR)nID, lpParam);
 }
 
-BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                  CWnd* pParentWnd, UINT nID, void*) {
+BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                  UINT nID, void*) {
   return CreateEx(0, lpszClassName, lpszWindowName, dwStyle | WS_CHILD, rect, pParentWnd, nID);
 }
 
@@ -733,7 +733,8 @@ BOOL CWnd::ModifyStyle(HWND hWnd, DWORD remove, DWORD add, UINT nFlags) {
   DWORD next = (style & ~remove) | add;
   if (style == next) return FALSE;
   ::SetWindowLongPtrW(hWnd, GWL_STYLE, (LONG_PTR)next);
-  if (nFlags) ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+  if (nFlags)
+    ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
   return TRUE;
 }
 
@@ -742,7 +743,8 @@ BOOL CWnd::ModifyStyleEx(HWND hWnd, DWORD remove, DWORD add, UINT nFlags) {
   DWORD next = (style & ~remove) | add;
   if (style == next) return FALSE;
   ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, (LONG_PTR)next);
-  if (nFlags) ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+  if (nFlags)
+    ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
   return TRUE;
 }
 

@@ -77,9 +77,7 @@ void CConverterApp::OnAppAbout() {
 
 void CConverterApp::OnWebSite() { ShellOpen(L"open", kHomePageUrl); }
 
-void CConverterApp::OnCheckForUpdates() {
-  CheckForUpdates(GetUpdateInfoUrl(), GetWebProgram().versionText, 0, FALSE);
-}
+void CConverterApp::OnCheckForUpdates() { CheckForUpdates(GetUpdateInfoUrl(), GetWebProgram().versionText, 0, FALSE); }
 
 void CConverterApp::OnHowToUse() { ShellOpen(L"open", kHowToUseUrl); }
 

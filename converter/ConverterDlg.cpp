@@ -220,8 +220,7 @@ HBRUSH CConverterDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
   if (nCtlColor == CTLCOLOR_BTN || nCtlColor == CTLCOLOR_STATIC) {
     pDC->SetBkMode(TRANSPARENT);
     pDC->SetBkColor(kPageColor);
-    if (CConverterResources* resources = GetConverterResources())
-      brush = (HBRUSH)resources->m_brLabel.GetSafeHandle();
+    if (CConverterResources* resources = GetConverterResources()) brush = (HBRUSH)resources->m_brLabel.GetSafeHandle();
   }
   return brush;
 }

@@ -62,9 +62,13 @@ void CConverterResources::RefreshThemedFlag() { m_bThemed = IsVisualStyleActive(
 
 CFont* CConverterResources::GetUIFont(int kind) {
   switch (kind) {
-    case FontBold: return &m_fontBold;
-    case FontUnderline: return &m_fontUnderline;
-    case FontLargeBold: return &m_fontLargeBold;
-    default: return &m_fontNormal;
+    case FontBold:
+      return &m_fontBold;
+    case FontUnderline:
+      return &m_fontUnderline;
+    case FontLargeBold:
+      return &m_fontLargeBold;
+    default:
+      return &m_fontNormal;
   }
 }

@@ -13,7 +13,7 @@ enum {
 };
 
 class CFrameItem {
-public:
+ public:
   CFrameItem() : m_frameIndex(-1), m_image(RASTER_TYPE_UNKNOWN), m_state(FRAMEITEM_STATE_NONE) {}
   CFrameItem(const CFrameItem&) = delete;
   CFrameItem& operator=(const CFrameItem&) = delete;
@@ -23,5 +23,5 @@ public:
   int m_frameIndex;      // picture index within that file, -1 for the whole file
   CRasterImage m_image;
   int m_state;
-  CString m_caption;     // filled by the frame strip when first drawn
+  CString m_caption;  // filled by the frame strip when first drawn
 };

@@ -102,7 +102,12 @@ void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
   // Only the window's thread changes the size; others read it to see whether to ask.
   if (tw == m_nThumbWidth && th == m_nThumbHeight) return;
   if (!OnWindowThread()) {
-    CallOnWindowThread([=] { SetThumbnailSize(w, h); return (LRESULT)0; }, 0);
+    CallOnWindowThread(
+        [=] {
+          SetThumbnailSize(w, h);
+          return (LRESULT)0;
+        },
+        0);
     return;
   }
   m_nThumbWidth = tw;
@@ -189,7 +194,8 @@ void CFrameStripCtrl::DrawItemBox(CDC* pDC, int nIndex, LPCRECT lpBox, BOOL bDra
   CRect label(box.left, box.top, box.left + width, box.top + 14);
   if (m_imgLabels.GetSafeHandle()) {
     m_imgLabels.Draw(pDC, 0, CPoint(label.left, label.top), ILD_TRANSPARENT);
-    for (int x = label.left + 4; x < label.right - 4; x += 4) m_imgLabels.Draw(pDC, 1, CPoint(x, label.top), ILD_TRANSPARENT);
+    for (int x = label.left + 4; x < label.right - 4; x += 4)
+      m_imgLabels.Draw(pDC, 1, CPoint(x, label.top), ILD_TRANSPARENT);
     m_imgLabels.Draw(pDC, 2, CPoint(label.right - 4, label.top), ILD_TRANSPARENT);
   }
   pDC->SetTextColor(RGB(255, 255, 255));
@@ -217,8 +223,7 @@ int CFrameStripCtrl::HitTestItemButton(int nItem, int x, int y) {
 }
 
 void CFrameStripCtrl::OnItemButton(int nItem, int nButton) {
-  if (nButton == ID_FRAME_DELETE && GetParent())
-    GetParent()->SendMessage(WM_FRAMESTRIP_BUTTON, ID_FRAME_DELETE, nItem);
+  if (nButton == ID_FRAME_DELETE && GetParent()) GetParent()->SendMessage(WM_FRAMESTRIP_BUTTON, ID_FRAME_DELETE, nItem);
 }
 
 BOOL CFrameStripCtrl::MoveItem(int nFrom, int nTo) {

@@ -29,13 +29,13 @@ struct CSeriesJob {
   CString m_strWorkFolder;
   CString m_strOutputPath;
   int m_nFormatIndex = 0;
-  int m_nChosenWidth = 0, m_nChosenHeight = 0;    // 0 = not chosen
+  int m_nChosenWidth = 0, m_nChosenHeight = 0;     // 0 = not chosen
   int m_nChosenRateNum = 0, m_nChosenRateDen = 0;  // 0 = not chosen
   CString m_strEncoderPath;
   CString m_strPresetsFolder;
-  HWND m_hCallbackWnd = nullptr;          // receives the encoder's progress records
-  CToolProgressSink* m_pSink = nullptr;   // answers them
-  volatile int* m_pStop = nullptr;        // 0 runs; non-zero stops
+  HWND m_hCallbackWnd = nullptr;         // receives the encoder's progress records
+  CToolProgressSink* m_pSink = nullptr;  // answers them
+  volatile int* m_pStop = nullptr;       // 0 runs; non-zero stops
 };
 
 // Status texts of a finished job.

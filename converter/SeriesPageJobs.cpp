@@ -223,7 +223,7 @@ int CSeriesToVideoPage::ConvertFrames(LPCTSTR workFolder) {
 }
 
 int CSeriesToVideoPage::EncodeVideo(LPCTSTR framePattern, LPCTSTR outputPath, const VideoFormatEntry& row, int width,
-                                   int height, int rateNum, int rateDen) {
+                                    int height, int rateNum, int rateDen) {
   CConverterResources* res = GetConverterResources();
   CSeriesJob job;
   job.m_strOutputPath = outputPath;

@@ -22,8 +22,10 @@ struct ToolButton {
   UINT id;
   LPCTSTR text;
 };
-const ToolButton kToolButtons[] = {
-    {ID_ADD_FILES, L"Add Files"}, {ID_ADD_FOLDER, L"Add Folder"}, {ID_REMOVE, L"Remove"}, {ID_REMOVE_ALL, L"Remove All"}};
+const ToolButton kToolButtons[] = {{ID_ADD_FILES, L"Add Files"},
+                                   {ID_ADD_FOLDER, L"Add Folder"},
+                                   {ID_REMOVE, L"Remove"},
+                                   {ID_REMOVE_ALL, L"Remove All"}};
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CSeriesToVideoPage, CConvertPage)
@@ -182,8 +184,8 @@ void CSeriesToVideoPage::RecalcLayout() {
   place(m_cbFileName.m_hWnd, CRect(file.left, file.top, file.right, file.top + comboH + kDropHeight));
   CRect choose = rectOf(IDC_CHOOSE_FILE), play = rectOf(IDC_PLAY);
   int top = file.top + (comboH - choose.Height() - 1) / 2;
-  place(GetDlgItem(IDC_CHOOSE_FILE)->m_hWnd, CRect(c.right - m - W, top, c.right - m - W + choose.Width(),
-                                                     top + choose.Height()));
+  place(GetDlgItem(IDC_CHOOSE_FILE)->m_hWnd,
+        CRect(c.right - m - W, top, c.right - m - W + choose.Width(), top + choose.Height()));
   top = file.top + (comboH - play.Height() - 1) / 2;
   place(GetDlgItem(IDC_PLAY)->m_hWnd, CRect(c.right - m - W / 2, top, c.right - m, top + play.Height()));
   CRect fileLabel = rectOf(IDC_FILE_LABEL);

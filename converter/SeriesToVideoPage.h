@@ -125,7 +125,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
 
   CConverterSettings* m_pSettings;
   int m_nOverwriteMode = 0;
-  int m_nMargin = -1;  // the file-name box's left offset in the template
+  int m_nMargin = -1;           // the file-name box's left offset in the template
   BOOL m_bBatchedDraw = FALSE;  // the strip repaints on the marquee's steps only
   int m_nShownFrame = -1;       // the frame the strip last scrolled to in a job
   enum { kMarqueeTimer = 3 };

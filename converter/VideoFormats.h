@@ -6,11 +6,11 @@
 enum : DWORD { FORMAT_SIZE_EDITABLE = 0x1, FORMAT_RATE_EDITABLE = 0x2 };
 
 struct VideoFormatEntry {
-  LPCTSTR pszExtension;   // default extension of the output file, with the dot
-  LPCTSTR pszContainer;   // the encoder's output format ("-f")
-  LPCTSTR pszVideoCodec;  // the encoder's video codec ("-codec:v")
-  int nWidth, nHeight;    // fixed frame size, 0 = none
-  int nRateNum, nRateDen; // fixed frame rate, 0 = none
+  LPCTSTR pszExtension;    // default extension of the output file, with the dot
+  LPCTSTR pszContainer;    // the encoder's output format ("-f")
+  LPCTSTR pszVideoCodec;   // the encoder's video codec ("-codec:v")
+  int nWidth, nHeight;     // fixed frame size, 0 = none
+  int nRateNum, nRateDen;  // fixed frame rate, 0 = none
   DWORD dwReserved;
   DWORD dwFlags;
 };
@@ -29,9 +29,9 @@ const VideoFormatEntry* GetVideoFormat(int index);
 
 // What the Save dialog proposes before a conversion. Paths use '\\'.
 struct OutputProposal {
-  CString strFolder;     // the dialog's start folder, may be empty
-  CString strFileName;   // the proposed name, may be empty
-  CString strDefaultExt; // without the dot
+  CString strFolder;      // the dialog's start folder, may be empty
+  CString strFileName;    // the proposed name, may be empty
+  CString strDefaultExt;  // without the dot
 };
 // currentName: the file-name box's text; recentFirst: the newest output or
 // empty; sources: the frames' source files in strip order (only the first and

@@ -323,8 +323,7 @@ int CVideoToDicomJob::ExtractVideoFrames(LPCTSTR source, int start, int end, LPC
   if (tool.InitWithSink(m_strEncoderPath, m_strPresetsFolder, m_hCallbackWnd, m_pSink) != 0) return -1;
   start = start > 0 ? start : 0;
   end = end > 0 ? end : -1;
-  int result =
-      tool.ExtractFrameRange(source, start, end, pattern, nullptr, m_nExtractWidth, m_nExtractHeight, m_pStop);
+  int result = tool.ExtractFrameRange(source, start, end, pattern, nullptr, m_nExtractWidth, m_nExtractHeight, m_pStop);
   return result != 0 ? -1 : 0;
 }
 

@@ -25,19 +25,27 @@ const UINT kListTimerMs = 100;
 // (I_IMAGECALLBACK, -1, would ask the page for a picture).
 int StateImage(int state) {
   switch (state) {
-    case ITEM_STATE_NONE: return I_IMAGENONE;
-    case ITEM_STATE_DONE: return 1;
-    case ITEM_STATE_FAILED: return 2;
-    default: return 0;
+    case ITEM_STATE_NONE:
+      return I_IMAGENONE;
+    case ITEM_STATE_DONE:
+      return 1;
+    case ITEM_STATE_FAILED:
+      return 2;
+    default:
+      return 0;
   }
 }
 
 LPCTSTR StateText(int state) {
   switch (state) {
-    case ITEM_STATE_LOADING: return L"Converting";
-    case ITEM_STATE_DONE: return L"OK";
-    case ITEM_STATE_FAILED: return L"Failed";
-    default: return L"";
+    case ITEM_STATE_LOADING:
+      return L"Converting";
+    case ITEM_STATE_DONE:
+      return L"OK";
+    case ITEM_STATE_FAILED:
+      return L"Failed";
+    default:
+      return L"";
   }
 }
 
@@ -54,8 +62,7 @@ CRect ChildRect(HWND parent, int id) {
 // Moves a child in a deferred positioning batch.
 void Place(HDWP& dwp, HWND parent, int id, int x, int y, int cx, int cy) {
   HWND child = ::GetDlgItem(parent, id);
-  if (child && dwp)
-    dwp = ::DeferWindowPos(dwp, child, nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (child && dwp) dwp = ::DeferWindowPos(dwp, child, nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // A quoted argument for the shell.
@@ -86,7 +93,8 @@ void CVideoToDicomPage::CHost::ChooseDestination(CString&) {
 
 void CVideoToDicomPage::CHost::ShowMessage(LPCTSTR text) {
   const CString copy(text);
-  m_pPage->SendToPage([page = m_pPage, copy] { page->WithListShown([&] { AfxMessageBox(copy, MB_ICONEXCLAMATION); }); });
+  m_pPage->SendToPage(
+      [page = m_pPage, copy] { page->WithListShown([&] { AfxMessageBox(copy, MB_ICONEXCLAMATION); }); });
 }
 
 void CVideoToDicomPage::CHost::DeleteAllOutputItems() {
@@ -127,7 +135,8 @@ int CVideoToDicomPage::CHost::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL off
   if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return 0;
   // The prompt comes after the row it is about is listed.
   int answer = 1;
-  m_pPage->SendToPage([&] { m_pPage->WithListShown([&] { answer = m_pPage->ConfirmOverwrite(path, mode, offerAll); }); });
+  m_pPage->SendToPage(
+      [&] { m_pPage->WithListShown([&] { answer = m_pPage->ConfirmOverwrite(path, mode, offerAll); }); });
   return answer;
 }
 
@@ -260,7 +269,8 @@ BOOL CVideoToDicomPage::OnInitDialog() {
 
 void CVideoToDicomPage::EnableRangeControls() {
   const BOOL on = ::IsDlgButtonChecked(m_hWnd, IDC_PART_ONLY) == BST_CHECKED;
-  for (int id : {IDC_START_LABEL, IDC_START_TIME, IDC_END_LABEL, IDC_END_TIME}) ::EnableWindow(::GetDlgItem(m_hWnd, id), on);
+  for (int id : {IDC_START_LABEL, IDC_START_TIME, IDC_END_LABEL, IDC_END_TIME})
+    ::EnableWindow(::GetDlgItem(m_hWnd, id), on);
 }
 
 void CVideoToDicomPage::OnRangeSwitch() { EnableRangeControls(); }
@@ -275,13 +285,14 @@ void CVideoToDicomPage::SetBusy(BOOL busy) {
 }
 
 void CVideoToDicomPage::EnableInputs(BOOL enable) {
-  for (int id : {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PLAY, IDC_PART_ONLY, IDC_OUTPUT_FOLDER, IDC_CHOOSE_FOLDER,
-                 IDC_OPEN_FOLDER})
+  for (int id :
+       {IDC_FILE_NAME, IDC_CHOOSE_FILE, IDC_PLAY, IDC_PART_ONLY, IDC_OUTPUT_FOLDER, IDC_CHOOSE_FOLDER, IDC_OPEN_FOLDER})
     ::EnableWindow(::GetDlgItem(m_hWnd, id), enable);
   if (enable)
     EnableRangeControls();
   else
-    for (int id : {IDC_START_LABEL, IDC_START_TIME, IDC_END_LABEL, IDC_END_TIME}) ::EnableWindow(::GetDlgItem(m_hWnd, id), FALSE);
+    for (int id : {IDC_START_LABEL, IDC_START_TIME, IDC_END_LABEL, IDC_END_TIME})
+      ::EnableWindow(::GetDlgItem(m_hWnd, id), FALSE);
 }
 
 void CVideoToDicomPage::RecalcLayout() {
@@ -467,9 +478,7 @@ void CVideoToDicomPage::OnOpenDicomFile() {
   if (!path.IsEmpty()) OpenInViewer(path);
 }
 
-void CVideoToDicomPage::OnOpenDestinationFolder() {
-  ShowInExplorer(GetSelectedPath());
-}
+void CVideoToDicomPage::OnOpenDestinationFolder() { ShowInExplorer(GetSelectedPath()); }
 
 void CVideoToDicomPage::OnUpdateSelectionCommand(CCmdUI* pCmdUI) {
   pCmdUI->Enable(::SendMessageW(m_list.m_hWnd, LVM_GETSELECTEDCOUNT, 0, 0) > 0);

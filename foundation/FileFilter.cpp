@@ -44,8 +44,7 @@ CString CollapseStars(LPCTSTR pattern) {
 class CWildcardMatcher {
  public:
   CWildcardMatcher(const wchar_t* pattern, const wchar_t* text)
-      : m_p(pattern), m_t(text), m_np(wcslen(pattern)), m_nt(wcslen(text)),
-        m_memo((m_np + 1) * (m_nt + 1), kUnknown) {}
+      : m_p(pattern), m_t(text), m_np(wcslen(pattern)), m_nt(wcslen(text)), m_memo((m_np + 1) * (m_nt + 1), kUnknown) {}
 
   bool At(size_t p, size_t t) {
     uint8_t& slot = m_memo[p * (m_nt + 1) + t];

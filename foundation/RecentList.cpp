@@ -19,8 +19,7 @@ void CRecentStringList::Add(LPCTSTR text) {
     }
   }
   m_arrNames.InsertAt(0, entry);
-  if (GetCount() > m_nMaxCount && m_nMaxCount >= 0)
-    m_arrNames.RemoveAt(m_nMaxCount, GetCount() - m_nMaxCount);
+  if (GetCount() > m_nMaxCount && m_nMaxCount >= 0) m_arrNames.RemoveAt(m_nMaxCount, GetCount() - m_nMaxCount);
 }
 
 void CRecentStringList::Remove(int index) {
@@ -38,8 +37,7 @@ void CRecentStringList::ReadList() {
     value.Trim();
     if (!value.IsEmpty()) m_arrNames.Add(value);
   }
-  if (GetCount() > m_nMaxCount && m_nMaxCount >= 0)
-    m_arrNames.RemoveAt(m_nMaxCount, GetCount() - m_nMaxCount);
+  if (GetCount() > m_nMaxCount && m_nMaxCount >= 0) m_arrNames.RemoveAt(m_nMaxCount, GetCount() - m_nMaxCount);
 }
 
 void CRecentStringList::WriteList() {

@@ -80,10 +80,17 @@ int CMemoryStream::Read(void* buffer, DWORD count, DWORD* got) {
 LONGLONG CMemoryStream::Seek(LONGLONG offset, int origin) {
   ULONGLONG base;
   switch (origin) {
-    case 0: base = 0; break;
-    case 1: base = m_nPosition; break;
-    case 2: base = m_nSize; break;
-    default: return -1;
+    case 0:
+      base = 0;
+      break;
+    case 1:
+      base = m_nPosition;
+      break;
+    case 2:
+      base = m_nSize;
+      break;
+    default:
+      return -1;
   }
   // base never exceeds the largest signed offset, so the sum is checked in signed terms.
   const LONGLONG start = (LONGLONG)base;

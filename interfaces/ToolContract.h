@@ -43,7 +43,7 @@ struct ToolProgress {
   int64_t total;     // the whole amount of work
   int64_t position;  // the amount done, in the unit of the total
   int32_t reserved2;
-  int32_t frame;     // frames written so far (input frames consumed)
+  int32_t frame;  // frames written so far (input frames consumed)
 };
 
 // The record the encoder sends; it crosses the process boundary, so its

@@ -73,6 +73,6 @@ class CBarItemList {
   CWnd* m_pOwner = nullptr;
   CBarItem* m_pHot = nullptr;
   CBarItem* m_pPressed = nullptr;
-  CPtrArray m_items;  // owned
+  CPtrArray m_items;              // owned
   BOOL m_bMouseTracking = FALSE;  // TrackMouseEvent asked for WM_MOUSELEAVE
 };

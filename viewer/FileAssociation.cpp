@@ -3,10 +3,10 @@
 #include "viewer/ViewerResources.h"
 
 const FileTypeEntry FileTypeTable[18] = {
-    {L".dcm", L"DICOM Image"}, {L".dicom", L"DICOM Image"}, {L".mr", L"MR Image"},    {L".ct", L"CT Image"},
-    {L".mha", L"MHA File"},    {L".mhd", L"MHD File"},      {L".mnc", L"MNC File"},   {L".nii", L"NIfTI Image"},
+    {L".dcm", L"DICOM Image"}, {L".dicom", L"DICOM Image"}, {L".mr", L"MR Image"},     {L".ct", L"CT Image"},
+    {L".mha", L"MHA File"},    {L".mhd", L"MHD File"},      {L".mnc", L"MNC File"},    {L".nii", L"NIfTI Image"},
     {L".img", L"IMG File"},    {L".hdr", L"HDR File"},      {L".nrrd", L"NRRD Image"}, {L".jpg", L"JPEG Image"},
-    {L".jpeg", L"JPEG Image"}, {L".bmp", L"BMP Image"},     {L".png", L"PNG Image"},  {L".pnm", L"PNM Image"},
+    {L".jpeg", L"JPEG Image"}, {L".bmp", L"BMP Image"},     {L".png", L"PNG Image"},   {L".pnm", L"PNM Image"},
     {L".tif", L"TIFF Image"},  {L".tiff", L"TIFF Image"},
 };
 
@@ -62,8 +62,7 @@ BOOL WriteClassesValue(LPCTSTR lpszKey, LPCTSTR lpszValue) {
 
 BOOL ClearClassesValue(LPCTSTR lpszKey) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(GetClassesRoot(), GetClassesPath(lpszKey), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return FALSE;
+  if (::RegOpenKeyExW(GetClassesRoot(), GetClassesPath(lpszKey), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return FALSE;
   const LONG result = ::RegDeleteValueW(key, nullptr);
   ::RegCloseKey(key);
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
@@ -73,9 +72,8 @@ BOOL IsClassesKeyEmpty(LPCTSTR lpszKey) {
   HKEY key = nullptr;
   if (::RegOpenKeyExW(GetClassesRoot(), GetClassesPath(lpszKey), 0, KEY_READ, &key) != ERROR_SUCCESS) return FALSE;
   DWORD subkeys = 1, values = 1;
-  const LONG result =
-      ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr);
+  const LONG result = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                         nullptr, nullptr, nullptr);
   ::RegCloseKey(key);
   return result == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
@@ -111,8 +109,7 @@ void ClearAssociationBackup(LPCTSTR lpszExtension) {
   if (CWinApp* app = AfxGetApp()) app->WriteProfileString(BackupSection(lpszExtension), nullptr, nullptr);
 }
 
-CFileAssociation::CFileAssociation(LPCTSTR lpszExtension, LPCTSTR lpszProgID, LPCTSTR lpszDescription,
-                                   int nIconIndex)
+CFileAssociation::CFileAssociation(LPCTSTR lpszExtension, LPCTSTR lpszProgID, LPCTSTR lpszDescription, int nIconIndex)
     : m_strExtension(lpszExtension ? lpszExtension : L""),
       m_strProgID(lpszProgID ? lpszProgID : L""),
       m_strDescription(lpszDescription ? lpszDescription : L""),
@@ -162,8 +159,7 @@ BOOL CFileAssociation::Register(LPCTSTR lpszProgramPath) {
   CString icon, command;
   icon.Format(L"%s,%d", (LPCTSTR)program, m_nIconIndex);
   command.Format(L"\"%s\" \"%%1\"", (LPCTSTR)program);
-  return WriteClassesValue(m_strProgID, m_strDescription) &&
-         WriteClassesValue(m_strProgID + L"\\DefaultIcon", icon) &&
+  return WriteClassesValue(m_strProgID, m_strDescription) && WriteClassesValue(m_strProgID + L"\\DefaultIcon", icon) &&
          WriteClassesValue(m_strProgID + L"\\shell\\open\\command", command);
 }
 

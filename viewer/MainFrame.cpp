@@ -181,8 +181,7 @@ void CMainFrame::OnSysCommand(UINT nID, LPARAM lParam) {
 void CMainFrame::OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu) {
   COVMBFrameWnd::OnInitMenuPopup(pPopupMenu, nIndex, bSysMenu);
   if (bSysMenu && pPopupMenu)
-    pPopupMenu->CheckMenuItem(IDM_ALWAYSONTOP,
-                              MF_BYCOMMAND | (Settings().m_bAlwaysOnTop ? MF_CHECKED : MF_UNCHECKED));
+    pPopupMenu->CheckMenuItem(IDM_ALWAYSONTOP, MF_BYCOMMAND | (Settings().m_bAlwaysOnTop ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CMainFrame::OnFullScreen() {

@@ -28,8 +28,8 @@ class CFullScreenHelper {
   CWnd* m_pFrame = nullptr;
   int m_nState = stateNormal;
   WINDOWPLACEMENT m_wpSaved;
-  CRect m_rcFullScreen;          // the frame's window rectangle in full screen (screen coordinates)
-  CRect m_rcInsets;              // top: what lies above the view; bottom: what lies below
+  CRect m_rcFullScreen;  // the frame's window rectangle in full screen (screen coordinates)
+  CRect m_rcInsets;      // top: what lies above the view; bottom: what lies below
 };
 
 class CMainFrame : public COVMBFrameWnd {

@@ -73,14 +73,14 @@ class CMenuBar : public CFixedControlBar {
   int m_nCurrent = -1;
   BOOL m_bMenuMode = FALSE;
   BOOL m_bTracking = FALSE;
-  BOOL m_bTopLevel = FALSE;    // the popup selection is in the first-level popup
-  BOOL m_bSubmenu = FALSE;     // the selected popup item opens a submenu
-  BOOL m_bStay = FALSE;        // stay in menu mode after the popup closes
-  BOOL m_bOpenNext = FALSE;    // open the popup of the current index
+  BOOL m_bTopLevel = FALSE;  // the popup selection is in the first-level popup
+  BOOL m_bSubmenu = FALSE;   // the selected popup item opens a submenu
+  BOOL m_bStay = FALSE;      // stay in menu mode after the popup closes
+  BOOL m_bOpenNext = FALSE;  // open the popup of the current index
   BOOL m_bKeyboardSelect = FALSE;
   BOOL m_bLayoutNeeded = TRUE;
-  int m_nSubmenuDepth = 0;     // submenus open below the tracked popup
-  CRect m_rcTracked;           // screen rectangle of the tracked popup's item
+  int m_nSubmenuDepth = 0;  // submenus open below the tracked popup
+  CRect m_rcTracked;        // screen rectangle of the tracked popup's item
 
   afx_msg void OnPaint();
   afx_msg BOOL OnEraseBkgnd(CDC* pDC);

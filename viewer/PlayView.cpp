@@ -67,8 +67,7 @@ CViewerSettings& Settings() {
 // The path without trailing backslashes (a drive root keeps its own).
 CString WithoutTrailingSlash(const CString& path) {
   CString out = path;
-  while (out.GetLength() > 1 && out[out.GetLength() - 1] == L'\\' &&
-         !(out.GetLength() == 3 && out[1] == L':'))
+  while (out.GetLength() > 1 && out[out.GetLength() - 1] == L'\\' && !(out.GetLength() == 3 && out[1] == L':'))
     out = out.Left(out.GetLength() - 1);
   return out;
 }

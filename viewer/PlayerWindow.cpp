@@ -7,8 +7,7 @@
 CPlayerWindow::~CPlayerWindow() {
   // The window procedure lives in the library, which the base part unloads
   // next: a window that outlived its parent goes first.
-  if (m_hModule && m_hWnd && ::IsWindow(m_hWnd) &&
-      (HMODULE)::GetClassLongPtrW(m_hWnd, GCLP_HMODULE) == m_hModule &&
+  if (m_hModule && m_hWnd && ::IsWindow(m_hWnd) && (HMODULE)::GetClassLongPtrW(m_hWnd, GCLP_HMODULE) == m_hModule &&
       ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
     ::DestroyWindow(m_hWnd);
   m_hWnd = nullptr;

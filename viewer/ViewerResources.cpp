@@ -44,10 +44,14 @@ BOOL CViewerResources::IsNT6OrLater() const {
 
 CFont* CViewerResources::GetUIFont(int kind) {
   switch (kind) {
-    case FontBold: return &m_fontBold;
-    case FontUnderline: return &m_fontUnderline;
-    case FontLargeBold: return &m_fontLargeBold;
-    default: return &m_fontNormal;
+    case FontBold:
+      return &m_fontBold;
+    case FontUnderline:
+      return &m_fontUnderline;
+    case FontLargeBold:
+      return &m_fontLargeBold;
+    default:
+      return &m_fontNormal;
   }
 }
 

@@ -10,7 +10,7 @@ enum EncoderJobFlags : DWORD {
 
 // Bits of m_dwVideoFlags and m_dwAudioFlags.
 enum EncoderStreamFlags : DWORD {
-  STREAM_FLAG_BEST_QUALITY = 0x1,      // quality 0
+  STREAM_FLAG_BEST_QUALITY = 0x1,     // quality 0
   STREAM_FLAG_DISABLED = 0x20000000,  // no such stream in the output
 };
 

@@ -148,9 +148,12 @@ int CEncoderToolBase::BuildEncoderArgs(CString& args, CEncoderJob& job) {
       crop.Format(L"crop=%d:%d:%d:%d", job.m_nCropWidth, job.m_nCropHeight, job.m_nCropX, job.m_nCropY);
       Chain(chain, crop);
     }
-    if (job.m_nRotation == 90) Chain(chain, L"transpose=1");
-    else if (job.m_nRotation == 180) Chain(chain, L"transpose=2,transpose=2");
-    else if (job.m_nRotation == 270) Chain(chain, L"transpose=2");
+    if (job.m_nRotation == 90)
+      Chain(chain, L"transpose=1");
+    else if (job.m_nRotation == 180)
+      Chain(chain, L"transpose=2,transpose=2");
+    else if (job.m_nRotation == 270)
+      Chain(chain, L"transpose=2");
     if (job.m_bFlipHorizontal) Chain(chain, L"hflip");
     if (job.m_bFlipVertical) Chain(chain, L"vflip");
     if (job.m_bGrayscale) Chain(chain, L"hue=s=0");
@@ -242,14 +245,13 @@ int CEncoderTool::InitWithSink(LPCTSTR toolPath, LPCTSTR presetsFolder, HWND cal
   return 0;
 }
 
-int CEncoderTool::MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
-                             LPCTSTR format, volatile int* cancel) {
+int CEncoderTool::MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output, LPCTSTR format,
+                             volatile int* cancel) {
   return MuxStreamsWithCodecs(input1, stream1, input2, stream2, output, format, L"copy", L"copy", cancel);
 }
 
 int CEncoderTool::MuxStreamsWithCodecs(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
-                                       LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec,
-                                       volatile int* cancel) {
+                                       LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec, volatile int* cancel) {
   CEncoderJob job;
   job.m_strInput1 = input1;
   job.m_strInput2 = input2;
@@ -348,10 +350,14 @@ int CEncoderTool::OnToolCallback(const ToolCallbackData* data) {
   if (!m_pSink || !data) return -1;
   memcpy(&m_lastProgress, &data->progress, sizeof(m_lastProgress));
   switch (data->event) {
-    case TOOL_EVENT_START: return m_pSink->OnToolStart(m_lastProgress);
-    case TOOL_EVENT_PROGRESS: return m_pSink->OnToolProgress(m_lastProgress);
-    case TOOL_EVENT_FINISH: return m_pSink->OnToolFinish(m_lastProgress);
-    default: return -1;
+    case TOOL_EVENT_START:
+      return m_pSink->OnToolStart(m_lastProgress);
+    case TOOL_EVENT_PROGRESS:
+      return m_pSink->OnToolProgress(m_lastProgress);
+    case TOOL_EVENT_FINISH:
+      return m_pSink->OnToolFinish(m_lastProgress);
+    default:
+      return -1;
   }
 }
 

@@ -49,8 +49,8 @@ class CEncoderTool : public CEncoderToolBase {
   int Execute(CEncoderJob& job, volatile int* cancel) override;
 
   virtual int InitWithSink(LPCTSTR toolPath, LPCTSTR presetsFolder, HWND callbackWnd, CToolProgressSink* sink);
-  virtual int MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
-                         LPCTSTR format, volatile int* cancel);
+  virtual int MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output, LPCTSTR format,
+                         volatile int* cancel);
   virtual int MuxStreamsWithCodecs(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
                                    LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec, volatile int* cancel);
   virtual int ConcatFiles(const CStringArray& paths, LPCTSTR output, LPCTSTR format, volatile int* cancel);

@@ -66,8 +66,8 @@ class CInheritList {
     m_buffer.resize(size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_buffer.data());
     if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
-    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &m_handle, sizeof(m_handle),
-                                   nullptr, nullptr)) {
+    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &m_handle, sizeof(m_handle), nullptr,
+                                   nullptr)) {
       DeleteProcThreadAttributeList(list);
       return;
     }
@@ -97,8 +97,8 @@ int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volat
   COwnedHandle output;
   if (outputFile) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    output.m_h = CreateFileW(outputFile, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    output.m_h =
+        CreateFileW(outputFile, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output.m_h == INVALID_HANDLE_VALUE) {
       output.m_h = nullptr;
       return -1;
@@ -127,8 +127,8 @@ int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volat
   // The program is named by its path, so that it is the file tested above
   // and never one found by a search.
   CString cmd(commandLine ? commandLine : L"");
-  if (!CreateProcessW(m_strToolPath, cmd.GetBuffer(cmd.GetLength() + 1), nullptr, nullptr,
-                      output.m_h ? TRUE : FALSE, flags, nullptr, nullptr, &six.StartupInfo, &child.m_pi)) {
+  if (!CreateProcessW(m_strToolPath, cmd.GetBuffer(cmd.GetLength() + 1), nullptr, nullptr, output.m_h ? TRUE : FALSE,
+                      flags, nullptr, nullptr, &six.StartupInfo, &child.m_pi)) {
     ZeroMemory(&child.m_pi, sizeof(child.m_pi));
     return -1;
   }

@@ -7,8 +7,14 @@
 #include "converter/tools/MediaTool.h"
 
 enum : DWORD { MEDIA_HAS_VIDEO = 0x1, MEDIA_HAS_AUDIO = 0x2 };
-enum { STREAM_TYPE_UNKNOWN = 0, STREAM_TYPE_VIDEO, STREAM_TYPE_AUDIO, STREAM_TYPE_SUBTITLE, STREAM_TYPE_DATA,
-       STREAM_TYPE_ATTACHMENT };
+enum {
+  STREAM_TYPE_UNKNOWN = 0,
+  STREAM_TYPE_VIDEO,
+  STREAM_TYPE_AUDIO,
+  STREAM_TYPE_SUBTITLE,
+  STREAM_TYPE_DATA,
+  STREAM_TYPE_ATTACHMENT
+};
 
 class CStreamInfo {
  public:
@@ -38,7 +44,7 @@ class CMediaInfo {
   DWORD m_dwStreamFlags = 0;
   CString m_strFormatName;
   LONGLONG m_nSize = 0;
-  LONGLONG m_nDuration = 0;   // microseconds
+  LONGLONG m_nDuration = 0;  // microseconds
   int m_nBitRate = 0;
   LONGLONG m_nStartTime = 0;  // microseconds
   int m_nStreamCount = 0;

@@ -1,8 +1,10 @@
 #include "foundation/ui/BufferedDC.h"
 
 CBufferedDC::CBufferedDC(CDC* pDC, const RECT* pRect) : m_pDC(pDC), m_bPassThrough(pDC->IsPrinting()) {
-  if (pRect) m_rect = *pRect;
-  else pDC->GetClipBox(&m_rect);
+  if (pRect)
+    m_rect = *pRect;
+  else
+    pDC->GetClipBox(&m_rect);
   if (!m_bPassThrough) {
     if (CreateCompatibleDC(pDC) && m_bitmap.CreateCompatibleBitmap(pDC, m_rect.Width(), m_rect.Height())) {
       m_hOldBitmap = ::SelectObject(m_hDC, m_bitmap.GetSafeHandle());

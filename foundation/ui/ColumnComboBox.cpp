@@ -10,7 +10,10 @@ const COLORREF kSeparator = RGB(0xD8, 0xE0, 0xE8);  // 0xE8E0D8
 }  // namespace
 
 CColumnComboBox::CColumnComboBox()
-    : m_nColumnWidth(64), m_crColumn(::GetSysColor(COLOR_BTNSHADOW)), m_bRightAlignColumn(FALSE), m_bHideColumnInEdit(FALSE) {}
+    : m_nColumnWidth(64),
+      m_crColumn(::GetSysColor(COLOR_BTNSHADOW)),
+      m_bRightAlignColumn(FALSE),
+      m_bHideColumnInEdit(FALSE) {}
 
 CColumnComboBox::~CColumnComboBox() { m_arrSeparators.RemoveAll(); }
 
@@ -56,10 +59,13 @@ void CColumnComboBox::DrawItem(LPDRAWITEMSTRUCT dis) {
     SplitText(text, label, column);
 
     COLORREF fill;
-    if (disabled) fill = ::GetSysColor(IsSharedThemed() ? COLOR_WINDOW : COLOR_BTNFACE);
-    else fill = ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+    if (disabled)
+      fill = ::GetSysColor(IsSharedThemed() ? COLOR_WINDOW : COLOR_BTNFACE);
+    else
+      fill = ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
     pDC->FillSolidRect(&item, fill);
-    if (IsSeparatorAfter(dis->itemID) && !inEdit) pDC->FillSolidRect(item.left, item.bottom - 1, item.Width(), 1, kSeparator);
+    if (IsSeparatorAfter(dis->itemID) && !inEdit)
+      pDC->FillSolidRect(item.left, item.bottom - 1, item.Width(), 1, kSeparator);
 
     CRect work = item;
     work.DeflateRect(3, 0);
@@ -72,8 +78,10 @@ void CColumnComboBox::DrawItem(LPDRAWITEMSTRUCT dis) {
     if (!column.IsEmpty() && !(inEdit && m_bHideColumnInEdit)) {
       CRect r(work.right - m_nColumnWidth, work.top, work.right, work.bottom);
       if (m_bRightAlignColumn) r.right -= 4;
-      if (disabled) pDC->SetTextColor(kGrey);
-      else if (!selected) pDC->SetTextColor(m_crColumn);
+      if (disabled)
+        pDC->SetTextColor(kGrey);
+      else if (!selected)
+        pDC->SetTextColor(m_crColumn);
       pDC->DrawText(column, &r, DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | (m_bRightAlignColumn ? DT_RIGHT : 0));
     }
     pDC->SetBkMode(oldMode);

@@ -23,9 +23,12 @@ BOOL EnableAutoComplete(HWND hWnd, DWORD dwFlags) {
 
 DWORD AutoCompleteFlags(int nPathMode) {
   DWORD flags = SHACF_USETAB | SHACF_AUTOSUGGEST_FORCE_ON | SHACF_AUTOAPPEND_FORCE_ON;
-  if (nPathMode == PATHMODE_FILES) flags |= SHACF_FILESYS_ONLY;
-  else if (nPathMode == PATHMODE_FOLDERS) flags |= SHACF_FILESYS_DIRS;
-  else flags |= SHACF_FILESYSTEM;
+  if (nPathMode == PATHMODE_FILES)
+    flags |= SHACF_FILESYS_ONLY;
+  else if (nPathMode == PATHMODE_FOLDERS)
+    flags |= SHACF_FILESYS_DIRS;
+  else
+    flags |= SHACF_FILESYSTEM;
   return flags;
 }
 
@@ -101,8 +104,10 @@ CEdit* CAutoWidthComboBox::GetEditCtrl() const { return (CEdit*)CWnd::FromHandle
 
 CString CAutoWidthComboBox::GetText() {
   CString text;
-  if (CEdit* edit = GetEditCtrl()) edit->GetWindowText(text);
-  else GetWindowText(text);
+  if (CEdit* edit = GetEditCtrl())
+    edit->GetWindowText(text);
+  else
+    GetWindowText(text);
   return text;
 }
 
@@ -234,8 +239,10 @@ CComboBox* CAutoWidthComboBoxEx::GetComboCtrl() const {
 
 CString CAutoWidthComboBoxEx::GetText() {
   CString text;
-  if (CEdit* edit = GetEditCtrl()) edit->GetWindowText(text);
-  else GetWindowText(text);
+  if (CEdit* edit = GetEditCtrl())
+    edit->GetWindowText(text);
+  else
+    GetWindowText(text);
   return text;
 }
 
@@ -261,8 +268,7 @@ int CAutoWidthComboBoxEx::InsertItem(int nIndex, LPCTSTR lpszText, int nImage, i
   return (int)SendMessage(CBEM_INSERTITEMW, 0, (LPARAM)&item);
 }
 
-int CAutoWidthComboBoxEx::InsertItemIndent(int nIndex, LPCTSTR lpszText, int nImage, int nSelectedImage,
-                                           int nIndent) {
+int CAutoWidthComboBoxEx::InsertItemIndent(int nIndex, LPCTSTR lpszText, int nImage, int nSelectedImage, int nIndent) {
   COMBOBOXEXITEMW item = {};
   item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_INDENT;
   item.iItem = nIndex;
@@ -375,8 +381,10 @@ int CDropComboBoxEx::AddToTop(LPCTSTR lpszText, BOOL bInsert) {
   } else if (bInsert) {
     index = InsertPath(0, lpszText);
   } else {
-    if (CEdit* edit = GetEditCtrl()) edit->SetWindowText(lpszText);
-    else SetWindowText(lpszText);
+    if (CEdit* edit = GetEditCtrl())
+      edit->SetWindowText(lpszText);
+    else
+      SetWindowText(lpszText);
     return -1;
   }
   SetCurSel(index);
@@ -454,8 +462,10 @@ BOOL CHistoryComboBoxEx::OnSelEndOk() {
 LRESULT CHistoryComboBoxEx::OnHistoryCleared(WPARAM, LPARAM) {
   // The closing item's text is no path: it does not stay in the edit field.
   if (!m_strClosingItem.IsEmpty() && GetText() == m_strClosingItem) {
-    if (CEdit* edit = GetEditCtrl()) edit->SetWindowText(L"");
-    else SetWindowText(L"");
+    if (CEdit* edit = GetEditCtrl())
+      edit->SetWindowText(L"");
+    else
+      SetWindowText(L"");
   }
   return 0;
 }

@@ -203,8 +203,10 @@ int CStripDragTracker::DragMove(CDC* pDC, int x, int y) {
     const int first = m_pStrip->GetFirstVisible();
     const int count = m_pStrip->GetItemCount();
     int next = first;
-    if (x >= view.right + 4 && first < count - m_pStrip->GetVisibleCount()) next = first + 1;
-    else if (x <= view.left - 4 && first > 0) next = first - 1;
+    if (x >= view.right + 4 && first < count - m_pStrip->GetVisibleCount())
+      next = first + 1;
+    else if (x <= view.left - 4 && first > 0)
+      next = first - 1;
     if (next != first) {
       ImageList_DragLeave(nullptr);
       m_pStrip->SetFirstVisible(next);

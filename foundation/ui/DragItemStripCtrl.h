@@ -18,11 +18,11 @@ class CDragItemStripCtrl : public CItemStripCtrl {
   virtual int HitTestItemButton(int nItem, int x, int y) { return -1; }
   void DrawItem(CDC* pDC, int nIndex, LPCRECT lpItem) override;
 
-  int m_nPressItem;     // item pressed with the left button (arms a drag), -1 when none
-  int m_nDragItem;      // item being dragged (not drawn meanwhile), -1 when none
+  int m_nPressItem;      // item pressed with the left button (arms a drag), -1 when none
+  int m_nDragItem;       // item being dragged (not drawn meanwhile), -1 when none
   CPoint m_ptItemPress;  // where that press happened
-  int m_nButtonItem;    // item whose button the left button went down on, -1 when none
-  int m_nButtonId;      // that button
+  int m_nButtonItem;     // item whose button the left button went down on, -1 when none
+  int m_nButtonId;       // that button
 
  protected:
   afx_msg void OnLButtonDown(UINT nFlags, CPoint point);

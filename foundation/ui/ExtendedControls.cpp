@@ -66,8 +66,10 @@ int CListCtrlEx::InsertColumn(int nCol, LPCTSTR lpszText, int nImage, int nForma
 void CListCtrlEx::SelectAllItems(BOOL bSelect) {
   const int count = GetItemCount();
   for (int i = 0; i < count; ++i) {
-    if (bSelect) SetItemState(i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    else SetItemState(i, 0, LVIS_SELECTED);
+    if (bSelect)
+      SetItemState(i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    else
+      SetItemState(i, 0, LVIS_SELECTED);
   }
 }
 
@@ -198,9 +200,12 @@ void CFlatHeaderCtrl::DrawItem(int nIndex, CDC* pDC, LPCRECT lpRect) {
   int oldMode = pDC->SetBkMode(TRANSPARENT);
   CFont* oldFont = pDC->SelectObject(GetFont());
   UINT format = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
-  if (item.fmt & HDF_RIGHT) format |= DT_RIGHT;
-  else if (item.fmt & HDF_CENTER) format |= DT_CENTER;
-  else format |= DT_LEFT;
+  if (item.fmt & HDF_RIGHT)
+    format |= DT_RIGHT;
+  else if (item.fmt & HDF_CENTER)
+    format |= DT_CENTER;
+  else
+    format |= DT_LEFT;
   pDC->DrawText(text, -1, &r, format);
   pDC->SelectObject(oldFont);
   pDC->SetBkMode(oldMode);

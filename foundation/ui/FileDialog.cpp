@@ -8,8 +8,8 @@ COCFileDialog::COCFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt, LPCTSTR l
   // Only the two sizes the system knows: the older record without the
   // trailing fields, or the whole one. Sizes meant for other platforms
   // would make the system refuse the dialog.
-  m_ofn.lStructSize = dwRecordSize == OPENFILENAME_SIZE_VERSION_400W ? OPENFILENAME_SIZE_VERSION_400W
-                                                                     : (DWORD)sizeof(OPENFILENAMEW);
+  m_ofn.lStructSize =
+      dwRecordSize == OPENFILENAME_SIZE_VERSION_400W ? OPENFILENAME_SIZE_VERSION_400W : (DWORD)sizeof(OPENFILENAMEW);
   SetFileBufferSize(kFileBufferChars);
   if (lpszFileName) lstrcpynW(m_ofn.lpstrFile, lpszFileName, (int)kFileBufferChars);
   DWORD flags = dwFlags | OFN_ENABLESIZING | OFN_EXPLORER | OFN_ENABLEHOOK;

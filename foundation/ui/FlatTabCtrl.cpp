@@ -91,7 +91,8 @@ void CFlatTabCtrl::DrawTab(CDC* pDC, int nIndex, BOOL bSelected, BOOL bFocus) {
     CImageList* images = GetImageList();
     if (images && nIndex >= 0) {
       const int image = IsWindowEnabled() ? 0 : 1;
-      images->Draw(pDC, image, CPoint(text.left + margin + wa + 4, text.top + (text.Height() - 16) / 2 + 1), ILD_NORMAL);
+      images->Draw(pDC, image, CPoint(text.left + margin + wa + 4, text.top + (text.Height() - 16) / 2 + 1),
+                   ILD_NORMAL);
     }
   }
   pDC->SetTextColor(oldColor);

@@ -72,8 +72,8 @@ BOOL CFolderPickerDlg::OnInitDialog() {
     ::lstrcpynW(folder, m_strStartFolder, 1024);
     ::PathMakePrettyW(folder);
     m_strStartFolder = folder;
-    m_pFillThread = AfxBeginThread(&CFolderPickerDlg::SelectThreadProc, this, THREAD_PRIORITY_NORMAL, 0,
-                                   CREATE_SUSPENDED);
+    m_pFillThread =
+        AfxBeginThread(&CFolderPickerDlg::SelectThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (m_pFillThread) {
       m_pFillThread->m_bAutoDelete = FALSE;
       m_pFillThread->ResumeThread();

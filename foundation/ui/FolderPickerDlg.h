@@ -16,17 +16,17 @@ class CFolderPickerDlg : public CDialog {
   CString m_strCaption;      // replaces the template's caption when not empty
   CString m_strStartFolder;  // selected (and opened up to) when it exists
   int m_nInitialFilter = -1;
-  CString m_strPresets;      // name|pattern|name|pattern...
+  CString m_strPresets;  // name|pattern|name|pattern...
   // The result on IDOK: the chosen folder (empty when the node has no path).
   CString m_strFolder;
-  CString m_strFilterList;   // the pattern box's items, separated by '|'
+  CString m_strFilterList;  // the pattern box's items, separated by '|'
   CToolTipCtrl m_tooltip;
   CWinThread* m_pFillThread = nullptr;
   CAutoWidthComboBoxEx m_filterCombo;
   CFolderTreeCtrl m_tree;
-  CString m_strFilter;       // the pattern; also a result ("*" when left empty)
+  CString m_strFilter;  // the pattern; also a result ("*" when left empty)
   CString m_strPrompt;
-  int m_bScanSubfolders = 0; // also a result
+  int m_bScanSubfolders = 0;  // also a result
   CScrollBar m_sizeGrip;
 
   BOOL PreTranslateMessage(MSG* pMsg) override;

@@ -24,8 +24,8 @@ int CFrameDlg::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   // Both icons are private copies (not shared), so the destructor may free them.
   m_hIcon = (HICON)::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                 ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0);
-  m_hSmallIcon = (HICON)::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16,
-                                     16, LR_DEFAULTSIZE);
+  m_hSmallIcon =
+      (HICON)::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16, 16, LR_DEFAULTSIZE);
   if (!CreateDialogToolTip(this, m_wndToolTip, TTS_ALWAYSTIP)) return -1;
   return 0;
 }

@@ -8,9 +8,7 @@
 IMPLEMENT_DYNAMIC(CItemStripCtrl, CWnd)
 
 namespace {
-int ClampToInt(LONGLONG v) {
-  return (int)std::max<LONGLONG>(INT_MIN / 2, std::min<LONGLONG>(INT_MAX / 2, v));
-}
+int ClampToInt(LONGLONG v) { return (int)std::max<LONGLONG>(INT_MIN / 2, std::min<LONGLONG>(INT_MAX / 2, v)); }
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CItemStripCtrl, CWnd)
@@ -143,15 +141,16 @@ BOOL CItemStripCtrl::SetItemState(int nIndex, int nClear, int nSet, BOOL bRedraw
 void CItemStripCtrl::SetItemMark(int nIndex, BOOL bMark, BOOL bRedraw) {
   if (nIndex < 0 || nIndex >= GetItemCount()) return;
   CStripItem* p = m_items[nIndex];
-  if (bMark) p->m_nState |= STRIP_ITEM_MARKED;
-  else p->m_nState &= ~STRIP_ITEM_MARKED;
+  if (bMark)
+    p->m_nState |= STRIP_ITEM_MARKED;
+  else
+    p->m_nState &= ~STRIP_ITEM_MARKED;
   if (bRedraw) RedrawItem(nIndex, FALSE);
 }
 
 BOOL CItemStripCtrl::SelectItem(int nIndex, BOOL bSelect, BOOL bClearOthers, BOOL bRedraw) {
   if (!OnWindowThread())
-    return (BOOL)CallOnWindowThread(
-        [=] { return (LRESULT)SelectItem(nIndex, bSelect, bClearOthers, bRedraw); }, FALSE);
+    return (BOOL)CallOnWindowThread([=] { return (LRESULT)SelectItem(nIndex, bSelect, bClearOthers, bRedraw); }, FALSE);
   if (bClearOthers) SelectAll(FALSE, bRedraw);
   if (nIndex < 0 || nIndex >= GetItemCount()) return bSelect ? FALSE : TRUE;
   const BOOL selected = (m_items[nIndex]->m_nState & STRIP_ITEM_SELECTED) != 0;
@@ -171,7 +170,12 @@ BOOL CItemStripCtrl::SelectRange(int nFirst, int nLast, BOOL bSelect, BOOL bRedr
 
 void CItemStripCtrl::SelectAll(BOOL bSelect, BOOL bRedraw) {
   if (!OnWindowThread()) {
-    CallOnWindowThread([=] { SelectAll(bSelect, bRedraw); return (LRESULT)0; }, 0);
+    CallOnWindowThread(
+        [=] {
+          SelectAll(bSelect, bRedraw);
+          return (LRESULT)0;
+        },
+        0);
     return;
   }
   const int want = bSelect ? STRIP_ITEM_SELECTED : 0;
@@ -229,7 +233,12 @@ BOOL CItemStripCtrl::SwapItems(int a, int b) {
 
 void CItemStripCtrl::ReverseItems() {
   if (!OnWindowThread()) {
-    CallOnWindowThread([=] { ReverseItems(); return (LRESULT)0; }, 0);
+    CallOnWindowThread(
+        [=] {
+          ReverseItems();
+          return (LRESULT)0;
+        },
+        0);
     return;
   }
   const int n = GetItemCount();
@@ -306,7 +315,12 @@ void CItemStripCtrl::UpdateScrollBar() {
 
 void CItemStripCtrl::SetFirstVisible(int nIndex) {
   if (!OnWindowThread()) {
-    CallOnWindowThread([=] { SetFirstVisible(nIndex); return (LRESULT)0; }, 0);
+    CallOnWindowThread(
+        [=] {
+          SetFirstVisible(nIndex);
+          return (LRESULT)0;
+        },
+        0);
     return;
   }
   if (!::IsWindow(m_hWnd)) return;
@@ -398,7 +412,8 @@ void CItemStripCtrl::DrawItems(CDC* pDC, LPCRECT lpView) {
     DrawItem(pDC, i, &r);
     right = r.right;
   }
-  if (!m_bDoubleBuffer && right < view.right) pDC->FillSolidRect(CRect(right, view.top, view.right, view.bottom), m_crBack);
+  if (!m_bDoubleBuffer && right < view.right)
+    pDC->FillSolidRect(CRect(right, view.top, view.right, view.bottom), m_crBack);
 }
 
 void CItemStripCtrl::DrawItem(CDC* pDC, int nIndex, LPCRECT lpItem) {
@@ -505,8 +520,10 @@ UINT CItemStripCtrl::OnGetDlgCode() {
 
 void CItemStripCtrl::MoveFocusTo(int nIndex, UINT nShiftCtrl) {
   nIndex = std::max(0, std::min(nIndex, GetItemCount() - 1));
-  if (nShiftCtrl & MK_SHIFT) SelectItem(nIndex, TRUE, FALSE, TRUE);
-  else if (!(nShiftCtrl & MK_CONTROL)) SelectItem(nIndex, TRUE, TRUE, TRUE);
+  if (nShiftCtrl & MK_SHIFT)
+    SelectItem(nIndex, TRUE, FALSE, TRUE);
+  else if (!(nShiftCtrl & MK_CONTROL))
+    SelectItem(nIndex, TRUE, TRUE, TRUE);
   SetFocusItem(nIndex, TRUE);
   EnsureVisible(nIndex);
 }
@@ -557,10 +574,18 @@ void CItemStripCtrl::OnHScroll(UINT nSBCode, UINT nPos, CScrollBar*) {
   const int page = m_nItemWidth >= 1 ? GetVisibleCount() : 1;
   int next = pos;
   switch (nSBCode) {
-    case SB_LINELEFT: next = pos - 1; break;
-    case SB_LINERIGHT: next = pos + 1; break;
-    case SB_PAGELEFT: next = pos - page; break;
-    case SB_PAGERIGHT: next = pos + page; break;
+    case SB_LINELEFT:
+      next = pos - 1;
+      break;
+    case SB_LINERIGHT:
+      next = pos + 1;
+      break;
+    case SB_PAGELEFT:
+      next = pos - page;
+      break;
+    case SB_PAGERIGHT:
+      next = pos + page;
+      break;
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: {
       next = (int)nPos;
@@ -569,8 +594,12 @@ void CItemStripCtrl::OnHScroll(UINT nSBCode, UINT nPos, CScrollBar*) {
       if (GetScrollInfo(SB_HORZ, &si, SIF_RANGE | SIF_TRACKPOS) && si.nMax > 0xFFFF) next = si.nTrackPos;
       break;
     }
-    case SB_LEFT: next = 0; break;
-    case SB_RIGHT: next = INT_MAX; break;
+    case SB_LEFT:
+      next = 0;
+      break;
+    case SB_RIGHT:
+      next = INT_MAX;
+      break;
   }
   SetFirstVisible(next);
 }
@@ -597,8 +626,8 @@ void CStripSelectTracker::OnChangedRect(const CRect&) {
   const int count = s->GetItemCount();
   for (int i = 0; i < count; ++i) {
     CRect cut;
-    const BOOL covered = cut.IntersectRect(&band, s->ItemRectAt(i, view, first)) &&
-                         (cut.Height() >= w || cut.Width() >= w / 2);
+    const BOOL covered =
+        cut.IntersectRect(&band, s->ItemRectAt(i, view, first)) && (cut.Height() >= w || cut.Width() >= w / 2);
     // Only items whose state changes are touched: long rows stay quick.
     if (covered != ((s->m_items[i]->m_nState & STRIP_ITEM_SELECTED) != 0)) s->SelectItem(i, covered, FALSE, TRUE);
   }

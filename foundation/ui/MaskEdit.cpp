@@ -13,8 +13,10 @@ END_MESSAGE_MAP()
 namespace {
 // Replaces the character at pos, or appends it when pos is the text's end.
 void PutChar(CString& text, int pos, TCHAR ch) {
-  if (pos < text.GetLength()) text.SetAt(pos, ch);
-  else if (pos == text.GetLength()) text += ch;
+  if (pos < text.GetLength())
+    text.SetAt(pos, ch);
+  else if (pos == text.GetLength())
+    text += ch;
 }
 }  // namespace
 

@@ -112,8 +112,7 @@ BOOL LoadToolTipText(NMHDR* pNMHDR, LRESULT* pResult) {
   }
   if (pResult) *pResult = 0;
   // Keep the tip above the dialog.
-  ::SetWindowPos(pNMHDR->hwndFrom, HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  ::SetWindowPos(pNMHDR->hwndFrom, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
   return TRUE;
 }
 

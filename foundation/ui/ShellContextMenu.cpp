@@ -157,8 +157,7 @@ BOOL CShellContextMenu::HandleMenuMessage(UINT message, WPARAM wParam, LPARAM lP
       if ((flags & MF_SEPARATOR) || (id != 0 && IsCommandId(id))) {
         CString help;
         if (!(flags & MF_SEPARATOR)) GetCommandHelp(id, help);
-        ::SendMessageW(frame, WM_SETMESSAGESTRING, 0,
-                       reinterpret_cast<LPARAM>(static_cast<LPCWSTR>(help)));
+        ::SendMessageW(frame, WM_SETMESSAGESTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCWSTR>(help)));
         return TRUE;
       }
       return FALSE;

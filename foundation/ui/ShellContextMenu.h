@@ -40,7 +40,9 @@ class CShellContextMenu {
   void HookWindow();
   void UnhookWindow();
   static LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-  BOOL IsCommandId(UINT id) const { return m_pContextMenu && m_nLastId >= m_nFirstId && id >= m_nFirstId && id <= m_nLastId && m_nFirstId != 0; }
+  BOOL IsCommandId(UINT id) const {
+    return m_pContextMenu && m_nLastId >= m_nFirstId && id >= m_nFirstId && id <= m_nLastId && m_nFirstId != 0;
+  }
 
   IContextMenu* m_pContextMenu = nullptr;
   UINT m_nFirstId = 0;

@@ -23,12 +23,12 @@ void ShellFree(void* block);
 
 // An item-ID list is a chain of items, each starting with its 16-bit byte
 // count, ended by a count of 0.
-UINT GetPidlSize(LPCITEMIDLIST pidl);                  // terminator excluded; 0 for NULL
-LPCITEMIDLIST GetNextPidlItem(LPCITEMIDLIST pidl);     // NULL at the end or after the last item
-LPCITEMIDLIST GetLastPidlItem(LPCITEMIDLIST pidl);     // the list itself when empty
+UINT GetPidlSize(LPCITEMIDLIST pidl);                        // terminator excluded; 0 for NULL
+LPCITEMIDLIST GetNextPidlItem(LPCITEMIDLIST pidl);           // NULL at the end or after the last item
+LPCITEMIDLIST GetLastPidlItem(LPCITEMIDLIST pidl);           // the list itself when empty
 LPITEMIDLIST ConcatPidls(LPCITEMIDLIST a, LPCITEMIDLIST b);  // new list a + b; NULL when both are NULL
 LPITEMIDLIST CopyPidl(LPCITEMIDLIST pidl);
-LPITEMIDLIST ParsePathToPidl(LPCWSTR path);            // through the desktop folder; NULL on failure
+LPITEMIDLIST ParsePathToPidl(LPCWSTR path);  // through the desktop folder; NULL on failure
 void FreePidl(LPITEMIDLIST pidl);
 // The file-system path of an absolute list; empty when it has none.
 CString GetPidlPath(LPCITEMIDLIST pidl);
@@ -45,9 +45,19 @@ class CPidl {
   CPidl& operator=(const CPidl&) = delete;
 
   operator LPITEMIDLIST() const { return m_pidl; }
-  void Attach(LPITEMIDLIST owned) { Free(); m_pidl = owned; }
-  LPITEMIDLIST Detach() { LPITEMIDLIST p = m_pidl; m_pidl = nullptr; return p; }
-  void Free() { FreePidl(m_pidl); m_pidl = nullptr; }
+  void Attach(LPITEMIDLIST owned) {
+    Free();
+    m_pidl = owned;
+  }
+  LPITEMIDLIST Detach() {
+    LPITEMIDLIST p = m_pidl;
+    m_pidl = nullptr;
+    return p;
+  }
+  void Free() {
+    FreePidl(m_pidl);
+    m_pidl = nullptr;
+  }
   BOOL IsEmpty() const { return GetPidlSize(m_pidl) == 0; }
   // Index in the system image list (small icons); extra flags such as SHGFI_OPENICON. -1 on failure.
   int GetIconIndex(UINT extraFlags = 0) const;
@@ -59,7 +69,10 @@ class CPidl {
 // it was asked for, which the offset form points into.
 class CShellDisplayName {
  public:
-  CShellDisplayName() { m_strret.uType = STRRET_CSTR; m_strret.cStr[0] = 0; }
+  CShellDisplayName() {
+    m_strret.uType = STRRET_CSTR;
+    m_strret.cStr[0] = 0;
+  }
   ~CShellDisplayName() { Clear(); }
   CShellDisplayName(const CShellDisplayName&) = delete;
   CShellDisplayName& operator=(const CShellDisplayName&) = delete;

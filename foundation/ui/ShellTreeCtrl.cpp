@@ -91,9 +91,9 @@ void CShellTreeCtrl::PreSubclassWindow() {
   if (m_hClosing) ::ResetEvent(m_hClosing);
   CPidl desktop(GetSpecialFolderPidl(CSIDL_DESKTOP));
   SHFILEINFOW info = {};
-  auto list = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(reinterpret_cast<LPCWSTR>(desktop.m_pidl), 0, &info,
-                                                            sizeof(info),
-                                                            SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  auto list =
+      reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(reinterpret_cast<LPCWSTR>(desktop.m_pidl), 0, &info, sizeof(info),
+                                                    SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (list) PostMessage(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(list));
   CLoadingTreeCtrl::PreSubclassWindow();
 }
@@ -224,8 +224,10 @@ void CShellTreeCtrl::RefreshChildren(HTREEITEM hNode) {
     LPITEMIDLIST item = nullptr;
     ULONG fetched = 0;
     while (items->Next(1, &item, &fetched) == S_OK) {
-      if (item && fetched == 1) now.push_back(item);
-      else FreePidl(item);
+      if (item && fetched == 1)
+        now.push_back(item);
+      else
+        FreePidl(item);
       item = nullptr;
     }
     items->Release();
@@ -305,8 +307,7 @@ void CShellTreeCtrl::FillItemInfo(TVITEMW& item) {
     ::lstrcpynW(item.pszText, text, item.cchTextMax);
   }
   if (item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE)) {
-    const ULONG attributes =
-        GetAttributes(folder, relative, SFGAO_FOLDER | SFGAO_SHARE | SFGAO_LINK | SFGAO_GHOSTED);
+    const ULONG attributes = GetAttributes(folder, relative, SFGAO_FOLDER | SFGAO_SHARE | SFGAO_LINK | SFGAO_GHOSTED);
     if (item.mask & TVIF_STATE) {
       item.stateMask |= TVIS_CUT | TVIS_OVERLAYMASK;
       item.state &= ~(TVIS_CUT | TVIS_OVERLAYMASK);
@@ -324,8 +325,7 @@ void CShellTreeCtrl::FillItemInfo(TVITEMW& item) {
     }
   }
   if (item.mask & TVIF_CHILDREN) {
-    const ULONG attributes =
-        GetAttributes(folder, relative, SFGAO_FOLDER | SFGAO_REMOVABLE | SFGAO_HASSUBFOLDER);
+    const ULONG attributes = GetAttributes(folder, relative, SFGAO_FOLDER | SFGAO_REMOVABLE | SFGAO_HASSUBFOLDER);
     if (!(attributes & SFGAO_FOLDER))
       item.cChildren = 0;
     else if ((data->m_nFlags & CShellTreeItem::ListNonFolders) || (attributes & SFGAO_REMOVABLE))
@@ -377,8 +377,7 @@ HTREEITEM CShellTreeCtrl::FindPathItem(LPCTSTR path) {
   CString accumulated;
   for (int i = 0;; ++i) {
     CString component;
-    if (!AfxExtractSubString(component, normal, i, L'\\'))
-      return RunPathStep(PathStep::ExpandOnly, current, nullptr);
+    if (!AfxExtractSubString(component, normal, i, L'\\')) return RunPathStep(PathStep::ExpandOnly, current, nullptr);
     if (component.IsEmpty()) continue;
     accumulated.TrimRight(L'\\');
     accumulated = accumulated.IsEmpty() ? component + L"\\" : accumulated + L"\\" + component;
@@ -525,8 +524,8 @@ CBusyShellTreeCtrl::CBusyShellTreeCtrl() {
   m_bOverlay = TRUE;
   SetAnimationPeriod(125);
   // An own copy (not the shared one LoadCursor gives), so it can be destroyed.
-  m_hBusyCursor = static_cast<HCURSOR>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_BUSY_CURSOR),
-                                                    IMAGE_CURSOR, 0, 0, 0));
+  m_hBusyCursor = static_cast<HCURSOR>(
+      ::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_BUSY_CURSOR), IMAGE_CURSOR, 0, 0, 0));
 }
 
 CBusyShellTreeCtrl::~CBusyShellTreeCtrl() {

@@ -39,8 +39,8 @@ class CShellTreeCtrl : public CLoadingTreeCtrl {
   // are gone and gets the new ones (the others stay as they are); a node not
   // filled yet only gets its expand button right.
   void RefreshChildren(HTREEITEM hNode);
-  HTREEITEM InsertShellItem(HTREEITEM hParent, IShellFolder* folder, LPCITEMIDLIST parentList,
-                            LPCITEMIDLIST relative, int flags);
+  HTREEITEM InsertShellItem(HTREEITEM hParent, IShellFolder* folder, LPCITEMIDLIST parentList, LPCITEMIDLIST relative,
+                            int flags);
   // Fills the fields the item's mask asks for from its item data (lParam).
   void FillItemInfo(TVITEMW& item);
   static int CALLBACK CompareItems(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);

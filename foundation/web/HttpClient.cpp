@@ -182,8 +182,7 @@ int CHttpRequest::Prepare() {
 }
 
 int CHttpRequest::CrackUrl(CString& host, CString& path, INTERNET_PORT& port, INTERNET_SCHEME& scheme) const {
-  std::vector<wchar_t> hostBuf(kHostChars + 1, L'\0'), pathBuf(kPathChars + 1, L'\0'),
-      extraBuf(kPathChars + 1, L'\0');
+  std::vector<wchar_t> hostBuf(kHostChars + 1, L'\0'), pathBuf(kPathChars + 1, L'\0'), extraBuf(kPathChars + 1, L'\0');
   URL_COMPONENTSW parts = {};
   parts.dwStructSize = sizeof(parts);
   parts.lpszHostName = hostBuf.data();
@@ -193,8 +192,7 @@ int CHttpRequest::CrackUrl(CString& host, CString& path, INTERNET_PORT& port, IN
   parts.lpszExtraInfo = extraBuf.data();
   parts.dwExtraInfoLength = kPathChars;
   if (m_strURL.IsEmpty() || !::InternetCrackUrlW(m_strURL, 0, 0, &parts)) return HTTP_RESULT_UNAVAILABLE;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
-    return HTTP_RESULT_UNAVAILABLE;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return HTTP_RESULT_UNAVAILABLE;
   if (hostBuf[0] == L'\0') return HTTP_RESULT_UNAVAILABLE;
   host = hostBuf.data();
   // The query belongs to the request path.
@@ -207,7 +205,8 @@ int CHttpRequest::CrackUrl(CString& host, CString& path, INTERNET_PORT& port, IN
 
 CString CHttpRequest::GetProxyString() {
   if (m_nAccessType != INTERNET_OPEN_TYPE_PRECONFIG && m_nAccessType != INTERNET_OPEN_TYPE_DIRECT &&
-      m_nAccessType != INTERNET_OPEN_TYPE_PROXY) m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
+      m_nAccessType != INTERNET_OPEN_TYPE_PROXY)
+    m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   CString text;
   if (m_nAccessType == INTERNET_OPEN_TYPE_PROXY) {
     if (!m_strProxyHost.IsEmpty() && m_nProxyPort >= 0)
@@ -310,11 +309,11 @@ int CHttpRequest::Perform() {
 
   if (m_headers.m_strVerb.IsEmpty()) m_headers.m_strVerb = L"GET";
   Touch();
-  HINTERNET request = ::HttpOpenRequestW(
-      connection, m_headers.m_strVerb, path,
-      m_headers.m_strHttpVersion.IsEmpty() ? nullptr : (LPCTSTR)m_headers.m_strHttpVersion,
-      m_headers.m_strReferrer.IsEmpty() ? nullptr : (LPCTSTR)m_headers.m_strReferrer, nullptr,
-      GetRequestFlags(scheme), 2);
+  HINTERNET request =
+      ::HttpOpenRequestW(connection, m_headers.m_strVerb, path,
+                         m_headers.m_strHttpVersion.IsEmpty() ? nullptr : (LPCTSTR)m_headers.m_strHttpVersion,
+                         m_headers.m_strReferrer.IsEmpty() ? nullptr : (LPCTSTR)m_headers.m_strReferrer, nullptr,
+                         GetRequestFlags(scheme), 2);
   if (!request) return HTTP_RESULT_FAILED;
   m_hRequest = request;
   ::InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &waitMs, sizeof(waitMs));

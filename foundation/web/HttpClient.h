@@ -32,9 +32,9 @@ constexpr int HTTP_PROGRESS_STOP = 10;
 
 // What an observer sees of a transfer.
 struct CHttpTransferInfo {
-  int m_bResumable = 0;            // the server accepts byte ranges
-  LONGLONG m_nContentLength = 0;   // from the response header, 0 when absent
-  LONGLONG m_nBytesReceived = 0;   // body bytes stored in the sink
+  int m_bResumable = 0;           // the server accepts byte ranges
+  LONGLONG m_nContentLength = 0;  // from the response header, 0 when absent
+  LONGLONG m_nBytesReceived = 0;  // body bytes stored in the sink
 };
 
 class CHttpRequestObserver {
@@ -76,9 +76,9 @@ struct CHttpRequestHeaders {
 struct CHttpResponseInfo {
   int m_nStatusCode = 0;
   CString m_strRawHeaders;
-  CString m_strAcceptRanges;     // lower case
+  CString m_strAcceptRanges;  // lower case
   CString m_strContentEncoding;
-  CString m_strLocation;         // only for status 301 to 303
+  CString m_strLocation;  // only for status 301 to 303
 
   void Reset() { *this = CHttpResponseInfo(); }
 };
@@ -113,9 +113,9 @@ class CHttpRequest {
 
   // Options and state, in the order the request keeps them.
   CHttpRequestObserver* m_pObserver = nullptr;
-  int* m_pCancel = nullptr;        // cancelled while set and non-zero
-  int m_nTimeout = 30;             // idle time-out, seconds
-  DWORD m_nReadSize = 0;           // 0 = 4096
+  int* m_pCancel = nullptr;  // cancelled while set and non-zero
+  int m_nTimeout = 30;       // idle time-out, seconds
+  DWORD m_nReadSize = 0;     // 0 = 4096
   CHttpTransferInfo m_transfer;
   int m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;  // or _DIRECT, or _PROXY (named proxy)
   CString m_strProxyHost;
@@ -125,7 +125,7 @@ class CHttpRequest {
   CString m_strURL;
   LONGLONG m_nExpectedTotal = -1;  // -1 = not given
   LONGLONG m_nRangeStart = 0;
-  LONGLONG m_nRangeEnd = -1;       // body bytes after which reading stops; -1 no limit, 0 none
+  LONGLONG m_nRangeEnd = -1;  // body bytes after which reading stops; -1 no limit, 0 none
   CHttpRequestHeaders m_headers;
   CHttpResponseInfo m_response;
   CStream* m_pSink = nullptr;

@@ -406,8 +406,8 @@ bool CRasterImageGIF::Encode(CRasterStream* stream) {
   return FinishWrite(writer, stream);
 }
 
-bool CRasterImageGIF::EncodeFrames(CRasterStream* stream, CRasterImage** frames, int count,
-                                   bool localColorTables, bool ownDisposal) {
+bool CRasterImageGIF::EncodeFrames(CRasterStream* stream, CRasterImage** frames, int count, bool localColorTables,
+                                   bool ownDisposal) {
   const char* problem = nullptr;
   if (!stream) {
     problem = "invalid file pointer";

@@ -13,14 +13,13 @@ class CGifWriter;
 #define RASTER_GIF_RUN_LENGTH 2
 
 class CRasterImageGIF : public CRasterImage {
-public:
+ public:
   CRasterImageGIF();
   ~CRasterImageGIF() override;
 
   bool Decode(CRasterStream* stream);
   bool Encode(CRasterStream* stream);
-  bool EncodeFrames(CRasterStream* stream, CRasterImage** frames, int count, bool localColorTables,
-                    bool ownDisposal);
+  bool EncodeFrames(CRasterStream* stream, CRasterImage** frames, int count, bool localColorTables, bool ownDisposal);
   bool EncodeTiles(CRasterStream* stream);
 
   void SetLoopCount(int loops) { m_loops = loops; }
@@ -28,7 +27,7 @@ public:
   void SetComment(const char* text);
   const char* GetComment() const { return m_comment; }
 
-private:
+ private:
   friend class CGifReader;  // reads extensions into the frame record, comment and loop count
 
   bool MakeWriterTables(CGifWriter& writer);

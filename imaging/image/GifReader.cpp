@@ -223,24 +223,24 @@ int CGifReader::LzwDecode(CRasterStream* stream, GifLineCursor* cursor, int line
   const bool dropSurplus = !cursor || m_interlaced;
   uint64_t emitted = 0;
 #define GIF_SURPLUS() (dropSurplus && emitted >= framePixels)
-#define GIF_PUT(value)                                           \
-  do {                                                           \
-    *out++ = (BYTE)(value);                                      \
-    if (--left == 0) {                                           \
-      int r = StoreLine(cursor, line, lineWidth);                \
-      if (r < 0) {                                               \
-        free(line);                                              \
-        return r;                                                \
-      }                                                          \
-      out = line;                                                \
-      left = lineWidth;                                          \
-    }                                                            \
+#define GIF_PUT(value)                            \
+  do {                                            \
+    *out++ = (BYTE)(value);                       \
+    if (--left == 0) {                            \
+      int r = StoreLine(cursor, line, lineWidth); \
+      if (r < 0) {                                \
+        free(line);                               \
+        return r;                                 \
+      }                                           \
+      out = line;                                 \
+      left = lineWidth;                           \
+    }                                             \
   } while (0)
-#define GIF_EMIT(value)                                          \
-  do {                                                           \
-    if (GIF_SURPLUS()) break;                                    \
-    ++emitted;                                                   \
-    GIF_PUT(value);                                              \
+#define GIF_EMIT(value)       \
+  do {                        \
+    if (GIF_SURPLUS()) break; \
+    ++emitted;                \
+    GIF_PUT(value);           \
   } while (0)
   while ((c = LzwNextCode(stream)) != m_ending) {
     if (c < 0) {

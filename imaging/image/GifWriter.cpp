@@ -124,9 +124,15 @@ void CGifWriter::WriteImage(CRasterStream* stream, const CRasterImage& image, bo
   int codeSize = depth < 2 ? 2 : depth;
   PutByteChecked(stream, (BYTE)codeSize);
   switch (image.GetCodecFlags(RASTER_TYPE_GIF)) {
-    case RASTER_GIF_UNCOMPRESSED: CompressPlain(codeSize + 1, stream); break;
-    case RASTER_GIF_RUN_LENGTH: CompressRunLength(codeSize + 1, stream); break;
-    default: CompressLzw(codeSize + 1, stream); break;
+    case RASTER_GIF_UNCOMPRESSED:
+      CompressPlain(codeSize + 1, stream);
+      break;
+    case RASTER_GIF_RUN_LENGTH:
+      CompressRunLength(codeSize + 1, stream);
+      break;
+    default:
+      CompressLzw(codeSize + 1, stream);
+      break;
   }
   PutByteChecked(stream, 0);
   m_feedImage = nullptr;

@@ -5,14 +5,14 @@
 #include "imaging/image/RasterImage.h"
 
 class CRasterImageICO : public CRasterImage {
-public:
+ public:
   CRasterImageICO() : CRasterImage(RASTER_TYPE_ICO) {}
   ~CRasterImageICO() override {}
 
   bool Decode(CRasterStream* stream);
   bool Encode(CRasterStream* stream, int append = 0, int pageCount = 0);
 
-private:
+ private:
   bool DecodeBitmap(CRasterStream* stream, LONG width, LONG height);
   void ApplyAndMask(const BYTE* mask, DWORD maskRow);
 

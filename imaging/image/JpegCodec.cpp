@@ -27,13 +27,10 @@ struct JpegStreamManager {
 };
 
 JpegStreamManager* FromSource(j_decompress_ptr cinfo) {
-  return reinterpret_cast<JpegStreamManager*>(reinterpret_cast<char*>(cinfo->src) -
-                                              offsetof(JpegStreamManager, src));
+  return reinterpret_cast<JpegStreamManager*>(reinterpret_cast<char*>(cinfo->src) - offsetof(JpegStreamManager, src));
 }
 
-JpegStreamManager* FromDestination(j_compress_ptr cinfo) {
-  return reinterpret_cast<JpegStreamManager*>(cinfo->dest);
-}
+JpegStreamManager* FromDestination(j_compress_ptr cinfo) { return reinterpret_cast<JpegStreamManager*>(cinfo->dest); }
 
 void InitDestination(j_compress_ptr cinfo) {
   JpegStreamManager* m = FromDestination(cinfo);

@@ -19,7 +19,7 @@
 #define RASTER_JPEG_SAMPLING_1X1 0x2000
 
 class CRasterImageJPEG : public CRasterImage {
-public:
+ public:
   CRasterImageJPEG() : CRasterImage(RASTER_TYPE_JPEG) {}
   ~CRasterImageJPEG() override {}
 

@@ -107,10 +107,18 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
   int channels;
   switch (colorType) {
     case PNG_COLOR_TYPE_GRAY:
-    case PNG_COLOR_TYPE_PALETTE: channels = 1; break;
-    case PNG_COLOR_TYPE_RGB: channels = 3; break;
-    case PNG_COLOR_TYPE_GRAY_ALPHA: channels = 2; break;
-    case PNG_COLOR_TYPE_RGB_ALPHA: channels = 4; break;
+    case PNG_COLOR_TYPE_PALETTE:
+      channels = 1;
+      break;
+    case PNG_COLOR_TYPE_RGB:
+      channels = 3;
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      channels = 2;
+      break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      channels = 4;
+      break;
     default:
       SetErrorText("unknown PNG color type");
       png_longjmp(png, 1);
@@ -156,8 +164,7 @@ bool CRasterImagePNG::Decode(CRasterStream* stream) {
     } else if (transCount > 1 && paletteCount > 0 && transAlpha) {
       RGBQUAD* pal = GetPaletteData();
       int n = (int)GetColorCount();
-      for (int i = 0; i < n; i++)
-        pal[i].rgbReserved = (i < paletteCount && i < transCount) ? transAlpha[i] : 255;
+      for (int i = 0; i < n; i++) pal[i].rgbReserved = (i < paletteCount && i < transCount) ? transAlpha[i] : 255;
       m_info.bAlphaPaletteEnabled = 1;
       m_info.last_c_isvalid = 0;
     }
@@ -298,10 +305,17 @@ bool CRasterImagePNG::Encode(CRasterStream* stream) {
   int bitDepth = pixelDepth / channels;
   int interlace = (flags & RASTER_PNG_INTERLACED) ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE;
   switch (flags & RASTER_PNG_LEVEL_MASK) {
-    case 2: png_set_compression_level(png, 0); break;
-    case 4: png_set_compression_level(png, 1); break;
-    case 6: png_set_compression_level(png, 9); break;
-    default: break;
+    case 2:
+      png_set_compression_level(png, 0);
+      break;
+    case 4:
+      png_set_compression_level(png, 1);
+      break;
+    case 6:
+      png_set_compression_level(png, 9);
+      break;
+    default:
+      break;
   }
   const bool indexed = GetColorCount() != 0;
   const bool gray = indexed && IsGrayPalette();

@@ -8,7 +8,7 @@
 #define RASTER_PNG_LEVEL_MASK 0x0E  // 2: zlib level 0, 4: level 1, 6: level 9, else the default
 
 class CRasterImagePNG : public CRasterImage {
-public:
+ public:
   CRasterImagePNG() : CRasterImage(RASTER_TYPE_PNG) {}
   ~CRasterImagePNG() override {}
 

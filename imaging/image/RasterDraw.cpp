@@ -7,8 +7,7 @@
 #include "imaging/image/RasterImage.h"
 
 int CRasterImage::Draw(HDC hdc, const RECT& rect, const RECT* clip, bool smooth, bool flip) {
-  return Draw(hdc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, clip, smooth,
-              flip);
+  return Draw(hdc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, clip, smooth, flip);
 }
 
 namespace {
@@ -57,8 +56,7 @@ inline DWORD AsDword(RGBQUAD c) {
 
 }  // namespace
 
-int CRasterImage::Draw(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip, bool smooth,
-                       bool flip) {
+int CRasterImage::Draw(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, const RECT* clip, bool smooth, bool flip) {
   if (!m_pDib || !m_info.pImage || !hdc || cx == 0 || cy == 0 || !m_info.bEnabled) return 0;
   const LONG width = m_head.biWidth, height = m_head.biHeight;
   if (cx < 0) cx = width;
@@ -112,10 +110,8 @@ int CRasterImage::Draw(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, const RECT* cl
   auto colourOf = [&](float sx, float sy, LONG ix, LONG iy) -> RGBQUAD {
     if (smooth && scaled) {
       if (xs > 1 && ys > 1)
-        return AreaAverageColor(sx - 0.5f, sy - 0.5f, xs, ys, RASTER_IM_BILINEAR,
-                                RASTER_OVERFLOW_REPEAT, nullptr);
-      return InterpolateColor(sx - 0.5f, sy - 0.5f, RASTER_IM_BILINEAR, RASTER_OVERFLOW_REPEAT,
-                              nullptr);
+        return AreaAverageColor(sx - 0.5f, sy - 0.5f, xs, ys, RASTER_IM_BILINEAR, RASTER_OVERFLOW_REPEAT, nullptr);
+      return InterpolateColor(sx - 0.5f, sy - 0.5f, RASTER_IM_BILINEAR, RASTER_OVERFLOW_REPEAT, nullptr);
     }
     if (ix >= width) ix = width - 1;
     if (iy >= height) iy = height - 1;
@@ -133,11 +129,11 @@ int CRasterImage::Draw(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, const RECT* cl
     if (!scaled) {
       SetStretchBltMode(hdc, COLORONCOLOR);
       if (flip) {
-        StretchDIBits(hdc, x, y + cy - 1, cx, -cy, 0, 0, cx, cy, m_info.pImage,
-                      (BITMAPINFO*)m_pDib, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(hdc, x, y + cy - 1, cx, -cy, 0, 0, cx, cy, m_info.pImage, (BITMAPINFO*)m_pDib, DIB_RGB_COLORS,
+                      SRCCOPY);
       } else {
-        SetDIBitsToDevice(hdc, x, y, (DWORD)cx, (DWORD)cy, 0, 0, 0, (UINT)cy, m_info.pImage,
-                          (BITMAPINFO*)m_pDib, DIB_RGB_COLORS);
+        SetDIBitsToDevice(hdc, x, y, (DWORD)cx, (DWORD)cy, 0, 0, 0, (UINT)cy, m_info.pImage, (BITMAPINFO*)m_pDib,
+                          DIB_RGB_COLORS);
       }
     } else if (w > 0 && h > 0) {
       SectionDC section(hdc, w, h);
@@ -154,8 +150,8 @@ int CRasterImage::Draw(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, const RECT* cl
             out[3 * j + 2] = q.rgbRed;
           }
         }
-        SetDIBitsToDevice(hdc, left, top, (DWORD)w, (DWORD)h, 0, 0, 0, (UINT)h, section.bits,
-                          &section.info, DIB_RGB_COLORS);
+        SetDIBitsToDevice(hdc, left, top, (DWORD)w, (DWORD)h, 0, 0, 0, (UINT)h, section.bits, &section.info,
+                          DIB_RGB_COLORS);
       }
     }
   } else if (w > 0 && h > 0) {
@@ -194,15 +190,15 @@ int CRasterImage::Draw(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, const RECT* cl
             p[1] = q.rgbGreen;
             p[2] = q.rgbRed;
           } else {
-            unsigned na = (BYTE)~(BYTE)a;
+            unsigned na = (BYTE) ~(BYTE)a;
             p[0] = (BYTE)((q.rgbBlue * a + p[0] * na) >> 8);
             p[1] = (BYTE)((q.rgbGreen * a + p[1] * na) >> 8);
             p[2] = (BYTE)((q.rgbRed * a + p[2] * na) >> 8);
           }
         }
       }
-      SetDIBitsToDevice(hdc, left, top, (DWORD)w, (DWORD)h, 0, 0, 0, (UINT)h, section.bits,
-                        &section.info, DIB_RGB_COLORS);
+      SetDIBitsToDevice(hdc, left, top, (DWORD)w, (DWORD)h, 0, 0, 0, (UINT)h, section.bits, &section.info,
+                        DIB_RGB_COLORS);
     }
   }
 

@@ -19,8 +19,7 @@ CRasterImage::CRasterImage(LONG width, LONG height, int bpp, int format) {
   Create(width, height, bpp, format);
 }
 
-CRasterImage::CRasterImage(const CRasterImage& source, bool copyPixels, bool copySelection,
-                           bool copyAlpha) {
+CRasterImage::CRasterImage(const CRasterImage& source, bool copyPixels, bool copySelection, bool copyAlpha) {
   InitMembers(source.m_info.nFormat);
   Copy(source, copyPixels, copySelection, copyAlpha);
 }
@@ -147,8 +146,7 @@ BYTE* CRasterImage::Create(LONG width, LONG height, int bpp, int format) {
   return m_pDib;
 }
 
-void CRasterImage::Copy(const CRasterImage& source, bool copyPixels, bool copySelection,
-                        bool copyAlpha) {
+void CRasterImage::Copy(const CRasterImage& source, bool copyPixels, bool copySelection, bool copyAlpha) {
   if (source.m_info.pGhost) {
     BorrowFrom(source);
     return;
@@ -162,9 +160,7 @@ void CRasterImage::Copy(const CRasterImage& source, bool copyPixels, bool copySe
     memset(&m_head, 0, sizeof(m_head));
     return;
   }
-  if (!Create(source.m_head.biWidth, source.m_head.biHeight, source.m_head.biBitCount,
-              source.m_info.nFormat))
-    return;
+  if (!Create(source.m_head.biWidth, source.m_head.biHeight, source.m_head.biBitCount, source.m_info.nFormat)) return;
   if (copyPixels && m_pDib && source.m_pDib) {
     memcpy(m_pDib, source.m_pDib, GetBlockSize());
   } else if (source.GetPaletteData()) {
@@ -179,8 +175,10 @@ void CRasterImage::CopyAttributes(const CRasterImage& source) {
   if (m_pDib || &source == this) return;
   AssignAttributes(source.m_info);
   // A codec inherits settings only; the frame count is its own result.
-  if (m_nFrameList == 0) m_info.nNumFrames = source.m_info.nNumFrames;
-  else m_info.nNumFrames = m_nFrameList;
+  if (m_nFrameList == 0)
+    m_info.nNumFrames = source.m_info.nNumFrames;
+  else
+    m_info.nNumFrames = m_nFrameList;
 }
 
 bool CRasterImage::TakeOver(CRasterImage& source, bool takeFrames) {
@@ -271,10 +269,17 @@ void CRasterImage::SetImportantColors(DWORD n) {
     m_head.biClrImportant = 0;
   } else {
     switch (m_head.biBitCount) {
-      case 1: m_head.biClrImportant = n < 2 ? n : 2; break;
-      case 4: m_head.biClrImportant = n < 16 ? n : 16; break;
-      case 8: m_head.biClrImportant = n; break;
-      default: break;
+      case 1:
+        m_head.biClrImportant = n < 2 ? n : 2;
+        break;
+      case 4:
+        m_head.biClrImportant = n < 16 ? n : 16;
+        break;
+      case 8:
+        m_head.biClrImportant = n;
+        break;
+      default:
+        break;
     }
   }
   m_info.last_c_isvalid = 0;
@@ -295,9 +300,7 @@ bool CRasterImage::SetCodecFlags(DWORD flags, int format) {
 
 // ------------------------------------------------------------- transparency
 
-void CRasterImage::SetTransparentIndex(int index) {
-  m_info.nBkgndIndex = (index < (int)m_head.biClrUsed) ? index : 0;
-}
+void CRasterImage::SetTransparentIndex(int index) { m_info.nBkgndIndex = (index < (int)m_head.biClrUsed) ? index : 0; }
 
 void CRasterImage::SetTransparentColor(RGBQUAD c) {
   c.rgbReserved = 0;
@@ -305,8 +308,7 @@ void CRasterImage::SetTransparentColor(RGBQUAD c) {
 }
 
 RGBQUAD CRasterImage::GetTransparentColor() const {
-  if (m_head.biBitCount < 24 && m_info.nBkgndIndex >= 0)
-    return GetPaletteEntry((BYTE)m_info.nBkgndIndex);
+  if (m_head.biBitCount < 24 && m_info.nBkgndIndex >= 0) return GetPaletteEntry((BYTE)m_info.nBkgndIndex);
   return m_info.nBkgndColor;
 }
 
@@ -322,8 +324,10 @@ BYTE* CRasterImage::GetRowPointer(DWORD row) const {
 
 void CRasterImage::FillRows(BYTE value) {
   if (!m_pDib || !m_info.pImage) return;
-  if (m_head.biBitCount == 1 && value) value = 0xFF;
-  else if (m_head.biBitCount == 4) value = (BYTE)((value & 0x0F) * 17);
+  if (m_head.biBitCount == 1 && value)
+    value = 0xFF;
+  else if (m_head.biBitCount == 4)
+    value = (BYTE)((value & 0x0F) * 17);
   memset(m_info.pImage, value, m_head.biSizeImage);
 }
 
@@ -386,8 +390,7 @@ void CRasterImage::SetPaletteEntries(const RGBTRIPLE* rgb, DWORD count) {
   m_info.last_c_isvalid = 0;
 }
 
-void CRasterImage::SetPaletteEntries(const BYTE* red, const BYTE* green, const BYTE* blue,
-                                     DWORD count) {
+void CRasterImage::SetPaletteEntries(const BYTE* red, const BYTE* green, const BYTE* blue, DWORD count) {
   RGBQUAD* pal = GetPaletteData();
   if (!pal || !red) return;
   if (!green) green = red;
@@ -432,8 +435,10 @@ void CRasterImage::SwapPaletteEntries(BYTE i, BYTE j) {
   for (LONG y = 0; y < m_head.biHeight; y++) {
     for (LONG x = 0; x < m_head.biWidth; x++) {
       BYTE v = GetIndexAtRaw(x, y);
-      if (v == i) SetIndexAtRaw(x, y, j);
-      else if (v == j) SetIndexAtRaw(x, y, i);
+      if (v == i)
+        SetIndexAtRaw(x, y, j);
+      else if (v == j)
+        SetIndexAtRaw(x, y, i);
     }
   }
 }
@@ -477,13 +482,16 @@ bool CRasterImage::PaletteCarriesAlpha() const {
 BYTE CRasterImage::GetIndexAtRaw(LONG x, LONG y) const {
   const BYTE* row = m_info.pImage + (size_t)y * m_info.dwEffWidth;
   switch (m_head.biBitCount) {
-    case 8: return row[x];
+    case 8:
+      return row[x];
     case 4: {
       BYTE b = row[x >> 1];
       return (x & 1) ? (BYTE)(b & 0x0F) : (BYTE)(b >> 4);
     }
-    case 1: return (BYTE)((row[x >> 3] >> (7 - (x & 7))) & 1);
-    default: return 0;
+    case 1:
+      return (BYTE)((row[x >> 3] >> (7 - (x & 7))) & 1);
+    default:
+      return 0;
   }
 }
 
@@ -499,21 +507,28 @@ BYTE CRasterImage::GetIndexAt(LONG x, LONG y) const {
 void CRasterImage::SetIndexAtRaw(LONG x, LONG y, BYTE index) {
   BYTE* row = m_info.pImage + (size_t)y * m_info.dwEffWidth;
   switch (m_head.biBitCount) {
-    case 8: row[x] = index; break;
+    case 8:
+      row[x] = index;
+      break;
     case 4: {
       BYTE& b = row[x >> 1];
-      if (x & 1) b = (BYTE)((b & 0xF0) | (index & 0x0F));
-      else b = (BYTE)((b & 0x0F) | ((index & 0x0F) << 4));
+      if (x & 1)
+        b = (BYTE)((b & 0xF0) | (index & 0x0F));
+      else
+        b = (BYTE)((b & 0x0F) | ((index & 0x0F) << 4));
       break;
     }
     case 1: {
       BYTE& b = row[x >> 3];
       BYTE bit = (BYTE)(0x80 >> (x & 7));
-      if (index & 1) b |= bit;
-      else b &= (BYTE)~bit;
+      if (index & 1)
+        b |= bit;
+      else
+        b &= (BYTE)~bit;
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -802,8 +817,7 @@ struct BitField {
 
 }  // namespace
 
-bool CRasterImage::ExpandBitFields(const BYTE* source, DWORD redMask, DWORD greenMask,
-                                   DWORD blueMask, int bpp) {
+bool CRasterImage::ExpandBitFields(const BYTE* source, DWORD redMask, DWORD greenMask, DWORD blueMask, int bpp) {
   if (!m_pDib || !m_info.pImage || !source || m_head.biBitCount != 24) return false;
   if (bpp != 16 && bpp != 32) return false;
   LONG width = m_head.biWidth;

@@ -76,21 +76,21 @@ inline RGBQUAD MakeQuad(BYTE b, BYTE g, BYTE r, BYTE a) {
 }
 
 struct CRasterImageAttributes {
-  DWORD dwEffWidth;           // bytes per stored row
-  BYTE* pImage;               // first stored row inside the pixel block
-  CRasterImage* pGhost;       // non-null: a borrowing view of that image
-  CRasterImage* pParent;      // owner of a layer (unused)
-  int nFormat;                // CRasterImageFormat
-  char szLastError[256];      // last failure text
+  DWORD dwEffWidth;       // bytes per stored row
+  BYTE* pImage;           // first stored row inside the pixel block
+  CRasterImage* pGhost;   // non-null: a borrowing view of that image
+  CRasterImage* pParent;  // owner of a layer (unused)
+  int nFormat;            // CRasterImageFormat
+  char szLastError[256];  // last failure text
   int nProgress;
-  int nEscape;                // non-zero stops LONG loops; -1 asks decoders for the header only
-  int nBkgndIndex;            // transparent palette index, -1 = none
-  RGBQUAD nBkgndColor;        // transparent colour of true-colour images
-  float fQuality;             // JPEG quality
-  BYTE nJpegScale;            // JPEG decoding scale denominator
-  int nFrame;                 // frame that multi-frame decoders deliver
-  int nNumFrames;             // frames found by the last decode
-  int dwFrameDelay;           // GIF frame delay
+  int nEscape;          // non-zero stops LONG loops; -1 asks decoders for the header only
+  int nBkgndIndex;      // transparent palette index, -1 = none
+  RGBQUAD nBkgndColor;  // transparent colour of true-colour images
+  float fQuality;       // JPEG quality
+  BYTE nJpegScale;      // JPEG decoding scale denominator
+  int nFrame;           // frame that multi-frame decoders deliver
+  int nNumFrames;       // frames found by the last decode
+  int dwFrameDelay;     // GIF frame delay
   int xDPI;
   int yDPI;
   RECT rSelectionBox;         // stored-row coordinates, top is the higher row
@@ -100,22 +100,21 @@ struct CRasterImageAttributes {
   int xOffset;                // frame position inside its animation
   int yOffset;
   DWORD dwCodecOpt[RASTER_FORMAT_COUNT];
-  RGBQUAD last_c;             // nearest-colour cache key
-  BYTE last_c_index;          // nearest-colour cache value
-  BYTE last_c_isvalid;        // cache holds a result for the current palette
+  RGBQUAD last_c;       // nearest-colour cache key
+  BYTE last_c_index;    // nearest-colour cache value
+  BYTE last_c_isvalid;  // cache holds a result for the current palette
   int nNumLayers;
   DWORD dwFlags;
-  BYTE dispmeth;              // GIF disposal method
-  BYTE bGetAllFrames;         // GIF decoder keeps every frame in the frame list
+  BYTE dispmeth;       // GIF disposal method
+  BYTE bGetAllFrames;  // GIF decoder keeps every frame in the frame list
   BYTE bLittleEndianHost;
 };
 
 class CRasterImage {
-public:
+ public:
   explicit CRasterImage(int format = RASTER_TYPE_UNKNOWN);
   CRasterImage(LONG width, LONG height, int bpp, int format = RASTER_TYPE_UNKNOWN);
-  CRasterImage(const CRasterImage& source, bool copyPixels = true, bool copySelection = true,
-               bool copyAlpha = true);
+  CRasterImage(const CRasterImage& source, bool copyPixels = true, bool copySelection = true, bool copyAlpha = true);
   CRasterImage& operator=(const CRasterImage&) = delete;
   virtual ~CRasterImage();
 
@@ -125,8 +124,7 @@ public:
   bool FreeBuffers();
   void FreeFrames();
   BYTE* Create(LONG width, LONG height, int bpp, int format = RASTER_TYPE_UNKNOWN);
-  void Copy(const CRasterImage& source, bool copyPixels = true, bool copySelection = true,
-            bool copyAlpha = true);
+  void Copy(const CRasterImage& source, bool copyPixels = true, bool copySelection = true, bool copyAlpha = true);
   // Inherits the source's settings; only while this image has no pixel block.
   void CopyAttributes(const CRasterImage& source);
   bool TakeOver(CRasterImage& source, bool takeFrames = true);
@@ -164,8 +162,14 @@ public:
   void SetFrameDelay(int d) { m_info.dwFrameDelay = d; }
   int GetEscape() const { return m_info.nEscape; }
   void SetEscape(int escape) { m_info.nEscape = escape; }
-  void SetFrameOffset(int x, int y) { m_info.xOffset = x; m_info.yOffset = y; }
-  void GetFrameOffset(int* x, int* y) const { if (x) *x = m_info.xOffset; if (y) *y = m_info.yOffset; }
+  void SetFrameOffset(int x, int y) {
+    m_info.xOffset = x;
+    m_info.yOffset = y;
+  }
+  void GetFrameOffset(int* x, int* y) const {
+    if (x) *x = m_info.xOffset;
+    if (y) *y = m_info.yOffset;
+  }
   void SetGifDisposal(BYTE d) { m_info.dispmeth = d; }
   BYTE GetGifDisposal() const { return m_info.dispmeth; }
   void SetAllFrames(bool all) { m_info.bGetAllFrames = all ? 1 : 0; }
@@ -201,9 +205,7 @@ public:
   BYTE* GetRowPointer(DWORD row) const;
   DWORD GetPaletteBytes() const { return m_head.biClrUsed * 4; }
   DWORD GetBlockSize() const { return GetPaletteBytes() + m_head.biSizeImage + m_head.biSize; }
-  bool IsInside(LONG x, LONG y) const {
-    return x >= 0 && y >= 0 && x < m_head.biWidth && y < m_head.biHeight;
-  }
+  bool IsInside(LONG x, LONG y) const { return x >= 0 && y >= 0 && x < m_head.biWidth && y < m_head.biHeight; }
   void FillRows(BYTE value);
   BYTE* GetRgbPointer(LONG x, LONG y) const;
 
@@ -265,14 +267,11 @@ public:
   void SwapHeaderByteOrder(BITMAPINFOHEADER* header) const;
 
   // Interpolation (colours: blue, green, red, fourth byte alpha)
-  RGBQUAD InterpolateColor(float x, float y, int method = RASTER_IM_BILINEAR,
-                           int overflow = RASTER_OVERFLOW_REPEAT,
+  RGBQUAD InterpolateColor(float x, float y, int method = RASTER_IM_BILINEAR, int overflow = RASTER_OVERFLOW_REPEAT,
                            const RGBQUAD* replacement = nullptr) const;
   RGBQUAD AreaAverageColor(float xc, float yc, float w, float h, int method = RASTER_IM_BILINEAR,
-                           int overflow = RASTER_OVERFLOW_REPEAT,
-                           const RGBQUAD* replacement = nullptr) const;
-  RGBQUAD GetColorWithOverflow(LONG x, LONG y, int overflow,
-                               const RGBQUAD* replacement = nullptr) const;
+                           int overflow = RASTER_OVERFLOW_REPEAT, const RGBQUAD* replacement = nullptr) const;
+  RGBQUAD GetColorWithOverflow(LONG x, LONG y, int overflow, const RGBQUAD* replacement = nullptr) const;
   void WrapCoordinates(LONG& x, LONG& y, int overflow) const;
   void WrapCoordinatesF(float& x, float& y, int overflow) const;
   static void AccumulateWeighted(RGBQUAD c, float weight, float sums[4]);
@@ -306,29 +305,28 @@ public:
 #ifdef _WIN32
   // Paints the image into a device context; 1 when it went through, 0 when
   // nothing could be drawn.
-  int Draw(HDC hdc, const RECT& rect, const RECT* clip = nullptr, bool smooth = false,
+  int Draw(HDC hdc, const RECT& rect, const RECT* clip = nullptr, bool smooth = false, bool flip = false);
+  int Draw(HDC hdc, LONG x, LONG y, LONG cx = -1, LONG cy = -1, const RECT* clip = nullptr, bool smooth = false,
            bool flip = false);
-  int Draw(HDC hdc, LONG x, LONG y, LONG cx = -1, LONG cy = -1, const RECT* clip = nullptr,
-           bool smooth = false, bool flip = false);
   // Decodes a picture kept as a resource of module (the program when null);
   // resource is what FindResource returned, possibly null.
   bool LoadFromResource(HRSRC resource, int format, HMODULE module = nullptr);
 #endif
 
-protected:
+ protected:
   void InitMembers(int format);
   // Copies the source's attribute record, keeping what describes this image's
   // own buffers (row start, borrow link, list lengths) and dropping the colour cache.
   void AssignAttributes(const CRasterImageAttributes& source);
   RGBQUAD GetOverflowColor(int overflow, const RGBQUAD* replacement) const;
 
-  BYTE* m_pDib;                 // pixel block: header, palette, rows
+  BYTE* m_pDib;  // pixel block: header, palette, rows
   BITMAPINFOHEADER m_head;
   CRasterImageAttributes m_info;
   BYTE* m_pSelection;
   BYTE* m_pAlpha;
   CRasterImage** m_ppLayers;
   CRasterImage** m_ppFrames;
-  int m_nLayerList;             // real length of the layer list
-  int m_nFrameList;             // real length of the frame list
+  int m_nLayerList;  // real length of the layer list
+  int m_nFrameList;  // real length of the frame list
 };

@@ -57,7 +57,8 @@ bool CRasterImageBMP::ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* he
     h.biClrUsed = Le32(raw + 32);
     h.biClrImportant = Le32(raw + 36);
     switch (h.biSize) {
-      case 40: break;
+      case 40:
+        break;
       case 64:
         if (!stream->Seek(24, SEEK_CUR)) return false;
         break;
@@ -66,17 +67,14 @@ bool CRasterImageBMP::ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* he
         // Version 4 and 5 headers carry their bit-field masks at bytes 40 to 51:
         // with bit fields the stream stays there so that the masks are read from
         // the header; the pixel data is found from the header's end.
-        if (h.biCompression != BI_BITFIELDS && !stream->Seek((int32_t)h.biSize - 40, SEEK_CUR))
-          return false;
+        if (h.biCompression != BI_BITFIELDS && !stream->Seek((int32_t)h.biSize - 40, SEEK_CUR)) return false;
         break;
       default: {
         if (h.biSize <= 40 || h.biSize > 0x10000) return false;
         uint64_t need = RowBytes((uint64_t)(DWORD)h.biWidth, h.biBitCount) *
                         (uint64_t)(h.biHeight < 0 ? -(int64_t)h.biHeight : (int64_t)h.biHeight);
-        if (h.biWidth < 0 || (uint64_t)h.biSizeImage < need || h.biPlanes != 1 || h.biClrUsed != 0)
-          return false;
-        if (h.biCompression != BI_BITFIELDS && !stream->Seek((int32_t)h.biSize - 40, SEEK_CUR))
-          return false;
+        if (h.biWidth < 0 || (uint64_t)h.biSizeImage < need || h.biPlanes != 1 || h.biClrUsed != 0) return false;
+        if (h.biCompression != BI_BITFIELDS && !stream->Seek((int32_t)h.biSize - 40, SEEK_CUR)) return false;
         break;
       }
     }
@@ -190,7 +188,8 @@ bool CRasterImageBMP::Decode(CRasterStream* stream) {
     // that lie inside a longer header, to the end of that header.
     auto seekPixels = [&]() {
       int64_t target = -1;
-      if (pixelOffset) target = (int64_t)start + pixelOffset;
+      if (pixelOffset)
+        target = (int64_t)start + pixelOffset;
       else if (bih.biCompression == BI_BITFIELDS && bih.biSize > 40)
         target = headerStart + bih.biSize;
       if (target >= 0 && target <= INT32_MAX) stream->Seek((int32_t)target, SEEK_SET);

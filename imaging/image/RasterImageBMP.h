@@ -4,7 +4,7 @@
 #include "imaging/image/RasterImage.h"
 
 class CRasterImageBMP : public CRasterImage {
-public:
+ public:
   CRasterImageBMP() : CRasterImage(RASTER_TYPE_BMP) {}
   ~CRasterImageBMP() override {}
 
@@ -15,7 +15,7 @@ public:
   // first 40 bytes so that its masks can be read from there.
   static bool ReadInfoHeader(CRasterStream* stream, BITMAPINFOHEADER* header);
 
-private:
+ private:
   bool DecodeRle8(CRasterStream* stream);
   bool DecodeRle4(CRasterStream* stream);
 };

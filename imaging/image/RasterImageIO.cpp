@@ -25,8 +25,8 @@ T* NewCodec() {
 }
 
 template <class T>
-bool RunDecode(CRasterImage& target, CRasterStream* stream, int format, int* frames,
-               char* error, size_t errorSize, bool* allocated) {
+bool RunDecode(CRasterImage& target, CRasterStream* stream, int format, int* frames, char* error, size_t errorSize,
+               bool* allocated) {
   T* codec = NewCodec<T>();
   *allocated = codec != nullptr;
   if (!codec) return false;
@@ -111,16 +111,25 @@ bool CRasterImage::Decode(CRasterStream* stream, int format) {
     return false;
   }
   int32_t position = stream->Tell();
-  static const int order[] = {RASTER_TYPE_BMP, RASTER_TYPE_JPEG, RASTER_TYPE_ICO, RASTER_TYPE_GIF,
-                              RASTER_TYPE_PNG};
+  static const int order[] = {RASTER_TYPE_BMP, RASTER_TYPE_JPEG, RASTER_TYPE_ICO, RASTER_TYPE_GIF, RASTER_TYPE_PNG};
   int first;
   switch (format) {
     case 0:
-    case RASTER_TYPE_BMP: first = 0; break;
-    case RASTER_TYPE_JPEG: first = 1; break;
-    case RASTER_TYPE_ICO: first = 2; break;
-    case RASTER_TYPE_GIF: first = 3; break;
-    case RASTER_TYPE_PNG: first = 4; break;
+    case RASTER_TYPE_BMP:
+      first = 0;
+      break;
+    case RASTER_TYPE_JPEG:
+      first = 1;
+      break;
+    case RASTER_TYPE_ICO:
+      first = 2;
+      break;
+    case RASTER_TYPE_GIF:
+      first = 3;
+      break;
+    case RASTER_TYPE_PNG:
+      first = 4;
+      break;
     default:
       SetErrorText("Decode: Unknown or wrong format");
       return false;
@@ -194,11 +203,16 @@ static bool RunEncode(CRasterImage& source, CRasterStream* stream, int format) {
 
 bool CRasterImage::Encode(CRasterStream* stream, int format) {
   switch (format) {
-    case RASTER_TYPE_BMP: return RunEncode<CRasterImageBMP>(*this, stream, format);
-    case RASTER_TYPE_GIF: return RunEncode<CRasterImageGIF>(*this, stream, format);
-    case RASTER_TYPE_JPEG: return RunEncode<CRasterImageJPEG>(*this, stream, format);
-    case RASTER_TYPE_PNG: return RunEncode<CRasterImagePNG>(*this, stream, format);
-    case RASTER_TYPE_ICO: return RunEncode<CRasterImageICO>(*this, stream, format);
+    case RASTER_TYPE_BMP:
+      return RunEncode<CRasterImageBMP>(*this, stream, format);
+    case RASTER_TYPE_GIF:
+      return RunEncode<CRasterImageGIF>(*this, stream, format);
+    case RASTER_TYPE_JPEG:
+      return RunEncode<CRasterImageJPEG>(*this, stream, format);
+    case RASTER_TYPE_PNG:
+      return RunEncode<CRasterImagePNG>(*this, stream, format);
+    case RASTER_TYPE_ICO:
+      return RunEncode<CRasterImageICO>(*this, stream, format);
     default:
       SetErrorText("Encode: Unknown format");
       return false;

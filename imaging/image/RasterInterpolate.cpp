@@ -16,8 +16,8 @@ struct FloatRect {
   float CenterX() const { return (left + right) / 2; }
   float CenterY() const { return (top + bottom) / 2; }
   FloatRect Intersect(const FloatRect& o) const {
-    FloatRect r{left > o.left ? left : o.left, top > o.top ? top : o.top,
-                right < o.right ? right : o.right, bottom < o.bottom ? bottom : o.bottom};
+    FloatRect r{left > o.left ? left : o.left, top > o.top ? top : o.top, right < o.right ? right : o.right,
+                bottom < o.bottom ? bottom : o.bottom};
     if (r.left > r.right || r.top > r.bottom) return FloatRect{0, 0, 0, 0};
     return r;
   }
@@ -41,23 +41,40 @@ typedef float (*Kernel)(float);
 
 Kernel KernelFor(int method) {
   switch (method) {
-    case RASTER_IM_BSPLINE: return CRasterImage::KernelBSpline;
-    case RASTER_IM_BICUBIC: return CRasterImage::KernelCubic1;
-    case RASTER_IM_BICUBIC2: return CRasterImage::KernelCubic05;
-    case RASTER_IM_LANCZOS: return CRasterImage::KernelLanczos6;
-    case RASTER_IM_BOX: return CRasterImage::KernelBox;
-    case RASTER_IM_HERMITE: return CRasterImage::KernelHermite;
-    case RASTER_IM_HAMMING: return CRasterImage::KernelHamming;
-    case RASTER_IM_SINC: return CRasterImage::KernelSinc;
-    case RASTER_IM_BLACKMAN: return CRasterImage::KernelBlackman;
-    case RASTER_IM_BESSEL: return CRasterImage::KernelBessel;
-    case RASTER_IM_GAUSSIAN: return CRasterImage::KernelGaussian;
-    case RASTER_IM_QUADRATIC: return CRasterImage::KernelQuadratic;
-    case RASTER_IM_MITCHELL: return CRasterImage::KernelMitchell;
-    case RASTER_IM_CATROM: return CRasterImage::KernelCatmullRom;
-    case RASTER_IM_HANNING: return CRasterImage::KernelHanning;
-    case RASTER_IM_POWER: return CRasterImage::KernelPower;
-    default: return nullptr;
+    case RASTER_IM_BSPLINE:
+      return CRasterImage::KernelBSpline;
+    case RASTER_IM_BICUBIC:
+      return CRasterImage::KernelCubic1;
+    case RASTER_IM_BICUBIC2:
+      return CRasterImage::KernelCubic05;
+    case RASTER_IM_LANCZOS:
+      return CRasterImage::KernelLanczos6;
+    case RASTER_IM_BOX:
+      return CRasterImage::KernelBox;
+    case RASTER_IM_HERMITE:
+      return CRasterImage::KernelHermite;
+    case RASTER_IM_HAMMING:
+      return CRasterImage::KernelHamming;
+    case RASTER_IM_SINC:
+      return CRasterImage::KernelSinc;
+    case RASTER_IM_BLACKMAN:
+      return CRasterImage::KernelBlackman;
+    case RASTER_IM_BESSEL:
+      return CRasterImage::KernelBessel;
+    case RASTER_IM_GAUSSIAN:
+      return CRasterImage::KernelGaussian;
+    case RASTER_IM_QUADRATIC:
+      return CRasterImage::KernelQuadratic;
+    case RASTER_IM_MITCHELL:
+      return CRasterImage::KernelMitchell;
+    case RASTER_IM_CATROM:
+      return CRasterImage::KernelCatmullRom;
+    case RASTER_IM_HANNING:
+      return CRasterImage::KernelHanning;
+    case RASTER_IM_POWER:
+      return CRasterImage::KernelPower;
+    default:
+      return nullptr;
   }
 }
 
@@ -114,31 +131,26 @@ float CRasterImage::KernelSinc(float t) {
   return sinf(p) / p;
 }
 
-float CRasterImage::KernelBlackman(float t) {
-  return 0.42f + 0.5f * cosf(kPi * t) + 0.08f * cosf(2 * kPi * t);
-}
+float CRasterImage::KernelBlackman(float t) { return 0.42f + 0.5f * cosf(kPi * t) + 0.08f * cosf(2 * kPi * t); }
 
 double CRasterImage::BesselJ1(double x) {
   double ax = fabs(x);
   if (x == 0) return 0;
   if (ax < 8.0) {
     double y = x * x;
-    double num = x * (72362614232.0 +
-                      y * (-7895059235.0 +
-                           y * (242396853.1 +
-                                y * (-2972611.439 + y * (15704.48260 + y * (-30.16036606))))));
-    double den = 144725228442.0 +
-                 y * (2300535178.0 +
-                      y * (18583304.74 + y * (99447.43394 + y * (376.9991397 + y * 1.0))));
+    double num =
+        x * (72362614232.0 +
+             y * (-7895059235.0 + y * (242396853.1 + y * (-2972611.439 + y * (15704.48260 + y * (-30.16036606))))));
+    double den =
+        144725228442.0 + y * (2300535178.0 + y * (18583304.74 + y * (99447.43394 + y * (376.9991397 + y * 1.0))));
     return num / den;
   }
   double z = 8.0 / ax;
   double y = z * z;
   double xx = ax - 2.356194491;
-  double p1 = 1.0 + y * (0.183105e-2 + y * (-0.3516396496e-4 +
-                                            y * (0.2457520174e-5 + y * (-0.240337019e-6))));
-  double q1 = 0.04687499995 +
-              y * (-0.2002690873e-3 + y * (0.8449199096e-5 + y * (-0.88228987e-6 + y * 0.105787412e-6)));
+  double p1 = 1.0 + y * (0.183105e-2 + y * (-0.3516396496e-4 + y * (0.2457520174e-5 + y * (-0.240337019e-6))));
+  double q1 =
+      0.04687499995 + y * (-0.2002690873e-3 + y * (0.8449199096e-5 + y * (-0.88228987e-6 + y * 0.105787412e-6)));
   double r = sqrt(0.636619772 / ax) * (cos(xx) * p1 - z * sin(xx) * q1);
   return x < 0 ? -r : r;
 }
@@ -203,12 +215,17 @@ void CRasterImage::WrapCoordinates(LONG& x, LONG& y, int overflow) const {
       y = y < 0 ? 0 : y >= h ? h - 1 : y;
       break;
     case RASTER_OVERFLOW_MIRROR:
-      if (x < 0) x = (LONG)((-(int64_t)x) % w);
-      else if (x >= w) x = w - (x % w) - 1;
-      if (y < 0) y = (LONG)((-(int64_t)y) % h);
-      else if (y >= h) y = h - (y % h) - 1;
+      if (x < 0)
+        x = (LONG)((-(int64_t)x) % w);
+      else if (x >= w)
+        x = w - (x % w) - 1;
+      if (y < 0)
+        y = (LONG)((-(int64_t)y) % h);
+      else if (y >= h)
+        y = h - (y % h) - 1;
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -234,12 +251,17 @@ void CRasterImage::WrapCoordinatesF(float& x, float& y, int overflow) const {
       y = y < 0 ? 0 : y > fh - 1 ? fh - 1 : y;
       break;
     case RASTER_OVERFLOW_MIRROR:
-      if (x < 0) x = fmodf(-x, fw);
-      else if (x >= fw) x = fw - fmodf(x, fw) - 1;
-      if (y < 0) y = fmodf(-y, fh);
-      else if (y >= fh) y = fh - fmodf(y, fh) - 1;
+      if (x < 0)
+        x = fmodf(-x, fw);
+      else if (x >= fw)
+        x = fw - fmodf(x, fw) - 1;
+      if (y < 0)
+        y = fmodf(-y, fh);
+      else if (y >= fh)
+        y = fh - fmodf(y, fh) - 1;
       break;
-    default: break;
+    default:
+      break;
   }
   // Rounding may leave a coordinate on the far edge.
   if (x >= fw) x = fw - 1;
@@ -264,12 +286,12 @@ RGBQUAD CRasterImage::GetOverflowColor(int overflow, const RGBQUAD* replacement)
       }
       if (m_info.nBkgndIndex >= 0) return GetTransparentColor();
       return color;
-    default: return color;
+    default:
+      return color;
   }
 }
 
-RGBQUAD CRasterImage::GetColorWithOverflow(LONG x, LONG y, int overflow,
-                                           const RGBQUAD* replacement) const {
+RGBQUAD CRasterImage::GetColorWithOverflow(LONG x, LONG y, int overflow, const RGBQUAD* replacement) const {
   if (m_pDib && m_info.pImage && IsInside(x, y)) return GetColorAtRaw(x, y, true);
   RGBQUAD color = replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   if (!m_pDib || !m_info.pImage) return color;
@@ -280,7 +302,8 @@ RGBQUAD CRasterImage::GetColorWithOverflow(LONG x, LONG y, int overflow,
       WrapCoordinates(x, y, overflow);
       if (IsInside(x, y)) return GetColorAtRaw(x, y, true);
       return color;
-    default: return GetOverflowColor(overflow, replacement);
+    default:
+      return GetOverflowColor(overflow, replacement);
   }
 }
 
@@ -293,8 +316,7 @@ void CRasterImage::AccumulateWeighted(RGBQUAD c, float weight, float sums[4]) {
 
 // ------------------------------------------------------------ interpolation
 
-RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflow,
-                                       const RGBQUAD* replacement) const {
+RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflow, const RGBQUAD* replacement) const {
   RGBQUAD none = replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   if (!m_pDib || !m_info.pImage) return none;
   const LONG w = m_head.biWidth, h = m_head.biHeight;
@@ -351,8 +373,8 @@ RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflo
     c.rgbBlue = ClampByte(c00.rgbBlue * w00 + c10.rgbBlue * w10 + c01.rgbBlue * w01 + c11.rgbBlue * w11);
     c.rgbGreen = ClampByte(c00.rgbGreen * w00 + c10.rgbGreen * w10 + c01.rgbGreen * w01 + c11.rgbGreen * w11);
     c.rgbRed = ClampByte(c00.rgbRed * w00 + c10.rgbRed * w10 + c01.rgbRed * w01 + c11.rgbRed * w11);
-    c.rgbReserved = ClampByte(c00.rgbReserved * w00 + c10.rgbReserved * w10 +
-                              c01.rgbReserved * w01 + c11.rgbReserved * w11);
+    c.rgbReserved =
+        ClampByte(c00.rgbReserved * w00 + c10.rgbReserved * w10 + c01.rgbReserved * w01 + c11.rgbReserved * w11);
     return c;
   }
 
@@ -362,8 +384,7 @@ RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflo
   int64_t xi = (fabsf(x) > 1e9f) ? -999999 : Cell(x);
   int64_t yi = (fabsf(y) > 1e9f) ? -999999 : Cell(y);
   auto outside = [&]() {
-    return xi + (taps - before - 1) < 0 || xi - before >= w || yi + (taps - before - 1) < 0 ||
-           yi - before >= h;
+    return xi + (taps - before - 1) < 0 || xi - before >= w || yi + (taps - before - 1) < 0 || yi - before >= h;
   };
   if (outside()) {
     if (overflow >= 1 && overflow <= 3) return GetColorWithOverflow(-999, -999, overflow, replacement);
@@ -378,8 +399,8 @@ RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflo
     wy[i] = kernel((float)(yi - before + i) - y);
   }
   float sums[4] = {0, 0, 0, 0};
-  bool fast = !m_head.biClrUsed && xi - before >= 0 && xi - before + taps - 1 < w &&
-              yi - before >= 0 && yi - before + taps - 1 < h;
+  bool fast = !m_head.biClrUsed && xi - before >= 0 && xi - before + taps - 1 < w && yi - before >= 0 &&
+              yi - before + taps - 1 < h;
   if (fast) {
     for (int j = 0; j < taps; j++) {
       LONG yy = (LONG)(yi - before + j);
@@ -397,8 +418,7 @@ RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflo
   } else {
     for (int j = 0; j < taps; j++) {
       for (int i = 0; i < taps; i++) {
-        RGBQUAD c = GetColorWithOverflow((LONG)(xi - before + i), (LONG)(yi - before + j), overflow,
-                                         replacement);
+        RGBQUAD c = GetColorWithOverflow((LONG)(xi - before + i), (LONG)(yi - before + j), overflow, replacement);
         AccumulateWeighted(c, wx[i] * wy[j], sums);
       }
     }
@@ -406,24 +426,21 @@ RGBQUAD CRasterImage::InterpolateColor(float x, float y, int method, int overflo
   return MakeQuad(ClampByte(sums[2]), ClampByte(sums[1]), ClampByte(sums[0]), ClampByte(sums[3]));
 }
 
-RGBQUAD CRasterImage::AreaAverageColor(float xc, float yc, float w, float h, int method,
-                                       int overflow, const RGBQUAD* replacement) const {
+RGBQUAD CRasterImage::AreaAverageColor(float xc, float yc, float w, float h, int method, int overflow,
+                                       const RGBQUAD* replacement) const {
   if (w <= 1 && h <= 1) return InterpolateColor(xc, yc, method, overflow, replacement);
-  if (!m_pDib || !m_info.pImage || !std::isfinite(xc) || !std::isfinite(yc) ||
-      !std::isfinite(w) || !std::isfinite(h))
+  if (!m_pDib || !m_info.pImage || !std::isfinite(xc) || !std::isfinite(yc) || !std::isfinite(w) || !std::isfinite(h))
     return replacement ? *replacement : MakeQuad(255, 255, 255, 0);
   FloatRect area{xc - w / 2, yc - h / 2, xc + w / 2, yc + h / 2};
   float surface = area.Surface();
   // A degenerate area (a zero or negative side) has nothing to average over.
-  if (!(surface > 0) || fabsf(area.left) > 1e8f || fabsf(area.top) > 1e8f ||
-      fabsf(area.right) > 1e8f || fabsf(area.bottom) > 1e8f)
+  if (!(surface > 0) || fabsf(area.left) > 1e8f || fabsf(area.top) > 1e8f || fabsf(area.right) > 1e8f ||
+      fabsf(area.bottom) > 1e8f)
     return InterpolateColor(xc, yc, method, overflow, replacement);
   LONG x0 = (LONG)(area.left + 0.5f), y0 = (LONG)(area.top + 0.5f);
   LONG x1 = (LONG)(area.right + 0.5f), y1 = (LONG)(area.bottom + 0.5f);
   float sums[4] = {0, 0, 0, 0};
-  auto cell = [](LONG i, LONG j) {
-    return FloatRect{i - 0.5f, j - 0.5f, i + 0.5f, j + 0.5f};
-  };
+  auto cell = [](LONG i, LONG j) { return FloatRect{i - 0.5f, j - 0.5f, i + 0.5f, j + 0.5f}; };
   if (w > 1 && h > 1) {
     FloatRect c0 = cell(x0, y0).Intersect(area);
     FloatRect c1 = cell(x1, y1).Intersect(area);
@@ -448,12 +465,11 @@ RGBQUAD CRasterImage::AreaAverageColor(float xc, float yc, float w, float h, int
         FloatRect part = cell(x, y).Intersect(area);
         float weight = part.Surface();
         if (weight <= 0) continue;
-        AccumulateWeighted(
-            InterpolateColor(part.CenterX(), part.CenterY(), method, overflow, replacement), weight,
-            sums);
+        AccumulateWeighted(InterpolateColor(part.CenterX(), part.CenterY(), method, overflow, replacement), weight,
+                           sums);
       }
     }
   }
-  return MakeQuad(ClampByte(sums[2] / surface), ClampByte(sums[1] / surface),
-              ClampByte(sums[0] / surface), ClampByte(sums[3] / surface));
+  return MakeQuad(ClampByte(sums[2] / surface), ClampByte(sums[1] / surface), ClampByte(sums[0] / surface),
+                  ClampByte(sums[3] / surface));
 }

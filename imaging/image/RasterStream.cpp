@@ -159,10 +159,17 @@ bool CRasterMemoryStream::Seek(int32_t offset, int origin) {
   if (!m_buffer) return false;
   int64_t target;
   switch (origin) {
-    case SEEK_SET: target = offset; break;
-    case SEEK_CUR: target = (int64_t)m_position + offset; break;
-    case SEEK_END: target = (int64_t)m_size + offset; break;
-    default: return false;
+    case SEEK_SET:
+      target = offset;
+      break;
+    case SEEK_CUR:
+      target = (int64_t)m_position + offset;
+      break;
+    case SEEK_END:
+      target = (int64_t)m_size + offset;
+      break;
+    default:
+      return false;
   }
   if (target < 0) target = 0;
   if (target > INT32_MAX) target = INT32_MAX;

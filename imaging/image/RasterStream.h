@@ -8,7 +8,7 @@
 #include "afxplatform.h"
 
 class CRasterStream {
-public:
+ public:
   virtual ~CRasterStream() {}
   virtual bool Close() = 0;
   // Reads up to count elements of size bytes; returns the whole elements read.
@@ -29,7 +29,7 @@ public:
 };
 
 class CRasterFileStream : public CRasterStream {
-public:
+ public:
   // A stream over a file that its creator opened keeps it open; the creator closes it.
   explicit CRasterFileStream(FILE* file = nullptr);
   ~CRasterFileStream() override;
@@ -48,13 +48,13 @@ public:
   char* GetLine(char* buffer, int32_t size) override;
   int32_t Scan(const char* format, void* output) override;
 
-protected:
+ protected:
   FILE* m_file;
   bool m_owns;
 };
 
 class CRasterMemoryStream : public CRasterStream {
-public:
+ public:
   // Without a buffer the stream owns what it allocates (C allocator); over a
   // caller's buffer it reads and writes in place and never frees or grows it.
   explicit CRasterMemoryStream(BYTE* buffer = nullptr, int32_t size = 0);
@@ -81,7 +81,7 @@ public:
 
   int32_t GetCapacity() const { return m_capacity; }
 
-protected:
+ protected:
   // Makes room for needed bytes in an own buffer, in steps of 64 KiB.
   bool Grow(uint64_t needed);
 

@@ -119,8 +119,10 @@ void CImageConvertRequest::DeleteTempInputs() {
 void CImageConvertRequest::DeleteOutputFiles() {
   for (INT_PTR i = 0; i < m_results.GetSize(); ++i) {
     CString path;
-    if (m_strOutputFolder.IsEmpty()) path = m_results[i]->m_strFileName;
-    else path.Format(L"%s\\%s", (LPCTSTR)m_strOutputFolder, (LPCTSTR)m_results[i]->m_strFileName);
+    if (m_strOutputFolder.IsEmpty())
+      path = m_results[i]->m_strFileName;
+    else
+      path.Format(L"%s\\%s", (LPCTSTR)m_strOutputFolder, (LPCTSTR)m_results[i]->m_strFileName);
     DeleteFileIfExists(path);
   }
 }
@@ -157,10 +159,12 @@ const TagRecord* FindTagRecord(const TagRecord* records, int count, WORD group, 
 
 int DicomCharsetToCodePage(const char* text) {
   if (!text || !*text) return 0;
-  static const struct { const char* name; int cp; } kMap[] = {
-      {"ISO_IR 6", 65001},    {"ISO_IR 192", 65001}, {"ISO_IR 100", 28591}, {"ISO_IR 101", 28592},
-      {"ISO_IR 109", 28593},  {"ISO_IR 110", 28594}, {"ISO_IR 144", 28595}, {"ISO_IR 127", 28596},
-      {"ISO_IR 126", 28597},  {"ISO_IR 138", 28598}, {"ISO_IR 148", 28599}};
+  static const struct {
+    const char* name;
+    int cp;
+  } kMap[] = {{"ISO_IR 6", 65001},   {"ISO_IR 192", 65001}, {"ISO_IR 100", 28591}, {"ISO_IR 101", 28592},
+              {"ISO_IR 109", 28593}, {"ISO_IR 110", 28594}, {"ISO_IR 144", 28595}, {"ISO_IR 127", 28596},
+              {"ISO_IR 126", 28597}, {"ISO_IR 138", 28598}, {"ISO_IR 148", 28599}};
   for (const auto& m : kMap)
     if (strcmp(text, m.name) == 0) return m.cp;
   return 0;
@@ -201,7 +205,12 @@ int ConvertTagTree(const TagRecord* records, int count, int codePage, CTagNodeAr
     if (r.length > 0) {
       const CStringA text = BoundedText(r.text, sizeof r.text);
       switch (r.vr) {
-        case QF_VR_LO: case QF_VR_LT: case QF_VR_PN: case QF_VR_SH: case QF_VR_ST: case QF_VR_UT:
+        case QF_VR_LO:
+        case QF_VR_LT:
+        case QF_VR_PN:
+        case QF_VR_SH:
+        case QF_VR_ST:
+        case QF_VR_UT:
           DecodeCodePageText(text, codePage, node->m_strValue);
           break;
         default:
@@ -252,8 +261,8 @@ void CImageLibraryLoader::FreeModule() {
 
 int CImageLibraryLoader::Load(LPCTSTR path) {
   if (LoadModule(path) != 0) return -1;
-  auto version = reinterpret_cast<QfGetModuleVersionFn>(
-      reinterpret_cast<void*>(GetProcAddress(m_hModule, "GetModuleVersion")));
+  auto version =
+      reinterpret_cast<QfGetModuleVersionFn>(reinterpret_cast<void*>(GetProcAddress(m_hModule, "GetModuleVersion")));
   if (version) {
     m_nModuleVersion = version(0);
     auto getTable = reinterpret_cast<QfGetModuleInterfaceFn>(

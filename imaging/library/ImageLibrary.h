@@ -135,7 +135,11 @@ void FreeTagRecords(TagRecord* records, int count);
 
 class CLibraryListBuffer {
  public:
-  CLibraryListBuffer() { m_list.reserved = 0; m_list.count = 0; m_list.buffer = nullptr; }
+  CLibraryListBuffer() {
+    m_list.reserved = 0;
+    m_list.count = 0;
+    m_list.buffer = nullptr;
+  }
   virtual ~CLibraryListBuffer() { Free(); }
   void Free();
   ListBuffer m_list;

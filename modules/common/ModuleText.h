@@ -18,4 +18,4 @@ std::string JsonQuote(const std::string& s);
 // Writes a UTF-8 message line to standard error.
 void ErrorLine(const std::string& s);
 
-} // namespace modtext
+}  // namespace modtext

@@ -95,11 +95,16 @@ void RenderFrame(const Volume& v, int frame, double center, double width, std::v
 // ---- BMP --------------------------------------------------------------------
 
 namespace {
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { b[at] = (uint8_t)v; b[at + 1] = (uint8_t)(v >> 8); }
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = (uint8_t)v;
+  b[at + 1] = (uint8_t)(v >> 8);
+}
 void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = (uint8_t)(v >> (8 * i));
 }
-uint32_t Get32(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24; }
+uint32_t Get32(const uint8_t* p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
 uint16_t Get16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
 uint32_t Get32BE(const uint8_t* p) { return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3]; }
 uint16_t Get16BE(const uint8_t* p) { return (uint16_t)(p[0] << 8 | p[1]); }
@@ -131,7 +136,8 @@ bool WriteBmp(const std::string& path, int width, int height, int channels, cons
     uint8_t* row = &b[offset + stride * (size_t)(height - 1 - y)];
     const uint8_t* src = pixels + (size_t)y * width * channels;
     if (channels == 3)
-      for (int x = 0; x < width; ++x) row[3 * x] = src[3 * x + 2], row[3 * x + 1] = src[3 * x + 1], row[3 * x + 2] = src[3 * x];
+      for (int x = 0; x < width; ++x)
+        row[3 * x] = src[3 * x + 2], row[3 * x + 1] = src[3 * x + 1], row[3 * x + 2] = src[3 * x];
     else
       memcpy(row, src, (size_t)width);
   }
@@ -203,10 +209,19 @@ bool ReadPictureSize(const std::string& path, int& width, int& height) {
   if (n >= 4 && d[0] == 0xFF && d[1] == 0xD8) {
     size_t i = 2;
     while (i + 9 < n) {
-      if (d[i] != 0xFF) { ++i; continue; }
+      if (d[i] != 0xFF) {
+        ++i;
+        continue;
+      }
       const uint8_t m = d[i + 1];
-      if (m == 0xFF) { ++i; continue; }
-      if (m == 0xD8 || m == 0x01 || (m >= 0xD0 && m <= 0xD7)) { i += 2; continue; }
+      if (m == 0xFF) {
+        ++i;
+        continue;
+      }
+      if (m == 0xD8 || m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {
+        i += 2;
+        continue;
+      }
       const size_t len = Get16BE(&d[i + 2]);
       if ((m >= 0xC0 && m <= 0xCF) && m != 0xC4 && m != 0xC8 && m != 0xCC) {
         height = Get16BE(&d[i + 5]);
@@ -224,7 +239,10 @@ bool ReadPictureSize(const std::string& path, int& width, int& height) {
     for (int k = 0; k < 2; ++k) {
       for (;;) {
         while (i < n && isspace(d[i])) ++i;
-        if (i < n && d[i] == '#') { while (i < n && d[i] != '\n' && d[i] != '\r') ++i; continue; }
+        if (i < n && d[i] == '#') {
+          while (i < n && d[i] != '\n' && d[i] != '\r') ++i;
+          continue;
+        }
         break;
       }
       if (i >= n || !isdigit(d[i])) return false;
@@ -391,7 +409,10 @@ std::string Extension(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   for (char& c : name) c = (char)tolower((unsigned char)c);
-  auto ends = [&](const char* e) { size_t l = strlen(e); return name.size() > l && name.compare(name.size() - l, l, e) == 0; };
+  auto ends = [&](const char* e) {
+    size_t l = strlen(e);
+    return name.size() > l && name.compare(name.size() - l, l, e) == 0;
+  };
   if (ends(".gz")) {
     std::string inner = name.substr(0, name.size() - 3);
     size_t dot = inner.rfind('.');

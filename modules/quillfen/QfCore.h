@@ -24,15 +24,15 @@ constexpr uint64_t DecodedBytes(uint64_t pixels, int channels) {
 // rescale) or 8-bit RGB triples.
 struct Volume {
   int width = 0, height = 0, frames = 0;
-  int channels = 1;               // 1 grey, 3 RGB
-  std::vector<float> grey;        // width*height*frames
-  std::vector<uint8_t> rgb;       // width*height*frames*3
-  bool invert = false;            // MONOCHROME1
-  bool hasWindow = false;         // window from the file
+  int channels = 1;          // 1 grey, 3 RGB
+  std::vector<float> grey;   // width*height*frames
+  std::vector<uint8_t> rgb;  // width*height*frames*3
+  bool invert = false;       // MONOCHROME1
+  bool hasWindow = false;    // window from the file
   double center = 0, width_ = 0;
-  int instance = 0;               // DICOM instance number, when known
+  int instance = 0;  // DICOM instance number, when known
   bool hasInstance = false;
-  std::string series;             // DICOM series instance UID, when known
+  std::string series;  // DICOM series instance UID, when known
 
   size_t FrameSize() const { return (size_t)width * (size_t)height; }
 };
@@ -66,12 +66,10 @@ bool WriteSecondaryCapture(const std::string& path, int width, int height, int c
 // Other medical formats (own readers).
 bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string& error);
 // Width, height and frames from the header alone.
-bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& height, int& frames,
-                         std::string& error);
+bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& height, int& frames, std::string& error);
 // A data file named by a header: inside the header's folder or a local
 // absolute path; network shares, device paths and addresses are refused.
-bool ResolveDataFile(const std::string& headerPath, const std::string& name, std::string& full,
-                     std::string& error);
+bool ResolveDataFile(const std::string& headerPath, const std::string& name, std::string& full, std::string& error);
 
 // Pictures.
 bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error);

@@ -15,7 +15,6 @@ namespace qf {
 
 namespace {
 
-
 // A palette GDCM can set its colour table up from: it makes a table of 256
 // entries for 8-bit pixels and of 65536 for 16-bit ones, and (asserting, or
 // writing past the table when asserts are off) takes every channel only when
@@ -57,8 +56,7 @@ gdcm::PhotometricInterpretation::PIType PhotometricType(const std::string& pi) {
 // The markers of a JPEG stream up to its first scan: every segment whole,
 // one frame header whose size and components agree with the data set, sound
 // tables. GDCM's JPEG readers trust these.
-bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, unsigned spp,
-                       unsigned bitsAllocated) {
+bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
   if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
   size_t i = 2;
   bool frame = false;
@@ -85,8 +83,8 @@ bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols,
       // precision its JPEG reader refuses.
       const bool lossless = m == 0xC3 || m == 0xC7 || m == 0xCB || m == 0xCF || m == 0xF7;
       if (!lossless && precision != 8 && precision != 12) return false;
-      if (precision < 2 || precision > 16 || precision > bitsAllocated || w == 0 || h == 0 || w != cols || h != rows || components == 0 ||
-          components > 4 || components != spp || blen != 6 + 3 * components)
+      if (precision < 2 || precision > 16 || precision > bitsAllocated || w == 0 || h == 0 || w != cols || h != rows ||
+          components == 0 || components > 4 || components != spp || blen != 6 + 3 * components)
         return false;
       for (unsigned c = 0; c < components; ++c) {
         const uint8_t sampling = body[7 + 3 * c];
@@ -118,7 +116,7 @@ bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols,
       if (body[5] != 1) return false;  // a JFIF version libjpeg does not know
     } else if (m == 0xEE && blen >= 12 && memcmp(body, "Adobe", 5) == 0) {
       if (body[11] > 2) return false;  // an unknown Adobe colour transform
-    } else if (m == 0xDA) {  // start of scan: the header ends here
+    } else if (m == 0xDA) {            // start of scan: the header ends here
       if (!frame || blen < 1) return false;
       const unsigned ns = body[0];
       if (ns == 0 || ns > components || blen != 4 + 2 * ns) return false;
@@ -141,13 +139,15 @@ bool JpegHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols,
 bool J2kHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
   if (n < 4 + 2 + 38 || Be16(d) != 0xFF4F || Be16(d + 2) != 0xFF51) return false;
   const size_t len = Be16(d + 4);
-  auto be32 = [&](size_t at) { return (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3]; };
+  auto be32 = [&](size_t at) {
+    return (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3];
+  };
   const uint32_t xsiz = be32(8), ysiz = be32(12), xo = be32(16), yo = be32(20);
   const uint32_t xt = be32(24), yt = be32(28), xto = be32(32), yto = be32(36);
   const unsigned csiz = Be16(d + 40);
-  if (len != 38 + 3 * (size_t)csiz || 4 + len > n || csiz != spp || xo >= xsiz || yo >= ysiz ||
-      xsiz - xo != cols || ysiz - yo != rows || xt == 0 || yt == 0 || xto > xo || yto > yo ||
-      (uint64_t)xto + xt <= xo || (uint64_t)yto + yt <= yo)
+  if (len != 38 + 3 * (size_t)csiz || 4 + len > n || csiz != spp || xo >= xsiz || yo >= ysiz || xsiz - xo != cols ||
+      ysiz - yo != rows || xt == 0 || yt == 0 || xto > xo || yto > yo || (uint64_t)xto + xt <= xo ||
+      (uint64_t)yto + yt <= yo)
     return false;
   for (unsigned c = 0; c < csiz; ++c) {
     const uint8_t* comp = d + 42 + 3 * c;
@@ -188,8 +188,8 @@ bool RleHeaderIsSound(const uint8_t* d, size_t n, unsigned segmentsWanted) {
 // header, the first fragment always starts one, and there is one per frame at least.
 bool StreamStartsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, size_t>>& items, uint8_t second,
                           unsigned frames,
-                          bool (*sound)(const uint8_t*, size_t, unsigned, unsigned, unsigned, unsigned),
-                          unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
+                          bool (*sound)(const uint8_t*, size_t, unsigned, unsigned, unsigned, unsigned), unsigned rows,
+                          unsigned cols, unsigned spp, unsigned bitsAllocated) {
   unsigned starts = 0;
   for (size_t k = 1; k < items.size(); ++k) {
     const uint8_t* p = d + items[k].first;
@@ -201,7 +201,6 @@ bool StreamStartsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, 
   }
   return starts >= frames;
 }
-
 
 // Encapsulated pixel data (the walk has found its fragments whole): a sound
 // offset table and, for each compression GDCM is given, a sound header in
@@ -241,8 +240,8 @@ bool FragmentsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, siz
     // CharLS can run on for ever over a stream without its end marker: the
     // last fragment of each frame must close with one (a padding byte may follow).
     for (size_t k = 1; k < items.size(); ++k) {
-      const bool last = k + 1 == items.size() ||
-                        (items[k + 1].second >= 2 && d[items[k + 1].first] == 0xFF && d[items[k + 1].first + 1] == 0xD8);
+      const bool last = k + 1 == items.size() || (items[k + 1].second >= 2 && d[items[k + 1].first] == 0xFF &&
+                                                  d[items[k + 1].first + 1] == 0xD8);
       if (!last) continue;
       const uint8_t* p = d + items[k].first;
       size_t len = items[k].second;
@@ -347,9 +346,9 @@ bool ImageIsSound(const DicomLayout& L, std::string& error) {
     }
   }
   const gdcm::TransferSyntax::TSType ts =
-      L.syntax.empty() ? (L.explicitVr ? gdcm::TransferSyntax::ExplicitVRLittleEndian
-                                       : gdcm::TransferSyntax::ImplicitVRLittleEndian)
-                       : gdcm::TransferSyntax::GetTSType(L.syntax.c_str());
+      L.syntax.empty()
+          ? (L.explicitVr ? gdcm::TransferSyntax::ExplicitVRLittleEndian : gdcm::TransferSyntax::ImplicitVRLittleEndian)
+          : gdcm::TransferSyntax::GetTSType(L.syntax.c_str());
   const DicomElement* pixelData = DicomLayout::Find(ds, 0x7FE0, 0x0010);
   if (pixelData && pixelData->sequence) {
     error = "the pixel data is damaged";
@@ -375,9 +374,9 @@ bool ImageIsSound(const DicomLayout& L, std::string& error) {
       sound = Describe(L, icon, desc, why) && EncapsulatedIsSound(L, *iconPixels, desc, ts, why);
     } else if (sound && pi) {
       const gdcm::PhotometricInterpretation::PIType type = PhotometricType(L.Text(icon, 0x0028, 0x0004));
-      sound = type != gdcm::PhotometricInterpretation::UNKNOWN &&
-              (type != gdcm::PhotometricInterpretation::PALETTE_COLOR ||
-               PaletteFitsTable(L, icon, L.US(icon, 0x0028, 0x0100)));
+      sound =
+          type != gdcm::PhotometricInterpretation::UNKNOWN && (type != gdcm::PhotometricInterpretation::PALETTE_COLOR ||
+                                                               PaletteFitsTable(L, icon, L.US(icon, 0x0028, 0x0100)));
     }
     if (!sound) {
       error = "the icon image is damaged or not supported";

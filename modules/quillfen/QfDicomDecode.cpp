@@ -130,8 +130,8 @@ bool UnpackSegment(const uint8_t* src, size_t n, uint8_t* dst, size_t want, size
 // fragment per frame (headers checked before), one segment per byte of each
 // sample, most significant byte first (GDCM puts 16-bit colour bytes in the
 // wrong places).
-bool DecodeRle(const std::vector<std::pair<size_t, size_t>>& items, const uint8_t* d, unsigned frames,
-               unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated, std::vector<char>& out) {
+bool DecodeRle(const std::vector<std::pair<size_t, size_t>>& items, const uint8_t* d, unsigned frames, unsigned rows,
+               unsigned cols, unsigned spp, unsigned bitsAllocated, std::vector<char>& out) {
   const size_t pixels = (size_t)rows * cols, bytesPer = bitsAllocated / 8;
   const size_t frameBytes = pixels * spp * bytesPer;
   if (items.size() < frames + 1 || out.size() < frameBytes * frames) return false;
@@ -227,8 +227,8 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
     // one counted here before a buffer is made for it.
     const uint64_t counted = bitsAllocated == 1 ? ((uint64_t)w * h * frames * spp + 7) / 8
                                                 : (uint64_t)w * h * frames * spp * (bitsAllocated / 8);
-    const bool half = pi == gdcm::PhotometricInterpretation::YBR_FULL_422 ||
-                      pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
+    const bool half =
+        pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
     if (counted > DecodeLimit() || (length != counted && !(half && length < counted))) {
       error = "the image is larger than the library takes (1 GiB)";
       return false;
@@ -238,10 +238,9 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
   {
     // Native (not encapsulated) pixel data must hold the whole image.
     const gdcm::Tag pixelTag(0x7FE0, 0x0010);
-    const gdcm::ByteValue* bv =
-        ds.FindDataElement(pixelTag) ? ds.GetDataElement(pixelTag).GetByteValue() : nullptr;
-    const bool half = pi == gdcm::PhotometricInterpretation::YBR_FULL_422 ||
-                      pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
+    const gdcm::ByteValue* bv = ds.FindDataElement(pixelTag) ? ds.GetDataElement(pixelTag).GetByteValue() : nullptr;
+    const bool half =
+        pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
     const size_t need = half ? length / 3 * 2 : length;
     if (bv && bv->GetLength() < need) {
       error = "the pixel data is shorter than the image";
@@ -251,8 +250,8 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
   std::vector<char> buffer(length);
   const bool ownRle = reader.GetFile().GetHeader().GetDataSetTransferSyntax() == gdcm::TransferSyntax::RLELossless &&
                       bitsAllocated >= 8 && pixelData && pixelData->encapsulated;
-  if (length == 0 || !(ownRle ? DecodeRle(pixelData->fragments, layout.bytes, (unsigned)frames, (unsigned)h, (unsigned)w,
-                                          (unsigned)spp, (unsigned)bitsAllocated, buffer)
+  if (length == 0 || !(ownRle ? DecodeRle(pixelData->fragments, layout.bytes, (unsigned)frames, (unsigned)h,
+                                          (unsigned)w, (unsigned)spp, (unsigned)bitsAllocated, buffer)
                               : image.GetBuffer(buffer.data()))) {
     error = "the pixel data cannot be decoded";
     return false;
@@ -309,11 +308,15 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
     }
     for (size_t i = plain16 ? count : 0; i < count; ++i) {
       uint32_t u;
-      if (bitsAllocated == 1) u = (raw[i >> 3] >> (i & 7)) & 1;
-      else if (bitsAllocated == 8) u = raw[i];
-      else if (bitsAllocated == 16) u = (uint32_t)raw[2 * i] | (uint32_t)raw[2 * i + 1] << 8;
-      else u = (uint32_t)raw[4 * i] | (uint32_t)raw[4 * i + 1] << 8 | (uint32_t)raw[4 * i + 2] << 16 |
-               (uint32_t)raw[4 * i + 3] << 24;
+      if (bitsAllocated == 1)
+        u = (raw[i >> 3] >> (i & 7)) & 1;
+      else if (bitsAllocated == 8)
+        u = raw[i];
+      else if (bitsAllocated == 16)
+        u = (uint32_t)raw[2 * i] | (uint32_t)raw[2 * i + 1] << 8;
+      else
+        u = (uint32_t)raw[4 * i] | (uint32_t)raw[4 * i + 1] << 8 | (uint32_t)raw[4 * i + 2] << 16 |
+            (uint32_t)raw[4 * i + 3] << 24;
       if (bitsAllocated > 1) u = (shift > 0 ? u >> shift : u) & mask;
       double value;
       if (isSigned && bitsAllocated > 1 && bitsStored < 32 && (u & (1u << (bitsStored - 1))))
@@ -344,9 +347,9 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
   }
   v.channels = 3;
   v.rgb.resize(pixels * 3 * frames);
-  const bool sub422 = (pi == gdcm::PhotometricInterpretation::YBR_FULL_422 ||
-                       pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422) &&
-                      bitsAllocated == 8 && length < pixels * 3 * frames;
+  const bool sub422 =
+      (pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422) &&
+      bitsAllocated == 8 && length < pixels * 3 * frames;
   if (sub422) {
     // Pairs of pixels share their chroma: Y1 Y2 Cb Cr; an odd last pixel
     // has a pair of its own that may be cut short.
@@ -380,8 +383,9 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
           size_t idx = planar ? (size_t)c * pixels + i : i * 3 + c;
           const uint8_t* p = src + idx * bytesPer;
           uint32_t s = bytesPer == 1 ? p[0]
-                       : bytesPer == 2 ? (uint32_t)(p[0] | p[1] << 8)
-                                       : (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+                       : bytesPer == 2
+                           ? (uint32_t)(p[0] | p[1] << 8)
+                           : (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
           if (bytesPer > 1) s = (s >> (highBit + 1 - bitsStored)) >> down;
           dst[i * 3 + c] = (uint8_t)std::min<uint32_t>(s, 255);
         }

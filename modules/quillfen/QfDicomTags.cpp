@@ -18,38 +18,70 @@ namespace {
 
 int VrCode(gdcm::VR vr) {
   switch (vr) {
-    case gdcm::VR::AE: return QF_VR_AE;
-    case gdcm::VR::AS: return QF_VR_AS;
-    case gdcm::VR::AT: return QF_VR_AT;
-    case gdcm::VR::CS: return QF_VR_CS;
-    case gdcm::VR::DA: return QF_VR_DA;
-    case gdcm::VR::DS: return QF_VR_DS;
-    case gdcm::VR::DT: return QF_VR_DT;
-    case gdcm::VR::FD: return QF_VR_FD;
-    case gdcm::VR::FL: return QF_VR_FL;
-    case gdcm::VR::IS: return QF_VR_IS;
-    case gdcm::VR::LO: return QF_VR_LO;
-    case gdcm::VR::LT: return QF_VR_LT;
-    case gdcm::VR::OB: return QF_VR_OB;
-    case gdcm::VR::OF: return QF_VR_OF;
-    case gdcm::VR::OW: return QF_VR_OW;
-    case gdcm::VR::PN: return QF_VR_PN;
-    case gdcm::VR::SH: return QF_VR_SH;
-    case gdcm::VR::SL: return QF_VR_SL;
-    case gdcm::VR::SQ: return QF_VR_SQ;
-    case gdcm::VR::SS: return QF_VR_SS;
-    case gdcm::VR::ST: return QF_VR_ST;
-    case gdcm::VR::TM: return QF_VR_TM;
-    case gdcm::VR::UI: return QF_VR_UI;
-    case gdcm::VR::UL: return QF_VR_UL;
-    case gdcm::VR::UN: return QF_VR_UN;
-    case gdcm::VR::US: return QF_VR_US;
-    case gdcm::VR::UT: return QF_VR_UT;
-    case gdcm::VR::OD: return QF_VR_OD;
-    case gdcm::VR::OL: return QF_VR_OL;
-    case gdcm::VR::UC: return QF_VR_UC;
-    case gdcm::VR::UR: return QF_VR_UR;
-    default: return QF_VR_NONE;
+    case gdcm::VR::AE:
+      return QF_VR_AE;
+    case gdcm::VR::AS:
+      return QF_VR_AS;
+    case gdcm::VR::AT:
+      return QF_VR_AT;
+    case gdcm::VR::CS:
+      return QF_VR_CS;
+    case gdcm::VR::DA:
+      return QF_VR_DA;
+    case gdcm::VR::DS:
+      return QF_VR_DS;
+    case gdcm::VR::DT:
+      return QF_VR_DT;
+    case gdcm::VR::FD:
+      return QF_VR_FD;
+    case gdcm::VR::FL:
+      return QF_VR_FL;
+    case gdcm::VR::IS:
+      return QF_VR_IS;
+    case gdcm::VR::LO:
+      return QF_VR_LO;
+    case gdcm::VR::LT:
+      return QF_VR_LT;
+    case gdcm::VR::OB:
+      return QF_VR_OB;
+    case gdcm::VR::OF:
+      return QF_VR_OF;
+    case gdcm::VR::OW:
+      return QF_VR_OW;
+    case gdcm::VR::PN:
+      return QF_VR_PN;
+    case gdcm::VR::SH:
+      return QF_VR_SH;
+    case gdcm::VR::SL:
+      return QF_VR_SL;
+    case gdcm::VR::SQ:
+      return QF_VR_SQ;
+    case gdcm::VR::SS:
+      return QF_VR_SS;
+    case gdcm::VR::ST:
+      return QF_VR_ST;
+    case gdcm::VR::TM:
+      return QF_VR_TM;
+    case gdcm::VR::UI:
+      return QF_VR_UI;
+    case gdcm::VR::UL:
+      return QF_VR_UL;
+    case gdcm::VR::UN:
+      return QF_VR_UN;
+    case gdcm::VR::US:
+      return QF_VR_US;
+    case gdcm::VR::UT:
+      return QF_VR_UT;
+    case gdcm::VR::OD:
+      return QF_VR_OD;
+    case gdcm::VR::OL:
+      return QF_VR_OL;
+    case gdcm::VR::UC:
+      return QF_VR_UC;
+    case gdcm::VR::UR:
+      return QF_VR_UR;
+    default:
+      return QF_VR_NONE;
   }
 }
 
@@ -58,8 +90,10 @@ gdcm::VR ResolveVr(const DicomElement& de) {
   gdcm::VR vr = de.vr[0] ? gdcm::VR::GetVRTypeFromFile(de.vr) : gdcm::VR::INVALID;
   if (vr == gdcm::VR::INVALID || vr == gdcm::VR::UN) {
     gdcm::VR dict = DicomDictionaries().GetDictEntry(gdcm::Tag(de.group, de.element)).GetVR();
-    if (dict == gdcm::VR::US_SS || dict == gdcm::VR::US_SS_OW) dict = gdcm::VR::US;
-    else if (dict == gdcm::VR::OB_OW) dict = gdcm::VR::OW;
+    if (dict == gdcm::VR::US_SS || dict == gdcm::VR::US_SS_OW)
+      dict = gdcm::VR::US;
+    else if (dict == gdcm::VR::OB_OW)
+      dict = gdcm::VR::OW;
     if (dict != gdcm::VR::INVALID) vr = dict;
   }
   if (de.sequence) vr = gdcm::VR::SQ;
@@ -84,18 +118,24 @@ std::string ValueText(const DicomLayout& L, const DicomElement& de, gdcm::VR vr)
     const uint64_t a = u32(i), b = u32(i + 4);
     return L.bigEndian ? a << 32 | b : b << 32 | a;
   };
-  for (size_t i = 0; out.size() < 1100; ) {
+  for (size_t i = 0; out.size() < 1100;) {
     switch (vr) {
-      case gdcm::VR::US: case gdcm::VR::SS:
+      case gdcm::VR::US:
+      case gdcm::VR::SS:
         if (i + 2 > n) return out;
-        if (vr == gdcm::VR::US) snprintf(tmp, sizeof tmp, "%u", (unsigned)L.U16(de.value + i));
-        else snprintf(tmp, sizeof tmp, "%d", (int)(int16_t)L.U16(de.value + i));
+        if (vr == gdcm::VR::US)
+          snprintf(tmp, sizeof tmp, "%u", (unsigned)L.U16(de.value + i));
+        else
+          snprintf(tmp, sizeof tmp, "%d", (int)(int16_t)L.U16(de.value + i));
         i += 2;
         break;
-      case gdcm::VR::UL: case gdcm::VR::SL:
+      case gdcm::VR::UL:
+      case gdcm::VR::SL:
         if (i + 4 > n) return out;
-        if (vr == gdcm::VR::UL) snprintf(tmp, sizeof tmp, "%lu", (unsigned long)u32(i));
-        else snprintf(tmp, sizeof tmp, "%ld", (long)(int32_t)u32(i));
+        if (vr == gdcm::VR::UL)
+          snprintf(tmp, sizeof tmp, "%lu", (unsigned long)u32(i));
+        else
+          snprintf(tmp, sizeof tmp, "%ld", (long)(int32_t)u32(i));
         i += 4;
         break;
       case gdcm::VR::FL: {
@@ -121,8 +161,15 @@ std::string ValueText(const DicomLayout& L, const DicomElement& de, gdcm::VR vr)
         snprintf(tmp, sizeof tmp, "(%04X,%04X)", (unsigned)L.U16(de.value + i), (unsigned)L.U16(de.value + i + 2));
         i += 4;
         break;
-      case gdcm::VR::OB: case gdcm::VR::OW: case gdcm::VR::OF: case gdcm::VR::OD: case gdcm::VR::OL:
-      case gdcm::VR::OV: case gdcm::VR::UN: case gdcm::VR::SQ: case gdcm::VR::INVALID:
+      case gdcm::VR::OB:
+      case gdcm::VR::OW:
+      case gdcm::VR::OF:
+      case gdcm::VR::OD:
+      case gdcm::VR::OL:
+      case gdcm::VR::OV:
+      case gdcm::VR::UN:
+      case gdcm::VR::SQ:
+      case gdcm::VR::INVALID:
         return std::string();
       default: {
         std::string s((const char*)p, std::min<size_t>(n, 2048));  // the record holds far less

@@ -29,9 +29,9 @@ const gdcm::Dicts& DicomDictionaries() {
 }
 
 bool IsVrCode(const uint8_t* p) {
-  static const char* const kVrs[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO",
-                                     "LT", "OB", "OD", "OF", "OL", "OV", "OW", "PN", "SH", "SL", "SQ",
-                                     "SS", "ST", "SV", "TM", "UC", "UI", "UL", "UN", "UR", "US", "UT", "UV"};
+  static const char* const kVrs[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO", "LT",
+                                     "OB", "OD", "OF", "OL", "OV", "OW", "PN", "SH", "SL", "SQ", "SS", "ST",
+                                     "SV", "TM", "UC", "UI", "UL", "UN", "UR", "US", "UT", "UV"};
   for (const char* v : kVrs)
     if (p[0] == (uint8_t)v[0] && p[1] == (uint8_t)v[1]) return true;
   return false;
@@ -226,9 +226,7 @@ class Walker {
     return true;
   }
 
-  uint16_t U16(size_t at) const {
-    return big_ && Le16(d_ + at) != 0xFFFE ? Be16(d_ + at) : Le16(d_ + at);
-  }
+  uint16_t U16(size_t at) const { return big_ && Le16(d_ + at) != 0xFFFE ? Be16(d_ + at) : Le16(d_ + at); }
   uint32_t U32(size_t at) const {
     return big_ ? (uint32_t)d_[at] << 24 | (uint32_t)d_[at + 1] << 16 | (uint32_t)d_[at + 2] << 8 | d_[at + 3]
                 : Le32(d_ + at);
@@ -262,7 +260,8 @@ bool WalkDicom(const uint8_t* d, size_t n, size_t total, bool stopAtPixelData, D
   const bool preamble = n >= 132 && memcmp(d + 128, "DICM", 4) == 0;
   if (preamble) at = 132;
   // A meta header without the preamble leaves GDCM guessing its encoding.
-  else if (n >= 2 && d[0] == 0x02 && d[1] == 0x00) return false;
+  else if (n >= 2 && d[0] == 0x02 && d[1] == 0x00)
+    return false;
   // The meta header: explicit little endian, group 0002, values of defined
   // length. With the preamble it must be there and name the transfer syntax,
   // so that GDCM has nothing to guess.
@@ -395,9 +394,9 @@ const DicomElement* DicomLayout::Find(const std::vector<DicomElement>& set, uint
 uint16_t DicomLayout::U16(size_t at) const { return bigEndian ? Be16(bytes + at) : Le16(bytes + at); }
 
 uint32_t DicomLayout::U32(size_t at) const {
-  return bigEndian ? (uint32_t)bytes[at] << 24 | (uint32_t)bytes[at + 1] << 16 | (uint32_t)bytes[at + 2] << 8 |
-                         bytes[at + 3]
-                   : Le32(bytes + at);
+  return bigEndian
+             ? (uint32_t)bytes[at] << 24 | (uint32_t)bytes[at + 1] << 16 | (uint32_t)bytes[at + 2] << 8 | bytes[at + 3]
+             : Le32(bytes + at);
 }
 
 std::vector<unsigned> DicomLayout::USValues(const DicomElement& de) const {

@@ -87,11 +87,12 @@ bool WriteSecondaryCapture(const std::string& path, int width, int height, int c
   // Written beside the target, then moved into place.
   char suffix[64];
   static std::atomic<unsigned> counter{0};
-  snprintf(suffix, sizeof suffix, ".%lu-%u.part", (unsigned long)
+  snprintf(suffix, sizeof suffix, ".%lu-%u.part",
+           (unsigned long)
 #ifdef _WIN32
-           GetCurrentProcessId(),
+               GetCurrentProcessId(),
 #else
-           0ul,
+               0ul,
 #endif
            counter.fetch_add(1));
   const std::string temp = path + suffix;

@@ -89,8 +89,7 @@ bool IsUrlScheme(const std::string& s) {
 
 }  // namespace
 
-bool ResolveDataFile(const std::string& headerPath, const std::string& name, std::string& full,
-                     std::string& error) {
+bool ResolveDataFile(const std::string& headerPath, const std::string& name, std::string& full, std::string& error) {
   const std::string n = Trim(name);
   if (n.empty()) {
     error = "the header names no data file";
@@ -141,10 +140,18 @@ bool ResolveDataFile(const std::string& headerPath, const std::string& name, std
 
 size_t ElemSize(Elem e) {
   switch (e) {
-    case Elem::U8: case Elem::S8: return 1;
-    case Elem::U16: case Elem::S16: return 2;
-    case Elem::U32: case Elem::S32: case Elem::F32: return 4;
-    default: return 8;
+    case Elem::U8:
+    case Elem::S8:
+      return 1;
+    case Elem::U16:
+    case Elem::S16:
+      return 2;
+    case Elem::U32:
+    case Elem::S32:
+    case Elem::F32:
+      return 4;
+    default:
+      return 8;
   }
 }
 
@@ -158,16 +165,50 @@ double ReadElem(const uint8_t* p, Elem e, bool bigEndian) {
   const size_t n = ElemSize(e);
   for (size_t i = 0; i < n; ++i) b[i] = bigEndian ? p[n - 1 - i] : p[i];
   switch (e) {
-    case Elem::U8: return b[0];
-    case Elem::S8: return (int8_t)b[0];
-    case Elem::U16: { uint16_t v; memcpy(&v, b, 2); return v; }
-    case Elem::S16: { int16_t v; memcpy(&v, b, 2); return v; }
-    case Elem::U32: { uint32_t v; memcpy(&v, b, 4); return v; }
-    case Elem::S32: { int32_t v; memcpy(&v, b, 4); return v; }
-    case Elem::U64: { uint64_t v; memcpy(&v, b, 8); return (double)v; }
-    case Elem::S64: { int64_t v; memcpy(&v, b, 8); return (double)v; }
-    case Elem::F32: { float v; memcpy(&v, b, 4); return std::isfinite(v) ? v : 0; }
-    default: { double v; memcpy(&v, b, 8); return std::isfinite(v) ? v : 0; }
+    case Elem::U8:
+      return b[0];
+    case Elem::S8:
+      return (int8_t)b[0];
+    case Elem::U16: {
+      uint16_t v;
+      memcpy(&v, b, 2);
+      return v;
+    }
+    case Elem::S16: {
+      int16_t v;
+      memcpy(&v, b, 2);
+      return v;
+    }
+    case Elem::U32: {
+      uint32_t v;
+      memcpy(&v, b, 4);
+      return v;
+    }
+    case Elem::S32: {
+      int32_t v;
+      memcpy(&v, b, 4);
+      return v;
+    }
+    case Elem::U64: {
+      uint64_t v;
+      memcpy(&v, b, 8);
+      return (double)v;
+    }
+    case Elem::S64: {
+      int64_t v;
+      memcpy(&v, b, 8);
+      return (double)v;
+    }
+    case Elem::F32: {
+      float v;
+      memcpy(&v, b, 4);
+      return std::isfinite(v) ? v : 0;
+    }
+    default: {
+      double v;
+      memcpy(&v, b, 8);
+      return std::isfinite(v) ? v : 0;
+    }
   }
 }
 
@@ -315,10 +356,14 @@ bool Inflate(FILE* f, uint64_t at, uint64_t skip, uint64_t want, std::vector<uin
   inflateEnd(&z);
   if (!damaged && kept == want && ended) return true;
   if (out) out->resize(base);
-  if (damaged) error = "the compressed data is damaged (its checksum or its stream is wrong)";
-  else if (kept < want) error = "the image data is shorter than its header says";
-  else if (after > DecodeLimit()) error = "the compressed data goes on far past the image";
-  else error = "the compressed data is cut short";
+  if (damaged)
+    error = "the compressed data is damaged (its checksum or its stream is wrong)";
+  else if (kept < want)
+    error = "the image data is shorter than its header says";
+  else if (after > DecodeLimit())
+    error = "the compressed data goes on far past the image";
+  else
+    error = "the compressed data is cut short";
   return false;
 }
 
@@ -350,14 +395,70 @@ bool ReadText(FILE* f, uint64_t at, uint64_t count, Elem e, std::vector<uint8_t>
       const unsigned long long u = ElemIsSigned(e) ? 0 : strtoull(word.c_str(), &end, 0);
       if (*end || errno == ERANGE || (!ElemIsSigned(e) && word[0] == '-')) break;
       switch (e) {
-        case Elem::U8: { uint8_t v = (uint8_t)u; if (u > 0xFF) { end = nullptr; break; } memcpy(dst, &v, 1); break; }
-        case Elem::S8: { int8_t v = (int8_t)s; if (s != v) { end = nullptr; break; } memcpy(dst, &v, 1); break; }
-        case Elem::U16: { uint16_t v = (uint16_t)u; if (u != v) { end = nullptr; break; } memcpy(dst, &v, 2); break; }
-        case Elem::S16: { int16_t v = (int16_t)s; if (s != v) { end = nullptr; break; } memcpy(dst, &v, 2); break; }
-        case Elem::U32: { uint32_t v = (uint32_t)u; if (u != v) { end = nullptr; break; } memcpy(dst, &v, 4); break; }
-        case Elem::S32: { int32_t v = (int32_t)s; if (s != v) { end = nullptr; break; } memcpy(dst, &v, 4); break; }
-        case Elem::U64: { uint64_t v = u; memcpy(dst, &v, 8); break; }
-        default: { int64_t v = s; memcpy(dst, &v, 8); break; }
+        case Elem::U8: {
+          uint8_t v = (uint8_t)u;
+          if (u > 0xFF) {
+            end = nullptr;
+            break;
+          }
+          memcpy(dst, &v, 1);
+          break;
+        }
+        case Elem::S8: {
+          int8_t v = (int8_t)s;
+          if (s != v) {
+            end = nullptr;
+            break;
+          }
+          memcpy(dst, &v, 1);
+          break;
+        }
+        case Elem::U16: {
+          uint16_t v = (uint16_t)u;
+          if (u != v) {
+            end = nullptr;
+            break;
+          }
+          memcpy(dst, &v, 2);
+          break;
+        }
+        case Elem::S16: {
+          int16_t v = (int16_t)s;
+          if (s != v) {
+            end = nullptr;
+            break;
+          }
+          memcpy(dst, &v, 2);
+          break;
+        }
+        case Elem::U32: {
+          uint32_t v = (uint32_t)u;
+          if (u != v) {
+            end = nullptr;
+            break;
+          }
+          memcpy(dst, &v, 4);
+          break;
+        }
+        case Elem::S32: {
+          int32_t v = (int32_t)s;
+          if (s != v) {
+            end = nullptr;
+            break;
+          }
+          memcpy(dst, &v, 4);
+          break;
+        }
+        case Elem::U64: {
+          uint64_t v = u;
+          memcpy(dst, &v, 8);
+          break;
+        }
+        default: {
+          int64_t v = s;
+          memcpy(dst, &v, 8);
+          break;
+        }
       }
       if (!end) {
         error = "a sample written as text is out of its type's range";
@@ -441,8 +542,10 @@ bool ReadSegment(const RawLayout& L, const Segment& s, std::vector<uint8_t>& out
     case Encoding::Raw:
       break;
   }
-  if (s.byteSkip == -1) at = size >= need && size - need >= at ? size - need : UINT64_MAX;
-  else at += (uint64_t)s.byteSkip;
+  if (s.byteSkip == -1)
+    at = size >= need && size - need >= at ? size - need : UINT64_MAX;
+  else
+    at += (uint64_t)s.byteSkip;
   if (at == UINT64_MAX || at > size || size - at < need) {
     error = "the image data is shorter than its header says";
     return false;
@@ -588,8 +691,10 @@ void Reorient(Volume& v, const RawLayout& L) {
       }
     }
   };
-  if (c == 3) move(v.rgb);
-  else move(v.grey);
+  if (c == 3)
+    move(v.rgb);
+  else
+    move(v.grey);
   v.width = N[0];
   v.height = N[1];
   v.frames = N[2] * L.volumes;
@@ -647,8 +752,10 @@ bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v,
     for (int f = 0; f < frames; ++f)
       for (int y = 0; y < h / 2; ++y) {
         const size_t a = ((size_t)f * h + y) * row, b = ((size_t)f * h + h - 1 - y) * row;
-        if (c == 3) std::swap_ranges(v.rgb.begin() + a, v.rgb.begin() + a + row, v.rgb.begin() + b);
-        else std::swap_ranges(v.grey.begin() + a, v.grey.begin() + a + row, v.grey.begin() + b);
+        if (c == 3)
+          std::swap_ranges(v.rgb.begin() + a, v.rgb.begin() + a + row, v.rgb.begin() + b);
+        else
+          std::swap_ranges(v.grey.begin() + a, v.grey.begin() + a + row, v.grey.begin() + b);
       }
   }
   return true;
@@ -674,8 +781,8 @@ bool PatternFiles(const std::string& headerPath, const std::string& spec, std::v
   const std::string& pattern = words[0];
   size_t pct = pattern.find('%');
   size_t conv = pct == std::string::npos ? pct : pattern.find_first_not_of("0123456789", pct + 1);
-  if (pct == std::string::npos || conv == std::string::npos || (pattern[conv] != 'd' && pattern[conv] != 'i' &&
-                                                                  pattern[conv] != 'u') ||
+  if (pct == std::string::npos || conv == std::string::npos ||
+      (pattern[conv] != 'd' && pattern[conv] != 'i' && pattern[conv] != 'u') ||
       pattern.find('%', conv + 1) != std::string::npos || conv - pct > 3) {
     error = "the data file pattern is not one number in a name";
     return false;
@@ -720,11 +827,18 @@ namespace {
 
 bool ParseLayout(Kind kind, const std::string& path, RawLayout& L, std::string& error) {
   switch (kind) {
-    case Kind::MetaImage: return ParseMeta(path, L, error);
-    case Kind::Nifti: case Kind::Analyze: return ParseNifti(path, L, error);
-    case Kind::Nrrd: return ParseNrrd(path, L, error);
-    case Kind::Minc: return ParseMinc(path, L, error);
-    default: error = "unknown file type"; return false;
+    case Kind::MetaImage:
+      return ParseMeta(path, L, error);
+    case Kind::Nifti:
+    case Kind::Analyze:
+      return ParseNifti(path, L, error);
+    case Kind::Nrrd:
+      return ParseNrrd(path, L, error);
+    case Kind::Minc:
+      return ParseMinc(path, L, error);
+    default:
+      error = "unknown file type";
+      return false;
   }
 }
 
@@ -744,11 +858,11 @@ Kind DetectKind(const std::string& path) {
   const int nifti = NiftiHeaderSize(head);
   if (nifti == 348 && memcmp(&head[344], "n+1", 4) == 0) return Kind::Nifti;
   if (nifti == 540 && memcmp(&head[4], "n+2\0\r\n\032\n", 8) == 0) return Kind::Nifti;
-  if (!gz && n >= 4 && (memcmp(head.data(), "II*\0", 4) == 0 || memcmp(head.data(), "MM\0*", 4) == 0 ||
-                        memcmp(head.data(), "II+\0", 4) == 0 || memcmp(head.data(), "MM\0+", 4) == 0))
+  if (!gz && n >= 4 &&
+      (memcmp(head.data(), "II*\0", 4) == 0 || memcmp(head.data(), "MM\0*", 4) == 0 ||
+       memcmp(head.data(), "II+\0", 4) == 0 || memcmp(head.data(), "MM\0+", 4) == 0))
     return Kind::Tiff;
-  if (!gz && n >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
-      (isspace(head[2]) || head[2] == '#'))
+  if (!gz && n >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' && (isspace(head[2]) || head[2] == '#'))
     return Kind::Pnm;
   if (!gz && n >= 4 &&
       ((head[0] == 'B' && head[1] == 'M') || memcmp(head.data(), "\x89PNG", 4) == 0 ||
@@ -778,14 +892,16 @@ bool LoadOtherFormat(Kind kind, const std::string& path, Volume& v, std::string&
   // NIfTI, Analyze and NRRD samples come through their own libraries when
   // the build has them; the header checks above come first either way.
   bool done = false, ok = false;
-  if (kind == Kind::Nifti || kind == Kind::Analyze) ok = LoadNiftiSamples(path, L, v, error, done);
-  else if (kind == Kind::Nrrd) ok = LoadNrrdSamples(path, L, v, error, done);
-  else if (L.encoding == Encoding::Hdf5) return LoadMinc2Samples(path, L, v, error);
+  if (kind == Kind::Nifti || kind == Kind::Analyze)
+    ok = LoadNiftiSamples(path, L, v, error, done);
+  else if (kind == Kind::Nrrd)
+    ok = LoadNrrdSamples(path, L, v, error, done);
+  else if (L.encoding == Encoding::Hdf5)
+    return LoadMinc2Samples(path, L, v, error);
   return done ? ok : LoadLayout(L, v, error);
 }
 
-bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& height, int& frames,
-                         std::string& error) {
+bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& height, int& frames, std::string& error) {
   RawLayout L;
   if (!ParseLayout(kind, path, L, error) || !CheckLayout(L, error)) return false;
   // Data files that are missing, or too short for raw samples, are known

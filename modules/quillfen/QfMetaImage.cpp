@@ -70,7 +70,10 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
     error = "MetaImage header without ElementDataFile";
     return false;
   }
-  auto get = [&](const char* k) { auto it = keys.find(k); return it == keys.end() ? std::string() : it->second; };
+  auto get = [&](const char* k) {
+    auto it = keys.find(k);
+    return it == keys.end() ? std::string() : it->second;
+  };
   const int ndims = atoi(get("ndims").c_str());
   const std::vector<double> dimsD = Numbers(get("dimsize"));
   if (ndims < 2 || ndims > 16 || (int)dimsD.size() < ndims) {
@@ -86,10 +89,10 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
     dims.push_back((uint64_t)dimsD[i]);
   }
   static const std::map<std::string, Elem> kTypes = {
-      {"met_uchar", Elem::U8}, {"met_char", Elem::S8}, {"met_ushort", Elem::U16}, {"met_short", Elem::S16},
-      {"met_uint", Elem::U32}, {"met_int", Elem::S32}, {"met_ulong", Elem::U32}, {"met_long", Elem::S32},
-      {"met_ulong_long", Elem::U64}, {"met_long_long", Elem::S64}, {"met_float", Elem::F32},
-      {"met_double", Elem::F64}};
+      {"met_uchar", Elem::U8},      {"met_char", Elem::S8},   {"met_ushort", Elem::U16},
+      {"met_short", Elem::S16},     {"met_uint", Elem::U32},  {"met_int", Elem::S32},
+      {"met_ulong", Elem::U32},     {"met_long", Elem::S32},  {"met_ulong_long", Elem::U64},
+      {"met_long_long", Elem::S64}, {"met_float", Elem::F32}, {"met_double", Elem::F64}};
   auto t = kTypes.find(Lower(get("elementtype")));
   if (t == kTypes.end()) {
     error = "unsupported MetaImage element type";
@@ -97,8 +100,8 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
   }
   L.e = t->second;
   L.channels = keys.count("elementnumberofchannels") ? atoi(get("elementnumberofchannels").c_str()) : 1;
-  const std::string msb = Lower(get("binarydatabyteordermsb").empty() ? get("elementbyteordermsb")
-                                                                      : get("binarydatabyteordermsb"));
+  const std::string msb =
+      Lower(get("binarydatabyteordermsb").empty() ? get("elementbyteordermsb") : get("binarydatabyteordermsb"));
   L.big = msb == "true";
   if (Lower(get("compresseddata")) == "true") L.encoding = Encoding::Gzip;
   if (dims[0] > 65535 || dims[1] > 65535) {
@@ -146,8 +149,10 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
     Segment s;
     s.file = f;
     s.samples = total / files.size();
-    if (headerSize == -1 && L.encoding == Encoding::Raw) s.byteSkip = -1;
-    else if (headerSize > 0) s.start = (uint64_t)headerSize;
+    if (headerSize == -1 && L.encoding == Encoding::Raw)
+      s.byteSkip = -1;
+    else if (headerSize > 0)
+      s.start = (uint64_t)headerSize;
     L.segments.push_back(s);
   }
   return CheckLayout(L, error);

@@ -36,7 +36,10 @@ struct CdfReader {
   bool offset64 = false;
   explicit CdfReader(const std::vector<uint8_t>& data) : d(data) {}
   uint32_t U32() {
-    if (pos + 4 > d.size()) { ok = false; return 0; }
+    if (pos + 4 > d.size()) {
+      ok = false;
+      return 0;
+    }
     uint32_t v = (uint32_t)d[pos] << 24 | d[pos + 1] << 16 | d[pos + 2] << 8 | d[pos + 3];
     pos += 4;
     return v;
@@ -49,31 +52,44 @@ struct CdfReader {
   // Names and values are padded to four bytes.
   std::string Name() {
     uint32_t n = U32();
-    if (!ok || n > 4096 || pos + n > d.size()) { ok = false; return std::string(); }
+    if (!ok || n > 4096 || pos + n > d.size()) {
+      ok = false;
+      return std::string();
+    }
     std::string s((const char*)&d[pos], n);
     pos += (n + 3) & ~3u;
     return s;
   }
-  static size_t TypeSize(uint32_t t) { return t == 1 || t == 2 ? 1 : t == 3 ? 2 : t == 4 || t == 5 ? 4 : t == 6 ? 8 : 0; }
+  static size_t TypeSize(uint32_t t) {
+    return t == 1 || t == 2 ? 1 : t == 3 ? 2 : t == 4 || t == 5 ? 4 : t == 6 ? 8 : 0;
+  }
   void Attributes(CdfAttributes* out) {
     uint32_t tag = U32(), n = U32();
     if (tag == 0) return;
-    if (tag != 0x0C || n > 100000) { ok = false; return; }
+    if (tag != 0x0C || n > 100000) {
+      ok = false;
+      return;
+    }
     for (uint32_t i = 0; i < n && ok; ++i) {
       std::string name = Name();
       uint32_t type = U32(), count = U32();
       const size_t es = TypeSize(type), bytes = es * (size_t)count;
-      if (!ok || es == 0 || count > d.size() || pos + bytes > d.size()) { ok = false; return; }
+      if (!ok || es == 0 || count > d.size() || pos + bytes > d.size()) {
+        ok = false;
+        return;
+      }
       if (out) {
         CdfAttribute& a = (*out)[name];
-        if (type == 2) a.text.assign((const char*)&d[pos], bytes);
+        if (type == 2)
+          a.text.assign((const char*)&d[pos], bytes);
         else
           for (uint32_t k = 0; k < count && k < 16; ++k) {
             const uint8_t* p = &d[pos + k * es];
-            a.values.push_back(type == 1 ? (double)(int8_t)p[0]
+            a.values.push_back(type == 1   ? (double)(int8_t)p[0]
                                : type == 3 ? ReadElem(p, Elem::S16, true)
                                : type == 4 ? ReadElem(p, Elem::S32, true)
-                               : type == 5 ? ReadElem(p, Elem::F32, true) : ReadElem(p, Elem::F64, true));
+                               : type == 5 ? ReadElem(p, Elem::F32, true)
+                                           : ReadElem(p, Elem::F64, true));
           }
       }
       pos += (bytes + 3) & ~(size_t)3;
@@ -118,7 +134,10 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
     v.name = r.Name();
     const uint32_t ndims = r.U32();
     for (uint32_t k = 0; k < ndims && r.ok; ++k) {
-      if (k >= 64) { r.ok = false; break; }
+      if (k >= 64) {
+        r.ok = false;
+        break;
+      }
       v.dims.push_back(r.U32());
     }
     r.Attributes(&v.atts);
@@ -143,12 +162,25 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
   auto sign = image->atts.find("signtype");
   const bool isSigned = sign != image->atts.end() ? sign->second.text.compare(0, 6, "signed") == 0 : image->type != 1;
   switch (image->type) {
-    case 1: case 2: L.e = isSigned ? Elem::S8 : Elem::U8; break;
-    case 3: L.e = isSigned ? Elem::S16 : Elem::U16; break;
-    case 4: L.e = isSigned ? Elem::S32 : Elem::U32; break;
-    case 5: L.e = Elem::F32; break;
-    case 6: L.e = Elem::F64; break;
-    default: error = "unsupported MINC type"; return false;
+    case 1:
+    case 2:
+      L.e = isSigned ? Elem::S8 : Elem::U8;
+      break;
+    case 3:
+      L.e = isSigned ? Elem::S16 : Elem::U16;
+      break;
+    case 4:
+      L.e = isSigned ? Elem::S32 : Elem::U32;
+      break;
+    case 5:
+      L.e = Elem::F32;
+      break;
+    case 6:
+      L.e = Elem::F64;
+      break;
+    default:
+      error = "unsupported MINC type";
+      return false;
   }
   // Extents of the image's dimensions, outermost first; the record
   // dimension's is the file's record count.
@@ -352,8 +384,10 @@ bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error) {
   const size_t size = H5Tget_size(type.id);
   if (cls == H5T_INTEGER) {
     const bool sgn = H5Tget_sign(type.id) == H5T_SGN_2;
-    L.e = size == 1 ? (sgn ? Elem::S8 : Elem::U8) : size == 2 ? (sgn ? Elem::S16 : Elem::U16)
-        : size == 4 ? (sgn ? Elem::S32 : Elem::U32) : (sgn ? Elem::S64 : Elem::U64);
+    L.e = size == 1   ? (sgn ? Elem::S8 : Elem::U8)
+          : size == 2 ? (sgn ? Elem::S16 : Elem::U16)
+          : size == 4 ? (sgn ? Elem::S32 : Elem::U32)
+                      : (sgn ? Elem::S64 : Elem::U64);
   } else if (cls == H5T_FLOAT) {
     L.e = size == 4 ? Elem::F32 : Elem::F64;
   } else {
@@ -448,14 +482,46 @@ bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, st
       const double s = samples[i];
       uint8_t* p = &raw[i * ElemSize(L.e)];
       switch (L.e) {
-        case Elem::U8: { uint8_t x = (uint8_t)s; memcpy(p, &x, 1); break; }
-        case Elem::S8: { int8_t x = (int8_t)s; memcpy(p, &x, 1); break; }
-        case Elem::U16: { uint16_t x = (uint16_t)s; memcpy(p, &x, 2); break; }
-        case Elem::S16: { int16_t x = (int16_t)s; memcpy(p, &x, 2); break; }
-        case Elem::U32: { uint32_t x = (uint32_t)s; memcpy(p, &x, 4); break; }
-        case Elem::S32: { int32_t x = (int32_t)s; memcpy(p, &x, 4); break; }
-        case Elem::U64: { uint64_t x = (uint64_t)s; memcpy(p, &x, 8); break; }
-        default: { int64_t x = (int64_t)s; memcpy(p, &x, 8); break; }
+        case Elem::U8: {
+          uint8_t x = (uint8_t)s;
+          memcpy(p, &x, 1);
+          break;
+        }
+        case Elem::S8: {
+          int8_t x = (int8_t)s;
+          memcpy(p, &x, 1);
+          break;
+        }
+        case Elem::U16: {
+          uint16_t x = (uint16_t)s;
+          memcpy(p, &x, 2);
+          break;
+        }
+        case Elem::S16: {
+          int16_t x = (int16_t)s;
+          memcpy(p, &x, 2);
+          break;
+        }
+        case Elem::U32: {
+          uint32_t x = (uint32_t)s;
+          memcpy(p, &x, 4);
+          break;
+        }
+        case Elem::S32: {
+          int32_t x = (int32_t)s;
+          memcpy(p, &x, 4);
+          break;
+        }
+        case Elem::U64: {
+          uint64_t x = (uint64_t)s;
+          memcpy(p, &x, 8);
+          break;
+        }
+        default: {
+          int64_t x = (int64_t)s;
+          memcpy(p, &x, 8);
+          break;
+        }
       }
     }
     return FillLayout(got, raw.data(), raw.size(), v, error);

@@ -24,8 +24,8 @@ int QF_CALL QueryList(int kind, ListBuffer* list);
 QfWindow QF_CALL CreateViewer(QfWindow parent);
 
 // The program writes its allocator into this table, so it stays writable.
-ModuleInterface g_table = {Initialize, Release, nullptr, nullptr, ConvertFiles, CreateViewer,
-                           CanReadFile, ReadFileInfo, QueryList, nullptr, nullptr, nullptr};
+ModuleInterface g_table = {Initialize,  Release,      nullptr,   nullptr, ConvertFiles, CreateViewer,
+                           CanReadFile, ReadFileInfo, QueryList, nullptr, nullptr,      nullptr};
 
 std::atomic<unsigned> g_requestCounter{0};
 
@@ -137,7 +137,10 @@ int ConvertToDicom(ConvertRequest* r) {
     int f = in.frame >= 0 ? in.frame : 0;
     const qf::Volume* v = nullptr;
     for (const qf::Volume& img : images) {
-      if (f < img.frames) { v = &img; break; }
+      if (f < img.frames) {
+        v = &img;
+        break;
+      }
       f -= img.frames;
     }
     if (!v) return -1;
@@ -163,9 +166,12 @@ int QF_CALL ConvertFiles(ConvertRequest* r) {
   r->outputCount = 0;
   try {
     switch (r->outputFormat) {
-      case QF_FORMAT_BMP: return ConvertToBmp(r);
-      case QF_FORMAT_DICOM: return ConvertToDicom(r);
-      default: return -1;
+      case QF_FORMAT_BMP:
+        return ConvertToBmp(r);
+      case QF_FORMAT_DICOM:
+        return ConvertToDicom(r);
+      default:
+        return -1;
     }
   } catch (...) {
     return -1;
@@ -180,8 +186,8 @@ int QF_CALL CanReadFile(const char* path) {
     const qf::Kind kind = qf::DetectKind(path);
     if (kind == qf::Kind::None || kind == qf::Kind::Picture) return 0;
     // A medical volume is claimed only when its header is one the reader takes.
-    if (kind == qf::Kind::MetaImage || kind == qf::Kind::Nifti || kind == qf::Kind::Analyze ||
-        kind == qf::Kind::Nrrd || kind == qf::Kind::Minc) {
+    if (kind == qf::Kind::MetaImage || kind == qf::Kind::Nifti || kind == qf::Kind::Analyze || kind == qf::Kind::Nrrd ||
+        kind == qf::Kind::Minc) {
       int w = 0, h = 0, frames = 0;
       std::string error;
       return qf::ReadOtherFormatInfo(kind, path, w, h, frames, error) ? 1 : 0;
@@ -240,7 +246,8 @@ int QF_CALL ReadFileInfo(const char* path, FileInfoRequest* req) {
 int QF_CALL QueryList(int kind, ListBuffer* list) {
   if (!list) return -1;
   // The extensions the library reads, NUL-separated.
-  static const char kList[] = ".dcm\0.dicom\0.mr\0.ct\0.mha\0.mhd\0.nii\0.nii.gz\0.hdr\0.hdr.gz\0.img\0.img.gz\0.nrrd\0.mnc\0";
+  static const char kList[] =
+      ".dcm\0.dicom\0.mr\0.ct\0.mha\0.mhd\0.nii\0.nii.gz\0.hdr\0.hdr.gz\0.img\0.img.gz\0.nrrd\0.mnc\0";
   void* p = qf::Alloc(sizeof kList);
   if (!p) return -1;
   memcpy(p, kList, sizeof kList);

@@ -62,19 +62,47 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   L.intercept = nifti ? real(two ? 184 : 116) : 0;
   if (L.slope == 0) L.slope = 1, L.intercept = 0;
   switch (datatype) {
-    case 2: L.e = Elem::U8; break;
-    case 4: L.e = Elem::S16; break;
-    case 8: L.e = Elem::S32; break;
-    case 16: L.e = Elem::F32; break;
-    case 64: L.e = Elem::F64; break;
-    case 128: L.e = Elem::U8; L.channels = 3; break;
-    case 256: L.e = Elem::S8; break;
-    case 512: L.e = Elem::U16; break;
-    case 768: L.e = Elem::U32; break;
-    case 1024: L.e = Elem::S64; break;
-    case 1280: L.e = Elem::U64; break;
-    case 2304: L.e = Elem::U8; L.channels = 4; break;
-    default: error = "unsupported NIfTI data type (complex and 128-bit samples are not shown)"; return false;
+    case 2:
+      L.e = Elem::U8;
+      break;
+    case 4:
+      L.e = Elem::S16;
+      break;
+    case 8:
+      L.e = Elem::S32;
+      break;
+    case 16:
+      L.e = Elem::F32;
+      break;
+    case 64:
+      L.e = Elem::F64;
+      break;
+    case 128:
+      L.e = Elem::U8;
+      L.channels = 3;
+      break;
+    case 256:
+      L.e = Elem::S8;
+      break;
+    case 512:
+      L.e = Elem::U16;
+      break;
+    case 768:
+      L.e = Elem::U32;
+      break;
+    case 1024:
+      L.e = Elem::S64;
+      break;
+    case 1280:
+      L.e = Elem::U64;
+      break;
+    case 2304:
+      L.e = Elem::U8;
+      L.channels = 4;
+      break;
+    default:
+      error = "unsupported NIfTI data type (complex and 128-bit samples are not shown)";
+      return false;
   }
   if (dim[0] < 2 || dim[0] > 7) {
     error = "bad NIfTI dimensions";
@@ -139,7 +167,10 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
     if (ext == ".hdr" || ext == ".hdr.gz") {
       const std::string base = path.substr(0, path.size() - ext.size());
       for (const char* x : {".img", ".IMG", ".img.gz"})
-        if (FileExists(base + x)) { s.file = base + x; break; }
+        if (FileExists(base + x)) {
+          s.file = base + x;
+          break;
+        }
     } else {
       s.file = path;
     }
@@ -180,8 +211,8 @@ bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, st
   for (int i = 1; i <= nim->dim[0] && i < 8; ++i) count *= (uint64_t)std::max<int64_t>(1, nim->dim[i]);
   RawLayout got = L;
   got.big = false;  // nifticlib hands samples over in the machine's order
-  const bool same = nim->nx == L.w && nim->ny == L.h && count == L.SampleCount() &&
-                    (uint64_t)nim->nbyper * count == L.DataBytes();
+  const bool same =
+      nim->nx == L.w && nim->ny == L.h && count == L.SampleCount() && (uint64_t)nim->nbyper * count == L.DataBytes();
   const bool ok = same ? FillLayout(got, (const uint8_t*)nim->data, (size_t)L.DataBytes(), v, error) : false;
   if (!same) error = "nifticlib read another image than the header describes";
   nifti_image_free(nim);

@@ -85,7 +85,10 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
       if (!Trim(line).empty()) listed.push_back(Trim(line));
       continue;
     }
-    if (line.empty()) { ended = true; break; }
+    if (line.empty()) {
+      ended = true;
+      break;
+    }
     if (line[0] == '#') continue;
     size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
@@ -97,7 +100,10 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
     if ((key == "data file" || key == "datafile") && Lower(Words(value).empty() ? "" : Words(value)[0]) == "list")
       list = true;
   }
-  auto get = [&](const char* k) { auto it = f.find(k); return it == f.end() ? std::string() : it->second; };
+  auto get = [&](const char* k) {
+    auto it = f.find(k);
+    return it == f.end() ? std::string() : it->second;
+  };
   const int dimension = atoi(get("dimension").c_str());
   const std::vector<double> sizesD = Numbers(get("sizes"));
   if (dimension < 1 || dimension > 16 || (int)sizesD.size() < dimension) {
@@ -112,20 +118,46 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
     }
     sizes.push_back((uint64_t)sizesD[i]);
   }
-  static const std::map<std::string, Elem> kTypes = {
-      {"uchar", Elem::U8}, {"unsigned char", Elem::U8}, {"uint8", Elem::U8}, {"uint8_t", Elem::U8},
-      {"signed char", Elem::S8}, {"int8", Elem::S8}, {"int8_t", Elem::S8},
-      {"short", Elem::S16}, {"short int", Elem::S16}, {"signed short", Elem::S16}, {"signed short int", Elem::S16},
-      {"int16", Elem::S16}, {"int16_t", Elem::S16},
-      {"ushort", Elem::U16}, {"unsigned short", Elem::U16}, {"unsigned short int", Elem::U16},
-      {"uint16", Elem::U16}, {"uint16_t", Elem::U16},
-      {"int", Elem::S32}, {"signed int", Elem::S32}, {"int32", Elem::S32}, {"int32_t", Elem::S32},
-      {"uint", Elem::U32}, {"unsigned int", Elem::U32}, {"uint32", Elem::U32}, {"uint32_t", Elem::U32},
-      {"longlong", Elem::S64}, {"long long", Elem::S64}, {"long long int", Elem::S64},
-      {"signed long long", Elem::S64}, {"signed long long int", Elem::S64}, {"int64", Elem::S64},
-      {"int64_t", Elem::S64}, {"ulonglong", Elem::U64}, {"unsigned long long", Elem::U64},
-      {"unsigned long long int", Elem::U64}, {"uint64", Elem::U64}, {"uint64_t", Elem::U64},
-      {"float", Elem::F32}, {"double", Elem::F64}};
+  static const std::map<std::string, Elem> kTypes = {{"uchar", Elem::U8},
+                                                     {"unsigned char", Elem::U8},
+                                                     {"uint8", Elem::U8},
+                                                     {"uint8_t", Elem::U8},
+                                                     {"signed char", Elem::S8},
+                                                     {"int8", Elem::S8},
+                                                     {"int8_t", Elem::S8},
+                                                     {"short", Elem::S16},
+                                                     {"short int", Elem::S16},
+                                                     {"signed short", Elem::S16},
+                                                     {"signed short int", Elem::S16},
+                                                     {"int16", Elem::S16},
+                                                     {"int16_t", Elem::S16},
+                                                     {"ushort", Elem::U16},
+                                                     {"unsigned short", Elem::U16},
+                                                     {"unsigned short int", Elem::U16},
+                                                     {"uint16", Elem::U16},
+                                                     {"uint16_t", Elem::U16},
+                                                     {"int", Elem::S32},
+                                                     {"signed int", Elem::S32},
+                                                     {"int32", Elem::S32},
+                                                     {"int32_t", Elem::S32},
+                                                     {"uint", Elem::U32},
+                                                     {"unsigned int", Elem::U32},
+                                                     {"uint32", Elem::U32},
+                                                     {"uint32_t", Elem::U32},
+                                                     {"longlong", Elem::S64},
+                                                     {"long long", Elem::S64},
+                                                     {"long long int", Elem::S64},
+                                                     {"signed long long", Elem::S64},
+                                                     {"signed long long int", Elem::S64},
+                                                     {"int64", Elem::S64},
+                                                     {"int64_t", Elem::S64},
+                                                     {"ulonglong", Elem::U64},
+                                                     {"unsigned long long", Elem::U64},
+                                                     {"unsigned long long int", Elem::U64},
+                                                     {"uint64", Elem::U64},
+                                                     {"uint64_t", Elem::U64},
+                                                     {"float", Elem::F32},
+                                                     {"double", Elem::F64}};
   auto t = kTypes.find(Lower(get("type")));
   if (t == kTypes.end()) {
     error = "unsupported NRRD type (block samples are not shown)";
@@ -134,10 +166,14 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
   L.e = t->second;
   L.big = Lower(get("endian")) == "big";
   const std::string enc = Lower(get("encoding"));
-  if (enc == "raw") L.encoding = Encoding::Raw;
-  else if (enc == "gzip" || enc == "gz") L.encoding = Encoding::Gzip;
-  else if (enc == "ascii" || enc == "text" || enc == "txt") L.encoding = Encoding::Ascii;
-  else if (enc == "hex") L.encoding = Encoding::Hex;
+  if (enc == "raw")
+    L.encoding = Encoding::Raw;
+  else if (enc == "gzip" || enc == "gz")
+    L.encoding = Encoding::Gzip;
+  else if (enc == "ascii" || enc == "text" || enc == "txt")
+    L.encoding = Encoding::Ascii;
+  else if (enc == "hex")
+    L.encoding = Encoding::Hex;
   else if (enc == "bzip2" || enc == "bz2") {
 #ifdef QF_WITH_TEEM
     L.encoding = Encoding::Bzip2;
@@ -178,11 +214,14 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
   // three image axes.
   const std::string space = Lower(get("space"));
   double flipX = 0, flipY = 0;
-  if (space == "right-anterior-superior" || space == "ras" || space == "right-anterior-superior-time" || space == "rast")
+  if (space == "right-anterior-superior" || space == "ras" || space == "right-anterior-superior-time" ||
+      space == "rast")
     flipX = flipY = -1;
-  else if (space == "left-anterior-superior" || space == "las" || space == "left-anterior-superior-time" || space == "last")
+  else if (space == "left-anterior-superior" || space == "las" || space == "left-anterior-superior-time" ||
+           space == "last")
     flipX = 1, flipY = -1;
-  else if (space == "left-posterior-superior" || space == "lps" || space == "left-posterior-superior-time" || space == "lpst")
+  else if (space == "left-posterior-superior" || space == "lps" || space == "left-posterior-superior-time" ||
+           space == "lpst")
     flipX = flipY = 1;
   if (flipX != 0) {
     const std::vector<std::vector<double>> dirs = Directions(get("space directions"));
@@ -266,7 +305,7 @@ bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std
     nrrdNuke(n);
     return false;
   }
-  static const Elem kElem[] = {Elem::U8, Elem::S8, Elem::U8, Elem::S16, Elem::U16, Elem::S32,
+  static const Elem kElem[] = {Elem::U8,  Elem::S8,  Elem::U8,  Elem::S16, Elem::U16, Elem::S32,
                                Elem::U32, Elem::S64, Elem::U64, Elem::F32, Elem::F64};
   RawLayout got = L;
   got.big = false;  // teem hands samples over in the machine's order

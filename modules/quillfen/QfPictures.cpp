@@ -24,8 +24,10 @@ void StartPicture(Volume& v, int w, int h, int channels) {
   v.height = h;
   v.frames = 1;
   v.channels = channels;
-  if (channels == 3) v.rgb.assign((size_t)w * h * 3, 0);
-  else v.grey.assign((size_t)w * h, 0.f);
+  if (channels == 3)
+    v.rgb.assign((size_t)w * h * 3, 0);
+  else
+    v.grey.assign((size_t)w * h, 0.f);
   v.hasWindow = true;
   v.center = 127.5;
   v.width_ = 256;
@@ -61,8 +63,8 @@ struct PnmCursor {
   size_t n, pos;
   bool SkipSpace() {
     for (;;) {
-      while (pos < n && (d[pos] == ' ' || d[pos] == '\t' || d[pos] == '\r' || d[pos] == '\n' || d[pos] == '\v' ||
-                         d[pos] == '\f'))
+      while (pos < n &&
+             (d[pos] == ' ' || d[pos] == '\t' || d[pos] == '\r' || d[pos] == '\n' || d[pos] == '\v' || d[pos] == '\f'))
         ++pos;
       if (pos < n && d[pos] == '#') {
         while (pos < n && d[pos] != '\n' && d[pos] != '\r') ++pos;
@@ -122,8 +124,10 @@ bool DecodeOnePnm(PnmCursor& c, Volume& v, uint64_t before, std::string& error) 
   auto put = [&](size_t i, uint32_t s) {
     if (s > maxval) s = maxval;
     const uint32_t q = s * 255u / maxval;
-    if (channels == 3) v.rgb[i] = (uint8_t)q;
-    else v.grey[i] = (float)q;
+    if (channels == 3)
+      v.rgb[i] = (uint8_t)q;
+    else
+      v.grey[i] = (float)q;
   };
   if (kind == 4) {
     const size_t stride = ((size_t)w + 7) / 8;
@@ -252,8 +256,8 @@ bool WideGreyPage(TIFF* tif) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
   if (spp != 1 || TIFFIsTiled(tif)) return false;
   if (format == SAMPLEFORMAT_IEEEFP) return bps == 32 || bps == 64;
-  return (format == SAMPLEFORMAT_UINT || format == SAMPLEFORMAT_INT) && (bps == 32 || bps == 64 ||
-                                                                         (bps == 16 && format == SAMPLEFORMAT_INT));
+  return (format == SAMPLEFORMAT_UINT || format == SAMPLEFORMAT_INT) &&
+         (bps == 32 || bps == 64 || (bps == 16 && format == SAMPLEFORMAT_INT));
 }
 
 // A page is read when it is a wide grey one, or when the RGBA reader takes it.
@@ -284,17 +288,37 @@ bool ReadWideGrey(TIFF* tif, uint32_t w, uint32_t h, Volume& v, std::string& err
       const uint8_t* p = &row[(size_t)x * bps / 8];
       double s;
       if (format == SAMPLEFORMAT_IEEEFP) {
-        if (bps == 32) { float f; memcpy(&f, p, 4); s = f; }
-        else memcpy(&s, p, 8);
+        if (bps == 32) {
+          float f;
+          memcpy(&f, p, 4);
+          s = f;
+        } else
+          memcpy(&s, p, 8);
         if (!std::isfinite(s)) s = 0;
       } else if (bps == 16) {
-        int16_t i; memcpy(&i, p, 2); s = i;
+        int16_t i;
+        memcpy(&i, p, 2);
+        s = i;
       } else if (bps == 32) {
-        if (format == SAMPLEFORMAT_INT) { int32_t i; memcpy(&i, p, 4); s = i; }
-        else { uint32_t i; memcpy(&i, p, 4); s = i; }
+        if (format == SAMPLEFORMAT_INT) {
+          int32_t i;
+          memcpy(&i, p, 4);
+          s = i;
+        } else {
+          uint32_t i;
+          memcpy(&i, p, 4);
+          s = i;
+        }
       } else {
-        if (format == SAMPLEFORMAT_INT) { int64_t i; memcpy(&i, p, 8); s = (double)i; }
-        else { uint64_t i; memcpy(&i, p, 8); s = (double)i; }
+        if (format == SAMPLEFORMAT_INT) {
+          int64_t i;
+          memcpy(&i, p, 8);
+          s = (double)i;
+        } else {
+          uint64_t i;
+          memcpy(&i, p, 8);
+          s = (double)i;
+        }
       }
       v.grey[(size_t)y * w + x] = (float)std::max(-3.0e38, std::min(3.0e38, s));
     }
@@ -345,7 +369,8 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
     StartPicture(v, (int)w, (int)h, 3);
     for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
       const uint32_t p = raster[i];
-      v.rgb[3 * i] = (uint8_t)TIFFGetR(p), v.rgb[3 * i + 1] = (uint8_t)TIFFGetG(p), v.rgb[3 * i + 2] = (uint8_t)TIFFGetB(p);
+      v.rgb[3 * i] = (uint8_t)TIFFGetR(p), v.rgb[3 * i + 1] = (uint8_t)TIFFGetG(p),
+                v.rgb[3 * i + 2] = (uint8_t)TIFFGetB(p);
     }
     MakeGreyIfGrey(v);
     decoded += DecodedBytes(v.FrameSize(), v.channels);

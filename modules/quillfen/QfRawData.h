@@ -23,22 +23,22 @@ enum class Encoding { Raw, Gzip, Ascii, Hex, Bzip2, Hdf5 };
 // One run of samples in one file.
 struct Segment {
   std::string file;
-  uint64_t start = 0;      // where the segment's part of the file begins
-  uint64_t lineSkip = 0;   // text lines dropped from start on, before anything is decoded
-  int64_t byteSkip = 0;    // decoded bytes dropped after the lines; -1: the samples are the file's last bytes
-  uint64_t samples = 0;    // samples (of one channel each) the segment holds
+  uint64_t start = 0;     // where the segment's part of the file begins
+  uint64_t lineSkip = 0;  // text lines dropped from start on, before anything is decoded
+  int64_t byteSkip = 0;   // decoded bytes dropped after the lines; -1: the samples are the file's last bytes
+  uint64_t samples = 0;   // samples (of one channel each) the segment holds
 };
 
 struct RawLayout {
   int w = 0, h = 0;
-  int slices = 1;          // frames of one volume
-  int volumes = 1;         // volumes one after the other (a time axis)
-  int channels = 1;        // 1 grey; 3 or 4 are shown as RGB
+  int slices = 1;    // frames of one volume
+  int volumes = 1;   // volumes one after the other (a time axis)
+  int channels = 1;  // 1 grey; 3 or 4 are shown as RGB
   Elem e = Elem::U8;
   bool big = false;
   Encoding encoding = Encoding::Raw;
   double slope = 1, intercept = 0;
-  bool flipRows = false;   // for files that give no orientation
+  bool flipRows = false;  // for files that give no orientation
   std::vector<Segment> segments;
   // The anatomical direction (left, posterior, superior) of the column, row
   // and slice axes, when the header gives one.

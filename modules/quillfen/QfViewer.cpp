@@ -64,9 +64,7 @@ void CurrentWindow(Viewer* v, const Volume& vol, int frame, double& c, double& w
 }
 
 // The current frame's image, or null (nothing open, or a file that failed).
-const Volume* CurrentVolume(Viewer* v) {
-  return v->frames.empty() ? nullptr : VolumeOf(v->frames[(size_t)v->index]);
-}
+const Volume* CurrentVolume(Viewer* v) { return v->frames.empty() ? nullptr : VolumeOf(v->frames[(size_t)v->index]); }
 
 void RenderCurrent(Viewer* v) {
   const Volume* vol = CurrentVolume(v);
@@ -110,9 +108,8 @@ bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
     if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return _stricmp(a.c_str(), b.c_str()) < 0;
-  });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) < 0; });
   struct Item {
     std::shared_ptr<const Volume> vol;
     std::shared_ptr<LazyVolume> lazy;
@@ -276,8 +273,10 @@ void Paint(Viewer* v) {
       const int w = vol.width, h = vol.height;
       for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
         uint8_t r, g, b;
-        if (vol.channels == 3) r = v->rendered[3 * i], g = v->rendered[3 * i + 1], b = v->rendered[3 * i + 2];
-        else r = g = b = v->rendered[i];
+        if (vol.channels == 3)
+          r = v->rendered[3 * i], g = v->rendered[3 * i + 1], b = v->rendered[3 * i + 2];
+        else
+          r = g = b = v->rendered[i];
         v->dib[4 * i] = b, v->dib[4 * i + 1] = g, v->dib[4 * i + 2] = r, v->dib[4 * i + 3] = 0;
       }
       BITMAPINFO bi = {};
@@ -354,7 +353,10 @@ LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      if (v) { Paint(v); return 0; }
+      if (v) {
+        Paint(v);
+        return 0;
+      }
       break;
     case WM_SIZE:
       InvalidateRect(hwnd, nullptr, FALSE);
@@ -373,7 +375,9 @@ LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
       if (v) DragTo(v, lp);
       return 0;
-    case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
       if (v && v->drag != Viewer::None) {
         v->drag = Viewer::None;
         ReleaseCapture();
@@ -391,10 +395,22 @@ LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN:
       if (!v) break;
       switch (wp) {
-        case VK_LEFT: case VK_UP: case VK_PRIOR: SetIndex(v, v->index - 1); return 0;
-        case VK_RIGHT: case VK_DOWN: case VK_NEXT: SetIndex(v, v->index + 1); return 0;
-        case VK_HOME: SetIndex(v, 0); return 0;
-        case VK_END: SetIndex(v, (int)v->frames.size() - 1); return 0;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_PRIOR:
+          SetIndex(v, v->index - 1);
+          return 0;
+        case VK_RIGHT:
+        case VK_DOWN:
+        case VK_NEXT:
+          SetIndex(v, v->index + 1);
+          return 0;
+        case VK_HOME:
+          SetIndex(v, 0);
+          return 0;
+        case VK_END:
+          SetIndex(v, (int)v->frames.size() - 1);
+          return 0;
       }
       break;
   }

@@ -14,8 +14,8 @@ namespace smeltrix {
 
 // A failure that ends the run; the message goes to standard error.
 struct RunError {
-    std::string message;
-    int exitCode;
+  std::string message;
+  int exitCode;
 };
 
 [[noreturn]] void Throw(const std::string& message, int exitCode = 1);
@@ -29,8 +29,8 @@ bool MoveReplace(const std::string& from, const std::string& to);
 
 // A point in time, num/den seconds, compared exactly.
 struct Time {
-    int64_t num = 0;
-    int64_t den = 1;
+  int64_t num = 0;
+  int64_t den = 1;
 };
 
 bool Less(const Time& a, const Time& b);

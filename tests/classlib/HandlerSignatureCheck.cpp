@@ -9,9 +9,9 @@ class CSignatureWnd : public CWnd {
   afx_msg void OnClicked() {}
   afx_msg void OnTip(NMHDR*, LRESULT*) {}
 #else
-  afx_msg void OnSize(int cx, int cy) {}           // the entry passes (UINT, int, int)
-  afx_msg BOOL OnClicked() { return TRUE; }          // ON_BN_CLICKED wants void()
-  afx_msg void OnTip(UINT, NMHDR*, LRESULT*) {}     // ON_NOTIFY wants (NMHDR*, LRESULT*)
+  afx_msg void OnSize(int cx, int cy) {}         // the entry passes (UINT, int, int)
+  afx_msg BOOL OnClicked() { return TRUE; }      // ON_BN_CLICKED wants void()
+  afx_msg void OnTip(UINT, NMHDR*, LRESULT*) {}  // ON_NOTIFY wants (NMHDR*, LRESULT*)
 #endif
   DECLARE_MESSAGE_MAP()
 };

@@ -8,8 +8,8 @@
 #include "afxwin.h"
 
 namespace {
-constexpr UINT ID_BOTH = 0x8101;      // handled by the window and the application
-constexpr UINT ID_OWNER_APP = 0x8102; // handled by the owner and the application
+constexpr UINT ID_BOTH = 0x8101;       // handled by the window and the application
+constexpr UINT ID_OWNER_APP = 0x8102;  // handled by the owner and the application
 constexpr UINT ID_APP_ONLY = 0x8103;
 constexpr UINT ID_DISABLED = 0x8104;
 constexpr UINT ID_ENABLED = 0x8105;
@@ -391,7 +391,7 @@ TEST(Commands, RangeEntryGetsTheId) {
 // Reflection.
 
 namespace {
-constexpr int NM_PROBE = -900;   // a private notification code
+constexpr int NM_PROBE = -900;    // a private notification code
 constexpr WORD CN_PROBE = 0x700;  // a private WM_COMMAND notification
 
 // A child that sends notifications to its parent like a control does.

@@ -8,8 +8,8 @@
 #include <windows.h>
 
 int main() {
-  HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
+  HWND window =
+      ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (!window || !::GetDesktopWindow()) return 1;
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);

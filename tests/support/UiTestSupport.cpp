@@ -90,8 +90,7 @@ CWindowShot CaptureWindow(HWND hwnd, bool clientOnly) {
 
 CWindowShot CaptureScreen() {
   HDC dc = ::GetDC(nullptr);
-  CWindowShot shot =
-      CaptureRect(dc, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+  CWindowShot shot = CaptureRect(dc, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
   ::ReleaseDC(nullptr, dc);
   return shot;
 }

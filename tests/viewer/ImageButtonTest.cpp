@@ -46,7 +46,8 @@ TEST(ImageButton, PicturesFromResourcesAndMissingOnes) {
   HMODULE module = ::GetModuleHandleW(nullptr);
   for (UINT id : {IDP_OPENFILES, IDP_OPENFILES_HOVER, IDP_OPENFOLDER, IDP_OPENFOLDER_HOVER}) {
     CRasterImage picture;
-    ASSERT_TRUE(picture.LoadFromResource(::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG"), RASTER_TYPE_PNG, module))
+    ASSERT_TRUE(
+        picture.LoadFromResource(::FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG"), RASTER_TYPE_PNG, module))
         << id << ": " << picture.GetErrorText();
     EXPECT_EQ(64u, picture.GetWidth());
     EXPECT_EQ(64u, picture.GetHeight());
@@ -61,8 +62,10 @@ TEST(ImageButton, PicturesFromResourcesAndMissingOnes) {
 TEST(ImageButton, PicturesCentredAtTheNormalSize) {
   CRasterImage normal, hover, big;
   HMODULE module = ::GetModuleHandleW(nullptr);
-  ASSERT_TRUE(normal.LoadFromResource(::FindResourceW(module, MAKEINTRESOURCEW(IDP_OPENFILES), L"PNG"), RASTER_TYPE_PNG, module));
-  ASSERT_TRUE(hover.LoadFromResource(::FindResourceW(module, MAKEINTRESOURCEW(IDP_OPENFILES_HOVER), L"PNG"), RASTER_TYPE_PNG, module));
+  ASSERT_TRUE(normal.LoadFromResource(::FindResourceW(module, MAKEINTRESOURCEW(IDP_OPENFILES), L"PNG"), RASTER_TYPE_PNG,
+                                      module));
+  ASSERT_TRUE(hover.LoadFromResource(::FindResourceW(module, MAKEINTRESOURCEW(IDP_OPENFILES_HOVER), L"PNG"),
+                                     RASTER_TYPE_PNG, module));
   // A hover picture larger than the normal one: a plain red 100 x 100.
   ASSERT_TRUE(big.Create(100, 100, 24, RASTER_TYPE_BMP));
   for (DWORD y = 0; y < 100; ++y) {

@@ -27,8 +27,7 @@ DWORD RegInt(LPCTSTR name, DWORD missing = 0xDEADBEEF) {
 
 // The saved placement as a rectangle.
 CRect SavedPlacement(const CViewerSettings& s) {
-  return CRect(s.m_nWindowLeft, s.m_nWindowTop, s.m_nWindowLeft + s.m_nWindowWidth,
-               s.m_nWindowTop + s.m_nWindowHeight);
+  return CRect(s.m_nWindowLeft, s.m_nWindowTop, s.m_nWindowLeft + s.m_nWindowWidth, s.m_nWindowTop + s.m_nWindowHeight);
 }
 
 struct UpdateCall {
@@ -155,9 +154,9 @@ TEST(MainFrame, FullScreenCoversTheScreenAndComesBackExactly) {
   PumpApp();
   CWindowShot shot = CaptureScreen();
   shot.SavePng(L"viewer-fullscreen.png");
-  EXPECT_TRUE(ColorNear(RGB(0x30, 0x30, 0x30), shot.At(cx - 3, 5)));        // menu bar
-  EXPECT_TRUE(ColorNear(RGB(0x30, 0x30, 0x30), shot.At(cx / 2, cy - 4)));   // status bar
-  EXPECT_TRUE(ColorNear(RGB(0, 0, 0), shot.At(cx / 4, cy / 4)));            // view
+  EXPECT_TRUE(ColorNear(RGB(0x30, 0x30, 0x30), shot.At(cx - 3, 5)));       // menu bar
+  EXPECT_TRUE(ColorNear(RGB(0x30, 0x30, 0x30), shot.At(cx / 2, cy - 4)));  // status bar
+  EXPECT_TRUE(ColorNear(RGB(0, 0, 0), shot.At(cx / 4, cy / 4)));           // view
   frame->SendMessage(WM_COMMAND, ID_VIEW_FULLSCREEN, 0);
   EXPECT_FALSE(frame->IsFullScreen());
   EXPECT_EQ(normal, ScreenRect(frame->m_hWnd));

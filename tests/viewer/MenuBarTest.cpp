@@ -130,7 +130,8 @@ TEST_F(MenuBarTest, SubmenuKeysStayInsideUntilBackAtTheFirstPopup) {
       [&] { return HighlightedItem(file) == 9 && (Key(VK_UP), true); },
       [&] { return HighlightedItem(file) == recent && (Key(VK_RIGHT), true); },
       [&] {
-        for (const auto& e : frame->m_log) recentInits += e.message == WM_INITMENUPOPUP && (HMENU)e.wParam == ::GetSubMenu(file, recent);
+        for (const auto& e : frame->m_log)
+          recentInits += e.message == WM_INITMENUPOPUP && (HMENU)e.wParam == ::GetSubMenu(file, recent);
         if (!recentInits) return false;
         submenuOpened = IsOpen(0);
         Key(VK_LEFT);

@@ -106,8 +106,8 @@ CViewerTestApp::~CViewerTestApp() {
 CRecordingFrame* CViewerTestApp::Start(int nCmdShow) {
   // The view's player loads the image library from the program folder.
   WriteProfileString(L"", L"AppFolder", BuildTreePath(L"bin"));
-  AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CViewerTestDoc),
-                                        RUNTIME_CLASS(CRecordingFrame), RUNTIME_CLASS(CPlayView)));
+  AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CViewerTestDoc), RUNTIME_CLASS(CRecordingFrame),
+                                        RUNTIME_CLASS(CPlayView)));
   m_nCmdShow = nCmdShow;
   CCommandLineInfo info;
   if (!ProcessShellCommand(info)) return nullptr;

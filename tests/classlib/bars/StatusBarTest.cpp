@@ -34,8 +34,8 @@ std::vector<int> Rights(CStatusBar& bar) {
 
 TEST(StatusBar, IndicatorsTextsAndLayout) {
   CHostWnd host;
-  ASSERT_TRUE(host.CreateEx(0, AfxRegisterWndClass(0), L"Status host", WS_OVERLAPPEDWINDOW, 50, 50, 500, 200,
-                            nullptr, nullptr));
+  ASSERT_TRUE(host.CreateEx(0, AfxRegisterWndClass(0), L"Status host", WS_OVERLAPPEDWINDOW, 50, 50, 500, 200, nullptr,
+                            nullptr));
   CStatusBar bar;
   ASSERT_TRUE(bar.Create(&host));
   // An indicator without its string fails.
@@ -46,7 +46,7 @@ TEST(StatusBar, IndicatorsTextsAndLayout) {
   EXPECT_EQ(3, bar.GetCount());
   EXPECT_EQ(2, bar.CommandToIndex(ID_PANE_TWO));
   EXPECT_STREQ(L"One pane", bar.GetPaneText(1));  // panes start with their string
-  EXPECT_TRUE(bar.GetStyle() & SBARS_SIZEGRIP);  // the host can be sized
+  EXPECT_TRUE(bar.GetStyle() & SBARS_SIZEGRIP);   // the host can be sized
 
   CRect client;
   host.GetClientRect(&client);

@@ -31,7 +31,7 @@ class CHostDlg : public CDialog {
   afx_msg void OnUpdateGreen(CCmdUI* ui) { ui->Enable(m_bGreenOn); }
   afx_msg void OnDropDown(NMHDR* nm, LRESULT* result) {
     ++m_nDropDowns;
-    m_nDropItem = (UINT)reinterpret_cast<NMTOOLBARW*>(nm)->iItem;
+    m_nDropItem = (UINT) reinterpret_cast<NMTOOLBARW*>(nm)->iItem;
     m_nDropFrom = (UINT)nm->idFrom;
     *result = TBDDRET_DEFAULT;
   }

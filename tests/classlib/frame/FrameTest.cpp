@@ -151,8 +151,8 @@ CString PaneText(CTestFrame* frame, int index) { return frame->m_wndStatusBar.Ge
 
 // Starts the program's one document the way the start-up does.
 CTestFrame* StartDocument(CTestApp& app, CRuntimeClass* viewClass = RUNTIME_CLASS(CTestView)) {
-  app.AddDocTemplate(new CSingleDocTemplate(IDR_TESTFRAME, RUNTIME_CLASS(CTestDoc), RUNTIME_CLASS(CTestFrame),
-                                            viewClass));
+  app.AddDocTemplate(
+      new CSingleDocTemplate(IDR_TESTFRAME, RUNTIME_CLASS(CTestDoc), RUNTIME_CLASS(CTestFrame), viewClass));
   CCommandLineInfo info;
   if (!app.ProcessShellCommand(info)) return nullptr;
   return static_cast<CTestFrame*>(app.m_pMainWnd);
@@ -305,11 +305,11 @@ TEST(FrameDocView, PopupTrackedWithFrameAsOwnerIsUpdated) {
   CRect r;
   frame->GetWindowRect(&r);
   ::TrackPopupMenuEx(popup->m_hMenu, TPM_LEFTALIGN, r.left + 20, r.top + 40, frame->m_hWnd, nullptr);
-  EXPECT_EQ(nullptr, frame->m_hTracked);  // it was open and read
-  EXPECT_TRUE(frame->m_stateNobody & MF_GRAYED);       // no handler anywhere
-  EXPECT_FALSE(frame->m_stateViewOnly & MF_GRAYED);    // the view's handler
-  EXPECT_TRUE(frame->m_stateChecked & MF_CHECKED);     // the view's update handler
-  EXPECT_TRUE(frame->m_stateChecked & MF_GRAYED);      // checked, but nobody carries it out
+  EXPECT_EQ(nullptr, frame->m_hTracked);             // it was open and read
+  EXPECT_TRUE(frame->m_stateNobody & MF_GRAYED);     // no handler anywhere
+  EXPECT_FALSE(frame->m_stateViewOnly & MF_GRAYED);  // the view's handler
+  EXPECT_TRUE(frame->m_stateChecked & MF_CHECKED);   // the view's update handler
+  EXPECT_TRUE(frame->m_stateChecked & MF_GRAYED);    // checked, but nobody carries it out
   frame->SendMessage(WM_CLOSE);
 }
 

@@ -64,9 +64,8 @@ void Report(double load, double convert, int frames, int result) {
   PROCESS_MEMORY_COUNTERS pmc = {};
   pmc.cb = sizeof(pmc);
   GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
-  printf("load %.3f convert %.3f total %.3f frames %d result %d peak_ws_mb %.0f peak_private_mb %.0f\n", load,
-         convert, load + convert, frames, result, pmc.PeakWorkingSetSize / 1048576.0,
-         pmc.PeakPagefileUsage / 1048576.0);
+  printf("load %.3f convert %.3f total %.3f frames %d result %d peak_ws_mb %.0f peak_private_mb %.0f\n", load, convert,
+         load + convert, frames, result, pmc.PeakWorkingSetSize / 1048576.0, pmc.PeakPagefileUsage / 1048576.0);
 }
 
 // A top-level window holding the page, as the main dialog does.
@@ -87,7 +86,8 @@ int RunPage(const wchar_t* folder, const wchar_t* output) {
 
   CBenchHostWnd host;
   LPCTSTR cls = AfxRegisterWndClass(0, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)::GetStockObject(WHITE_BRUSH));
-  host.CreateEx(0, cls, L"Bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1000, 640, nullptr, nullptr);
+  host.CreateEx(0, cls, L"Bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1000, 640, nullptr,
+                nullptr);
   CSeriesToVideoPage* page = new CSeriesToVideoPage;
   page->Create(IDD_SERIES_PAGE, &host);
   CRect rc;
@@ -176,8 +176,10 @@ int RunCore(const wchar_t* folder, const wchar_t* output) {
 int wmain(int argc, wchar_t** argv) {
   int first = 1;
   bool core = false;
-  if (argc > 1 && wcscmp(argv[1], L"--core") == 0) core = true, first = 2;
-  else if (argc > 1 && wcscmp(argv[1], L"--page") == 0) first = 2;
+  if (argc > 1 && wcscmp(argv[1], L"--core") == 0)
+    core = true, first = 2;
+  else if (argc > 1 && wcscmp(argv[1], L"--page") == 0)
+    first = 2;
   if (argc < first + 2) return 2;
   return core ? RunCore(argv[first], argv[first + 1]) : RunPage(argv[first], argv[first + 1]);
 }

@@ -20,7 +20,8 @@ CString ListText(CWnd& dlg, int i) {
 TEST(VideoOptions, RateListMatchesItsTable) {
   COptions dlg([](COptions& d) {
     EXPECT_EQ(FRAME_RATE_COUNT, ListCount(d));
-    for (int i = 0; i < FRAME_RATE_COUNT && i < ListCount(d); ++i) EXPECT_STREQ(FrameRateTable[i].pszText, ListText(d, i));
+    for (int i = 0; i < FRAME_RATE_COUNT && i < ListCount(d); ++i)
+      EXPECT_STREQ(FrameRateTable[i].pszText, ListText(d, i));
     d.EndDialog(IDCANCEL);
   });
   EXPECT_EQ(IDCANCEL, dlg.DoModal());

@@ -5,7 +5,7 @@
 
 namespace {
 class CAnimated : public CRasterImage {
-public:
+ public:
   void Fill(int n) {
     Create(6, 6, 8, RASTER_TYPE_GIF);
     CRasterImage** list = new CRasterImage*[n];

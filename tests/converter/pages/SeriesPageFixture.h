@@ -120,8 +120,12 @@ class SeriesPage : public ::testing::Test {
   void Click(int id) { ::SendMessageW(Item(id), BM_CLICK, 0, 0); }
   HWND Item(int id) { return ::GetDlgItem(m_page->m_hWnd, id); }
   CFrameStripCtrl& Strip() { return m_page->m_wndStrip; }
-  bool WaitLoaded() { return PumpUntil([&] { return !m_page->IsLoading(); }, 60000); }
-  bool WaitConverted() { return PumpUntil([&] { return !m_page->IsConverting(); }, 120000); }
+  bool WaitLoaded() {
+    return PumpUntil([&] { return !m_page->IsLoading(); }, 60000);
+  }
+  bool WaitConverted() {
+    return PumpUntil([&] { return !m_page->IsConverting(); }, 120000);
+  }
 
   // Waits for the encoder's first progress record: the encoder then waits
   // for the answer to its next one, which this thread gives only when it

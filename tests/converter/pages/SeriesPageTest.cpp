@@ -4,7 +4,6 @@
 // toolbar, menu and buttons.
 #include "tests/converter/pages/SeriesPageFixture.h"
 
-
 class SeriesPageT : public SeriesPage {
  public:
   CString ToolStates() {
@@ -271,8 +270,7 @@ TEST_F(SeriesPageT, ToolbarTipsComeFromTheStringTable) {
   EXPECT_STREQ(L"Remove all items (Ctrl+Delete)", tipOf(ID_REMOVE_ALL));
   // The buttons' texts.
   EXPECT_STREQ(L"Add Files", m_page->m_wndToolBar.GetButtonText(m_page->m_wndToolBar.CommandToIndex(ID_ADD_FILES)));
-  EXPECT_STREQ(L"Remove All",
-               m_page->m_wndToolBar.GetButtonText(m_page->m_wndToolBar.CommandToIndex(ID_REMOVE_ALL)));
+  EXPECT_STREQ(L"Remove All", m_page->m_wndToolBar.GetButtonText(m_page->m_wndToolBar.CommandToIndex(ID_REMOVE_ALL)));
 }
 
 TEST_F(SeriesPageT, ClosingWhileLoadingStopsTheLoaderThenCloses) {

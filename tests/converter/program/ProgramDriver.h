@@ -49,15 +49,13 @@ inline CString TextOf(HWND hwnd) {
   if (!hwnd) return CString();
   wchar_t text[2048] = {0};
   DWORD_PTR result = 0;
-  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &result))
-    return CString();
+  if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 2048, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &result)) return CString();
   return text;
 }
 
 inline bool SetTextOf(HWND hwnd, LPCTSTR text) {
   DWORD_PTR result = 0;
-  return hwnd && ::SendMessageTimeoutW(hwnd, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &result) &&
-         result;
+  return hwnd && ::SendMessageTimeoutW(hwnd, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &result) && result;
 }
 
 inline LRESULT SendBounded(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -116,8 +114,10 @@ inline bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = 30000) 
 inline void MouseTo(int x, int y) {
   INPUT in = {};
   in.type = INPUT_MOUSE;
-  in.mi.dx = (LONG)(((long long)x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
-  in.mi.dy = (LONG)(((long long)y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+  in.mi.dx =
+      (LONG)(((long long)x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+  in.mi.dy =
+      (LONG)(((long long)y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
   in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   ::SendInput(1, &in, sizeof(in));
   ::SetCursorPos(x, y);
@@ -252,8 +252,8 @@ inline bool WriteDword(LPCTSTR key, LPCTSTR name, DWORD value) {
 }
 
 inline bool WriteString(LPCTSTR key, LPCTSTR name, LPCTSTR value) {
-  return ::SHSetValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value,
-                       (DWORD)((wcslen(value) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  return ::SHSetValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value, (DWORD)((wcslen(value) + 1) * sizeof(wchar_t))) ==
+         ERROR_SUCCESS;
 }
 
 // -1 when the value is missing.

@@ -26,7 +26,9 @@ void ClickToolBar(HWND bar, int x, int y) {
 class ProgramMenu : public CProgramTest {
  protected:
   HWND Launch() { return StartAndWait(IsShown); }
-  HWND Popup() const { return m_program.Find([](HWND h) { return ClassOf(h) == L"#32768"; }); }
+  HWND Popup() const {
+    return m_program.Find([](HWND h) { return ClassOf(h) == L"#32768"; });
+  }
   HWND WaitPopup() const {
     HWND popup = nullptr;
     WaitFor([&] { return (popup = Popup()) != nullptr; }, 20000);

@@ -147,9 +147,8 @@ class ProgramWindow : public CProgramTest {
   HWND Launch() {
     // Shown with its page, and active (activation raises it, so anything
     // opened before that could end up below it).
-    HWND main = StartAndWait([&](HWND h) {
-      return IsShown(h) && IsShown(PageOf(h, CurrentTab())) && ::GetForegroundWindow() == h;
-    });
+    HWND main = StartAndWait(
+        [&](HWND h) { return IsShown(h) && IsShown(PageOf(h, CurrentTab())) && ::GetForegroundWindow() == h; });
     EXPECT_NE(main, nullptr);
     return main;
   }
@@ -291,8 +290,7 @@ TEST_F(ProgramWindow, KeepsItsMinimumSizeAndMovesOrSizesFromItsOwnSurface) {
   // A press on the band between the tabs and the Main Menu button moves it.
   CRect at = ScreenRect(m_hMain);
   client = ClientScreenRect(m_hMain);
-  CPoint band((ScreenRect(Tabs()).right + ScreenRect(::GetDlgItem(m_hMain, kMainToolBar)).left) / 2,
-              client.top + 2);
+  CPoint band((ScreenRect(Tabs()).right + ScreenRect(::GetDlgItem(m_hMain, kMainToolBar)).left) / 2, client.top + 2);
   ASSERT_EQ(::WindowFromPoint(band), m_hMain);
   Drag(band, CPoint(band.x + 40, band.y + 30), m_hMain);
   EXPECT_TRUE(WaitFor([&] { return ScreenRect(m_hMain).left == at.left + 40; }, 10000));
@@ -388,8 +386,6 @@ TEST_F(ProgramWindow, HelpCommandsReachTheApplication) {
   EXPECT_EQ(lines[2], "mailto:support@morrowtide.com?subject=About Reelsmith 1.11.0");
   EXPECT_TRUE(CloseAndWait());
 }
-
-
 
 TEST_F(ProgramWindow, EndingTheSessionSavesWhatIsShownNow) {
   ASSERT_TRUE(Launch());

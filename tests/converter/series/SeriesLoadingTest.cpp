@@ -228,6 +228,7 @@ TEST_F(SeriesLoading, WithoutTheLibraryOnlyPicturesLoad) {
   EXPECT_EQ(0, loader.LoadSource(SeriesData(L"slices\\IM0001.dcm")));
   EXPECT_EQ(1, loader.LoadSource(SeriesData(L"mixed\\b.png")));
   EXPECT_STREQ(L"Loading IM0001.dcm ...", target.statuses[0]);
-  EXPECT_EQ(GetSeriesFileFilter(SERIES_FILTER_FOLDER_CHOICES), CString(L"*.dcm;*.dicom|*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|*.*"));
+  EXPECT_EQ(GetSeriesFileFilter(SERIES_FILTER_FOLDER_CHOICES),
+            CString(L"*.dcm;*.dicom|*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.tiff|*.*"));
   EXPECT_TRUE(GetSeriesFileFilter(3).IsEmpty());
 }

@@ -17,9 +17,7 @@
 class CDialogAnswerer : public CWatcherThread {
  public:
   typedef std::function<void(HWND)> Action;
-  CDialogAnswerer(LPCTSTR caption, Action action) : m_caption(caption), m_action(std::move(action)) {
-    StartWatching();
-  }
+  CDialogAnswerer(LPCTSTR caption, Action action) : m_caption(caption), m_action(std::move(action)) { StartWatching(); }
   ~CDialogAnswerer() override { StopWatching(); }
   int Answered() const { return m_answered.load(); }
 

@@ -23,9 +23,7 @@ class CMenuReader : public CWatcherThread {
 
   // Watches for a popup menu of this process and closes it once read. owner:
   // the window the menu was tracked for (gets the Escape key).
-  explicit CMenuReader(HWND owner) : m_owner(owner) {
-    StartWatching();
-  }
+  explicit CMenuReader(HWND owner) : m_owner(owner) { StartWatching(); }
   ~CMenuReader() override { StopWatching(); }
 
  private:

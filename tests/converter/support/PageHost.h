@@ -6,8 +6,8 @@
 class CPageHostWnd : public CWnd {
  public:
   BOOL CreateHost(int width, int height) {
-    LPCTSTR cls = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW),
-                                      (HBRUSH)::GetStockObject(WHITE_BRUSH));
+    LPCTSTR cls =
+        AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorW(nullptr, IDC_ARROW), (HBRUSH)::GetStockObject(WHITE_BRUSH));
     return CreateEx(0, cls, L"Page host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, width, height,
                     nullptr, nullptr);
   }

@@ -37,10 +37,13 @@ typedef std::vector<std::wstring> V;
 
 TEST(EncoderArgsEdges, VolumeBelowAtAndAbove) {
   // The volume filter in percent, written unless it is exactly 100.
-  EXPECT_EQ((V{L"-filter:a", L"\"volume=0.99\""}), Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 99; }));
+  EXPECT_EQ((V{L"-filter:a", L"\"volume=0.99\""}),
+            Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 99; }));
   EXPECT_EQ(V{}, Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 100; }));
-  EXPECT_EQ((V{L"-filter:a", L"\"volume=1.01\""}), Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 101; }));
-  EXPECT_EQ((V{L"-filter:a", L"\"volume=0.00\""}), Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 0; }));
+  EXPECT_EQ((V{L"-filter:a", L"\"volume=1.01\""}),
+            Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 101; }));
+  EXPECT_EQ((V{L"-filter:a", L"\"volume=0.00\""}),
+            Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolumePercent = 0; }));
   // The encoder's own volume scale, written unless it is exactly 256.
   EXPECT_EQ((V{L"-vol", L"255"}), Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolume = 255; }));
   EXPECT_EQ(V{}, Options([](CEncoderJob& j, CEncoderToolBase&) { j.m_nVolume = 256; }));
@@ -84,7 +87,8 @@ TEST(EncoderArgsEdges, TimesArePositiveOrAbsent) {
     }
   }
   // The second input's times need the second input.
-  EXPECT_EQ((V{L"-i", L"\"a\"", L"-t", L"0:00:02.500", L"-i", L"\"b\""}), Options([](CEncoderJob& j, CEncoderToolBase&) {
+  EXPECT_EQ((V{L"-i", L"\"a\"", L"-t", L"0:00:02.500", L"-i", L"\"b\""}),
+            Options([](CEncoderJob& j, CEncoderToolBase&) {
               j.m_strInput1 = L"a";
               j.m_strInput2 = L"b";
               j.m_nInput2Duration = 2500;

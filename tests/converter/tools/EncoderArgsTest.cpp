@@ -35,8 +35,8 @@ TEST(EncoderArgs, SeriesToVideoJob) {
   job.m_dwAudioFlags = STREAM_FLAG_DISABLED;
   job.m_strOutputFormat = L"mp4";
   job.m_strOutput = L"C:\\out dir\\movie.mp4";
-  EXPECT_EQ((V{L"-r", L"10/1", L"-i", L"\"C:\\work dir\\0000\\I%07d.bmp\"", L"-codec:v", L"libx264", L"-s",
-               L"640x480", L"-q:v", L"0", L"-an", L"-f", L"mp4", L"\"C:\\out dir\\movie.mp4\"", L"-y"}),
+  EXPECT_EQ((V{L"-r", L"10/1", L"-i", L"\"C:\\work dir\\0000\\I%07d.bmp\"", L"-codec:v", L"libx264", L"-s", L"640x480",
+               L"-q:v", L"0", L"-an", L"-f", L"mp4", L"\"C:\\out dir\\movie.mp4\"", L"-y"}),
             Tokens(Build(job)));
   EXPECT_EQ(0, job.m_nVideoQuality);  // the job keeps the forced quality
 }
@@ -64,9 +64,16 @@ TEST(EncoderArgs, WrapperSettingsAndInputs) {
   job.m_nMap2Input = 1;
   job.m_nMap2Stream = 0;
   job.m_nHlsListSize = 0;
-  EXPECT_EQ((V{L"-hwaccel", L"dxva2", L"-threads", L"4", L"-bufsize", L"8192", L"-safe", L"0", L"-f", L"mp4", L"-ss",
-               L"0:00:01.000", L"-t", L"0:00:04.001", L"-itsoffset", L"0:01:05.250", L"-i", L"\"a b.mp4\"", L"-i",
-               L"\"c.wav\"", L"-i", L"\"d.srt\"", L"-map", L"0:0", L"-map", L"1:0", L"-hls_list_size", L"0", L"-y"}),
+  EXPECT_EQ((V{L"-hwaccel",    L"dxva2",       L"-threads",
+               L"4",           L"-bufsize",    L"8192",
+               L"-safe",       L"0",           L"-f",
+               L"mp4",         L"-ss",         L"0:00:01.000",
+               L"-t",          L"0:00:04.001", L"-itsoffset",
+               L"0:01:05.250", L"-i",          L"\"a b.mp4\"",
+               L"-i",          L"\"c.wav\"",   L"-i",
+               L"\"d.srt\"",   L"-map",        L"0:0",
+               L"-map",        L"1:0",         L"-hls_list_size",
+               L"0",           L"-y"}),
             Tokens(Build(job, &tool)));
   // One incomplete map writes neither.
   job.m_nMap2Stream = -1;
@@ -99,10 +106,21 @@ TEST(EncoderArgs, VideoBlockInOrder) {
   job.m_bFlipHorizontal = 1;
   job.m_bNegate = 1;
   job.m_strVideoFilter = L"scale=2*iw:ih";
-  EXPECT_EQ((V{L"-codec:v", L"mpeg4", L"-tag:v", L"xvid", L"-g", L"12", L"-pix_fmt", L"yuv420p", L"-aspect", L"16:9",
-               L"-r", L"30000/1001", L"-b:v", L"800000", L"-q:v", L"5", L"-frames:v", L"1", L"-bsf:v",
-               L"\"h264_mp4toannexb\"", L"-profile:v", L"\"main\"", L"-pre:v", L"\"my preset\"", L"-filter:v",
-               L"\"crop=100:50:10:20,transpose=1,hflip,negate\"", L"-filter:v", L"\"scale=2*iw:ih\"", L"-y"}),
+  EXPECT_EQ((V{L"-codec:v",   L"mpeg4",
+               L"-tag:v",     L"xvid",
+               L"-g",         L"12",
+               L"-pix_fmt",   L"yuv420p",
+               L"-aspect",    L"16:9",
+               L"-r",         L"30000/1001",
+               L"-b:v",       L"800000",
+               L"-q:v",       L"5",
+               L"-frames:v",  L"1",
+               L"-bsf:v",     L"\"h264_mp4toannexb\"",
+               L"-profile:v", L"\"main\"",
+               L"-pre:v",     L"\"my preset\"",
+               L"-filter:v",  L"\"crop=100:50:10:20,transpose=1,hflip,negate\"",
+               L"-filter:v",  L"\"scale=2*iw:ih\"",
+               L"-y"}),
             Tokens(Build(job)));
 
   CEncoderJob rot;
@@ -140,9 +158,19 @@ TEST(EncoderArgs, AudioBlockInOrder) {
   job.m_strAudioPreset = L"p";
   job.m_nVolumePercent = 150;
   job.m_strAudioFilter = L"atempo=2";
-  EXPECT_EQ((V{L"-codec:a", L"aac", L"-tag:a", L"mp4a", L"-strict", L"-2", L"-ac", L"2", L"-ar", L"44100", L"-b:a",
-               L"128000", L"-vol", L"512", L"-q:a", L"0", L"-bsf:a", L"\"aac_adtstoasc\"", L"-profile:a",
-               L"\"aac_low\"", L"-pre:a", L"\"p\"", L"-filter:a", L"\"volume=1.50\"", L"-filter:a", L"\"atempo=2\"",
+  EXPECT_EQ((V{L"-codec:a",   L"aac",
+               L"-tag:a",     L"mp4a",
+               L"-strict",    L"-2",
+               L"-ac",        L"2",
+               L"-ar",        L"44100",
+               L"-b:a",       L"128000",
+               L"-vol",       L"512",
+               L"-q:a",       L"0",
+               L"-bsf:a",     L"\"aac_adtstoasc\"",
+               L"-profile:a", L"\"aac_low\"",
+               L"-pre:a",     L"\"p\"",
+               L"-filter:a",  L"\"volume=1.50\"",
+               L"-filter:a",  L"\"atempo=2\"",
                L"-y"}),
             Tokens(Build(job)));
   EXPECT_EQ(0, job.m_nAudioQuality);
@@ -161,9 +189,29 @@ TEST(EncoderArgs, OutputBlockInOrder) {
   job.m_nOutputSeek = 1500;
   job.m_nOutputDuration = 2000;
   job.m_strOutput = L"out file.vob";
-  EXPECT_EQ((V{L"-filter_complex", L"\"[0:v][1:v]overlay\"", L"-movflags", L"+faststart", L"-shortest", L"-target",
-               L"pal-dvd", L"-f", L"concat", L"-safe", L"0", L"-c", L"copy", L"-fs", L"5000000000", L"-loop", L"0",
-               L"-ss", L"0:00:01.500", L"-t", L"0:00:02.000", L"\"out file.vob\"", L"-y"}),
+  EXPECT_EQ((V{L"-filter_complex",
+               L"\"[0:v][1:v]overlay\"",
+               L"-movflags",
+               L"+faststart",
+               L"-shortest",
+               L"-target",
+               L"pal-dvd",
+               L"-f",
+               L"concat",
+               L"-safe",
+               L"0",
+               L"-c",
+               L"copy",
+               L"-fs",
+               L"5000000000",
+               L"-loop",
+               L"0",
+               L"-ss",
+               L"0:00:01.500",
+               L"-t",
+               L"0:00:02.000",
+               L"\"out file.vob\"",
+               L"-y"}),
             Tokens(Build(job)));
   // "-safe 0" follows the output format only for exactly "concat".
   job.m_strOutputFormat = L"Concat";

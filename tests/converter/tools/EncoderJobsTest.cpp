@@ -75,8 +75,8 @@ TEST(EncoderJobs, SegmentTranscoding) {
   CRecordingEncoder enc;
   enc.m_strHwAccel = L"dxva2";
   ASSERT_EQ(0, enc.TranscodeSegment(L"seg.mp4", 25, 1, L"out.mp4", L"mp4", L"libx264", 640, 480, 1, -1, nullptr));
-  EXPECT_EQ((V{L"-hwaccel", L"dxva2", L"-r", L"25/1", L"-i", L"\"seg.mp4\"", L"-codec:v", L"libx264", L"-s",
-               L"640x480", L"-q:v", L"0", L"-an", L"-f", L"mp4", L"\"out.mp4\""}),
+  EXPECT_EQ((V{L"-hwaccel", L"dxva2", L"-r", L"25/1", L"-i", L"\"seg.mp4\"", L"-codec:v", L"libx264", L"-s", L"640x480",
+               L"-q:v", L"0", L"-an", L"-f", L"mp4", L"\"out.mp4\""}),
             enc.Options());
   // No rate, no best quality: neither option; a quality of its own wins.
   enc.TranscodeSegment(L"seg.mp4", 0, 1, L"out.mp4", L"mp4", L"libx264", 0, 0, 0, -1, nullptr);

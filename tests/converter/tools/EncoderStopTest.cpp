@@ -50,7 +50,10 @@ struct StoppingSink : CToolProgressSink {
   DWORD answeredStopAt = 0;
   int OnRunBegin() override { return 0; }
   int OnRunEnd() override { return 0; }
-  int OnToolStart(const ToolProgress&) override { ++starts; return 0; }
+  int OnToolStart(const ToolProgress&) override {
+    ++starts;
+    return 0;
+  }
   int OnToolProgress(const ToolProgress&) override {
     if (++progress == stopAfter) *flag = 2;
     if (*flag != 0) {
@@ -59,7 +62,10 @@ struct StoppingSink : CToolProgressSink {
     }
     return 0;
   }
-  int OnToolFinish(const ToolProgress&) override { ++finishes; return 0; }
+  int OnToolFinish(const ToolProgress&) override {
+    ++finishes;
+    return 0;
+  }
 };
 
 }  // namespace

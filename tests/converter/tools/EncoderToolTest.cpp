@@ -12,8 +12,14 @@ struct RecordingSink : CToolProgressSink {
   std::vector<long long> positions;
   long long total = -1;
   int answer = 0;
-  int OnRunBegin() override { calls.push_back("begin"); return 0; }
-  int OnRunEnd() override { calls.push_back("end"); return 0; }
+  int OnRunBegin() override {
+    calls.push_back("begin");
+    return 0;
+  }
+  int OnRunEnd() override {
+    calls.push_back("end");
+    return 0;
+  }
   int OnToolStart(const ToolProgress& p) override {
     calls.push_back("start");
     total = p.total;
@@ -24,7 +30,10 @@ struct RecordingSink : CToolProgressSink {
     positions.push_back(p.position);
     return answer;
   }
-  int OnToolFinish(const ToolProgress&) override { calls.push_back("finish"); return 0; }
+  int OnToolFinish(const ToolProgress&) override {
+    calls.push_back("finish");
+    return 0;
+  }
 };
 
 // Runs job on a worker thread while this thread pumps messages.
@@ -89,8 +98,8 @@ TEST(EncoderTool, SinkSeesWholeRunAcrossProcesses) {
   job.m_strExtraArgs1 = L"--progress 5";
   int flag = 0;
   EXPECT_EQ(0, RunPumping(tool, job, &flag));
-  std::vector<std::string> expected = {"begin", "start", "progress", "progress", "progress", "progress",
-                                       "progress", "finish", "finish", "end"};
+  std::vector<std::string> expected = {"begin",    "start",    "progress", "progress", "progress",
+                                       "progress", "progress", "finish",   "finish",   "end"};
   EXPECT_EQ(expected, sink.calls);
   EXPECT_EQ(5, sink.total);
   EXPECT_EQ((std::vector<long long>{1, 2, 3, 4, 5}), sink.positions);
@@ -183,4 +192,3 @@ TEST(EncoderTool, ForcedStopRemovesThePartialFile) {
   DeleteFileW(alive);
   DeleteFileW(pidFile);
 }
-

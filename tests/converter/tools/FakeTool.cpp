@@ -59,11 +59,16 @@ int main() {
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     bool more = i + 1 < argc;
-    if (a == L"--exit" && more) code = _wtoi(argv[++i]);
-    else if (a == L"--sleep" && more) sleepMs = _wtoi(argv[++i]);
-    else if (a == L"--progress" && more) progress = _wtoi(argv[++i]);
-    else if (a == L"-callbackwindow" && more) wnd = (HWND)(INT_PTR)_wtoi64(argv[++i]);
-    else if (a == L"-callbackcontext" && more) context = _wcstoui64(argv[++i], nullptr, 10);
+    if (a == L"--exit" && more)
+      code = _wtoi(argv[++i]);
+    else if (a == L"--sleep" && more)
+      sleepMs = _wtoi(argv[++i]);
+    else if (a == L"--progress" && more)
+      progress = _wtoi(argv[++i]);
+    else if (a == L"-callbackwindow" && more)
+      wnd = (HWND)(INT_PTR)_wtoi64(argv[++i]);
+    else if (a == L"-callbackcontext" && more)
+      context = _wcstoui64(argv[++i], nullptr, 10);
     else if (a == L"--cat" && more) {
       FILE* f = _wfopen(argv[++i], L"rb");
       char buf[4096];
@@ -71,15 +76,15 @@ int main() {
       while (f && (n = fread(buf, 1, sizeof(buf), f)) > 0) fwrite(buf, 1, n, stdout);
       if (f) fclose(f);
       fflush(stdout);
-    } else if (a == L"--pid" && more) WriteText(argv[++i], std::to_string(GetCurrentProcessId()));
+    } else if (a == L"--pid" && more)
+      WriteText(argv[++i], std::to_string(GetCurrentProcessId()));
     else if (a == L"--until" && more) {
       const wchar_t* file = argv[++i];
       for (int k = 0; k < 3000 && GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES; ++k) Sleep(20);
     } else if (a == L"--part" && more) {
       std::wstring part = std::wstring(argv[++i]) + L".~" + std::to_wstring(GetCurrentProcessId()) + L".part";
       WriteText(part.c_str(), "partial");
-    }
-    else if (a == L"--args" && more) {
+    } else if (a == L"--args" && more) {
       const wchar_t* file = argv[++i];
       std::string text = Utf8(GetCommandLineW()) + "\n";
       for (int j = 1; j < argc; ++j) text += Utf8(argv[j]) + "\n";

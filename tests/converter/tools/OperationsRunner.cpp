@@ -26,8 +26,8 @@ int main() {
   if (op == L"mux" && argc == 9) {
     r = tool.MuxStreams(argv[3], _wtoi(argv[4]), argv[5], _wtoi(argv[6]), argv[7], argv[8], &stop);
   } else if (op == L"muxcodecs" && argc == 11) {
-    r = tool.MuxStreamsWithCodecs(argv[3], _wtoi(argv[4]), argv[5], _wtoi(argv[6]), argv[7], argv[8], argv[9],
-                                  argv[10], &stop);
+    r = tool.MuxStreamsWithCodecs(argv[3], _wtoi(argv[4]), argv[5], _wtoi(argv[6]), argv[7], argv[8], argv[9], argv[10],
+                                  &stop);
   } else if (op == L"concat" && argc >= 6) {
     CStringArray paths;
     for (int i = 5; i < argc; ++i) paths.Add(argv[i]);

@@ -11,7 +11,8 @@ TEST(ProbeReport, ReadsFormatAndStreams) {
       {"codec_name": "h264", "codec_type": "video", "width": 640, "height": 480, "r_frame_rate": "30000/1001",
        "avg_frame_rate": "0/0", "nb_frames": "370", "duration": "12.345678", "start_time": 0.5, "bit_rate": "1000"},
       {"codec_name": "aac", "codec_type": "audio", "sample_rate": "44100", "channels": 2, "nb_frames": "530"},
-      {"codec_name": "mov_text", "codec_type": "subtitle"}]})", info));
+      {"codec_name": "mov_text", "codec_type": "subtitle"}]})",
+                                info));
   EXPECT_EQ(3, info.m_nStreamCount);
   EXPECT_STREQ(L"mov,mp4,m4a,3gp,3g2,mj2", info.m_strFormatName);
   EXPECT_EQ(12345678, info.m_nDuration);
@@ -41,7 +42,8 @@ TEST(ProbeReport, DurationFromFramesAndFallbackMembers) {
   ASSERT_EQ(0, ParseProbeReport(R"({"format": {"format_name": "avi"}, "streams": [
       {"codec_type": "data"},
       {"codec_type": "video", "nb_frames": "", "nb_read_frames": "250", "r_frame_rate": "",
-       "avg_frame_rate": "25/1"}]})", info));
+       "avg_frame_rate": "25/1"}]})",
+                                info));
   EXPECT_EQ(10000000, info.m_nDuration);
   EXPECT_EQ(250, info.m_streams[1]->m_nFrames);
   EXPECT_EQ(1, info.m_nFirstVideo);
@@ -61,7 +63,8 @@ TEST(ProbeReport, BadReportsFailCleanly) {
   EXPECT_EQ(1500000, info.m_nDuration);
   // Members of unexpected types read as empty instead of ending the program.
   EXPECT_EQ(0, ParseProbeReport(R"({"format": {"duration": {"x": 1}, "nb_streams": "two", "size": [1]},
-      "streams": [{"codec_type": "video", "width": "wide", "height": 1e30, "r_frame_rate": {"n": 1}}]})", info));
+      "streams": [{"codec_type": "video", "width": "wide", "height": 1e30, "r_frame_rate": {"n": 1}}]})",
+                                info));
   EXPECT_EQ(0, info.m_nDuration);
   EXPECT_EQ(0, info.m_nStreamCount);
   EXPECT_EQ(0, info.m_streams[0]->m_nWidth);
@@ -77,9 +80,10 @@ TEST(ProbeArgs, FixedOrder) {
   o.m_strInput = L"C:\\my videos\\a.mp4";
   CString args;
   EXPECT_EQ(0, probe.BuildProbeArgs(args, o));
-  EXPECT_STREQ(L"\"C:\\my videos\\a.mp4\" -loglevel quiet -show_format -show_streams -show_entries "
-               L"\"stream_tags : format_tags\" -print_format json",
-               args);
+  EXPECT_STREQ(
+      L"\"C:\\my videos\\a.mp4\" -loglevel quiet -show_format -show_streams -show_entries "
+      L"\"stream_tags : format_tags\" -print_format json",
+      args);
   o.m_bShowFormat = o.m_bShowStreams = o.m_bShowEntries = 0;
   o.m_bCountFrames = 1;
   o.m_strPrintFormat.Empty();

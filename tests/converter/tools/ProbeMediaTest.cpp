@@ -27,7 +27,8 @@ int CountTempFiles() {
   HANDLE h = FindFirstFileW(dir + L"~Wu*", &fd);
   if (h == INVALID_HANDLE_VALUE) return 0;
   int n = 0;
-  do ++n; while (FindNextFileW(h, &fd));
+  do ++n;
+  while (FindNextFileW(h, &fd));
   FindClose(h);
   return n;
 }
@@ -62,20 +63,25 @@ TEST(ProbeReports, AgreeWithSystemProbe) {
         ls >> v;
         EXPECT_STREQ(CString(v.c_str()), info.m_strFormatName);
       } else if (key == "nb_streams") {
-        int v; ls >> v;
+        int v;
+        ls >> v;
         EXPECT_EQ(v, info.m_nStreamCount);
         EXPECT_EQ((size_t)v, info.m_streams.size());
       } else if (key == "duration") {
-        long long v; ls >> v;
+        long long v;
+        ls >> v;
         EXPECT_EQ(v, info.m_nDuration);
       } else if (key == "size") {
-        long long v; ls >> v;
+        long long v;
+        ls >> v;
         EXPECT_EQ(v, info.m_nSize);
       } else if (key == "bit_rate") {
-        int v; ls >> v;
+        int v;
+        ls >> v;
         EXPECT_EQ(v, info.m_nBitRate);
       } else if (key == "stream") {
-        size_t i; std::string type, codec;
+        size_t i;
+        std::string type, codec;
         ls >> i >> type >> codec;
         ASSERT_LT(i, info.m_streams.size());
         EXPECT_STREQ(CString(codec.c_str()), info.m_streams[i]->m_strCodecName);
@@ -84,7 +90,9 @@ TEST(ProbeReports, AgreeWithSystemProbe) {
         auto t = types.find(type);
         EXPECT_EQ(t == types.end() ? 0 : t->second, info.m_streams[i]->m_nType);
       } else if (key == "video") {
-        size_t i; int w, hgt, num, den; long long frames;
+        size_t i;
+        int w, hgt, num, den;
+        long long frames;
         ls >> i >> w >> hgt >> num >> den >> frames;
         const CStreamInfo& s = *info.m_streams[i];
         EXPECT_EQ(w, s.m_nWidth);
@@ -93,7 +101,8 @@ TEST(ProbeReports, AgreeWithSystemProbe) {
         EXPECT_EQ(den, s.m_nFrameRateDen);
         EXPECT_EQ(frames, s.m_nFrames);
       } else if (key == "audio") {
-        size_t i; int rate, channels;
+        size_t i;
+        int rate, channels;
         ls >> i >> rate >> channels;
         EXPECT_EQ(rate, info.m_streams[i]->m_nSampleRate);
         EXPECT_EQ(channels, info.m_streams[i]->m_nChannels);
@@ -164,7 +173,8 @@ TEST(ProbeMedia, FolderBeyondTheAnsiCodePage) {
     ASSERT_NE(f, nullptr);
     fputs(R"({"format": {"format_name": "mov,mp4", "nb_streams": 1, "duration": "1.5"},
       "streams": [{"codec_type": "video", "codec_name": "h264", "width": 64, "height": 48,
-                   "r_frame_rate": "10/1"}]})", f);
+                   "r_frame_rate": "10/1"}]})",
+          f);
     fclose(f);
   }
   CMediaInfo direct;
@@ -189,4 +199,3 @@ TEST(ProbeMedia, FolderBeyondTheAnsiCodePage) {
   DeleteFileW(report);
   RemoveDirectoryW(dir);
 }
-

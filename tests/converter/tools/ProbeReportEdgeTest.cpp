@@ -21,7 +21,7 @@ TEST(ProbeReportEdges, FirstOfSeveralStreams) {
       {"codec_type": "audio", "sample_rate": "22050", "channels": 1},
       {"codec_type": "video", "width": 1920, "height": 1080},
       {"codec_type": "subtitle"})"),
-                     info));
+                                info));
   EXPECT_EQ(1, info.m_nFirstAudio);
   EXPECT_EQ(2, info.m_nFirstVideo);
   ASSERT_EQ(2u, info.m_audioStreams.size());
@@ -62,7 +62,8 @@ TEST(ProbeReportEdges, DurationsInAndOutOfRange) {
   EXPECT_EQ(-2500000, info.m_nDuration);
   EXPECT_EQ(1, info.m_nStartTime);
   // A stream's own duration has the same rule.
-  ASSERT_EQ(0, ParseProbeReport(WithFormat("", R"({"codec_type": "audio", "duration": "1e30", "start_time": "1.5"})"), info));
+  ASSERT_EQ(
+      0, ParseProbeReport(WithFormat("", R"({"codec_type": "audio", "duration": "1e30", "start_time": "1.5"})"), info));
   EXPECT_EQ(0, info.m_streams[0]->m_nDuration);
   EXPECT_EQ(1500000, info.m_streams[0]->m_nStartTime);
 }
@@ -71,8 +72,8 @@ TEST(ProbeReportEdges, TheFirstStreamThatCanDecidesTheDuration) {
   CMediaInfo info;
   // The format's duration stands; no stream overrides it.
   ASSERT_EQ(0, ParseProbeReport(WithFormat(R"("duration": "3.0")",
-                                R"({"codec_type": "video", "nb_frames": "250", "r_frame_rate": "25/1"})"),
-                     info));
+                                           R"({"codec_type": "video", "nb_frames": "250", "r_frame_rate": "25/1"})"),
+                                info));
   EXPECT_EQ(3000000, info.m_nDuration);
   // Without one, the first stream with frames and a whole rate decides; a
   // rate over 0 or over a negative number, a rate of 0 and a stream without
@@ -83,12 +84,12 @@ TEST(ProbeReportEdges, TheFirstStreamThatCanDecidesTheDuration) {
       {"codec_type": "video", "nb_frames": "0", "r_frame_rate": "25/1"},
       {"codec_type": "video", "nb_frames": "90", "r_frame_rate": "30/1"},
       {"codec_type": "video", "nb_frames": "100", "r_frame_rate": "10/1"})"),
-                     info));
+                                info));
   EXPECT_EQ(3000000, info.m_nDuration);
   ASSERT_EQ(6u, info.m_streams.size());
   EXPECT_EQ(0, info.m_streams[0]->m_nFrameRateDen);
   // Frames and rate of an odd rational: cut toward zero.
-  ASSERT_EQ(0, ParseProbeReport(WithFormat("", R"({"codec_type": "video", "nb_frames": "1", "r_frame_rate": "30000/1001"})"),
-                     info));
+  ASSERT_EQ(0, ParseProbeReport(
+                   WithFormat("", R"({"codec_type": "video", "nb_frames": "1", "r_frame_rate": "30000/1001"})"), info));
   EXPECT_EQ(33366, info.m_nDuration);
 }

@@ -42,8 +42,8 @@ class RecentListTest : public ::testing::Test {
   }
   static void SetValue(LPCTSTR section, LPCTSTR name, LPCTSTR text) {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(section), 0, nullptr, 0, KEY_WRITE,
-                                                nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(section), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
     ::RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)((wcslen(text) + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
   }
@@ -66,7 +66,7 @@ TEST_F(RecentListTest, SaveAndLoadRoundTripThroughTheRegistry) {
   Configure(list, L"Recent\\OutFiles", 20);
   list.Add(L"C:\\Videos\\knee.mp4");
   list.Add(L"  C:\\Videos\\head.avi  ");  // blanks around are dropped
-  list.Add(L"   ");                         // blanks only: nothing
+  list.Add(L"   ");                       // blanks only: nothing
   list.Add(L"D:\\Out\\spine.wmv");
   list.WriteList();
   EXPECT_EQ((std::vector<CString>{L"01=D:\\Out\\spine.wmv", L"02=C:\\Videos\\head.avi", L"03=C:\\Videos\\knee.mp4"}),

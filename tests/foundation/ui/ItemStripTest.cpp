@@ -185,9 +185,9 @@ TEST_F(StripTest, RubberBandFromRealMouseMessagesSelectsCoveredItems) {
 TEST_F(StripTest, RubberBandScrollsOneItemPerMoveOutsideTheRow) {
   Make(0);
   strip.m_rcMargins = CRect(0, 8, 0, 0);
-  for (int i = 0; i < 20; ++i) strip.AddItem(i, TRUE);  // 10 of 20 visible
+  for (int i = 0; i < 20; ++i) strip.AddItem(i, TRUE);        // 10 of 20 visible
   strip.PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, Pt(100, 3));  // the top margin is empty space
-  strip.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(105, 5));  // still over no item: the band starts
+  strip.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(105, 5));    // still over no item: the band starts
   strip.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(420, 60));
   strip.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(421, 60));
   strip.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(422, 60));

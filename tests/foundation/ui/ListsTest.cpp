@@ -148,7 +148,8 @@ TEST_F(ListsTest, ReportListShadesRowsAndPaintsTheSelectionBlue) {
   // The selected row is blue with white text in all three cells.
   EXPECT_EQ(kSelectionBlue, s.At(x, r1.CenterPoint().y));
   EXPECT_EQ(kSelectionBlue, s.At(r1.left, r1.top)) << "framed in the same blue";
-  for (CRect cell : {CRect(36, r1.top, 64, r1.bottom), CRect(68, r1.top, 214, r1.bottom), CRect(218, r1.top, 314, r1.bottom)})
+  for (CRect cell :
+       {CRect(36, r1.top, 64, r1.bottom), CRect(68, r1.top, 214, r1.bottom), CRect(218, r1.top, 314, r1.bottom)})
     EXPECT_GT(CountColor(s, cell, RGB(255, 255, 255), 40), 5) << cell.left;
   EXPECT_EQ(0, CountColor(s, CRect(68, r1.top, 214, r1.bottom), RGB(0, 0, 0), 60)) << "no dark text on the selection";
   // Pictures 4 px from the left, vertically centred; the text starts 32 px in.
@@ -349,7 +350,8 @@ TEST_F(ListsTest, FlatTabsDrawPanelCaptionsAndPicture) {
   const CPoint pic(text.left + margin + ra.Width() + 4, text.top + (text.Height() - 16) / 2 + 1);
   EXPECT_EQ(kArrow, s.At(pic.x + 5, pic.y + 7));
   EXPECT_EQ(kArrow, s.At(pic.x + 12, pic.y + 7));
-  EXPECT_EQ(0, CountColor(s, CRect(t2.left, client.top, t2.right, client.bottom), kArrow)) << "no picture without a tab character";
+  EXPECT_EQ(0, CountColor(s, CRect(t2.left, client.top, t2.right, client.bottom), kArrow))
+      << "no picture without a tab character";
   // The left half ends 4 px before the picture, the right half starts 4 px after it.
   const COLORREF ink = RGB(0x40, 0x40, 0x40);
   EXPECT_GT(CountColor(s, CRect(pic.x - 12, text.top, pic.x - 4, text.bottom), ink, 60), 0);
@@ -426,10 +428,11 @@ TEST_F(ListsTest, ColumnComboShowsLabelAndColouredColumn) {
   EXPECT_EQ(::GetSysColor(COLOR_HIGHLIGHT), open.At(i1.left + 1, i1.top + 1));
   EXPECT_GT(CountColor(open, CRect(i0.right - 35, i0.top, i0.right - 3, i0.bottom), kColumnBlue, 90), 5);
   EXPECT_EQ(0, CountColor(open, CRect(i1.right - 35, i1.top, i1.right - 3, i1.bottom), kColumnBlue, 90));
-  EXPECT_GT(CountColor(open, CRect(i1.right - 35, i1.top, i1.right - 3, i1.bottom - 1), ::GetSysColor(COLOR_HIGHLIGHTTEXT), 60), 5);
+  EXPECT_GT(CountColor(open, CRect(i1.right - 35, i1.top, i1.right - 3, i1.bottom - 1),
+                       ::GetSysColor(COLOR_HIGHLIGHTTEXT), 60),
+            5);
   combo.ShowDropDown(FALSE);
   PumpPending();
-
 }
 
 TEST_F(ListsTest, DisabledColumnComboIsGreyed) {

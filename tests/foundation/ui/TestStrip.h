@@ -16,9 +16,9 @@ const COLORREF kButtonColor = RGB(0x40, 0x40, 0x40);
 
 // A distinct colour for each small number.
 inline COLORREF ItemColor(DWORD_PTR data) {
-  static const COLORREF colors[] = {RGB(200, 60, 60), RGB(60, 160, 60), RGB(60, 60, 200), RGB(200, 160, 40),
+  static const COLORREF colors[] = {RGB(200, 60, 60),  RGB(60, 160, 60),  RGB(60, 60, 200),  RGB(200, 160, 40),
                                     RGB(140, 60, 160), RGB(40, 160, 160), RGB(120, 120, 40), RGB(200, 100, 160),
-                                    RGB(100, 60, 20), RGB(20, 100, 60)};
+                                    RGB(100, 60, 20),  RGB(20, 100, 60)};
   return colors[data % 10];
 }
 
@@ -86,7 +86,8 @@ class CTestStrip : public CDragItemStripCtrl {
   // "1,2" of the selected indices.
   std::string Selection() const {
     std::string s;
-    for (int i = GetNextSelectedItem(0); i >= 0; i = GetNextSelectedItem(i + 1)) s += (s.empty() ? "" : ",") + std::to_string(i);
+    for (int i = GetNextSelectedItem(0); i >= 0; i = GetNextSelectedItem(i + 1))
+      s += (s.empty() ? "" : ",") + std::to_string(i);
     return s;
   }
   CPoint Center(int i) const {

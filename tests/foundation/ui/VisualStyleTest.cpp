@@ -116,9 +116,7 @@ TEST_F(VisualStyleTest, AnswersFollowTheLibraryAndCallOnlyWhatIsNeeded) {
   EXPECT_EQ(nullptr, handle.m_hTheme);
   handle.CloseThemeHandle();
   EXPECT_EQ(1, calls(2)) << "an empty holder calls nothing";
-  {
-    CThemeHandle scoped(reinterpret_cast<HTHEME>(0x5678));
-  }
+  { CThemeHandle scoped(reinterpret_cast<HTHEME>(0x5678)); }
   EXPECT_EQ(2, calls(2)) << "released when the holder goes";
 }
 

@@ -175,10 +175,15 @@ TEST(HttpClient, HeaderBlockInOrder) {
   http.m_headers.m_strExtraHeaders = L"X-Extra: last\r\n";
   CString echo;
   ASSERT_EQ(0, http.DownloadToString(echo)) << (LPCTSTR)echo;
-  const LPCTSTR lines[] = {L"\r\nAccept: text/xml\r\n", L"\r\nAccept-Language: en-US\r\n",
-                           L"\r\nAccept-Charset: utf-8\r\n", L"\r\nRange: bytes=7-\r\n",
-                           L"\r\nAccept-Encoding: identity\r\n", L"\r\nContent-Type: text/plain\r\n",
-                           L"\r\nCookie: alpha=1\r\n", L"\r\nCookie: beta=2\r\n", L"\r\nX-Extra: last\r\n"};
+  const LPCTSTR lines[] = {L"\r\nAccept: text/xml\r\n",
+                           L"\r\nAccept-Language: en-US\r\n",
+                           L"\r\nAccept-Charset: utf-8\r\n",
+                           L"\r\nRange: bytes=7-\r\n",
+                           L"\r\nAccept-Encoding: identity\r\n",
+                           L"\r\nContent-Type: text/plain\r\n",
+                           L"\r\nCookie: alpha=1\r\n",
+                           L"\r\nCookie: beta=2\r\n",
+                           L"\r\nX-Extra: last\r\n"};
   int last = -1;
   for (LPCTSTR line : lines) {
     const int at = echo.Find(line);
@@ -248,8 +253,8 @@ TEST(HttpClient, RefusedWithoutReachingAServer) {
   CListeningProbe probe;
   CString ftp, https;
   ftp.Format(L"ftp://127.0.0.1:%d/update.xml", probe.Port());
-  const CString urls[] = {ftp, L"", L"junk", L"http//127.0.0.1/", L"http://", L"127.0.0.1/doc", L"file:///C:/x.xml",
-                          L"mailto:a@b"};
+  const CString urls[] = {
+      ftp, L"", L"junk", L"http//127.0.0.1/", L"http://", L"127.0.0.1/doc", L"file:///C:/x.xml", L"mailto:a@b"};
   for (const CString& url : urls) {
     CHttpDownloader http;
     http.m_nTimeout = 5;

@@ -28,20 +28,20 @@ TEST(UpdateDue, Table) {
     int interval;
     int due;
   } cases[] = {
-      {now - 10, 0, 1},                             // interval 0: always
+      {now - 10, 0, 1},  // interval 0: always
       {now, 0, 1},
-      {0, 1, 1},                                    // never checked
+      {0, 1, 1},  // never checked
       {0, 7, 1},
-      {0, -1, 0},                                   // negative: never
+      {0, -1, 0},  // negative: never
       {now - 100 * kDay, -3, 0},
-      {LocalTime(2024, 3, 9, 23, 55), 1, 1},        // late yesterday: a new day
-      {LocalTime(2024, 3, 10, 0, 1), 1, 0},         // earlier today
+      {LocalTime(2024, 3, 9, 23, 55), 1, 1},  // late yesterday: a new day
+      {LocalTime(2024, 3, 10, 0, 1), 1, 0},   // earlier today
       {now - (time_t)(6.9 * kDay), 7, 0},
       {now - 7 * kDay, 7, 1},
       {now - 7 * kDay + 1, 7, 0},
       {now - 2 * kDay, 2, 1},
       {now - 2 * kDay + 60, 2, 0},
-      {now + 60, 1, 1},                             // clock set back: due
+      {now + 60, 1, 1},  // clock set back: due
       {now + 400 * kDay, 7, 1},
       {now + 400 * kDay, 0, 1},
       {now + 400 * kDay, -1, 0},
@@ -145,9 +145,9 @@ TEST(UpdateInformation, ParsedFromText) {
 TEST(UpdateInformation, OnlyWebAddressesMayBeOpened) {
   for (LPCTSTR ok : {L"http://www.morrowtide.com/reelsmith", L"https://127.0.0.1:8443/a?b=c", L"HTTP://host/x.exe"})
     EXPECT_TRUE(IsWebAddress(ok)) << CStringA(ok).GetString();
-  for (LPCTSTR bad : {L"", L"file:///C:/x.exe", L"\\\\server\\share\\x.exe", L"C:\\x.exe", L"x.exe",
-                      L"ftp://host/x", L"mailto:a@b", L"http://", L"http:x", L"javascript:alert(1)",
-                      L" http://host/", L"http://host/a b", L"http://host/\r\nx"})
+  for (LPCTSTR bad :
+       {L"", L"file:///C:/x.exe", L"\\\\server\\share\\x.exe", L"C:\\x.exe", L"x.exe", L"ftp://host/x", L"mailto:a@b",
+        L"http://", L"http:x", L"javascript:alert(1)", L" http://host/", L"http://host/a b", L"http://host/\r\nx"})
     EXPECT_FALSE(IsWebAddress(bad)) << CStringA(bad).GetString();
 }
 

@@ -77,8 +77,7 @@ class CJobRun {
     delete m_pThread;
   }
   bool Wait(DWORD timeoutMs = 30000) {
-    return PumpUntil([this] { return ::WaitForSingleObject(m_pThread->m_hThread, 0) == WAIT_OBJECT_0; },
-                     timeoutMs);
+    return PumpUntil([this] { return ::WaitForSingleObject(m_pThread->m_hThread, 0) == WAIT_OBJECT_0; }, timeoutMs);
   }
   CUpdateJob* m_pJob;
   int m_nResult = 99;
@@ -95,9 +94,7 @@ class CJobRun {
   CWinThread* m_pThread;
 };
 
-bool IsAvailableDialog(HWND dialog) {
-  return ::GetDlgItem(dialog, GetWebProgram().ids.updateDescription) != nullptr;
-}
+bool IsAvailableDialog(HWND dialog) { return ::GetDlgItem(dialog, GetWebProgram().ids.updateDescription) != nullptr; }
 
 bool IsProgressDialog(HWND dialog) { return ::GetDlgItem(dialog, IDC_WEB_PROGRESS) != nullptr; }
 
@@ -177,9 +174,9 @@ TEST_F(UpdateDialogs, ShownChecksEndWithAMessage) {
     int result;
     LPCTSTR message;
   } cases[] = {
-      {L"/update/equal.xml", 0, kNewest},       {L"/update/older.xml", 0, kNewest},
+      {L"/update/equal.xml", 0, kNewest},         {L"/update/older.xml", 0, kNewest},
       {L"/update/numeric-older.xml", 0, kNewest}, {L"/update/malformed.xml", -1, kFailed},
-      {L"/update/file-url.xml", -1, kFailed},   {L"/update/missing-variant.xml", -1, kFailed},
+      {L"/update/file-url.xml", -1, kFailed},     {L"/update/missing-variant.xml", -1, kFailed},
   };
   size_t shown = 0;
   for (const Case& c : cases) {
@@ -305,8 +302,8 @@ TEST_F(UpdateDialogs, ExitStopsRunningChecksAfterTheMainWindowIsGone) {
   HWND offered = nullptr, progress = nullptr;
   {
     CWnd frame;
-    ASSERT_TRUE(frame.CreateEx(0, AfxRegisterWndClass(0), L"Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400,
-                               300, nullptr, nullptr));
+    ASSERT_TRUE(frame.CreateEx(0, AfxRegisterWndClass(0), L"Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400, 300,
+                               nullptr, nullptr));
     app->m_pMainWnd = &frame;
     // One check offers a newer version, one waits on a server that never
     // answers, one waits silently.

@@ -33,15 +33,13 @@ std::vector<BYTE> EncodeBytes(CRasterImage& img) {
 void FillPattern(CRasterImage& img, unsigned seed) {
   std::mt19937 rng(seed);
   if (img.IsIndexed()) {
-    for (DWORD i = 0; i < img.GetColorCount(); i++)
-      img.SetPaletteEntry((BYTE)i, (BYTE)rng(), (BYTE)rng(), (BYTE)rng());
+    for (DWORD i = 0; i < img.GetColorCount(); i++) img.SetPaletteEntry((BYTE)i, (BYTE)rng(), (BYTE)rng(), (BYTE)rng());
     BYTE mask = (BYTE)((1u << img.GetBpp()) - 1);
     for (DWORD y = 0; y < img.GetHeight(); y++)
       for (DWORD x = 0; x < img.GetWidth(); x++) img.SetIndexAt(x, y, (BYTE)(rng() & mask));
   } else {
     for (DWORD y = 0; y < img.GetHeight(); y++)
-      for (DWORD x = 0; x < img.GetWidth(); x++)
-        img.SetColorAt(x, y, Q((BYTE)rng(), (BYTE)rng(), (BYTE)rng()));
+      for (DWORD x = 0; x < img.GetWidth(); x++) img.SetColorAt(x, y, Q((BYTE)rng(), (BYTE)rng(), (BYTE)rng()));
   }
 }
 
@@ -200,8 +198,8 @@ TEST(BmpCodec, RunLength4AbsoluteRunsKeepTheirPadding) {
   f.compression = BI_RLE4;
   f.clrUsed = 16;
   f.palette.assign(64, 0);
-  f.pixels = {0, 3, 0x12, 0x30, 5, 0x77, 0, 0,           // row 0: 1 2 3 7 7 7 7 7
-              0, 6, 0x9A, 0xBC, 0xDE, 0, 2, 0x44, 0, 1};  // row 1: 9 A B C D E 4 4
+  f.pixels = {0, 3, 0x12, 0x30, 5,    0x77, 0, 0,            // row 0: 1 2 3 7 7 7 7 7
+              0, 6, 0x9A, 0xBC, 0xDE, 0,    2, 0x44, 0, 1};  // row 1: 9 A B C D E 4 4
   CRasterImage img;
   ASSERT_TRUE(DecodeBytes(img, MakeBmp(f))) << img.GetErrorText();
   const int rows[2][8] = {{1, 2, 3, 7, 7, 7, 7, 7}, {9, 0xA, 0xB, 0xC, 0xD, 0xE, 4, 4}};
@@ -320,7 +318,7 @@ TEST(BmpCodec, OddCasesFromTheFormat) {
 namespace {
 // A stream that accepts a fixed number of bytes, then reports a full disk.
 class CFullStream : public CRasterMemoryStream {
-public:
+ public:
   explicit CFullStream(UINT room) : m_room(room) { Open(); }
   UINT Write(const void* p, UINT size, UINT count) override {
     uint64_t n = (uint64_t)size * count;
@@ -477,9 +475,15 @@ TEST(BmpCodec, RandomMutationsFailCleanly) {
     for (int e = 0; e < edits; e++) {
       size_t at = rng() % f.size();
       switch (rng() % 3) {
-        case 0: f[at] = (BYTE)rng(); break;
-        case 1: f[at] ^= (BYTE)(1u << (rng() % 8)); break;
-        default: f.resize(at + 1); break;
+        case 0:
+          f[at] = (BYTE)rng();
+          break;
+        case 1:
+          f[at] ^= (BYTE)(1u << (rng() % 8));
+          break;
+        default:
+          f.resize(at + 1);
+          break;
       }
     }
     // Keep the dimensions small so that the run stays quick.

@@ -50,7 +50,8 @@ TEST(BmpEdges, PaletteImageWithAlphaMaskIsWrittenWithItsPalette) {
     EXPECT_FALSE(back.HasAlpha());
     for (LONG y = 0; y < 3; y++)
       for (LONG x = 0; x < 5; x++) EXPECT_EQ(img.GetIndexAt(x, y), back.GetIndexAt(x, y)) << x << "," << y;
-    for (DWORD i = 0; i < colors; i++) EXPECT_EQ(img.GetPaletteEntry((BYTE)i).rgbGreen, back.GetPaletteEntry((BYTE)i).rgbGreen);
+    for (DWORD i = 0; i < colors; i++)
+      EXPECT_EQ(img.GetPaletteEntry((BYTE)i).rgbGreen, back.GetPaletteEntry((BYTE)i).rgbGreen);
   }
 }
 

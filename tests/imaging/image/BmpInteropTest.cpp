@@ -37,7 +37,7 @@ std::vector<BYTE> MagickPixels(const std::string& file) {
 }
 
 class BmpInterop : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     char tmpl[] = "/tmp/rsimage_interop_XXXXXX";
     char* d = mkdtemp(tmpl);
@@ -46,9 +46,8 @@ protected:
     // Odd width so that every depth has row padding; many colours.
     ASSERT_EQ(Shell("convert -seed 7 -size 37x23 plasma: '" + g_dir + "/src.png'"), 0)
         << "ImageMagick's convert is needed";
-    ASSERT_EQ(Shell("convert '" + g_dir + "/src.png' -alpha set -channel A -fx 'i/w' +channel '" +
-                  g_dir + "/alpha.png'"),
-              0);
+    ASSERT_EQ(
+        Shell("convert '" + g_dir + "/src.png' -alpha set -channel A -fx 'i/w' +channel '" + g_dir + "/alpha.png'"), 0);
   }
   static void TearDownTestSuite() { Shell("rm -rf '" + g_dir + "'"); }
 };
@@ -84,9 +83,7 @@ TEST_F(BmpInterop, MagickFilesDecodeToMagickPixels) {
   for (const Variant& v : variants) {
     SCOPED_TRACE(v.name);
     std::string file = g_dir + "/" + v.name + ".bmp";
-    ASSERT_EQ(Shell(std::string("convert '") + g_dir + "/" + v.source + "' " + v.options + "'" + file +
-                  "'"),
-              0);
+    ASSERT_EQ(Shell(std::string("convert '") + g_dir + "/" + v.source + "' " + v.options + "'" + file + "'"), 0);
     std::vector<BYTE> bytes = ReadAll(file);
     ASSERT_GT(bytes.size(), 54u);
     // The file really is the kind this case is about.
@@ -117,8 +114,8 @@ TEST_F(BmpInterop, MagickFilesDecodeToMagickPixels) {
           int drop = 8 - bits;
           if ((m[k] >> drop) != (ours[k] >> drop) || (ours[k] & ((1 << drop) - 1)) != 0) {
             if (++mismatches < 5)
-              ADD_FAILURE() << "pixel " << x << "," << row << " channel " << k << ": ours "
-                            << (int)ours[k] << " ImageMagick " << (int)m[k];
+              ADD_FAILURE() << "pixel " << x << "," << row << " channel " << k << ": ours " << (int)ours[k]
+                            << " ImageMagick " << (int)m[k];
           }
         }
       }
@@ -236,13 +233,14 @@ TEST_F(BmpInterop, MagickReadsOurFilesBack) {
         const BYTE* m = &ref[(row * 37 + x) * 4];
         RGBQUAD c = img.GetColorAt(x, 22 - row, true);
         bool same = m[0] == c.rgbRed && m[1] == c.rgbGreen && m[2] == c.rgbBlue;
-        if (bpp == 32) same = same && m[3] == c.rgbReserved;
-        else same = same && m[3] == 255;
+        if (bpp == 32)
+          same = same && m[3] == c.rgbReserved;
+        else
+          same = same && m[3] == 255;
         if (!same && ++mismatches < 5)
-          ADD_FAILURE() << "pixel " << x << "," << row << ": ImageMagick " << (int)m[0] << ","
-                        << (int)m[1] << "," << (int)m[2] << "," << (int)m[3] << " ours "
-                        << (int)c.rgbRed << "," << (int)c.rgbGreen << "," << (int)c.rgbBlue << ","
-                        << (int)c.rgbReserved;
+          ADD_FAILURE() << "pixel " << x << "," << row << ": ImageMagick " << (int)m[0] << "," << (int)m[1] << ","
+                        << (int)m[2] << "," << (int)m[3] << " ours " << (int)c.rgbRed << "," << (int)c.rgbGreen << ","
+                        << (int)c.rgbBlue << "," << (int)c.rgbReserved;
       }
     }
     EXPECT_EQ(mismatches, 0);

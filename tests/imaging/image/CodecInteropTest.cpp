@@ -62,9 +62,9 @@ bool MagickDecode(const std::string& file, Rgba& out, int frame = 0, bool coales
   std::string raw;
   // Samples as stored: a gAMA chunk of 1.0 would otherwise make ImageMagick convert linear to sRGB.
   bool png = file.size() > 4 && file.compare(file.size() - 4, 4, ".png") == 0;
-  if (!RunCommand("convert " + sel + (coalesce ? " -coalesce" : "") + (png ? " -set colorspace sRGB" : "") +
-                      " -depth 8 rgba:-",
-                  &raw))
+  if (!RunCommand(
+          "convert " + sel + (coalesce ? " -coalesce" : "") + (png ? " -set colorspace sRGB" : "") + " -depth 8 rgba:-",
+          &raw))
     return false;
   size_t size = (size_t)out.w * out.h * 4;
   if (raw.size() < size * (size_t)(coalesce ? frame + 1 : 1)) return false;
@@ -84,14 +84,14 @@ bool MagickDecode(const std::string& file, Rgba& out, int frame = 0, bool coales
       const BYTE* r = &ref.px[((size_t)y * ref.w + x) * 4];
       int da = std::abs((int)c.rgbReserved - r[3]);
       if (da > tolerance)
-        return ::testing::AssertionFailure() << "alpha at " << x << "," << y << ": " << (int)c.rgbReserved << " vs "
-                                             << (int)r[3];
+        return ::testing::AssertionFailure()
+               << "alpha at " << x << "," << y << ": " << (int)c.rgbReserved << " vs " << (int)r[3];
       if (c.rgbReserved == 0 && r[3] == 0) continue;
       int d = std::max({std::abs(c.rgbRed - r[0]), std::abs(c.rgbGreen - r[1]), std::abs(c.rgbBlue - r[2])});
       if (d > tolerance)
-        return ::testing::AssertionFailure() << "colour at " << x << "," << y << " (" << (int)c.rgbRed << ","
-                                             << (int)c.rgbGreen << "," << (int)c.rgbBlue << ") vs (" << (int)r[0]
-                                             << "," << (int)r[1] << "," << (int)r[2] << ")";
+        return ::testing::AssertionFailure()
+               << "colour at " << x << "," << y << " (" << (int)c.rgbRed << "," << (int)c.rgbGreen << ","
+               << (int)c.rgbBlue << ") vs (" << (int)r[0] << "," << (int)r[1] << "," << (int)r[2] << ")";
       worst = std::max(worst, d);
     }
   return ::testing::AssertionSuccess() << "largest difference " << worst;
@@ -114,7 +114,7 @@ bool SaveFile(const std::string& path, CRasterImage& img, int format) {
 }
 
 class CodecInterop : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     mkdir(WorkDir().c_str(), 0755);
     const std::string w = WorkDir();
@@ -132,7 +132,8 @@ protected:
         "convert rose: '%s/im-rose.gif'",
         "convert rose: -interlace GIF '%s/im-interlaced.gif'",
         "convert -size 20x16 xc:white -fill red -draw 'rectangle 2,2 8,8' -transparent white '%s/im-trans.gif'",
-        "convert -delay 10 -size 32x24 gradient:yellow-navy \\( -size 10x8 xc:red -repage +4+5 \\) \\( -size 6x6 xc:lime -repage +20+10 \\) '%s/im-anim.gif'",
+        "convert -delay 10 -size 32x24 gradient:yellow-navy \\( -size 10x8 xc:red -repage +4+5 \\) \\( -size 6x6 "
+        "xc:lime -repage +20+10 \\) '%s/im-anim.gif'",
         "convert rose: -quality 92 '%s/im-rose.jpg'",
         "convert rose: -colorspace Gray -quality 90 '%s/im-gray.jpg'",
         "convert rose: -interlace Plane -quality 85 '%s/im-progressive.jpg'",
@@ -179,14 +180,28 @@ TEST_F(CodecInterop, ImageMagickPicturesDecodeAlike) {
     int format;
     int tolerance;
   } cases[] = {
-      {"im-rgb.png", 4, 0},        {"im-pal8.png", 4, 0},       {"im-pal4.png", 4, 0},
-      {"im-mono.png", 4, 0},       {"im-gray16.png", 4, 1},     {"im-rgba16.png", 4, 1},
-      {"im-rgba8.png", 4, 0},      {"im-interlaced.png", 4, 0}, {"im-trns.png", 4, 0},
-      {"im-rose.gif", 2, 0},       {"im-interlaced.gif", 2, 0}, {"im-trans.gif", 2, 0},
+      {"im-rgb.png", 4, 0},
+      {"im-pal8.png", 4, 0},
+      {"im-pal4.png", 4, 0},
+      {"im-mono.png", 4, 0},
+      {"im-gray16.png", 4, 1},
+      {"im-rgba16.png", 4, 1},
+      {"im-rgba8.png", 4, 0},
+      {"im-interlaced.png", 4, 0},
+      {"im-trns.png", 4, 0},
+      {"im-rose.gif", 2, 0},
+      {"im-interlaced.gif", 2, 0},
+      {"im-trans.gif", 2, 0},
       // Same library underneath; differences come only from the IDCT and upsampling paths.
-      {"im-rose.jpg", 3, 2},       {"im-gray.jpg", 3, 2},       {"im-progressive.jpg", 3, 2},
-      {"im-422.jpg", 3, 2},        {"im-cmyk.jpg", 3, 2},        {"icotool.ico", 5, 0},       {"icotool-48.ico", 5, 0},
-      {"icotool-png.ico", 5, 0},   {"im-rose.ico", 5, 0},
+      {"im-rose.jpg", 3, 2},
+      {"im-gray.jpg", 3, 2},
+      {"im-progressive.jpg", 3, 2},
+      {"im-422.jpg", 3, 2},
+      {"im-cmyk.jpg", 3, 2},
+      {"icotool.ico", 5, 0},
+      {"icotool-48.ico", 5, 0},
+      {"icotool-png.ico", 5, 0},
+      {"im-rose.ico", 5, 0},
   };
   for (const Case& c : cases) {
     std::string f = WorkDir() + "/" + c.name;

@@ -116,8 +116,10 @@ TEST(CodecMalformed, HugeDimensionsAreRefused) {
 // libpng's collection of files that once crashed decoders.
 TEST(CodecMalformed, LibpngCrashersFailCleanly) {
   const std::string dir = std::string(RS_CODEC_DATA) + "/testpngs/crashers/";
-  const char* names[] = {"bad_iCCP.png", "badadler.png", "badcrc.png", "empty_ancillary_chunks.png",
-                         "huge_IDAT.png", "huge_bKGD_chunk.png", "huge_iCCP_chunk.png", "huge_tEXt_chunk.png",
+  const char* names[] = {"bad_iCCP.png",        "badadler.png",
+                         "badcrc.png",          "empty_ancillary_chunks.png",
+                         "huge_IDAT.png",       "huge_bKGD_chunk.png",
+                         "huge_iCCP_chunk.png", "huge_tEXt_chunk.png",
                          "huge_zTXt_chunk.png", "huge_juNK_unsafe_to_copy.png"};
   for (const char* n : names) {
     FILE* f = fopen((dir + n).c_str(), "rb");

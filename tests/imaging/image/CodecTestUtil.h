@@ -74,21 +74,20 @@ inline RGBQUAD ShownColor(const CRasterImage& img, LONG x, LONG y) {
 // Compares what two images show; colours of fully transparent pixels do not matter.
 inline ::testing::AssertionResult SamePicture(const CRasterImage& a, const CRasterImage& b, int tolerance = 0) {
   if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight())
-    return ::testing::AssertionFailure() << "size " << a.GetWidth() << "x" << a.GetHeight() << " vs "
-                                         << b.GetWidth() << "x" << b.GetHeight();
+    return ::testing::AssertionFailure() << "size " << a.GetWidth() << "x" << a.GetHeight() << " vs " << b.GetWidth()
+                                         << "x" << b.GetHeight();
   long worst = 0;
   for (LONG y = 0; y < (LONG)a.GetHeight(); y++)
     for (LONG x = 0; x < (LONG)a.GetWidth(); x++) {
       RGBQUAD p = ShownColor(a, x, y), q = ShownColor(b, x, y);
       if (p.rgbReserved != q.rgbReserved)
-        return ::testing::AssertionFailure() << "alpha at " << x << "," << y << ": " << (int)p.rgbReserved
-                                             << " vs " << (int)q.rgbReserved;
+        return ::testing::AssertionFailure()
+               << "alpha at " << x << "," << y << ": " << (int)p.rgbReserved << " vs " << (int)q.rgbReserved;
       if (p.rgbReserved == 0) continue;
       long d = std::abs(p.rgbRed - q.rgbRed);
       d = std::max(d, (long)std::abs(p.rgbGreen - q.rgbGreen));
       d = std::max(d, (long)std::abs(p.rgbBlue - q.rgbBlue));
-      if (d > tolerance)
-        return ::testing::AssertionFailure() << "colour at " << x << "," << y << " differs by " << d;
+      if (d > tolerance) return ::testing::AssertionFailure() << "colour at " << x << "," << y << " differs by " << d;
       worst = std::max(worst, d);
     }
   return ::testing::AssertionSuccess() << "largest difference " << worst;
@@ -96,7 +95,7 @@ inline ::testing::AssertionResult SamePicture(const CRasterImage& a, const CRast
 
 // A stream that accepts a limited number of bytes and then fails every write.
 class CFailingStream : public CRasterMemoryStream {
-public:
+ public:
   explicit CFailingStream(int32_t limit) : m_limit(limit) { Open(); }
   UINT Write(const void* buffer, UINT size, UINT count) override {
     if ((int64_t)Tell() + (int64_t)size * count > m_limit) return 0;
@@ -107,7 +106,7 @@ public:
     return CRasterMemoryStream::PutByte(value);
   }
 
-private:
+ private:
   int32_t m_limit;
 };
 

@@ -13,7 +13,7 @@ namespace {
 
 // A top-down 32-bit canvas in a memory device context.
 class Canvas {
-public:
+ public:
   Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255)) : m_w(w), m_h(h) {
     BITMAPINFO bi;
     memset(&bi, 0, sizeof(bi));
@@ -48,7 +48,7 @@ public:
   HDC dc() const { return m_dc; }
   bool ok() const { return m_dc && m_bmp && m_bits; }
 
-private:
+ private:
   int m_w, m_h;
   HDC m_dc = nullptr;
   HBITMAP m_bmp = nullptr;
@@ -116,8 +116,10 @@ TEST(Draw, ClipRectangleAndClipRegion) {
   for (int y = 0; y < 25; y++) {
     for (int x = 0; x < 25; x++) {
       bool inside = x >= 5 && x < 9 && y >= 6 && y < 12;
-      if (inside) ASSERT_EQ(canvas.At(x, y), Rgb(img.GetColorAt(x, 19 - y, false)));
-      else ASSERT_EQ(canvas.At(x, y), kWhite) << x << "," << y;
+      if (inside)
+        ASSERT_EQ(canvas.At(x, y), Rgb(img.GetColorAt(x, 19 - y, false)));
+      else
+        ASSERT_EQ(canvas.At(x, y), kWhite) << x << "," << y;
     }
   }
   // The device's own clip region is back: a later draw covers everything.
@@ -145,7 +147,8 @@ TEST(Draw, ShrinkingSamplesNearestPixels) {
   Canvas canvas(100, 100);
   CRasterImage img(400, 400, 24, RASTER_TYPE_BMP);
   for (LONG y = 0; y < 400; y++)
-    for (LONG x = 0; x < 400; x++) img.SetColorAt(x, y, Q((BYTE)(x & 0xFF), (BYTE)(y & 0xFF), (BYTE)(x >> 8 | (y >> 8) << 1)));
+    for (LONG x = 0; x < 400; x++)
+      img.SetColorAt(x, y, Q((BYTE)(x & 0xFF), (BYTE)(y & 0xFF), (BYTE)(x >> 8 | (y >> 8) << 1)));
   EXPECT_EQ(img.Draw(canvas.dc(), 0, 0, 100, 100), 1);
   for (int dy = 0; dy < 100; dy++) {
     for (int dx = 0; dx < 100; dx++) {

@@ -11,7 +11,7 @@ TEST(IcoCodec, RoundTripsEveryFormTheEncoderWrites) {
     bool alpha;
     int transparent;
     LONG size;
-  } cases[] = {{1, false, -1, 32}, {4, false, 3, 16}, {8, false, 200, 48}, {24, false, -1, 33},
+  } cases[] = {{1, false, -1, 32}, {4, false, 3, 16},   {8, false, 200, 48}, {24, false, -1, 33},
                {24, true, -1, 32}, {8, false, -1, 300}, {24, true, -1, 256}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "bpp " << c.bpp << " alpha " << c.alpha << " size " << c.size);
@@ -92,7 +92,17 @@ TEST(IcoCodec, AndMaskBecomesTransparency) {
   auto le = [&](DWORD v, int n) {
     for (int i = 0; i < n; i++) bmp.push_back((BYTE)(v >> (8 * i)));
   };
-  le(40, 4); le(4, 4); le(4, 4); le(1, 2); le(8, 2); le(0, 4); le(0, 4); le(0, 4); le(0, 4); le(0, 4); le(0, 4);
+  le(40, 4);
+  le(4, 4);
+  le(4, 4);
+  le(1, 2);
+  le(8, 2);
+  le(0, 4);
+  le(0, 4);
+  le(0, 4);
+  le(0, 4);
+  le(0, 4);
+  le(0, 4);
   for (int i = 0; i < 256; i++) le(i < 8 ? 0x00102030u * (DWORD)(i + 1) : 0, 4);
   const BYTE rows[2][4] = {{0, 1, 2, 3}, {4, 5, 1, 7}};
   for (auto& r : rows) bmp.insert(bmp.end(), r, r + 4);

@@ -53,7 +53,8 @@ std::vector<BYTE> Icon(const std::vector<std::vector<BYTE>>& data, const std::ve
 }  // namespace
 
 TEST(IcoEntries, EachIndexInsideTheDirectoryAndNoneOutside) {
-  const std::vector<BYTE> file = Icon({Entry32(2, 2, 11), Entry32(3, 1, 22), Entry32(1, 4, 33)}, {{2, 2}, {3, 1}, {1, 4}});
+  const std::vector<BYTE> file =
+      Icon({Entry32(2, 2, 11), Entry32(3, 1, 22), Entry32(1, 4, 33)}, {{2, 2}, {3, 1}, {1, 4}});
   const struct {
     LONG w, h;
     BYTE blue;

@@ -37,10 +37,17 @@ int RefCell(double v) {
 bool RefMove(int& c, int n, int overflow) {
   if (c >= 0 && c < n) return true;
   switch (overflow) {
-    case RASTER_OVERFLOW_WRAP: c = ((c % n) + n) % n; return true;
-    case RASTER_OVERFLOW_REPEAT: c = c < 0 ? 0 : n - 1; return true;
-    case RASTER_OVERFLOW_MIRROR: c = c < 0 ? (-c) % n : n - (c % n) - 1; return true;
-    default: return false;
+    case RASTER_OVERFLOW_WRAP:
+      c = ((c % n) + n) % n;
+      return true;
+    case RASTER_OVERFLOW_REPEAT:
+      c = c < 0 ? 0 : n - 1;
+      return true;
+    case RASTER_OVERFLOW_MIRROR:
+      c = c < 0 ? (-c) % n : n - (c % n) - 1;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -63,8 +70,10 @@ void RefMoveF(double& c, int n, int overflow) {
       c = c < 0 ? 0 : c > n - 1 ? n - 1 : c;
       break;
     case RASTER_OVERFLOW_MIRROR:
-      if (c < 0) c = std::fmod(-c, n);
-      else if (c >= n) c = n - std::fmod(c, n) - 1;
+      if (c < 0)
+        c = std::fmod(-c, n);
+      else if (c >= n)
+        c = n - std::fmod(c, n) - 1;
       break;
   }
   if (c >= n) c = n - 1;
@@ -81,20 +90,28 @@ double RefKernel(int method, double t) {
       return a < 1 ? 1 - 2 * t * t + a * a * a : a < 2 ? 4 - 8 * a + 5 * t * t - a * a * a : 0;
     case RASTER_IM_BICUBIC2: {
       const double k = -0.5;
-      return a < 1 ? (k + 2) * a * a * a - (k + 3) * t * t + 1
-                   : a < 2 ? k * a * a * a - 5 * k * t * t + 8 * k * a - 4 * k : 0;
+      return a < 1   ? (k + 2) * a * a * a - (k + 3) * t * t + 1
+             : a < 2 ? k * a * a * a - 5 * k * t * t + 8 * k * a - 4 * k
+                     : 0;
     }
     case RASTER_IM_LANCZOS:
       if (a > 6) return 0;
       if (t == 0) return 1;
       return std::sin(kPi * t / 6) / (kPi * t / 6) * std::sin(kPi * t) / (kPi * t);
-    case RASTER_IM_BOX: return t >= -0.5 && t < 0.5 ? 1 : 0;
-    case RASTER_IM_HERMITE: return t >= -1 && t < 1 ? 2 * a * a * a - 3 * t * t + 1 : 0;
-    case RASTER_IM_HAMMING: return t >= -1 && t < 1 ? 0.92 * (2 * a * a * a - 3 * t * t) + 1 : 0;
-    case RASTER_IM_SINC: return t == 0 ? 1 : std::sin(kPi * t) / (kPi * t);
-    case RASTER_IM_BLACKMAN: return 0.42 + 0.5 * std::cos(kPi * t) + 0.08 * std::cos(2 * kPi * t);
-    case RASTER_IM_BESSEL: return t == 0 ? kPi / 4 : std::cyl_bessel_j(1.0, kPi * a) / (2 * a);
-    case RASTER_IM_GAUSSIAN: return std::exp(-2 * t * t) * 0.7978846;
+    case RASTER_IM_BOX:
+      return t >= -0.5 && t < 0.5 ? 1 : 0;
+    case RASTER_IM_HERMITE:
+      return t >= -1 && t < 1 ? 2 * a * a * a - 3 * t * t + 1 : 0;
+    case RASTER_IM_HAMMING:
+      return t >= -1 && t < 1 ? 0.92 * (2 * a * a * a - 3 * t * t) + 1 : 0;
+    case RASTER_IM_SINC:
+      return t == 0 ? 1 : std::sin(kPi * t) / (kPi * t);
+    case RASTER_IM_BLACKMAN:
+      return 0.42 + 0.5 * std::cos(kPi * t) + 0.08 * std::cos(2 * kPi * t);
+    case RASTER_IM_BESSEL:
+      return t == 0 ? kPi / 4 : std::cyl_bessel_j(1.0, kPi * a) / (2 * a);
+    case RASTER_IM_GAUSSIAN:
+      return std::exp(-2 * t * t) * 0.7978846;
     case RASTER_IM_QUADRATIC:
       if (t < -1.5) return 0;
       if (t < -0.5) return 0.5 * (t + 1.5) * (t + 1.5);
@@ -102,15 +119,17 @@ double RefKernel(int method, double t) {
       if (t < 1.5) return 0.5 * (t - 1.5) * (t - 1.5);
       return 0;
     case RASTER_IM_MITCHELL:
-      return a < 1 ? (7.0 / 6) * a * a * a - 2 * t * t + 8.0 / 9
-                   : a < 2 ? (-7.0 / 18) * a * a * a + 2 * t * t - (10.0 / 3) * a + 16.0 / 9 : 0;
+      return a < 1   ? (7.0 / 6) * a * a * a - 2 * t * t + 8.0 / 9
+             : a < 2 ? (-7.0 / 18) * a * a * a + 2 * t * t - (10.0 / 3) * a + 16.0 / 9
+                     : 0;
     case RASTER_IM_CATROM:
       return a < 1 ? 0.5 * (3 * a * a * a - 5 * t * t + 2) : a < 2 ? 0.5 * (-a * a * a + 5 * t * t - 8 * a + 4) : 0;
     case RASTER_IM_HANNING:
       if (a > 1) return 0;
       if (t == 0) return 1;
       return std::sin(kPi * t) / (kPi * t) * (0.5 + 0.5 * std::cos(kPi * t));
-    case RASTER_IM_POWER: return a <= 1 ? 1 - a * a : 0;
+    case RASTER_IM_POWER:
+      return a <= 1 ? 1 - a * a : 0;
   }
   return 0;
 }
@@ -216,14 +235,13 @@ bool Near(RGBQUAD a, RGBQUAD b, int tolerance) {
 // are multiples of 1/4, so that the fixed-point and float bilinear weights
 // are exact and agree.
 std::vector<float> AxisPositions(int n) {
-  return {5.25f, 3.0f, 0.0f, 0.5f, 0.75f, 1.25f, 4.5f, 5.5f,
-          n - 2.5f, n - 1.5f, n - 1.0f, n - 0.5f, n - 0.25f, n - 6.5f, n - 5.5f,
-          -0.25f, -0.5f, -1.0f, -1.5f, -2.75f, -3.5f, -7.25f, -20.25f,
-          n + 0.25f, n + 3.75f, 2.0f * n + 5.5f, 3.0f * n + 0.75f};
+  return {5.25f,    3.0f,     0.0f,      0.5f,      0.75f,           1.25f,           4.5f,
+          5.5f,     n - 2.5f, n - 1.5f,  n - 1.0f,  n - 0.5f,        n - 0.25f,       n - 6.5f,
+          n - 5.5f, -0.25f,   -0.5f,     -1.0f,     -1.5f,           -2.75f,          -3.5f,
+          -7.25f,   -20.25f,  n + 0.25f, n + 3.75f, 2.0f * n + 5.5f, 3.0f * n + 0.75f};
 }
 
-const int kOverflows[] = {RASTER_OVERFLOW_COLOR, RASTER_OVERFLOW_WRAP, RASTER_OVERFLOW_REPEAT,
-                          RASTER_OVERFLOW_MIRROR};
+const int kOverflows[] = {RASTER_OVERFLOW_COLOR, RASTER_OVERFLOW_WRAP, RASTER_OVERFLOW_REPEAT, RASTER_OVERFLOW_MIRROR};
 
 }  // namespace
 
@@ -246,15 +264,16 @@ TEST(InterpolateReference, EveryMethodAtEdgesAndOutside) {
     for (int method = 0; method <= 19; method++) {
       // Bilinear and nearest follow exact rules; kernel sums of floats may
       // differ from the reference's doubles by one step of truncation.
-      int tolerance = method == RASTER_IM_NEAREST || method == RASTER_IM_BILINEAR || method == 0 || method == 19 ? 0 : 1;
+      int tolerance =
+          method == RASTER_IM_NEAREST || method == RASTER_IM_BILINEAR || method == 0 || method == 19 ? 0 : 1;
       for (int overflow : kOverflows) {
         for (auto [x, y] : points) {
           RGBQUAD got = c.img->InterpolateColor(x, y, method, overflow, &repl);
           RGBQUAD want = RefInterpolate(*c.ref, x, y, method, overflow, repl);
           checked++;
           if (!Near(got, want, tolerance) && ++failures <= 12)
-            ADD_FAILURE() << c.name << " method " << method << " overflow " << overflow << " at (" << x << ", "
-                          << y << "): got " << Describe(got) << ", reference " << Describe(want);
+            ADD_FAILURE() << c.name << " method " << method << " overflow " << overflow << " at (" << x << ", " << y
+                          << "): got " << Describe(got) << ", reference " << Describe(want);
         }
       }
     }
@@ -277,8 +296,8 @@ TEST(InterpolateReference, KernelSumsOverAUniformImage) {
     for (auto [x, y] : {std::make_pair(8.5f, 7.5f), std::make_pair(8.25f, 6.75f), std::make_pair(8.0f, 7.0f)}) {
       RGBQUAD got = img.InterpolateColor(x, y, method, RASTER_OVERFLOW_REPEAT, &repl);
       RGBQUAD want = RefInterpolate(ref, x, y, method, RASTER_OVERFLOW_REPEAT, repl);
-      EXPECT_TRUE(Near(got, want, 1)) << "method " << method << " at (" << x << ", " << y << "): got "
-                                      << Describe(got) << ", reference " << Describe(want);
+      EXPECT_TRUE(Near(got, want, 1)) << "method " << method << " at (" << x << ", " << y << "): got " << Describe(got)
+                                      << ", reference " << Describe(want);
     }
   }
 }
@@ -295,8 +314,8 @@ TEST(InterpolateReference, NearestRoundsByTruncation) {
   EXPECT_TRUE(same(t.rgb.InterpolateColor(-1.5f, 0, RASTER_IM_NEAREST, RASTER_OVERFLOW_MIRROR, &repl), at(1, 0)));
   EXPECT_TRUE(same(t.rgb.InterpolateColor(-1.5f, 0, RASTER_IM_NEAREST, RASTER_OVERFLOW_WRAP, &repl), at(kW - 1, 0)));
   EXPECT_TRUE(same(t.rgb.InterpolateColor(kW - 0.5f, 0, RASTER_IM_NEAREST, RASTER_OVERFLOW_COLOR, &repl), repl));
-  EXPECT_TRUE(same(t.rgb.InterpolateColor(kW - 0.51f, 0, RASTER_IM_NEAREST, RASTER_OVERFLOW_COLOR, &repl),
-                   at(kW - 1, 0)));
+  EXPECT_TRUE(
+      same(t.rgb.InterpolateColor(kW - 0.51f, 0, RASTER_IM_NEAREST, RASTER_OVERFLOW_COLOR, &repl), at(kW - 1, 0)));
 }
 
 TEST(InterpolateReference, OverflowRulesMoveIntegerAndFloatPositions) {
@@ -305,11 +324,11 @@ TEST(InterpolateReference, OverflowRulesMoveIntegerAndFloatPositions) {
   struct Move {
     int overflow;
     LONG in, out;
-  } moves[] = {{RASTER_OVERFLOW_MIRROR, -1, 1},         {RASTER_OVERFLOW_MIRROR, -n, 0},
-               {RASTER_OVERFLOW_MIRROR, -(n + 3), 3},   {RASTER_OVERFLOW_MIRROR, n, n - 1},
-               {RASTER_OVERFLOW_MIRROR, n + 2, n - 3},  {RASTER_OVERFLOW_WRAP, -1, n - 1},
-               {RASTER_OVERFLOW_WRAP, -n, 0},           {RASTER_OVERFLOW_WRAP, 2 * n + 4, 4},
-               {RASTER_OVERFLOW_REPEAT, -9, 0},         {RASTER_OVERFLOW_REPEAT, n + 9, n - 1}};
+  } moves[] = {{RASTER_OVERFLOW_MIRROR, -1, 1},        {RASTER_OVERFLOW_MIRROR, -n, 0},
+               {RASTER_OVERFLOW_MIRROR, -(n + 3), 3},  {RASTER_OVERFLOW_MIRROR, n, n - 1},
+               {RASTER_OVERFLOW_MIRROR, n + 2, n - 3}, {RASTER_OVERFLOW_WRAP, -1, n - 1},
+               {RASTER_OVERFLOW_WRAP, -n, 0},          {RASTER_OVERFLOW_WRAP, 2 * n + 4, 4},
+               {RASTER_OVERFLOW_REPEAT, -9, 0},        {RASTER_OVERFLOW_REPEAT, n + 9, n - 1}};
   for (const Move& m : moves) {
     LONG x = m.in, y = 4;
     t.rgb.WrapCoordinates(x, y, m.overflow);
@@ -319,7 +338,7 @@ TEST(InterpolateReference, OverflowRulesMoveIntegerAndFloatPositions) {
   struct MoveF {
     int overflow;
     float in, out;
-  } movesF[] = {{RASTER_OVERFLOW_MIRROR, -0.25f, 0.25f},     {RASTER_OVERFLOW_MIRROR, -20.25f, 3.25f},
+  } movesF[] = {{RASTER_OVERFLOW_MIRROR, -0.25f, 0.25f},      {RASTER_OVERFLOW_MIRROR, -20.25f, 3.25f},
                 {RASTER_OVERFLOW_MIRROR, n + 0.5f, n - 1.5f}, {RASTER_OVERFLOW_WRAP, -0.25f, n - 0.25f},
                 {RASTER_OVERFLOW_WRAP, 3 * n + 1.5f, 1.5f},   {RASTER_OVERFLOW_REPEAT, n + 4.5f, n - 1.0f},
                 {RASTER_OVERFLOW_REPEAT, -3.5f, 0.0f},        {RASTER_OVERFLOW_COLOR, -3.5f, 0.0f}};
@@ -406,8 +425,8 @@ TEST(InterpolateReference, AreaAverageIsTheMeanOverTheCells) {
   const RGBQUAD repl = Q(200, 10, 90, 30);
   struct Area {
     float xc, yc, w, h;
-  } areas[] = {{5.3f, 6.7f, 3.5f, 2.25f},  {1.75f, 2.5f, 2.5f, 3.0f},      {8.0f, 7.0f, 4.0f, 4.0f},
-               {2.4f, 1.6f, 3.2f, 2.8f},   {kW - 1.2f, kH - 2.0f, 3.0f, 5.0f}, {kW + 1.0f, 3.3f, 2.6f, 1.8f},
+  } areas[] = {{5.3f, 6.7f, 3.5f, 2.25f}, {1.75f, 2.5f, 2.5f, 3.0f},          {8.0f, 7.0f, 4.0f, 4.0f},
+               {2.4f, 1.6f, 3.2f, 2.8f},  {kW - 1.2f, kH - 2.0f, 3.0f, 5.0f}, {kW + 1.0f, 3.3f, 2.6f, 1.8f},
                {12.6f, 13.9f, 1.5f, 2.2f}};
   int failures = 0;
   for (int overflow : kOverflows) {
@@ -434,8 +453,8 @@ TEST(InterpolateReference, AreaAverageIsTheMeanOverTheCells) {
         double x0 = std::max(x - 0.5, left), x1 = std::min(x + 0.5, right);
         double y0 = std::max(y - 0.5, top), y1 = std::min(y + 0.5, bottom);
         if (x1 <= x0 || y1 <= y0) continue;
-        RGBQUAD c = RefInterpolate(t.refRgb, (x0 + x1) / 2, (y0 + y1) / 2, RASTER_IM_BILINEAR,
-                                   RASTER_OVERFLOW_REPEAT, repl);
+        RGBQUAD c =
+            RefInterpolate(t.refRgb, (x0 + x1) / 2, (y0 + y1) / 2, RASTER_IM_BILINEAR, RASTER_OVERFLOW_REPEAT, repl);
         double k = (x1 - x0) * (y1 - y0);
         sum[0] += k * c.rgbRed;
         sum[1] += k * c.rgbGreen;
@@ -445,7 +464,6 @@ TEST(InterpolateReference, AreaAverageIsTheMeanOverTheCells) {
     RGBQUAD want = Q(Limit(sum[0] / (w * h)), Limit(sum[1] / (w * h)), Limit(sum[2] / (w * h)));
     RGBQUAD got = t.rgb.AreaAverageColor(xc, yc, w, h, RASTER_IM_BILINEAR, RASTER_OVERFLOW_REPEAT, &repl);
     got.rgbReserved = 0;
-    EXPECT_TRUE(Near(got, want, 1)) << w << " x " << h << ": got " << Describe(got) << ", reference "
-                                    << Describe(want);
+    EXPECT_TRUE(Near(got, want, 1)) << w << " x " << h << ": got " << Describe(got) << ", reference " << Describe(want);
   }
 }

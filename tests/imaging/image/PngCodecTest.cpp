@@ -12,9 +12,16 @@ TEST(PngCodec, RoundTripsEveryDepthTheEncoderWrites) {
     bool gray;
     DWORD flags;
   } cases[] = {
-      {1, false, false, 0}, {4, false, false, 0}, {8, false, false, 0}, {24, false, false, 0},
-      {8, false, true, 0},  {24, true, false, 0}, {8, true, true, 0},   {24, false, false, RASTER_PNG_INTERLACED},
-      {4, false, false, RASTER_PNG_INTERLACED | 2}, {24, true, false, RASTER_PNG_INTERLACED | 6},
+      {1, false, false, 0},
+      {4, false, false, 0},
+      {8, false, false, 0},
+      {24, false, false, 0},
+      {8, false, true, 0},
+      {24, true, false, 0},
+      {8, true, true, 0},
+      {24, false, false, RASTER_PNG_INTERLACED},
+      {4, false, false, RASTER_PNG_INTERLACED | 2},
+      {24, true, false, RASTER_PNG_INTERLACED | 6},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "bpp " << c.bpp << " alpha " << c.alpha << " flags " << c.flags);

@@ -52,8 +52,8 @@ TEST(PngTransparency, ShortChunkLeavesTheRestOpaque) {
   for (size_t listed : {2u, 3u, 4u}) {
     SCOPED_TRACE(std::to_string(listed) + " alpha values for 6 colours");
     CRasterImage img;
-    ASSERT_TRUE(DecodeBytes(PalettePng(6, std::vector<BYTE>(alpha.begin(), alpha.begin() + listed)), img,
-                            RASTER_TYPE_PNG))
+    ASSERT_TRUE(
+        DecodeBytes(PalettePng(6, std::vector<BYTE>(alpha.begin(), alpha.begin() + listed)), img, RASTER_TYPE_PNG))
         << img.GetErrorText();
     ASSERT_TRUE(img.IsIndexed());
     for (LONG x = 0; x < 6; x++) {

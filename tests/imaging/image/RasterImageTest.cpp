@@ -13,7 +13,7 @@ namespace {
 
 // Exposes the frame list for building multi-frame images in tests.
 class CFramedImage : public CRasterImage {
-public:
+ public:
   using CRasterImage::CRasterImage;
   void AddFrames(int n) {
     CRasterImage** list = new CRasterImage*[n];

@@ -101,7 +101,7 @@ TEST(RasterMemoryStream, GetLine) {
 
 namespace {
 class CFailingStream : public CRasterMemoryStream {
-public:
+ public:
   UINT Write(const void*, UINT, UINT) override { return 0; }
 };
 }  // namespace

@@ -20,7 +20,10 @@ struct State {
 } g;
 
 int QF_CALL Init() { return g.initResult; }
-int QF_CALL Release() { ++g.releases; return 0; }
+int QF_CALL Release() {
+  ++g.releases;
+  return 0;
+}
 
 ModuleInterface g_table;
 
@@ -98,5 +101,8 @@ __declspec(dllexport) const ConvertRequest* FakeLastRequest() { return &g.last; 
 __declspec(dllexport) const char* FakeLastPart(int which) {
   return which == 0 ? g.folder.c_str() : which == 1 ? g.name.c_str() : g.ext.c_str();
 }
-__declspec(dllexport) const ConvertTag* FakeFirstTag(int* count) { *count = g.tagCount; return &g.firstTag; }
+__declspec(dllexport) const ConvertTag* FakeFirstTag(int* count) {
+  *count = g.tagCount;
+  return &g.firstTag;
+}
 }

@@ -258,7 +258,11 @@ TEST_F(Real, TagTreeInUtf8WithSequencesAndEveryKindOfValue) {
   EXPECT_EQ(LibraryLiveBlocks(), before);
   EXPECT_EQ(info.m_nCodePage, 65001);
   EXPECT_EQ(info.GetWidth(), 2);
-  struct Expect { WORD g, e; int vr; const wchar_t* value; } expected[] = {
+  struct Expect {
+    WORD g, e;
+    int vr;
+    const wchar_t* value;
+  } expected[] = {
       {0x0010, 0x0010, 16, L"\u5c71\u7530^\u592a\u90ce"},
       {0x0008, 0x0080, 11, L"Kl\u00ednik \u65e5\u672c"},
       {0x0008, 0x0050, 17, L"\u00c5CC"},

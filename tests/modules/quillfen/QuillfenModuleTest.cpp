@@ -175,8 +175,10 @@ TEST(Decoding, MatchesReferenceDecoders) {
     double worst = 0;
     for (size_t i = 0; i < a.grey.size(); ++i) worst = std::max(worst, (double)std::fabs(a.grey[i] - b.grey[i]));
     for (size_t i = 0; i < a.rgb.size(); ++i) worst = std::max(worst, (double)std::abs(a.rgb[i] - b.rgb[i]));
-    if (lossless) EXPECT_EQ(worst, 0);
-    else EXPECT_LE(worst, 3) << "lossy decoding differs from dcmtk's by " << worst;
+    if (lossless)
+      EXPECT_EQ(worst, 0);
+    else
+      EXPECT_LE(worst, 3) << "lossy decoding differs from dcmtk's by " << worst;
     kinds.insert(enc.substr(enc.find('-') + 1));
     ++checked;
   }
@@ -360,7 +362,8 @@ TEST_F(Module, ReadsOtherMedicalFormats) {
     ++checked;
   }
   EXPECT_GE(checked, 10);
-  for (const char* ext : {".mha", ".mhd", ".nii", ".nii.gz", ".hdr", ".img", ".nrrd"}) EXPECT_TRUE(seen.count(ext)) << ext;
+  for (const char* ext : {".mha", ".mhd", ".nii", ".nii.gz", ".hdr", ".img", ".nrrd"})
+    EXPECT_TRUE(seen.count(ext)) << ext;
   // What cannot be shown is not claimed.
   for (const std::string& name : ListFolder(dir + "\\refused")) {
     const std::string file = dir + "\\refused\\" + name;

@@ -40,11 +40,16 @@ namespace {
 std::string Fixture(const std::string& name) {
   const char* b = getenv("RS_BINARY_DIR");
   std::string p = "Z:" + std::string(b ? b : "") + "/testdata/quillfen/" + name;
-  for (char& c : p) if (c == '/') c = '\\';
+  for (char& c : p)
+    if (c == '/') c = '\\';
   return p;
 }
 
-struct Note { int code; LPARAM value; bool duringOpen; };
+struct Note {
+  int code;
+  LPARAM value;
+  bool duringOpen;
+};
 std::vector<Note> g_notes;
 bool g_inOpen = false;
 
@@ -128,15 +133,16 @@ class Viewer : public ::testing::Test {
   void SetUp() override {
     const char* b = getenv("RS_BINARY_DIR");
     std::string dll = "Z:" + std::string(b ? b : "") + "/bin/Quillfen.dll";
-    for (char& c : dll) if (c == '/') c = '\\';
+    for (char& c : dll)
+      if (c == '/') c = '\\';
     ASSERT_EQ(lib_.Load(CString(dll.c_str())), 0);
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ParentProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"ViewerTestParent";
     RegisterClassW(&wc);
-    parent_ = CreateWindowW(L"ViewerTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
-                            nullptr, nullptr, wc.hInstance, nullptr);
+    parent_ = CreateWindowW(L"ViewerTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr,
+                            nullptr, wc.hInstance, nullptr);
     ASSERT_NE(parent_, nullptr);
     view_ = lib_.CreateViewerWindow(parent_);
     ASSERT_NE(view_, nullptr);
@@ -197,8 +203,10 @@ class Viewer : public ::testing::Test {
     for (int y = 0; y < hh; ++y) {
       const uint8_t* row = &d[off + (size_t)stride * (hh - 1 - y)];
       for (int x = 0; x < w; ++x)
-        if (bpp == 8) px.push_back(row[x]);
-        else px.insert(px.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+        if (bpp == 8)
+          px.push_back(row[x]);
+        else
+          px.insert(px.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
     }
     return px;
   }
@@ -473,4 +481,3 @@ TEST_F(Viewer, LibraryReachesFoldersBeyondTheAnsiCodePage) {
 }
 
 }  // namespace
-

@@ -14,7 +14,11 @@
 #include "interfaces/QuillfenRecords.h"
 
 static void* QF_CALL Alloc(size_t n) { return n ? malloc(n) : nullptr; }
-static int QF_CALL Free(void* p) { if (!p) return -1; free(p); return 0; }
+static int QF_CALL Free(void* p) {
+  if (!p) return -1;
+  free(p);
+  return 0;
+}
 
 static ModuleInterface* LoadTable() {
   char exe[MAX_PATH];
@@ -24,7 +28,10 @@ static ModuleInterface* LoadTable() {
   const char* env = getenv("QF_LIBRARY");
   std::string path = env && *env ? env : dir + "\\..\\bin\\Quillfen.dll";
   HMODULE m = LoadLibraryA(path.c_str());
-  if (!m) { fprintf(stderr, "cannot load %s\n", path.c_str()); return nullptr; }
+  if (!m) {
+    fprintf(stderr, "cannot load %s\n", path.c_str());
+    return nullptr;
+  }
   auto get = reinterpret_cast<QfGetModuleInterfaceFn>(reinterpret_cast<void*>(GetProcAddress(m, "GetModuleInterface")));
   ModuleInterface* t = get ? get() : nullptr;
   if (!t) return nullptr;
@@ -33,8 +40,7 @@ static ModuleInterface* LoadTable() {
   return t->pfnInitialize() == 0 ? t : nullptr;
 }
 
-static int ToBmp(ModuleInterface* t, const char* folder, const char* name, std::vector<const char*> paths,
-                 bool print) {
+static int ToBmp(ModuleInterface* t, const char* folder, const char* name, std::vector<const char*> paths, bool print) {
   std::vector<ConvertInput> in(paths.size());
   for (size_t i = 0; i < paths.size(); ++i) in[i] = {paths[i], 0, 0, -1};
   ConvertRequest r = {};

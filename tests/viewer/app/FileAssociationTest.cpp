@@ -56,7 +56,10 @@ bool KeyExists(LPCTSTR key) {
   return true;
 }
 
-void DeleteTree(LPCTSTR key) { ::RegDeleteTreeW(HKEY_CURRENT_USER, CString(kClasses) + key); ::RegDeleteKeyW(HKEY_CURRENT_USER, CString(kClasses) + key); }
+void DeleteTree(LPCTSTR key) {
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, CString(kClasses) + key);
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, CString(kClasses) + key);
+}
 
 CString Backup(LPCTSTR ext) {
   wchar_t buf[1024] = {};
@@ -86,8 +89,8 @@ class CAssociationWatcher {
     LPITEMIDLIST desktop = nullptr;
     ::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktop);
     SHChangeNotifyEntry entry = {desktop, TRUE};
-    m_nId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED,
-                                     kMessage, 1, &entry);
+    m_nId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED, kMessage, 1,
+                                     &entry);
     ::CoTaskMemFree(desktop);
   }
   ~CAssociationWatcher() {

@@ -5,7 +5,6 @@
 // Folder through their dialogs.
 #include <gtest/gtest.h>
 
-
 #include <cmath>
 
 #include "tests/support/UiTestSupport.h"
@@ -13,9 +12,9 @@
 #include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
-const UINT kViewCommands[] = {ID_FILE_OPENFILES,  ID_FILE_OPENFOLDER, ID_FILE_CLOSE,       ID_EDIT_SNAPSHOT,
-                              ID_VIEW_RESETALL,   ID_VIEW_RESETWL,    ID_VIEW_RESETCAMERA, ID_FILE_PREVIOUS,
-                              ID_FILE_NEXT};
+const UINT kViewCommands[] = {ID_FILE_OPENFILES,   ID_FILE_OPENFOLDER, ID_FILE_CLOSE,
+                              ID_EDIT_SNAPSHOT,    ID_VIEW_RESETALL,   ID_VIEW_RESETWL,
+                              ID_VIEW_RESETCAMERA, ID_FILE_PREVIOUS,   ID_FILE_NEXT};
 
 class PlayViewTest : public ::testing::Test {
  protected:
@@ -66,9 +65,7 @@ class PlayViewTest : public ::testing::Test {
     keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
     ::SetKeyboardState(keys);
   }
-  bool ButtonsShown() {
-    return m_view->m_btnOpenFiles.IsWindowVisible() && m_view->m_btnOpenFolder.IsWindowVisible();
-  }
+  bool ButtonsShown() { return m_view->m_btnOpenFiles.IsWindowVisible() && m_view->m_btnOpenFolder.IsWindowVisible(); }
   bool PlayerShown() { return ::IsWindowVisible(m_view->m_wndPlayer.m_hWnd) != FALSE; }
 
   std::unique_ptr<CViewerTestApp> m_app;

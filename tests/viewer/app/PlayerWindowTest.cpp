@@ -48,8 +48,8 @@ class RecordedPlayer : public ::testing::Test {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"PlayerRecorder";
     ::RegisterClassW(&wc);
-    m_recorder = ::CreateWindowW(L"PlayerRecorder", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                                 nullptr);
+    m_recorder =
+        ::CreateWindowW(L"PlayerRecorder", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(nullptr, m_recorder);
     m_player.m_hWnd = m_recorder;
     g_received.clear();

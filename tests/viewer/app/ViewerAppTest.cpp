@@ -13,7 +13,8 @@
 #include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
-class CTestViewerApp : public CViewerApp {} theApp;
+class CTestViewerApp : public CViewerApp {
+} theApp;
 
 const wchar_t kKey[] = L"Software\\Morrowtide\\Glimmerscope";
 const wchar_t kSettings[] = L"Software\\Morrowtide\\Glimmerscope\\Settings";

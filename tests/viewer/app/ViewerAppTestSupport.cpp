@@ -162,4 +162,3 @@ void CancelPendingSteps() {
   if (g_stepTimer) ::KillTimer(nullptr, g_stepTimer);
   g_stepTimer = 0;
 }
-

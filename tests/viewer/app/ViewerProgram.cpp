@@ -80,8 +80,7 @@ bool CViewerProcess::Launch(LPCTSTR arguments, LPCTSTR workingFolder) {
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
   const CString folder = workingFolder ? CString(workingFolder) : BuildTreePath(L"bin");
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi))
-    return false;
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi)) return false;
   ::CloseHandle(pi.hThread);
   m_hProcess = pi.hProcess;
   m_pid = pi.dwProcessId;
@@ -91,13 +90,14 @@ bool CViewerProcess::Launch(LPCTSTR arguments, LPCTSTR workingFolder) {
 bool CViewerProcess::Start(LPCTSTR arguments, LPCTSTR workingFolder) {
   if (!Launch(arguments, workingFolder)) return false;
   return WaitFor([&] {
-    for (HWND h : TopWindows())
-      if (TextOf(h) == L"Glimmerscope" && ::GetDlgItem(h, AFX_IDW_PANE_FIRST)) {
-        m_hFrame = h;
-        return true;
-      }
-    return HasEnded();
-  }) && m_hFrame;
+           for (HWND h : TopWindows())
+             if (TextOf(h) == L"Glimmerscope" && ::GetDlgItem(h, AFX_IDW_PANE_FIRST)) {
+               m_hFrame = h;
+               return true;
+             }
+           return HasEnded();
+         }) &&
+         m_hFrame;
 }
 
 bool CViewerProcess::Find(DWORD timeoutMs) {

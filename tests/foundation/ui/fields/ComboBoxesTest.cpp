@@ -209,7 +209,7 @@ TEST_F(ComboBoxesTest, ClosingItemClearsTheHistoryAndItsSavedSection) {
 
   EXPECT_EQ(0, folders.GetCount());
   EXPECT_EQ(0, combo.GetCount());
-  folders.WriteList();              // saving the empty list removes its section
+  folders.WriteList();  // saving the empty list removes its section
   EXPECT_FALSE(KeyExists(L"Recent\\OutFolders"));
 }
 

@@ -41,7 +41,7 @@ class COptionsDlg : public COEDialog {
  public:
   COptionsDlg() : COEDialog(IDD_OPTIONS) {}
 
-  std::vector<UINT> askedIds;      // tool ids the tooltip asked about
+  std::vector<UINT> askedIds;       // tool ids the tooltip asked about
   std::map<UINT, CString> answers;  // id -> text given
   bool tipShown = false;
   CString shownFor;
@@ -145,9 +145,9 @@ TEST(DialogBases, TipsComeFromTheStringTableAlsoForDisabledControls) {
   ASSERT_EQ(6u, dlg.direct.size());
   EXPECT_TRUE(dlg.direct[0].written);
   EXPECT_STREQ(L"Disabled button tip", dlg.direct[0].text);  // the window's id, second part
-  EXPECT_FALSE(dlg.direct[1].written);                         // no string: left to others
+  EXPECT_FALSE(dlg.direct[1].written);                       // no string: left to others
   EXPECT_TRUE(dlg.direct[2].written);
-  EXPECT_STREQ(L"", dlg.direct[2].text);  // a string without newline: no tip
+  EXPECT_STREQ(L"", dlg.direct[2].text);                                // a string without newline: no tip
   EXPECT_STREQ(L"Remove all items (Ctrl+Delete)", dlg.direct[3].text);  // id, not a window
   EXPECT_STREQ(L"First line of a long tip\nSecond line of the tip", dlg.direct[4].text);
   EXPECT_TRUE(dlg.direct[5].written);
@@ -181,9 +181,9 @@ class CTestFrameDlg : public CFrameDlg {
   HMENU openedPopup = nullptr;
   UINT popupIndex = 0;
   bool read = false;
-  std::map<UINT, UINT> states;      // command id -> menu state
-  std::map<UINT, CString> texts;    // command id -> text
-  std::vector<CString> recentTexts; // the Recent popup, top to bottom
+  std::map<UINT, UINT> states;       // command id -> menu state
+  std::map<UINT, CString> texts;     // command id -> text
+  std::vector<CString> recentTexts;  // the Recent popup, top to bottom
   std::vector<UINT> recentIds;
   bool removerUpdated = false, afterUpdatedAfterRemoval = false;
   int menuTries = 0;
@@ -264,8 +264,10 @@ class CTestFrameDlg : public CFrameDlg {
   // Another program activating a window on the shared screen closes an open
   // menu: open it again, within a bound that only guards against a hang.
   afx_msg void OnTimer(UINT_PTR) {
-    if (menuTries < 8) OpenMenu();
-    else EndDialog(IDCANCEL);
+    if (menuTries < 8)
+      OpenMenu();
+    else
+      EndDialog(IDCANCEL);
   }
   DECLARE_MESSAGE_MAP()
 };

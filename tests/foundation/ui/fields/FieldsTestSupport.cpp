@@ -37,7 +37,6 @@ POINT ScreenCenter(HWND hWnd) {
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-
 BOOL MakeFile(LPCTSTR path) {
   HANDLE h = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FALSE;

@@ -75,8 +75,7 @@ BEGIN_MESSAGE_MAP(CDrivenFileDialog, COCFileDialog)
   ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-const wchar_t kFilter[] =
-    L"DICOM Images (*.dcm)|*.dcm|Common Images (*.jpg;*.png)|*.jpg;*.png|All Files (*.*)|*.*||";
+const wchar_t kFilter[] = L"DICOM Images (*.dcm)|*.dcm|Common Images (*.jpg;*.png)|*.jpg;*.png|All Files (*.*)|*.*||";
 
 class FileDialogsTest : public ::testing::Test {
  protected:
@@ -92,8 +91,8 @@ class FileDialogsTest : public ::testing::Test {
 };
 
 TEST_F(FileDialogsTest, TwoQuotedNamesGiveBothFullPaths) {
-  CDrivenFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                        kFilter, 0, [](CDrivenFileDialog& d, HWND frame) {
+  CDrivenFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kFilter,
+                        0, [](CDrivenFileDialog& d, HWND frame) {
                           d.TypeName(frame, L"\"a.dcm\" \"b b.dcm\"");
                           ::RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
                           CaptureWindow(frame, false).SavePng(L"fields-open-dialog.png");
@@ -229,7 +228,8 @@ bool SelectSibling(HWND dlg, LPCTSTR name) {
   HTREEITEM parent = caret ? (HTREEITEM)::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, (LPARAM)caret) : nullptr;
   for (HTREEITEM h = parent ? (HTREEITEM)::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)parent) : nullptr; h;
        h = (HTREEITEM)::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)h))
-    if (ItemText(tree, h).CompareNoCase(name) == 0) return ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)h) != 0;
+    if (ItemText(tree, h).CompareNoCase(name) == 0)
+      return ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)h) != 0;
   return false;
 }
 
@@ -311,6 +311,5 @@ TEST_F(FileDialogsTest, FolderBrowserCancelGivesNoFolder) {
   EXPECT_EQ(IDCANCEL, cancelled.DoModal());
   EXPECT_TRUE(driver.found);
   EXPECT_TRUE(cancelled.GetFolderPath().IsEmpty());
-
 }
 }  // namespace

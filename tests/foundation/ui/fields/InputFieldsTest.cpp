@@ -126,7 +126,7 @@ TEST_F(InputFieldsTest, CutCopyAndPasteKeepTheMask) {
   Set(edit, L"12.34.56.789", 1, 4);
   CtrlKey(edit, 'X');
   EXPECT_STREQ(L"10.04.56.789", Text(edit));  // cleared like Delete...
-  EXPECT_STREQ(L"sentinel", GetClipboard());    // ...and nothing taken to the clipboard
+  EXPECT_STREQ(L"sentinel", GetClipboard());  // ...and nothing taken to the clipboard
   edit.SendMessage(WM_CUT);
   EXPECT_STREQ(L"sentinel", GetClipboard());
 

@@ -251,7 +251,7 @@ TEST_F(ShellContextMenuTest, MenuSelectionInAFrameShowsTheCommandsHelpText) {
   owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0, MF_POPUP | MF_HILITE), (LPARAM)outer);  // its first item
   EXPECT_FALSE(Saw(owner.m_seen, WM_MENUSELECT));
   owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0x150, MF_HILITE), (LPARAM)popup);  // not the shell's
-  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);                    // closing
+  owner.SendMessage(WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);                     // closing
   EXPECT_TRUE(Saw(owner.m_seen, WM_MENUSELECT));
   host.Attach(nullptr);
   ASSERT_EQ(3u, frame.m_texts.size());
@@ -278,7 +278,8 @@ TEST_F(ShellContextMenuTest, EveryReferenceTakenIsGivenBack) {
     host.Attach(&owner);
     DRAWITEMSTRUCT menuItem = {};
     menuItem.CtlType = ODT_MENU;
-    for (int i = 0; i < 5; ++i) owner.SendMessage(WM_DRAWITEM, 0, (LPARAM)&menuItem);  // each asks for the second interface
+    for (int i = 0; i < 5; ++i)
+      owner.SendMessage(WM_DRAWITEM, 0, (LPARAM)&menuItem);  // each asks for the second interface
     host.InvokeCommand(1);
     host.Attach(nullptr);
     owner.DestroyWindow();

@@ -61,10 +61,10 @@ class CStandInContextMenu : public CStandInObject, public IContextMenu2 {
   STDMETHODIMP HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   BOOL m_bMenu2;
-  int m_nCommands = 3;          // items added by QueryContextMenu
-  HRESULT m_hrQuery = S_OK;     // a failure makes QueryContextMenu add nothing
-  BOOL m_bSetDefault = TRUE;    // marks its first item as default, as the real shell does
-  std::wstring m_helpW;         // empty: the wide help text call leaves the buffer empty
+  int m_nCommands = 3;        // items added by QueryContextMenu
+  HRESULT m_hrQuery = S_OK;   // a failure makes QueryContextMenu add nothing
+  BOOL m_bSetDefault = TRUE;  // marks its first item as default, as the real shell does
+  std::wstring m_helpW;       // empty: the wide help text call leaves the buffer empty
   std::string m_helpA;
   // What was asked.
   UINT m_queryFirst = 0, m_queryLast = 0, m_queryFlags = 0, m_queryIndex = 0;
@@ -112,12 +112,18 @@ class CStandInEnum : public CStandInObject, public IEnumIDList {
   STDMETHODIMP_(ULONG) AddRef() override { return CountedAddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return CountedRelease(); }
   STDMETHODIMP Next(ULONG celt, LPITEMIDLIST* items, ULONG* fetched) override;
-  STDMETHODIMP Skip(ULONG celt) override { m_next += celt; return S_OK; }
-  STDMETHODIMP Reset() override { m_next = 0; return S_OK; }
+  STDMETHODIMP Skip(ULONG celt) override {
+    m_next += celt;
+    return S_OK;
+  }
+  STDMETHODIMP Reset() override {
+    m_next = 0;
+    return S_OK;
+  }
   STDMETHODIMP Clone(IEnumIDList**) override { return E_NOTIMPL; }
   int m_node;
   SHCONTF m_flags;
-  ULONG m_next = 0;  // next child to look at
+  ULONG m_next = 0;    // next child to look at
   ULONG m_handed = 0;  // items handed out
 };
 
@@ -150,7 +156,7 @@ class CStandInNamespace {
   CCountingMalloc m_malloc;
   CStandInFolder* m_pDesktop = nullptr;
   CStandInContextMenu* m_pMenuForItems = nullptr;  // handed out by GetUIObjectOf
-  std::vector<int> m_menuNodes;                      // the nodes it was asked for
+  std::vector<int> m_menuNodes;                    // the nodes it was asked for
   // Called on the UI thread before an enumerator hands out item `index` of `node`.
   std::function<void(int node, ULONG index)> m_onNext;
   int m_enumCalls = 0;

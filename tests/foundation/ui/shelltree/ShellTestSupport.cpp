@@ -99,7 +99,6 @@ BOOL CTestFolder::AddFile(LPCTSTR relative) const {
   return TRUE;
 }
 
-
 // ---------------------------------------------------------------------------
 
 BOOL CHostWnd::CreateHost(int width, int height, BOOL visible) {

@@ -33,7 +33,10 @@ class CWatchedTree : public CFolderTreeCtrl {
   }
   void OnLoadingEnd() override {
     // The animation thread has ended here; the window must still be there.
-    if (::IsWindow(m_hWndSeen)) ++m_endsWithWindow; else ++m_endsWithoutWindow;
+    if (::IsWindow(m_hWndSeen))
+      ++m_endsWithWindow;
+    else
+      ++m_endsWithoutWindow;
     CFolderTreeCtrl::OnLoadingEnd();
   }
   BOOL m_rightClickDone = FALSE;
@@ -58,7 +61,7 @@ class ShellTreeStandInTest : public ::testing::Test {
   void SetUp() override {
     // Enumerated in this order; CompareIDs orders by rank: Zulu, Mike, alpha, file.
     zulu = ns.Add(0, L"Zulu", 1);
-    alpha = ns.Add(0, L"alpha", 3);          // says it has subfolders, but is empty
+    alpha = ns.Add(0, L"alpha", 3);  // says it has subfolders, but is empty
     mike = ns.Add(0, L"Mike", 2);
     file = ns.Add(0, L"file.txt", 4, SFGAO_CANCOPY);
     inner1 = ns.Add(zulu, L"inner1", 2);
@@ -67,7 +70,8 @@ class ShellTreeStandInTest : public ::testing::Test {
     ns.Install();
     ASSERT_TRUE(host.CreateHost(300, 300, FALSE));
     tree = std::make_unique<CWatchedTree>();
-    ASSERT_TRUE(tree->Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES, CRect(0, 0, 280, 280), &host, 1017));
+    ASSERT_TRUE(
+        tree->Create(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES, CRect(0, 0, 280, 280), &host, 1017));
     tree->FillRoot(nullptr, 0);
   }
   void TearDown() override {
@@ -122,7 +126,7 @@ TEST_F(ShellTreeStandInTest, FillsOnExpansionInTheNamespacesOrderAndOnlyOnce) {
   tree->Expand(root, TVE_COLLAPSE);
   ExpandNow(root);
   EXPECT_EQ(3u, ChildTexts(*tree, root).size());  // collapsing keeps the children
-  EXPECT_EQ(1, ns.m_enumCalls);                    // and they are not filled again
+  EXPECT_EQ(1, ns.m_enumCalls);                   // and they are not filled again
 
   HTREEITEM z = Child(root, L"Zulu");
   ExpandNow(z);

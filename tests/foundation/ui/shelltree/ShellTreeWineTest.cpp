@@ -103,8 +103,8 @@ class ShellTreeWineTest : public ::testing::Test {
     tree = std::make_unique<CProbeTree>();
     CRect rc;
     host.GetClientRect(&rc);
-    ASSERT_TRUE(tree->Create(WS_CHILD | WS_VISIBLE | WS_BORDER | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS,
-                             rc, &host, 1017));
+    ASSERT_TRUE(tree->Create(WS_CHILD | WS_VISIBLE | WS_BORDER | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS, rc,
+                             &host, 1017));
     PumpPending();  // the posted image list
     tree->FillRoot(nullptr, 0);
   }
@@ -316,7 +316,7 @@ TEST_F(ShellTreeWineTest, TwoThousandSubfoldersShowLoadingAndTheAnimationAndAnsw
   EXPECT_FALSE(tree->m_loadingText.IsRectEmpty());  // the "Loading..." child was on screen
   EXPECT_EQ(1, tree->m_answeredWhileFilling);       // answered while the folder was still loading
   EXPECT_GE(tree->m_doneWhenAnswered, 0);
-  EXPECT_LE(tree->m_doneWhenAnswered, 2);           // after at most two of the 2,000 folders
+  EXPECT_LE(tree->m_doneWhenAnswered, 2);  // after at most two of the 2,000 folders
   printf("sent message answered after %lld us, with %d of 2000 folders in\n", (long long)latencyUs.load(),
          tree->m_doneWhenAnswered.load());
   std::vector<CString> shown = ChildTexts(*tree, big);

@@ -10,11 +10,11 @@ namespace {
 
 // Work bounds of the harness, so that a run stays well under a millisecond
 // and goes deep; the decoders' own size limits have tests of their own.
-const uint64_t kMaxArea = 1u << 14;           // pixels of one picture decoded at all
-const uint64_t kGifWorkPixels = 1u << 17;     // GIF canvas times the frames the input can hold
-const size_t kGifMaxBytes = 1024;             // GIF input decoded at all
-const uint64_t kRoundTripPixels = 1u << 12;   // pixels, over all frames, encoded and read back
-const uint64_t kRoundTripTrueColor = 1u << 9; // true colour is written as 17 x 15 tiles, each an image
+const uint64_t kMaxArea = 1u << 14;            // pixels of one picture decoded at all
+const uint64_t kGifWorkPixels = 1u << 17;      // GIF canvas times the frames the input can hold
+const size_t kGifMaxBytes = 1024;              // GIF input decoded at all
+const uint64_t kRoundTripPixels = 1u << 12;    // pixels, over all frames, encoded and read back
+const uint64_t kRoundTripTrueColor = 1u << 9;  // true colour is written as 17 x 15 tiles, each an image
 
 }  // namespace
 

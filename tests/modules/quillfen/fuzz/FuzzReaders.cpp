@@ -17,11 +17,16 @@ namespace {
 
 const char* Extension() {
   switch (QF_FUZZ_KIND) {
-    case 1: return ".mha";
-    case 2: return ".nii";
-    case 3: return ".nrrd";
-    case 6: return ".dcm";
-    default: return ".mnc";
+    case 1:
+      return ".mha";
+    case 2:
+      return ".nii";
+    case 3:
+      return ".nrrd";
+    case 6:
+      return ".dcm";
+    default:
+      return ".mnc";
   }
 }
 
@@ -116,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string infoError;
   // Inputs that turn into another kind of file belong to other targets.
   const qf::Kind kind = qf::DetectKind(path);
-  static const qf::Kind wanted[] = {qf::Kind::None, qf::Kind::MetaImage, qf::Kind::Nifti, qf::Kind::Nrrd, qf::Kind::Minc};
+  static const qf::Kind wanted[] = {qf::Kind::None, qf::Kind::MetaImage, qf::Kind::Nifti, qf::Kind::Nrrd,
+                                    qf::Kind::Minc};
   if (kind != wanted[QF_FUZZ_KIND]) return 0;
   const bool info = kind != qf::Kind::None && qf::ReadOtherFormatInfo(kind, path, w, h, frames, infoError);
   if (kind != qf::Kind::None && !info && infoError.empty()) __builtin_trap();

@@ -63,7 +63,7 @@ TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
   Put32(bmp, 22, 65535);
   Put16(bmp, 26, 1);
   Put16(bmp, 28, 8);
-  Put32(bmp, 30, 1);  // RLE8
+  Put32(bmp, 30, 1);         // RLE8
   bmp[54] = 0, bmp[55] = 1;  // end of bitmap
   const std::string bmpPath = TempFile("huge.bmp");
   Write(bmpPath, bmp);
@@ -94,8 +94,10 @@ TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
     dcm.resize(at + (longForm ? 12 : 8));
     Put16(dcm, at, g), Put16(dcm, at + 2, e);
     dcm[at + 4] = (uint8_t)vr[0], dcm[at + 5] = (uint8_t)vr[1];
-    if (longForm) Put32(dcm, at + 8, (uint32_t)value.size());
-    else Put16(dcm, at + 6, (uint32_t)value.size());
+    if (longForm)
+      Put32(dcm, at + 8, (uint32_t)value.size());
+    else
+      Put16(dcm, at + 6, (uint32_t)value.size());
     dcm.insert(dcm.end(), value.begin(), value.end());
   };
   auto text = [](const char* s) {
@@ -121,8 +123,9 @@ TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
   EXPECT_NE(Refusal(dcmPath).find("larger"), std::string::npos);
 
   // A MetaImage naming a file on another machine's share.
-  const std::string mhd = "ObjectType = Image\nNDims = 2\nDimSize = 4 4\nElementType = MET_UCHAR\n"
-                          "ElementDataFile = \\\\host\\share\\x.raw\n";
+  const std::string mhd =
+      "ObjectType = Image\nNDims = 2\nDimSize = 4 4\nElementType = MET_UCHAR\n"
+      "ElementDataFile = \\\\host\\share\\x.raw\n";
   const std::string mhdPath = TempFile("share.mhd");
   Write(mhdPath, std::vector<uint8_t>(mhd.begin(), mhd.end()));
   EXPECT_NE(Refusal(mhdPath).find("network"), std::string::npos);

@@ -106,8 +106,8 @@ TEST(DicomFaults, CutAndDamagedCompressedFilesAreRefusedCleanly) {
     EXPECT_FALSE(error.empty());
   }
   int refused = 0, read = 0;
-  for (const char* name : {"g8-baseline.dcm", "rgb-baseline.dcm", "ct16-jpegll.dcm", "mr12-jpegls.dcm",
-                           "g8-j2k.dcm", "mr12-rle.dcm"}) {
+  for (const char* name :
+       {"g8-baseline.dcm", "rgb-baseline.dcm", "ct16-jpegll.dcm", "mr12-jpegls.dcm", "g8-j2k.dcm", "mr12-rle.dcm"}) {
     const std::vector<uint8_t> good = ReadAll(Fixture(name));
     const size_t pixel = PixelDataAt(good);
     ASSERT_GT(pixel, 0u) << name;
@@ -174,8 +174,8 @@ TEST(DicomFaults, ShortPaletteIsRefusedFarIntoTheFile) {
   const uint8_t patient[4] = {0x10, 0x00, 0x10, 0x00};
   auto at = std::search(d.begin() + 132, d.end(), patient, patient + 4);
   ASSERT_NE(at, d.end());
-  std::vector<uint8_t> filler = {0x09, 0x00, 0x10, 0x00, 'L', 'O', 8, 0, 'F', 'I', 'L', 'L', 'E', 'R', ' ', ' ',
-                                 0x09, 0x00, 0x01, 0x10, 'O', 'B', 0, 0, 0x20, 0x4E, 0, 0};
+  std::vector<uint8_t> filler = {0x09, 0x00, 0x10, 0x00, 'L',  'O',  8,   0,   'F', 'I', 'L',  'L',  'E', 'R',
+                                 ' ',  ' ',  0x09, 0x00, 0x01, 0x10, 'O', 'B', 0,   0,   0x20, 0x4E, 0,   0};
   filler.resize(filler.size() + 20000, 0x55);
   d.insert(at, filler.begin(), filler.end());
   qf::Volume v;
@@ -210,9 +210,9 @@ TEST(DicomFaults, PaletteSizesTheToolkitCannotTakeAreRefused) {
     bool read;
   };
   // The fixture: 8-bit pixels, tables of 256 16-bit entries (512 bytes each).
-  for (const Case& c : {Case{8, 256, 16, true}, Case{16, 256, 16, false}, Case{16, 256, 8, false},
-                        Case{8, 128, 16, false}, Case{8, 200, 8, false}, Case{8, 512, 8, false},
-                        Case{8, 0, 16, false}}) {
+  for (const Case& c :
+       {Case{8, 256, 16, true}, Case{16, 256, 16, false}, Case{16, 256, 8, false}, Case{8, 128, 16, false},
+        Case{8, 200, 8, false}, Case{8, 512, 8, false}, Case{8, 0, 16, false}}) {
     SCOPED_TRACE(testing::Message() << c.bitsAllocated << " " << c.entries << " " << c.entryBits);
     std::vector<uint8_t> d = good;
     patchUs(d, 0x0100, c.bitsAllocated, 0);
@@ -544,7 +544,8 @@ TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {
   const std::string mhd = TempPath("share.mhd"), nrrd = TempPath("share.nrrd");
   std::ofstream(mhd) << "ObjectType = Image\nNDims = 2\nDimSize = 4 4\nElementType = MET_UCHAR\n"
                         "ElementDataFile = \\\\host\\share\\x.raw\n";
-  std::ofstream(nrrd) << "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 4 4\nencoding: raw\ndata file: //host/share/x.raw\n\n";
+  std::ofstream(nrrd)
+      << "NRRD0004\ntype: uchar\ndimension: 2\nsizes: 4 4\nencoding: raw\ndata file: //host/share/x.raw\n\n";
   for (const std::string& path : {mhd, nrrd}) {
     std::vector<qf::Volume> out;
     error.clear();
@@ -559,10 +560,18 @@ TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {
 TEST(HostileHeaders, GzipBombsAreBounded) {
   auto nifti = [](int w, int h, int d, int datatype, int bitpix) {
     std::vector<uint8_t> hdr(352, 0);
-    auto put16 = [&](size_t at, int v) { hdr[at] = (uint8_t)v; hdr[at + 1] = (uint8_t)(v >> 8); };
-    hdr[0] = 0x5C; hdr[1] = 0x01;  // 348
-    put16(40, 3); put16(42, w); put16(44, h); put16(46, d);
-    put16(70, datatype); put16(72, bitpix);
+    auto put16 = [&](size_t at, int v) {
+      hdr[at] = (uint8_t)v;
+      hdr[at + 1] = (uint8_t)(v >> 8);
+    };
+    hdr[0] = 0x5C;
+    hdr[1] = 0x01;  // 348
+    put16(40, 3);
+    put16(42, w);
+    put16(44, h);
+    put16(46, d);
+    put16(70, datatype);
+    put16(72, bitpix);
     const float vox = 352;
     memcpy(&hdr[108], &vox, 4);
     memcpy(&hdr[344], "n+1", 4);

@@ -71,8 +71,8 @@ int wmain(int argc, wchar_t** argv) {
   wc.lpszClassName = L"BenchViewerParent";
   wc.hbrBackground = (HBRUSH)::GetStockObject(BLACK_BRUSH);
   ::RegisterClassW(&wc);
-  HWND parent = ::CreateWindowW(L"BenchViewerParent", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN,
-                                0, 0, 960, 768, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND parent = ::CreateWindowW(L"BenchViewerParent", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                0, 960, 768, nullptr, nullptr, wc.hInstance, nullptr);
   int result = 1;
   {
     CPlayerWindow player;

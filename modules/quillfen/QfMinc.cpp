@@ -451,6 +451,13 @@ bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error) {
   return CheckLayout(L, error);
 }
 
+// Writes a sample back in its stored type.
+template <typename T>
+void StoreAs(double s, uint8_t* p) {
+  const T x = (T)s;
+  memcpy(p, &x, sizeof x);
+}
+
 bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, std::string& error) {
   if (!CheckLayout(L, error)) return false;
   std::vector<double> samples;
@@ -482,46 +489,30 @@ bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, st
       const double s = samples[i];
       uint8_t* p = &raw[i * ElemSize(L.e)];
       switch (L.e) {
-        case Elem::U8: {
-          uint8_t x = (uint8_t)s;
-          memcpy(p, &x, 1);
+        case Elem::U8:
+          StoreAs<uint8_t>(s, p);
           break;
-        }
-        case Elem::S8: {
-          int8_t x = (int8_t)s;
-          memcpy(p, &x, 1);
+        case Elem::S8:
+          StoreAs<int8_t>(s, p);
           break;
-        }
-        case Elem::U16: {
-          uint16_t x = (uint16_t)s;
-          memcpy(p, &x, 2);
+        case Elem::U16:
+          StoreAs<uint16_t>(s, p);
           break;
-        }
-        case Elem::S16: {
-          int16_t x = (int16_t)s;
-          memcpy(p, &x, 2);
+        case Elem::S16:
+          StoreAs<int16_t>(s, p);
           break;
-        }
-        case Elem::U32: {
-          uint32_t x = (uint32_t)s;
-          memcpy(p, &x, 4);
+        case Elem::U32:
+          StoreAs<uint32_t>(s, p);
           break;
-        }
-        case Elem::S32: {
-          int32_t x = (int32_t)s;
-          memcpy(p, &x, 4);
+        case Elem::S32:
+          StoreAs<int32_t>(s, p);
           break;
-        }
-        case Elem::U64: {
-          uint64_t x = (uint64_t)s;
-          memcpy(p, &x, 8);
+        case Elem::U64:
+          StoreAs<uint64_t>(s, p);
           break;
-        }
-        default: {
-          int64_t x = (int64_t)s;
-          memcpy(p, &x, 8);
+        default:
+          StoreAs<int64_t>(s, p);
           break;
-        }
       }
     }
     return FillLayout(got, raw.data(), raw.size(), v, error);

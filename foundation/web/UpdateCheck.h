@@ -10,11 +10,6 @@
 #include "foundation/web/WebProgram.h"
 #include "afxwin.h"
 
-// Posted by a worker to the window that waits for it (always wParam 0).
-#ifndef WM_WORKER_FINISHED
-#define WM_WORKER_FINISHED (WM_USER + 350)
-#endif
-
 // The update check's view of the program's settings. The converter's and the
 // viewer's settings objects implement it and publish it with
 // SetUpdateSettings at start-up:

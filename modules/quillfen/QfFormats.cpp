@@ -53,6 +53,18 @@ std::string Trim(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+bool WholeSizes(const std::vector<double>& values, int count, std::vector<uint64_t>& sizes, std::string& error) {
+  sizes.clear();
+  for (int i = 0; i < count; ++i) {
+    if (!(values[i] >= 1 && values[i] < 4294967296.0)) {
+      error = "unsupported dimensions";
+      return false;
+    }
+    sizes.push_back((uint64_t)values[i]);
+  }
+  return true;
+}
+
 // Every number in a text, whatever stands between them ("(1,0,0) (0,1,0)").
 std::vector<double> Numbers(const std::string& s) {
   std::vector<double> out;
@@ -761,12 +773,12 @@ bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v,
   return true;
 }
 
-bool PatternFiles(const std::string& headerPath, const std::string& spec, std::vector<std::string>& files,
+bool PatternFiles(const std::string& headerPath, const std::string& line, std::vector<std::string>& files,
                   std::string& error) {
   // "pattern first last step", the pattern with one integer conversion.
   std::vector<std::string> words;
   {
-    const char* p = spec.c_str();
+    const char* p = line.c_str();
     while (*p) {
       while (*p && isspace((unsigned char)*p)) ++p;
       const char* s = p;

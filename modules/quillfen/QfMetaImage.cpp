@@ -81,13 +81,7 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
     return false;
   }
   std::vector<uint64_t> dims;
-  for (int i = 0; i < ndims; ++i) {
-    if (!(dimsD[i] >= 1 && dimsD[i] < 4294967296.0)) {
-      error = "unsupported dimensions";
-      return false;
-    }
-    dims.push_back((uint64_t)dimsD[i]);
-  }
+  if (!WholeSizes(dimsD, ndims, dims, error)) return false;
   static const std::map<std::string, Elem> kTypes = {
       {"met_uchar", Elem::U8},      {"met_char", Elem::S8},   {"met_ushort", Elem::U16},
       {"met_short", Elem::S16},     {"met_uint", Elem::U32},  {"met_int", Elem::S32},

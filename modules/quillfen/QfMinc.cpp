@@ -97,6 +97,70 @@ struct CdfReader {
   }
 };
 
+// Width, height, slices and volumes from an image's dimensions, outermost
+// first; a last vector dimension of 3 or 4 is its colour.
+bool MincShape(std::vector<std::string>& names, std::vector<uint64_t>& shape, RawLayout& L, std::string& error) {
+  if (!names.empty() && names.back() == "vector_dimension" && (shape.back() == 3 || shape.back() == 4)) {
+    L.channels = (int)shape.back();
+    names.pop_back();
+    shape.pop_back();
+  }
+  if (shape.size() < 2) {
+    error = "a MINC image needs two dimensions";
+    return false;
+  }
+  for (uint64_t s : shape)
+    if (s == 0) {
+      error = "the MINC image is empty";
+      return false;
+    }
+  const size_t k = shape.size();
+  if (shape[k - 1] > 65535 || shape[k - 2] > 65535) {
+    error = "unsupported dimensions";
+    return false;
+  }
+  L.w = (int)shape[k - 1];
+  L.h = (int)shape[k - 2];
+  if (!FrameCount({k > 2 ? shape[k - 3] : 1}, L.slices, error) ||
+      !FrameCount(std::vector<uint64_t>(shape.begin(), shape.end() - std::min<size_t>(k, 3)), L.volumes, error))
+    return false;
+  L.flipRows = true;
+  return true;
+}
+
+// Orientation: each spatial dimension's world axis (right, anterior,
+// superior), turned by its direction cosines, signed by its step; `look`
+// gives a dimension's step and cosines where the file has them.
+template <typename Look>
+void MincOrientation(const std::vector<std::string>& names, RawLayout& L, Look look) {
+  const size_t k = names.size();
+  int spatial = 0;
+  for (size_t a = 0; a < std::min<size_t>(k, 3); ++a) {
+    const std::string& name = names[k - 1 - a];
+    const int world = name == "xspace" ? 0 : name == "yspace" ? 1 : name == "zspace" ? 2 : -1;
+    if (world < 0) break;
+    double dir[3] = {0, 0, 0};
+    dir[world] = 1;
+    double step = 1;
+    look(name, step, dir);
+    const double sg = step < 0 ? -1 : 1;
+    L.axes[a][0] = -dir[0] * sg;
+    L.axes[a][1] = -dir[1] * sg;
+    L.axes[a][2] = dir[2] * sg;
+    ++spatial;
+  }
+  if (spatial == (int)std::min<size_t>(k, 3) && spatial >= 2) {
+    if (spatial == 2) {
+      const double(&u)[3] = L.axes[0];
+      const double(&v)[3] = L.axes[1];
+      L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
+      L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
+      L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
+    }
+    L.oriented = true;
+  }
+}
+
 }  // namespace
 
 bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
@@ -195,67 +259,18 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
     names.push_back(dims[image->dims[k]].first);
     shape.push_back(k == 0 && recordVar ? records : dims[image->dims[k]].second);
   }
-  if (!names.empty() && names.back() == "vector_dimension" && (shape.back() == 3 || shape.back() == 4)) {
-    L.channels = (int)shape.back();
-    names.pop_back();
-    shape.pop_back();
-  }
-  if (shape.size() < 2) {
-    error = "a MINC image needs two dimensions";
-    return false;
-  }
-  for (uint64_t s : shape)
-    if (s == 0) {
-      error = "the MINC image is empty";
-      return false;
-    }
-  const size_t k = shape.size();
-  if (shape[k - 1] > 65535 || shape[k - 2] > 65535) {
-    error = "unsupported dimensions";
-    return false;
-  }
-  L.w = (int)shape[k - 1];
-  L.h = (int)shape[k - 2];
-  if (!FrameCount({k > 2 ? shape[k - 3] : 1}, L.slices, error) ||
-      !FrameCount(std::vector<uint64_t>(shape.begin(), shape.end() - std::min<size_t>(k, 3)), L.volumes, error))
-    return false;
+  if (!MincShape(names, shape, L, error)) return false;
   L.big = true;
-  L.flipRows = true;
 
-  // Orientation: each spatial dimension's world axis (right, anterior,
-  // superior), turned by its direction cosines, signed by its step.
-  int spatial = 0;
-  for (size_t a = 0; a < std::min<size_t>(k, 3); ++a) {
-    const std::string& name = names[k - 1 - a];
-    const int world = name == "xspace" ? 0 : name == "yspace" ? 1 : name == "zspace" ? 2 : -1;
-    if (world < 0) break;
-    double dir[3] = {0, 0, 0};
-    dir[world] = 1;
-    double step = 1;
+  MincOrientation(names, L, [&](const std::string& name, double& step, double dir[3]) {
     auto var = std::find_if(vars.begin(), vars.end(), [&](const CdfVariable& v) { return v.name == name; });
-    if (var != vars.end()) {
-      auto s = var->atts.find("step");
-      if (s != var->atts.end() && !s->second.values.empty() && s->second.values[0] != 0) step = s->second.values[0];
-      auto c = var->atts.find("direction_cosines");
-      if (c != var->atts.end() && c->second.values.size() >= 3)
-        for (int i = 0; i < 3; ++i) dir[i] = c->second.values[i];
-    }
-    const double sg = step < 0 ? -1 : 1;
-    L.axes[a][0] = -dir[0] * sg;
-    L.axes[a][1] = -dir[1] * sg;
-    L.axes[a][2] = dir[2] * sg;
-    ++spatial;
-  }
-  if (spatial == (int)std::min<size_t>(k, 3) && spatial >= 2) {
-    if (spatial == 2) {
-      const double(&u)[3] = L.axes[0];
-      const double(&v)[3] = L.axes[1];
-      L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
-      L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
-      L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
-    }
-    L.oriented = true;
-  }
+    if (var == vars.end()) return;
+    auto st = var->atts.find("step");
+    if (st != var->atts.end() && !st->second.values.empty() && st->second.values[0] != 0) step = st->second.values[0];
+    auto c = var->atts.find("direction_cosines");
+    if (c != var->atts.end() && c->second.values.size() >= 3)
+      for (int i = 0; i < 3; ++i) dir[i] = c->second.values[i];
+  });
 
   // A fixed-size image is one run; a record image has one run per record,
   // the records of every record variable standing one after the other.
@@ -395,54 +410,14 @@ bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error) {
     return false;
   }
   std::vector<uint64_t> shape(extent, extent + rank);
-  if (names.back() == "vector_dimension" && (shape.back() == 3 || shape.back() == 4)) {
-    L.channels = (int)shape.back();
-    names.pop_back();
-    shape.pop_back();
-  }
-  const size_t k = shape.size();
-  if (k < 2 || shape[k - 1] == 0 || shape[k - 2] == 0 || shape[k - 1] > 65535 || shape[k - 2] > 65535) {
-    error = "unsupported dimensions";
-    return false;
-  }
-  L.w = (int)shape[k - 1];
-  L.h = (int)shape[k - 2];
-  if (!FrameCount({k > 2 ? shape[k - 3] : 1}, L.slices, error) ||
-      !FrameCount(std::vector<uint64_t>(shape.begin(), shape.end() - std::min<size_t>(k, 3)), L.volumes, error))
-    return false;
-  L.flipRows = true;
-  // Orientation as in MINC 1: each spatial dimension's world axis, turned by
-  // its direction cosines, signed by its step.
-  int spatial = 0;
-  for (size_t a = 0; a < std::min<size_t>(k, 3); ++a) {
-    const std::string& name = names[k - 1 - a];
-    const int world = name == "xspace" ? 0 : name == "yspace" ? 1 : name == "zspace" ? 2 : -1;
-    if (world < 0) break;
-    double dir[3] = {0, 0, 0};
-    dir[world] = 1;
-    double step = 1;
+  if (!MincShape(names, shape, L, error)) return false;
+  MincOrientation(names, L, [&](const std::string& name, double& step, double dir[3]) {
     H5Handle dim(H5Dopen2(file.id, ("/minc-2.0/dimensions/" + name).c_str(), H5P_DEFAULT), H5Dclose);
-    if (dim) {
-      const std::vector<double> s = ReadNumbers(dim.id, "step"), c = ReadNumbers(dim.id, "direction_cosines");
-      if (!s.empty() && s[0] != 0) step = s[0];
-      if (c.size() >= 3) dir[0] = c[0], dir[1] = c[1], dir[2] = c[2];
-    }
-    const double sg = step < 0 ? -1 : 1;
-    L.axes[a][0] = -dir[0] * sg;
-    L.axes[a][1] = -dir[1] * sg;
-    L.axes[a][2] = dir[2] * sg;
-    ++spatial;
-  }
-  if (spatial == (int)std::min<size_t>(k, 3) && spatial >= 2) {
-    if (spatial == 2) {
-      const double(&u)[3] = L.axes[0];
-      const double(&v)[3] = L.axes[1];
-      L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
-      L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
-      L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
-    }
-    L.oriented = true;
-  }
+    if (!dim) return;
+    const std::vector<double> st = ReadNumbers(dim.id, "step"), c = ReadNumbers(dim.id, "direction_cosines");
+    if (!st.empty() && st[0] != 0) step = st[0];
+    if (c.size() >= 3) dir[0] = c[0], dir[1] = c[1], dir[2] = c[2];
+  });
   L.encoding = Encoding::Hdf5;
   Segment s;
   s.file = path;

@@ -111,13 +111,7 @@ bool ParseNrrd(const std::string& path, RawLayout& L, std::string& error) {
     return false;
   }
   std::vector<uint64_t> sizes;
-  for (int i = 0; i < dimension; ++i) {
-    if (!(sizesD[i] >= 1 && sizesD[i] < 4294967296.0)) {
-      error = "unsupported dimensions";
-      return false;
-    }
-    sizes.push_back((uint64_t)sizesD[i]);
-  }
+  if (!WholeSizes(sizesD, dimension, sizes, error)) return false;
   static const std::map<std::string, Elem> kTypes = {{"uchar", Elem::U8},
                                                      {"unsigned char", Elem::U8},
                                                      {"uint8", Elem::U8},

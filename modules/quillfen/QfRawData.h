@@ -67,7 +67,7 @@ bool VerifyCompressedFile(const std::string& path, uint64_t start, std::string& 
 // Files named by a header for a run of data files: a printf pattern with
 // first, last and step ("slice%03d.raw 1 10 1"), or one name per line after
 // the header's LIST line.
-bool PatternFiles(const std::string& headerPath, const std::string& spec, std::vector<std::string>& files,
+bool PatternFiles(const std::string& headerPath, const std::string& line, std::vector<std::string>& files,
                   std::string& error);
 
 // Text helpers.
@@ -75,6 +75,8 @@ std::string Lower(std::string s);
 std::string Trim(const std::string& s);
 bool EndsWith(const std::string& s, const char* e);
 std::vector<double> Numbers(const std::string& s);
+// The first `count` values as whole sizes of 1 to 2^32-1.
+bool WholeSizes(const std::vector<double>& values, int count, std::vector<uint64_t>& sizes, std::string& error);
 bool ReadPrefix(const std::string& path, std::vector<uint8_t>& out, size_t n, bool gz);
 
 // The header parsers.

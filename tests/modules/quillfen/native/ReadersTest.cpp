@@ -33,10 +33,6 @@ std::string TempPath(const std::string& name) {
   return std::string("/tmp/qfreaders-") + std::to_string(getpid()) + "-" + name;
 }
 
-void WriteAll(const std::string& path, const std::vector<uint8_t>& data) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), (std::streamsize)data.size());
-}
-
 size_t PixelDataAt(const std::vector<uint8_t>& d) {
   const uint8_t tag[4] = {0xE0, 0x7F, 0x10, 0x00};
   auto it = std::search(d.begin(), d.end(), tag, tag + 4);

@@ -6,7 +6,8 @@
 #include "converter/VideoFormats.h"
 #include "afxwin.h"
 
-// What a job reads and shows; the series page is one.
+// What a job reads and shows; the series page is one. A job calls it from
+// its worker thread.
 class CSeriesJobHost {
  public:
   virtual ~CSeriesJobHost() {}
@@ -18,24 +19,12 @@ class CSeriesJobHost {
   // A plain bar from 0 to range, position 0; the page also enters its busy state.
   virtual void BeginProgress(int range) = 0;
   virtual void SetProgressPos(int position) = 0;
+  // The Save dialog, proposing path; TRUE with path changed to the chosen file.
+  virtual BOOL ChooseOutputFile(CString& path) { return TRUE; }
   // 0 to write the file, 1 to cancel.
   virtual int ConfirmOverwrite(LPCTSTR path) = 0;
   virtual void ShowMessage(LPCTSTR text) = 0;
   virtual void OnVideoWritten(LPCTSTR path) {}
-};
-
-// One conversion's inputs.
-struct CSeriesJob {
-  CString m_strWorkFolder;
-  CString m_strOutputPath;
-  int m_nFormatIndex = 0;
-  int m_nChosenWidth = 0, m_nChosenHeight = 0;     // 0 = not chosen
-  int m_nChosenRateNum = 0, m_nChosenRateDen = 0;  // 0 = not chosen
-  CString m_strEncoderPath;
-  CString m_strPresetsFolder;
-  HWND m_hCallbackWnd = nullptr;         // receives the encoder's progress records
-  CToolProgressSink* m_pSink = nullptr;  // answers them
-  volatile int* m_pStop = nullptr;       // 0 runs; non-zero stops
 };
 
 // Status texts of a finished job.
@@ -45,15 +34,38 @@ extern const wchar_t kStatusFailed[];
 const COLORREF kStatusNormal = 0;
 const COLORREF kStatusRed = 255;
 
-// After the output file is known: overwrite check, output folder, size and
-// rate, frame files, encoder. 0 written, 1 cancelled or stopped, -1 failed.
-int RunSeriesJob(CSeriesJob& job, CSeriesJobHost& host);
-// Writes frame d as "<work folder>\I%07d.bmp"; 0, 1 when stopped, -1 when a
-// frame cannot be written (a gap would end the video early).
-int SaveSeriesFrames(CSeriesJob& job, CSeriesJobHost& host);
-// 0, 1 when stopped, -1 on failure.
-int EncodeSeriesVideo(CSeriesJob& job, CSeriesJobHost& host, LPCTSTR framePattern, const VideoFormatEntry& row,
-                      int width, int height, int rateNum, int rateDen);
+// One conversion. Every step runs on the job's worker thread and reaches the
+// page only through the host. Results: 0 written, 1 cancelled or stopped,
+// -1 failed.
+class CSeriesJob {
+ public:
+  // A work folder of its own for the frame files, deleted when the job ends
+  // (the files with it), then ConvertFrames.
+  int Run();
+  // The Save dialog (cancelling it cancels the job), then WriteVideo.
+  int ConvertFrames(LPCTSTR workFolder);
+  // With the output file known: overwrite check, output folder, size and
+  // rate, frame files, encoder.
+  int WriteVideo();
+  // Writes frame d as "<work folder>\I%07d.bmp"; -1 when a frame cannot be
+  // written (a gap would end the video early).
+  int SaveFrames();
+  int EncodeVideo(LPCTSTR framePattern, const VideoFormatEntry& row, int width, int height, int rateNum, int rateDen);
+  bool IsStopped() const { return m_pStop && *m_pStop != 0; }
+
+  // What the page fills in.
+  CString m_strWorkFolder;
+  CString m_strOutputPath;
+  int m_nFormatIndex = 0;
+  int m_nChosenWidth = 0, m_nChosenHeight = 0;     // 0 = not chosen
+  int m_nChosenRateNum = 0, m_nChosenRateDen = 0;  // 0 = not chosen
+  CString m_strEncoderPath;
+  CString m_strPresetsFolder;
+  CSeriesJobHost* m_pHost = nullptr;
+  HWND m_hCallbackWnd = nullptr;         // receives the encoder's progress records
+  CToolProgressSink* m_pSink = nullptr;  // answers them
+  volatile int* m_pStop = nullptr;       // 0 runs; non-zero stops
+};
 
 // The series page's answer to the encoder: a stop asks it to end; progress
 // moves the bar to the number of frames written.

@@ -138,6 +138,22 @@ int CSeriesLoader::LoadFiles(const std::vector<CString>& paths) {
   return added;
 }
 
+int CSeriesLoader::LoadPaths(const CStringArray& paths, LPCTSTR pattern, int subfolders) {
+  int added = 0;
+  std::vector<CString> files;
+  for (INT_PTR i = 0; i < paths.GetSize() && !m_pTarget->StopRequested(); ++i) {
+    if (!::PathIsDirectoryW(paths[i])) {
+      files.push_back(paths[i]);
+      continue;
+    }
+    added += LoadFiles(files);
+    files.clear();
+    if (!m_pTarget->StopRequested()) added += ScanFolder(paths[i], pattern, subfolders);
+  }
+  if (!m_pTarget->StopRequested()) added += LoadFiles(files);
+  return added;
+}
+
 int CSeriesLoader::LoadSource(LPCTSTR path) { return ReadFrames(path, -1, true); }
 
 int CSeriesLoader::InsertSource(int position, LPCTSTR path) {

@@ -52,6 +52,9 @@ class CSeriesLoader {
   // Files appended in their order, as LoadSource does for each; several are
   // decoded at once ahead of the one being delivered.
   int LoadFiles(const std::vector<CString>& paths);
+  // Files and folders appended in their order: a folder is scanned for the
+  // pattern. Ends early when the target asks to stop; the frames' count.
+  int LoadPaths(const CStringArray& paths, LPCTSTR pattern, int subfolders);
 
   // Reads a file's pictures; runs on any thread.
   static std::unique_ptr<CDecodedSource> Decode(CImageLibraryLoader* library, LPCTSTR path);

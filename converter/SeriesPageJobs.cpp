@@ -1,7 +1,5 @@
 // The series page's two threads: the loader that turns added paths into
-// frames, and the conversion worker.
-#include <shlwapi.h>
-
+// frames, and the conversion worker, which runs the page's job.
 #include <algorithm>
 
 #include "converter/ConverterGlobals.h"
@@ -12,7 +10,6 @@
 #include "imaging/library/ImageLibrary.h"
 #include "converter/ConverterSettings.h"
 #include "converter/SeriesToVideoPage.h"
-#include "converter/WorkFolders.h"
 
 // ---------------------------------------------------------------------------
 // Loading.
@@ -29,6 +26,7 @@ int CSeriesToVideoPage::StartLoader() {
 UINT CSeriesToVideoPage::LoaderThreadProc(LPVOID param) {
   CSeriesToVideoPage* page = static_cast<CSeriesToVideoPage*>(param);
   int total = page->LoadPendingSources();
+  page->m_nLoaded = total;
   page->PostMessage(WM_LOADER_FINISHED, 0, 0);
   return (UINT)total;
 }
@@ -44,15 +42,8 @@ int CSeriesToVideoPage::LoadPendingSources() {
     m_wndStrip.SetRedraw(FALSE);
     m_bBatchedDraw = TRUE;
   });
-  int total = 0;
-  for (INT_PTR i = 0; i < m_arrPending.GetSize(); ++i) {
-    if (m_nLoaderStop != STOP_NONE) break;
-    CString path = m_arrPending[i];
-    if (::PathIsDirectoryW(path))
-      total += ScanFolder(path, m_strFolderPattern, m_bScanSubfolders);
-    else
-      total += LoadSource(path);
-  }
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  const int total = loader.LoadPaths(m_arrPending, m_strFolderPattern, m_bScanSubfolders);
   m_arrPending.RemoveAll();
   SendToPage([this] {
     m_wndProgress.ShowWindow(SW_HIDE);
@@ -61,24 +52,8 @@ int CSeriesToVideoPage::LoadPendingSources() {
     m_wndStrip.SetRedraw(TRUE);
     m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   });
-  if (total > 0) UpdateFrameCount();
   SendToPage([this] { KillTimer(kMarqueeTimer); });
   return total;
-}
-
-int CSeriesToVideoPage::ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders) {
-  CSeriesLoader loader(GetConverterImageLibrary(), this);
-  return loader.ScanFolder(folder, pattern, subfolders);
-}
-
-int CSeriesToVideoPage::LoadSource(LPCTSTR path) {
-  CSeriesLoader loader(GetConverterImageLibrary(), this);
-  return loader.LoadSource(path);
-}
-
-int CSeriesToVideoPage::InsertSource(int position, LPCTSTR path) {
-  CSeriesLoader loader(GetConverterImageLibrary(), this);
-  return loader.InsertSource(position, path);
 }
 
 void CSeriesToVideoPage::PutFrame(CFrameItem* item, int position) { m_wndStrip.PutFrame(item, position); }
@@ -107,6 +82,8 @@ void CSeriesToVideoPage::UpdateThumbnailSize() {
 LRESULT CSeriesToVideoPage::OnLoaderFinished(WPARAM, LPARAM) {
   const BOOL closing = FinishThread(m_pLoaderThread, m_nLoaderStop);
   LockFrames();
+  // The count shows once the frames can be converted.
+  if (m_nLoaded > 0) UpdateFrameCount();
   return closing ? 1 : 0;
 }
 
@@ -143,18 +120,30 @@ int CSeriesToVideoPage::StartConversion() {
     m_nFormatIndex = 0;
     m_cbFormat.SetCurSel(0);
   }
+  // The job reads nothing of the page's controls from here on.
+  m_job = CSeriesJob();
+  m_job.m_strOutputPath = m_strOutputPath;
+  m_job.m_nFormatIndex = m_nFormatIndex;
+  m_job.m_nChosenWidth = m_nChosenWidth;
+  m_job.m_nChosenHeight = m_nChosenHeight;
+  m_job.m_nChosenRateNum = m_nRateNum;
+  m_job.m_nChosenRateDen = m_nRateDen;
+  if (CConverterResources* res = GetConverterResources()) {
+    m_job.m_strEncoderPath = res->m_strEncoderPath;
+    m_job.m_strPresetsFolder = res->m_strPresetsFolder;
+  }
+  m_job.m_pHost = this;
+  m_job.m_hCallbackWnd = m_hWnd;
+  m_job.m_pSink = &m_sink;
+  m_job.m_pStop = &m_nStopFlag;
+  m_nOverwriteMode = OVERWRITE_ASK;
   int result = StartWorker();
   LockFrames();
   return result;
 }
 
 int CSeriesToVideoPage::RunConversion() {
-  int result;
-  {
-    CString folder = CreateTempWorkFolder();
-    CWorkFolderGuard guard(folder, !folder.IsEmpty());
-    result = ConvertFrames(folder);
-  }
+  const int result = m_job.Run();
   // Convert comes back once the frame files are gone too.
   SetBusy(FALSE);
   if (result == 0) PostToPage([this] { GetDlgItem(IDC_PLAY)->EnableWindow(TRUE); });
@@ -165,6 +154,15 @@ LRESULT CSeriesToVideoPage::OnConversionFinished(WPARAM wParam, LPARAM lParam) {
   LRESULT result = CConvertPage::OnWorkerFinished(wParam, lParam);
   LockFrames();
   return result;
+}
+
+BOOL CSeriesToVideoPage::ChooseOutputFile(CString& path) {
+  BOOL chosen = FALSE;
+  SendToPage([this, &chosen, &path] {
+    chosen = ChooseOutputFile();
+    if (chosen) path = m_strOutputPath;
+  });
+  return chosen;
 }
 
 BOOL CSeriesToVideoPage::ChooseOutputFile() {
@@ -192,49 +190,6 @@ BOOL CSeriesToVideoPage::ChooseOutputFile() {
   m_strOutputPath = dlg.GetPathName();
   m_cbFileName.AddToTop(m_strOutputPath, FALSE);
   return TRUE;
-}
-
-int CSeriesToVideoPage::ConvertFrames(LPCTSTR workFolder) {
-  // A cancelled Save dialog cancels the conversion: a name typed into the
-  // box may be bare, and nothing is written anywhere the user did not choose.
-  if (!ChooseOutputFile()) {
-    SetStatus(kStatusCanceled, kStatusNormal);
-    return 1;
-  }
-  if (m_strOutputPath.IsEmpty()) return -1;
-  CConverterResources* res = GetConverterResources();
-  CSeriesJob job;
-  job.m_strWorkFolder = workFolder;
-  job.m_strOutputPath = m_strOutputPath;
-  job.m_nFormatIndex = m_nFormatIndex;
-  job.m_nChosenWidth = m_nChosenWidth;
-  job.m_nChosenHeight = m_nChosenHeight;
-  job.m_nChosenRateNum = m_nRateNum;
-  job.m_nChosenRateDen = m_nRateDen;
-  if (res) {
-    job.m_strEncoderPath = res->m_strEncoderPath;
-    job.m_strPresetsFolder = res->m_strPresetsFolder;
-  }
-  job.m_hCallbackWnd = m_hWnd;
-  job.m_pSink = &m_sink;
-  job.m_pStop = &m_nStopFlag;
-  m_nOverwriteMode = OVERWRITE_ASK;
-  return RunSeriesJob(job, *this);
-}
-
-int CSeriesToVideoPage::EncodeVideo(LPCTSTR framePattern, LPCTSTR outputPath, const VideoFormatEntry& row, int width,
-                                    int height, int rateNum, int rateDen) {
-  CConverterResources* res = GetConverterResources();
-  CSeriesJob job;
-  job.m_strOutputPath = outputPath;
-  if (res) {
-    job.m_strEncoderPath = res->m_strEncoderPath;
-    job.m_strPresetsFolder = res->m_strPresetsFolder;
-  }
-  job.m_hCallbackWnd = m_hWnd;
-  job.m_pSink = &m_sink;
-  job.m_pStop = &m_nStopFlag;
-  return EncodeSeriesVideo(job, *this, framePattern, row, width, height, rateNum, rateDen);
 }
 
 void CSeriesToVideoPage::BeginProgress(int range) {

@@ -377,7 +377,8 @@ void CSeriesToVideoPage::OnInsertImages() {
   if (position < 0) return;
   CStringArray paths;
   ShowAddFilesDialog(paths);
-  for (INT_PTR i = 0; i < paths.GetSize(); ++i) position += InsertSource(position, paths[i]);
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  for (INT_PTR i = 0; i < paths.GetSize(); ++i) position += loader.InsertSource(position, paths[i]);
   if (paths.GetSize() > 0) UpdateFrameCount();
 }
 

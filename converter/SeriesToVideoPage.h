@@ -20,7 +20,8 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   explicit CSeriesToVideoPage(CWnd* pParentWnd = nullptr);
   ~CSeriesToVideoPage() override;
 
-  // The conversion (its worker shows the Save dialog first).
+  // The conversion: the job's inputs taken from the page, then its worker
+  // (which shows the Save dialog first).
   int StartConversion() override;
   void RequestStop(int mode) override;
   void EnableInputs(BOOL enable) override;
@@ -30,20 +31,14 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   int StartLoader();
   static UINT LoaderThreadProc(LPVOID param);
   int LoadPendingSources();
-  int ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders);
-  int LoadSource(LPCTSTR path);
-  int InsertSource(int position, LPCTSTR path);
   void UpdateFrameCount();
   void UpdateThumbnailSize();
   CString GetFileFilter(SeriesFilterKind kind) const { return GetSeriesFileFilter(kind); }
 
-  // Converting.
+  // Converting: the job, on the worker.
   int RunConversion() override;
-  // The Save dialog; TRUE when a file was chosen.
+  // The Save dialog (from any thread); TRUE when a file was chosen.
   BOOL ChooseOutputFile();
-  int ConvertFrames(LPCTSTR workFolder);
-  int EncodeVideo(LPCTSTR framePattern, LPCTSTR outputPath, const VideoFormatEntry& row, int width, int height,
-                  int rateNum, int rateDen);
   void SetFrameState(int index, int state) override;
   void DeleteFrame(int index);
 
@@ -67,7 +62,9 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   CFrameStripCtrl m_wndStrip;
   // The loader's own stop request, so a load never clears a conversion's.
   volatile int m_nLoaderStop = STOP_NONE;
+  int m_nLoaded = 0;  // frames the last load added
   CSeriesProgressSink m_sink;
+  CSeriesJob m_job;
 
  protected:
   // CSeriesJobHost
@@ -75,6 +72,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   void SetJobStatus(LPCTSTR text, COLORREF color) override { SetStatus(text, color); }
   void BeginProgress(int range) override;
   void SetProgressPos(int position) override { CConvertPage::SetProgressPos(position); }
+  BOOL ChooseOutputFile(CString& path) override;
   int ConfirmOverwrite(LPCTSTR path) override { return CConvertPage::ConfirmOverwrite(path, m_nOverwriteMode, FALSE); }
   void ShowMessage(LPCTSTR text) override { CConvertPage::ShowMessage(text, MB_OK); }
   void OnVideoWritten(LPCTSTR path) override;

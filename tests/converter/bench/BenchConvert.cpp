@@ -162,7 +162,8 @@ int RunCore(const wchar_t* folder, const wchar_t* output) {
   int result = -9;
   std::thread worker([&] {
     CWorkFolderGuard guard(job.m_strWorkFolder, 1);
-    result = RunSeriesJob(job, host);
+    job.m_pHost = &host;
+    result = job.WriteVideo();
     done = true;
   });
   PumpUntil([&] { return done.load(); }, 3600 * 1000);

@@ -128,7 +128,8 @@ class SeriesConversion : public ::testing::Test {
     std::atomic<int> result{100};
     std::atomic<bool> done{false};
     std::thread worker([&] {
-      result = RunSeriesJob(job, host);
+      job.m_pHost = &host;
+      result = job.WriteVideo();
       done = true;
     });
     bool finished = PumpUntil([&] { return done.load(); }, 120000);

@@ -171,6 +171,29 @@ TEST_F(SeriesLoading, MixedFolderLoadsEveryPicture) {
   EXPECT_EQ(0, target.items[3]->m_frameIndex);
 }
 
+// A drop of files and folders keeps its order; a stop ends it between files.
+TEST_F(SeriesLoading, DroppedFilesAndFoldersKeepTheirOrder) {
+  CStringArray paths;
+  paths.Add(SeriesData(L"pictures\\small.png"));
+  paths.Add(SeriesData(L"mixed"));
+  paths.Add(SeriesData(L"multi\\cine.dcm"));
+  const CString pattern = GetSeriesFileFilter(SERIES_FILTER_DROP_PATTERN);
+  CRecordingTarget target;
+  CSeriesLoader loader(&m_library, &target);
+  EXPECT_EQ(17, loader.LoadPaths(paths, pattern, 0));
+  ASSERT_EQ(17u, target.items.size());
+  EXPECT_STREQ(paths[0], target.items[0]->m_sourcePath);
+  EXPECT_STREQ(SeriesData(L"mixed\\a.bmp"), target.items[1]->m_sourcePath);
+  for (int f = 0; f < 12; ++f) {
+    EXPECT_STREQ(paths[2], target.items[5 + f]->m_sourcePath);
+    EXPECT_EQ(f, target.items[5 + f]->m_frameIndex);
+  }
+  CRecordingTarget stopped;
+  stopped.stopAfter = 1;
+  CSeriesLoader stopping(&m_library, &stopped);
+  EXPECT_EQ(1, stopping.LoadPaths(paths, pattern, 0));
+}
+
 // A multi-page TIFF goes through the library: one frame per page, in page order.
 TEST_F(SeriesLoading, MultiPageTiffGivesOneFramePerPage) {
   CRecordingTarget target;

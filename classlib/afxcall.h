@@ -5,7 +5,8 @@
 // value matters), so a fast worker never floods the window. One posted message
 // wakes an idle window; while calls keep coming they run from a timer, which
 // the system delivers after input and painting: a busy worker never holds up
-// a click or a repaint.
+// a click or a repaint. A window that runs a loop of its own may hold its
+// calls meanwhile: they wait in the queue until it lets them go.
 #pragma once
 #include "afxwnd.h"
 
@@ -31,13 +32,16 @@ class CWindowCalls {
   void Post(std::function<void()> fn, UINT_PTR key = 0);
   // Runs fn on the window's thread after every call before it and returns
   // once it has run (at once on the window's own thread). FALSE when the
-  // window went away before running it.
+  // window went away before running it; a call that has begun is waited for.
   BOOL Send(const std::function<void()>& fn);
   // Runs every call queued so far (on the window's thread).
   void Flush();
   // Drops the calls not run and releases their waiting callers (the window
   // is going away).
   void Close();
+  // While held (window thread; holds nest), the wake message and the timer
+  // leave the calls queued; the last release wakes the window for them.
+  void Hold(BOOL bHold);
   BOOL IsWindowThread() const;
   // The wake message and the timer; TRUE when the message was one of them.
   BOOL OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,5 +69,6 @@ class CWindowCalls {
   bool m_bArmed = false;       // a wake message or the timer is on its way
   bool m_bWakePosted = false;  // a wake message is on its way
   bool m_bClosed = false;
+  int m_nHolds = 0;  // window thread only
 };
 #endif

@@ -77,16 +77,20 @@ BOOL CWindowCalls::Send(const std::function<void()>& fn) {
     m_bWakePosted = true;
   }
   if (wake) Wake();
-  // A window that goes away meanwhile never runs the call: stop waiting then.
-  while (::WaitForSingleObject(done, 50) == WAIT_TIMEOUT && ::IsWindow(hwnd)) {
-  }
-  {
+  // The event comes once the call has run or was dropped (it has left the
+  // queue either way). A window that goes away meanwhile never runs a call
+  // still queued: stop waiting then. A call already running holds on to fn
+  // and ran: wait for its end.
+  for (;;) {
+    if (::WaitForSingleObject(done, 50) != WAIT_TIMEOUT) break;
+    if (::IsWindow(hwnd)) continue;
     std::lock_guard<std::mutex> l(m_lock);
-    for (auto it = m_calls.begin(); it != m_calls.end(); ++it)
-      if (it->done == done) {
-        m_calls.erase(it);
-        break;
-      }
+    auto it = m_calls.begin();
+    while (it != m_calls.end() && it->done != done) ++it;
+    if (it != m_calls.end()) {
+      m_calls.erase(it);
+      break;
+    }
   }
   ::CloseHandle(done);
   return ran ? TRUE : FALSE;
@@ -124,6 +128,25 @@ void CWindowCalls::Close() {
   m_bWakePosted = false;
 }
 
+void CWindowCalls::Hold(BOOL bHold) {
+  if (bHold) {
+    ++m_nHolds;
+    return;
+  }
+  if (m_nHolds <= 0 || --m_nHolds > 0) return;
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    if (!m_bWakePosted) {
+      // The wake message of what came meanwhile was taken while held.
+      wake = !m_calls.empty();
+      m_bArmed = wake;
+      m_bWakePosted = wake;
+    }
+  }
+  if (wake) Wake();
+}
+
 BOOL CWindowCalls::RunTurns() {
   BOOL ran = RunTurn(m_dwTurnMs);
   // Turns follow one another while the thread has nothing else to do; input,
@@ -145,6 +168,7 @@ BOOL CWindowCalls::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       std::lock_guard<std::mutex> l(m_lock);
       m_bWakePosted = false;
     }
+    if (m_nHolds) return TRUE;  // the release wakes the window again
     // The first calls run at once; whatever follows runs from the timer,
     // which comes after the user's input and the window's painting.
     RunTurns();
@@ -152,6 +176,10 @@ BOOL CWindowCalls::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   if (message == WM_TIMER && wParam == kCallTimer) {
+    if (m_nHolds) {
+      ::KillTimer(hwnd, kCallTimer);  // the release wakes the window again
+      return TRUE;
+    }
     if (RunTurns()) return TRUE;
     // A turn with nothing to run: the next call wakes the window again.
     std::lock_guard<std::mutex> l(m_lock);

@@ -55,9 +55,7 @@ BOOL CItemStripCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, U
 // the array never changes while the window's thread paints or hit-tests. A
 // thread that waits for such a worker must keep pumping messages.
 
-BOOL CItemStripCtrl::OnWindowThread() const {
-  return !::IsWindow(m_hWnd) || ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId();
-}
+BOOL CItemStripCtrl::OnWindowThread() const { return !::IsWindow(m_hWnd) || m_calls.IsWindowThread(); }
 
 LRESULT CItemStripCtrl::CallOnWindowThread(const std::function<LRESULT()>& fn, LRESULT resultIfGone) {
   LRESULT result = resultIfGone;

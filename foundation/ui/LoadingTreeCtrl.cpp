@@ -153,7 +153,6 @@ BOOL CLoadingTreeCtrl::CompleteLoading() {
     EndLoading(next.hNode, next.hLoading);
     any = TRUE;
   }
-  if (!m_bWindowGone) OnFillsCompleted();
   return any;
 }
 
@@ -170,6 +169,9 @@ void CLoadingTreeCtrl::NoteItemDeleted(HTREEITEM hItem) {
 }
 
 void CLoadingTreeCtrl::EndLoading(HTREEITEM hNode, HTREEITEM hLoading) {
+  // A loop inside the fill may take their wake message: they run after it.
+  CWindowCalls* calls = m_pWindowCalls;
+  if (calls) calls->Hold(TRUE);
   m_bFilling = TRUE;
   m_bFillAborted = FALSE;
   m_hFillNode = hNode;
@@ -222,6 +224,7 @@ void CLoadingTreeCtrl::EndLoading(HTREEITEM hNode, HTREEITEM hLoading) {
   }
   m_hFillNode = nullptr;
   m_bFilling = FALSE;
+  if (calls) calls->Hold(FALSE);
 }
 
 void CLoadingTreeCtrl::PaintIconPlace(HTREEITEM hItem) {

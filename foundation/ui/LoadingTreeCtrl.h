@@ -8,6 +8,8 @@
 // when that message arrives (or when CompleteLoading is called). While it runs,
 // messages sent to the thread's windows by other threads are answered, so the
 // program stays responsive to them; the tree may even be destroyed meanwhile.
+// The window's calls from other threads (m_pWindowCalls) are held during a
+// fill and run after it.
 #pragma once
 #include "afxwin.h"
 
@@ -65,8 +67,6 @@ class CLoadingTreeCtrl : public CTreeCtrl {
   void ReleaseSnapshot();
   void PaintIconPlace(HTREEITEM hItem);
   void NoteItemDeleted(HTREEITEM hItem);
-  // Every top-level CompleteLoading ends here.
-  virtual void OnFillsCompleted() {}
 
   void PreSubclassWindow() override;
   BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;

@@ -13,7 +13,6 @@
 #endif
 
 namespace {
-const UINT kPathStepMsg = ::RegisterWindowMessageW(L"ShellTreeCtrl.PathStep");
 const UINT kShownFields = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
 
 ULONG GetAttributes(IShellFolder* folder, LPCITEMIDLIST relative, ULONG wanted) {
@@ -65,30 +64,27 @@ BEGIN_MESSAGE_MAP(CShellTreeCtrl, CLoadingTreeCtrl)
   ON_NOTIFY_REFLECT(TVN_DELETEITEM, OnDeleteItem)
   ON_NOTIFY_REFLECT(TVN_GETDISPINFO, OnGetDispInfo)
   ON_WM_DESTROY()
-  ON_REGISTERED_MESSAGE(kPathStepMsg, OnPathStepMsg)
 END_MESSAGE_MAP()
 
 // Icons are asked for only when an item is shown: the shell can take several
 // milliseconds per icon, far too long for a folder of thousands of entries.
-CShellTreeCtrl::CShellTreeCtrl() : m_nDeferredFields(TVIF_IMAGE | TVIF_SELECTEDIMAGE) {
+CShellTreeCtrl::CShellTreeCtrl() : m_nDeferredFields(TVIF_IMAGE | TVIF_SELECTEDIMAGE), m_calls(this) {
   m_pDesktop = AcquireDesktopFolder();
-  m_hStepDone = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  m_hClosing = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_pWindowCalls = &m_calls;
 }
 
 CShellTreeCtrl::~CShellTreeCtrl() {
   if (m_hWnd && (m_nFlags & WF_CREATED) && ::IsWindow(m_hWnd) &&
       ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
     DestroyWindow();
+  m_calls.Close();
+  m_pWindowCalls = nullptr;
   StopAnimation();
   FreeAllItemData();
   ReleaseDesktopFolder(m_pDesktop);
-  if (m_hStepDone) ::CloseHandle(m_hStepDone);
-  if (m_hClosing) ::CloseHandle(m_hClosing);
 }
 
 void CShellTreeCtrl::PreSubclassWindow() {
-  if (m_hClosing) ::ResetEvent(m_hClosing);
   CPidl desktop(GetSpecialFolderPidl(CSIDL_DESKTOP));
   SHFILEINFOW info = {};
   auto list =
@@ -128,7 +124,7 @@ void CShellTreeCtrl::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
 }
 
 void CShellTreeCtrl::OnDestroy() {
-  if (m_hClosing) ::SetEvent(m_hClosing);
+  m_calls.Close();  // a waiting step finds nothing
   CLoadingTreeCtrl::OnDestroy();
   // Items whose deletion notice did not come back to us (no class-library parent).
   FreeAllItemData();
@@ -393,46 +389,17 @@ BOOL CShellTreeCtrl::SelectPath(LPCTSTR path) {
 }
 
 HTREEITEM CShellTreeCtrl::RunPathStep(PathStep::Kind kind, HTREEITEM hNode, LPCTSTR path) {
-  HWND hWnd = m_hWnd;
-  if (!hWnd || !::IsWindow(hWnd)) return nullptr;
-  if (::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId()) {
-    PathStep step;
-    step.kind = kind;
-    step.hNode = hNode;
-    step.path = path;
-    DoPathStep(step);
-    return step.hResult;
-  }
-  // Another thread: the tree's own thread does the step when the posted
-  // message comes; nothing of the shell crosses between the threads.
-  std::lock_guard<std::mutex> lock(m_stepLock);
-  if (!m_hStepDone || !m_hClosing || ::WaitForSingleObject(m_hClosing, 0) == WAIT_OBJECT_0) return nullptr;
-  m_step = PathStep();
-  m_step.kind = kind;
-  m_step.hNode = hNode;
-  m_step.path = path;
-  ::ResetEvent(m_hStepDone);
-  if (!::PostMessageW(hWnd, kPathStepMsg, 0, 0)) return nullptr;
-  HANDLE events[2] = {m_hStepDone, m_hClosing};
-  if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) return nullptr;
-  return m_step.hResult;
-}
-
-LRESULT CShellTreeCtrl::OnPathStepMsg(WPARAM, LPARAM) {
-  if (IsFilling()) {
-    m_bStepDeferred = TRUE;  // a loop inside the fill passed the message on; done when it ends
-    return 0;
-  }
-  DoPathStep(m_step);
-  ::SetEvent(m_hStepDone);
-  return 0;
-}
-
-void CShellTreeCtrl::OnFillsCompleted() {
-  if (!m_bStepDeferred) return;
-  m_bStepDeferred = FALSE;
-  DoPathStep(m_step);
-  ::SetEvent(m_hStepDone);
+  if (!m_hWnd || !::IsWindow(m_hWnd)) return nullptr;
+  PathStep step;
+  step.kind = kind;
+  step.hNode = hNode;
+  step.path = path;
+  // Only the tree's own thread does the step; nothing of the shell crosses
+  // between the threads.
+  const BOOL ran = m_calls.Send([this, &step] {
+    if (m_calls.IsWindowThread()) DoPathStep(step);
+  });
+  return ran ? step.hResult : nullptr;
 }
 
 void CShellTreeCtrl::DoPathStep(PathStep& step) {

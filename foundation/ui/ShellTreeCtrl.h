@@ -6,7 +6,6 @@
 #include "foundation/ui/LoadingTreeCtrl.h"
 #include "foundation/ui/ShellPidl.h"
 
-#include <mutex>
 #include <unordered_set>
 
 // Item data of one node, owned by the node.
@@ -49,8 +48,8 @@ class CShellTreeCtrl : public CLoadingTreeCtrl {
   // The file-system path of the selected node; empty when there is none.
   CString GetSelectedPath() const;
   // Selects the node of a file-system path below the drives folder, opening
-  // every folder on the way. Any thread may call these (one at a time); from
-  // another thread the tree is driven by messages and its own thread does the work.
+  // every folder on the way. Any thread may call these; from another thread
+  // each step runs on the tree's own thread through its window calls.
   BOOL SelectPath(LPCTSTR path);
   HTREEITEM FindPathItem(LPCTSTR path);
   // The first child whose item equals the last item of the absolute list.
@@ -72,23 +71,17 @@ class CShellTreeCtrl : public CLoadingTreeCtrl {
   void DoPathStep(PathStep& step);
   void FreeItemData(CShellTreeItem* data);
   void FreeAllItemData();
-  void OnFillsCompleted() override;
 
   void PreSubclassWindow() override;
   afx_msg void OnDeleteItem(NMHDR* pNMHDR, LRESULT* pResult);
   afx_msg void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
   afx_msg void OnDestroy();
-  afx_msg LRESULT OnPathStepMsg(WPARAM wParam, LPARAM lParam);
   DECLARE_MESSAGE_MAP()
 
   IShellFolder* m_pDesktop = nullptr;
   std::unordered_set<CShellTreeItem*> m_items;
-  // Path steps handed over from other threads.
-  std::mutex m_stepLock;
-  PathStep m_step;
-  HANDLE m_hStepDone = nullptr;
-  HANDLE m_hClosing = nullptr;  // set when the window goes: waiting callers give up
-  BOOL m_bStepDeferred = FALSE;
+  // Path steps of other threads; held while a folder fills.
+  CWindowCalls m_calls;
 };
 
 // A 54-pixel progress bar to the right of "Loading...".

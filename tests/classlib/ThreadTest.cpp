@@ -171,3 +171,70 @@ TEST(Thread, WindowCallsKeepOrderCoalesceAndLetPaintingThrough) {
   EXPECT_LT(keyedRuns, posted);
   wnd.DestroyWindow();
 }
+
+// A window inside a loop of its own holds its calls: what a worker posts and
+// sends meanwhile waits, though the loop takes the wake message, and runs in
+// order after the release; a call still waiting when the window goes is let go.
+TEST(Thread, HeldWindowCallsRunInOrderAfterTheReleaseOrNotAtAll) {
+  CCallWnd wnd;
+  ASSERT_TRUE(wnd.CreateEx(0, nullptr, L"held", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+  PumpPending();
+  std::vector<int> order;
+  std::atomic<bool> sending{false};
+  std::atomic<int> sent{-1};
+  wnd.m_calls.Hold(TRUE);
+  std::thread worker([&] {
+    wnd.m_calls.Post([&order] { order.push_back(0); });
+    wnd.m_calls.Post([&order] { order.push_back(1); });
+    sending = true;
+    sent = wnd.m_calls.Send([&order] { order.push_back(2); }) ? 1 : 0;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return sending.load(); }));
+  PumpUntil([] { return false; }, 300);  // the loop of the held window
+  EXPECT_TRUE(order.empty());
+  EXPECT_EQ(-1, sent.load());
+  wnd.m_calls.Hold(FALSE);
+  const bool released = PumpUntil([&] { return sent != -1; });
+  if (!released) wnd.DestroyWindow();  // lets the worker go
+  worker.join();
+  ASSERT_TRUE(released);
+  EXPECT_EQ(1, sent.load());
+  EXPECT_EQ((std::vector<int>{0, 1, 2}), order);
+
+  wnd.m_calls.Hold(TRUE);
+  sending = false;
+  sent = -1;
+  std::thread waiter([&] {
+    sending = true;
+    sent = wnd.m_calls.Send([&order] { order.push_back(3); }) ? 1 : 0;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return sending.load(); }));
+  PumpUntil([] { return false; }, 300);
+  wnd.DestroyWindow();
+  waiter.join();
+  wnd.m_calls.Hold(FALSE);
+  EXPECT_EQ(0, sent.load());
+  EXPECT_EQ(3u, order.size());
+}
+
+// A sent call that has begun is waited for, also when the window goes during it.
+TEST(Thread, ASentCallThatHasBegunIsWaitedForWhenTheWindowGoesDuringIt) {
+  CCallWnd wnd;
+  ASSERT_TRUE(wnd.CreateEx(0, nullptr, L"goes", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+  PumpPending();
+  std::atomic<int> sent{-1};
+  std::atomic<bool> ended{false};
+  std::thread worker([&] {
+    const BOOL ran = wnd.m_calls.Send([&] {
+      wnd.DestroyWindow();
+      ::Sleep(300);  // the caller would stop waiting within this
+      ended = true;
+    });
+    sent = ran ? 1 : 0;
+  });
+  const bool returned = PumpUntil([&] { return sent != -1; });
+  worker.join();
+  ASSERT_TRUE(returned);
+  EXPECT_EQ(1, sent.load());
+  EXPECT_TRUE(ended.load());
+}

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 #include "foundation/ui/FolderTreeCtrl.h"
 #include "tests/foundation/ui/shelltree/ShellStandIns.h"
@@ -40,6 +41,7 @@ class CWatchedTree : public CFolderTreeCtrl {
     CFolderTreeCtrl::OnLoadingEnd();
   }
   BOOL m_rightClickDone = FALSE;
+  CWindowCalls& Calls() { return m_calls; }
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -250,6 +252,29 @@ TEST_F(ShellTreeStandInTest, DestroyedWhileLoadingReleasesEverythingAndTheAnimat
   EXPECT_EQ(2, ns.OutstandingReferences());
   tree.reset();
   ExpectAllReleased();
+}
+
+// A loop inside the fill takes posted messages, the wake of a worker's call
+// among them: the call runs after the fill.
+TEST_F(ShellTreeStandInTest, AWorkersCallWaitsUntilTheFillEnds) {
+  ExpandNow(Root());
+  HTREEITEM z = Child(Root(), L"Zulu");
+  std::atomic<int> ranWhileFilling{-1};
+  std::thread worker;
+  ns.m_onNext = [&](int node, ULONG index) {
+    if (node != zulu || index != 0) return;
+    worker = std::thread([&] { tree->Calls().Send([&] { ranWhileFilling = tree->IsFilling() ? 1 : 0; }); });
+    PumpUntil([&] { return ranWhileFilling != -1; }, 300);
+  };
+  tree->Expand(z, TVE_EXPAND);
+  tree->CompleteLoading();
+  ns.m_onNext = nullptr;
+  const bool ran = PumpUntil([&] { return ranWhileFilling != -1; });
+  if (!ran) tree->DestroyWindow();  // lets the worker go
+  if (worker.joinable()) worker.join();
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(0, ranWhileFilling);
+  EXPECT_EQ(2u, ChildTexts(*tree, z).size());
 }
 
 TEST_F(ShellTreeStandInTest, NodeDeletedWhileLoadingStopsItsFillAndTheTreeGoesOn) {

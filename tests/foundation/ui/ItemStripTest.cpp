@@ -362,10 +362,13 @@ TEST_F(StripTest, WorkerThreadAddsItemsWhileTheWindowPaints) {
     }
     done = true;
   });
-  EXPECT_TRUE(PumpUntil([&] {
-    strip.UpdateWindow();
-    return done.load();
-  }));
+  // Every call waits for a repaint, which is slow under a virtual display.
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        strip.UpdateWindow();
+        return done.load();
+      },
+      60000));
   worker.join();
   ASSERT_EQ(300, strip.GetItemCount());
   for (int i = 0; i < 300; ++i) ASSERT_EQ((DWORD_PTR)i, strip.GetItemData(i));

@@ -82,7 +82,9 @@ void CSeriesToVideoPage::UpdateThumbnailSize() {
 LRESULT CSeriesToVideoPage::OnLoaderFinished(WPARAM, LPARAM) {
   const BOOL closing = FinishThread(m_pLoaderThread, m_nLoaderStop);
   LockFrames();
-  // The count shows once the frames can be converted.
+  // Convert and the tools come back with the count, not at the next idle
+  // turn: a click that follows the count at once is not lost.
+  OnIdleUpdateCmdUI(TRUE, 0);
   if (m_nLoaded > 0) UpdateFrameCount();
   return closing ? 1 : 0;
 }

@@ -330,8 +330,10 @@ TEST_F(SeriesPageConvert, ConvertWaitsForTheLoader) {
   EXPECT_FALSE(Enabled(IDC_CONVERT));
   EXPECT_EQ(-1, m_page->StartConversion());
   EXPECT_FALSE(m_page->IsConverting());
+  // The count and Convert come back together, not with the next idle turn:
+  // a click right after the count shows must not find Convert disabled.
   ASSERT_TRUE(WaitLoaded());
-  Idle();
+  EXPECT_STREQ(L"40 frames", m_page->GetStatusText());
   EXPECT_TRUE(Enabled(IDC_CONVERT));
 }
 

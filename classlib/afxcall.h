@@ -68,7 +68,6 @@ class CWindowCalls {
   std::unordered_map<UINT_PTR, std::list<Call>::iterator> m_keyed;
   bool m_bArmed = false;       // a wake message or the timer is on its way
   bool m_bWakePosted = false;  // a wake message is on its way
-  bool m_bClosed = false;
-  int m_nHolds = 0;  // window thread only
+  int m_nHolds = 0;            // window thread only
 };
 #endif

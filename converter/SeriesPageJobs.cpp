@@ -168,11 +168,6 @@ BOOL CSeriesToVideoPage::ChooseOutputFile(CString& path) {
 }
 
 BOOL CSeriesToVideoPage::ChooseOutputFile() {
-  if (!OnPageThread()) {
-    BOOL chosen = FALSE;
-    SendToPage([this, &chosen] { chosen = ChooseOutputFile(); });
-    return chosen;
-  }
   int index = m_cbFormat.GetCurSel();
   m_nFormatIndex = index;
   const VideoFormatEntry* row = index >= 0 ? (const VideoFormatEntry*)m_cbFormat.GetItemDataPtr(index) : nullptr;

@@ -37,7 +37,7 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
 
   // Converting: the job, on the worker.
   int RunConversion() override;
-  // The Save dialog (from any thread); TRUE when a file was chosen.
+  // The Save dialog (on the page's thread); TRUE when a file was chosen.
   BOOL ChooseOutputFile();
   void SetFrameState(int index, int state) override;
   void DeleteFrame(int index);

@@ -347,7 +347,9 @@ TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
     // video's 500; none at all when stopped while extracting.
     const int rows = (int)SendBounded(list, LVM_GETITEMCOUNT, 0, 0);
     const std::vector<CString> files = ListFolder(folder);
-    if (CString(stage) == L"Extracting frames") EXPECT_EQ(0u, files.size());
+    if (CString(stage) == L"Extracting frames") {
+      EXPECT_EQ(0u, files.size());
+    }
     EXPECT_LT(files.size(), 400u);
     EXPECT_LE((int)files.size(), rows);
     for (size_t i = 0; i < files.size(); ++i) {

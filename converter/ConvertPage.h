@@ -79,7 +79,7 @@ class CConvertPage : public COEDialog {
   // Runs what workers asked the page to do so far (on the page's thread).
   void RunQueuedCalls() { m_calls.Flush(); }
   // Keys of the calls that only need their latest value.
-  enum { CALL_STATUS = 1, CALL_PROGRESS = 2, CALL_SHOW_ITEM = 3 };
+  enum { CALL_STATUS = 1, CALL_PROGRESS = 2, CALL_SHOW_ITEM = 3, CALL_LIST_CHANGES = 4 };
 
   // Opens a file with its program, or says it does not exist.
   void PlayFile(LPCTSTR path);

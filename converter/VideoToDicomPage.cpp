@@ -98,36 +98,64 @@ void CVideoToDicomPage::CHost::ShowMessage(LPCTSTR text) {
 }
 
 void CVideoToDicomPage::CHost::DeleteAllOutputItems() {
-  m_nNextRow = 0;
-  m_pPage->PostToPage([page = m_pPage] {
-    page->m_nShowRow = -1;
-    page->m_list.DeleteAllItems();
-  });
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    m_nNextRow = 0;
+    m_changes = CListChanges();
+    m_changes.bCleared = true;
+  }
+  PostListChanges();
 }
 
 int CVideoToDicomPage::CHost::AddOutputItem(LPCTSTR path) {
-  const CString copy(path);
-  m_pPage->PostToPage([page = m_pPage, copy] {
-    page->AddOutputItem(copy);
-    page->OutputListChanged();
-  });
-  return m_nNextRow++;
+  int row;
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    m_changes.added.emplace_back(path);
+    row = m_nNextRow++;
+  }
+  PostListChanges();
+  return row;
 }
 
 void CVideoToDicomPage::CHost::EnsureVisible(int row) {
-  m_pPage->PostToPage(
-      [page = m_pPage, row] {
-        page->m_nShowRow = row;
-        if (!page->m_bListHeld) page->m_list.EnsureVisible(row, FALSE);
-      },
-      CALL_SHOW_ITEM);
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    m_changes.nShowRow = row;
+  }
+  PostListChanges();
 }
 
 void CVideoToDicomPage::CHost::SetItemState(int row, int state) {
-  m_pPage->PostToPage([page = m_pPage, row, state] {
-    page->SetItemState(row, state);
-    page->OutputListChanged();
-  });
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    m_changes.states.emplace_back(row, state);
+  }
+  PostListChanges();
+}
+
+void CVideoToDicomPage::CHost::PostListChanges() {
+  m_pPage->PostToPage([this] { ApplyListChanges(); }, CALL_LIST_CHANGES);
+}
+
+void CVideoToDicomPage::CHost::ApplyListChanges() {
+  CListChanges changes;
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    std::swap(changes, m_changes);
+  }
+  CVideoToDicomPage* page = m_pPage;
+  if (changes.bCleared) {
+    page->m_nShowRow = -1;
+    page->m_list.DeleteAllItems();
+  }
+  for (const CString& path : changes.added) page->AddOutputItem(path);
+  for (const auto& change : changes.states) page->SetItemState(change.first, change.second);
+  if (changes.nShowRow >= 0) {
+    page->m_nShowRow = changes.nShowRow;
+    if (!page->m_bListHeld) page->m_list.EnsureVisible(changes.nShowRow, FALSE);
+  }
+  page->OutputListChanged();
 }
 
 int CVideoToDicomPage::CHost::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {

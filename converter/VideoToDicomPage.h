@@ -2,6 +2,10 @@
 // and a folder; Convert writes one DICOM file per frame and lists each file
 // with its state.
 #pragma once
+#include <mutex>
+#include <utility>
+#include <vector>
+
 #include "converter/ConvertPage.h"
 #include "converter/tools/EncoderTool.h"
 #include "foundation/ui/ComboBoxes.h"
@@ -98,7 +102,21 @@ class CVideoToDicomPage : public CConvertPage {
     int ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) override;
 
    private:
+    // What the job did to the list since the page last showed it. A worker
+    // lists files faster than the page can take one call per row: the page
+    // takes them all at once, in one call that is never queued twice.
+    struct CListChanges {
+      bool bCleared = false;
+      std::vector<CString> added;
+      std::vector<std::pair<int, int>> states;  // row, state; in order
+      int nShowRow = -1;
+    };
+    void PostListChanges();
+    void ApplyListChanges();
+
     CVideoToDicomPage* m_pPage;
+    std::mutex m_lock;
+    CListChanges m_changes;
     int m_nNextRow = 0;  // rows are only ever appended during a job
   };
 

@@ -246,6 +246,15 @@ void FillRecords(const DicomLayout& L, const std::vector<DicomElement>& set, Tag
   }
 }
 
+// The records the tree of these elements takes: one an element, one an item.
+uint64_t CountRecords(const std::vector<DicomElement>& set) {
+  uint64_t n = set.size();
+  for (const DicomElement& de : set)
+    if (de.sequence)
+      for (const DicomElement& item : de.children) n += 1 + CountRecords(item.children);
+  return n;
+}
+
 }  // namespace
 
 bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req, std::string& error) {
@@ -257,15 +266,23 @@ bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req,
   const std::vector<DicomElement>& ds = L.dataSet;
   req->width = (int32_t)L.US(ds, 0x0028, 0x0011);
   req->height = (int32_t)L.US(ds, 0x0028, 0x0010);
-  double frames = 0;
-  const bool okFrames = L.Number(ds, 0x0028, 0x0008, frames);
-  req->info5 = okFrames && frames >= 1 && frames < 2e9 ? (int32_t)frames : (req->width ? 1 : 0);
+  // The frames as GDCM counts them.
+  const uint64_t frames = L.Frames(ds);
+  req->info5 = req->width ? (int32_t)std::min<uint64_t>(frames, 0x7FFFFFFF) : 0;
   req->info1 = 1;  // DICOM
   req->info2 = (int32_t)L.US(ds, 0x0028, 0x0002);
   req->tagCount = 0;
   req->tags = nullptr;
   if (!wantTags) return true;
 
+  // The records take a fixed size each, their text included: a tree that
+  // would take more than a quarter of the decoding limit is refused before
+  // any of it is made (a small deflated file can hold a million empty elements).
+  const uint64_t records = CountRecords(L.meta) + CountRecords(ds);
+  if (records * sizeof(TagRecord) > DecodeLimit() / 4) {
+    error = "the file has more elements than the tag list takes";
+    return false;
+  }
   // The meta header first, then the data set, in one array.
   RecordArrays arrays;
   const size_t n = L.meta.size() + ds.size();
@@ -298,8 +315,7 @@ bool ReadSeriesHeader(const std::string& path, SeriesHeader& header) {
   if (!ReadDicomLayout(path, false, data, L, error)) return false;
   const std::vector<DicomElement>& ds = L.dataSet;
   if (!L.US(ds, 0x0028, 0x0010) || !L.US(ds, 0x0028, 0x0011)) return false;
-  double frames = 1;
-  if (L.Number(ds, 0x0028, 0x0008, frames) && frames != 1) return false;
+  if (L.Frames(ds) != 1) return false;
   double instance = 0;
   header.hasInstance = L.Number(ds, 0x0020, 0x0013, instance) && std::fabs(instance) < 2e9;
   header.instance = header.hasInstance ? (int)instance : 0;

@@ -246,6 +246,23 @@ void FillRecords(const DicomLayout& L, const std::vector<DicomElement>& set, Tag
   }
 }
 
+// Numbers of a DS value separated by backslashes; true when there are n of them.
+bool Numbers(const std::string& text, double* out, int n) {
+  const char* p = text.c_str();
+  for (int k = 0; k < n; ++k) {
+    char* end = nullptr;
+    out[k] = strtod(p, &end);
+    if (end == p || !std::isfinite(out[k])) return false;
+    p = end;
+    while (*p == ' ') ++p;
+    if (k + 1 < n) {
+      if (*p != '\\') return false;
+      ++p;
+    }
+  }
+  return true;
+}
+
 // The records the tree of these elements takes: one an element, one an item.
 uint64_t CountRecords(const std::vector<DicomElement>& set) {
   uint64_t n = set.size();
@@ -320,7 +337,49 @@ bool ReadSeriesHeader(const std::string& path, SeriesHeader& header) {
   header.hasInstance = L.Number(ds, 0x0020, 0x0013, instance) && std::fabs(instance) < 2e9;
   header.instance = header.hasInstance ? (int)instance : 0;
   header.series = L.Text(ds, 0x0020, 0x000E);
+  header.hasPosition = Numbers(L.Text(ds, 0x0020, 0x0032), header.position, 3) &&
+                       Numbers(L.Text(ds, 0x0020, 0x0037), header.orientation, 6);
   return true;
+}
+
+std::vector<size_t> SliceOrder(const std::vector<SeriesHeader>& slices, const std::vector<std::string>& names) {
+  std::vector<size_t> order(slices.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  // One orientation for all, within a small tolerance, and a position each.
+  bool placed = !slices.empty();
+  for (const SeriesHeader& s : slices) {
+    placed = placed && s.hasPosition;
+    for (int k = 0; placed && k < 6; ++k) placed = std::fabs(s.orientation[k] - slices[0].orientation[k]) < 1e-3;
+  }
+  std::vector<double> along(slices.size(), 0);
+  if (placed) {
+    const double* o = slices[0].orientation;
+    const double normal[3] = {o[1] * o[5] - o[2] * o[4], o[2] * o[3] - o[0] * o[5], o[0] * o[4] - o[1] * o[3]};
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+      if (std::fabs(normal[k]) > std::fabs(normal[axis])) axis = k;
+    const double sign = normal[axis] < 0 ? -1 : 1;
+    placed = std::fabs(normal[axis]) > 1e-6;
+    for (size_t i = 0; i < slices.size(); ++i) {
+      const double* p = slices[i].position;
+      along[i] = sign * (p[0] * normal[0] + p[1] * normal[1] + p[2] * normal[2]);
+    }
+  }
+  auto name = [&](size_t i) {
+    std::string n = i < names.size() ? names[i] : std::string();
+    for (char& c : n) c = (char)tolower((unsigned char)c);
+    return n;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    if (placed && along[a] != along[b]) return along[a] < along[b];
+    const SeriesHeader &x = slices[a], &y = slices[b];
+    if (!placed || along[a] == along[b]) {
+      if (x.hasInstance != y.hasInstance) return x.hasInstance;
+      if (x.hasInstance && x.instance != y.instance) return x.instance < y.instance;
+    }
+    return name(a) < name(b);
+  });
+  return order;
 }
 
 }  // namespace qf

@@ -87,6 +87,7 @@ for f in bits1 pal16 pal-first; do dump2dcm -q "$f.dump" "$f.dcm"; done
 dcm2pnm -q pal16.dcm pal16.ppm
 py frames-text g8.dcm 1e1 frames-1e1.dcm; py frames-text g8.dcm 0x10 frames-0x10.dcm
 py item-overrun g8.dcm item-overrun.dcm
+py many-elements g8.dcm 999000 many-elements.dcm
 py series-by-position .
 for d in series-up series-down series-empty; do
   (cd "$d" && for f in ./*.dump; do dump2dcm -q "$f" "${f%.dump}.dcm"; done && rm -f ./*.dump ./*.raw)

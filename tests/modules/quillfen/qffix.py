@@ -561,6 +561,26 @@ def make_series_by_position(out):
                                               series=90, vr="OB").replace("(0020,0013) IS [1]", "(0020,0013) IS [%s]" % instance(rank)))
 
 
+def many_elements(base, count, out):
+    """base's data set deflated, with count empty private elements before its
+    pixel data: a small file whose tag tree would take a gigabyte."""
+    d = open(base, "rb").read()
+    at = pixel_data_at(d)
+    meta_end = 132
+    while d[meta_end:meta_end + 2] == b"\x02\x00":
+        length = struct.unpack_from("<H", d, meta_end + 6)[0]
+        long_form = d[meta_end + 4:meta_end + 6] in (b"OB", b"OW", b"SQ", b"UN", b"UT")
+        meta_end += 12 + struct.unpack_from("<I", d, meta_end + 8)[0] if long_form else 8 + length
+    empty = struct.pack("<HH2sH", 0x0009, 0x1000, b"LO", 0) * count
+    data = d[meta_end:at] + empty + d[at:]
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    write(out, meta_file(packer.compress(data) + packer.flush(), b"1.2.840.10008.1.2.1.99"))
+
+
+if __name__ == "__main__" and sys.argv[1] == "many-elements":
+    many_elements(sys.argv[2], int(sys.argv[3]), sys.argv[4])
+
+
 if __name__ == "__main__" and sys.argv[1] in ("edges", "frames-text", "item-overrun", "series-by-position"):
     cmd, args = sys.argv[1], sys.argv[2:]
     if cmd == "edges":

@@ -559,6 +559,12 @@ TEST(DicomTags, TheTreeIsBoundedByItsMemory) {
     remove(path.c_str());
   }
   qf::SetDecodeLimit(saved);
+  // 999,000 empty elements in a deflated file of 12 KB: a gigabyte of records.
+  FileInfoRequest req = {};
+  std::string error;
+  EXPECT_FALSE(qf::ReadDicomInfo(Fixture("many-elements.dcm"), true, &req, error));
+  EXPECT_NE(error.find("elements"), std::string::npos) << error;
+  EXPECT_EQ(req.tags, nullptr);
 }
 
 // Folders of one axial series whose file names are in no order of position

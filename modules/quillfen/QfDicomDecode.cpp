@@ -171,6 +171,35 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
 
 namespace {
 
+// What GDCM's reader of data sets without a meta header (ACR-NEMA) takes on
+// trust, asserting it, where an image of no frames would follow without its
+// asserts: one ImageDimensions value (SS or US); with three dimensions, one
+// Planes value, at least 1; a recognition code of the four it knows.
+bool AcrNemaIsReadable(const gdcm::DataSet& ds, std::string& error) {
+  error = "the ACR-NEMA image description is not one GDCM reads";
+  const gdcm::Tag dimensions(0x0028, 0x0005), planes(0x0028, 0x0012), code(0x0008, 0x0010);
+  auto value16 = [&](const gdcm::Tag& t, unsigned& v) {
+    const gdcm::ByteValue* bv = ds.FindDataElement(t) ? ds.GetDataElement(t).GetByteValue() : nullptr;
+    if (!bv || bv->GetLength() != 2) return false;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bv->GetPointer());
+    v = (unsigned)(p[0] | p[1] << 8);
+    return true;
+  };
+  unsigned n = 0, depth = 0;
+  if (ds.FindDataElement(dimensions) && (!value16(dimensions, n) || (n == 3 && (!value16(planes, depth) || !depth))))
+    return false;
+  if (ds.FindDataElement(code) && !ds.GetDataElement(code).IsEmpty()) {
+    const gdcm::ByteValue* bv = ds.GetDataElement(code).GetByteValue();
+    if (!bv) return false;
+    const std::string text(bv->GetPointer(), bv->GetLength());
+    if (strcmp(text.c_str(), "ACRNEMA_LIBIDO_1.1") != 0 && strcmp(text.c_str(), "ACRNEMA_LIBIDO_1.0") != 0 &&
+        text != "ACR-NEMA 2.0" && text != "ACR-NEMA 1.0")
+      return false;
+  }
+  error.clear();
+  return true;
+}
+
 // GDCM's image reader with the walk's guard between GDCM's parse of the file
 // and its set-up of the image: what it parsed must be what the walk judged.
 // RT Dose files are set up by the pixmap reader alone (the image reader's
@@ -196,7 +225,7 @@ class GuardedImageReader : public gdcm::ImageReader {
     return true;
   }
   bool ReadACRNEMAImage() override {
-    if (!GdcmReadTheWalk(layout_, *F, refusal_)) return false;
+    if (!GdcmReadTheWalk(layout_, *F, refusal_) || !AcrNemaIsReadable(F->GetDataSet(), refusal_)) return false;
     return gdcm::ImageReader::ReadACRNEMAImage();
   }
 

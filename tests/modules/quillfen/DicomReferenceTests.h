@@ -163,7 +163,8 @@ TEST(Decoding, PalettesAsDcmtkRendersThem) {
 // Files GDCM reads otherwise than their bytes seem to say (an implicit value
 // of 13 bytes of which GDCM takes 10, NumberOfFrames "1e1" and "0x10",
 // ACR-NEMA planes) are read, on every path, as gdcminfo and gdcmraw read
-// them (gdcm-read.txt); the palette made of the same trick is refused.
+// them (gdcm-read.txt); the palette made of the same trick is refused, and
+// so is what GDCM's ACR-NEMA reader asserts on.
 TEST(Decoding, ReadsWhatGdcmReads) {
   dicomrefs::BindAllocator();
   std::ifstream table(RefFixture("gdcm-read.txt"));
@@ -204,6 +205,10 @@ TEST(Decoding, ReadsWhatGdcmReads) {
   ASSERT_TRUE(qf::ReadDicomInfo(RefFixture("desync-palette.dcm"), false, &info, error)) << error;
   EXPECT_EQ(info.width, 4);
   EXPECT_EQ(info.height, 4);
+  // GDCM's reader of data sets without a meta header asserts on three image
+  // dimensions without Planes: refused before it.
+  EXPECT_FALSE(qf::LoadDicom(RefFixture("acr-no-planes.dcm"), v, error));
+  EXPECT_NE(error.find("ACR-NEMA"), std::string::npos) << error;
 }
 
 // The tag tree of the character-set file: every kind of value, signed and

@@ -488,14 +488,16 @@ def desync(out, palette):
     write(out, meta_file(data))
 
 
-def acr_planes(out):
+def acr_planes(out, sop=b"1.2.840.10008.5.1.4.1.1.7", planes=True):
     """A data set without meta header (ACR-NEMA), implicit, whose three frames
-    are told by ImageDimensions 3 and Planes 3, with no NumberOfFrames."""
+    are told by ImageDimensions 3 and Planes 3, with no NumberOfFrames. Of a
+    SOP class GDCM does not know, and without Planes, GDCM's ACR-NEMA reader
+    asserts on it (the fuzzer found it)."""
     us = lambda v: struct.pack("<H", v)
     pixels = bytes((f * 80 + x * 3 + y) % 256 for f in range(3) for y in range(6) for x in range(8))
-    data = (implicit(0x0008, 0x0016, b"1.2.840.10008.5.1.4.1.1.7") + implicit(0x0008, 0x0060, b"OT") +
-            image_elements(6, 8, b"MONOCHROME2", implicit(0x0028, 0x0005, us(3)) + implicit(0x0028, 0x0012, us(3))) +
-            implicit(0x7FE0, 0x0010, pixels))
+    extra = implicit(0x0028, 0x0005, us(3)) + (implicit(0x0028, 0x0012, us(3)) if planes else b"")
+    data = (implicit(0x0008, 0x0016, sop) + implicit(0x0008, 0x0060, b"OT") +
+            image_elements(6, 8, b"MONOCHROME2", extra) + implicit(0x7FE0, 0x0010, pixels))
     write(out, data)
 
 
@@ -538,6 +540,7 @@ def make_edges(out):
     desync(out + "/desync.dcm", False)
     desync(out + "/desync-palette.dcm", True)
     acr_planes(out + "/acr-planes.dcm")
+    acr_planes(out + "/acr-no-planes.dcm", b"1.2.840.10.8500.1.4.1.1.7", False)
 
 
 def make_series_by_position(out):

@@ -1,6 +1,7 @@
 // DICOM decoding through GDCM, after the walk and the checks have passed the file.
 #include <gdcmAttribute.h>
 #include <gdcmDataSet.h>
+#include <gdcmExplicitImplicitDataElement.h>
 #include <gdcmImage.h>
 #include <gdcmImageReader.h>
 #include <gdcmMediaStorage.h>
@@ -211,6 +212,27 @@ class GuardedImageReader : public gdcm::ImageReader {
   explicit GuardedImageReader(const DicomLayout& layout) : layout_(layout) {}
   const std::string& Refusal() const { return refusal_; }
 
+  // A data set written element by element explicit or implicit under an
+  // explicit syntax (the walk found it so) is read as GDCM reads it in the
+  // end, element by element, at once: GDCM's own first tries (explicit, then
+  // with 16-bit VRs) on such a file reach asserts that a crafted one meets.
+  // The image is then set up as GDCM's image reader sets up what it parsed.
+  bool Read() override {
+    if (!layout_.mixed) return gdcm::ImageReader::Read();
+    std::istream* is = GetStreamPtr();
+    if (!is) return false;
+    try {
+      is->clear();
+      is->seekg(0, std::ios::beg);
+      F->GetHeader().GetPreamble().Read(*is);
+      F->GetHeader().Read(*is);
+      F->GetDataSet().Read<gdcm::ExplicitImplicitDataElement, gdcm::SwapperNoOp>(*is);
+    } catch (...) {
+      return false;
+    }
+    return SetUpParsedImage();
+  }
+
  protected:
   bool ReadImage(const gdcm::MediaStorage& ms) override {
     if (!GdcmReadTheWalk(layout_, *F, refusal_)) return false;
@@ -230,6 +252,28 @@ class GuardedImageReader : public gdcm::ImageReader {
   }
 
  private:
+  // GDCM's image reader's steps after its parse (PixmapReader::Read): the
+  // image's SOP class from the meta header, else from the data set.
+  bool SetUpParsedImage() {
+    const gdcm::FileMetaInformation& header = F->GetHeader();
+    const gdcm::TransferSyntax& ts = header.GetDataSetTransferSyntax();
+    PixelData->SetTransferSyntax(ts);
+    const gdcm::MediaStorage ms = header.GetMediaStorage();
+    if (gdcm::MediaStorage::IsImage(ms)) return ReadImage(ms);
+    gdcm::MediaStorage ms2 = F->GetDataSet().GetMediaStorage();
+    if (ms == gdcm::MediaStorage::MediaStorageDirectoryStorage && ms2 == gdcm::MediaStorage::MS_END) return false;
+    if (ms == ms2 && ms != gdcm::MediaStorage::MS_END) return false;
+    if (ms2 != gdcm::MediaStorage::MS_END) {
+      if (gdcm::MediaStorage::IsImage(ms2)) return ReadImage(ms2);
+      ms2.SetFromFile(*F);
+      return gdcm::MediaStorage::IsImage(ms2) && ReadImage(ms2);
+    }
+    if (ts == gdcm::TransferSyntax::ImplicitVRBigEndianACRNEMA || header.IsEmpty()) return ReadACRNEMAImage();
+    gdcm::MediaStorage ms3;
+    ms3.SetFromFile(*F);
+    return ms3 != gdcm::MediaStorage::MS_END && ReadImage(ms3);
+  }
+
   const DicomLayout& layout_;
   std::string refusal_;
 };

@@ -122,6 +122,42 @@ TEST(Decoding, AppliesRescaleAndFileWindow) {
   EXPECT_GT(negative, i / 3);
 }
 
+// An RT Dose read by GDCM's pixmap reader keeps the dose grid scaling its
+// image reader takes (1e-6 here): stored values are 123456 + 70001 i, as
+// pydicom reads them at set-up.
+TEST(Decoding, RtDoseIsScaledByItsGrid) {
+  for (const char* name : {"odd-rle32-un.dcm", "odd-rle32-un-1frame.dcm", "odd-rle32-1frame-ref.dcm"}) {
+    SCOPED_TRACE(name);
+    qf::Volume v;
+    std::string error;
+    ASSERT_TRUE(qf::LoadDicom(RefFixture(name), v, error)) << error;
+    ASSERT_EQ(v.grey.size(), 64u * v.frames);
+    for (size_t i = 0; i < v.grey.size(); ++i)
+      ASSERT_EQ(v.grey[i], (float)((123456.0 + 70001.0 * i) * 1e-6)) << i;
+  }
+}
+
+// A JPEG 2000 stream in the JP2 file format is read as GDCM reads it; one of
+// its boxes shorter than a box header (GDCM's walk through the boxes steps
+// back by it) or of length 0 before the code stream is refused.
+TEST(Decoding, Jp2BoxesAreWhole) {
+  const std::vector<uint8_t> good = dicomrefs::Bytes(RefFixture("odd-j2k-jp2-boxes.dcm"));
+  const uint8_t signature[12] = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+  const size_t at = (size_t)(std::search(good.begin(), good.end(), signature, signature + 12) - good.begin());
+  ASSERT_LT(at, good.size());
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::DecodeDicom(good.data(), good.size(), v, error)) << error;
+  // The box after the signature (ftyp): its length set to 4, then to 0.
+  for (uint8_t length : {4, 0}) {
+    std::vector<uint8_t> bad = good;
+    bad[at + 12] = bad[at + 13] = bad[at + 14] = 0;
+    bad[at + 15] = length;
+    EXPECT_FALSE(qf::DecodeDicom(bad.data(), bad.size(), v, error)) << (int)length;
+    EXPECT_NE(error.find("compressed"), std::string::npos) << error;
+  }
+}
+
 // 1-bit pictures: each bit a pixel, the lowest bit of each byte first.
 TEST(Decoding, OneBitPicturesReadBitByBit) {
   qf::Volume v;

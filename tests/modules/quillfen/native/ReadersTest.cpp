@@ -489,6 +489,17 @@ TEST(DicomWalk, TheGuardTellsGdcmsReadingFromTheWalks) {
       {"ct16-bigendian.dcm", [](const std::vector<uint8_t>& d) { return d.size() - 2; }},
       {"g8-rle.dcm", [](const std::vector<uint8_t>& d) { return d.size() - 20; }},
   };
+  {
+    // An element of group 0028 that GDCM reads and the walk does not have:
+    // the same file with NumberOfFrames added.
+    const std::vector<uint8_t> g8 = ReadAll(Fixture("g8.dcm")), more = ReadAll(Fixture("frames-1e1.dcm"));
+    qf::DicomLayout L;
+    ASSERT_TRUE(walk(g8, L));
+    gdcm::Reader reader;
+    ASSERT_TRUE(gdcmRead(more, reader));
+    std::string error;
+    EXPECT_FALSE(qf::GdcmReadTheWalk(L, reader.GetFile(), error));
+  }
   for (const Change& c : changes) {
     SCOPED_TRACE(c.name);
     const std::vector<uint8_t> good = ReadAll(Fixture(c.name));

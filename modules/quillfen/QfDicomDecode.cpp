@@ -344,7 +344,9 @@ bool MeasureImage(const gdcm::Image& image, PixelLayout& px, std::string& error)
 }
 
 // Step 4: the samples, decoded by GDCM, or for RLE here; native pixel data
-// must hold the whole image first.
+// must hold the whole image first. Native 8-bit samples that do not store
+// all eight bits are copied here as they are: GDCM's raw codec asserts that
+// they do (and copies them unchanged where its asserts are compiled out).
 bool DecodeSamples(const DicomLayout& layout, GuardedImageReader& reader, const PixelLayout& px, bool& ownRle,
                    std::vector<char>& buffer, std::string& error) {
   const gdcm::DataSet& ds = reader.GetFile().GetDataSet();
@@ -359,6 +361,14 @@ bool DecodeSamples(const DicomLayout& layout, GuardedImageReader& reader, const 
   ownRle = reader.GetFile().GetHeader().GetDataSetTransferSyntax() == gdcm::TransferSyntax::RLELossless &&
            px.bitsAllocated >= 8 && pixelData && pixelData->encapsulated;
   buffer.assign(px.length, 0);
+  if (bv && px.bitsAllocated == 8 && px.bitsStored != 8 && !(pixelData && pixelData->encapsulated)) {
+    if (px.length == 0 || bv->GetLength() < px.length) {
+      error = "the pixel data is shorter than the image";
+      return false;
+    }
+    memcpy(buffer.data(), bv->GetPointer(), px.length);
+    return true;
+  }
   if (px.length == 0 ||
       !(ownRle ? DecodeRle(pixelData->fragments, layout.bytes, (unsigned)px.frames, (unsigned)px.height,
                            (unsigned)px.width, (unsigned)px.spp, (unsigned)px.bitsAllocated, buffer)

@@ -158,6 +158,25 @@ TEST(Decoding, Jp2BoxesAreWhole) {
   }
 }
 
+// Native 8-bit samples of fewer stored bits (GDCM's raw codec asserts on
+// them; the fuzzer found it): the stored bits of each byte.
+TEST(Decoding, EightBitSamplesOfFewerStoredBits) {
+  std::vector<uint8_t> d = dicomrefs::Bytes(RefFixture("g8.dcm"));
+  const std::vector<uint8_t> raw = dicomrefs::Bytes(RefFixture("g8.raw"));
+  ASSERT_FALSE(d.empty());
+  for (uint16_t element : {0x0101, 0x0102}) {
+    const uint8_t tag[6] = {0x28, 0x00, (uint8_t)element, (uint8_t)(element >> 8), 'U', 'S'};
+    auto it = std::search(d.begin(), d.end(), tag, tag + 6);
+    ASSERT_NE(it, d.end());
+    it[8] = element == 0x0101 ? 2 : 1;  // 2 bits stored, the high bit 1
+  }
+  qf::Volume v;
+  std::string error;
+  ASSERT_TRUE(qf::DecodeDicom(d.data(), d.size(), v, error)) << error;
+  ASSERT_EQ(v.grey.size(), raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) ASSERT_EQ(v.grey[i], (float)(raw[i] & 3)) << i;
+}
+
 // 1-bit pictures: each bit a pixel, the lowest bit of each byte first.
 TEST(Decoding, OneBitPicturesReadBitByBit) {
   qf::Volume v;

@@ -169,6 +169,34 @@ bool J2kHeaderIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, 
   return false;
 }
 
+// The JP2 file format's signature box, which may start a JPEG 2000 stream in
+// place of a bare code stream.
+const uint8_t kJp2Signature[12] = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+
+// A JPEG 2000 stream: a bare code stream, or the JP2 file format, whose boxes
+// (each of 8 bytes or more, the last one of 0 running to the end; GDCM steps
+// through them trusting each length) lead to the code stream in jp2c.
+bool J2kStreamIsSound(const uint8_t* d, size_t n, unsigned rows, unsigned cols, unsigned spp, unsigned bitsAllocated) {
+  if (n < sizeof kJp2Signature || memcmp(d, kJp2Signature, sizeof kJp2Signature) != 0)
+    return J2kHeaderIsSound(d, n, rows, cols, spp, bitsAllocated);
+  size_t at = 0;
+  while (n - at >= 8) {
+    const uint32_t length = (uint32_t)d[at] << 24 | (uint32_t)d[at + 1] << 16 | (uint32_t)d[at + 2] << 8 | d[at + 3];
+    const bool code = memcmp(d + at + 4, "jp2c", 4) == 0;
+    const size_t size = length == 0 && code ? n - at : length;
+    if (size < 8 || size > n - at) return false;
+    if (code) return J2kHeaderIsSound(d + at + 8, size - 8, rows, cols, spp, bitsAllocated);
+    at += size;
+  }
+  return false;
+}
+
+// The start of a JPEG 2000 stream: a code stream's first marker, or the JP2 signature.
+bool J2kStreamStarts(const uint8_t* p, size_t len) {
+  return (len >= 2 && p[0] == 0xFF && p[1] == 0x4F) ||
+         (len >= sizeof kJp2Signature && memcmp(p, kJp2Signature, sizeof kJp2Signature) == 0);
+}
+
 // An RLE frame: a 64-byte header with at most 15 segments whose offsets rise
 // inside the fragment.
 bool RleHeaderIsSound(const uint8_t* d, size_t n, unsigned segmentsWanted) {
@@ -184,22 +212,24 @@ bool RleHeaderIsSound(const uint8_t* d, size_t n, unsigned segmentsWanted) {
   return true;
 }
 
-// Every fragment that starts a code stream (0xFF then second) carries a sound
-// header, the first fragment always starts one, and there is one per frame at least.
-bool StreamStartsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, size_t>>& items, uint8_t second,
-                          unsigned frames,
+bool JpegStreamStarts(const uint8_t* p, size_t len) { return len >= 2 && p[0] == 0xFF && p[1] == 0xD8; }
+
+// Every fragment that starts a stream carries a sound header, the first
+// fragment always starts one, and there is one per frame at least.
+bool StreamStartsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, size_t>>& items,
+                          bool (*starts)(const uint8_t*, size_t), unsigned frames,
                           bool (*sound)(const uint8_t*, size_t, unsigned, unsigned, unsigned, unsigned), unsigned rows,
                           unsigned cols, unsigned spp, unsigned bitsAllocated) {
-  unsigned starts = 0;
+  unsigned count = 0;
   for (size_t k = 1; k < items.size(); ++k) {
     const uint8_t* p = d + items[k].first;
     const size_t len = items[k].second;
-    const bool start = len >= 2 && p[0] == 0xFF && p[1] == second;
+    const bool start = starts(p, len);
     if (k == 1 && !start) return false;
     if (start && !sound(p, len, rows, cols, spp, bitsAllocated)) return false;
-    starts += start;
+    count += start;
   }
-  return starts >= frames;
+  return count >= frames;
 }
 
 // Encapsulated pixel data (the walk has found its fragments whole): a sound
@@ -221,7 +251,7 @@ bool FragmentsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, siz
   const size_t fragments = items.size() - 1;
   if (j2k) {
     // The code stream of each frame starts a fragment of its own.
-    return StreamStartsAreSound(d, items, 0x4F, frames, J2kHeaderIsSound, rows, cols, spp, bitsAllocated);
+    return StreamStartsAreSound(d, items, J2kStreamStarts, frames, J2kStreamIsSound, rows, cols, spp, bitsAllocated);
   }
   if (rle) {
     if (fragments < frames) return false;
@@ -235,7 +265,8 @@ bool FragmentsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, siz
   // A JPEG sample holds 16 bits at most: GDCM has no reader for wider
   // allocations (and asserts that it has one).
   if (bitsAllocated > 16) return false;
-  if (!StreamStartsAreSound(d, items, 0xD8, frames, JpegHeaderIsSound, rows, cols, spp, bitsAllocated)) return false;
+  if (!StreamStartsAreSound(d, items, JpegStreamStarts, frames, JpegHeaderIsSound, rows, cols, spp, bitsAllocated))
+    return false;
   if (jpegLs) {
     // CharLS can run on for ever over a stream without its end marker: the
     // last fragment of each frame must close with one (a padding byte may follow).
@@ -252,14 +283,7 @@ bool FragmentsAreSound(const uint8_t* d, const std::vector<std::pair<size_t, siz
   return true;
 }
 
-// The description of one image (the file's own, or its icon's) that GDCM takes on trust.
-struct Description {
-  unsigned rows = 0, cols = 0, spp = 1, bitsAllocated = 0, bitsStored = 0, highBit = 0;
-  uint64_t frames = 1;
-  gdcm::PhotometricInterpretation::PIType pi = gdcm::PhotometricInterpretation::UNKNOWN;
-};
-
-bool Describe(const DicomLayout& L, const std::vector<DicomElement>& ds, Description& out, std::string& error) {
+bool Describe(const DicomLayout& L, const std::vector<DicomElement>& ds, ImageDescription& out, std::string& error) {
   out.rows = L.US(ds, 0x0028, 0x0010);
   out.cols = L.US(ds, 0x0028, 0x0011);
   out.spp = DicomLayout::Find(ds, 0x0028, 0x0002) ? L.US(ds, 0x0028, 0x0002) : 1;
@@ -274,13 +298,13 @@ bool Describe(const DicomLayout& L, const std::vector<DicomElement>& ds, Descrip
     error = "unsupported image layout";
     return false;
   }
-  double nf = 1;
-  if (L.Number(ds, 0x0028, 0x0008, nf)) {
-    if (nf < 1 || nf > 1e7) {
-      error = "the number of frames is not usable";
-      return false;
-    }
-    out.frames = (uint64_t)nf;
+  out.signedness = L.US(ds, 0x0028, 0x0103);
+  out.planar = L.US(ds, 0x0028, 0x0006);
+  // The frames as GDCM counts them.
+  out.frames = L.Frames(ds);
+  if (out.frames > 10000000) {
+    error = "the number of frames is not usable";
+    return false;
   }
   out.pi = PhotometricType(L.Text(ds, 0x0028, 0x0004));
   if (out.pi == gdcm::PhotometricInterpretation::UNKNOWN) {
@@ -303,7 +327,7 @@ bool Describe(const DicomLayout& L, const std::vector<DicomElement>& ds, Descrip
 }
 
 // Compressed pixel data of one image against its description.
-bool EncapsulatedIsSound(const DicomLayout& L, const DicomElement& pixels, const Description& desc,
+bool EncapsulatedIsSound(const DicomLayout& L, const DicomElement& pixels, const ImageDescription& desc,
                          const gdcm::TransferSyntax& ts, std::string& error) {
   // GDCM's codecs copy 8-bit samples only when every bit is stored.
   if ((desc.bitsAllocated == 8 && desc.bitsStored != 8) ||
@@ -321,9 +345,9 @@ bool EncapsulatedIsSound(const DicomLayout& L, const DicomElement& pixels, const
 
 }  // namespace
 
-bool ImageIsSound(const DicomLayout& L, std::string& error) {
+bool ImageIsSound(const DicomLayout& L, ImageDescription& image, std::string& error) {
   const std::vector<DicomElement>& ds = L.dataSet;
-  Description image;
+  image = ImageDescription();
   if (!Describe(L, ds, image, error)) return false;
   const uint64_t pixels = (uint64_t)image.rows * image.cols * image.frames;
   const unsigned ba = image.bitsAllocated, spp = image.spp;
@@ -358,7 +382,8 @@ bool ImageIsSound(const DicomLayout& L, std::string& error) {
     error = "the compressed pixel data is cut or damaged";
     return false;
   }
-  if (pixelData && pixelData->encapsulated && !EncapsulatedIsSound(L, *pixelData, image, ts, error)) return false;
+  image.encapsulated = pixelData && pixelData->encapsulated;
+  if (image.encapsulated && !EncapsulatedIsSound(L, *pixelData, image, ts, error)) return false;
 
   // The icon, which GDCM sets up as well though it is never shown: the first
   // item of its sequence, judged against its own description.
@@ -369,7 +394,7 @@ bool ImageIsSound(const DicomLayout& L, std::string& error) {
     const DicomElement* iconPixels = DicomLayout::Find(icon, 0x7FE0, 0x0010);
     bool sound = !pi || pi->size > 0;
     if (sound && iconPixels && iconPixels->encapsulated) {
-      Description desc;
+      ImageDescription desc;
       std::string why;
       sound = Describe(L, icon, desc, why) && EncapsulatedIsSound(L, *iconPixels, desc, ts, why);
     } else if (sound && pi) {

@@ -1,7 +1,10 @@
 // DICOM decoding through GDCM, after the walk and the checks have passed the file.
+#include <gdcmAttribute.h>
 #include <gdcmDataSet.h>
+#include <gdcmExplicitImplicitDataElement.h>
 #include <gdcmImage.h>
 #include <gdcmImageReader.h>
+#include <gdcmMediaStorage.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -22,23 +25,6 @@ bool ReadHeaderBytes(const std::string& path, uint8_t* buf, size_t size, size_t&
   got = fread(buf, 1, size, f);
   fclose(f);
   return true;
-}
-
-double FirstNumber(const gdcm::DataSet& ds, uint16_t g, uint16_t e, bool& ok) {
-  ok = false;
-  const gdcm::Tag t(g, e);
-  if (!ds.FindDataElement(t)) return 0;
-  const gdcm::DataElement& de = ds.GetDataElement(t);
-  const gdcm::ByteValue* bv = de.GetByteValue();
-  if (!bv || bv->GetLength() == 0) return 0;
-  std::string s(bv->GetPointer(), bv->GetLength());
-  size_t cut = s.find('\\');
-  if (cut != std::string::npos) s.resize(cut);
-  char* end = nullptr;
-  double d = strtod(s.c_str(), &end);
-  if (end == s.c_str()) return 0;
-  ok = std::isfinite(d);
-  return d;
 }
 
 inline uint8_t Clamp8(double x) { return (uint8_t)(x < 0 ? 0 : x > 255 ? 255 : (int)(x + 0.5)); }
@@ -103,8 +89,6 @@ bool ApplyPalette(const gdcm::DataSet& ds, bool isSigned, Volume& v, std::string
   v.hasWindow = false;
   return true;
 }
-
-// A read-only stream over bytes in memory, so that a file is read from disk
 
 // PackBits: want bytes from one RLE segment, each written stride bytes apart.
 bool UnpackSegment(const uint8_t* src, size_t n, uint8_t* dst, size_t want, size_t stride) {
@@ -186,175 +170,308 @@ bool LoadDicom(const std::string& path, Volume& v, std::string& error) {
   return DecodeDicom(file.data(), file.size(), v, error);
 }
 
-bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::string& error) {
-  DicomDictionaries();
-  DicomLayout layout;
+namespace {
+
+// What GDCM's reader of data sets without a meta header (ACR-NEMA) takes on
+// trust, asserting it, where an image of no frames would follow without its
+// asserts: one ImageDimensions value (SS or US); with three dimensions, one
+// Planes value, at least 1; a recognition code of the four it knows.
+bool AcrNemaIsReadable(const gdcm::DataSet& ds, std::string& error) {
+  error = "the ACR-NEMA image description is not one GDCM reads";
+  const gdcm::Tag dimensions(0x0028, 0x0005), planes(0x0028, 0x0012), code(0x0008, 0x0010);
+  auto value16 = [&](const gdcm::Tag& t, unsigned& v) {
+    const gdcm::ByteValue* bv = ds.FindDataElement(t) ? ds.GetDataElement(t).GetByteValue() : nullptr;
+    if (!bv || bv->GetLength() != 2) return false;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bv->GetPointer());
+    v = (unsigned)(p[0] | p[1] << 8);
+    return true;
+  };
+  unsigned n = 0, depth = 0;
+  if (ds.FindDataElement(dimensions) && (!value16(dimensions, n) || (n == 3 && (!value16(planes, depth) || !depth))))
+    return false;
+  if (ds.FindDataElement(code) && !ds.GetDataElement(code).IsEmpty()) {
+    const gdcm::ByteValue* bv = ds.GetDataElement(code).GetByteValue();
+    if (!bv) return false;
+    const std::string text(bv->GetPointer(), bv->GetLength());
+    if (strcmp(text.c_str(), "ACRNEMA_LIBIDO_1.1") != 0 && strcmp(text.c_str(), "ACRNEMA_LIBIDO_1.0") != 0 &&
+        text != "ACR-NEMA 2.0" && text != "ACR-NEMA 1.0")
+      return false;
+  }
+  error.clear();
+  return true;
+}
+
+// GDCM's image reader with the walk's guard between GDCM's parse of the file
+// and its set-up of the image: what it parsed must be what the walk judged.
+// RT Dose files are set up by the pixmap reader alone (the image reader's
+// spacing code asserts on a frame offset vector without NumberOfFrames, and
+// reads past one of fewer than two offsets), with the dose grid scaling as
+// the image reader takes it; the pixels are the same.
+class GuardedImageReader : public gdcm::ImageReader {
+ public:
+  explicit GuardedImageReader(const DicomLayout& layout) : layout_(layout) {}
+  const std::string& Refusal() const { return refusal_; }
+
+  // A data set written element by element explicit or implicit under an
+  // explicit syntax (the walk found it so) is read as GDCM reads it in the
+  // end, element by element, at once: GDCM's own first tries (explicit, then
+  // with 16-bit VRs) on such a file reach asserts that a crafted one meets.
+  // The image is then set up as GDCM's image reader sets up what it parsed.
+  bool Read() override {
+    if (!layout_.mixed) return gdcm::ImageReader::Read();
+    std::istream* is = GetStreamPtr();
+    if (!is) return false;
+    try {
+      is->clear();
+      is->seekg(0, std::ios::beg);
+      F->GetHeader().GetPreamble().Read(*is);
+      F->GetHeader().Read(*is);
+      F->GetDataSet().Read<gdcm::ExplicitImplicitDataElement, gdcm::SwapperNoOp>(*is);
+    } catch (...) {
+      return false;
+    }
+    return SetUpParsedImage();
+  }
+
+ protected:
+  bool ReadImage(const gdcm::MediaStorage& ms) override {
+    if (!GdcmReadTheWalk(layout_, *F, refusal_)) return false;
+    gdcm::MediaStorage kind;
+    kind.SetFromFile(*F);
+    if (kind != gdcm::MediaStorage::RTDoseStorage) return gdcm::ImageReader::ReadImage(ms);
+    if (!gdcm::PixmapReader::ReadImage(ms)) return false;
+    gdcm::Attribute<0x3004, 0x000E> scaling = {0};
+    scaling.SetFromDataSet(F->GetDataSet());
+    GetImage().SetIntercept(0);
+    GetImage().SetSlope(scaling.GetValue() != 0 ? scaling.GetValue() : 1);
+    return true;
+  }
+  bool ReadACRNEMAImage() override {
+    if (!GdcmReadTheWalk(layout_, *F, refusal_) || !AcrNemaIsReadable(F->GetDataSet(), refusal_)) return false;
+    return gdcm::ImageReader::ReadACRNEMAImage();
+  }
+
+ private:
+  // GDCM's image reader's steps after its parse (PixmapReader::Read): the
+  // image's SOP class from the meta header, else from the data set.
+  bool SetUpParsedImage() {
+    const gdcm::FileMetaInformation& header = F->GetHeader();
+    const gdcm::TransferSyntax& ts = header.GetDataSetTransferSyntax();
+    PixelData->SetTransferSyntax(ts);
+    const gdcm::MediaStorage ms = header.GetMediaStorage();
+    if (gdcm::MediaStorage::IsImage(ms)) return ReadImage(ms);
+    gdcm::MediaStorage ms2 = F->GetDataSet().GetMediaStorage();
+    if (ms == gdcm::MediaStorage::MediaStorageDirectoryStorage && ms2 == gdcm::MediaStorage::MS_END) return false;
+    if (ms == ms2 && ms != gdcm::MediaStorage::MS_END) return false;
+    if (ms2 != gdcm::MediaStorage::MS_END) {
+      if (gdcm::MediaStorage::IsImage(ms2)) return ReadImage(ms2);
+      ms2.SetFromFile(*F);
+      return gdcm::MediaStorage::IsImage(ms2) && ReadImage(ms2);
+    }
+    if (ts == gdcm::TransferSyntax::ImplicitVRBigEndianACRNEMA || header.IsEmpty()) return ReadACRNEMAImage();
+    gdcm::MediaStorage ms3;
+    ms3.SetFromFile(*F);
+    return ms3 != gdcm::MediaStorage::MS_END && ReadImage(ms3);
+  }
+
+  const DicomLayout& layout_;
+  std::string refusal_;
+};
+
+// The pixel layout of a decoded image, from GDCM's image (which the walk's
+// description has been compared with).
+struct PixelLayout {
+  int width = 0, height = 0, frames = 1, spp = 1, bitsAllocated = 0, bitsStored = 0, highBit = 0;
+  bool isSigned = false;
+  gdcm::PhotometricInterpretation pi;
+  bool palette = false;
+  size_t length = 0;  // bytes of decoded samples GDCM makes
+};
+
+bool IsHalfChroma(const gdcm::PhotometricInterpretation& pi) {
+  return pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
+}
+
+// Step 1: the walk and the checks; the image as the walk describes it.
+bool WalkAndJudge(const uint8_t* fileData, size_t fileSize, DicomLayout& layout, ImageDescription& image,
+                  std::string& error) {
   bool needMore = false;
   if (!WalkDicom(fileData, fileSize, fileSize, false, layout, needMore)) {
     error = "the file is cut short or its elements are damaged";
     return false;
   }
-  if (!ImageIsSound(layout, error)) return false;
-  const DicomElement* pixelData = DicomLayout::Find(layout.dataSet, 0x7FE0, 0x0010);
-  MemoryStream is(fileData, fileSize);
-  gdcm::ImageReader reader;
-  reader.SetStream(is);
+  return ImageIsSound(layout, image, error);
+}
+
+// Step 2: GDCM's reading, guarded, and its image against the walk's description.
+bool ReadWithGdcm(const ImageDescription& described, GuardedImageReader& reader, std::string& error) {
   if (!reader.Read()) {
-    error = "not a DICOM image that can be read";
+    error = reader.Refusal().empty() ? "not a DICOM image that can be read" : reader.Refusal();
     return false;
   }
-  const gdcm::Image& image = reader.GetImage();
-  gdcm::PhotometricInterpretation pi = image.GetPhotometricInterpretation();
-  const bool palette = pi == gdcm::PhotometricInterpretation::PALETTE_COLOR;
+  return GdcmImageIsDescribed(described, reader.GetImage(), error);
+}
+
+// Step 3: the layout of the samples GDCM will make, within the library's
+// limits and agreeing with the length GDCM counts (a 32-bit number on Windows).
+bool MeasureImage(const gdcm::Image& image, PixelLayout& px, std::string& error) {
   const unsigned int* dims = image.GetDimensions();
-  const int w = (int)dims[0], h = (int)dims[1];
-  const int frames = image.GetNumberOfDimensions() > 2 ? (int)dims[2] : 1;
   const gdcm::PixelFormat pf = image.GetPixelFormat();
-  const int spp = pf.GetSamplesPerPixel();
-  const int bitsAllocated = pf.GetBitsAllocated();
-  const int bitsStored = pf.GetBitsStored() ? pf.GetBitsStored() : bitsAllocated;
-  const int highBit = pf.GetHighBit() ? pf.GetHighBit() : bitsStored - 1;
-  const bool isSigned = pf.GetPixelRepresentation() == 1;
-  if (w <= 0 || h <= 0 || frames <= 0 || (spp != 1 && spp != 3) ||
-      (bitsAllocated != 1 && bitsAllocated != 8 && bitsAllocated != 16 && bitsAllocated != 32) ||
+  px.pi = image.GetPhotometricInterpretation();
+  px.palette = px.pi == gdcm::PhotometricInterpretation::PALETTE_COLOR;
+  px.width = (int)dims[0];
+  px.height = (int)dims[1];
+  px.frames = image.GetNumberOfDimensions() > 2 ? (int)dims[2] : 1;
+  px.spp = pf.GetSamplesPerPixel();
+  px.bitsAllocated = pf.GetBitsAllocated();
+  px.bitsStored = pf.GetBitsStored() ? pf.GetBitsStored() : px.bitsAllocated;
+  px.highBit = pf.GetHighBit() ? pf.GetHighBit() : px.bitsStored - 1;
+  px.isSigned = pf.GetPixelRepresentation() == 1;
+  const int w = px.width, h = px.height, frames = px.frames, spp = px.spp, ba = px.bitsAllocated;
+  if (w <= 0 || h <= 0 || frames <= 0 || (spp != 1 && spp != 3) || (ba != 1 && ba != 8 && ba != 16 && ba != 32) ||
       (size_t)w * h * frames > ((size_t)1 << 31)) {
     error = "unsupported image layout";
     return false;
   }
-  const size_t length = image.GetBufferLength();
-  {
-    // GDCM's own length is a 32-bit number on Windows: it must agree with the
-    // one counted here before a buffer is made for it.
-    const uint64_t counted = bitsAllocated == 1 ? ((uint64_t)w * h * frames * spp + 7) / 8
-                                                : (uint64_t)w * h * frames * spp * (bitsAllocated / 8);
-    const bool half =
-        pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
-    if (counted > DecodeLimit() || (length != counted && !(half && length < counted))) {
-      error = "the image is larger than the library takes (1 GiB)";
-      return false;
-    }
+  px.length = image.GetBufferLength();
+  const uint64_t counted = ba == 1 ? ((uint64_t)w * h * frames * spp + 7) / 8
+                                   : (uint64_t)w * h * frames * spp * (ba / 8);
+  if (counted > DecodeLimit() || (px.length != counted && !(IsHalfChroma(px.pi) && px.length < counted))) {
+    error = "the image is larger than the library takes (1 GiB)";
+    return false;
   }
+  return true;
+}
+
+// Step 4: the samples, decoded by GDCM, or for RLE here; native pixel data
+// must hold the whole image first. Native 8-bit samples that do not store
+// all eight bits are copied here as they are: GDCM's raw codec asserts that
+// they do (and copies them unchanged where its asserts are compiled out).
+bool DecodeSamples(const DicomLayout& layout, GuardedImageReader& reader, const PixelLayout& px, bool& ownRle,
+                   std::vector<char>& buffer, std::string& error) {
   const gdcm::DataSet& ds = reader.GetFile().GetDataSet();
-  {
-    // Native (not encapsulated) pixel data must hold the whole image.
-    const gdcm::Tag pixelTag(0x7FE0, 0x0010);
-    const gdcm::ByteValue* bv = ds.FindDataElement(pixelTag) ? ds.GetDataElement(pixelTag).GetByteValue() : nullptr;
-    const bool half =
-        pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422;
-    const size_t need = half ? length / 3 * 2 : length;
-    if (bv && bv->GetLength() < need) {
+  const gdcm::Tag pixelTag(0x7FE0, 0x0010);
+  const gdcm::ByteValue* bv = ds.FindDataElement(pixelTag) ? ds.GetDataElement(pixelTag).GetByteValue() : nullptr;
+  const size_t need = IsHalfChroma(px.pi) ? px.length / 3 * 2 : px.length;
+  if (bv && bv->GetLength() < need) {
+    error = "the pixel data is shorter than the image";
+    return false;
+  }
+  const DicomElement* pixelData = DicomLayout::Find(layout.dataSet, 0x7FE0, 0x0010);
+  ownRle = reader.GetFile().GetHeader().GetDataSetTransferSyntax() == gdcm::TransferSyntax::RLELossless &&
+           px.bitsAllocated >= 8 && pixelData && pixelData->encapsulated;
+  buffer.assign(px.length, 0);
+  if (bv && px.bitsAllocated == 8 && px.bitsStored != 8 && !(pixelData && pixelData->encapsulated)) {
+    if (px.length == 0 || bv->GetLength() < px.length) {
       error = "the pixel data is shorter than the image";
       return false;
     }
+    memcpy(buffer.data(), bv->GetPointer(), px.length);
+    return true;
   }
-  std::vector<char> buffer(length);
-  const bool ownRle = reader.GetFile().GetHeader().GetDataSetTransferSyntax() == gdcm::TransferSyntax::RLELossless &&
-                      bitsAllocated >= 8 && pixelData && pixelData->encapsulated;
-  if (length == 0 || !(ownRle ? DecodeRle(pixelData->fragments, layout.bytes, (unsigned)frames, (unsigned)h,
-                                          (unsigned)w, (unsigned)spp, (unsigned)bitsAllocated, buffer)
-                              : image.GetBuffer(buffer.data()))) {
+  if (px.length == 0 ||
+      !(ownRle ? DecodeRle(pixelData->fragments, layout.bytes, (unsigned)px.frames, (unsigned)px.height,
+                           (unsigned)px.width, (unsigned)px.spp, (unsigned)px.bitsAllocated, buffer)
+               : reader.GetImage().GetBuffer(buffer.data()))) {
     error = "the pixel data cannot be decoded";
     return false;
   }
-  // Some decoders update the description of what they produced.
-  pi = image.GetPhotometricInterpretation() == gdcm::PhotometricInterpretation::PALETTE_COLOR
-           ? pi
-           : image.GetPhotometricInterpretation();
+  return true;
+}
 
-  const size_t pixels = (size_t)w * h;
-  v = Volume();
-  {
-    bool okI = false;
-    double inst = FirstNumber(ds, 0x0020, 0x0013, okI);
-    v.hasInstance = okI && std::fabs(inst) < 2e9;
-    v.instance = v.hasInstance ? (int)inst : 0;
-    const gdcm::Tag seriesTag(0x0020, 0x000E);
-    if (ds.FindDataElement(seriesTag)) {
-      const gdcm::ByteValue* bv = ds.GetDataElement(seriesTag).GetByteValue();
-      if (bv) {
-        v.series.assign(bv->GetPointer(), bv->GetLength());
-        while (!v.series.empty() && (v.series.back() == 0 || v.series.back() == ' ')) v.series.pop_back();
-      }
-    }
+// Step 5: the image's place in its series and its window, as the walk found them.
+void DescribeVolume(const DicomLayout& layout, const PixelLayout& px, Volume& v) {
+  const std::vector<DicomElement>& ds = layout.dataSet;
+  double instance = 0;
+  v.hasInstance = layout.Number(ds, 0x0020, 0x0013, instance) && std::fabs(instance) < 2e9;
+  v.instance = v.hasInstance ? (int)instance : 0;
+  v.series = layout.Text(ds, 0x0020, 0x000E);
+  v.width = px.width;
+  v.height = px.height;
+  v.frames = px.frames;
+  double c = 0, ww = 0;
+  if (px.spp == 1 && !px.palette && layout.Number(ds, 0x0028, 0x1050, c) && layout.Number(ds, 0x0028, 0x1051, ww) &&
+      ww >= 1) {
+    v.hasWindow = true;
+    v.center = c;
+    v.width_ = ww;
   }
-  v.width = w;
-  v.height = h;
-  v.frames = frames;
+}
+
+// One stored sample of a grey or palette image, its sign kept.
+double StoredSample(const uint8_t* raw, size_t i, const PixelLayout& px, int shift, uint32_t mask) {
+  const int ba = px.bitsAllocated, bs = px.bitsStored;
+  uint32_t u;
+  if (ba == 1)
+    u = (raw[i >> 3] >> (i & 7)) & 1;
+  else if (ba == 8)
+    u = raw[i];
+  else if (ba == 16)
+    u = (uint32_t)raw[2 * i] | (uint32_t)raw[2 * i + 1] << 8;
+  else
+    u = (uint32_t)raw[4 * i] | (uint32_t)raw[4 * i + 1] << 8 | (uint32_t)raw[4 * i + 2] << 16 |
+        (uint32_t)raw[4 * i + 3] << 24;
+  if (ba > 1) u = (shift > 0 ? u >> shift : u) & mask;
+  if (px.isSigned && ba > 1 && bs < 32 && (u & (1u << (bs - 1)))) return (double)(int64_t)u - (double)((int64_t)1 << bs);
+  if (px.isSigned && bs == 32) return (double)(int32_t)u;
+  return (double)u;
+}
+
+// Step 6a: one sample a pixel: stored values through the modality rescale,
+// or, for a palette, stored values through the palette (which indexes them).
+bool GreyFromSamples(const gdcm::Image& image, const gdcm::DataSet& ds, const PixelLayout& px,
+                     const std::vector<char>& buffer, Volume& v, std::string& error) {
   const uint8_t* raw = reinterpret_cast<const uint8_t*>(buffer.data());
-
-  if (spp == 1) {
-    const size_t count = pixels * frames;
-    const size_t bytesPer = bitsAllocated == 1 ? 0 : (size_t)bitsAllocated / 8;
-    if ((bitsAllocated == 1 && length * 8 < count) || (bytesPer && length < count * bytesPer)) {
-      error = "the pixel data is shorter than the image";
-      return false;
-    }
-    v.channels = 1;
-    v.grey.resize(count);
-    const double slope = image.GetSlope() == 0 ? 1.0 : image.GetSlope();
-    const double intercept = image.GetIntercept();
-    const int shift = highBit + 1 - bitsStored;
-    const uint32_t mask = bitsStored >= 32 ? 0xFFFFFFFFu : ((1u << bitsStored) - 1);
-    // The common layout, 16 bits with the stored bits at the bottom, without
-    // the general case's per-sample decisions.
-    const bool plain16 = bitsAllocated == 16 && shift == 0 && bitsStored == 16;
-    if (plain16) {
-      if (isSigned)
-        for (size_t i = 0; i < count; ++i)
-          v.grey[i] = (float)((double)(int16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
-      else
-        for (size_t i = 0; i < count; ++i)
-          v.grey[i] = (float)((double)(uint16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
-    }
-    for (size_t i = plain16 ? count : 0; i < count; ++i) {
-      uint32_t u;
-      if (bitsAllocated == 1)
-        u = (raw[i >> 3] >> (i & 7)) & 1;
-      else if (bitsAllocated == 8)
-        u = raw[i];
-      else if (bitsAllocated == 16)
-        u = (uint32_t)raw[2 * i] | (uint32_t)raw[2 * i + 1] << 8;
-      else
-        u = (uint32_t)raw[4 * i] | (uint32_t)raw[4 * i + 1] << 8 | (uint32_t)raw[4 * i + 2] << 16 |
-            (uint32_t)raw[4 * i + 3] << 24;
-      if (bitsAllocated > 1) u = (shift > 0 ? u >> shift : u) & mask;
-      double value;
-      if (isSigned && bitsAllocated > 1 && bitsStored < 32 && (u & (1u << (bitsStored - 1))))
-        value = (double)(int64_t)u - (double)((int64_t)1 << bitsStored);
-      else if (isSigned && bitsStored == 32)
-        value = (double)(int32_t)u;
-      else
-        value = (double)u;
-      v.grey[i] = (float)(value * slope + intercept);
-    }
-    v.invert = pi == gdcm::PhotometricInterpretation::MONOCHROME1;
-    if (palette) return ApplyPalette(ds, isSigned, v, error);
-    bool okC = false, okW = false;
-    double c = FirstNumber(ds, 0x0028, 0x1050, okC), ww = FirstNumber(ds, 0x0028, 0x1051, okW);
-    if (okC && okW && ww >= 1) {
-      v.hasWindow = true;
-      v.center = c;
-      v.width_ = ww;
-    }
-    return true;
+  const size_t count = (size_t)px.width * px.height * px.frames;
+  const size_t bytesPer = px.bitsAllocated == 1 ? 0 : (size_t)px.bitsAllocated / 8;
+  if ((px.bitsAllocated == 1 && px.length * 8 < count) || (bytesPer && px.length < count * bytesPer)) {
+    error = "the pixel data is shorter than the image";
+    return false;
   }
+  v.channels = 1;
+  v.grey.resize(count);
+  const double slope = px.palette ? 1.0 : image.GetSlope() == 0 ? 1.0 : image.GetSlope();
+  const double intercept = px.palette ? 0.0 : image.GetIntercept();
+  const int shift = px.highBit + 1 - px.bitsStored;
+  const uint32_t mask = px.bitsStored >= 32 ? 0xFFFFFFFFu : ((1u << px.bitsStored) - 1);
+  // The common layout, 16 bits with the stored bits at the bottom, without
+  // the general case's per-sample decisions.
+  const bool plain16 = px.bitsAllocated == 16 && shift == 0 && px.bitsStored == 16;
+  if (plain16) {
+    if (px.isSigned)
+      for (size_t i = 0; i < count; ++i)
+        v.grey[i] = (float)((double)(int16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
+    else
+      for (size_t i = 0; i < count; ++i)
+        v.grey[i] = (float)((double)(uint16_t)(raw[2 * i] | raw[2 * i + 1] << 8) * slope + intercept);
+  } else {
+    for (size_t i = 0; i < count; ++i) v.grey[i] = (float)(StoredSample(raw, i, px, shift, mask) * slope + intercept);
+  }
+  v.invert = px.pi == gdcm::PhotometricInterpretation::MONOCHROME1;
+  if (px.palette) return ApplyPalette(ds, px.isSigned, v, error);
+  return true;
+}
 
-  // Colour, 8 bits per channel from 8, 16 or 32 stored.
-  const size_t bytesPer = (size_t)bitsAllocated / 8;
-  if (bitsAllocated != 8 && bitsAllocated != 16 && bitsAllocated != 32) {
+// Step 6b: colour, 8 bits a channel from 8, 16 or 32 stored, 4:2:2 pairs
+// spread, YBR turned into RGB.
+bool ColourFromSamples(const gdcm::Image& image, const PixelLayout& px, bool ownRle, const std::vector<char>& buffer,
+                       Volume& v, std::string& error) {
+  const uint8_t* raw = reinterpret_cast<const uint8_t*>(buffer.data());
+  const size_t pixels = (size_t)px.width * px.height, bytesPer = (size_t)px.bitsAllocated / 8;
+  const int frames = px.frames;
+  if (px.bitsAllocated != 8 && px.bitsAllocated != 16 && px.bitsAllocated != 32) {
     error = "unsupported colour sample size";
     return false;
   }
+  const gdcm::PhotometricInterpretation& pi = px.pi;
   v.channels = 3;
   v.rgb.resize(pixels * 3 * frames);
-  const bool sub422 =
-      (pi == gdcm::PhotometricInterpretation::YBR_FULL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422) &&
-      bitsAllocated == 8 && length < pixels * 3 * frames;
+  const bool sub422 = IsHalfChroma(pi) && px.bitsAllocated == 8 && px.length < pixels * 3 * frames;
   if (sub422) {
     // Pairs of pixels share their chroma: Y1 Y2 Cb Cr; an odd last pixel
     // has a pair of its own that may be cut short.
     const size_t frameBytes = (pixels + 1) / 2 * 4;
-    if (length < frameBytes * frames) {
+    if (px.length < frameBytes * frames) {
       error = "the pixel data is shorter than the image";
       return false;
     }
@@ -369,12 +486,12 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
       }
     }
   } else {
-    if (length < pixels * 3 * frames * bytesPer) {
+    if (px.length < pixels * 3 * frames * bytesPer) {
       error = "the pixel data is shorter than the image";
       return false;
     }
     const bool planar = !ownRle && image.GetPlanarConfiguration() == 1;
-    const int down = bitsAllocated > 8 ? std::max(0, bitsStored - 8) : 0;
+    const int down = px.bitsAllocated > 8 ? std::max(0, px.bitsStored - 8) : 0;
     for (int f = 0; f < frames; ++f) {
       const uint8_t* src = raw + (size_t)f * pixels * 3 * bytesPer;
       uint8_t* dst = &v.rgb[(size_t)f * pixels * 3];
@@ -386,7 +503,7 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
                        : bytesPer == 2
                            ? (uint32_t)(p[0] | p[1] << 8)
                            : (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-          if (bytesPer > 1) s = (s >> (highBit + 1 - bitsStored)) >> down;
+          if (bytesPer > 1) s = (s >> (px.highBit + 1 - px.bitsStored)) >> down;
           dst[i * 3 + c] = (uint8_t)std::min<uint32_t>(s, 255);
         }
     }
@@ -395,6 +512,32 @@ bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::strin
       pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_422 || pi == gdcm::PhotometricInterpretation::YBR_PARTIAL_420)
     YbrToRgb(v.rgb.data(), pixels * frames);
   return true;
+}
+
+}  // namespace
+
+bool DecodeDicom(const uint8_t* fileData, size_t fileSize, Volume& v, std::string& error) {
+  DicomDictionaries();
+  DicomLayout layout;
+  ImageDescription described;
+  if (!WalkAndJudge(fileData, fileSize, layout, described, error)) return false;
+  MemoryStream is(fileData, fileSize);
+  GuardedImageReader reader(layout);
+  reader.SetStream(is);
+  if (!ReadWithGdcm(described, reader, error)) return false;
+  const gdcm::Image& image = reader.GetImage();
+  PixelLayout px;
+  if (!MeasureImage(image, px, error)) return false;
+  bool ownRle = false;
+  std::vector<char> buffer;
+  if (!DecodeSamples(layout, reader, px, ownRle, buffer, error)) return false;
+  // Some decoders update the description of what they produced.
+  if (image.GetPhotometricInterpretation() != gdcm::PhotometricInterpretation::PALETTE_COLOR)
+    px.pi = image.GetPhotometricInterpretation();
+  v = Volume();
+  DescribeVolume(layout, px, v);
+  if (px.spp == 1) return GreyFromSamples(image, reader.GetFile().GetDataSet(), px, buffer, v, error);
+  return ColourFromSamples(image, px, ownRle, buffer, v, error);
 }
 
 }  // namespace qf

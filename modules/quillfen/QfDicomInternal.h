@@ -2,6 +2,7 @@
 // that comes before GDCM sees it, and the checks made on what it finds.
 #pragma once
 #include <gdcmDicts.h>
+#include <gdcmPhotometricInterpretation.h>
 
 #include <istream>
 #include <memory>
@@ -10,6 +11,11 @@
 #include <vector>
 
 #include "modules/quillfen/QfCore.h"
+
+namespace gdcm {
+class File;
+class Pixmap;
+}  // namespace gdcm
 
 namespace qf {
 
@@ -44,6 +50,8 @@ struct DicomLayout {
   std::vector<DicomElement> meta, dataSet;
   std::string syntax;  // transfer syntax named by the meta header, empty when none
   bool explicitVr = true, bigEndian = false;
+  // Elements written explicit or implicit one by one under an explicit syntax.
+  bool mixed = false;
   // False when the walk stopped at the header of the top-level pixel data.
   bool whole = true;
 
@@ -56,6 +64,13 @@ struct DicomLayout {
   // A value's first unsigned 16-bit number (0 when absent or short), its numbers, its text
   // without trailing spaces and NULs, the first number of a text value.
   unsigned US(const std::vector<DicomElement>& set, uint16_t g, uint16_t e) const;
+  // A text value's first number as GDCM reads an IS value (a whole number in
+  // front of anything else; false when none).
+  bool Integer(const std::vector<DicomElement>& set, uint16_t g, uint16_t e, long long& value) const;
+  // The frames GDCM's image reader finds: NumberOfFrames read as a whole
+  // number (1 unless above 1), or, where ImageDimensions (0028,0005) is 3,
+  // the ACR-NEMA Planes (0028,0012).
+  uint64_t Frames(const std::vector<DicomElement>& set) const;
   std::vector<unsigned> USValues(const DicomElement& de) const;
   std::string Text(const std::vector<DicomElement>& set, uint16_t g, uint16_t e) const;
   bool Number(const std::vector<DicomElement>& set, uint16_t g, uint16_t e, double& value) const;
@@ -76,10 +91,28 @@ bool WalkDicom(const uint8_t* d, size_t available, size_t total, bool stopAtPixe
 bool ReadDicomLayout(const std::string& path, bool wholeFile, std::vector<uint8_t>& data, DicomLayout& out,
                      std::string& error);
 
+// The description of one image (the file's own, or its icon's) that GDCM takes on trust.
+struct ImageDescription {
+  unsigned rows = 0, cols = 0, spp = 1, bitsAllocated = 0, bitsStored = 0, highBit = 0, signedness = 0;
+  unsigned planar = 0;
+  bool encapsulated = false;  // compressed: GDCM's codec may revise bits stored, high bit and sign from the stream
+  uint64_t frames = 1;
+  gdcm::PhotometricInterpretation::PIType pi = gdcm::PhotometricInterpretation::UNKNOWN;
+};
+
 // The checks on a walked file before GDCM decodes it: the pixel description,
 // palettes, icon, and the compressed streams of the top-level pixel data,
-// each judged against its own description.
-bool ImageIsSound(const DicomLayout& layout, std::string& error);
+// each judged against its own description (given back in image).
+bool ImageIsSound(const DicomLayout& layout, ImageDescription& image, std::string& error);
+
+// What GDCM read against what the walk judged (QfDicomAgree.cpp). After
+// GDCM's parse and before its image set-up: the transfer syntax and every
+// element decoding uses (group 0028 with its palettes and LUTs, the pixel
+// data with its fragments, the icon, overlays, the SOP class, the recognition
+// code, the dose grid's elements) hold the same values in both. After the
+// set-up: GDCM's image is the one described.
+bool GdcmReadTheWalk(const DicomLayout& layout, const gdcm::File& file, std::string& error);
+bool GdcmImageIsDescribed(const ImageDescription& image, const gdcm::Pixmap& pixmap, std::string& error);
 
 // A read-only stream over bytes in memory, so that GDCM parses a file read once.
 class MemoryBuf : public std::streambuf {

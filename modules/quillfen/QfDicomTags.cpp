@@ -246,6 +246,32 @@ void FillRecords(const DicomLayout& L, const std::vector<DicomElement>& set, Tag
   }
 }
 
+// Numbers of a DS value separated by backslashes; true when there are n of them.
+bool Numbers(const std::string& text, double* out, int n) {
+  const char* p = text.c_str();
+  for (int k = 0; k < n; ++k) {
+    char* end = nullptr;
+    out[k] = strtod(p, &end);
+    if (end == p || !std::isfinite(out[k])) return false;
+    p = end;
+    while (*p == ' ') ++p;
+    if (k + 1 < n) {
+      if (*p != '\\') return false;
+      ++p;
+    }
+  }
+  return true;
+}
+
+// The records the tree of these elements takes: one an element, one an item.
+uint64_t CountRecords(const std::vector<DicomElement>& set) {
+  uint64_t n = set.size();
+  for (const DicomElement& de : set)
+    if (de.sequence)
+      for (const DicomElement& item : de.children) n += 1 + CountRecords(item.children);
+  return n;
+}
+
 }  // namespace
 
 bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req, std::string& error) {
@@ -257,15 +283,23 @@ bool ReadDicomInfo(const std::string& path, bool wantTags, FileInfoRequest* req,
   const std::vector<DicomElement>& ds = L.dataSet;
   req->width = (int32_t)L.US(ds, 0x0028, 0x0011);
   req->height = (int32_t)L.US(ds, 0x0028, 0x0010);
-  double frames = 0;
-  const bool okFrames = L.Number(ds, 0x0028, 0x0008, frames);
-  req->info5 = okFrames && frames >= 1 && frames < 2e9 ? (int32_t)frames : (req->width ? 1 : 0);
+  // The frames as GDCM counts them.
+  const uint64_t frames = L.Frames(ds);
+  req->info5 = req->width ? (int32_t)std::min<uint64_t>(frames, 0x7FFFFFFF) : 0;
   req->info1 = 1;  // DICOM
   req->info2 = (int32_t)L.US(ds, 0x0028, 0x0002);
   req->tagCount = 0;
   req->tags = nullptr;
   if (!wantTags) return true;
 
+  // The records take a fixed size each, their text included: a tree that
+  // would take more than a quarter of the decoding limit is refused before
+  // any of it is made (a small deflated file can hold a million empty elements).
+  const uint64_t records = CountRecords(L.meta) + CountRecords(ds);
+  if (records * sizeof(TagRecord) > DecodeLimit() / 4) {
+    error = "the file has more elements than the tag list takes";
+    return false;
+  }
   // The meta header first, then the data set, in one array.
   RecordArrays arrays;
   const size_t n = L.meta.size() + ds.size();
@@ -298,13 +332,54 @@ bool ReadSeriesHeader(const std::string& path, SeriesHeader& header) {
   if (!ReadDicomLayout(path, false, data, L, error)) return false;
   const std::vector<DicomElement>& ds = L.dataSet;
   if (!L.US(ds, 0x0028, 0x0010) || !L.US(ds, 0x0028, 0x0011)) return false;
-  double frames = 1;
-  if (L.Number(ds, 0x0028, 0x0008, frames) && frames != 1) return false;
+  if (L.Frames(ds) != 1) return false;
   double instance = 0;
   header.hasInstance = L.Number(ds, 0x0020, 0x0013, instance) && std::fabs(instance) < 2e9;
   header.instance = header.hasInstance ? (int)instance : 0;
   header.series = L.Text(ds, 0x0020, 0x000E);
+  header.hasPosition = Numbers(L.Text(ds, 0x0020, 0x0032), header.position, 3) &&
+                       Numbers(L.Text(ds, 0x0020, 0x0037), header.orientation, 6);
   return true;
+}
+
+std::vector<size_t> SliceOrder(const std::vector<SeriesHeader>& slices, const std::vector<std::string>& names) {
+  std::vector<size_t> order(slices.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  // One orientation for all, within a small tolerance, and a position each.
+  bool placed = !slices.empty();
+  for (const SeriesHeader& s : slices) {
+    placed = placed && s.hasPosition;
+    for (int k = 0; placed && k < 6; ++k) placed = std::fabs(s.orientation[k] - slices[0].orientation[k]) < 1e-3;
+  }
+  std::vector<double> along(slices.size(), 0);
+  if (placed) {
+    const double* o = slices[0].orientation;
+    const double normal[3] = {o[1] * o[5] - o[2] * o[4], o[2] * o[3] - o[0] * o[5], o[0] * o[4] - o[1] * o[3]};
+    int axis = 0;
+    for (int k = 1; k < 3; ++k)
+      if (std::fabs(normal[k]) > std::fabs(normal[axis])) axis = k;
+    const double sign = normal[axis] < 0 ? -1 : 1;
+    placed = std::fabs(normal[axis]) > 1e-6;
+    for (size_t i = 0; i < slices.size(); ++i) {
+      const double* p = slices[i].position;
+      along[i] = sign * (p[0] * normal[0] + p[1] * normal[1] + p[2] * normal[2]);
+    }
+  }
+  auto name = [&](size_t i) {
+    std::string n = i < names.size() ? names[i] : std::string();
+    for (char& c : n) c = (char)tolower((unsigned char)c);
+    return n;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    if (placed && along[a] != along[b]) return along[a] < along[b];
+    const SeriesHeader &x = slices[a], &y = slices[b];
+    if (!placed || along[a] == along[b]) {
+      if (x.hasInstance != y.hasInstance) return x.hasInstance;
+      if (x.hasInstance && x.instance != y.instance) return x.instance < y.instance;
+    }
+    return name(a) < name(b);
+  });
+  return order;
 }
 
 }  // namespace qf

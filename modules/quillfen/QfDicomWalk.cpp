@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 #include "modules/quillfen/QfDicomInternal.h"
 
@@ -41,37 +42,56 @@ namespace {
 
 // The VR of an element that GDCM reads while it builds the image agrees with
 // the dictionary (GDCM asserts that it does); other elements keep whatever
-// VR they came with, as real files often do.
-bool VrFitsDictionary(uint16_t g, uint16_t e, char a, char b) {
+// VR they came with, as real files often do. UN is taken for any of them
+// where GDCM takes it: a value of defined length, little endian, not the
+// pixel data (unknownAllowed).
+bool VrFitsDictionary(uint16_t g, uint16_t e, char a, char b, bool unknownAllowed) {
   const bool read = g == 0x0002 || g == 0x0020 || g == 0x0028 || g == 0x7FE0 ||
-                    (g == 0x0018 && (e == 0x0050 || e == 0x0088 || e == 0x1164 || e == 0x2010));
+                    (g == 0x0018 && (e == 0x0050 || e == 0x0088 || e == 0x1164 || e == 0x2010)) ||
+                    (g == 0x3004 && (e == 0x000C || e == 0x000E));
   if (!read) return true;
   const gdcm::VR dict = DicomDictionaries().GetDictEntry(gdcm::Tag(g, e)).GetVR();
   if (dict == gdcm::VR::INVALID) return true;
   const char text[3] = {a, b, 0};
   const gdcm::VR vr = gdcm::VR::GetVRTypeFromFile(text);
-  return vr != gdcm::VR::UN && (dict.Compatible(vr) || vr.Compatible(dict));
+  if (vr == gdcm::VR::UN) return unknownAllowed && g != 0x0002 && !(g == 0x7FE0 && e == 0x0010);
+  return dict.Compatible(vr) || vr.Compatible(dict);
 }
+
+// Two bytes GDCM reads as a VR it does not know, and so as UN (printable ones).
+bool PrintablePair(const uint8_t* p) { return p[0] >= ' ' && p[0] <= '~' && p[1] >= ' ' && p[1] <= '~'; }
 
 bool LongFormVr(char a, char b) {
   return a == 'O' || (a == 'S' && (b == 'Q' || b == 'V')) ||
          (a == 'U' && (b == 'T' || b == 'N' || b == 'C' || b == 'R' || b == 'V'));
 }
 
+// How the elements of a data set are written: as its transfer syntax says,
+// or, in a file whose explicit syntax GDCM cannot read so, element by element
+// (explicit where a VR code follows the tag, else implicit), as GDCM then reads it.
+enum class Encoding { Implicit, Explicit, Mixed };
+
 class Walker {
  public:
-  Walker(const uint8_t* d, size_t available, size_t total, bool big)
-      : d_(d), available_(available), total_(total), big_(big) {}
+  // shortTail: fewer than 4 bytes may follow the data set's last element.
+  Walker(const uint8_t* d, size_t available, size_t total, bool big, bool shortTail = true)
+      : d_(d), available_(available), total_(total), big_(big), shortTail_(shortTail) {}
 
   bool needMore = false;
   bool stopped = false;
+  // An explicit element whose VR bytes are no VR at all (GDCM then reads the
+  // data set again element by element).
+  bool unreadableVr = false;
 
   // Elements from at up to end, or, nested in an item of undefined length,
   // up to its delimiter.
-  bool Elements(size_t at, size_t end, bool explicitVr, int depth, bool untilDelimiter, bool stopAtPixelData,
+  bool Elements(size_t at, size_t end, Encoding encoding, int depth, bool untilDelimiter, bool stopAtPixelData,
                 std::vector<DicomElement>& out, size_t& stoppedAt) {
     if (depth > kMaxDicomDepth) return false;
     while (at < end) {
+      // Fewer than 4 bytes after the last element of the data set: GDCM's
+      // next tag finds the end of the file and its reading ends there.
+      if (shortTail_ && depth == 0 && !untilDelimiter && end == total_ && end - at < 4) break;
       if (!Have(at, 8, end) || ++count_ > kMaxElements) return false;
       DicomElement de;
       de.group = U16(at);
@@ -83,12 +103,20 @@ class Walker {
         return true;
       }
       size_t header = 8;
-      const bool isExplicit = explicitVr || (depth == 0 && de.group == 0x0002);
+      bool isExplicit = encoding == Encoding::Explicit;
+      if (encoding == Encoding::Mixed) {
+        // GDCM takes printable bytes that are no VR code for UN; those are refused.
+        isExplicit = IsVrCode(d_ + at + 4);
+        if (!isExplicit && PrintablePair(d_ + at + 4)) return false;
+      }
       if (isExplicit) {
         const char a = (char)d_[at + 4], b = (char)d_[at + 5];
+        if (!IsVrCode(d_ + at + 4)) {
+          unreadableVr = !PrintablePair(d_ + at + 4);
+          return false;
+        }
         // GDCM takes (00FF,4AA5) for pixel data running to the end of the file.
-        if (!IsVrCode(d_ + at + 4) || !VrFitsDictionary(de.group, de.element, a, b) ||
-            (de.group == 0x00FF && de.element == 0x4AA5))
+        if (!VrFitsDictionary(de.group, de.element, a, b, !big_) || (de.group == 0x00FF && de.element == 0x4AA5))
           return false;
         de.vr[0] = a;
         de.vr[1] = b;
@@ -103,16 +131,29 @@ class Walker {
         }
       } else {
         de.length = U32(at + 4);
+        // GDCM reads 10 bytes of an implicit value of 13 (an old writer's
+        // fault it repairs), except of two elements that another writer wrote so.
+        if (de.length == 13 && !(de.group == 0x0008 && (de.element == 0x0070 || de.element == 0x0080)))
+          de.length = 10;
       }
       at += header;
       de.value = at;
       const bool pixelData = de.group == 0x7FE0 && de.element == 0x0010;
       const bool sq = isExplicit && de.vr[0] == 'S' && de.vr[1] == 'Q';
       const bool un = isExplicit && de.vr[0] == 'U' && de.vr[1] == 'N';
+      // Items nested in an element: explicit ones as the data set, implicit
+      // ones (and UN sequences) in the implicit encoding.
+      const Encoding inner = isExplicit && !un ? encoding : Encoding::Implicit;
       if (pixelData && depth == 0 && stopAtPixelData) {
         // Its value is not read here: a cut one is for decoding to refuse.
         de.size = 0;
         de.encapsulated = de.length == kUndefinedLength;
+        // What follows a pixel data value of defined length at the end of the
+        // file: a tail of 4 to 7 bytes is refused here as when walked whole.
+        if (de.length != kUndefinedLength && de.length <= total_ - at) {
+          const size_t tail = total_ - at - de.length;
+          if (tail >= 4 && tail < 8) return false;
+        }
         out.push_back(std::move(de));
         stopped = true;
         stoppedAt = at;
@@ -121,15 +162,12 @@ class Walker {
       if (de.length == kUndefinedLength) {
         if (pixelData) {
           // Fragments, in any encoding; pixel data written as a sequence is refused.
-          if (sq || !Fragments(at, end, de.fragments, at)) return false;
+          if (sq || un || !Fragments(at, end, de.fragments, at)) return false;
           de.encapsulated = true;
-        } else if (sq || !isExplicit) {
+        } else if (sq || !isExplicit || un) {
+          // A sequence; of unknown VR, its items in the implicit encoding.
           de.sequence = true;
-          if (!Items(at, end, true, isExplicit, depth, de.children, at)) return false;
-        } else if (un) {
-          // Unknown VR of undefined length: items in the implicit encoding.
-          de.sequence = true;
-          if (!Items(at, end, true, false, depth, de.children, at)) return false;
+          if (!Items(at, end, true, inner, depth, de.children, at)) return false;
         } else {
           return false;  // GDCM would read another VR of undefined length as a sequence
         }
@@ -139,7 +177,7 @@ class Walker {
         if (sq && !pixelData) {
           de.sequence = true;
           size_t stop;
-          if (!Items(at, at + de.length, false, true, depth, de.children, stop)) return false;
+          if (!Items(at, at + de.length, false, inner, depth, de.children, stop)) return false;
         } else if (pixelData && sq) {
           return false;
         } else if ((!isExplicit || un) && de.length >= 8 && !pixelData) {
@@ -149,7 +187,7 @@ class Walker {
           if (U16(at) == 0xFFFE && U16(at + 2) == 0xE000) {
             de.sequence = true;
             size_t stop;
-            if (!Items(at, at + de.length, false, false, depth, de.children, stop)) return false;
+            if (!Items(at, at + de.length, false, Encoding::Implicit, depth, de.children, stop)) return false;
           }
         }
         at += de.length;
@@ -163,7 +201,7 @@ class Walker {
 
  private:
   // The items of a sequence, of defined or undefined length.
-  bool Items(size_t at, size_t end, bool undefined, bool explicitVr, int depth, std::vector<DicomElement>& out,
+  bool Items(size_t at, size_t end, bool undefined, Encoding encoding, int depth, std::vector<DicomElement>& out,
              size_t& stoppedAt) {
     for (;;) {
       if (!undefined && at == end) {
@@ -186,12 +224,13 @@ class Walker {
       item.length = len;
       item.value = at;
       if (len == kUndefinedLength) {
-        if (!Elements(at, end, explicitVr, depth + 1, true, false, item.children, at)) return false;
+        if (!Elements(at, end, encoding, depth + 1, true, false, item.children, at)) return false;
       } else {
+        // Its elements end inside it: one that runs past its end is refused.
         if (len > end - at) return false;
         size_t stop;
         item.size = len;
-        if (!Elements(at, at + len, explicitVr, depth + 1, false, false, item.children, stop)) return false;
+        if (!Elements(at, at + len, encoding, depth + 1, false, false, item.children, stop)) return false;
         at += len;
       }
       out.push_back(std::move(item));
@@ -238,7 +277,7 @@ class Walker {
 
   const uint8_t* d_;
   size_t available_, total_;
-  bool big_;
+  bool big_, shortTail_;
   size_t count_ = 0;
 };
 
@@ -253,6 +292,7 @@ bool WalkDicom(const uint8_t* d, size_t n, size_t total, bool stopAtPixelData, D
   out.file = out.bytes = d;
   out.fileSize = out.size = n;
   out.explicitVr = true;
+  out.mixed = false;
   out.bigEndian = false;
   out.whole = true;
   if (total < n) return false;
@@ -268,7 +308,8 @@ bool WalkDicom(const uint8_t* d, size_t n, size_t total, bool stopAtPixelData, D
   {
     Walker meta(d, n, total, false);
     while (at + 8 <= n && d[at] == 0x02 && d[at + 1] == 0x00) {
-      if (!IsVrCode(d + at + 4) || !VrFitsDictionary(0x0002, Le16(d + at + 2), (char)d[at + 4], (char)d[at + 5]))
+      if (!IsVrCode(d + at + 4) ||
+          !VrFitsDictionary(0x0002, Le16(d + at + 2), (char)d[at + 4], (char)d[at + 5], false))
         return false;
       const bool longForm = LongFormVr((char)d[at + 4], (char)d[at + 5]);
       const size_t header = longForm ? 12 : 8;
@@ -340,16 +381,29 @@ bool WalkDicom(const uint8_t* d, size_t n, size_t total, bool stopAtPixelData, D
     if (rc != Z_STREAM_END) return false;
     out.bytes = out.inflated.data();
     out.size = out.inflated.size();
-    Walker walker(out.bytes, out.size, out.size, false);
+    Walker walker(out.bytes, out.size, out.size, false, false);
     size_t stop;
-    return walker.Elements(0, out.size, true, 0, false, false, out.dataSet, stop);
+    return walker.Elements(0, out.size, Encoding::Explicit, 0, false, false, out.dataSet, stop);
   } else {
     out.explicitVr = out.syntax != "1.2.840.10008.1.2";
     out.bigEndian = out.syntax == "1.2.840.10008.1.2.2";
   }
   Walker walker(d, n, total, out.bigEndian);
   size_t stop;
-  const bool ok = walker.Elements(at, total, out.explicitVr, 0, false, stopAtPixelData, out.dataSet, stop);
+  bool ok = walker.Elements(at, total, out.explicitVr ? Encoding::Explicit : Encoding::Implicit, 0, false,
+                            stopAtPixelData, out.dataSet, stop);
+  if (!ok && walker.unreadableVr && !walker.needMore && out.explicitVr && !out.bigEndian && !out.syntax.empty()) {
+    // An explicit syntax over elements without VRs (some writers store the
+    // data set implicit whatever the meta header says): GDCM reads the data
+    // set again element by element, and so does the walk.
+    Walker mixed(d, n, total, false);
+    out.dataSet.clear();
+    out.mixed = true;
+    ok = mixed.Elements(at, total, Encoding::Mixed, 0, false, stopAtPixelData, out.dataSet, stop);
+    needMore = mixed.needMore;
+    out.whole = !mixed.stopped;
+    return ok;
+  }
   needMore = walker.needMore;
   out.whole = !walker.stopped;
   return ok;
@@ -418,6 +472,29 @@ std::string DicomLayout::Text(const std::vector<DicomElement>& set, uint16_t g, 
   std::string s((const char*)bytes + de->value, de->size);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
   return s;
+}
+
+bool DicomLayout::Integer(const std::vector<DicomElement>& set, uint16_t g, uint16_t e, long long& value) const {
+  const DicomElement* de = Find(set, g, e);
+  if (!de || de->sequence || de->encapsulated || de->size == 0) return false;
+  // As GDCM reads it: a stream's whole number after leading white space
+  // ("1e1" is 1, "0x10" is 0), the largest int where it overflows.
+  std::istringstream in(std::string((const char*)bytes + de->value, de->size));
+  int32_t v = 0;
+  in >> std::ws >> v;
+  value = v;
+  return true;
+}
+
+uint64_t DicomLayout::Frames(const std::vector<DicomElement>& set) const {
+  long long n = 0;
+  uint64_t frames = Integer(set, 0x0028, 0x0008, n) && n > 1 ? (uint64_t)n : 1;
+  // ACR-NEMA: three image dimensions, the third one the planes.
+  if (Find(set, 0x0028, 0x0005) && US(set, 0x0028, 0x0005) == 3) {
+    const unsigned planes = US(set, 0x0028, 0x0012);
+    frames = planes > 1 ? planes : 1;
+  }
+  return frames;
 }
 
 bool DicomLayout::Number(const std::vector<DicomElement>& set, uint16_t g, uint16_t e, double& value) const {

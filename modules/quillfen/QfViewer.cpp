@@ -96,6 +96,24 @@ bool AddFile(const std::string& path, std::vector<std::shared_ptr<Volume>>& out)
   return !images.empty();
 }
 
+// A series' files in the order they play (SliceOrder): by position along
+// the slices' normal, else InstanceNumber, then file name.
+template <typename Item>
+void SortSlices(std::vector<Item>& items) {
+  std::vector<SeriesHeader> places;
+  std::vector<std::string> names;
+  for (const Item& i : items) {
+    SeriesHeader h = i.header;
+    h.hasInstance = i.HasInstance();
+    h.instance = i.Instance();
+    places.push_back(h);
+    names.push_back(i.name);
+  }
+  std::vector<Item> sorted;
+  for (size_t k : SliceOrder(places, names)) sorted.push_back(std::move(items[k]));
+  items.swap(sorted);
+}
+
 // The folder's images of one series in order. DICOM images are placed by
 // their headers alone and decoded later (the first one here); other files are
 // decoded now.
@@ -146,11 +164,7 @@ bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
   const std::string series = items[0].Series();
   items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) { return i.Series() != series; }),
               items.end());
-  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-    if (a.HasInstance() != b.HasInstance()) return a.HasInstance();
-    if (a.HasInstance() && a.Instance() != b.Instance()) return a.Instance() < b.Instance();
-    return _stricmp(a.name.c_str(), b.name.c_str()) < 0;
-  });
+  SortSlices(items);
   // The first frame shows at once.
   while (!items.empty() && !items[0].Decoded()) items.erase(items.begin());
   if (items.empty()) return false;

@@ -20,9 +20,21 @@ struct SeriesHeader {
   std::string series;  // series instance UID, when known
   int instance = 0;    // instance number, when known
   bool hasInstance = false;
+  // ImagePositionPatient and ImageOrientationPatient, when both are there.
+  bool hasPosition = false;
+  double position[3] = {0, 0, 0};
+  double orientation[6] = {0, 0, 0, 0, 0, 0};
 };
 // False for files that are not single-frame DICOM images with rows and columns.
 bool ReadSeriesHeader(const std::string& path, SeriesHeader& header);
+
+// The order in which a series' slices play (indices into slices, names the
+// files' names): by position along the slices' normal, increasing towards
+// the patient's left, posterior or superior, whichever the normal is closest
+// to, so that an axial series plays from inferior to superior; where a
+// position is missing or the slices' orientations differ, by InstanceNumber
+// (slices without one last); ties, then, by file name.
+std::vector<size_t> SliceOrder(const std::vector<SeriesHeader>& slices, const std::vector<std::string>& names);
 
 // One file decoded once, by whichever thread asks first.
 class LazyVolume {

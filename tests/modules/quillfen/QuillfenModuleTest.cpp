@@ -16,6 +16,7 @@
 
 #include "modules/quillfen/QfCore.h"
 #include "interfaces/QuillfenRecords.h"
+#include "tests/modules/quillfen/DicomReferenceTests.h"
 
 namespace {
 
@@ -42,6 +43,13 @@ std::string Fixtures() {
   const char* b = getenv("RS_BINARY_DIR");
   return b ? WinPath(std::string(b) + "/testdata/quillfen") : std::string();
 }
+
+}  // namespace
+
+// The shared decoding tests' fixtures (DicomReferenceTests.h).
+std::string RefFixture(const std::string& name) { return Fixtures() + "\\" + name; }
+
+namespace {
 
 std::string ProgramDll() {
   const char* b = getenv("RS_BINARY_DIR");
@@ -151,67 +159,6 @@ TEST_F(Module, RecognisesDicomByContentAndNothingElse) {
   fa.close();
   fb.close();
   EmptyFolder(tmp);
-}
-
-// Every encoded file decodes to the values that dcmtk's decoders (or, for
-// JPEG 2000, the lossless original) hold.
-TEST(Decoding, MatchesReferenceDecoders) {
-  const std::string dir = Fixtures();
-  std::ifstream manifest(dir + "\\manifest.txt");
-  ASSERT_TRUE(manifest.good());
-  std::string enc, ref;
-  int lossless, checked = 0;
-  std::set<std::string> kinds;
-  while (manifest >> enc >> ref >> lossless) {
-    SCOPED_TRACE(enc);
-    qf::Volume a, b;
-    std::string error;
-    ASSERT_TRUE(qf::LoadDicom(dir + "\\" + enc, a, error)) << error;
-    ASSERT_TRUE(qf::LoadDicom(dir + "\\" + ref, b, error)) << error;
-    ASSERT_EQ(a.width, b.width);
-    ASSERT_EQ(a.height, b.height);
-    ASSERT_EQ(a.frames, b.frames);
-    ASSERT_EQ(a.channels, b.channels);
-    double worst = 0;
-    for (size_t i = 0; i < a.grey.size(); ++i) worst = std::max(worst, (double)std::fabs(a.grey[i] - b.grey[i]));
-    for (size_t i = 0; i < a.rgb.size(); ++i) worst = std::max(worst, (double)std::abs(a.rgb[i] - b.rgb[i]));
-    if (lossless)
-      EXPECT_EQ(worst, 0);
-    else
-      EXPECT_LE(worst, 3) << "lossy decoding differs from dcmtk's by " << worst;
-    kinds.insert(enc.substr(enc.find('-') + 1));
-    ++checked;
-  }
-  EXPECT_GE(checked, 40);
-  for (const char* k : {"implicit.dcm", "explicit.dcm", "bigendian.dcm", "deflated.dcm", "jpegll.dcm", "rle.dcm",
-                        "jpegls.dcm", "j2k.dcm", "baseline.dcm"})
-    EXPECT_TRUE(kinds.count(k)) << k;
-}
-
-TEST(Decoding, AppliesRescaleAndFileWindow) {
-  qf::Volume v;
-  std::string error;
-  ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\ct16.dcm", v, error)) << error;
-  EXPECT_EQ(v.frames, 3);
-  // Stored value at (0,0) of frame 0 is -1000; intercept -1024.
-  EXPECT_EQ(v.grey[0], -2024.0f);
-  EXPECT_TRUE(v.hasWindow);
-  EXPECT_EQ(v.center, 40);
-  EXPECT_EQ(v.width_, 400);
-  ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\m1.dcm", v, error));
-  EXPECT_TRUE(v.invert);
-  // Signed 12-bit samples keep their sign (the compressed copies are in the manifest).
-  std::ifstream values(Fixtures() + "\\ct12s.values");
-  ASSERT_TRUE(qf::LoadDicom(Fixtures() + "\\ct12s.dcm", v, error)) << error;
-  size_t i = 0, wrong = 0, negative = 0;
-  for (int x; values >> x; ++i) {
-    ASSERT_LT(i, v.grey.size());
-    wrong += v.grey[i] != (float)x;
-    negative += x < 0;
-  }
-  EXPECT_EQ(i, v.grey.size());
-  EXPECT_EQ(wrong, 0u);
-  EXPECT_GT(negative, i / 3);
 }
 
 TEST_F(Module, WritesFramesInOrderUnderUniqueNames) {

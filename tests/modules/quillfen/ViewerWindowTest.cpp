@@ -338,6 +338,25 @@ TEST_F(Viewer, OpensAFolderAsOneSortedSeries) {
   }
 }
 
+// An axial series plays from inferior to superior, by the slices' positions,
+// whatever the file names and whether InstanceNumber counts up from the feet,
+// down from the head, or is empty.
+TEST_F(Viewer, PlaysAFolderInPositionOrder) {
+  for (const char* folder : {"series-up", "series-down", "series-empty"}) {
+    SCOPED_TRACE(folder);
+    g_notes.clear();
+    ASSERT_EQ(Open(Fixture(folder)), 0);
+    ASSERT_FALSE(g_notes.empty());
+    EXPECT_EQ(g_notes[0].value, 4);
+    for (int i = 0; i < 4; ++i) {
+      const std::vector<uint8_t> px = Snapshot("position.png");
+      ASSERT_FALSE(px.empty());
+      EXPECT_EQ(px[0], (i + 1) * 40) << "frame " << i;
+      SendMessageW(view_, WM_KEYDOWN, VK_DOWN, 0);
+    }
+  }
+}
+
 TEST_F(Viewer, OpensAListAndCloses) {
   std::string a = Fixture("ct16.dcm"), b = Fixture("rgb.dcm");
   const char* list[] = {a.c_str(), b.c_str()};

@@ -64,6 +64,45 @@ py nested g8.dcm 20 nested20.dcm; py nested g8.dcm 2000 nested2000.dcm
 py claim g8.dcm claim.dcm
 py pad utf8.dcm
 for f in decoy-good decoy-bad icon-jpeg icon-rle nested20 nested2000 utf8; do dcmdump -q "$f.dcm" > /dev/null; done
+# Layouts that writers in the field use and GDCM reads (odd-layouts.py, with
+# Debian's pydicom, which judges them first), each against its control,
+# decoded exactly alike; the controls against dcmtk's and GDCM's decodings.
+/usr/bin/python3 "$here/odd-layouts.py" .
+/usr/bin/python3 -W ignore "$here/odd-layouts.py" check .
+add odd-jpeg-implicit-dataset.dcm odd-jpeg-control.dcm 1
+dcmdjpeg -q odd-jpeg-control.dcm odd-jpeg-control-ref.dcm; add odd-jpeg-control.dcm odd-jpeg-control-ref.dcm 0
+add odd-rle32-un.dcm odd-rle32-control.dcm 1
+dcmdrle -q odd-rle32-control.dcm odd-rle32-control-ref.dcm; add odd-rle32-control.dcm odd-rle32-control-ref.dcm 1
+add odd-rle32-un-1frame.dcm odd-rle32-1frame-control.dcm 1
+dcmdrle -q odd-rle32-1frame-control.dcm odd-rle32-1frame-ref.dcm; add odd-rle32-1frame-control.dcm odd-rle32-1frame-ref.dcm 1
+add odd-j2k-jp2-boxes.dcm odd-j2k-control.dcm 1
+gdcmconv --raw odd-j2k-control.dcm odd-j2k-control-ref.dcm; add odd-j2k-control.dcm odd-j2k-control-ref.dcm 1
+# Edge cases: 1-bit pictures, a palette of 16-bit entries whose bytes differ
+# (dcm2pnm renders it) and one whose first mapped value is 10, files that GDCM
+# reads otherwise than their bytes seem to say (a 13-byte implicit value, a
+# NumberOfFrames of "1e1" and "0x10", ACR-NEMA planes), an element running
+# past the end of its item, folders of one series by position.
+py edges .
+for f in bits1 pal16 pal-first; do dump2dcm -q "$f.dump" "$f.dcm"; done
+dcm2pnm -q pal16.dcm pal16.ppm
+py frames-text g8.dcm 1e1 frames-1e1.dcm; py frames-text g8.dcm 0x10 frames-0x10.dcm
+py item-overrun g8.dcm item-overrun.dcm
+py many-elements g8.dcm 999000 many-elements.dcm
+py series-by-position .
+for d in series-up series-down series-empty; do
+  (cd "$d" && for f in ./*.dump; do dump2dcm -q "$f" "${f%.dump}.dcm"; done && rm -f ./*.dump ./*.raw)
+done
+# What GDCM reads in them (gdcm-read.txt: file, columns, rows, frames, the
+# photometric interpretation; the pixel data as gdcmraw takes it out).
+: > gdcm-read.txt
+for f in desync acr-planes frames-1e1 frames-0x10 bits1; do
+  info=$(gdcminfo "$f.dcm")
+  dims=$(echo "$info" | sed -n 's/^Dimensions: (\([0-9]*\),\([0-9]*\),\([0-9]*\))/\1 \2 \3/p')
+  pi=$(echo "$info" | sed -n 's/^PhotometricInterpretation: *\([A-Z0-9_]*\).*/\1/p')
+  [ -n "$dims" ] && [ -n "$pi" ]
+  echo "$f.dcm $dims $pi" >> gdcm-read.txt
+  gdcmraw -i "$f.dcm" -o "$f.gdcmraw" -t 7fe0,0010
+done
 # Rendered references from dcm2pnm: file window, min-max window, colour.
 dcm2pnm -q +Wi 1 +F 2 ct16.dcm ct16-f2.pgm
 dcm2pnm -q +Wm mr12.dcm mr12.pgm

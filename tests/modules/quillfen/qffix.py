@@ -434,3 +434,163 @@ if __name__ == "__main__" and sys.argv[1] in ("decoy", "swap-pixels", "icon", "n
         nested(args[0], int(args[1]), args[2])
     else:
         claim(*args)
+
+
+# ---- edge cases the checks and the decoding must meet -----------------------
+
+def implicit(g, e, value, pad=True):
+    if len(value) % 2 and pad:
+        value += b" "
+    return struct.pack("<HHI", g, e, len(value)) + value
+
+
+def meta_file(elements, syntax=b"1.2.840.10008.1.2"):
+    """Preamble, an explicit meta header naming syntax, then the data set's bytes."""
+    meta = (element(0x0002, 0x0001, "OB", b"\0\1") + element(0x0002, 0x0002, "UI", b"1.2.840.10008.5.1.4.1.1.7") +
+            element(0x0002, 0x0003, "UI", b"1.2.826.0.1.3680043.9.7433.1.90") + element(0x0002, 0x0010, "UI", syntax))
+    meta = element(0x0002, 0x0000, "UL", struct.pack("<I", len(meta))) + meta
+    return b"\0" * 128 + b"DICM" + meta + elements
+
+
+def image_elements(rows, cols, pi, extra=b"", bits=8):
+    us = lambda v: struct.pack("<H", v)
+    return (implicit(0x0028, 0x0002, us(1)) + implicit(0x0028, 0x0004, pi) + implicit(0x0028, 0x0010, us(rows)) +
+            implicit(0x0028, 0x0011, us(cols)) + extra + implicit(0x0028, 0x0100, us(bits)) +
+            implicit(0x0028, 0x0101, us(bits)) + implicit(0x0028, 0x0102, us(bits - 1)) +
+            implicit(0x0028, 0x0103, us(0)))
+
+
+def desync(out, palette):
+    """An implicit file whose PatientName has a value of 13 bytes. GDCM reads
+    10 of them (an old repair), so that the next bytes are for GDCM a private
+    element (0009,0900) of 512 bytes hiding the 2 x 8 MONOCHROME2 description
+    that a reader of all 13 bytes sees, while the 4 x 4 description (MONOCHROME1,
+    or PALETTE COLOR with a descriptor of 65536 entries and a table of two bytes)
+    that such a reader finds inside the private element (0009,1001) is, for GDCM,
+    the image's."""
+    real = image_elements(4, 4, b"PALETTE COLOR" if palette else b"MONOCHROME1")
+    if palette:
+        for c in range(3):
+            real += implicit(0x0028, 0x1101 + c, struct.pack("<3H", 0, 0, 16))
+        for c in range(3):
+            real += implicit(0x0028, 0x1201 + c, b"\x10\x20")
+    decoy = image_elements(2, 8, b"MONOCHROME2")
+    # The decoy elements padded to 245 bytes (so that 5 + 512 = 8 + 256 + 245 + 8).
+    decoy += implicit(0x0009, 0x0010, b"P" * (245 - len(decoy) - 8), pad=False)
+    assert len(decoy) == 245
+    after13 = (struct.pack("<HHI", 0x0009, 0x0002, 256) + b"\0" * 256 + decoy +
+               struct.pack("<HHI", 0x0009, 0x1001, len(real)) + real)
+    pixels = bytes(range(0, 256, 16))
+    data = (implicit(0x0008, 0x0016, b"1.2.840.10008.5.1.4.1.1.7") +
+            implicit(0x0008, 0x0018, b"1.2.826.0.1.3680043.9.7433.1.90") +
+            struct.pack("<HHI", 0x0010, 0x0010, 13) + b"Test^Desyn" + b"\x09\x00\x00" + after13 +
+            implicit(0x7FE0, 0x0010, pixels))
+    write(out, meta_file(data))
+
+
+def acr_planes(out, sop=b"1.2.840.10008.5.1.4.1.1.7", planes=True):
+    """A data set without meta header (ACR-NEMA), implicit, whose three frames
+    are told by ImageDimensions 3 and Planes 3, with no NumberOfFrames. Of a
+    SOP class GDCM does not know, and without Planes, GDCM's ACR-NEMA reader
+    asserts on it (the fuzzer found it)."""
+    us = lambda v: struct.pack("<H", v)
+    pixels = bytes((f * 80 + x * 3 + y) % 256 for f in range(3) for y in range(6) for x in range(8))
+    extra = implicit(0x0028, 0x0005, us(3)) + (implicit(0x0028, 0x0012, us(3)) if planes else b"")
+    data = (implicit(0x0008, 0x0016, sop) + implicit(0x0008, 0x0060, b"OT") +
+            image_elements(6, 8, b"MONOCHROME2", extra) + implicit(0x7FE0, 0x0010, pixels))
+    write(out, data)
+
+
+def frames_text(base, text, out):
+    """base with a NumberOfFrames of this text (GDCM reads it as a whole number)."""
+    with_before_pixels(base, element(0x0028, 0x0008, "IS", text.encode("ascii")), out)
+
+
+def item_overrun(base, out):
+    """base with a private sequence of defined length whose one item, of
+    defined length, holds an element that runs 4 bytes past the item's end."""
+    inner = struct.pack("<HH2sH", 0x0009, 0x1002, b"LO", 8) + b"ABCD"
+    item = struct.pack("<HHI", 0xFFFE, 0xE000, len(inner)) + inner + b"EFGH"
+    seq = struct.pack("<HH2sHI", 0x0009, 0x1001, b"SQ", 0, len(item)) + item
+    with_before_pixels(base, element(0x0009, 0x0010, "LO", b"OVERRUN") + seq, out)
+
+
+def make_edges(out):
+    """1-bit pictures, palettes with 16-bit entries whose bytes differ and with a
+    first mapped value of 10, as dump2dcm scripts (with their raw data)."""
+    W, H = 16, 8
+    bits = [1 if (x * 3 + y * 5) % 7 < 3 else 0 for y in range(H) for x in range(W)]
+    packed = bytes(sum(bits[i + k] << k for k in range(8)) for i in range(0, len(bits), 8))
+    write(out + "/bits1.raw", packed)
+    write(out + "/bits1.values", " ".join(map(str, bits)))
+    write(out + "/bits1.dump", dump("BITS", 20, H, W, 1, "MONOCHROME2", 1, 1, 0, "bits1.raw", vr="OB"))
+    lut = lambda f: struct.pack("<256H", *[f(i) & 0xFFFF for i in range(256)])
+    write(out + "/p16r.raw", lut(lambda i: i << 8 | (255 - i)))
+    write(out + "/p16g.raw", lut(lambda i: ((i * 7) % 256) << 8 | (i ^ 0x5A)))
+    write(out + "/p16b.raw", lut(lambda i: (255 - i) << 8 | 0x80))
+    px = bytes((x * 9 + y * 13) % 256 for y in range(H) for x in range(W))
+    write(out + "/pal16.raw", px)
+    tables = "(0028,1201) OW =p16r.raw\n(0028,1202) OW =p16g.raw\n(0028,1203) OW =p16b.raw\n"
+    write(out + "/pal16.dump", dump("PAL16", 21, H, W, 1, "PALETTE COLOR", 8, 8, 0, "pal16.raw",
+                                    "(0028,1101) US 256\\0\\16\n(0028,1102) US 256\\0\\16\n(0028,1103) US 256\\0\\16\n" +
+                                    tables, vr="OB"))
+    write(out + "/pal-first.dump", dump("PALF", 22, H, W, 1, "PALETTE COLOR", 8, 8, 0, "pal16.raw",
+                                        "(0028,1101) US 256\\10\\16\n(0028,1102) US 256\\10\\16\n"
+                                        "(0028,1103) US 256\\10\\16\n" + tables, vr="OB"))
+    desync(out + "/desync.dcm", False)
+    desync(out + "/desync-palette.dcm", True)
+    acr_planes(out + "/acr-planes.dcm")
+    acr_planes(out + "/acr-no-planes.dcm", b"1.2.840.10.8500.1.4.1.1.7", False)
+
+
+def make_series_by_position(out):
+    """Folders of one axial series each, four slices whose pixels are 40, 80,
+    120, 160 from inferior to superior, under file names in no order of
+    position: InstanceNumber counting up from inferior (up), down from superior
+    in a feet-first orientation (down), and empty (empty)."""
+    import os
+    W, H = 16, 12
+    names = ("k", "b", "x", "m")  # slice 0 (inferior) is k.dcm, slice 3 is m.dcm
+    for folder, orientation, instance in (("up", "1\\0\\0\\0\\1\\0", lambda r: str(r + 1)),
+                                          ("down", "-1\\0\\0\\0\\1\\0", lambda r: str(4 - r)),
+                                          ("empty", "1\\0\\0\\0\\1\\0", lambda r: "")):
+        d = out + "/series-" + folder
+        os.makedirs(d, exist_ok=True)
+        for rank, name in enumerate(names):
+            write(d + "/%s.raw" % name, bytes([(rank + 1) * 40] * (W * H)))
+            extra = ("(0020,0032) DS [-120\\-100\\%d]\n(0020,0037) DS [%s]\n(0028,1050) DS [128]\n"
+                     "(0028,1051) DS [256]\n" % (-30 + 10 * rank, orientation))
+            write(d + "/%s.dump" % name, dump(name, 200 + rank, H, W, 1, "MONOCHROME2", 8, 8, 0, "%s.raw" % name, extra,
+                                              series=90, vr="OB").replace("(0020,0013) IS [1]", "(0020,0013) IS [%s]" % instance(rank)))
+
+
+def many_elements(base, count, out):
+    """base's data set deflated, with count empty private elements before its
+    pixel data: a small file whose tag tree would take a gigabyte."""
+    d = open(base, "rb").read()
+    at = pixel_data_at(d)
+    meta_end = 132
+    while d[meta_end:meta_end + 2] == b"\x02\x00":
+        length = struct.unpack_from("<H", d, meta_end + 6)[0]
+        long_form = d[meta_end + 4:meta_end + 6] in (b"OB", b"OW", b"SQ", b"UN", b"UT")
+        meta_end += 12 + struct.unpack_from("<I", d, meta_end + 8)[0] if long_form else 8 + length
+    empty = struct.pack("<HH2sH", 0x0009, 0x1000, b"LO", 0) * count
+    data = d[meta_end:at] + empty + d[at:]
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    write(out, meta_file(packer.compress(data) + packer.flush(), b"1.2.840.10008.1.2.1.99"))
+
+
+if __name__ == "__main__" and sys.argv[1] == "many-elements":
+    many_elements(sys.argv[2], int(sys.argv[3]), sys.argv[4])
+
+
+if __name__ == "__main__" and sys.argv[1] in ("edges", "frames-text", "item-overrun", "series-by-position"):
+    cmd, args = sys.argv[1], sys.argv[2:]
+    if cmd == "edges":
+        make_edges(*args)
+    elif cmd == "frames-text":
+        frames_text(*args)
+    elif cmd == "item-overrun":
+        item_overrun(*args)
+    else:
+        make_series_by_position(*args)

@@ -163,4 +163,23 @@ TEST(Hostile, PeakMemoryMeasureSeesRealUse) {
   EXPECT_EQ(block[12345], 1);
 }
 
+// (After the peak memory tests: this one takes some.) A deflated file of 12 KB holding 999,000 empty elements (made at set-up):
+// its tag tree, a gigabyte of records, is refused with its reason before any
+// of it is made; its size still reads.
+TEST(Hostile, ATagTreeOfAMillionElementsIsRefused) {
+  const char* binary = getenv("RS_BINARY_DIR");
+  ASSERT_NE(binary, nullptr);
+  std::string path = std::string("Z:") + binary + "/testdata/quillfen/many-elements.dcm";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  const DWORD start = GetTickCount();
+  FileInfoRequest req = {};
+  std::string error;
+  EXPECT_FALSE(qf::ReadDicomInfo(path, true, &req, error));
+  EXPECT_NE(error.find("elements"), std::string::npos) << error;
+  EXPECT_EQ(req.tags, nullptr);
+  EXPECT_TRUE(qf::ReadDicomInfo(path, false, &req, error)) << error;
+  EXPECT_EQ(req.width, 64);
+  EXPECT_LT(GetTickCount() - start, 10000u);
+}
+
 }  // namespace

@@ -14,8 +14,13 @@
 #include <string>
 #include <vector>
 
+#include <gdcmImage.h>
+#include <gdcmReader.h>
+
 #include "modules/quillfen/QfCore.h"
+#include "modules/quillfen/QfDicomInternal.h"
 #include "modules/quillfen/QfViewerSeries.h"
+#include "tests/modules/quillfen/DicomReferenceTests.h"
 
 namespace {
 
@@ -23,6 +28,13 @@ std::string Fixture(const std::string& name) {
   const char* b = getenv("RS_BINARY_DIR");
   return std::string(b ? b : ".") + "/testdata/quillfen/" + name;
 }
+
+}  // namespace
+
+// The shared decoding tests' fixtures (DicomReferenceTests.h).
+std::string RefFixture(const std::string& name) { return Fixture(name); }
+
+namespace {
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -398,6 +410,207 @@ TEST(DicomWalk, EveryPathJudgesWhatGdcmWillRead) {
   // A sequence record, then an item record, per level.
   EXPECT_EQ(Depth(req.tags, req.tagCount), 40);
   FreeRecords(req.tags, req.tagCount);
+}
+
+std::vector<std::string> Folder(const std::string& dir);
+
+// An element that runs past the end of its item of defined length is refused
+// on every path; so is a tail of 4 to 7 bytes after the last element (GDCM
+// asserts on it), while a tail of 1 to 3 is read as GDCM reads it.
+TEST(DicomWalk, ElementsEndInsideTheirItemAndTheFile) {
+  static ModuleInterface table = {};
+  table.pfnAlloc = TestAlloc;
+  table.pfnFree = TestFree;
+  qf::BindTable(&table);
+  const std::string overrun = Fixture("item-overrun.dcm");
+  qf::Volume v;
+  std::string error;
+  EXPECT_FALSE(qf::LoadDicom(overrun, v, error));
+  EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+  for (bool tags : {false, true}) {
+    FileInfoRequest req = {};
+    EXPECT_FALSE(qf::ReadDicomInfo(overrun, tags, &req, error)) << tags;
+  }
+  qf::SeriesHeader header;
+  EXPECT_FALSE(qf::ReadSeriesHeader(overrun, header));
+  const std::vector<uint8_t> g8 = ReadAll(Fixture("g8.dcm"));
+  for (size_t tail = 1; tail < 8; ++tail) {
+    SCOPED_TRACE(tail);
+    std::vector<uint8_t> d = g8;
+    d.resize(d.size() + tail, 0x41);
+    const std::string path = TempPath("tail.dcm");
+    std::ofstream(path, std::ios::binary).write((const char*)d.data(), (std::streamsize)d.size());
+    FileInfoRequest req = {};
+    EXPECT_EQ(qf::DecodeDicom(d.data(), d.size(), v, error), tail < 4) << error;
+    EXPECT_EQ(qf::ReadDicomInfo(path, false, &req, error), tail < 4) << error;
+    EXPECT_EQ(qf::ReadSeriesHeader(path, header), tail < 4);
+    remove(path.c_str());
+  }
+}
+
+// The guard between GDCM's parse and its image set-up: GDCM's reading of one
+// file against the walk of another that differs in one element of group
+// 0028, in the pixel data, or in its fragments, is told apart; against the
+// walk of the same file it agrees. After the set-up, an image of another
+// size or frame count than the walk's description is told apart too.
+TEST(DicomWalk, TheGuardTellsGdcmsReadingFromTheWalks) {
+  auto walk = [](const std::vector<uint8_t>& d, qf::DicomLayout& L) {
+    bool needMore = false;
+    return qf::WalkDicom(d.data(), d.size(), d.size(), false, L, needMore);
+  };
+  auto gdcmRead = [](const std::vector<uint8_t>& d, gdcm::Reader& reader) {
+    qf::MemoryStream is(d.data(), d.size());
+    reader.SetStream(is);
+    return reader.Read();
+  };
+  for (const char* name : {"g8.dcm", "ct16-bigendian.dcm", "g8-rle.dcm", "icon.dcm", "pal.dcm", "utf8.dcm",
+                           "odd-rle32-un.dcm", "odd-jpeg-implicit-dataset.dcm", "ct16-deflated.dcm"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> good = ReadAll(Fixture(name));
+    qf::DicomLayout L;
+    ASSERT_TRUE(walk(good, L));
+    gdcm::Reader reader;
+    ASSERT_TRUE(gdcmRead(good, reader));
+    std::string error;
+    EXPECT_TRUE(qf::GdcmReadTheWalk(L, reader.GetFile(), error)) << error;
+  }
+  // One byte changed in the rows, the last byte of the pixel data, a fragment.
+  struct Change {
+    const char* name;
+    size_t (*at)(const std::vector<uint8_t>&);
+  };
+  const Change changes[] = {
+      {"g8.dcm",
+       [](const std::vector<uint8_t>& d) {
+         const uint8_t rows[6] = {0x28, 0x00, 0x10, 0x00, 'U', 'S'};
+         return (size_t)(std::search(d.begin(), d.end(), rows, rows + 6) - d.begin()) + 8;
+       }},
+      {"g8.dcm", [](const std::vector<uint8_t>& d) { return d.size() - 1; }},
+      {"ct16-bigendian.dcm", [](const std::vector<uint8_t>& d) { return d.size() - 2; }},
+      {"g8-rle.dcm", [](const std::vector<uint8_t>& d) { return d.size() - 20; }},
+  };
+  {
+    // An element of group 0028 that GDCM reads and the walk does not have:
+    // the same file with NumberOfFrames added.
+    const std::vector<uint8_t> g8 = ReadAll(Fixture("g8.dcm")), more = ReadAll(Fixture("frames-1e1.dcm"));
+    qf::DicomLayout L;
+    ASSERT_TRUE(walk(g8, L));
+    gdcm::Reader reader;
+    ASSERT_TRUE(gdcmRead(more, reader));
+    std::string error;
+    EXPECT_FALSE(qf::GdcmReadTheWalk(L, reader.GetFile(), error));
+  }
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> good = ReadAll(Fixture(c.name));
+    std::vector<uint8_t> other = good;
+    other[c.at(other)] ^= 0x01;
+    qf::DicomLayout L;
+    ASSERT_TRUE(walk(good, L));
+    gdcm::Reader reader;
+    ASSERT_TRUE(gdcmRead(other, reader));
+    std::string error;
+    EXPECT_FALSE(qf::GdcmReadTheWalk(L, reader.GetFile(), error));
+    EXPECT_NE(error.find("GDCM reads"), std::string::npos) << error;
+  }
+  qf::DicomLayout L;
+  const std::vector<uint8_t> g8 = ReadAll(Fixture("g8.dcm"));
+  ASSERT_TRUE(walk(g8, L));
+  qf::ImageDescription described;
+  std::string error;
+  ASSERT_TRUE(qf::ImageIsSound(L, described, error)) << error;
+  gdcm::Image image;
+  image.SetNumberOfDimensions(2);
+  image.SetDimension(0, 64);
+  image.SetDimension(1, 48);
+  image.SetPixelFormat(gdcm::PixelFormat(1, 8, 8, 7, 0));
+  image.SetPhotometricInterpretation(gdcm::PhotometricInterpretation::MONOCHROME2);
+  EXPECT_TRUE(qf::GdcmImageIsDescribed(described, image, error)) << error;
+  image.SetNumberOfDimensions(3);
+  image.SetDimension(2, 10);
+  EXPECT_FALSE(qf::GdcmImageIsDescribed(described, image, error));
+  image.SetNumberOfDimensions(2);
+  image.SetDimension(1, 24);
+  EXPECT_FALSE(qf::GdcmImageIsDescribed(described, image, error));
+}
+
+// A tag tree that would take more than its share of the decoding limit
+// (records and their text together) is refused before any of it is made.
+TEST(DicomTags, TheTreeIsBoundedByItsMemory) {
+  static ModuleInterface table = {};
+  table.pfnAlloc = TestAlloc;
+  table.pfnFree = TestFree;
+  qf::BindTable(&table);
+  const uint64_t saved = qf::DecodeLimit();
+  qf::SetDecodeLimit(16u << 20);  // 4 MiB of records: 3,900 or so
+  const std::vector<uint8_t> g8 = ReadAll(Fixture("g8.dcm"));
+  const size_t at = PixelDataAt(g8);
+  for (size_t empty : {1000, 8000}) {
+    std::vector<uint8_t> d(g8.begin(), g8.begin() + (ptrdiff_t)at);
+    for (size_t i = 0; i < empty; ++i) {
+      const uint8_t e[8] = {0x09, 0x00, (uint8_t)(0x10 + i % 200), 0x10, 'L', 'O', 0, 0};
+      d.insert(d.end(), e, e + 8);
+    }
+    d.insert(d.end(), g8.begin() + (ptrdiff_t)at, g8.end());
+    const std::string path = TempPath("many.dcm");
+    std::ofstream(path, std::ios::binary).write((const char*)d.data(), (std::streamsize)d.size());
+    FileInfoRequest req = {};
+    std::string error;
+    const bool read = qf::ReadDicomInfo(path, true, &req, error);
+    EXPECT_EQ(read, empty < 2000) << empty;
+    if (read) {
+      EXPECT_GT(req.tagCount, (int)empty);
+      FreeRecords(req.tags, req.tagCount);
+    } else {
+      EXPECT_NE(error.find("elements"), std::string::npos) << error;
+      EXPECT_EQ(req.tags, nullptr);
+    }
+    // The header alone still reads.
+    EXPECT_TRUE(qf::ReadDicomInfo(path, false, &req, error)) << error;
+    remove(path.c_str());
+  }
+  qf::SetDecodeLimit(saved);
+  // 999,000 empty elements in a deflated file of 12 KB: a gigabyte of records.
+  FileInfoRequest req = {};
+  std::string error;
+  EXPECT_FALSE(qf::ReadDicomInfo(Fixture("many-elements.dcm"), true, &req, error));
+  EXPECT_NE(error.find("elements"), std::string::npos) << error;
+  EXPECT_EQ(req.tags, nullptr);
+}
+
+// Folders of one axial series whose file names are in no order of position
+// play from inferior to superior whether InstanceNumber counts up from the
+// feet, down from the head, or is empty; a series without positions plays
+// by InstanceNumber.
+TEST(SeriesOrder, SlicesPlayInPositionOrder) {
+  for (const char* folder : {"series-up", "series-down", "series-empty", "series"}) {
+    SCOPED_TRACE(folder);
+    const std::string dir = Fixture(folder);
+    std::vector<qf::SeriesHeader> headers;
+    std::vector<std::string> kept;
+    std::string series;
+    for (const std::string& n : Folder(dir)) {
+      qf::SeriesHeader h;
+      ASSERT_TRUE(qf::ReadSeriesHeader(dir + "/" + n, h)) << n;
+      if (series.empty()) series = h.series;
+      if (h.series != series) continue;  // the stranger of "series"
+      headers.push_back(h);
+      kept.push_back(n);
+    }
+    // Listed the other way round: the order is the headers', not the listing's.
+    std::reverse(headers.begin(), headers.end());
+    std::reverse(kept.begin(), kept.end());
+    std::vector<int> shown;
+    for (size_t k : qf::SliceOrder(headers, kept)) {
+      qf::Volume v;
+      std::string error;
+      ASSERT_TRUE(qf::LoadDicom(dir + "/" + kept[k], v, error)) << error;
+      shown.push_back((int)v.grey[0]);
+    }
+    const std::vector<int> expected =
+        std::string(folder) == "series" ? std::vector<int>{40, 80, 120} : std::vector<int>{40, 80, 120, 160};
+    EXPECT_EQ(shown, expected);
+  }
 }
 
 std::vector<std::string> Folder(const std::string& dir) {

@@ -307,6 +307,9 @@ BOOL CUpdateProgressDlg::OnInitDialog() {
   SetWindowText(AfxGetAppName());
   SetDlgItemText(IDC_WEB_PROGRESS_CHECK, L"Auto check for updates");
   *m_pCancel = 0;
+  // The bar's timer belongs to this thread: set and killed here only.
+  SetDlgItemText(ids.updateLabel, L"Checking for updates...");
+  SetTimer(1, 100);
   if (!StartCheckThread()) {
     // No report would ever come: end at once as a failed check.
     m_nResult = -1;
@@ -327,10 +330,7 @@ UINT __cdecl CUpdateProgressDlg::CheckThreadProc(LPVOID param) {
 }
 
 int CUpdateProgressDlg::RunCheck() {
-  SetTimer(1, 100);
-  SetDlgItemText(GetWebProgram().ids.updateLabel, L"Checking for updates...");
   m_nResult = m_pJob->Check();
-  KillTimer(1);
   return 0;
 }
 
@@ -352,6 +352,7 @@ void CUpdateProgressDlg::OnCancel() {
 }
 
 LRESULT CUpdateProgressDlg::OnWorkerFinished(WPARAM, LPARAM) {
+  KillTimer(1);
   EndDialog(*m_pCancel ? IDCANCEL : IDOK);
   return 0;
 }

@@ -4,7 +4,9 @@
 // due test with "LastUpdateCheck".
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "tests/foundation/web/DialogTestSupport.h"
@@ -246,6 +248,29 @@ TEST_F(UpdateDialogs, ProgressDialogWithoutItsThreadEndsAtOnce) {
   EXPECT_EQ(IDOK, dialog.DoModal());
   EXPECT_EQ(-1, dialog.m_nResult);
   EXPECT_EQ(0, job.m_nCancel);
+}
+
+// The bar is the dialog's own: it moves from the start, also while the check
+// thread has not begun, and stops with the check's report.
+TEST_F(UpdateDialogs, ProgressDialogMovesItsBarBeforeTheCheckBegins) {
+  class CHeldCheckDlg : public CUpdateProgressDlg {
+   public:
+    using CUpdateProgressDlg::CUpdateProgressDlg;
+    BOOL StartCheckThread() override { return TRUE; }
+  };
+  CUpdateJob job;
+  std::atomic<INT_PTR> shown{-5};
+  std::thread owner([&] {
+    CHeldCheckDlg dialog(&job);
+    shown = dialog.DoModal();
+  });
+  const HWND dlg = WaitForDialog(IsProgressDialog);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_TRUE(PumpUntil([&] { return ::SendDlgItemMessageW(dlg, IDC_WEB_PROGRESS, PBM_GETPOS, 0, 0) >= 10; }));
+  EXPECT_STREQ(L"Checking for updates...", ItemText(dlg, GetWebProgram().ids.updateLabel));
+  ::PostMessageW(dlg, WM_WORKER_FINISHED, 0, 0);
+  owner.join();
+  EXPECT_EQ(IDOK, shown.load());
 }
 
 TEST_F(UpdateDialogs, CheckOnRequestBelongsToTheMainWindow) {

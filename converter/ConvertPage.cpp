@@ -212,6 +212,10 @@ void CConvertPage::SetBusy(BOOL busy) {
     SendToPage([this, busy] { SetBusy(busy); });
     return;
   }
+  // The focus follows the buttons only on the page shown, and only when it
+  // is in the page or nowhere: keys go on where the user types them.
+  const HWND focus = ::GetFocus();
+  const bool moveFocus = IsWindowVisible() && (!focus || focus == m_hWnd || ::IsChild(m_hWnd, focus));
   EnableInputs(!busy);
   RecalcLayout();
   CWnd* convert = GetDlgItem(IDC_CONVERT);
@@ -220,12 +224,12 @@ void CConvertPage::SetBusy(BOOL busy) {
     convert->ShowWindow(SW_HIDE);
     stop->ShowWindow(SW_SHOW);
     m_wndProgress.ShowWindow(SW_SHOW);
-    stop->SetFocus();
+    if (moveFocus) stop->SetFocus();
   } else {
     stop->ShowWindow(SW_HIDE);
     convert->ShowWindow(SW_SHOW);
     m_wndProgress.ShowWindow(SW_HIDE);
-    convert->SetFocus();
+    if (moveFocus) convert->SetFocus();
   }
 }
 

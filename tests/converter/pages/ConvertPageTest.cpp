@@ -125,6 +125,7 @@ TEST_F(ConvertPage, StatusLineColours) {
 
 TEST_F(ConvertPage, WorkerProtocolBusyStateAndCloseAfterStop) {
   m_page.m_bHold = true;
+  ::SetFocus(Item(IDC_CONVERT));  // where a click on it leaves the focus
   ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), (LPARAM)Item(IDC_CONVERT));
   EXPECT_EQ(1, m_page.m_nStarts);
   ASSERT_TRUE(m_page.IsWorkerRunning());

@@ -359,3 +359,56 @@ TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
     }
   }
 }
+
+// A video job ends while the user types in the other page's file-name box:
+// the keys go on into that box, and the window keeps answering.
+TEST_F(ProgramJob, TypingOnTheOtherPageGoesOnWhenAVideoJobEnds) {
+  WriteDword(kSettingsKey, L"Page", 1);
+  const CString folder = Data(L"out\\typed");
+  ::SHCreateDirectoryExW(nullptr, folder, nullptr);
+  for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
+  ASSERT_TRUE(Launch());
+  HWND video = PageOf(m_hMain, 1), series = PageOf(m_hMain, 0);
+  ASSERT_TRUE(IsShown(video));
+  ASSERT_TRUE(SetTextOf(::GetDlgItem(video, kSourceEdit), Data(L"clip.mp4")));
+  HWND combo = ::GetDlgItem(video, kFolderCombo);
+  HWND folderEdit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
+  ASSERT_TRUE(SetTextOf(folderEdit ? folderEdit : combo, folder));
+  ClickOn(::GetDlgItem(video, kConvert));
+  HWND browser = m_program.WaitDialog(L"Browse for Folder");
+  ASSERT_NE(browser, nullptr) << "no folder chooser";
+  PostCommand(browser, IDCANCEL);  // keeps the typed folder
+  ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(video, kStop)); }, 60000)) << "the work never ran";
+
+  // The other tab and its file-name box, with the mouse.
+  RECT tabs;
+  ::GetWindowRect(::GetDlgItem(m_hMain, kTabs), &tabs);
+  MouseTo(tabs.left + 60, tabs.top + 15);
+  MouseButton(true);
+  MouseButton(false);
+  ASSERT_TRUE(WaitFor([&] { return IsShown(series) && !IsShown(video); }));
+  HWND box = ::FindWindowExW(::GetDlgItem(series, kSourceEdit), nullptr, L"Edit", nullptr);
+  ASSERT_NE(box, nullptr);
+  ClickOn(box);
+  // Typed while the job runs and ends, and after.
+  HWND status = ::GetDlgItem(video, kStatus);
+  auto ended = [&] {
+    wchar_t text[256] = {0};
+    ::InternalGetWindowText(status, text, 256);
+    return wcscmp(text, L"Completed.") == 0;
+  };
+  CString typed;
+  for (const DWORD start = ::GetTickCount(); !ended() && ::GetTickCount() - start < 120000;) {
+    TypeText(L"j");
+    typed += L'j';
+    ::Sleep(80);
+  }
+  ASSERT_TRUE(ended());
+  TypeText(L"jjj");
+  typed += L"jjj";
+  EXPECT_STREQ(typed, TextOf(box));
+  DWORD_PTR answer = 0;
+  EXPECT_NE(0, ::SendMessageTimeoutW(m_hMain, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+      << "the window no longer answers";
+  ShotOf(m_hMain).SavePng(L"reelsmith-typed-after-video-job.png");
+}

@@ -181,6 +181,10 @@ void CConvertPage::OnSize(UINT nType, int cx, int cy) {
 }
 
 void CConvertPage::OnConvert() {
+  // A job that is starting takes no second Convert (the second click of a
+  // double click), and the page does not wait for it.
+  if (m_pWorkerThread && !m_bJobEnding && ::WaitForSingleObject(m_pWorkerThread->m_hThread, 0) != WAIT_OBJECT_0)
+    return;
   // A job that has ended shows Convert a moment before its end message comes:
   // a click meanwhile takes that message first rather than being lost.
   // (After leaving the busy state a worker only posts that message and ends.)
@@ -216,6 +220,7 @@ void CConvertPage::SetBusy(BOOL busy) {
   // is in the page or nowhere: keys go on where the user types them.
   const HWND focus = ::GetFocus();
   const bool moveFocus = IsWindowVisible() && (!focus || focus == m_hWnd || ::IsChild(m_hWnd, focus));
+  m_bJobEnding = !busy && m_pWorkerThread;
   EnableInputs(!busy);
   RecalcLayout();
   CWnd* convert = GetDlgItem(IDC_CONVERT);
@@ -346,6 +351,7 @@ int CConvertPage::StartWorker(AFX_THREADPROC fn) {
   // Nothing the job reads changes under it, from its first step on.
   EnableInputs(FALSE);
   m_nStopFlag = STOP_NONE;
+  m_bJobEnding = false;
   m_pWorkerThread = BeginWorkerThread(fn, this);
   if (!m_pWorkerThread) EnableInputs(TRUE);
   return m_pWorkerThread ? 0 : -1;

@@ -125,6 +125,19 @@ class ProgramJob : public CProgramTest {
             120000);
     if (shot) ShotOf(m_hMain).SavePng(shot);
   }
+
+  // Source and folder typed in, Convert clicked with the mouse, and the
+  // folder chooser answered with Cancel, which keeps the typed folder.
+  void ClickConvertVideo(HWND page, LPCTSTR source, LPCTSTR folder) {
+    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), source));
+    HWND combo = ::GetDlgItem(page, kFolderCombo);
+    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
+    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
+    ClickOn(::GetDlgItem(page, kConvert));
+    HWND browser = m_program.WaitDialog(L"Browse for Folder");
+    ASSERT_NE(browser, nullptr) << "no folder chooser";
+    PostCommand(browser, IDCANCEL);
+  }
 };
 }  // namespace
 
@@ -329,14 +342,7 @@ TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
   for (LPCTSTR stage : {L"Extracting frames", L"Generating"}) {
     SCOPED_TRACE(CStringA(stage));
     for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
-    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), Data(L"long.mp4")));
-    HWND combo = ::GetDlgItem(page, kFolderCombo);
-    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
-    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
-    ClickOn(::GetDlgItem(page, kConvert));
-    HWND browser = m_program.WaitDialog(L"Browse for Folder");
-    ASSERT_NE(browser, nullptr) << "no folder chooser";
-    PostCommand(browser, IDCANCEL);  // keeps the typed folder
+    ASSERT_NO_FATAL_FAILURE(ClickConvertVideo(page, Data(L"long.mp4"), folder));
     ASSERT_TRUE(StatusStartsWith(page, stage, 120000)) << CStringA(StatusOf(page));
     EXPECT_TRUE(RepaintsWithin(page, kPaintMs));
     const long ms = StopByClick(page);
@@ -370,14 +376,7 @@ TEST_F(ProgramJob, TypingOnTheOtherPageGoesOnWhenAVideoJobEnds) {
   ASSERT_TRUE(Launch());
   HWND video = PageOf(m_hMain, 1), series = PageOf(m_hMain, 0);
   ASSERT_TRUE(IsShown(video));
-  ASSERT_TRUE(SetTextOf(::GetDlgItem(video, kSourceEdit), Data(L"clip.mp4")));
-  HWND combo = ::GetDlgItem(video, kFolderCombo);
-  HWND folderEdit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
-  ASSERT_TRUE(SetTextOf(folderEdit ? folderEdit : combo, folder));
-  ClickOn(::GetDlgItem(video, kConvert));
-  HWND browser = m_program.WaitDialog(L"Browse for Folder");
-  ASSERT_NE(browser, nullptr) << "no folder chooser";
-  PostCommand(browser, IDCANCEL);  // keeps the typed folder
+  ASSERT_NO_FATAL_FAILURE(ClickConvertVideo(video, Data(L"clip.mp4"), folder));
   ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(video, kStop)); }, 60000)) << "the work never ran";
 
   // The other tab and its file-name box, with the mouse.

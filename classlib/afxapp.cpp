@@ -130,6 +130,7 @@ int CWinApp::DoMessageBox(LPCTSTR text, UINT type, UINT) {
     if (g_boxHandler) return g_boxHandler(text, type);
   }
   HWND owner = CWnd::GetSafeOwner(nullptr)->GetSafeHwnd();
+  CModalOwner disabled(owner);
   return MessageBoxW(owner, text, m_pszAppName, type | MB_SETFOREGROUND);
 }
 

@@ -9,6 +9,23 @@
 // Resource type of a dialog's initial control data (combo and list box items).
 #define RT_DLGINIT MAKEINTRESOURCE(240)
 
+// Keeps a modal window's owner (its top-level window) disabled while the modal
+// window runs. Modal windows of several threads may share one owner: the first
+// disables it and the last to end enables it again, never one while another
+// is still up. An owner that something else disabled is left as it is.
+class CModalOwner {
+ public:
+  explicit CModalOwner(HWND owner);
+  ~CModalOwner() { Release(); }
+  CModalOwner(const CModalOwner&) = delete;
+  CModalOwner& operator=(const CModalOwner&) = delete;
+  // Ends this window's claim; TRUE when that enabled the owner again.
+  BOOL Release();
+
+ private:
+  HWND m_hOwner = nullptr;  // null when not counted
+};
+
 class CDialog : public CWnd {
   DECLARE_DYNAMIC(CDialog)
  public:

@@ -1,7 +1,75 @@
 // Dialogs: creation from templates, the modal run and initial control data.
 #include "afxwin.h"
 
+#include <map>
+#include <mutex>
 #include <vector>
+
+namespace {
+// Owners disabled for modal windows, with the number of those still up.
+std::mutex g_ownersLock;
+std::map<HWND, int> g_owners;
+
+// The lock, taken while answering what other threads send this one: its
+// holder may be enabling a window of this thread, which waits for the answer.
+std::unique_lock<std::mutex> LockOwners() {
+  std::unique_lock<std::mutex> lock(g_ownersLock, std::try_to_lock);
+  while (!lock.owns_lock()) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    lock.try_lock();
+  }
+  return lock;
+}
+}  // namespace
+
+CModalOwner::CModalOwner(HWND owner) {
+  if (owner) owner = ::GetAncestor(owner, GA_ROOT);
+  if (!owner || owner == ::GetDesktopWindow() || !::IsWindow(owner)) return;
+  auto lock = LockOwners();
+  auto it = g_owners.find(owner);
+  if (it != g_owners.end()) {
+    ++it->second;
+  } else {
+    if (!::IsWindowEnabled(owner)) return;
+    g_owners[owner] = 1;
+    ::EnableWindow(owner, FALSE);
+  }
+  m_hOwner = owner;
+}
+
+BOOL CModalOwner::Release() {
+  if (!m_hOwner) return FALSE;
+  const HWND owner = m_hOwner;
+  m_hOwner = nullptr;
+  auto lock = LockOwners();
+  auto it = g_owners.find(owner);
+  if (it == g_owners.end()) return FALSE;
+  if (--it->second > 0) {
+    // The system's own modal windows enable and activate their owner when
+    // they end: the owner stays disabled, and the modal window still up on
+    // it comes to the front again.
+    if (::IsWindowEnabled(owner)) ::EnableWindow(owner, FALSE);
+    if (::GetForegroundWindow() == owner) {
+      HWND modal = owner;
+      ::EnumWindows(
+          [](HWND hwnd, LPARAM param) -> BOOL {
+            HWND* found = reinterpret_cast<HWND*>(param);
+            if (::GetWindow(hwnd, GW_OWNER) != *found || !::IsWindowVisible(hwnd) || !::IsWindowEnabled(hwnd))
+              return TRUE;
+            *found = hwnd;
+            return FALSE;
+          },
+          (LPARAM)&modal);
+      if (modal != owner) ::SetForegroundWindow(modal);
+    }
+    return FALSE;
+  }
+  g_owners.erase(it);
+  ::EnableWindow(owner, TRUE);
+  return TRUE;
+}
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
 
@@ -81,11 +149,7 @@ INT_PTR CDialog::DoModal() {
   if (!tmpl) return -1;
 
   HWND hWndParent = PreModal();
-  BOOL bEnableParent = FALSE;
-  if (hWndParent && hWndParent != ::GetDesktopWindow() && ::IsWindowEnabled(hWndParent)) {
-    ::EnableWindow(hWndParent, FALSE);
-    bEnableParent = TRUE;
-  }
+  CModalOwner disabled(hWndParent);
   m_nModalResult = -1;
   m_nFlags |= WF_CONTINUEMODAL;
   if (CreateDlgIndirect(tmpl, CWnd::FromHandle(hWndParent), inst)) {
@@ -99,15 +163,20 @@ INT_PTR CDialog::DoModal() {
                      SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
   }
   m_nFlags &= ~WF_CONTINUEMODAL;
-  if (bEnableParent) ::EnableWindow(hWndParent, TRUE);
-  if (hWndParent && m_hWnd && ::GetActiveWindow() == m_hWnd) ::SetActiveWindow(hWndParent);
+  // While another modal window keeps the owner disabled, that one stays active.
+  if (disabled.Release() && m_hWnd && ::GetActiveWindow() == m_hWnd) ::SetActiveWindow(hWndParent);
   if (m_hWnd) DestroyWindow();
   PostModal();
   return m_nModalResult;
 }
 
 void CDialog::EndDialog(int nResult) {
-  if (m_nFlags & (WF_MODALLOOP | WF_CONTINUEMODAL)) EndModalLoop(nResult);
+  // A modal run ends its own loop; the system's EndDialog would enable the
+  // owner, which DoModal leaves to the last of its modal windows.
+  if (m_nFlags & (WF_MODALLOOP | WF_CONTINUEMODAL)) {
+    EndModalLoop(nResult);
+    return;
+  }
   ::EndDialog(m_hWnd, nResult);
 }
 

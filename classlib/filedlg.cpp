@@ -87,16 +87,12 @@ INT_PTR CFileDialog::DoModal() {
   m_ofn.hwndOwner = PreModal();
   m_ofn.hInstance = AfxGetResourceHandle();
   AfxUnhookWindowCreate();
-  BOOL bEnableOwner = FALSE;
-  if (m_ofn.hwndOwner && ::IsWindowEnabled(m_ofn.hwndOwner)) {
-    ::EnableWindow(m_ofn.hwndOwner, FALSE);
-    bEnableOwner = TRUE;
-  }
+  CModalOwner disabled(m_ofn.hwndOwner);
   AFX_THREAD_STATE* st = AfxGetThreadState();
   if ((m_ofn.Flags & OFN_EXPLORER) && (m_ofn.Flags & OFN_ENABLEHOOK)) st->m_pAlternateWndInit = this;
   BOOL ok = m_bOpenFileDialog ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
   st->m_pAlternateWndInit = nullptr;
-  if (bEnableOwner) ::EnableWindow(m_ofn.hwndOwner, TRUE);
+  disabled.Release();
   if (hFocus && ::IsWindow(hFocus)) ::SetFocus(hFocus);
   // The child window is gone with the dialog; nothing of it stays attached.
   if (m_hWnd && !::IsWindow(m_hWnd)) Detach();

@@ -33,7 +33,8 @@ void CWindowCalls::Wake() {
 }
 
 void CWindowCalls::Post(std::function<void()> fn, UINT_PTR key) {
-  if (!m_pWnd->m_hWnd || IsWindowThread()) {
+  if (!m_pWnd->m_hWnd) return;  // no window, no thread of its own to run it on
+  if (IsWindowThread()) {
     fn();
     return;
   }
@@ -55,7 +56,8 @@ void CWindowCalls::Post(std::function<void()> fn, UINT_PTR key) {
 
 BOOL CWindowCalls::Send(const std::function<void()>& fn) {
   const HWND hwnd = m_pWnd->m_hWnd;
-  if (!hwnd || IsWindowThread()) {
+  if (!hwnd) return FALSE;
+  if (IsWindowThread()) {
     fn();
     return TRUE;
   }

@@ -181,6 +181,10 @@ void CConvertPage::OnSize(UINT nType, int cx, int cy) {
 }
 
 void CConvertPage::OnConvert() {
+  // A job that is starting takes no second Convert (the second click of a
+  // double click), and the page does not wait for it.
+  if (m_pWorkerThread && !m_bJobEnding && ::WaitForSingleObject(m_pWorkerThread->m_hThread, 0) != WAIT_OBJECT_0)
+    return;
   // A job that has ended shows Convert a moment before its end message comes:
   // a click meanwhile takes that message first rather than being lost.
   // (After leaving the busy state a worker only posts that message and ends.)
@@ -212,6 +216,11 @@ void CConvertPage::SetBusy(BOOL busy) {
     SendToPage([this, busy] { SetBusy(busy); });
     return;
   }
+  // The focus follows the buttons only on the page shown, and only when it
+  // is in the page or nowhere: keys go on where the user types them.
+  const HWND focus = ::GetFocus();
+  const bool moveFocus = IsWindowVisible() && (!focus || focus == m_hWnd || ::IsChild(m_hWnd, focus));
+  m_bJobEnding = !busy && m_pWorkerThread;
   EnableInputs(!busy);
   RecalcLayout();
   CWnd* convert = GetDlgItem(IDC_CONVERT);
@@ -220,12 +229,12 @@ void CConvertPage::SetBusy(BOOL busy) {
     convert->ShowWindow(SW_HIDE);
     stop->ShowWindow(SW_SHOW);
     m_wndProgress.ShowWindow(SW_SHOW);
-    stop->SetFocus();
+    if (moveFocus) stop->SetFocus();
   } else {
     stop->ShowWindow(SW_HIDE);
     convert->ShowWindow(SW_SHOW);
     m_wndProgress.ShowWindow(SW_HIDE);
-    convert->SetFocus();
+    if (moveFocus) convert->SetFocus();
   }
 }
 
@@ -342,6 +351,7 @@ int CConvertPage::StartWorker(AFX_THREADPROC fn) {
   // Nothing the job reads changes under it, from its first step on.
   EnableInputs(FALSE);
   m_nStopFlag = STOP_NONE;
+  m_bJobEnding = false;
   m_pWorkerThread = BeginWorkerThread(fn, this);
   if (!m_pWorkerThread) EnableInputs(TRUE);
   return m_pWorkerThread ? 0 : -1;

@@ -137,6 +137,8 @@ class CConvertPage : public COEDialog {
   BOOL FinishThread(CWinThread*& thread, int stopFlag);
 
   mutable CWindowCalls m_calls;
+  // The job has left the busy state: it only posts its end message now.
+  bool m_bJobEnding = false;
 
  private:
   void PutStatus(LPCTSTR text, LONG_PTR color);

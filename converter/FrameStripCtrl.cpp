@@ -74,7 +74,17 @@ int CFrameStripCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
 }
 
 int CFrameStripCtrl::PutFrame(CFrameItem* item, int position) {
-  if (!OnWindowThread()) return (int)CallOnWindowThread([=] { return (LRESULT)PutFrame(item, position); }, -1);
+  if (!OnWindowThread()) {
+    bool ran = false;
+    const int index = (int)CallOnWindowThread(
+        [&] {
+          ran = true;
+          return (LRESULT)PutFrame(item, position);
+        },
+        -1);
+    if (!ran) delete item;  // the strip went away first
+    return index;
+  }
   int index = position < 0 ? AddItem((DWORD_PTR)item, TRUE) : InsertItem(position, (DWORD_PTR)item, TRUE);
   if (index < 0) {
     delete item;

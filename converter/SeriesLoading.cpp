@@ -166,6 +166,7 @@ int CSeriesLoader::ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders) {
   struct Entry {
     CString name, path;
     bool folder;
+    bool link;  // a junction or symbolic link to a folder
   };
   std::vector<Entry> entries;
   CFileFind find;
@@ -175,7 +176,8 @@ int CSeriesLoader::ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders) {
   while (more) {
     more = find.FindNextFile();
     if (find.IsDots()) continue;
-    entries.push_back({find.GetFileName(), find.GetFilePath(), find.IsDirectory() != FALSE});
+    entries.push_back({find.GetFileName(), find.GetFilePath(), find.IsDirectory() != FALSE,
+                       find.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT) != FALSE});
   }
   find.Close();
   // The order a Windows file system lists names in, whatever the disk gives.
@@ -189,7 +191,8 @@ int CSeriesLoader::ScanFolder(LPCTSTR folder, LPCTSTR pattern, int subfolders) {
     if (e.folder) {
       added += LoadFiles(files);
       files.clear();
-      if (subfolders) added += ScanFolder(e.path, pattern, subfolders);
+      // Links are not followed: one back to a parent would repeat files without end.
+      if (subfolders && !e.link) added += ScanFolder(e.path, pattern, subfolders);
     } else if (filter.Match(e.name)) {
       files.push_back(e.path);
     }

@@ -391,12 +391,19 @@ void CSeriesToVideoPage::OnDropFiles(HDROP hDropInfo) {
   }
   m_arrPending.RemoveAll();
   UINT count = ::DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+  bool refused = false;
   for (UINT i = 0; i < count; ++i) {
     wchar_t path[1024] = {0};
+    // A longer path is refused: cut, it would name another file.
+    if (::DragQueryFileW(hDropInfo, i, nullptr, 0) > 1023) {
+      refused = true;
+      continue;
+    }
     ::DragQueryFileW(hDropInfo, i, path, 1024);
     m_arrPending.Add(path);
   }
   ::DragFinish(hDropInfo);
+  if (refused) ::MessageBeep(MB_ICONWARNING);
   SetForegroundWindow();
   m_strFolderPattern = GetFileFilter(SERIES_FILTER_DROP_PATTERN);
   StartLoader();

@@ -372,13 +372,42 @@ void CVideoToDicomPage::ChooseSource() {
 
   CWaitCursor wait;
   TakeProgramParts();
-  if (m_job.ProbeSource(m_job.m_strSourcePath, nullptr) != 0) {
+  if (ProbeChosenSource() != 0) {
     ShowMessage(L"This is not a valid video file.", MB_ICONEXCLAMATION);
     return;
   }
   // Microseconds to whole milliseconds, cut toward zero; the edit holds an int.
   const LONGLONG ms = m_job.m_mediaInfo.m_nDuration / 1000;
   m_editEnd.SetTime(ms > INT_MAX ? INT_MAX : (int)ms);
+}
+
+int CVideoToDicomPage::ProbeChosenSource() {
+  struct Probe {
+    CVideoToDicomJob* job;
+    CString path;
+    volatile int stop;
+    int result;
+  } probe{&m_job, m_job.m_strSourcePath, STOP_NONE, -1};
+  CWinThread* thread = BeginWorkerThread(
+      [](LPVOID param) -> UINT {
+        Probe* p = static_cast<Probe*>(param);
+        p->result = p->job->ProbeSource(p->path, &p->stop);
+        return 0;
+      },
+      &probe);
+  if (!thread) return -1;
+  // The window paints and answers what other threads send (an encoder's
+  // progress among them) while it waits; clicks and keys wait their turn.
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (::MsgWaitForMultipleObjects(1, &thread->m_hThread, FALSE, 50, QS_SENDMESSAGE | QS_PAINT) == WAIT_OBJECT_0)
+      break;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) ::DispatchMessageW(&msg);
+    if (probe.stop == STOP_NONE && ::GetTickCount() - start >= (DWORD)m_nProbeLimitMs) probe.stop = STOP_REQUESTED;
+  }
+  JoinWorker(thread);
+  return probe.stop == STOP_NONE ? probe.result : -1;
 }
 
 void CVideoToDicomPage::OnPlaySource() {

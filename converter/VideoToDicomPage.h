@@ -54,6 +54,8 @@ class CVideoToDicomPage : public CConvertPage {
 
   // The two choosers, run on the page's thread.
   void ChooseSource();
+  // How long the probe of a chosen source may take before it is stopped.
+  int m_nProbeLimitMs = 20000;
   void ChooseFolder();
   void EnableRangeControls();
 
@@ -159,6 +161,9 @@ class CVideoToDicomPage : public CConvertPage {
   CString GetSelectedPath() const;
   // The program's tool paths, image library and recent lists, into the job.
   void TakeProgramParts();
+  // Probes the chosen source on a thread of its own, stopped after the
+  // limit; 0 when it is a video.
+  int ProbeChosenSource();
 
   CSink m_sink;
   CHost m_host;

@@ -35,6 +35,31 @@ bool HoldFolder(const CString& folder) {
   return true;
 }
 
+// Deletes what a folder holds but the entry named keep; links to folders go,
+// never what they point to. True when nothing else is left.
+bool DeleteContents(const CString& folder, LPCWSTR keep) {
+  std::vector<std::pair<CString, DWORD>> entries;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = ::FindFirstFileW(folder + L"\\*", &fd);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..") && (!keep || lstrcmpiW(fd.cFileName, keep)))
+      entries.emplace_back(folder + L"\\" + fd.cFileName, fd.dwFileAttributes);
+  } while (::FindNextFileW(find, &fd));
+  ::FindClose(find);
+  bool all = true;
+  for (const auto& e : entries) {
+    if (e.second & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(e.first, e.second & ~FILE_ATTRIBUTE_READONLY);
+    if (!(e.second & FILE_ATTRIBUTE_DIRECTORY))
+      all = ::DeleteFileW(e.first) && all;
+    else if (e.second & FILE_ATTRIBUTE_REPARSE_POINT)
+      all = ::RemoveDirectoryW(e.first) && all;
+    else
+      all = DeleteContents(e.first, nullptr) && ::RemoveDirectoryW(e.first) && all;
+  }
+  return all;
+}
+
 // Only names the converter gives its work folders: four digits or more.
 bool IsWorkFolderName(LPCWSTR name) {
   size_t n = 0;
@@ -102,12 +127,13 @@ void DeleteWorkFoldersIn(LPCTSTR base) {
   for (const CString& name : names) {
     const CString folder = CString(base) + L"\\" + name;
     // Opening the mark for ourselves alone fails while a live process holds
-    // it; a folder without the mark is not ours to delete.
-    HANDLE mark = ::CreateFileW(MarkOf(folder), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    // it; a folder without the mark is not ours to delete. The mark goes
+    // last: a folder with a file that cannot go yet keeps it for a later exit.
+    HANDLE mark = ::CreateFileW(MarkOf(folder), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (mark == INVALID_HANDLE_VALUE) continue;
+    const bool emptied = DeleteContents(folder, kWorkFolderMark);
     ::CloseHandle(mark);
-    DeletePath(folder, DELETE_SILENT, nullptr);
+    if (emptied && ::DeleteFileW(MarkOf(folder))) ::RemoveDirectoryW(folder);
   }
 }
 

@@ -33,14 +33,20 @@ int WideToAnsi(LPCWSTR text, CStringA& out) {
   return size;
 }
 
-bool WideToAnsiExact(LPCWSTR text, CStringA& out) {
+bool WideToAnsiExact(LPCWSTR text, CStringA& out, UINT codePage) {
   out.Empty();
   if (!text || !*text) return true;
+  if (codePage == CP_ACP) codePage = GetACP();
+  // UTF-8 holds every character: the system takes no best-fit flag and no
+  // default character for it, and refuses only what is no character.
+  const bool utf8 = codePage == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+  BOOL* used = utf8 ? nullptr : &lossy;
+  const int n = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, used);
   if (n <= 0 || lossy) return false;
   std::string buf((size_t)n, '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &buf[0], n, nullptr, &lossy);
+  WideCharToMultiByte(codePage, flags, text, -1, &buf[0], n, nullptr, used);
   if (lossy) return false;
   out = buf.c_str();
   return true;

@@ -16,8 +16,8 @@ int CompareVersions(LPCTSTR a, LPCTSTR b);
 #include "afxwin.h"
 
 // The ANSI form of text only when every character survives the code page
-// (no best-fit stand-ins); empty text is exact.
-bool WideToAnsiExact(LPCWSTR text, CStringA& out);
+// (no best-fit stand-ins); empty text is exact. CP_ACP is the system's.
+bool WideToAnsiExact(LPCWSTR text, CStringA& out, UINT codePage = CP_ACP);
 // A path as the image library takes it: in the ANSI code page, in its short
 // form when the long one does not survive the code page; false (and no text)
 // when neither does, so that no other file is named.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "foundation/Helpers.h"
 #include "foundation/ui/FileDialog.h"
 #include "foundation/ui/FolderBrowser.h"
 #include "resources/viewer/ViewerRes.h"
@@ -283,7 +284,9 @@ void CPlayView::OnOpenFolderClicked() {
 void CPlayView::OnFileOpenFiles() {
   COCFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                     kOpenFilesFilter, GetParentFrame());
-  const CString initial = Settings().m_strLastOpenFile;
+  // The last file's folder (the file itself may have gone since).
+  const CString last = Settings().m_strLastOpenFile;
+  const CString initial = ::PathIsDirectoryW(last) ? last : GetParentFolder(last);
   dlg.GetOFN().lpstrTitle = L"Open Files";
   dlg.GetOFN().lpstrInitialDir = initial;
   if (dlg.DoModal() != IDOK) return;

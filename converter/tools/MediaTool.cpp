@@ -144,7 +144,7 @@ int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volat
   } else {
     for (;;) {
       if (IsStopRequest(*cancel)) {
-        if (WaitForSingleObject(child.m_pi.hProcess, kStopGraceMs) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(child.m_pi.hProcess, m_nStopGraceMs) != WAIT_OBJECT_0) {
           if (child.m_hJob) TerminateJobObject(child.m_hJob, 1);
           TerminateProcess(child.m_pi.hProcess, 1);
           m_bForcedStop = true;

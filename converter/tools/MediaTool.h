@@ -21,6 +21,9 @@ class CMediaTool {
   CString MakeCommandLine(LPCTSTR arguments) const;
 
   CString m_strToolPath;
+  // How long a tool asked to stop may take to end by itself before it is
+  // ended by force.
+  DWORD m_nStopGraceMs = 10000;
   // Set by RunTool when the tool had to be ended by force after a stop request.
   bool m_bForcedStop = false;
 };

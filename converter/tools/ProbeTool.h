@@ -72,6 +72,8 @@ class CProbeOptions {
 
 class CProbeTool : public CMediaTool {
  public:
+  // A probe writes nothing that needs finishing: a stop ends it at once.
+  CProbeTool() { m_nStopGraceMs = 0; }
   // Runs the probe; with an output file its report is redirected there.
   virtual int Execute(CProbeOptions& options, LPCTSTR outputFile, volatile int* cancel);
   virtual int BuildProbeArgs(CString& args, const CProbeOptions& options);

@@ -51,7 +51,12 @@ INT_PTR CFolderBrowser::DoModal() {
   bi.lpfn = BrowseCallback;
   bi.lParam = (LPARAM)this;
   bi.iImage = 0;
-  if (PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi)) {
+  PIDLIST_ABSOLUTE pidl;
+  {
+    CModalOwner disabled(bi.hwndOwner);
+    pidl = ::SHBrowseForFolderW(&bi);
+  }
+  if (pidl) {
     m_strFolderPath = PathOfItem(pidl);
     pMalloc->Free(pidl);
   }

@@ -59,7 +59,7 @@ BOOL CItemStripCtrl::OnWindowThread() const { return !::IsWindow(m_hWnd) || m_ca
 
 LRESULT CItemStripCtrl::CallOnWindowThread(const std::function<LRESULT()>& fn, LRESULT resultIfGone) {
   LRESULT result = resultIfGone;
-  m_calls.Send([&] { result = fn(); });
+  if (!m_calls.Send([&] { result = fn(); })) return resultIfGone;
   return result;
 }
 

@@ -92,7 +92,8 @@ class CItemStripCtrl : public CWnd {
   // The item rectangle of nIndex for a given view and first visible item.
   CRect ItemRectAt(int nIndex, const CRect& view, int nFirst) const;
   BOOL OnWindowThread() const;
-  // Runs fn on the window's thread (the caller's thread waits for it).
+  // Runs fn on the window's thread (the caller's thread waits for it);
+  // resultIfGone when the window went away before it ran.
   LRESULT CallOnWindowThread(const std::function<LRESULT()>& fn, LRESULT resultIfGone);
   CWindowCalls m_calls;
   void MoveFocusTo(int nIndex, UINT nShiftCtrl);

@@ -1,6 +1,7 @@
 #include "foundation/web/HttpClient.h"
 
 #include <cwchar>
+#include <mutex>
 #include <vector>
 
 #include "foundation/Helpers.h"
@@ -25,11 +26,74 @@ BOOL IsOnline() {
   return ::InternetGetConnectedState(&flags, 0);
 }
 
-void CloseInternetHandle(HINTERNET* slot) {
-  HINTERNET h = (HINTERNET)::InterlockedExchangePointer((PVOID*)slot, nullptr);
-  if (h) ::InternetCloseHandle(h);
+HINTERNET TakeInternetHandle(HINTERNET* slot) {
+  return (HINTERNET)::InterlockedExchangePointer((PVOID*)slot, nullptr);
 }
+
+void CloseInternetHandle(HINTERNET* slot) {
+  if (HINTERNET h = TakeInternetHandle(slot)) ::InternetCloseHandle(h);
+}
+
+// Perform's answer when its thread was left behind: nothing of the request
+// may be touched any more.
+constexpr int kLeftBehind = 2;
+
+int LeftBehind(HINTERNET owned) {
+  if (owned) ::InternetCloseHandle(owned);
+  return kLeftBehind;
+}
+
+// Request threads left behind in a blocked call, until they end.
+std::mutex g_leftLock;
+std::vector<HANDLE> g_left;
 }  // namespace
+
+// The thread is attached while it may touch its request. Around a WinINet
+// call that can block it is not, and then the watchdog may leave it behind;
+// the thread notices when the call returns and from then on touches only
+// what it holds itself. The last of the two to let go frees the link.
+struct CHttpThreadLink {
+  enum { ATTACHED, IN_CALL, LEFT_BEHIND };
+  std::atomic<int> state{ATTACHED};
+  std::atomic<int> refs{2};
+
+  void Release() {
+    if (--refs == 0) delete this;
+  }
+  // Runs a blocking call detached; false when the thread was left behind.
+  template <class Call>
+  bool Detached(Call call) {
+    state = IN_CALL;
+    call();
+    int expected = IN_CALL;
+    return state.compare_exchange_strong(expected, ATTACHED);
+  }
+  // The watchdog's side: true when the thread was in such a call.
+  bool LeaveBehind() {
+    int expected = IN_CALL;
+    return state.compare_exchange_strong(expected, LEFT_BEHIND);
+  }
+};
+
+int WaitForHttpRequestThreads(DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(g_leftLock);
+      for (size_t i = 0; i < g_left.size();) {
+        if (::WaitForSingleObject(g_left[i], 0) == WAIT_OBJECT_0) {
+          ::CloseHandle(g_left[i]);
+          g_left.erase(g_left.begin() + (ptrdiff_t)i);
+        } else {
+          ++i;
+        }
+      }
+      if (g_left.empty()) return 1;
+    }
+    if (::GetTickCount() - start >= timeoutMs) return 0;
+    ::Sleep(20);
+  }
+}
 
 void SetHttpConnectedStateProc(HttpConnectedStateProc proc) { g_connectedState = proc; }
 
@@ -101,12 +165,22 @@ int CHttpRequest::NotifyTransferEnd() {
 
 DWORD WINAPI CHttpRequest::HttpRequestThreadProc(LPVOID param) {
   CHttpRequest* request = static_cast<CHttpRequest*>(param);
-  request->m_nResult = request->Perform();
-  request->m_bPerformed = 1;
-  // Closed here, under the watchdog's eye: closing a request whose body was
-  // not read to the end may first read on to keep the connection for reuse,
-  // which a server that never stops sending can make last for ever.
-  request->CloseHandles();
+  CHttpThreadLink* link = request->m_pLink;
+  const int result = request->Perform();
+  if (result != kLeftBehind) {
+    request->m_nResult = result;
+    request->m_bPerformed = 1;
+    // Closed here, under the watchdog's eye: closing a request whose body was
+    // not read to the end may first read on to keep the connection for reuse,
+    // which a server that never stops sending can make last for ever.
+    HINTERNET handles[] = {TakeInternetHandle(&request->m_hRequest), TakeInternetHandle(&request->m_hConnection),
+                           TakeInternetHandle(&request->m_hRoot)};
+    link->Detached([&] {
+      for (HINTERNET h : handles)
+        if (h) ::InternetCloseHandle(h);
+    });
+  }
+  link->Release();
   return 0;
 }
 
@@ -119,11 +193,17 @@ DWORD CHttpRequest::IdleLimitMs() const {
 int CHttpRequest::RunWithWatchdog() {
   m_nResult = HTTP_RESULT_FAILED;
   m_bPerformed = 0;
+  CHttpThreadLink* link = new CHttpThreadLink;
+  m_pLink = link;
   HANDLE thread = ::CreateThread(nullptr, 0, HttpRequestThreadProc, this, 0, nullptr);
-  if (!thread) return HTTP_RESULT_FAILED;
+  if (!thread) {
+    m_pLink = nullptr;
+    delete link;
+    return HTTP_RESULT_FAILED;
+  }
 
   const DWORD idleLimit = IdleLimitMs();
-  bool cancelled = false;
+  bool cancelled = false, leftBehind = false;
   DWORD idleStart = ::GetTickCount();
   LONGLONG seen = m_nActivity;
   for (;;) {
@@ -151,18 +231,25 @@ int CHttpRequest::RunWithWatchdog() {
       grace = kIdleGraceMs;
     }
     if (::WaitForSingleObject(thread, grace) == WAIT_OBJECT_0) break;
-    // Still running. It is ended by force unless it is writing into the sink;
-    // then watching goes on with the idle clock left as it is.
-    int allowed = 1;
-    if (m_nTerminateAllowed.compare_exchange_strong(allowed, 2)) {
-      ::TerminateThread(thread, 0);
-      ::WaitForSingleObject(thread, 5000);
+    // Still running. A thread blocked in WinINet is left to end by itself;
+    // one in our own code (a sink write, an observer) is waited for, with the
+    // idle clock left as it is. None is ever ended by force: it could hold a
+    // lock of the heap, the loader or WinINet for ever.
+    if (link->LeaveBehind()) {
+      leftBehind = true;
       // A request that had its result and hung only while closing keeps it.
       if (!m_bPerformed) m_nResult = HTTP_RESULT_CANCELLED;
       break;
     }
   }
-  ::CloseHandle(thread);
+  if (leftBehind) {
+    std::lock_guard<std::mutex> lock(g_leftLock);
+    g_left.push_back(thread);
+  } else {
+    ::CloseHandle(thread);
+  }
+  m_pLink = nullptr;
+  link->Release();
   CloseHandles();
   // A request whose handles were closed for a cancel reports the cancel, not
   // the failure the closing caused.
@@ -174,7 +261,9 @@ int CHttpRequest::RunWithWatchdog() {
 // The request thread.
 
 int CHttpRequest::Prepare() {
-  if (!IsOnline()) return HTTP_RESULT_UNAVAILABLE;
+  BOOL online = FALSE;
+  if (!m_pLink->Detached([&] { online = IsOnline(); })) return kLeftBehind;
+  if (!online) return HTTP_RESULT_UNAVAILABLE;
   m_response.Reset();
   if (m_headers.m_strUserAgent.IsEmpty()) m_headers.m_strUserAgent = kDefaultUserAgent;
   if (m_nReadSize == 0) m_nReadSize = kDefaultReadSize;
@@ -276,9 +365,11 @@ CString CHttpRequest::QueryText(DWORD info) {
   return CString(buf.data());
 }
 
+// Nothing of the request is read or written while a detached call runs: its
+// arguments are copies, its results locals.
 int CHttpRequest::Perform() {
+  CHttpThreadLink* link = m_pLink;
   m_nActivity = 0;
-  m_nTerminateAllowed = 1;
   if (int r = Prepare()) return r;
 
   CString host, path;
@@ -288,8 +379,11 @@ int CHttpRequest::Perform() {
   const CString proxy = GetProxyString();
 
   Touch();
-  HINTERNET root = ::InternetOpenW(m_headers.m_strUserAgent, (DWORD)m_nAccessType,
-                                   proxy.IsEmpty() ? nullptr : (LPCTSTR)proxy, nullptr, 0);
+  const CString agent = m_headers.m_strUserAgent;
+  const DWORD access = (DWORD)m_nAccessType;
+  HINTERNET root = nullptr;
+  LPCTSTR proxyText = proxy.IsEmpty() ? nullptr : (LPCTSTR)proxy;
+  if (!link->Detached([&] { root = ::InternetOpenW(agent, access, proxyText, nullptr, 0); })) return LeftBehind(root);
   if (!root) return HTTP_RESULT_UNAVAILABLE;
   m_hRoot = root;
   // WinINet's own waits end at the idle time-out too, so a stalled call
@@ -326,9 +420,15 @@ int CHttpRequest::Perform() {
   CStringA body;
   int bodyBytes = m_headers.m_strBody.IsEmpty() ? 0 : WideToAnsi(m_headers.m_strBody, body);
   Touch();
-  if (!::HttpSendRequestW(request, nullptr, 0, bodyBytes > 1 ? (LPVOID)(LPCSTR)body : nullptr,
-                          bodyBytes > 1 ? (DWORD)(bodyBytes - 1) : 0)) {
-    const DWORD error = ::GetLastError();
+  BOOL sent = FALSE;
+  DWORD error = 0;
+  if (!link->Detached([&] {
+        sent = ::HttpSendRequestW(request, nullptr, 0, bodyBytes > 1 ? (LPVOID)(LPCSTR)body : nullptr,
+                                  bodyBytes > 1 ? (DWORD)(bodyBytes - 1) : 0);
+        error = ::GetLastError();
+      }))
+    return kLeftBehind;
+  if (!sent) {
     if (IsCancelled()) return HTTP_RESULT_CANCELLED;
     // A server that cannot be reached is an unusable address, like one that
     // does not parse. The update check folds both into "failed".
@@ -364,6 +464,7 @@ int CHttpRequest::Perform() {
 }
 
 int CHttpRequest::ReadBody() {
+  CHttpThreadLink* link = m_pLink;
   NotifyTransferBegin();
   CReadBuffer buffer;
   buffer.m_bOwns = 1;
@@ -386,8 +487,11 @@ int CHttpRequest::ReadBody() {
     // for what has arrived, so bytes are stored (and count as activity) as
     // they come instead of after a whole block.
     Touch();
+    const HINTERNET request = m_hRequest;
     DWORD available = 0;
-    if (!::InternetQueryDataAvailable(m_hRequest, &available, 0, 0)) {
+    BOOL ok = FALSE;
+    if (!link->Detached([&] { ok = ::InternetQueryDataAvailable(request, &available, 0, 0); })) return kLeftBehind;
+    if (!ok) {
       result = IsCancelled() ? HTTP_RESULT_CANCELLED : HTTP_RESULT_FAILED;
       break;
     }
@@ -398,7 +502,9 @@ int CHttpRequest::ReadBody() {
     }
     Touch();
     DWORD got = 0;
-    if (!::InternetReadFile(m_hRequest, buffer.m_pBlock, want, &got)) {
+    void* block = buffer.m_pBlock;
+    if (!link->Detached([&] { ok = ::InternetReadFile(request, block, want, &got); })) return kLeftBehind;
+    if (!ok) {
       result = IsCancelled() ? HTTP_RESULT_CANCELLED : HTTP_RESULT_FAILED;
       break;
     }
@@ -411,14 +517,8 @@ int CHttpRequest::ReadBody() {
       break;
     }
     Touch();
-    int allowed = 1;
-    if (!m_nTerminateAllowed.compare_exchange_strong(allowed, 0)) {
-      result = HTTP_RESULT_CANCELLED;  // the watchdog is ending this thread
-      break;
-    }
     DWORD written = 0;
     const int w = m_pSink->Write(buffer.m_pBlock, got, &written);
-    m_nTerminateAllowed = 1;
     if (w == -1 || written < got) {
       result = HTTP_RESULT_FAILED;
       break;
@@ -449,7 +549,6 @@ void CHttpDownloader::Reset() {
   m_nActivity = 0;
   m_nAccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   m_pSink = nullptr;
-  m_nTerminateAllowed = 1;
 }
 
 int CHttpDownloader::DownloadToStream(CStream* stream) { return Get(stream); }

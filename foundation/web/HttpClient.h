@@ -1,7 +1,9 @@
 // A blocking HTTP/HTTPS client over WinINet. Each request runs on a thread of
 // its own while the calling thread watches it: a request that shows no
 // activity for the idle time-out, or whose cancel flag is set, has its handles
-// closed, and is ended by force as a last resort.
+// closed. A thread still blocked in WinINet after that is left to end by
+// itself (it is never ended by force); it touches nothing of the request
+// from then on and frees what it holds when it ends.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -14,7 +16,7 @@
 // Request results.
 enum HttpResult {
   HTTP_RESULT_OK = 0,         // any status below 400
-  HTTP_RESULT_CANCELLED = 1,  // also when the request thread had to be ended by force
+  HTTP_RESULT_CANCELLED = 1,  // also when the request thread had to be left behind
   // The request thread could not start; the request could not be opened or
   // sent; a read failed; a write into the sink failed or was short.
   HTTP_RESULT_FAILED = -1,
@@ -83,6 +85,13 @@ struct CHttpResponseInfo {
   void Reset() { *this = CHttpResponseInfo(); }
 };
 
+// Waits up to timeoutMs for the request threads that were left behind in a
+// blocked call (at exit: none is ever ended by force). 1 when none is left.
+int WaitForHttpRequestThreads(DWORD timeoutMs);
+
+// What a request and its thread share (the thread may outlive the request).
+struct CHttpThreadLink;
+
 // Tests replace how the client asks whether the machine is online; null
 // restores InternetGetConnectedState.
 typedef BOOL (*HttpConnectedStateProc)();
@@ -134,10 +143,8 @@ class CHttpRequest {
   HINTERNET m_hRoot = nullptr;
   HINTERNET m_hConnection = nullptr;
   HINTERNET m_hRequest = nullptr;
-  // 1 while the request thread may be ended by force; 0 while it writes into
-  // the sink; 2 once the watchdog has decided to end it.
-  std::atomic<int> m_nTerminateAllowed{1};
-  std::atomic<int> m_bPerformed{0};  // the request thread has its result
+  CHttpThreadLink* m_pLink = nullptr;  // while a request thread runs
+  std::atomic<int> m_bPerformed{0};    // the request thread has its result
 
   // Pieces of a request, open to tests.
   int CrackUrl(CString& host, CString& path, INTERNET_PORT& port, INTERNET_SCHEME& scheme) const;

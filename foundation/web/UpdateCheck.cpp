@@ -150,8 +150,10 @@ int StopUpdateChecks(DWORD timeoutMs) {
         handles.push_back(check.thread);
       }
     }
-    if (threads.empty()) return 1;
-    if (::GetTickCount() - start >= timeoutMs) return 0;
+    const DWORD spent = ::GetTickCount() - start;
+    // Requests the checks had to leave behind in a blocked call get the rest.
+    if (threads.empty()) return WaitForHttpRequestThreads(spent < timeoutMs ? timeoutMs - spent : 0);
+    if (spent >= timeoutMs) return 0;
     for (DWORD id : threads) ::EnumThreadWindows(id, CancelCheckWindow, 0);
     // Messages the check threads send to this thread are answered meanwhile.
     const DWORD count = (DWORD)(handles.size() < MAXIMUM_WAIT_OBJECTS - 1 ? handles.size() : MAXIMUM_WAIT_OBJECTS - 1);
@@ -307,6 +309,9 @@ BOOL CUpdateProgressDlg::OnInitDialog() {
   SetWindowText(AfxGetAppName());
   SetDlgItemText(IDC_WEB_PROGRESS_CHECK, L"Auto check for updates");
   *m_pCancel = 0;
+  // The bar's timer belongs to this thread: set and killed here only.
+  SetDlgItemText(ids.updateLabel, L"Checking for updates...");
+  SetTimer(1, 100);
   if (!StartCheckThread()) {
     // No report would ever come: end at once as a failed check.
     m_nResult = -1;
@@ -327,10 +332,7 @@ UINT __cdecl CUpdateProgressDlg::CheckThreadProc(LPVOID param) {
 }
 
 int CUpdateProgressDlg::RunCheck() {
-  SetTimer(1, 100);
-  SetDlgItemText(GetWebProgram().ids.updateLabel, L"Checking for updates...");
   m_nResult = m_pJob->Check();
-  KillTimer(1);
   return 0;
 }
 
@@ -352,6 +354,7 @@ void CUpdateProgressDlg::OnCancel() {
 }
 
 LRESULT CUpdateProgressDlg::OnWorkerFinished(WPARAM, LPARAM) {
+  KillTimer(1);
   EndDialog(*m_pCancel ? IDCANCEL : IDOK);
   return 0;
 }

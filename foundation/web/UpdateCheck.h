@@ -45,8 +45,10 @@ int CheckForUpdates(LPCTSTR infoUrl, LPCTSTR currentVersion, int intervalDays, i
 
 // Stops the checks still running (their transfers are cancelled and their
 // dialogs and messages closed as by Cancel) and waits up to timeoutMs for
-// their threads to end. 1 when none is left, 0 after the time-out. Called by
-// the user-interface thread at exit, before the settings are saved.
+// their threads to end, and for the request threads they left behind in a
+// blocked call. 1 when none is left, 0 after the time-out (nothing is ended
+// by force). Called by the user-interface thread at exit, before the settings
+// are saved.
 int StopUpdateChecks(DWORD timeoutMs);
 // How long the programs wait for their checks at exit: a cancelled transfer
 // ends within about a second and a half.

@@ -39,13 +39,13 @@ class ProgressRelay {
     cds.dwData = TOOL_CALLBACK_ID;
     cds.cbData = sizeof data;
     cds.lpData = &data;
-    // A receiver that stops answering must not hold the run for ever: after
-    // one record that is not answered in time no more are sent.
+    // A receiver that stops answering must not hold the run for ever: a
+    // record not answered in time counts as "go on". Later records are still
+    // offered (to a hung receiver the system refuses them at once), so a
+    // receiver that answers again can still ask to stop.
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(m_wnd, WM_COPYDATA, 0, (LPARAM)&cds, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerMs, &answer)) {
-      m_wnd = nullptr;
+    if (!SendMessageTimeoutW(m_wnd, WM_COPYDATA, 0, (LPARAM)&cds, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerMs, &answer))
       return 0;
-    }
     return (LRESULT)answer;
   }
 

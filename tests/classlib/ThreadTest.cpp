@@ -217,8 +217,10 @@ TEST(Thread, HeldWindowCallsRunInOrderAfterTheReleaseOrNotAtAll) {
   EXPECT_EQ(3u, order.size());
 }
 
-// A sent call that has begun is waited for, also when the window goes during it.
-TEST(Thread, ASentCallThatHasBegunIsWaitedForWhenTheWindowGoesDuringIt) {
+// A sent call that has begun is waited for, also when the window goes during
+// it; once the window is gone no call runs on a worker: posted ones are
+// dropped and a sent one answers FALSE.
+TEST(Thread, ASentCallThatHasBegunIsWaitedForAndNoneRunsOnceTheWindowIsGone) {
   CCallWnd wnd;
   ASSERT_TRUE(wnd.CreateEx(0, nullptr, L"goes", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
   PumpPending();
@@ -237,4 +239,14 @@ TEST(Thread, ASentCallThatHasBegunIsWaitedForWhenTheWindowGoesDuringIt) {
   ASSERT_TRUE(returned);
   EXPECT_EQ(1, sent.load());
   EXPECT_TRUE(ended.load());
+
+  std::atomic<int> late{0};
+  BOOL lateSent = TRUE;
+  std::thread after([&] {
+    wnd.m_calls.Post([&] { ++late; });
+    lateSent = wnd.m_calls.Send([&] { ++late; });
+  });
+  after.join();
+  EXPECT_FALSE(lateSent);
+  EXPECT_EQ(0, late.load());
 }

@@ -13,6 +13,56 @@ CString TempRoot() {
   return root;
 }
 
+// Windows takes for UTF-8 no flag but WC_ERR_INVALID_CHARS and no
+// default-character argument; Wine lets them pass. The program's import of
+// the conversion is held to the Windows rule while a test needs it.
+decltype(&::WideCharToMultiByte) g_wideToMulti = nullptr;
+int WINAPI StrictWideToMulti(UINT cp, DWORD flags, LPCWCH text, int n, LPSTR out, int size, LPCCH def, LPBOOL used) {
+  if (cp == CP_UTF8 && ((flags & ~(DWORD)WC_ERR_INVALID_CHARS) || def || used)) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  return g_wideToMulti(cp, flags, text, n, out, size, def, used);
+}
+
+// The slot of this program's import of a function by that name, or null.
+void** ImportSlot(const char* name) {
+  BYTE* base = (BYTE*)GetModuleHandleW(nullptr);
+  auto* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* imp = (IMAGE_IMPORT_DESCRIPTOR*)(base + dir.VirtualAddress); imp->Name; ++imp) {
+    auto* names = (IMAGE_THUNK_DATA*)(base + imp->OriginalFirstThunk);
+    auto* slots = (IMAGE_THUNK_DATA*)(base + imp->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots)
+      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+          strcmp((const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, name) == 0)
+        return (void**)&slots->u1.Function;
+  }
+  return nullptr;
+}
+
+class CStrictConversion {
+ public:
+  CStrictConversion() : m_slot(ImportSlot("WideCharToMultiByte")) {
+    if (m_slot) g_wideToMulti = (decltype(g_wideToMulti))Swap((void*)&StrictWideToMulti);
+  }
+  ~CStrictConversion() {
+    if (m_slot) Swap((void*)g_wideToMulti);
+  }
+  bool Active() const { return m_slot != nullptr; }
+
+ private:
+  void* Swap(void* fn) {
+    DWORD old = 0;
+    VirtualProtect(m_slot, sizeof(void*), PAGE_READWRITE, &old);
+    void* was = *m_slot;
+    *m_slot = fn;
+    VirtualProtect(m_slot, sizeof(void*), old, &old);
+    return was;
+  }
+  void** m_slot;
+};
+
 void WriteText(const CString& path, const char* text) {
   HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -54,6 +104,26 @@ TEST(PathPieces, PathsTooLongAreRefusedNotCut) {
   EXPECT_STREQ(L"", GetFileBaseName(L"C:\\a\\" + longName + L".txt"));
   EXPECT_EQ(0, DeletePath(L"", DELETE_SILENT));
   EXPECT_EQ(1, DeletePath(root, DELETE_SILENT));
+}
+
+// Paths for the image library: exact in the code page or refused. Where the
+// system's code page is UTF-8 every path has its exact form.
+TEST(PathPieces, NarrowedExactlyOrNotAtAll) {
+  CStrictConversion strict;
+  ASSERT_TRUE(strict.Active());
+  const wchar_t path[] = L"C:\\Bilder\\K\u00e4se \u0436\u4e2d.dcm";
+  CStringA out("stale");
+  ASSERT_TRUE(WideToAnsiExact(path, out, CP_UTF8));
+  EXPECT_STREQ("C:\\Bilder\\K\xC3\xA4se \xD0\xB6\xE4\xB8\xAD.dcm", out);
+  // A lone surrogate has no UTF-8 form.
+  EXPECT_FALSE(WideToAnsiExact(L"a\xD800" L"b", out, CP_UTF8));
+  EXPECT_STREQ("", out);
+  // Western European: the umlaut survives, the rest has only stand-ins.
+  ASSERT_TRUE(WideToAnsiExact(L"K\u00e4se", out, 1252));
+  EXPECT_STREQ("K\xE4se", out);
+  EXPECT_FALSE(WideToAnsiExact(path, out, 1252));
+  EXPECT_FALSE(WideToAnsiExact(L"p\u0101t.dcm", out, 1252));
+  EXPECT_TRUE(WideToAnsiExact(L"", out, CP_UTF8));
 }
 
 TEST(FoldersAndFiles, CreateMeasureAndRemove) {

@@ -29,6 +29,8 @@ struct Receiver {
   int badRecords = 0;
   bool stopOnProgress = false;
   DWORD stopAnsweredAt = 0;
+  // The first progress record is answered this late, and later ones ask to stop.
+  DWORD stallMs = 0;
 };
 
 Receiver* g_receiver = nullptr;
@@ -43,6 +45,12 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     const ToolCallbackData* d = static_cast<const ToolCallbackData*>(cds->lpData);
     g_receiver->records.push_back(
         Record{d->context, d->event, d->progress.total, d->progress.position, d->progress.frame, GetTickCount()});
+    if (d->event == TOOL_EVENT_PROGRESS && g_receiver->stallMs) {
+      Sleep(g_receiver->stallMs);
+      g_receiver->stallMs = 0;
+      g_receiver->stopOnProgress = true;
+      return 0;
+    }
     if (d->event == TOOL_EVENT_PROGRESS && g_receiver->stopOnProgress) {
       if (!g_receiver->stopAnsweredAt) g_receiver->stopAnsweredAt = GetTickCount();
       return 1;
@@ -123,9 +131,9 @@ class SmeltrixCallbackTest : public ::testing::Test {
   // Runs the encoder with the converter's argument text, started directly as
   // the converter does, and pumps messages until it ends.
   DWORD RunEncoder(const std::wstring& output, DWORD* endTick, const std::wstring& inputDir = std::wstring(),
-                   HWND callback = nullptr) {
+                   HWND callback = nullptr, const std::wstring& outputArgs = std::wstring()) {
     std::wstring in = inputDir.empty() ? m_dir : inputDir;
-    std::wstring args = L" -r 10/1 -i \"" + in + L"\\I%07d.bmp\" -codec:v libx264 -q:v 0 -an -f mp4 \"" + output +
+    std::wstring args = L" -r 10/1 -i \"" + in + L"\\I%07d.bmp\" -codec:v libx264 -q:v 0 -an " + outputArgs + L"-f mp4 \"" + output +
                         L"\" -y" + L" -callbackwindow " +
                         std::to_wstring((long long)(INT_PTR)(callback ? callback : m_wnd)) + L" -callbackcontext " +
                         std::to_wstring(kContext);
@@ -277,6 +285,27 @@ TEST_F(SmeltrixCallbackTest, HungReceiverDoesNotHoldTheRun) {
   owner.join();
   CloseHandle(hung.created);
   CloseHandle(hung.release);
+}
+
+// A receiver that once answers too late still gets the progress afterwards,
+// and the encoder still learns of a stop from it.
+TEST_F(SmeltrixCallbackTest, StalledReceiverStillStopsTheRun) {
+  // More frames than the encoder holds back, encoded on one thread: the
+  // run goes on for a while after the stall.
+  const std::wstring dir = m_dir + L"\\long";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  for (int i = 0; i < 2 * kFrames; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"\\I%07d.bmp", i);
+    WriteBmp(dir + name, 640, 480, i);
+  }
+  std::wstring out = m_dir + L"\\stalled.mp4";
+  m_receiver.stallMs = 5300;  // the encoder waits 5 s for an answer
+  DWORD end = 0;
+  EXPECT_EQ(RunEncoder(out, &end, dir, nullptr, L"-threads 1 "), 2u);
+  EXPECT_NE(m_receiver.stopAnsweredAt, 0u);
+  EXPECT_FALSE(Exists(out));
+  EXPECT_FALSE(FolderHasPartFiles());
 }
 
 // Partial files that an encoder ended by force left behind are removed when

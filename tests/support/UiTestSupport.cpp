@@ -30,6 +30,54 @@ bool CWindowShot::SavePng(LPCTSTR name) const {
   return image.Save(path, RASTER_TYPE_PNG);
 }
 
+void MouseTo(int x, int y) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dx =
+      (LONG)(((long long)x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+  in.mi.dy =
+      (LONG)(((long long)y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  ::SendInput(1, &in, sizeof(in));
+  ::SetCursorPos(x, y);
+}
+
+void MouseButton(bool down) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  ::SendInput(1, &in, sizeof(in));
+}
+
+void ClickOn(HWND hwnd) {
+  RECT r;
+  ::GetWindowRect(hwnd, &r);
+  MouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ::Sleep(20);
+  MouseButton(true);
+  ::Sleep(20);
+  MouseButton(false);
+}
+
+void TypeText(LPCTSTR text) {
+  auto key = [](WORD vk, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    ::SendInput(1, &in, sizeof(in));
+  };
+  for (; text && *text; ++text) {
+    const SHORT scan = ::VkKeyScanW(*text);
+    const bool shift = (scan >> 8) & 1;
+    if (shift) key(VK_SHIFT, false);
+    key(LOBYTE(scan), false);
+    key(LOBYTE(scan), true);
+    if (shift) key(VK_SHIFT, true);
+    ::Sleep(20);
+  }
+}
+
 CString ScreenshotPath(LPCTSTR name) {
   CString folder = BuildTreePath(L"screenshots");
   ::CreateDirectoryW(folder, nullptr);

@@ -41,6 +41,13 @@ void PumpPending();
 bool PumpAppUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
 void PumpApp();
 
+// Real input, as a user gives it (SendInput): the cursor moves there first,
+// then the button; a click in the middle of a window; keys typed one by one.
+void MouseTo(int x, int y);
+void MouseButton(bool down);
+void ClickOn(HWND hwnd);
+void TypeText(LPCTSTR text);
+
 // A window's text.
 CString WindowText(HWND hwnd);
 

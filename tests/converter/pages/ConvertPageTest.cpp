@@ -2,6 +2,7 @@
 // worker protocol, accelerators, progress records and the overwrite prompt.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -26,6 +27,7 @@ class CTestPage : public CConvertPage {
   }
   static UINT Work(LPVOID p) {
     CTestPage* page = static_cast<CTestPage*>(p);
+    while (page->m_bHoldStart) ::Sleep(1);
     page->SetBusy(TRUE);
     page->m_bWorkerSawBusy = ::IsWindowVisible(::GetDlgItem(page->m_hWnd, IDC_STOP));
     while (page->m_bHold) ::Sleep(1);
@@ -36,10 +38,22 @@ class CTestPage : public CConvertPage {
   }
   BOOL Translate(MSG* msg) { return PreTranslateMessage(msg); }
   int m_nStarts = 0, m_nSelectAll = 0, m_nAddKey = 0;
-  std::atomic<bool> m_bHold{false};
+  std::atomic<bool> m_bHold{false}, m_bHoldStart{false};
   BOOL m_bWorkerSawBusy = FALSE;
+  // Clicks on Convert, and the longest time the page took to answer one.
+  int m_nConvertClicks = 0;
+  DWORD m_nLongestConvertMs = 0;
 
  protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message != WM_COMMAND || wParam != MAKEWPARAM(IDC_CONVERT, BN_CLICKED))
+      return CConvertPage::WindowProc(message, wParam, lParam);
+    const DWORD start = ::GetTickCount();
+    const LRESULT result = CConvertPage::WindowProc(message, wParam, lParam);
+    ++m_nConvertClicks;
+    m_nLongestConvertMs = std::max(m_nLongestConvertMs, ::GetTickCount() - start);
+    return result;
+  }
   afx_msg void OnSelectAll() { ++m_nSelectAll; }
   afx_msg void OnAddKey() { ++m_nAddKey; }
   DECLARE_MESSAGE_MAP()
@@ -125,6 +139,7 @@ TEST_F(ConvertPage, StatusLineColours) {
 
 TEST_F(ConvertPage, WorkerProtocolBusyStateAndCloseAfterStop) {
   m_page.m_bHold = true;
+  ::SetFocus(Item(IDC_CONVERT));  // where a click on it leaves the focus
   ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), (LPARAM)Item(IDC_CONVERT));
   EXPECT_EQ(1, m_page.m_nStarts);
   ASSERT_TRUE(m_page.IsWorkerRunning());
@@ -153,6 +168,21 @@ TEST_F(ConvertPage, WorkerProtocolBusyStateAndCloseAfterStop) {
   EXPECT_EQ(STOP_NONE, m_page.m_nStopFlag);
   PumpPending();
   EXPECT_EQ(1, m_host.m_nCloses);
+}
+
+// A double click on Convert starts one job: the second click comes while the
+// job is starting and is ignored at once, without waiting for the job.
+TEST_F(ConvertPage, DoubleClickOnConvertStartsOneJobWithoutWaiting) {
+  m_page.m_bHoldStart = true;
+  ClickOn(Item(IDC_CONVERT));
+  MouseButton(true);
+  MouseButton(false);
+  ASSERT_TRUE(PumpUntil([&] { return m_page.m_nConvertClicks == 2; }));
+  EXPECT_LT(m_page.m_nLongestConvertMs, 300u);
+  EXPECT_EQ(1, m_page.m_nStarts);
+  m_page.m_bHoldStart = false;
+  ASSERT_TRUE(PumpUntil([&] { return !m_page.IsWorkerRunning(); }));
+  EXPECT_EQ(1, m_page.m_nStarts);
 }
 
 TEST_F(ConvertPage, EnterDoesNothingEscapeAsksTheHostToClose) {

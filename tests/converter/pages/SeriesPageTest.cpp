@@ -208,6 +208,20 @@ TEST_F(SeriesPageT, RemoveReverseDragAndDeleteButton) {
   Drop({SeriesData(L"mixed\\b.png")});
   ASSERT_TRUE(WaitLoaded());
   EXPECT_STREQ(L"1 frame", m_page->GetStatusText());
+  // A dropped path longer than 1,023 characters is refused, not cut: its
+  // first 1,023 characters name another picture here.
+  CString folder = PageOut(L"long path");
+  ::CreateDirectoryW(folder, nullptr);
+  while (folder.GetLength() < 800) {
+    folder += L"\\" + CString(L'd', 200);
+    ::CreateDirectoryW(folder, nullptr);
+  }
+  const CString cut = folder + L"\\" + CString(L'p', 1023 - folder.GetLength() - 5) + L".png";
+  ASSERT_EQ(1023, cut.GetLength());
+  ASSERT_TRUE(::CopyFileW(SeriesData(L"mixed\\b.png"), cut, FALSE));
+  Drop({cut + L"\\b.png"});
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_STREQ(L"1 frame", m_page->GetStatusText());
 }
 
 TEST_F(SeriesPageT, ContextMenuFromTheKeyboard) {

@@ -108,38 +108,6 @@ inline bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs = 30000) 
 }
 
 // ---------------------------------------------------------------------------
-// Real input, as a user gives it.
-
-// The cursor goes there first, then the button.
-inline void MouseTo(int x, int y) {
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dx =
-      (LONG)(((long long)x * 65535 + ::GetSystemMetrics(SM_CXSCREEN) / 2) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
-  in.mi.dy =
-      (LONG)(((long long)y * 65535 + ::GetSystemMetrics(SM_CYSCREEN) / 2) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
-  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  ::SendInput(1, &in, sizeof(in));
-  ::SetCursorPos(x, y);
-}
-inline void MouseButton(bool down) {
-  INPUT in = {};
-  in.type = INPUT_MOUSE;
-  in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  ::SendInput(1, &in, sizeof(in));
-}
-// A click in the middle of a window.
-inline void ClickOn(HWND hwnd) {
-  RECT r;
-  ::GetWindowRect(hwnd, &r);
-  MouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  ::Sleep(20);
-  MouseButton(true);
-  ::Sleep(20);
-  MouseButton(false);
-}
-
-// ---------------------------------------------------------------------------
 // The program's process.
 
 class CProgram {

@@ -125,6 +125,19 @@ class ProgramJob : public CProgramTest {
             120000);
     if (shot) ShotOf(m_hMain).SavePng(shot);
   }
+
+  // Source and folder typed in, Convert clicked with the mouse, and the
+  // folder chooser answered with Cancel, which keeps the typed folder.
+  void ClickConvertVideo(HWND page, LPCTSTR source, LPCTSTR folder) {
+    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), source));
+    HWND combo = ::GetDlgItem(page, kFolderCombo);
+    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
+    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
+    ClickOn(::GetDlgItem(page, kConvert));
+    HWND browser = m_program.WaitDialog(L"Browse for Folder");
+    ASSERT_NE(browser, nullptr) << "no folder chooser";
+    PostCommand(browser, IDCANCEL);
+  }
 };
 }  // namespace
 
@@ -329,14 +342,7 @@ TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
   for (LPCTSTR stage : {L"Extracting frames", L"Generating"}) {
     SCOPED_TRACE(CStringA(stage));
     for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
-    ASSERT_TRUE(SetTextOf(::GetDlgItem(page, kSourceEdit), Data(L"long.mp4")));
-    HWND combo = ::GetDlgItem(page, kFolderCombo);
-    HWND edit = (HWND)SendBounded(combo, CBEM_GETEDITCONTROL, 0, 0);
-    ASSERT_TRUE(SetTextOf(edit ? edit : combo, folder));
-    ClickOn(::GetDlgItem(page, kConvert));
-    HWND browser = m_program.WaitDialog(L"Browse for Folder");
-    ASSERT_NE(browser, nullptr) << "no folder chooser";
-    PostCommand(browser, IDCANCEL);  // keeps the typed folder
+    ASSERT_NO_FATAL_FAILURE(ClickConvertVideo(page, Data(L"long.mp4"), folder));
     ASSERT_TRUE(StatusStartsWith(page, stage, 120000)) << CStringA(StatusOf(page));
     EXPECT_TRUE(RepaintsWithin(page, kPaintMs));
     const long ms = StopByClick(page);
@@ -358,4 +364,50 @@ TEST_F(ProgramJob, StopByMouseLandsAtEveryStage) {
       EXPECT_EQ(files[i], want);
     }
   }
+}
+
+// A video job ends while the user types in the other page's file-name box:
+// the keys go on into that box, and the window keeps answering.
+TEST_F(ProgramJob, TypingOnTheOtherPageGoesOnWhenAVideoJobEnds) {
+  WriteDword(kSettingsKey, L"Page", 1);
+  const CString folder = Data(L"out\\typed");
+  ::SHCreateDirectoryExW(nullptr, folder, nullptr);
+  for (const CString& name : ListFolder(folder)) ::DeleteFileW(folder + L"\\" + name);
+  ASSERT_TRUE(Launch());
+  HWND video = PageOf(m_hMain, 1), series = PageOf(m_hMain, 0);
+  ASSERT_TRUE(IsShown(video));
+  ASSERT_NO_FATAL_FAILURE(ClickConvertVideo(video, Data(L"clip.mp4"), folder));
+  ASSERT_TRUE(WaitFor([&] { return IsShown(::GetDlgItem(video, kStop)); }, 60000)) << "the work never ran";
+
+  // The other tab and its file-name box, with the mouse.
+  RECT tabs;
+  ::GetWindowRect(::GetDlgItem(m_hMain, kTabs), &tabs);
+  MouseTo(tabs.left + 60, tabs.top + 15);
+  MouseButton(true);
+  MouseButton(false);
+  ASSERT_TRUE(WaitFor([&] { return IsShown(series) && !IsShown(video); }));
+  HWND box = ::FindWindowExW(::GetDlgItem(series, kSourceEdit), nullptr, L"Edit", nullptr);
+  ASSERT_NE(box, nullptr);
+  ClickOn(box);
+  // Typed while the job runs and ends, and after.
+  HWND status = ::GetDlgItem(video, kStatus);
+  auto ended = [&] {
+    wchar_t text[256] = {0};
+    ::InternalGetWindowText(status, text, 256);
+    return wcscmp(text, L"Completed.") == 0;
+  };
+  CString typed;
+  for (const DWORD start = ::GetTickCount(); !ended() && ::GetTickCount() - start < 120000;) {
+    TypeText(L"j");
+    typed += L'j';
+    ::Sleep(80);
+  }
+  ASSERT_TRUE(ended());
+  TypeText(L"jjj");
+  typed += L"jjj";
+  EXPECT_STREQ(typed, TextOf(box));
+  DWORD_PTR answer = 0;
+  EXPECT_NE(0, ::SendMessageTimeoutW(m_hMain, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+      << "the window no longer answers";
+  ShotOf(m_hMain).SavePng(L"reelsmith-typed-after-video-job.png");
 }

@@ -128,6 +128,10 @@ TEST_F(SeriesLoading, SubfoldersAndPatternsMatchedAgainstNames) {
   CRecordingTarget any;
   CSeriesLoader loader3(&m_library, &any);
   EXPECT_EQ(40, loader3.ScanFolder(SeriesData(L"slices"), L"*", 0));
+  // A link to a folder is not followed: here it leads back to the folder.
+  CRecordingTarget looped;
+  CSeriesLoader loader5(&m_library, &looped);
+  EXPECT_EQ(1, loader5.ScanFolder(SeriesData(L"looped"), L"*", 1));
   // A stop between files ends the scan early.
   CRecordingTarget stopped;
   stopped.stopAfter = 5;

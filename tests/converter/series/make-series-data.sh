@@ -24,6 +24,10 @@ echo "text" > "$out/mixed/e.txt"
 convert -size 100x80 xc:'#808000' "$out/pictures/small.png"
 convert -size 1024x768 xc:'#004080' "$out/pictures/wide.png"
 convert -size 300x600 xc:'#400080' "$out/pictures/tall.png"
+# A folder with a link back to itself: a scan must not follow it.
+mkdir -p "$out/looped"
+convert -size 40x30 xc:'#FF0000' "$out/looped/a.bmp"
+ln -s . "$out/looped/again"
 # A 3-page TIFF, each page its own colour.
 mkdir -p "$out/tiff"
 convert -size 40x30 xc:'#C00000' xc:'#00A000' xc:'#0000E0' "$out/tiff/pages.tif"

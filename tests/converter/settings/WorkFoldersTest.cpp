@@ -73,8 +73,22 @@ TEST(WorkFolders, ExitTakesWorkFoldersNoLiveProcessHolds) {
   TouchFile(left + L"\\O0000001.bmp");
   ReleaseWorkFolder(left);
   CString held = CreateTempWorkFolder();
+  // One whose file another program still has open: it stays with its mark,
+  // and a later exit takes it once the file is free.
+  CString busy = CreateTempWorkFolder();
+  ASSERT_FALSE(busy.IsEmpty());
+  TouchFile(busy + L"\\O0000001.bmp");
+  ReleaseWorkFolder(busy);
+  HANDLE open = ::CreateFileW(busy + L"\\O0000001.bmp", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, open);
   DeleteTempWorkFolder();
   EXPECT_FALSE(PathFileExistsW(left));
+  EXPECT_TRUE(PathFileExistsW(held));
+  EXPECT_TRUE(PathFileExistsW(busy + L"\\O0000001.bmp"));
+  ::CloseHandle(open);
+  DeleteTempWorkFolder();
+  EXPECT_FALSE(PathFileExistsW(busy));
   EXPECT_TRUE(PathFileExistsW(held));
   // A job's guard lets go of its folder and deletes it.
   { CWorkFolderGuard guard(held, 1); }

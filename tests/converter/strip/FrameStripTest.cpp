@@ -2,6 +2,9 @@
 // frame colours, the delete button, keys, double-click and drag-reorder.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "resources/converter/ConverterRes.h"
 #include "converter/FrameStripCtrl.h"
 #include "tests/converter/support/PageHost.h"
@@ -235,4 +238,22 @@ TEST_F(FrameStrip, DragMovesFramesUnlessLocked) {
   strip.Lock(FALSE);
   EXPECT_TRUE(strip.MoveItem(3, 0));
   EXPECT_STREQ(L"1234", Order());
+}
+
+namespace {
+std::atomic<int> g_framesGone{0};
+struct CCountedFrame : CFrameItem {
+  ~CCountedFrame() override { ++g_framesGone; }
+};
+}  // namespace
+
+// A frame that a worker hands over while the strip goes away is deleted, not lost.
+TEST_F(FrameStrip, FrameForAStripThatGoesIsDeleted) {
+  std::atomic<int> result{99};
+  std::thread worker([&] { result = strip.PutFrame(new CCountedFrame, -1); });
+  ::Sleep(200);  // the worker now waits for this thread, which takes no message
+  strip.DestroyWindow();
+  worker.join();
+  EXPECT_EQ(-1, result.load());
+  EXPECT_EQ(1, g_framesGone.load());
 }

@@ -8,6 +8,8 @@
 //                   -callbackcontext value; exit 1 as soon as one is answered 1
 //   --part FILE     leave a partial file "FILE.~<process id>.part" as the encoder does
 //   --until FILE    wait (at most a minute) until FILE exists, then exit
+// The environment variable FAKE_TOOL_SLEEP (milliseconds) adds a sleep to a
+// run whose command line the caller makes (a probe).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -54,6 +56,7 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   int code = 0, sleepMs = 0, progress = 0;
+  if (const wchar_t* sleep = _wgetenv(L"FAKE_TOOL_SLEEP")) sleepMs = _wtoi(sleep);
   HWND wnd = nullptr;
   unsigned long long context = 0;
   for (int i = 1; i < argc; ++i) {

@@ -4,7 +4,9 @@
 // the whole-video run are judged afterwards by judge-output.sh.
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -263,6 +265,41 @@ TEST_F(VideoToDicomPage, ChoosingTheSource) {
   }
   EXPECT_EQ(std::vector<CString>{L"This is not a valid video file."}, TakeMessages());
   EXPECT_EQ(0, ControlText(m_page, IDC_FILE_NAME).CompareNoCase(Media(L"broken.mp4")));
+}
+
+// A probe that does not end is stopped at the page's limit; the page paints
+// and answers meanwhile, and says the file is no video it can read.
+TEST_F(VideoToDicomPage, ChoosingASourceTheProbeDoesNotFinish) {
+  wchar_t exe[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  ::PathRemoveFileSpecW(exe);
+  m_res.m_strProbePath = CString(exe) + L"\\fake_tool.exe";
+  ::SetEnvironmentVariableW(L"FAKE_TOOL_SLEEP", L"20000");
+  m_page.m_nProbeLimitMs = 2000;
+  std::atomic<bool> chosen{false};
+  std::atomic<DWORD> slowest{0};
+  std::thread watcher([&] {
+    while (!chosen) {
+      const DWORD start = ::GetTickCount();
+      DWORD_PTR result = 0;
+      ::SendMessageTimeoutW(m_page.m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+      slowest = std::max(slowest.load(), ::GetTickCount() - start);
+      ::Sleep(50);
+    }
+  });
+  const DWORD start = ::GetTickCount();
+  {
+    CDialogAnswerer files(L"Choose Source Video File", PickFile(Media(L"heart.mp4")));
+    ClickOn(Item(IDC_CHOOSE_FILE));
+    PumpUntil([&] { return !Messages().empty(); }, 60000);
+  }
+  const DWORD took = ::GetTickCount() - start;
+  chosen = true;
+  watcher.join();
+  ::SetEnvironmentVariableW(L"FAKE_TOOL_SLEEP", nullptr);
+  EXPECT_EQ(std::vector<CString>{L"This is not a valid video file."}, TakeMessages());
+  EXPECT_LT(took, 12000u);
+  EXPECT_LT(slowest.load(), 1000u);
 }
 
 // The whole video, the folder picked in the chooser. An earlier file 100 in

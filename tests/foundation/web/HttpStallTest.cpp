@@ -3,6 +3,8 @@
 // process of its own (see CMakeLists.txt).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "foundation/web/HttpClient.h"
@@ -45,9 +47,11 @@ TEST(HttpStall, BeforeHeadersEndsAtIdleTimeOut) {
   http.m_nTimeout = 2;
   CString text = L"unchanged";
   const int result = http.DownloadToString(text);
-  // The closed handles fail the waiting call (-1), or the thread is ended by force (1).
+  // The closed handles fail the waiting call (-1), or the thread is left
+  // behind (1) and ends by itself at its receive time-out.
   EXPECT_TRUE(result == -1 || result == 1) << result;
   EXPECT_STREQ(L"unchanged", text);
+  EXPECT_EQ(1, WaitForHttpRequestThreads(20000));
 }
 
 TEST(HttpStall, MidBodyEndsAtIdleTimeOut) {
@@ -116,7 +120,8 @@ TEST(HttpStall, WriterIntoTheSinkIsNeverEndedByForce) {
 TEST(HttpStall, EndlessBodyIsCappedInMemory) {
   // A server that never stops sending: the text download gives up at its
   // limit instead of filling the memory, and the request still ends (the
-  // close that would read on for ever is cut by the watchdog).
+  // close that would read on for ever is left behind by the watchdog, and
+  // an exit waits for it only as long as it is told).
   CHttpDownloader http;
   http.m_strURL = ServerUrl(L"/endless");
   http.m_nStringLimit = 256 * 1024;
@@ -126,4 +131,34 @@ TEST(HttpStall, EndlessBodyIsCappedInMemory) {
   EXPECT_STREQ(L"unchanged", text);
   EXPECT_LE(http.m_transfer.m_nBytesReceived, 256 * 1024);
   EXPECT_GT(http.m_transfer.m_nBytesReceived, 200 * 1024);
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(0, WaitForHttpRequestThreads(500));
+  EXPECT_LT(::GetTickCount() - start, 3000u);
+}
+
+TEST(HttpStall, ThreadBusyOutsideTheNetworkIsNeverEndedByForce) {
+  // The observer holds a lock of its own longer than the idle time-out and
+  // the grace: the watchdog closes the handles and waits for it; ended by
+  // force, the thread would keep the lock for ever.
+  struct CLockingObserver : CHttpRequestObserver {
+    std::timed_mutex m_lock;
+    int m_nCalls = 0;
+    int OnTransferProgress(ULONGLONG, CHttpTransferInfo*) override {
+      if (++m_nCalls == 1) {
+        std::lock_guard<std::timed_mutex> hold(m_lock);
+        ::Sleep(8000);
+      }
+      return 0;
+    }
+  } observer;
+  CHttpDownloader http;
+  http.m_strURL = ServerUrl(L"/pattern/20000");
+  http.m_nTimeout = 2;
+  http.m_pObserver = &observer;
+  CMemoryStream stream(1024);
+  EXPECT_EQ(-1, http.DownloadToStream(&stream));  // the next read meets the closed handles
+  EXPECT_EQ(1, observer.m_nCalls);
+  ASSERT_TRUE(observer.m_lock.try_lock_for(std::chrono::seconds(10)));
+  observer.m_lock.unlock();
+  EXPECT_EQ(1, WaitForHttpRequestThreads(0));
 }

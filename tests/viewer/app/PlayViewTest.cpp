@@ -5,6 +5,8 @@
 // Folder through their dialogs.
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 #include <cmath>
 
 #include "tests/support/UiTestSupport.h"
@@ -232,8 +234,11 @@ TEST_F(PlayViewTest, SnapshotThroughTheSaveDialogIsTheDisplayedFrame) {
 TEST_F(PlayViewTest, OpenFilesAndOpenFolderThroughTheirDialogs) {
   CMessageBoxRecorder boxes;
   const CString folder = ViewerFixture(L"ct40");
-  // The dialogs start where the last file and folder were.
-  m_app->m_settings.m_strLastOpenFile = folder;
+  // The dialogs start in the last file's folder, also when that file has
+  // gone since, and in the last folder (the system's memory of the folders
+  // this program used is cleared first).
+  ::SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32");
+  m_app->m_settings.m_strLastOpenFile = folder + L"\\deleted since.dcm";
   m_app->m_settings.m_strLastOpenFolder = folder;
   std::vector<CString> types;
   RunWhenShown(L"Open Files", [&](HWND dlg) {

@@ -6,6 +6,7 @@
 #include "resources/converter/ConverterRes.h"
 #include "converter/ConverterResources.h"
 #include "converter/tools/EncoderTool.h"
+#include "foundation/ShellOpen.h"
 #include "foundation/ui/UIResources.h"
 #include "converter/WorkFolders.h"
 
@@ -315,7 +316,7 @@ void CConvertPage::PlayFile(LPCTSTR path) {
     ShowMessage(L"File doesn't exist.", MB_OK);
     return;
   }
-  ConverterShellExecute(m_hWnd, L"open", path, nullptr, nullptr, SW_SHOW);
+  ShellLaunch(m_hWnd, L"open", path, nullptr, SW_SHOW);
 }
 
 void CConvertPage::ShowInExplorer(LPCTSTR path) {
@@ -323,7 +324,7 @@ void CConvertPage::ShowInExplorer(LPCTSTR path) {
   // Quoted: a comma in the path would end the item Explorer selects.
   CString params;
   params.Format(L"/select,\"%s\"", path);
-  ConverterShellExecute(nullptr, nullptr, L"explorer.exe", params, nullptr, SW_SHOWNORMAL);
+  ShellLaunch(nullptr, nullptr, L"explorer.exe", params, SW_SHOWNORMAL);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "foundation/Folders.h"
 #include "foundation/ui/FolderBrowser.h"
 #include "foundation/Helpers.h"
+#include "foundation/ShellOpen.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/WorkFolders.h"
 
@@ -402,7 +403,7 @@ void CVideoToDicomPage::ChooseFolder() {
 void CVideoToDicomPage::OnOpenFolder() {
   const CString folder = m_comboFolder.GetText();
   if (!folder.IsEmpty() && ::PathIsDirectoryW(folder))
-    ConverterShellExecute(m_hWnd, nullptr, L"explorer.exe", Quoted(folder), nullptr, SW_SHOW);
+    ShellLaunch(m_hWnd, nullptr, L"explorer.exe", Quoted(folder), SW_SHOW);
   else
     ShowMessage(L"Folder doesn't exist.", MB_ICONEXCLAMATION);
 }

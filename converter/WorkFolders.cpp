@@ -8,10 +8,9 @@
 
 #include "foundation/Folders.h"
 #include "foundation/Helpers.h"
+#include "foundation/ShellOpen.h"
 
 namespace {
-ShellExecuteHook g_shellExecute = nullptr;
-
 CString TempBase() { return GetUserDataFolder() + L"\\Temp"; }
 
 CString MarkOf(LPCTSTR folder) { return CString(folder) + L"\\" + kWorkFolderMark; }
@@ -127,15 +126,8 @@ int OpenInViewer(LPCTSTR path) {
   quoted.Format(L"\"%s\"", path ? path : L"");
   CString viewer = GetViewerPath();
   if (PathFileExistsW(viewer))
-    ConverterShellExecute(nullptr, nullptr, viewer, quoted, nullptr, SW_SHOWNORMAL);
+    ShellLaunch(nullptr, nullptr, viewer, quoted, SW_SHOWNORMAL);
   else
-    ConverterShellExecute(nullptr, L"open", quoted, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellLaunch(nullptr, L"open", quoted, nullptr, SW_SHOWNORMAL);
   return 0;
-}
-
-void SetShellExecuteHook(ShellExecuteHook hook) { g_shellExecute = hook; }
-
-HINSTANCE ConverterShellExecute(HWND hwnd, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, int show) {
-  if (g_shellExecute) return g_shellExecute(hwnd, verb, file, params, dir, show);
-  return ::ShellExecuteW(hwnd, verb, file, params, dir, show);
 }

@@ -38,8 +38,3 @@ CString GetViewerPath();
 // Shows a file in the viewer, or with the shell when the viewer is missing. 0.
 int OpenInViewer(LPCTSTR path);
 
-// Every program or document the converter starts goes through this; tests
-// replace it so that nothing is launched.
-typedef HINSTANCE (*ShellExecuteHook)(HWND hwnd, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, int show);
-void SetShellExecuteHook(ShellExecuteHook hook);
-HINSTANCE ConverterShellExecute(HWND hwnd, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, int show);

@@ -105,9 +105,9 @@ TEST_F(SeriesPageConvert, ConvertWritesTheVideoAndRemembersIt) {
   ExpectVideo(L"page slices.mp4", 40, 64, 64, L"10/1", L"h264");
   // Play opens the video with the shell.
   Click(IDC_PLAY);
-  ASSERT_EQ(1u, ShellCalls().size());
-  EXPECT_STREQ(L"open", ShellCalls()[0].verb);
-  EXPECT_STREQ(out, ShellCalls()[0].file);
+  ASSERT_EQ(1u, m_shell.Calls().size());
+  EXPECT_STREQ(L"open", m_shell.Calls()[0].verb);
+  EXPECT_STREQ(out, m_shell.Calls()[0].file);
 }
 
 TEST_F(SeriesPageConvert, OptionsAndFormatDecideTheVideo) {

@@ -8,6 +8,7 @@
 #include "foundation/Folders.h"
 #include "foundation/Helpers.h"
 #include "converter/WorkFolders.h"
+#include "tests/support/ShellRecorder.h"
 
 TEST(WorkFolders, FirstFreeNumberAndReuseAfterDelete) {
   CString base = MakeTestFolder(L"work numbers") + L"\\Temp";
@@ -81,45 +82,25 @@ TEST(WorkFolders, ExitTakesWorkFoldersNoLiveProcessHolds) {
   EXPECT_FALSE(PathFileExistsW(held));
 }
 
-namespace {
-struct ShellCall {
-  CString verb, file, params;
-  int show = 0;
-  bool hasVerb = false, hasParams = false;
-};
-std::vector<ShellCall> g_calls;
-HINSTANCE RecordShell(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR, int show) {
-  ShellCall c;
-  c.hasVerb = verb != nullptr;
-  c.verb = verb ? verb : L"";
-  c.file = file ? file : L"";
-  c.hasParams = params != nullptr;
-  c.params = params ? params : L"";
-  c.show = show;
-  g_calls.push_back(c);
-  return (HINSTANCE)42;
-}
-}  // namespace
-
 TEST(WorkFolders, OpenInViewerOrWithTheShell) {
   CConverterTestApp app(L"WorkFoldersViewer");
   CString folder = MakeTestFolder(L"viewer launch");
   app.WriteProfileString(L"", L"AppFolder", folder);
-  SetShellExecuteHook(RecordShell);
-  g_calls.clear();
+  CShellRecorder shell;
   EXPECT_EQ(0, OpenInViewer(L"C:\\my scans\\a b.dcm"));
-  ASSERT_EQ(1u, g_calls.size());
-  EXPECT_STREQ(L"open", g_calls[0].verb);
-  EXPECT_STREQ(L"\"C:\\my scans\\a b.dcm\"", g_calls[0].file);
-  EXPECT_FALSE(g_calls[0].hasParams);
-  EXPECT_EQ(SW_SHOWNORMAL, g_calls[0].show);
+  std::vector<ShellCall> calls = shell.Calls();
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_STREQ(L"open", calls[0].verb);
+  EXPECT_STREQ(L"\"C:\\my scans\\a b.dcm\"", calls[0].file);
+  EXPECT_FALSE(calls[0].hasParams);
+  EXPECT_EQ(SW_SHOWNORMAL, calls[0].show);
 
   TouchFile(folder + L"\\Glimmerscope.exe");
   EXPECT_STREQ(folder + L"\\Glimmerscope.exe", GetViewerPath());
   EXPECT_EQ(0, OpenInViewer(L"C:\\my scans\\a b.dcm"));
-  ASSERT_EQ(2u, g_calls.size());
-  EXPECT_FALSE(g_calls[1].hasVerb);
-  EXPECT_STREQ(folder + L"\\Glimmerscope.exe", g_calls[1].file);
-  EXPECT_STREQ(L"\"C:\\my scans\\a b.dcm\"", g_calls[1].params);
-  SetShellExecuteHook(nullptr);
+  calls = shell.Calls();
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_FALSE(calls[1].hasVerb);
+  EXPECT_STREQ(folder + L"\\Glimmerscope.exe", calls[1].file);
+  EXPECT_STREQ(L"\"C:\\my scans\\a b.dcm\"", calls[1].params);
 }

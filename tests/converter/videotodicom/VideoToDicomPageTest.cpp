@@ -20,6 +20,7 @@
 #include "imaging/library/ImageLibrary.h"
 #include "tests/converter/support/PageHost.h"
 #include "tests/converter/support/ScriptedDialog.h"
+#include "tests/support/ShellRecorder.h"
 #include "tests/support/UiTestSupport.h"
 #include "tests/converter/videotodicom/VideoTestFiles.h"
 #include "converter/VideoToDicomPage.h"
@@ -89,15 +90,6 @@ CDialogAnswerer::Action AnswerBrowser(const CString& folder) {
   };
 }
 
-// Shell calls the page makes, caught instead of carried out.
-struct ShellCall {
-  CString verb, file, params;
-};
-std::vector<ShellCall> g_shellCalls;
-HINSTANCE RecordShellCall(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR, int) {
-  g_shellCalls.push_back({verb ? verb : L"", file ? file : L"", params ? params : L""});
-  return (HINSTANCE)33;
-}
 
 class VideoToDicomPage : public ::testing::Test {
  protected:
@@ -108,8 +100,6 @@ class VideoToDicomPage : public ::testing::Test {
     m_settings.Load();
     ASSERT_EQ(0, m_library.Load(BuildTreePath(L"bin\\Quillfen.dll")));
     SetConverterGlobals(&m_res, &m_settings, &m_library);
-    SetShellExecuteHook(RecordShellCall);
-    g_shellCalls.clear();
     ASSERT_TRUE(m_host.CreateHost(820, 600));
     ASSERT_TRUE(m_page.Create(IDD_VIDEO_PAGE, &m_host));
     m_host.Fit(m_page);
@@ -122,7 +112,6 @@ class VideoToDicomPage : public ::testing::Test {
     }
     m_page.DestroyWindow();
     m_host.DestroyWindow();
-    SetShellExecuteHook(nullptr);
     SetConverterGlobals(nullptr, nullptr, nullptr);
   }
 
@@ -191,6 +180,7 @@ class VideoToDicomPage : public ::testing::Test {
   CConverterSettings m_settings;
   CImageLibrary m_library;
   CPageHostWnd m_host;
+  CShellRecorder m_shell;
   CVideoToDicomPage m_page;
 };
 
@@ -556,7 +546,7 @@ TEST_F(VideoToDicomPage, ListCommandsAndContextMenu) {
   ASSERT_TRUE(Convert(Media(L"ten.mp4"), out));
   ASSERT_EQ(10, Rows());
   PumpPending();
-  g_shellCalls.clear();
+  m_shell.Clear();
   auto doubleClick = [&](LPARAM at) {
     m_page.m_list.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
     m_page.m_list.SendMessage(WM_LBUTTONUP, 0, at);
@@ -570,29 +560,29 @@ TEST_F(VideoToDicomPage, ListCommandsAndContextMenu) {
   m_page.m_list.GetItemRect(9, &last, LVIR_BOUNDS);
   doubleClick(MAKELPARAM(20, last.bottom + 8));
   EXPECT_EQ(0, m_page.m_list.GetSelectedCount());
-  EXPECT_TRUE(g_shellCalls.empty());
+  EXPECT_TRUE(m_shell.Calls().empty());
   // On a row it opens the row's file (with the shell: no viewer beside the program).
   m_page.m_list.GetItemRect(2, &third, LVIR_BOUNDS);
   doubleClick(MAKELPARAM(100, third.CenterPoint().y));
   const CString quoted = L"\"" + out + L"\\ten-0003.dcm\"";
-  ASSERT_EQ(1u, g_shellCalls.size());
-  EXPECT_TRUE(!g_shellCalls[0].file.CompareNoCase(quoted) || !g_shellCalls[0].params.CompareNoCase(quoted));
+  ASSERT_EQ(1u, m_shell.Calls().size());
+  EXPECT_TRUE(!m_shell.Calls()[0].file.CompareNoCase(quoted) || !m_shell.Calls()[0].params.CompareNoCase(quoted));
   // "Open Destination Folder" selects it in the explorer.
   m_page.SendMessage(WM_COMMAND, ID_OPEN_DESTINATION_FOLDER, 0);
-  ASSERT_EQ(2u, g_shellCalls.size());
-  EXPECT_STREQ(L"explorer.exe", g_shellCalls[1].file);
-  EXPECT_EQ(0, g_shellCalls[1].params.CompareNoCase(L"/select," + quoted));
+  ASSERT_EQ(2u, m_shell.Calls().size());
+  EXPECT_STREQ(L"explorer.exe", m_shell.Calls()[1].file);
+  EXPECT_EQ(0, m_shell.Calls()[1].params.CompareNoCase(L"/select," + quoted));
   // Open and Play, on existing and on missing paths.
   Click(m_page, IDC_OPEN_FOLDER);
   Click(m_page, IDC_PLAY);
-  ASSERT_EQ(4u, g_shellCalls.size());
-  EXPECT_EQ(0, g_shellCalls[2].params.CompareNoCase(L"\"" + out + L"\""));
-  EXPECT_STREQ(L"open", g_shellCalls[3].verb);
+  ASSERT_EQ(4u, m_shell.Calls().size());
+  EXPECT_EQ(0, m_shell.Calls()[2].params.CompareNoCase(L"\"" + out + L"\""));
+  EXPECT_STREQ(L"open", m_shell.Calls()[3].verb);
   SetFolderText(out + L"\\nothing here");
   SetText(IDC_FILE_NAME, out + L"\\nothing.mp4");
   Click(m_page, IDC_OPEN_FOLDER);
   Click(m_page, IDC_PLAY);
-  EXPECT_EQ(4u, g_shellCalls.size());
+  EXPECT_EQ(4u, m_shell.Calls().size());
   EXPECT_EQ((std::vector<CString>{L"Folder doesn't exist.", L"File doesn't exist."}), TakeMessages());
 
   // The context menu from the keyboard: where it opens and whether its items are on.

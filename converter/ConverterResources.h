@@ -1,7 +1,7 @@
 // What the converter's dialogs and controls share: fonts, the label brush,
 // the image lists, the hand cursor and the paths of the outside tools.
 #pragma once
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "foundation/ui/UIResources.h"
 
 class CConverterResources : public CSystemImageLists, public CUIResources {

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "converter/WorkFolders.h"
 
 const wchar_t kStatusCompleted[] = L"Completed.";

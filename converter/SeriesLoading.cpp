@@ -10,7 +10,7 @@
 
 #include "foundation/FileFilter.h"
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "imaging/library/ImageLibrary.h"
 #include "afxfile.h"
 

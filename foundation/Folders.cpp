@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 const wchar_t kMakerName[] = L"Morrowtide";
 

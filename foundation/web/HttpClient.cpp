@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 namespace {
 const wchar_t kDefaultUserAgent[] =

@@ -8,7 +8,7 @@
 #include <shlwapi.h>
 
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "afxapp.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #pragma once
 #include "afx.h"
 #include "afxcoll.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "interfaces/QuillfenRecords.h"
 
 // windows.h maps FreeModule to FreeLibrary; the loader has its own.

@@ -3,7 +3,7 @@
 #include <shlwapi.h>
 
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 namespace {
 class ConverterApp : public CWinApp {

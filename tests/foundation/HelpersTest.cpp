@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 namespace {
 CString TempRoot() {

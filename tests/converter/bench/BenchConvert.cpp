@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/SeriesConversion.h"
 #include "converter/SeriesLoading.h"

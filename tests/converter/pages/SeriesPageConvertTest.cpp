@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "tests/converter/pages/SeriesPageFixture.h"
 #include "converter/VideoOptionsDlg.h"
 

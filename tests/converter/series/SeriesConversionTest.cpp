@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "tests/converter/support/ConverterTestApp.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "imaging/library/ImageLibrary.h"
 #include "tests/converter/support/RelayWindow.h"
 #include "converter/SeriesConversion.h"

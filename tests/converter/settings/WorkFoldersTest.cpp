@@ -6,7 +6,7 @@
 
 #include "tests/converter/support/ConverterTestApp.h"
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "converter/WorkFolders.h"
 #include "tests/support/ShellRecorder.h"
 

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "tests/TestPaths.h"
 
 // Readable texts in test messages.

@@ -1,4 +1,4 @@
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 #include <cwchar>
 #include <string>

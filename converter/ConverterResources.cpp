@@ -1,6 +1,7 @@
 #include "converter/ConverterResources.h"
 
 #include "resources/converter/ConverterRes.h"
+#include "foundation/FileSystem.h"
 #include "foundation/Folders.h"
 #include "foundation/ui/VisualStyle.h"
 

@@ -1,7 +1,8 @@
 // What the converter's dialogs and controls share: fonts, the label brush,
 // the image lists, the hand cursor and the paths of the outside tools.
 #pragma once
-#include "foundation/AnsiText.h"
+#include "foundation/Versions.h"
+#include "foundation/ShellIcons.h"
 #include "foundation/ui/UIResources.h"
 
 class CConverterResources : public CSystemImageLists, public CUIResources {

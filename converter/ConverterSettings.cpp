@@ -1,6 +1,6 @@
 #include "converter/ConverterSettings.h"
 
-#include "foundation/AnsiText.h"
+#include "foundation/Folders.h"
 #include "foundation/SettingFields.h"
 #include "converter/VideoFormats.h"
 

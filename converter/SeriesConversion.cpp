@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "converter/WorkFolders.h"
 
 const wchar_t kStatusCompleted[] = L"Completed.";

@@ -10,7 +10,7 @@
 
 #include "foundation/FileFilter.h"
 #include "foundation/Folders.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "imaging/library/ImageLibrary.h"
 #include "afxfile.h"
 

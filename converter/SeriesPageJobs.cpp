@@ -6,7 +6,6 @@
 #include "resources/converter/ConverterRes.h"
 #include "converter/ConverterResources.h"
 #include "foundation/ui/FileDialog.h"
-#include "foundation/AnsiText.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/ConverterSettings.h"
 #include "converter/SeriesToVideoPage.h"

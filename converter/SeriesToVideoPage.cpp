@@ -8,7 +8,7 @@
 #include "converter/ConverterSettings.h"
 #include "foundation/ui/FileDialog.h"
 #include "foundation/ui/FolderPickerDlg.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/VideoOptionsDlg.h"
 #include "converter/WorkFolders.h"

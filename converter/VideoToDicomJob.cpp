@@ -67,7 +67,7 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 #include <vector>
 
 #include "converter/tools/EncoderTool.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/WorkFolders.h"
 

@@ -11,7 +11,6 @@
 #include "foundation/ui/FileDialog.h"
 #include "foundation/Folders.h"
 #include "foundation/ui/FolderBrowser.h"
-#include "foundation/AnsiText.h"
 #include "foundation/ShellOpen.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/WorkFolders.h"

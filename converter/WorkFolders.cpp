@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "foundation/Folders.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "foundation/ShellOpen.h"
 
 namespace {

@@ -12,6 +12,9 @@
 void ShellLaunch(HWND owner, LPCTSTR verb, LPCTSTR file, LPCTSTR params, int show);
 // ShellLaunch(no owner, verb, target, no parameters, SW_SHOWNORMAL).
 void ShellOpen(LPCTSTR verb, LPCTSTR target);
+// Opens "mailto:address?subject=subject" (with "&body=body" when body is not
+// null) with the verb "Open". 0.
+int OpenMailTo(LPCTSTR address, LPCTSTR subject, LPCTSTR body);
 
 // A handler replaces the shell for every later launch; null restores it.
 typedef std::function<void(LPCTSTR verb, LPCTSTR file, LPCTSTR params, int show)> ShellLaunchHandler;

@@ -12,7 +12,7 @@
 
 #include "foundation/ArgumentList.h"
 #include "foundation/DurationText.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #ifdef _WIN32
 #include "foundation/Folders.h"
 #endif

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "foundation/AnsiText.h"
+#include "foundation/ShellIcons.h"
 
 // ---------------------------------------------------------------------------
 // Shared pieces.

@@ -9,6 +9,7 @@
 
 #include "foundation/Folders.h"
 #include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "afxapp.h"
 
 namespace {

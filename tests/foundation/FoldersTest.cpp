@@ -3,7 +3,7 @@
 #include <shlwapi.h>
 
 #include "foundation/Folders.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 
 namespace {
 class ConverterApp : public CWinApp {

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "foundation/Folders.h"
-#include "foundation/AnsiText.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/SeriesConversion.h"
 #include "converter/SeriesLoading.h"

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "tests/converter/pages/SeriesPageFixture.h"
 #include "converter/VideoOptionsDlg.h"
 

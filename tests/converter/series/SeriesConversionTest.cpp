@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "tests/converter/support/ConverterTestApp.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "imaging/library/ImageLibrary.h"
 #include "tests/converter/support/RelayWindow.h"
 #include "converter/SeriesConversion.h"

@@ -2,7 +2,7 @@
 
 #include "converter/ConverterSettings.h"
 #include "tests/converter/support/ConverterTestApp.h"
-#include "foundation/AnsiText.h"
+#include "foundation/Folders.h"
 
 namespace {
 UINT ReadInt(LPCTSTR entry) { return AfxGetApp()->GetProfileInt(L"Settings", entry, 12345); }

@@ -6,7 +6,7 @@
 
 #include "tests/converter/support/ConverterTestApp.h"
 #include "foundation/Folders.h"
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "converter/WorkFolders.h"
 #include "tests/support/ShellRecorder.h"
 

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "tests/TestPaths.h"
 
 // Readable texts in test messages.

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/web/AboutDlg.h"
-#include "foundation/AnsiText.h"
+#include "foundation/ShellOpen.h"
 #include "tests/foundation/web/DialogTestSupport.h"
 #include "foundation/ui/UIResources.h"
 #include "tests/foundation/web/WebTestSupport.h"

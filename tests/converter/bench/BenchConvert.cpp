@@ -14,19 +14,19 @@
 
 #include "foundation/Folders.h"
 #include "imaging/library/ImageLibrary.h"
-#include "converter/SeriesConversion.h"
-#include "converter/SeriesLoading.h"
+#include "converter/jobs/SeriesConversion.h"
+#include "converter/jobs/SeriesLoading.h"
 #include "tests/TestPaths.h"
 #include "tests/support/UiTestSupport.h"
-#include "converter/WorkFolders.h"
+#include "converter/jobs/WorkFolders.h"
 #include "afxwin.h"
-#include "converter/ConverterGlobals.h"
+#include "converter/app/ConverterGlobals.h"
 #include "resources/converter/ConverterRes.h"
-#include "converter/ConverterResources.h"
-#include "converter/ConverterSettings.h"
+#include "converter/app/ConverterResources.h"
+#include "converter/app/ConverterSettings.h"
 #include "tests/converter/support/DialogAnswerer.h"
 #include "tests/converter/support/RelayWindow.h"
-#include "converter/SeriesToVideoPage.h"
+#include "converter/pages/SeriesToVideoPage.h"
 #include <shlobj.h>
 #include <shlwapi.h>
 

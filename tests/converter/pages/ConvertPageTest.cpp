@@ -5,10 +5,10 @@
 #include <atomic>
 #include <thread>
 
-#include "converter/ConvertPage.h"
+#include "converter/pages/ConvertPage.h"
 #include "resources/converter/ConverterRes.h"
-#include "converter/ConverterResources.h"
-#include "converter/ConverterGlobals.h"
+#include "converter/app/ConverterResources.h"
+#include "converter/app/ConverterGlobals.h"
 #include "tests/converter/support/ConverterTestApp.h"
 #include "tests/converter/support/DialogAnswerer.h"
 #include "tests/converter/support/PageHost.h"

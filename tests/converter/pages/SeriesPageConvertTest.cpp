@@ -8,7 +8,7 @@
 
 #include "foundation/FileSystem.h"
 #include "tests/converter/pages/SeriesPageFixture.h"
-#include "converter/VideoOptionsDlg.h"
+#include "converter/pages/VideoOptionsDlg.h"
 
 namespace {
 bool IsRed(COLORREF c) { return GetRValue(c) > 170 && GetGValue(c) < 90 && GetBValue(c) < 90; }

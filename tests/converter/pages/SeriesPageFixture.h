@@ -12,11 +12,11 @@
 
 #include <atomic>
 
-#include "converter/ConverterGlobals.h"
+#include "converter/app/ConverterGlobals.h"
 #include "interfaces/ToolContract.h"
 #include "resources/converter/ConverterRes.h"
-#include "converter/ConverterResources.h"
-#include "converter/ConverterSettings.h"
+#include "converter/app/ConverterResources.h"
+#include "converter/app/ConverterSettings.h"
 #include "tests/converter/support/ConverterTestApp.h"
 #include "tests/converter/support/DialogAnswerer.h"
 #include "foundation/Folders.h"
@@ -24,11 +24,11 @@
 #include "tests/converter/support/MenuReader.h"
 #include "tests/converter/support/PageHost.h"
 #include "tests/converter/support/ScriptedDialog.h"
-#include "tests/converter/series/SeriesTestData.h"
-#include "converter/SeriesToVideoPage.h"
+#include "tests/converter/jobs/SeriesTestData.h"
+#include "converter/pages/SeriesToVideoPage.h"
 #include "tests/support/ShellRecorder.h"
 #include "tests/support/UiTestSupport.h"
-#include "converter/WorkFolders.h"
+#include "converter/jobs/WorkFolders.h"
 
 inline CString PageOut(LPCTSTR name) { return BuildTreePath(CString(L"testdata\\series-page-out\\") + name); }
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "converter/tools/EncoderTool.h"
-#include "converter/VideoFormats.h"
+#include "converter/jobs/VideoFormats.h"
 
 int main() {
   int argc = 0;

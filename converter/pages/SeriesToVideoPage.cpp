@@ -1,0 +1,448 @@
+#include "converter/pages/SeriesToVideoPage.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "converter/app/ConverterGlobals.h"
+#include "resources/converter/ConverterRes.h"
+#include "converter/app/ConverterSettings.h"
+#include "foundation/ui/FileDialog.h"
+#include "foundation/ui/FolderPickerDlg.h"
+#include "foundation/FileSystem.h"
+#include "imaging/library/ImageLibrary.h"
+#include "converter/pages/VideoOptionsDlg.h"
+#include "converter/jobs/WorkFolders.h"
+
+namespace {
+const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
+const int kToolbarBand = 44;
+const int kDropHeight = 240;  // what the combo boxes' lists may take when open
+
+struct ToolButton {
+  UINT id;
+  LPCTSTR text;
+};
+const ToolButton kToolButtons[] = {{ID_ADD_FILES, L"Add Files"},
+                                   {ID_ADD_FOLDER, L"Add Folder"},
+                                   {ID_REMOVE, L"Remove"},
+                                   {ID_REMOVE_ALL, L"Remove All"}};
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CSeriesToVideoPage, CConvertPage)
+  ON_WM_CREATE()
+  ON_WM_DESTROY()
+  ON_WM_CONTEXTMENU()
+  ON_WM_DROPFILES()
+  ON_WM_TIMER()
+  ON_MESSAGE(WM_IDLEUPDATECMDUI, OnIdleUpdateCmdUI)
+  ON_COMMAND(ID_REMOVE, OnRemove)
+  ON_COMMAND(ID_REMOVE_ALL, OnRemoveAll)
+  ON_COMMAND(ID_SELECT_ALL, OnSelectAll)
+  ON_COMMAND(ID_ADD_FILES, OnAddFiles)
+  ON_COMMAND(ID_ADD_FOLDER, OnAddFolder)
+  ON_COMMAND(ID_ADD_KEY, OnAddFiles)
+  ON_COMMAND(ID_ADD_FOLDER_KEY, OnAddFolder)
+  ON_COMMAND(ID_INSERT_IMAGES, OnInsertImages)
+  ON_COMMAND(ID_INVERT_SELECTION, OnInvertSelection)
+  ON_COMMAND(ID_REVERSE_FRAMES, OnReverseFrames)
+  ON_COMMAND(ID_OPEN_SOURCE_FILE, OnOpenSourceFile)
+  ON_COMMAND(ID_OPEN_SOURCE_FOLDER, OnOpenSourceFolder)
+  ON_BN_CLICKED(IDC_CHOOSE_FILE, OnChooseOutputFile)
+  ON_BN_CLICKED(IDC_PLAY, OnPlay)
+  ON_BN_CLICKED(IDC_OPTIONS, OnVideoOptions)
+  ON_CBN_SELCHANGE(IDC_FORMAT, OnFormatChanged)
+  ON_MESSAGE(WM_LOADER_FINISHED, OnLoaderFinished)
+  ON_MESSAGE(WM_WORKER_FINISHED, OnConversionFinished)
+  ON_MESSAGE(WM_FRAMESTRIP_BUTTON, OnFrameStripButton)
+  ON_UPDATE_COMMAND_UI(ID_REMOVE, OnUpdateRemove)
+  ON_UPDATE_COMMAND_UI(ID_REMOVE_ALL, OnUpdateRemoveAll)
+  ON_UPDATE_COMMAND_UI(ID_OPEN_SOURCE_FILE, OnUpdateNeedsSelection)
+  ON_UPDATE_COMMAND_UI(ID_OPEN_SOURCE_FOLDER, OnUpdateNeedsSelection)
+  ON_UPDATE_COMMAND_UI(ID_SELECT_ALL, OnUpdateNeedsFrames)
+  ON_UPDATE_COMMAND_UI(ID_INVERT_SELECTION, OnUpdateNeedsFrames)
+  ON_UPDATE_COMMAND_UI(ID_ADD_FILES, OnUpdateAdd)
+  ON_UPDATE_COMMAND_UI(ID_ADD_FOLDER, OnUpdateAdd)
+  ON_UPDATE_COMMAND_UI(ID_ADD_KEY, OnUpdateAdd)
+  ON_UPDATE_COMMAND_UI(ID_ADD_FOLDER_KEY, OnUpdateAdd)
+  ON_UPDATE_COMMAND_UI(ID_INSERT_IMAGES, OnUpdateInsert)
+  ON_UPDATE_COMMAND_UI(ID_REVERSE_FRAMES, OnUpdateReverse)
+  ON_UPDATE_COMMAND_UI(IDC_CONVERT, OnUpdateConvert)
+END_MESSAGE_MAP()
+
+CSeriesToVideoPage::CSeriesToVideoPage(CWnd* pParentWnd)
+    : CConvertPage(IDD_SERIES_PAGE, pParentWnd), m_sink(&m_nStopFlag, this), m_pSettings(GetConverterSettings()) {
+  m_pProgressSink = &m_sink;
+  if (m_pSettings) {
+    m_nRateNum = m_pSettings->m_nFrameRateNum;
+    m_nRateDen = m_pSettings->m_nFrameRateDen;
+    m_nFormatIndex = m_pSettings->m_nVideoFormat;
+    m_bScanSubfolders = m_pSettings->m_bScanSubfolders;
+  }
+}
+
+CSeriesToVideoPage::~CSeriesToVideoPage() {}
+
+void CSeriesToVideoPage::DoDataExchange(CDataExchange* pDX) {
+  CConvertPage::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_FORMAT, m_cbFormat);
+  DDX_Control(pDX, IDC_FILE_NAME, m_cbFileName);
+  DDX_Text(pDX, IDC_FILE_NAME, m_strOutputPath);
+  DDX_CBIndex(pDX, IDC_FORMAT, m_nFormatIndex);
+}
+
+int CSeriesToVideoPage::OnCreate(LPCREATESTRUCT lpCreateStruct) {
+  if (CConvertPage::OnCreate(lpCreateStruct) == -1) return -1;
+  if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | TBSTYLE_TRANSPARENT,
+                             WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP, CRect(0, 0, 0, 0), IDW_SERIES_TOOLBAR) ||
+      !m_wndToolBar.LoadToolBar(IDR_SERIES_TOOLBAR))
+    return -1;
+  m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_FLYBY);
+  HIMAGELIST images = ImageList_Create(24, 24, ILC_COLOR32 | ILC_MASK, 0, 4);
+  CBitmap bitmap;
+  if (images && bitmap.LoadBitmap(IDB_SERIES_TOOLBAR))
+    ImageList_AddMasked(images, (HBITMAP)bitmap.GetSafeHandle(), RGB(0xFF, 0x00, 0xFF));
+  // The control keeps the list; it goes with the page's window.
+  m_wndToolBar.SendMessage(TB_SETIMAGELIST, 0, (LPARAM)images);
+  m_wndToolBar.SendMessage(TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS | TBSTYLE_EX_HIDECLIPPEDBUTTONS);
+  for (const ToolButton& b : kToolButtons) {
+    int index = m_wndToolBar.CommandToIndex(b.id);
+    if (index < 0) continue;
+    m_wndToolBar.SetButtonStyle(index, m_wndToolBar.GetButtonStyle(index) | BTNS_SHOWTEXT);
+    m_wndToolBar.SetButtonText(index, b.text);
+  }
+  if (!m_wndStrip.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, CRect(0, 0, 0, 0), this, IDC_FRAME_LIST)) return -1;
+  return 0;
+}
+
+BOOL CSeriesToVideoPage::OnInitDialog() {
+  CConvertPage::OnInitDialog();
+  m_wndToolTip.AddTool(GetDlgItem(IDC_OPTIONS), L"Video options");
+  m_wndToolTip.AddTool(GetDlgItem(IDC_CHOOSE_FILE), L"Choose output file");
+  m_wndToolTip.AddTool(GetDlgItem(IDC_PLAY), L"Play video file");
+  if (m_pSettings) m_cbFileName.SetHistory(&m_pSettings->m_outputFiles);
+  if (!m_strOutputPath.IsEmpty()) m_cbFileName.AddToTop(m_strOutputPath, FALSE);
+  m_cbFormat.m_nColumnWidth = 32;
+  m_cbFormat.m_crColumn = 0xFF0000;
+  for (int i = 0; i < m_cbFormat.GetCount() && i < VIDEO_FORMAT_COUNT; ++i)
+    m_cbFormat.SetItemDataPtr(i, (void*)&VideoFormatTable[i]);
+  m_wndToolBar.SetFont(GetFont());
+  m_wndToolBar.SendMessage(TB_AUTOSIZE);
+  DragAcceptFiles(TRUE);
+  RecalcLayout();
+  return TRUE;
+}
+
+void CSeriesToVideoPage::OnDestroy() {
+  int selected = m_cbFormat.GetSafeHwnd() ? m_cbFormat.GetCurSel() : -1;
+  if (selected >= 0) m_nFormatIndex = selected;
+  if (m_pSettings) {
+    m_pSettings->m_nVideoFormat = m_nFormatIndex;
+    m_pSettings->m_nFrameRateNum = m_nRateNum;
+    m_pSettings->m_nFrameRateDen = m_nRateDen;
+  }
+  CConvertPage::OnDestroy();
+}
+
+// ---------------------------------------------------------------------------
+// Painting and layout.
+
+void CSeriesToVideoPage::PaintSeparators(CDC* pDC, const CRect& rc) {
+  if (!m_wndStrip.GetSafeHwnd()) return;
+  CRect strip;
+  m_wndStrip.GetWindowRect(&strip);
+  ScreenToClient(&strip);
+  pDC->FillSolidRect(CRect(rc.left, strip.top - 1, rc.right, strip.top), kBandBack);
+  pDC->FillSolidRect(CRect(rc.left, strip.bottom, rc.right, strip.bottom + 1), kBandBack);
+}
+
+void CSeriesToVideoPage::RecalcLayout() {
+  CWnd* close = GetDlgItem(IDCANCEL);
+  if (!close || !m_wndStrip.GetSafeHwnd() || !m_wndToolBar.GetSafeHwnd()) return;
+  CRect c;
+  GetClientRect(&c);
+  auto rectOf = [this](int id) {
+    CRect r;
+    GetDlgItem(id)->GetWindowRect(&r);
+    ScreenToClient(&r);
+    return r;
+  };
+  CRect fileCombo = rectOf(IDC_FILE_NAME), formatCombo = rectOf(IDC_FORMAT);
+  if (m_nMargin < 0) m_nMargin = fileCombo.left;
+  const int m = m_nMargin, B = m_nBandHeight;
+  const int W = rectOf(IDC_OPTIONS).Width();
+  HDWP dwp = ::BeginDeferWindowPos(16);
+  auto place = [&](HWND h, const CRect& r) { AfxRepositionWindow(&dwp, h, &r); };
+
+  CSize bar = m_wndToolBar.CalcFixedLayout(FALSE, TRUE);
+  place(m_wndToolBar.m_hWnd, CRect(c.left + 8, c.top + (kToolbarBand - bar.cy) / 2, c.right - 8,
+                                   c.top + (kToolbarBand - bar.cy) / 2 + bar.cy));
+  PlaceBand(dwp);
+
+  // File-name row.
+  const int comboH = fileCombo.Height();
+  CRect file(fileCombo.left, c.bottom - B - 10 - comboH, c.right - m - W - 6, c.bottom - B - 10);
+  place(m_cbFileName.m_hWnd, CRect(file.left, file.top, file.right, file.top + comboH + kDropHeight));
+  CRect choose = rectOf(IDC_CHOOSE_FILE), play = rectOf(IDC_PLAY);
+  int top = file.top + (comboH - choose.Height() - 1) / 2;
+  place(GetDlgItem(IDC_CHOOSE_FILE)->m_hWnd,
+        CRect(c.right - m - W, top, c.right - m - W + choose.Width(), top + choose.Height()));
+  top = file.top + (comboH - play.Height() - 1) / 2;
+  place(GetDlgItem(IDC_PLAY)->m_hWnd, CRect(c.right - m - W / 2, top, c.right - m, top + play.Height()));
+  CRect fileLabel = rectOf(IDC_FILE_LABEL);
+  fileLabel.OffsetRect(0, file.top - 2 - fileLabel.bottom);
+  place(GetDlgItem(IDC_FILE_LABEL)->m_hWnd, fileLabel);
+
+  // Format row.
+  const int formatH = formatCombo.Height();
+  CRect format(formatCombo.left, fileLabel.top - 4 - formatH, c.right - m - W - 6, fileLabel.top - 4);
+  place(m_cbFormat.m_hWnd, CRect(format.left, format.top, format.right, format.top + formatH + kDropHeight));
+  CRect options = rectOf(IDC_OPTIONS);
+  top = format.top + (formatH - options.Height() - 1) / 2;
+  place(GetDlgItem(IDC_OPTIONS)->m_hWnd, CRect(c.right - m - W, top, c.right - m, top + options.Height()));
+  CRect formatLabel = rectOf(IDC_FORMAT_LABEL);
+  formatLabel.OffsetRect(0, format.top - 2 - formatLabel.bottom);
+  place(GetDlgItem(IDC_FORMAT_LABEL)->m_hWnd, formatLabel);
+
+  place(m_wndStrip.m_hWnd, CRect(c.left, c.top + kToolbarBand, c.right, formatLabel.top - 8));
+  if (dwp) ::EndDeferWindowPos(dwp);
+  Invalidate();
+}
+
+// ---------------------------------------------------------------------------
+// Command states.
+
+LRESULT CSeriesToVideoPage::OnIdleUpdateCmdUI(WPARAM wParam, LPARAM lParam) {
+  CConvertPage::OnIdleUpdateCmdUI(wParam, lParam);
+  if (m_wndToolBar.GetSafeHwnd()) m_wndToolBar.OnUpdateCmdUI(this, TRUE);
+  return 0;
+}
+
+void CSeriesToVideoPage::OnUpdateRemove(CCmdUI* pCmdUI) {
+  pCmdUI->Enable(CanChangeFrames() && m_wndStrip.GetSelectedCount() > 0);
+}
+void CSeriesToVideoPage::OnUpdateRemoveAll(CCmdUI* pCmdUI) {
+  pCmdUI->Enable(CanChangeFrames() && m_wndStrip.GetItemCount() > 0);
+}
+void CSeriesToVideoPage::OnUpdateNeedsSelection(CCmdUI* pCmdUI) { pCmdUI->Enable(m_wndStrip.GetSelectedCount() > 0); }
+void CSeriesToVideoPage::OnUpdateNeedsFrames(CCmdUI* pCmdUI) { pCmdUI->Enable(m_wndStrip.GetItemCount() > 0); }
+void CSeriesToVideoPage::OnUpdateAdd(CCmdUI* pCmdUI) { pCmdUI->Enable(CanChangeFrames()); }
+void CSeriesToVideoPage::OnUpdateInsert(CCmdUI* pCmdUI) {
+  pCmdUI->Enable(CanChangeFrames() && m_wndStrip.GetSelectedCount() > 0);
+}
+void CSeriesToVideoPage::OnUpdateReverse(CCmdUI* pCmdUI) {
+  pCmdUI->Enable(CanChangeFrames() && m_wndStrip.GetItemCount() > 0);
+}
+void CSeriesToVideoPage::OnUpdateConvert(CCmdUI* pCmdUI) { pCmdUI->Enable(!IsLoading()); }
+
+void CSeriesToVideoPage::LockFrames() { m_wndStrip.Lock(!CanChangeFrames()); }
+
+// ---------------------------------------------------------------------------
+// Frame commands.
+
+void CSeriesToVideoPage::DeleteFrame(int index) {
+  m_wndStrip.DeleteItem(index, TRUE);
+  m_wndStrip.Invalidate();
+}
+
+void CSeriesToVideoPage::OnRemove() {
+  if (!CanChangeFrames()) return;
+  for (int i = m_wndStrip.GetItemCount() - 1; i >= 0; --i)
+    if (m_wndStrip.GetItemState(i) & STRIP_ITEM_SELECTED) m_wndStrip.DeleteItem(i, FALSE);
+  m_wndStrip.SetFocusItem(-1, FALSE);
+  m_wndStrip.UpdateScrollBar();
+  m_wndStrip.Invalidate();
+  UpdateFrameCount();
+}
+
+void CSeriesToVideoPage::OnRemoveAll() {
+  if (!CanChangeFrames()) return;
+  RequestStop(STOP_REQUESTED);
+  m_wndStrip.DeleteAllItems(TRUE);
+  m_wndStrip.Invalidate();
+  UpdateFrameCount();
+}
+
+void CSeriesToVideoPage::OnSelectAll() {
+  m_wndStrip.SelectAll(TRUE, TRUE);
+  m_wndStrip.Invalidate(FALSE);
+}
+
+void CSeriesToVideoPage::OnInvertSelection() { m_wndStrip.InvertSelection(); }
+
+void CSeriesToVideoPage::OnReverseFrames() {
+  if (CanChangeFrames()) m_wndStrip.ReverseItems();
+}
+
+LRESULT CSeriesToVideoPage::OnFrameStripButton(WPARAM wParam, LPARAM lParam) {
+  if (wParam == ID_FRAME_DELETE && CanChangeFrames()) {
+    DeleteFrame((int)lParam);
+    UpdateFrameCount();
+  }
+  return 0;
+}
+
+void CSeriesToVideoPage::OnOpenSourceFile() {
+  int i = m_wndStrip.GetNextSelectedItem(0);
+  if (i >= 0) OpenInViewer(m_wndStrip.GetFrame(i)->m_sourcePath);
+}
+
+void CSeriesToVideoPage::OnOpenSourceFolder() {
+  int i = m_wndStrip.GetNextSelectedItem(0);
+  if (i >= 0) ShowInExplorer(m_wndStrip.GetFrame(i)->m_sourcePath);
+}
+
+void CSeriesToVideoPage::OnContextMenu(CWnd* pWnd, CPoint point) {
+  if (!pWnd || pWnd->m_hWnd != m_wndStrip.m_hWnd) return;
+  CMenu menu;
+  if (!menu.LoadMenu(IDR_FRAME_MENU)) return;
+  CMenu* popup = menu.GetSubMenu(0);
+  if (!popup) return;
+  if (point.x == -1 && point.y == -1) {
+    int i = m_wndStrip.GetNextSelectedItem(0);
+    CRect item, box;
+    if (i >= 0 && m_wndStrip.GetItemRect(i, &item)) {
+      m_wndStrip.GetItemBoxRect(&item, &box);
+      point = box.TopLeft();
+    } else {
+      point = CPoint(0, 0);
+    }
+    point.Offset(8, 8);
+    m_wndStrip.ClientToScreen(&point);
+  }
+  ::SetMenuDefaultItem(popup->GetSafeHmenu(), ID_OPEN_SOURCE_FILE, FALSE);
+  popup->TrackPopupMenu(TPM_RIGHTBUTTON, point.x, point.y, this);
+}
+
+// ---------------------------------------------------------------------------
+// Adding frames.
+
+void CSeriesToVideoPage::ShowAddFilesDialog(CStringArray& paths) {
+  paths.RemoveAll();
+  CString filter = GetFileFilter(SERIES_FILTER_ADD_FILES);
+  COCFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter,
+                    nullptr);
+  dlg.GetOFN().lpstrTitle = L"Add Files";
+  CString initial;
+  if (m_pSettings) {
+    dlg.GetOFN().nFilterIndex = (DWORD)m_pSettings->m_nFilterIndex;
+    initial = m_pSettings->m_strLastFolder1;
+  }
+  if (!initial.IsEmpty()) dlg.GetOFN().lpstrInitialDir = initial;
+  if (dlg.DoModal() != IDOK) return;
+  POSITION pos = dlg.GetStartPosition();
+  while (pos) paths.Add(dlg.GetNextPathName(pos));
+  if (m_pSettings) {
+    m_pSettings->m_nFilterIndex = (int)dlg.GetOFN().nFilterIndex;
+    if (paths.GetSize() > 0) m_pSettings->m_strLastFolder1 = GetParentFolder(paths[paths.GetSize() - 1]);
+  }
+}
+
+void CSeriesToVideoPage::OnAddFiles() {
+  if (!CanChangeFrames()) return;
+  CStringArray paths;
+  ShowAddFilesDialog(paths);
+  if (paths.GetSize() == 0) return;
+  m_arrPending.RemoveAll();
+  for (INT_PTR i = 0; i < paths.GetSize(); ++i) m_arrPending.Add(paths[i]);
+  StartLoader();
+}
+
+void CSeriesToVideoPage::OnAddFolder() {
+  if (!CanChangeFrames()) return;
+  CFolderPickerDlg dlg(nullptr);
+  dlg.m_strCaption = L"Add Folder";
+  dlg.m_strPrompt = L"Select a folder to convert";
+  dlg.m_strFilterList = GetFileFilter(SERIES_FILTER_FOLDER_CHOICES);
+  if (m_pSettings) {
+    dlg.m_strStartFolder = m_pSettings->m_strLastFolder2;
+    dlg.m_bScanSubfolders = m_pSettings->m_bScanSubfolders;
+    if (!m_pSettings->m_strLastFilter.IsEmpty()) dlg.m_strFilter = m_pSettings->m_strLastFilter;
+  }
+  if (dlg.DoModal() != IDOK || dlg.m_strFolder.IsEmpty()) return;
+  m_arrPending.RemoveAll();
+  m_arrPending.Add(dlg.m_strFolder);
+  m_strFolderPattern = dlg.m_strFilter;
+  m_bScanSubfolders = dlg.m_bScanSubfolders;
+  StartLoader();
+  if (m_pSettings) {
+    m_pSettings->m_strLastFolder2 = dlg.m_strFolder;
+    m_pSettings->m_bScanSubfolders = dlg.m_bScanSubfolders;
+    if (!dlg.m_strFilter.IsEmpty()) m_pSettings->m_strLastFilter = dlg.m_strFilter;
+  }
+}
+
+void CSeriesToVideoPage::OnInsertImages() {
+  if (!CanChangeFrames()) return;
+  int position = m_wndStrip.GetNextSelectedItem(0);
+  if (position < 0) return;
+  CStringArray paths;
+  ShowAddFilesDialog(paths);
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  for (INT_PTR i = 0; i < paths.GetSize(); ++i) position += loader.InsertSource(position, paths[i]);
+  if (paths.GetSize() > 0) UpdateFrameCount();
+}
+
+void CSeriesToVideoPage::OnDropFiles(HDROP hDropInfo) {
+  // The frames stay as they are while a job or the loader reads them.
+  if (!CanChangeFrames()) {
+    ::DragFinish(hDropInfo);
+    ::MessageBeep(MB_ICONWARNING);
+    return;
+  }
+  m_arrPending.RemoveAll();
+  UINT count = ::DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    wchar_t path[1024] = {0};
+    ::DragQueryFileW(hDropInfo, i, path, 1024);
+    m_arrPending.Add(path);
+  }
+  ::DragFinish(hDropInfo);
+  SetForegroundWindow();
+  m_strFolderPattern = GetFileFilter(SERIES_FILTER_DROP_PATTERN);
+  StartLoader();
+}
+
+// ---------------------------------------------------------------------------
+// Output file, format and options.
+
+void CSeriesToVideoPage::OnPlay() {
+  CString path;
+  m_cbFileName.GetWindowText(path);
+  PlayFile(path);
+}
+
+void CSeriesToVideoPage::OnFormatChanged() {
+  m_cbFileName.GetWindowText(m_strOutputPath);
+  int index = m_cbFormat.GetCurSel();
+  const VideoFormatEntry* row = index >= 0 ? (const VideoFormatEntry*)m_cbFormat.GetItemDataPtr(index) : nullptr;
+  if (m_strOutputPath.IsEmpty() || !row) return;
+  CString renamed = ReplaceExtensionForFormat(m_strOutputPath, row->pszExtension);
+  if (renamed.IsEmpty()) return;
+  m_strOutputPath = renamed;
+  m_cbFileName.AddToTop(m_strOutputPath, FALSE);
+}
+
+void CSeriesToVideoPage::OnVideoOptions() {
+  int index = m_cbFormat.GetCurSel();
+  if (index >= 0) m_nFormatIndex = index;
+  const VideoFormatEntry* row = GetVideoFormat(m_nFormatIndex);
+  if (!row) return;
+  int firstWidth = 0, firstHeight = 0;
+  if (m_wndStrip.GetItemCount() > 0) {
+    CWaitCursor wait;
+    CImageLibrary* library = GetConverterImageLibrary();
+    CImageFileInfo info;
+    if (library && library->IsLoaded() && library->ReadFileInfo(m_wndStrip.GetFrame(0)->m_sourcePath, info) == 0) {
+      firstWidth = info.GetWidth();
+      firstHeight = info.GetHeight();
+    }
+  }
+  CVideoOptionsDlg dlg(this);
+  PrepareVideoOptions(dlg, *row, m_nChosenWidth, m_nChosenHeight, m_nRateNum, m_nRateDen, firstWidth, firstHeight);
+  if (dlg.DoModal() != IDOK) return;
+  TakeVideoOptions(dlg, m_nChosenWidth, m_nChosenHeight, m_nRateNum, m_nRateDen);
+}
+
+void CSeriesToVideoPage::OnVideoWritten(LPCTSTR path) {
+  if (m_pSettings) m_pSettings->m_outputFiles.Add(path);
+}

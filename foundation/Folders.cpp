@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "afxwin.h"
 #include "foundation/FileSystem.h"
 
 const wchar_t kMakerName[] = L"Morrowtide";

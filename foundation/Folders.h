@@ -1,7 +1,7 @@
 // Where the programs' files live: the program folder, the per-user data folder
 // and fresh temporary files; and the user's Pictures folder.
 #pragma once
-#include "afxwin.h"
+#include "afx.h"
 
 // The "AppFolder" value of the program's key when set, else the program file's folder.
 CString GetProgramFolder();

@@ -1,5 +1,7 @@
 // One picture of the series-to-video frame list, with the file it came from.
 #pragma once
+#include <memory>
+#include <vector>
 
 #include "imaging/image/RasterImage.h"
 #include "afxstr.h"
@@ -25,3 +27,7 @@ class CFrameItem {
   int m_state;
   CString m_caption;  // filled by the frame strip when first drawn
 };
+
+// The frames of a series in their order. The page owns the list and its
+// strip shows it; a job holds the frames it writes for as long as it runs.
+typedef std::vector<std::shared_ptr<CFrameItem>> CFrameList;

@@ -1,83 +1,53 @@
-// The series-to-video job without its windows: frames saved as numbered BMP
-// files into the job's work folder, then the outside encoder over them.
+// The series-to-video job: the frames saved as numbered BMP files into a work
+// folder of its own, then the outside encoder over them.
 #pragma once
-#include "converter/tools/EncoderTool.h"
 #include "converter/jobs/FrameItem.h"
+#include "converter/jobs/JobReport.h"
 #include "converter/jobs/VideoFormats.h"
-#include "afxwin.h"
 
-// What a job reads and shows; the series page is one. A job calls it from
-// its worker thread.
-class CSeriesJobHost {
- public:
-  virtual ~CSeriesJobHost() {}
-  virtual int GetFrameCount() = 0;
-  virtual CFrameItem* GetFrame(int index) = 0;
-  // Sets the frame's state, redraws it and brings it into view.
-  virtual void SetFrameState(int index, int state) = 0;
-  virtual void SetJobStatus(LPCTSTR text, COLORREF color) = 0;
-  // A plain bar from 0 to range, position 0; the page also enters its busy state.
-  virtual void BeginProgress(int range) = 0;
-  virtual void SetProgressPos(int position) = 0;
-  // The Save dialog, proposing path; TRUE with path changed to the chosen file.
-  virtual BOOL ChooseOutputFile(CString& path) { return TRUE; }
-  // 0 to write the file, 1 to cancel.
-  virtual int ConfirmOverwrite(LPCTSTR path) = 0;
-  virtual void ShowMessage(LPCTSTR text) = 0;
-  virtual void OnVideoWritten(LPCTSTR path) {}
-};
-
-// Status texts of a finished job.
-extern const wchar_t kStatusCompleted[];
-extern const wchar_t kStatusCanceled[];
-extern const wchar_t kStatusFailed[];
-const COLORREF kStatusNormal = 0;
-const COLORREF kStatusRed = 255;
-
-// One conversion. Every step runs on the job's worker thread and reaches the
-// page only through the host. Results: 0 written, 1 cancelled or stopped,
-// -1 failed.
+// Everything runs on the job's worker thread and reaches the page through the
+// report: the Save dialog (ChooseOutput) and the overwrite prompt, status
+// texts, the busy state, progress over the frames (the range is the number
+// of frames; the encoder's frame count moves the bar), each frame's state
+// (FRAMEITEM_STATE_WRITING, then _WRITTEN, or _FAILED when its file cannot
+// be written) and the message "Failed to create folder:\n%s".
 class CSeriesJob {
  public:
-  // A work folder of its own for the frame files, deleted when the job ends
-  // (the files with it), then ConvertFrames.
-  int Run();
+  CSeriesJob(CJobReport& report, const CStopFlag& stop)
+      : m_report(report), m_stop(stop), m_sink(report, stop, CJobProgressSink::FRAMES) {}
+  CSeriesJob(const CSeriesJob&) = delete;
+  CSeriesJob& operator=(const CSeriesJob&) = delete;
+
+  // A work folder of its own (deleted with its files when the job ends),
+  // ConvertFrames, then the busy state left.
+  JobResult Run();
   // The Save dialog (cancelling it cancels the job), then WriteVideo.
-  int ConvertFrames(LPCTSTR workFolder);
+  JobResult ConvertFrames(LPCTSTR workFolder);
   // With the output file known: overwrite check, output folder, size and
   // rate, frame files, encoder.
-  int WriteVideo();
-  // Writes frame d as "<work folder>\I%07d.bmp"; -1 when a frame cannot be
-  // written (a gap would end the video early).
-  int SaveFrames();
-  int EncodeVideo(LPCTSTR framePattern, const VideoFormatEntry& row, int width, int height, int rateNum, int rateDen);
-  bool IsStopped() const { return m_pStop && *m_pStop != 0; }
+  JobResult WriteVideo();
 
-  // What the page fills in.
-  CString m_strWorkFolder;
-  CString m_strOutputPath;
+  // What the page gives the job at Convert.
+  CFrameList m_frames;      // in strip order; the job reads their pictures
+  CString m_strOutputPath;  // the file-name box's text; after Run the file chosen
   int m_nFormatIndex = 0;
   int m_nChosenWidth = 0, m_nChosenHeight = 0;     // 0 = not chosen
   int m_nChosenRateNum = 0, m_nChosenRateDen = 0;  // 0 = not chosen
   CString m_strEncoderPath;
   CString m_strPresetsFolder;
-  CSeriesJobHost* m_pHost = nullptr;
-  HWND m_hCallbackWnd = nullptr;         // receives the encoder's progress records
-  CToolProgressSink* m_pSink = nullptr;  // answers them
-  volatile int* m_pStop = nullptr;       // 0 runs; non-zero stops
-};
+  HWND m_hCallbackWnd = nullptr;  // the window the encoder sends its progress records to
+  // The folder the frame files go to; Run makes it.
+  CString m_strWorkFolder;
 
-// The series page's answer to the encoder: a stop asks it to end; progress
-// moves the bar to the number of frames written.
-class CSeriesProgressSink : public CToolProgressSink {
- public:
-  CSeriesProgressSink(volatile int* stop, CSeriesJobHost* host) : m_pStop(stop), m_pHost(host) {}
-  int OnRunBegin() override { return 0; }
-  int OnRunEnd() override { return 0; }
-  int OnToolStart(const ToolProgress&) override { return 0; }
-  int OnToolProgress(const ToolProgress& progress) override;
-  int OnToolFinish(const ToolProgress&) override { return 0; }
+ private:
+  // Writes frame d as "<work folder>\I%07d.bmp"; Failed when a frame cannot
+  // be written (a gap would end the video early).
+  JobResult SaveFrames();
+  JobResult EncodeVideo(LPCTSTR framePattern, const VideoFormatEntry& row, int width, int height, int rateNum,
+                        int rateDen);
+  bool IsStopped() const { return m_stop != STOP_NONE; }
 
-  volatile int* m_pStop;
-  CSeriesJobHost* m_pHost;
+  CJobReport& m_report;
+  const CStopFlag& m_stop;
+  CJobProgressSink m_sink;
 };

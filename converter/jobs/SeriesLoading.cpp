@@ -33,11 +33,11 @@ CString FileNamePart(LPCTSTR path) { return ::PathFindFileNameW(path); }
 }  // namespace
 
 bool CSeriesLoader::Put(LPCTSTR source, int frameIndex, CRasterImage& image, int& position) {
-  CFrameItem* item = new CFrameItem;
+  std::shared_ptr<CFrameItem> item = std::make_shared<CFrameItem>();
   item->m_sourcePath = source;
   item->m_frameIndex = frameIndex;
   item->m_image.TakeOver(image);
-  m_pTarget->PutFrame(item, position);
+  m_pTarget->PutFrame(std::move(item), position);
   if (position >= 0) ++position;
   return true;
 }

@@ -1,8 +1,8 @@
 // Turns added files and folders into frame items: the image library splits
 // medical files into pictures, ordinary pictures load as they are.
 #pragma once
+#include "afx.h"
 #include "converter/jobs/FrameItem.h"
-#include "afxwin.h"
 
 #include <memory>
 #include <utility>
@@ -20,12 +20,13 @@ enum SeriesFilterKind {
 // The patterns of one kind; empty for any other kind.
 CString GetSeriesFileFilter(int kind);
 
-// Where loaded frames go.
+// Where loaded frames go: the series page, which carries the calls of a
+// loader thread to its window's thread.
 class CFrameTarget {
  public:
   virtual ~CFrameTarget() {}
-  // Takes ownership of the item; position -1 appends, else inserts there.
-  virtual void PutFrame(CFrameItem* item, int position) = 0;
+  // Position -1 appends, else inserts there.
+  virtual void PutFrame(std::shared_ptr<CFrameItem> item, int position) = 0;
   virtual void ShowLoadStatus(LPCTSTR text) = 0;
   // After a file gave at least one frame.
   virtual void FramesAdded() = 0;

@@ -44,12 +44,12 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
   CString text;
   color = STATUS_NORMAL;
   if (stopped) {
-    text = L"Canceled.";
+    text = kStatusCanceled;
   } else if (failed > 0) {
     text.Format(L"%d frames converted, %d frames failed.", converted, failed);
     color = STATUS_FAILED;
   } else {
-    text = L"Completed.";
+    text = kStatusCompleted;
   }
   return text;
 }
@@ -66,8 +66,8 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 #include <thread>
 #include <vector>
 
-#include "converter/tools/EncoderTool.h"
 #include "foundation/FileSystem.h"
+#include "foundation/Folders.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/jobs/WorkFolders.h"
 
@@ -84,12 +84,12 @@ class CComApartment {
   HRESULT m_hr;
 };
 
-// One DICOM file to write, and how it went (-2 while pending).
+// One DICOM file to write, and how it went (not done while pending).
 struct CWriteTask {
   int number = 0;
-  int row = 0;
   CString frame, dicom;
-  int result = -2;
+  bool done = false;
+  JobResult result = JobResult::Failed;
 };
 
 // A few threads that write DICOM files side by side (the image library takes
@@ -122,9 +122,9 @@ class CDicomWriters {
     m_wake.notify_one();
   }
   // Waits until the task is written; returns its result.
-  int Wait(CWriteTask* task) {
+  JobResult Wait(CWriteTask* task) {
     std::unique_lock<std::mutex> l(m_lock);
-    m_done.wait(l, [task] { return task->result != -2; });
+    m_done.wait(l, [task] { return task->done; });
     return task->result;
   }
 
@@ -139,12 +139,13 @@ class CDicomWriters {
         task = m_queue.front();
         m_queue.pop_front();
       }
-      const int result = m_job.WriteDicomFile(task->frame, task->dicom, *m_requests[slot]);
+      const JobResult result = m_job.WriteDicomFile(task->frame, task->dicom, *m_requests[slot]);
       // A frame is read once: gone now, the work folder is quick to remove at the end.
       ::DeleteFileW(task->frame);
       {
         std::lock_guard<std::mutex> l(m_lock);
         task->result = result;
+        task->done = true;
       }
       m_done.notify_all();
     }
@@ -160,119 +161,129 @@ class CDicomWriters {
 };
 }  // namespace
 
-CVideoToDicomJob::CVideoToDicomJob() : m_pRequest(new CImageConvertRequest) {
+CVideoToDicomJob::CVideoToDicomJob(CJobReport& report, const CStopFlag& stop)
+    : m_report(report), m_stop(stop), m_sink(report, stop, CJobProgressSink::POSITION),
+      m_pRequest(new CImageConvertRequest) {
   m_pRequest->m_nOutputFormat = DICOM_FILE_FORMAT;
   m_pRequest->m_nOutputOption = 1;
 }
 
 CVideoToDicomJob::~CVideoToDicomJob() { delete m_pRequest; }
 
-int CVideoToDicomJob::ProbeSource(LPCTSTR path, volatile int* cancel) {
-  m_strMediaPath.Empty();
-  int result = m_mediaInfo.Load(path, m_strProbePath, cancel);
+JobResult ProbeVideo(LPCTSTR path, LPCTSTR probePath, CMediaInfo& info, const CStopFlag* stop) {
+  const int result = info.Load(path, probePath, stop);
+  if (result == 1) return JobResult::Canceled;
   // A file without a picture stream is no video for this road.
-  if (result == 0 && !(m_mediaInfo.m_dwStreamFlags & MEDIA_HAS_VIDEO)) result = -1;
-  if (result == 0) m_strMediaPath = path;
-  return result;
+  if (result != 0 || !(info.m_dwStreamFlags & MEDIA_HAS_VIDEO)) return JobResult::Failed;
+  return JobResult::Done;
 }
 
-void CVideoToDicomJob::ResetMediaInfo() {
-  m_mediaInfo.Reset();
-  m_strMediaPath.Empty();
+JobResult CVideoToDicomJob::Run() {
+  const CString work = CreateTempWorkFolder();
+  if (work.IsEmpty()) {
+    CString text;
+    text.Format(L"Failed to create folder:\n%s", (LPCTSTR)(GetUserDataFolder() + L"\\Temp"));
+    m_report.Message(text);
+    // The page leaves the state the start put it in.
+    m_report.Busy(false);
+    return JobResult::Failed;
+  }
+  return Run(work);
 }
 
-int CVideoToDicomJob::Run(LPCTSTR workFolder) {
+JobResult CVideoToDicomJob::Run(LPCTSTR workFolder) {
   CComApartment com;
-  int result;
+  JobResult result;
   {
     CWorkFolderGuard guard(workFolder, 1);
     result = ExtractFrames(workFolder);
   }
   // Convert comes back once the frame files are gone too.
-  if (m_pHost) m_pHost->SetBusy(FALSE);
+  m_report.Busy(false);
   return result;
 }
 
-int CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
-  CVideoToDicomHost& host = *m_pHost;
-  if (m_strSourcePath.IsEmpty()) {
-    host.ChooseSource(m_strSourcePath);
-    if (m_strSourcePath.IsEmpty()) return -1;
-  }
+JobResult CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
+  if (m_strSourcePath.IsEmpty()) return JobResult::Failed;
   // Every time: OK confirms or changes the folder, Cancel keeps it.
-  host.ChooseDestination(m_strOutputFolder);
-  if (m_strOutputFolder.IsEmpty()) return -1;
+  m_report.ChooseOutput(m_strOutputFolder);
+  if (m_strOutputFolder.IsEmpty()) return JobResult::Failed;
 
   // A file of that name is no folder to write into.
   if (!CreateFolderTree(m_strOutputFolder) || !PathIsDirectoryW(m_strOutputFolder)) {
     CString text;
     text.Format(L"Failed to create folder:\n%s", (LPCTSTR)m_strOutputFolder);
-    host.ShowMessage(text);
-    return -1;
+    m_report.Message(text);
+    return JobResult::Failed;
   }
 
-  host.DeleteAllOutputItems();
-  host.SetBusy(TRUE);
-  host.SetProgressPos(0);
-  host.SetStatus(L"Extracting frames from source video...", STATUS_NORMAL);
+  m_report.Busy(true);
+  m_report.Progress(0);
+  m_report.Status(L"Extracting frames from source video...", STATUS_NORMAL);
 
   // A path typed after the last probe has not been probed: learn its
   // duration now rather than clamping with another video's.
-  if (m_bRange && m_strMediaPath.CompareNoCase(m_strSourcePath) != 0) {
-    ResetMediaInfo();
-    if (ProbeSource(m_strSourcePath, m_pStop) == 1 || IsStopped()) {
-      host.SetStatus(L"Canceled.", STATUS_NORMAL);
-      return -1;
+  if (m_bRange && m_strProbedPath.CompareNoCase(m_strSourcePath) != 0) {
+    CMediaInfo info;
+    const JobResult probed = ProbeVideo(m_strSourcePath, m_strProbePath, info, &m_stop);
+    if (probed == JobResult::Canceled || IsStopped()) {
+      m_report.Status(kStatusCanceled, STATUS_NORMAL);
+      return JobResult::Failed;
     }
+    m_nDuration = probed == JobResult::Done ? info.m_nDuration : 0;
+    m_strProbedPath = probed == JobResult::Done ? m_strSourcePath : CString();
   }
   int start = 0, end = -1;
-  ClampStretch(m_bRange, m_nStart, m_nEnd, m_mediaInfo.m_nDuration, start, end);
+  ClampStretch(m_bRange, m_nStart, m_nEnd, m_nDuration, start, end);
 
-  CString pattern = MakeFramePattern(workFolder);
-  if (ExtractVideoFrames(m_strSourcePath, start, end, pattern) != 0) {
+  if (ExtractVideoFrames(m_strSourcePath, start, end, MakeFramePattern(workFolder)) != JobResult::Done) {
     if (IsStopped())
-      host.SetStatus(L"Canceled.", STATUS_NORMAL);
+      m_report.Status(kStatusCanceled, STATUS_NORMAL);
     else
-      host.SetStatus(L"Failed to extract video frames.", STATUS_FAILED);
-    return -1;
+      m_report.Status(L"Failed to extract video frames.", STATUS_FAILED);
+    return JobResult::Failed;
   }
-  host.SetStatus(L"Extracted video frames.", STATUS_NORMAL);
-  const CString baseName = GetFileBaseName(m_strSourcePath);
+  m_report.Status(L"Extracted video frames.", STATUS_NORMAL);
 
   const int count = CountFrameFiles(workFolder);
   // A stop right after the extraction is a stop, not a broken video.
   if (IsStopped()) {
-    host.SetStatus(L"Canceled.", STATUS_NORMAL);
-    return -1;
+    m_report.Status(kStatusCanceled, STATUS_NORMAL);
+    return JobResult::Failed;
   }
   if (count == 0) {
-    host.SetStatus(L"Failed to load video.", STATUS_FAILED);
-    return -1;
+    m_report.Status(L"Failed to load video.", STATUS_FAILED);
+    return JobResult::Failed;
   }
+  WriteDicomFiles(workFolder, count);
+  return JobResult::Done;
+}
 
-  host.SetProgressRange(count);
-  host.SetProgressPos(0);
-  int overwriteMode = 0, converted = 0, failed = 0;
-  BOOL canceled = FALSE;
+void CVideoToDicomJob::WriteDicomFiles(LPCTSTR workFolder, int count) {
+  const CString baseName = GetFileBaseName(m_strSourcePath);
+  m_report.ProgressRange(count);
+  m_report.Progress(0);
+  int overwriteMode = OVERWRITE_ASK, converted = 0, failed = 0;
+  bool canceled = false;
   // The files are written side by side; rows are listed, and their results
-  // shown, in frame order.
+  // shown, in frame order (row n - 1 for frame n).
   CDicomWriters writers(*this, std::max(1, std::min(4, (int)std::thread::hardware_concurrency() / 2)));
   std::deque<std::unique_ptr<CWriteTask>> pending;
   auto finishOldest = [&] {
     CWriteTask* task = pending.front().get();
-    if (writers.Wait(task) != 0) {
-      host.SetItemState(task->row, ITEM_STATE_FAILED);
+    if (writers.Wait(task) != JobResult::Done) {
+      m_report.ItemState(task->number - 1, ITEM_STATE_FAILED);
       ++failed;
     } else {
-      host.SetProgressPos(task->number);
-      host.SetItemState(task->row, ITEM_STATE_DONE);
+      m_report.Progress(task->number);
+      m_report.ItemState(task->number - 1, ITEM_STATE_DONE);
       ++converted;
     }
     pending.pop_front();
   };
   for (int n = 1; n <= count; ++n) {
     if (IsStopped()) {
-      canceled = TRUE;
+      canceled = true;
       break;
     }
     const CString framePath = MakeFramePath(workFolder, n);
@@ -282,25 +293,22 @@ int CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
       break;
     }
     const CString dicomPath = MakeDicomPath(m_strOutputFolder, baseName, n);
-    const int row = host.AddOutputItem(dicomPath);
-    host.EnsureVisible(row);
     CString status;
     status.Format(L"Generating \"%s\" ...", PathFindFileNameW(dicomPath));
-    host.SetStatus(status, STATUS_NORMAL);
-    host.SetItemState(row, ITEM_STATE_LOADING);
+    m_report.ItemState(n - 1, ITEM_STATE_LOADING, dicomPath);
+    m_report.Status(status, STATUS_NORMAL);
 
     // Before the user is asked about an existing file, the files before it are done.
     if (PathFileExistsW(dicomPath))
       while (!pending.empty()) finishOldest();
-    if (host.ConfirmOverwrite(dicomPath, overwriteMode, TRUE) != 0) {
-      host.SetItemState(row, ITEM_STATE_NONE);
-      canceled = TRUE;
+    if (!m_report.ConfirmOverwrite(dicomPath, overwriteMode, true)) {
+      m_report.ItemState(n - 1, ITEM_STATE_NONE);
+      canceled = true;
       break;
     }
     pending.emplace_back(new CWriteTask);
     CWriteTask* task = pending.back().get();
     task->number = n;
-    task->row = row;
     task->frame = framePath;
     task->dicom = dicomPath;
     writers.Add(task);
@@ -311,32 +319,28 @@ int CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
 
   COLORREF color = STATUS_NORMAL;
   CString closing = MakeFinalStatus(canceled || IsStopped(), converted, failed, color);
-  host.SetStatus(closing, color);
-
-  if (m_pRecentInputs) m_pRecentInputs->Add(m_strSourcePath);
-  if (m_pRecentFolders) m_pRecentFolders->Add(m_strOutputFolder);
-  return 0;
+  m_report.Status(closing, color);
 }
 
-int CVideoToDicomJob::ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern) {
+JobResult CVideoToDicomJob::ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern) {
   CEncoderTool tool;
-  if (tool.InitWithSink(m_strEncoderPath, m_strPresetsFolder, m_hCallbackWnd, m_pSink) != 0) return -1;
+  if (tool.InitWithSink(m_strEncoderPath, m_strPresetsFolder, m_hCallbackWnd, &m_sink) != 0) return JobResult::Failed;
   start = start > 0 ? start : 0;
   end = end > 0 ? end : -1;
-  int result = tool.ExtractFrameRange(source, start, end, pattern, nullptr, m_nExtractWidth, m_nExtractHeight, m_pStop);
-  return result != 0 ? -1 : 0;
+  int result = tool.ExtractFrameRange(source, start, end, pattern, nullptr, m_nExtractWidth, m_nExtractHeight, &m_stop);
+  return result != 0 ? JobResult::Failed : JobResult::Done;
 }
 
-int CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath) {
+JobResult CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath) {
   return WriteDicomFile(framePath, dicomPath, *m_pRequest);
 }
 
-int CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request) {
-  if (!m_pLibrary) return -1;
+JobResult CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request) {
+  if (!m_pLibrary) return JobResult::Failed;
   request.SetInput(framePath, FRAME_FILE_FORMAT, -1);
   request.SetOutputPath(dicomPath);
   request.DeleteAllResults();
-  return m_pLibrary->ConvertFiles(request) == 0 ? 0 : -1;
+  return m_pLibrary->ConvertFiles(request) == 0 ? JobResult::Done : JobResult::Failed;
 }
 
 int CVideoToDicomJob::CountFrameFiles(LPCTSTR workFolder) {

@@ -1,9 +1,10 @@
 // The video-to-DICOM road without its window: the stretch to extract, the
 // names of frame and DICOM files, and (on Windows) the job that has the
 // encoder extract a video's frames and the image library write each frame as
-// a DICOM file, reporting to its page through a host interface.
+// a DICOM file.
 #pragma once
 #include "afx.h"
+#include "converter/jobs/JobReport.h"
 
 // States of a row in the output list.
 enum {
@@ -12,10 +13,6 @@ enum {
   ITEM_STATE_DONE = 10,
   ITEM_STATE_FAILED = 40,
 };
-
-// Status colours: normal text and failures.
-const COLORREF STATUS_NORMAL = 0;
-const COLORREF STATUS_FAILED = 255;
 
 // Library format codes of the frame files and the DICOM files.
 const int FRAME_FILE_FORMAT = 1010;
@@ -39,90 +36,79 @@ CString MakeFramePath(LPCTSTR workFolder, int number);
 // A folder that ends with a separator (a drive root) gets no second one.
 CString MakeDicomPath(LPCTSTR folder, LPCTSTR baseName, int number);
 // The closing status of the DICOM step: "Canceled." when stopped, the counts
-// in red when any file failed, else "Completed.".
+// in red (STATUS_FAILED) when any file failed, else "Completed.".
 CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color);
 
 #ifdef _WIN32
-#include "afxwin.h"
 #include "converter/tools/ProbeTool.h"
-#include "foundation/RecentList.h"
 
-class CToolProgressSink;
 class CImageLibraryLoader;
 class CImageConvertRequest;
 
-// What the job asks of the page that runs it. All calls come from the
-// worker thread.
-class CVideoToDicomHost {
- public:
-  virtual ~CVideoToDicomHost() {}
-  // The two choosers; each may change the path it is given.
-  virtual void ChooseSource(CString& path) = 0;
-  virtual void ChooseDestination(CString& folder) = 0;
-  virtual void ShowMessage(LPCTSTR text) = 0;
-  virtual void SetStatus(LPCTSTR text, COLORREF color) = 0;
-  virtual void SetBusy(BOOL busy) = 0;
-  virtual void SetProgressRange(LONGLONG upper) = 0;
-  virtual void SetProgressPos(LONGLONG pos) = 0;
-  virtual void DeleteAllOutputItems() = 0;
-  // Appends a row for the file; returns its index.
-  virtual int AddOutputItem(LPCTSTR path) = 0;
-  virtual void EnsureVisible(int row) = 0;
-  virtual void SetItemState(int row, int state) = 0;
-  // 0 = write the file, 1 = cancel; mode as the page base keeps it.
-  virtual int ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) = 0;
-};
+// Probes a file with the probe at probePath: Done when it is a video (a file
+// without a picture stream is none), Canceled when stopped, else Failed.
+JobResult ProbeVideo(LPCTSTR path, LPCTSTR probePath, CMediaInfo& info, const CStopFlag* stop);
 
+// The video-to-DICOM job: the encoder extracts the video's frames into a work
+// folder of its own, the image library writes each frame as a DICOM file.
+// Everything runs on the job's worker thread and reaches the page through the
+// report: the folder chooser (ChooseOutput, every time: OK confirms or
+// changes the folder, Cancel keeps it) and the overwrite prompt (with
+// Overwrite All), status texts, the busy state, progress (the encoder's over
+// its own range, then the DICOM files over their number), each row's state
+// (its first report names the DICOM file: ITEM_STATE_LOADING, then _DONE or
+// _FAILED, or _NONE when its prompt was cancelled) and the message "Failed to
+// create folder:\n%s".
 class CVideoToDicomJob {
  public:
-  CVideoToDicomJob();
-  virtual ~CVideoToDicomJob();
+  CVideoToDicomJob(CJobReport& report, const CStopFlag& stop);
+  ~CVideoToDicomJob();
+  CVideoToDicomJob(const CVideoToDicomJob&) = delete;
+  CVideoToDicomJob& operator=(const CVideoToDicomJob&) = delete;
 
-  // Runs on the worker: the work folder is deleted when the job ends, the
-  // busy state is left. Returns ExtractFrames' result.
-  int Run(LPCTSTR workFolder);
-  // 0 when the job got as far as writing files, -1 otherwise.
-  int ExtractFrames(LPCTSTR workFolder);
-  // 0, or -1 for a failure or a stop.
-  int ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern);
-  // 0 or -1; through the job's convert request, or through the given one.
-  int WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath);
-  int WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request);
+  // A work folder of its own, then Run on it.
+  JobResult Run();
+  // ExtractFrames with the work folder deleted when it ends; then the busy
+  // state is left. ExtractFrames' result.
+  JobResult Run(LPCTSTR workFolder);
+  // Done when the job got as far as writing files (also when stopped then or
+  // when some files failed), Failed otherwise.
+  JobResult ExtractFrames(LPCTSTR workFolder);
+  // Done, or Failed for a failure or a stop.
+  JobResult ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern);
+  // Done or Failed; through the job's convert request, or through the given one.
+  JobResult WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath);
+  JobResult WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request);
   // Frame files numbered from 1 without a gap; 0 when stopped.
   int CountFrameFiles(LPCTSTR workFolder);
 
-  // Probes the source into the media information; 0, 1 when stopped, -1.
-  int ProbeSource(LPCTSTR path, volatile int* cancel);
-  // Forgets the probe (the source path changed).
-  void ResetMediaInfo();
-  BOOL IsStopped() const { return m_pStop && *m_pStop != 0; }
-
-  // What the page fills in.
+  // What the page gives the job at Convert.
   CString m_strSourcePath;
-  CString m_strOutputFolder;
-  int m_bRange = 0;
+  CString m_strOutputFolder;  // the folder box's text; after Run the folder chosen
+  int m_bRange = 0;           // the stretch from m_nStart to m_nEnd (ms) only
   int m_nStart = 0;
   int m_nEnd = 0;
-  int m_nExtractWidth = 0;
+  int m_nExtractWidth = 0;  // 0: the video's own size
   int m_nExtractHeight = 0;
-  CMediaInfo m_mediaInfo;
-  CString m_strMediaPath;  // the file m_mediaInfo describes; empty when none
-
-  // Where the job reaches the outside world.
-  CVideoToDicomHost* m_pHost = nullptr;
-  volatile int* m_pStop = nullptr;
+  // The duration (microseconds) the page's probe found for m_strProbedPath;
+  // another path is probed again when a stretch is asked for.
+  LONGLONG m_nDuration = 0;
+  CString m_strProbedPath;
   CString m_strEncoderPath;
   CString m_strPresetsFolder;
   CString m_strProbePath;
-  HWND m_hCallbackWnd = nullptr;
-  CToolProgressSink* m_pSink = nullptr;
+  HWND m_hCallbackWnd = nullptr;  // the window the encoder sends its progress records to
   CImageLibraryLoader* m_pLibrary = nullptr;
-  CImageConvertRequest* m_pRequest;  // output 2000, option 1; owned
-  CRecentList* m_pRecentInputs = nullptr;
-  CRecentList* m_pRecentFolders = nullptr;
 
  private:
-  CVideoToDicomJob(const CVideoToDicomJob&) = delete;
-  CVideoToDicomJob& operator=(const CVideoToDicomJob&) = delete;
+  // The rows from 1 to count: DICOM files written side by side, listed and
+  // shown in frame order. The closing status.
+  void WriteDicomFiles(LPCTSTR workFolder, int count);
+  bool IsStopped() const { return m_stop != STOP_NONE; }
+
+  CJobReport& m_report;
+  const CStopFlag& m_stop;
+  CJobProgressSink m_sink;
+  CImageConvertRequest* m_pRequest;  // output 2000, option 1; owned
 };
 #endif

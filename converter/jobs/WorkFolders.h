@@ -1,6 +1,6 @@
 // Per-job work folders and opening files in the viewer.
 #pragma once
-#include "afxwin.h"
+#include "afx.h"
 
 // The file by which a work folder is known as the converter's own. While a
 // process holds it open, no other process's clean-up touches the folder.

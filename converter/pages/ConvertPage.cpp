@@ -207,12 +207,6 @@ void CConvertPage::RequestStop(int mode) { m_nStopFlag = mode; }
 
 void CConvertPage::SetBusy(BOOL busy) {
   if (!m_hWnd) return;
-  if (!OnPageThread()) {
-    // Focus moves only on the window's own thread; the worker goes on once
-    // the page shows the state.
-    SendToPage([this, busy] { SetBusy(busy); });
-    return;
-  }
   EnableInputs(!busy);
   RecalcLayout();
   CWnd* convert = GetDlgItem(IDC_CONVERT);
@@ -233,36 +227,13 @@ void CConvertPage::SetBusy(BOOL busy) {
 // ---------------------------------------------------------------------------
 // Status, progress and questions.
 
-void CConvertPage::SetStatus(LPCTSTR text, COLORREF color) { PutStatus(text, (LONG_PTR)color); }
+void CConvertPage::SetStatus(LPCTSTR text, COLORREF color) {
+  m_crStatus = color;
+  SetStatusText(text);
+}
 
-void CConvertPage::SetStatusText(LPCTSTR text) { PutStatus(text, -1); }
-
-void CConvertPage::PutStatus(LPCTSTR text, LONG_PTR color) {
+void CConvertPage::SetStatusText(LPCTSTR text) {
   if (!m_hWnd) return;
-  if (!OnPageThread()) {
-    // Only the latest text counts; a colour asked for earlier and not shown
-    // yet stays with it.
-    {
-      std::lock_guard<std::mutex> l(m_statusLock);
-      m_strPendingStatus = text ? text : L"";
-      if (color >= 0) m_nPendingColor = color;
-    }
-    PostToPage(
-        [this] {
-          CString pending;
-          LONG_PTR pendingColor;
-          {
-            std::lock_guard<std::mutex> l(m_statusLock);
-            pending = m_strPendingStatus;
-            pendingColor = m_nPendingColor;
-            m_nPendingColor = -1;
-          }
-          PutStatus(pending, pendingColor);
-        },
-        CALL_STATUS);
-    return;
-  }
-  if (color >= 0) m_crStatus = (COLORREF)color;
   SetDlgItemText(IDC_STATUS, text ? text : L"");
   // A colour change with the same text still repaints.
   CWnd* status = GetDlgItem(IDC_STATUS);
@@ -275,14 +246,6 @@ CString CConvertPage::GetStatusText() const {
   return text;
 }
 
-void CConvertPage::SetProgressRange(LONGLONG upper) {
-  PostToPage([this, upper] { m_wndProgress.SetRange(upper); });
-}
-
-void CConvertPage::SetProgressPos(LONGLONG pos) {
-  PostToPage([this, pos] { m_wndProgress.SetPos(pos); }, CALL_PROGRESS);
-}
-
 void CConvertPage::OnCancel() {
   CWnd* parent = GetParent();
   if (parent) parent->PostMessage(WM_CLOSE);
@@ -290,11 +253,8 @@ void CConvertPage::OnCancel() {
 
 int CConvertPage::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
   if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return 0;
-  INT_PTR answer = IDCANCEL;
-  SendToPage([&] {
-    COverwriteDlg dlg(offerAll, path, this);
-    answer = dlg.DoModal();
-  });
+  COverwriteDlg dlg(offerAll, path, this);
+  const INT_PTR answer = dlg.DoModal();
   if (answer == IDC_OVERWRITE) {
     mode = OVERWRITE_ONCE;
     return 0;
@@ -306,10 +266,7 @@ int CConvertPage::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
   return 1;
 }
 
-void CConvertPage::ShowMessage(LPCTSTR text, UINT type) {
-  const CString copy(text);
-  SendToPage([copy, type] { AfxMessageBox(copy, type); });
-}
+void CConvertPage::ShowMessage(LPCTSTR text, UINT type) { AfxMessageBox(text, type); }
 
 void CConvertPage::PlayFile(LPCTSTR path) {
   if (!path || !*path || !::PathFileExistsW(path)) {
@@ -350,9 +307,10 @@ int CConvertPage::StartWorker(AFX_THREADPROC fn) {
 
 UINT CConvertPage::ConvertThreadProc(LPVOID param) {
   CConvertPage* page = static_cast<CConvertPage*>(param);
-  const int result = page->RunConversion();
+  const JobResult result = page->RunConversion();
+  page->m_jobResult = result;
   page->PostMessage(WM_WORKER_FINISHED, 0, 0);
-  return (UINT)result;
+  return (UINT)(int)result;
 }
 
 void CConvertPage::JoinWorker(CWinThread*& thread) {
@@ -372,4 +330,71 @@ BOOL CConvertPage::FinishThread(CWinThread*& thread, int stopFlag) {
   return TRUE;
 }
 
-LRESULT CConvertPage::OnWorkerFinished(WPARAM, LPARAM) { return FinishThread(m_pWorkerThread, m_nStopFlag) ? 1 : 0; }
+LRESULT CConvertPage::OnWorkerFinished(WPARAM, LPARAM) {
+  const BOOL ran = m_pWorkerThread != nullptr;
+  const BOOL closing = FinishThread(m_pWorkerThread, m_nStopFlag);
+  // A close goes to the main dialog by a posted message: the page is still there.
+  if (ran) OnJobFinished(m_jobResult);
+  return closing ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// The job's report.
+
+void CConvertPage::CPageReport::Status(LPCTSTR text, COLORREF color) {
+  const CString copy(text ? text : L"");
+  m_page.m_calls.Post([this, copy, color] { m_page.SetStatus(copy, color); }, CALL_STATUS);
+}
+
+void CConvertPage::CPageReport::Busy(bool busy) {
+  // Focus moves only on the window's own thread; the job goes on once the
+  // page shows the state.
+  m_page.m_calls.Send([this, busy] { m_page.SetBusy(busy); });
+}
+
+void CConvertPage::CPageReport::ProgressRange(LONGLONG upper) {
+  m_page.m_calls.Post([this, upper] { m_page.m_wndProgress.SetRange(upper); });
+}
+
+void CConvertPage::CPageReport::Progress(LONGLONG position) {
+  m_page.m_calls.Post([this, position] { m_page.m_wndProgress.SetPos(position); }, CALL_PROGRESS);
+}
+
+void CConvertPage::CPageReport::ItemState(int index, int state, LPCTSTR file) {
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    m_items.push_back({index, state, file ? file : L""});
+  }
+  m_page.m_calls.Post([this] { ShowItems(); }, CALL_ITEMS);
+}
+
+void CConvertPage::CPageReport::ShowItems() {
+  std::vector<CJobItemReport> items;
+  {
+    std::lock_guard<std::mutex> l(m_lock);
+    std::swap(items, m_items);
+  }
+  if (!items.empty()) m_page.ShowJobItems(items);
+}
+
+void CConvertPage::CPageReport::Ask(const std::function<void()>& dialog) {
+  m_page.m_calls.Send([this, &dialog] { m_page.WithJobDialog(dialog); });
+}
+
+bool CConvertPage::CPageReport::ChooseOutput(CString& path) {
+  bool chosen = false;
+  Ask([&] { chosen = m_page.ChooseJobOutput(path); });
+  return chosen;
+}
+
+bool CConvertPage::CPageReport::ConfirmOverwrite(LPCTSTR path, int& mode, bool offerAll) {
+  // Most files are new: no prompt, and no need to wait for the page.
+  if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return true;
+  int answer = 1;
+  Ask([&] { answer = m_page.ConfirmOverwrite(path, mode, offerAll ? TRUE : FALSE); });
+  return answer == 0;
+}
+
+void CConvertPage::CPageReport::Message(LPCTSTR text) {
+  Ask([&] { m_page.ShowJobMessage(text); });
+}

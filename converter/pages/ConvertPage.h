@@ -1,23 +1,17 @@
 // The common base of the converter's two tab pages: the band with Convert,
 // Stop and Close and its painting, the status line, the progress bar, the
-// busy state, the stop flag, the worker thread and its protocol, the calls a
-// worker makes on the page's thread, the encoder's progress relay, the
+// busy state, the stop flag, the worker thread and its protocol, the job's
+// report carried to the page's thread, the encoder's progress relay, the
 // accelerators, the "Overwrite or Cancel?" prompt, Play and "show in
 // Explorer".
 #pragma once
 #include <functional>
 #include <mutex>
+#include <vector>
 
+#include "converter/jobs/JobReport.h"
 #include "foundation/ui/OEDialog.h"
 #include "foundation/ui/ProgressBar.h"
-
-class CToolProgressSink;
-
-// Stop flag values.
-enum { STOP_NONE = 0, STOP_REQUESTED = 2, STOP_AND_CLOSE = 3 };
-
-// Answers of the overwrite prompt, and the overwrite mode a job keeps.
-enum { OVERWRITE_ASK = 0, OVERWRITE_ONCE = 1, OVERWRITE_ALL = 2 };
 
 // The filter of the file dialogs that choose a video.
 extern const wchar_t kVideoFileFilter[];
@@ -35,6 +29,13 @@ class COverwriteDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 };
 
+// An item report of a job as the page takes it (see CJobReport::ItemState).
+struct CJobItemReport {
+  int index;
+  int state;
+  CString file;
+};
+
 class CConvertPage : public COEDialog {
  public:
   CConvertPage(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
@@ -42,44 +43,38 @@ class CConvertPage : public COEDialog {
 
   // Starts the page's job; -1 in the base (pages override it).
   virtual int StartConversion();
-  // 2 stops the job, 3 stops it and then closes the program.
+  // STOP_REQUESTED stops the job, STOP_AND_CLOSE stops it and then closes
+  // the program.
   virtual void RequestStop(int mode);
   // Busy: Stop and the progress bar shown, the page's inputs disabled; idle:
-  // Convert shown, the inputs enabled. From a worker it waits until done.
+  // Convert shown, the inputs enabled.
   virtual void SetBusy(BOOL busy);
   // Places the page's controls.
   virtual void RecalcLayout() {}
   // The page's own fields that a job reads (never the band's buttons).
   virtual void EnableInputs(BOOL enable) {}
-  // The job, on the worker thread; -1 in the base.
-  virtual int RunConversion() { return -1; }
+  // The job, on the worker thread; Failed in the base.
+  virtual JobResult RunConversion() { return JobResult::Failed; }
 
-  // From any thread; a worker's calls are shown when the page's thread gets
-  // to them, and only the latest text and position count.
-  // Status line text; colour 0 normal, 255 (red) for failures.
-  void SetStatus(LPCTSTR text, COLORREF color = 0);
+  // Status line text; STATUS_FAILED (red) for failures.
+  void SetStatus(LPCTSTR text, COLORREF color = STATUS_NORMAL);
   // The same, keeping the colour.
   void SetStatusText(LPCTSTR text);
-  void SetProgressRange(LONGLONG upper);
-  void SetProgressPos(LONGLONG pos);
   CString GetStatusText() const;
   COLORREF GetStatusColor() const { return m_crStatus; }
-  // From any thread, waiting for the answer: 0 to write the file, 1 to
-  // cancel; mode is the job's overwrite mode.
+  // 0 to write the file, 1 to cancel; mode is the job's overwrite mode.
   int ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll);
-  // A message box of the program, on the page's thread; waits until closed.
+  // A message box of the program; returns once it is closed.
   void ShowMessage(LPCTSTR text, UINT type = MB_OK);
   BOOL LoadAccelerators(LPCTSTR name);
 
-  // Runs fn on the page's thread: posted (the caller goes on; a non-zero key
-  // keeps only the latest call of its kind) or sent (the caller waits).
-  void PostToPage(std::function<void()> fn, UINT_PTR key = 0) { m_calls.Post(std::move(fn), key); }
-  BOOL SendToPage(const std::function<void()>& fn) { return m_calls.Send(fn); }
-  BOOL OnPageThread() const { return !m_hWnd || m_calls.IsWindowThread(); }
-  // Runs what workers asked the page to do so far (on the page's thread).
+  // What the page's job reports through, from its worker thread: every call
+  // reaches the page's thread in the order made (only the latest status,
+  // progress position and batch of item reports wait there), and the
+  // questions wait for their answers.
+  CJobReport& GetJobReport() { return m_report; }
+  // Shows what workers reported so far (on the page's thread).
   void RunQueuedCalls() { m_calls.Flush(); }
-  // Keys of the calls that only need their latest value.
-  enum { CALL_STATUS = 1, CALL_PROGRESS = 2, CALL_SHOW_ITEM = 3, CALL_LIST_CHANGES = 4 };
 
   // Opens a file with its program, or says it does not exist.
   void PlayFile(LPCTSTR path);
@@ -102,11 +97,24 @@ class CConvertPage : public COEDialog {
   COLORREF m_crStatus = 0;
   CBrush m_brStatus;
   CWinThread* m_pWorkerThread = nullptr;
-  volatile int m_nStopFlag = STOP_NONE;
-  // The page's answer to the encoder's progress; set by each page.
-  CToolProgressSink* m_pProgressSink = nullptr;
+  CStopFlag m_nStopFlag{STOP_NONE};
 
  protected:
+  // The job's reports that each page shows its own way, on its thread.
+  // The item reports made since the last call, in order.
+  virtual void ShowJobItems(const std::vector<CJobItemReport>& items) {}
+  // The page's chooser of the job's output; false when cancelled.
+  virtual bool ChooseJobOutput(CString& path) { return true; }
+  virtual void ShowJobMessage(LPCTSTR text) { ShowMessage(text, MB_OK); }
+  // Runs fn, a dialog a job's question shows.
+  virtual void WithJobDialog(const std::function<void()>& fn) { fn(); }
+  // After the worker has ended, with the job's result.
+  virtual void OnJobFinished(JobResult result) {}
+
+  // Runs fn on the page's thread after the calls before it; the caller goes
+  // on (on the page's thread fn runs at once).
+  void PostToPage(std::function<void()> fn) { m_calls.Post(std::move(fn)); }
+
   BOOL PreTranslateMessage(MSG* pMsg) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL OnInitDialog() override;
@@ -139,9 +147,31 @@ class CConvertPage : public COEDialog {
   mutable CWindowCalls m_calls;
 
  private:
-  void PutStatus(LPCTSTR text, LONG_PTR color);
-  // The latest status a worker asked for, not shown yet.
-  std::mutex m_statusLock;
-  CString m_strPendingStatus;
-  LONG_PTR m_nPendingColor = -1;
+  class CPageReport : public CJobReport {
+   public:
+    explicit CPageReport(CConvertPage& page) : m_page(page) {}
+    void Status(LPCTSTR text, COLORREF color) override;
+    void Busy(bool busy) override;
+    void ProgressRange(LONGLONG upper) override;
+    void Progress(LONGLONG position) override;
+    void ItemState(int index, int state, LPCTSTR file) override;
+    bool ChooseOutput(CString& path) override;
+    bool ConfirmOverwrite(LPCTSTR path, int& mode, bool offerAll) override;
+    void Message(LPCTSTR text) override;
+
+   private:
+    // Keys of the calls that only need their latest value.
+    enum { CALL_STATUS = 1, CALL_PROGRESS = 2, CALL_ITEMS = 3 };
+    // Runs a question's dialog on the page's thread; the caller waits.
+    void Ask(const std::function<void()>& dialog);
+    void ShowItems();
+
+    CConvertPage& m_page;
+    // Item reports not shown yet: a job lists items faster than the page can
+    // take one call each, so the page takes them all in one call.
+    std::mutex m_lock;
+    std::vector<CJobItemReport> m_items;
+  };
+  CPageReport m_report{*this};
+  JobResult m_jobResult = JobResult::Failed;  // the worker's; read once it has ended
 };

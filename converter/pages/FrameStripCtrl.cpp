@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+
 #include "resources/converter/ConverterRes.h"
 #include "foundation/ui/UIResources.h"
 
@@ -73,16 +75,38 @@ int CFrameStripCtrl::OnCreate(LPCREATESTRUCT lpCreateStruct) {
   return 0;
 }
 
-int CFrameStripCtrl::PutFrame(CFrameItem* item, int position) {
-  if (!OnWindowThread()) return (int)CallOnWindowThread([=] { return (LRESULT)PutFrame(item, position); }, -1);
-  int index = position < 0 ? AddItem((DWORD_PTR)item, TRUE) : InsertItem(position, (DWORD_PTR)item, TRUE);
-  if (index < 0) {
-    delete item;
-    return -1;
-  }
+int CFrameStripCtrl::PutFrame(std::shared_ptr<CFrameItem> item, int position) {
+  if (!item) return -1;
+  const DWORD_PTR data = (DWORD_PTR)item.get();
+  const int index = position < 0 ? AddItem(data, TRUE) : InsertItem(position, data, TRUE);
+  if (index < 0) return -1;
+  m_pFrames->insert(m_pFrames->begin() + index, std::move(item));
   EnsureVisible(index);
   Invalidate(FALSE);
   return index;
+}
+
+BOOL CFrameStripCtrl::DeleteItem(int nIndex, BOOL bUpdate) {
+  if (!CDragItemStripCtrl::DeleteItem(nIndex, bUpdate)) return FALSE;
+  m_pFrames->erase(m_pFrames->begin() + nIndex);
+  return TRUE;
+}
+
+BOOL CFrameStripCtrl::DeleteAllItems(BOOL bUpdate) {
+  CDragItemStripCtrl::DeleteAllItems(bUpdate);
+  m_pFrames->clear();
+  return TRUE;
+}
+
+BOOL CFrameStripCtrl::SwapItems(int a, int b) {
+  if (!CDragItemStripCtrl::SwapItems(a, b)) return FALSE;
+  std::swap((*m_pFrames)[a], (*m_pFrames)[b]);
+  return TRUE;
+}
+
+void CFrameStripCtrl::ReverseItems() {
+  CDragItemStripCtrl::ReverseItems();
+  std::reverse(m_pFrames->begin(), m_pFrames->end());
 }
 
 void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
@@ -208,8 +232,8 @@ void CFrameStripCtrl::DrawItemBox(CDC* pDC, int nIndex, LPCRECT lpBox, BOOL bDra
 
 void CFrameStripCtrl::FreeItem(CStripItem* pItem) {
   if (!pItem) return;
+  // The frame itself belongs to the list.
   ForgetThumbnail(reinterpret_cast<CFrameItem*>(pItem->m_dwData));
-  delete reinterpret_cast<CFrameItem*>(pItem->m_dwData);
   delete pItem;
 }
 
@@ -227,8 +251,11 @@ void CFrameStripCtrl::OnItemButton(int nItem, int nButton) {
 }
 
 BOOL CFrameStripCtrl::MoveItem(int nFrom, int nTo) {
-  if (m_bLocked) return FALSE;
-  return CDragItemStripCtrl::MoveItem(nFrom, nTo);
+  if (m_bLocked || !CDragItemStripCtrl::MoveItem(nFrom, nTo)) return FALSE;
+  std::shared_ptr<CFrameItem> moved = (*m_pFrames)[nFrom];
+  m_pFrames->insert(m_pFrames->begin() + nTo, moved);
+  m_pFrames->erase(m_pFrames->begin() + (nTo < nFrom ? nFrom + 1 : nFrom));
+  return TRUE;
 }
 
 void CFrameStripCtrl::OnLButtonDown(UINT nFlags, CPoint point) {

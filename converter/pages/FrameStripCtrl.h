@@ -1,5 +1,7 @@
-// The series page's frame list: an item strip of thumbnails with a number
+// The series page's frames shown as an item strip of thumbnails with a number
 // label, a caption below and a delete button on the item under the mouse.
+// The frames are a list the page owns; every change of the strip's items
+// (adds, deletes, drags, reversal) is made to the list too.
 #pragma once
 #include "foundation/ui/DragItemStripCtrl.h"
 #include "converter/jobs/FrameItem.h"
@@ -21,11 +23,16 @@ class CFrameStripCtrl : public CDragItemStripCtrl {
   // The box size for pictures of w x h: at most 240 on the longer side; the
   // item width follows the box (box width + 16).
   void SetThumbnailSize(int w, int h);
+  // The list the strip shows; without one it keeps a list of its own.
+  void ShowFrames(CFrameList* frames) { m_pFrames = frames ? frames : &m_ownFrames; }
   CFrameItem* GetFrame(int index) const { return reinterpret_cast<CFrameItem*>(GetItemData(index)); }
   // Appends (position -1) or inserts a frame, scrolls it into view and
-  // redraws, in one step on the window's thread. The index used, or -1 (the
-  // item is then deleted).
-  int PutFrame(CFrameItem* item, int position);
+  // redraws. The index used, or -1.
+  int PutFrame(std::shared_ptr<CFrameItem> item, int position);
+  BOOL DeleteItem(int nIndex, BOOL bUpdate) override;
+  BOOL DeleteAllItems(BOOL bUpdate) override;
+  BOOL SwapItems(int a, int b) override;
+  void ReverseItems();
   // While locked (a job reads the frames) no drag moves an item.
   void Lock(BOOL locked) { m_bLocked = locked; }
   BOOL IsLocked() const { return m_bLocked; }
@@ -57,6 +64,8 @@ class CFrameStripCtrl : public CDragItemStripCtrl {
   DECLARE_MESSAGE_MAP()
 
   BOOL m_bLocked = FALSE;
+  CFrameList m_ownFrames;
+  CFrameList* m_pFrames = &m_ownFrames;
 
   // Pictures already scaled to the box, for the items drawn last: painting
   // (once per frame while a job runs) then only copies them.

@@ -12,6 +12,7 @@
 #include "imaging/library/ImageLibrary.h"
 #include "converter/pages/VideoOptionsDlg.h"
 #include "converter/jobs/WorkFolders.h"
+#include "converter/app/ConverterResources.h"
 
 namespace {
 const COLORREF kBandBack = RGB(0xE0, 0xE0, 0xE0);
@@ -52,7 +53,6 @@ BEGIN_MESSAGE_MAP(CSeriesToVideoPage, CConvertPage)
   ON_BN_CLICKED(IDC_OPTIONS, OnVideoOptions)
   ON_CBN_SELCHANGE(IDC_FORMAT, OnFormatChanged)
   ON_MESSAGE(WM_LOADER_FINISHED, OnLoaderFinished)
-  ON_MESSAGE(WM_WORKER_FINISHED, OnConversionFinished)
   ON_MESSAGE(WM_FRAMESTRIP_BUTTON, OnFrameStripButton)
   ON_UPDATE_COMMAND_UI(ID_REMOVE, OnUpdateRemove)
   ON_UPDATE_COMMAND_UI(ID_REMOVE_ALL, OnUpdateRemoveAll)
@@ -70,8 +70,8 @@ BEGIN_MESSAGE_MAP(CSeriesToVideoPage, CConvertPage)
 END_MESSAGE_MAP()
 
 CSeriesToVideoPage::CSeriesToVideoPage(CWnd* pParentWnd)
-    : CConvertPage(IDD_SERIES_PAGE, pParentWnd), m_sink(&m_nStopFlag, this), m_pSettings(GetConverterSettings()) {
-  m_pProgressSink = &m_sink;
+    : CConvertPage(IDD_SERIES_PAGE, pParentWnd), m_pSettings(GetConverterSettings()) {
+  m_wndStrip.ShowFrames(&m_frames);
   if (m_pSettings) {
     m_nRateNum = m_pSettings->m_nFrameRateNum;
     m_nRateDen = m_pSettings->m_nFrameRateDen;
@@ -443,6 +443,200 @@ void CSeriesToVideoPage::OnVideoOptions() {
   TakeVideoOptions(dlg, m_nChosenWidth, m_nChosenHeight, m_nRateNum, m_nRateDen);
 }
 
-void CSeriesToVideoPage::OnVideoWritten(LPCTSTR path) {
-  if (m_pSettings) m_pSettings->m_outputFiles.Add(path);
+// ---------------------------------------------------------------------------
+// Loading: a loader thread turns the paths added last into frames.
+
+int CSeriesToVideoPage::StartLoader() {
+  // One loader at a time, and none while a conversion reads the frames.
+  if (m_pLoaderThread || m_pWorkerThread) return -1;
+  m_load = CLoad();
+  m_load.paths.Append(m_arrPending);
+  m_load.pattern = m_strFolderPattern;
+  m_load.subfolders = m_bScanSubfolders;
+  m_arrPending.RemoveAll();
+  m_nLoaderStop = STOP_NONE;
+  m_wndProgress.m_bMarquee = 1;
+  m_wndProgress.SetRange(100);
+  m_wndProgress.SetPos(0);
+  m_wndProgress.ShowWindow(SW_SHOW);
+  SetTimer(kMarqueeTimer, 100);
+  // The strip shows what arrived with each marquee step, not with every frame.
+  m_wndStrip.SetRedraw(FALSE);
+  m_bBatchedDraw = TRUE;
+  m_pLoaderThread = BeginWorkerThread(&CSeriesToVideoPage::LoaderThreadProc, this);
+  if (!m_pLoaderThread) OnLoaderFinished(0, 0);
+  LockFrames();
+  return m_pLoaderThread ? 0 : -1;
+}
+
+UINT CSeriesToVideoPage::LoaderThreadProc(LPVOID param) {
+  CSeriesToVideoPage* page = static_cast<CSeriesToVideoPage*>(param);
+  const int total = page->LoadPendingSources();
+  page->PostMessage(WM_LOADER_FINISHED, 0, 0);
+  return (UINT)total;
+}
+
+int CSeriesToVideoPage::LoadPendingSources() {
+  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  m_load.loaded = loader.LoadPaths(m_load.paths, m_load.pattern, m_load.subfolders);
+  return m_load.loaded;
+}
+
+void CSeriesToVideoPage::PutFrame(std::shared_ptr<CFrameItem> item, int position) {
+  PostToPage([this, item, position] { m_wndStrip.PutFrame(item, position); });
+}
+
+void CSeriesToVideoPage::ShowLoadStatus(LPCTSTR text) {
+  const CString copy(text);
+  PostToPage([this, copy] { SetStatus(copy, STATUS_NORMAL); });
+}
+
+void CSeriesToVideoPage::FramesAdded() {
+  PostToPage([this] { UpdateThumbnailSize(); });
+}
+
+void CSeriesToVideoPage::UpdateFrameCount() {
+  const int n = (int)m_frames.size();
+  CString text;
+  if (n > 0) text.Format(L"%d %s", n, n == 1 ? L"frame" : L"frames");
+  // The colour stays as it is.
+  SetStatusText(text);
+}
+
+void CSeriesToVideoPage::UpdateThumbnailSize() {
+  int w = 0, h = 0;
+  if (m_nChosenWidth > 0 && m_nChosenHeight > 0) {
+    w = m_nChosenWidth;
+    h = m_nChosenHeight;
+  } else if (!m_frames.empty()) {
+    w = (int)m_frames[0]->m_image.GetWidth();
+    h = (int)m_frames[0]->m_image.GetHeight();
+  }
+  if (w > 0 && h > 0) m_wndStrip.SetThumbnailSize(w, h);
+}
+
+LRESULT CSeriesToVideoPage::OnLoaderFinished(WPARAM, LPARAM) {
+  const BOOL closing = FinishThread(m_pLoaderThread, m_nLoaderStop);
+  KillTimer(kMarqueeTimer);
+  m_wndProgress.ShowWindow(SW_HIDE);
+  m_wndProgress.m_bMarquee = 0;
+  m_bBatchedDraw = FALSE;
+  m_wndStrip.SetRedraw(TRUE);
+  m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  LockFrames();
+  // Convert and the tools come back with the count, not at the next idle
+  // turn: a click that follows the count at once is not lost.
+  OnIdleUpdateCmdUI(TRUE, 0);
+  if (m_load.loaded > 0) UpdateFrameCount();
+  return closing ? 1 : 0;
+}
+
+void CSeriesToVideoPage::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == kMarqueeTimer) {
+    LONGLONG pos = m_wndProgress.GetPos() + 1;
+    m_wndProgress.SetPos(pos > 100 ? 0 : pos);
+    if (m_bBatchedDraw) {
+      m_wndStrip.SetRedraw(TRUE);
+      m_wndStrip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+      m_wndStrip.SetRedraw(FALSE);
+    }
+  }
+  Default();
+}
+
+void CSeriesToVideoPage::RequestStop(int mode) {
+  CConvertPage::RequestStop(mode);
+  if (m_pLoaderThread) m_nLoaderStop = mode;
+}
+
+// ---------------------------------------------------------------------------
+// Converting.
+
+int CSeriesToVideoPage::StartConversion() {
+  if (m_pWorkerThread || m_pLoaderThread) return -1;
+  if (!UpdateData(TRUE)) return -1;
+  if (m_frames.empty()) {
+    AfxMessageBox(L"You must add some DICOM files.");
+    return -1;
+  }
+  if (!GetVideoFormat(m_nFormatIndex)) {
+    // No format chosen: the first one.
+    m_nFormatIndex = 0;
+    m_cbFormat.SetCurSel(0);
+  }
+  // The job reads nothing of the page from here on.
+  m_job.reset(new CSeriesJob(GetJobReport(), m_nStopFlag));
+  m_job->m_frames = m_frames;
+  m_job->m_strOutputPath = m_strOutputPath;
+  m_job->m_nFormatIndex = m_nFormatIndex;
+  m_job->m_nChosenWidth = m_nChosenWidth;
+  m_job->m_nChosenHeight = m_nChosenHeight;
+  m_job->m_nChosenRateNum = m_nRateNum;
+  m_job->m_nChosenRateDen = m_nRateDen;
+  if (CConverterResources* res = GetConverterResources()) {
+    m_job->m_strEncoderPath = res->m_strEncoderPath;
+    m_job->m_strPresetsFolder = res->m_strPresetsFolder;
+  }
+  m_job->m_hCallbackWnd = m_hWnd;
+  int result = StartWorker();
+  LockFrames();
+  return result;
+}
+
+JobResult CSeriesToVideoPage::RunConversion() { return m_job->Run(); }
+
+void CSeriesToVideoPage::OnJobFinished(JobResult result) {
+  if (result == JobResult::Done) {
+    if (m_pSettings) m_pSettings->m_outputFiles.Add(m_job->m_strOutputPath);
+    GetDlgItem(IDC_PLAY)->EnableWindow(TRUE);
+  }
+  m_job.reset();
+  LockFrames();
+}
+
+bool CSeriesToVideoPage::ChooseJobOutput(CString& path) {
+  if (!ChooseOutputFile()) return false;
+  path = m_strOutputPath;
+  return true;
+}
+
+BOOL CSeriesToVideoPage::ChooseOutputFile() {
+  int index = m_cbFormat.GetCurSel();
+  m_nFormatIndex = index;
+  const VideoFormatEntry* row = index >= 0 ? (const VideoFormatEntry*)m_cbFormat.GetItemDataPtr(index) : nullptr;
+  CString current;
+  m_cbFileName.GetWindowText(current);
+  CString recent;
+  if (m_pSettings && m_pSettings->m_outputFiles.GetCount() > 0) recent = m_pSettings->m_outputFiles.GetAt(0);
+  CStringArray sources;
+  const int count = (int)m_frames.size();
+  for (int i = 0; i < count && i < 2; ++i) sources.Add(m_frames[i]->m_sourcePath);
+  if (count > 2) sources.Add(L"");  // only the first frame and the count matter
+  OutputProposal proposal = ProposeOutputFile(current, recent, sources, row);
+  COCFileDialog dlg(FALSE, proposal.strDefaultExt, proposal.strFileName, OFN_HIDEREADONLY, kVideoFileFilter, nullptr);
+  dlg.GetOFN().lpstrTitle = L"Save Video File As";
+  if (!proposal.strFolder.IsEmpty()) dlg.GetOFN().lpstrInitialDir = proposal.strFolder;
+  if (dlg.DoModal() != IDOK) return FALSE;
+  m_strOutputPath = dlg.GetPathName();
+  m_cbFileName.AddToTop(m_strOutputPath, FALSE);
+  return TRUE;
+}
+
+void CSeriesToVideoPage::ShowJobItems(const std::vector<CJobItemReport>& items) {
+  // The strip follows the job: the frames whose state changed are redrawn,
+  // the newest is shown.
+  for (const CJobItemReport& item : items) SetFrameState(item.index, item.state);
+  m_wndStrip.EnsureVisible(items.back().index);
+}
+
+void CSeriesToVideoPage::SetFrameState(int index, int state) {
+  if (index < 0 || index >= (int)m_frames.size()) return;
+  m_frames[index]->m_state = state;
+  m_wndStrip.RedrawItem(index, FALSE);
+}
+
+void CSeriesToVideoPage::EnableInputs(BOOL enable) {
+  for (int id : {IDC_FORMAT, IDC_OPTIONS, IDC_FILE_NAME, IDC_CHOOSE_FILE}) GetDlgItem(id)->EnableWindow(enable);
+  // Play comes back only with a video written.
+  if (!enable) GetDlgItem(IDC_PLAY)->EnableWindow(FALSE);
 }

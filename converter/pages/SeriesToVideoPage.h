@@ -2,6 +2,9 @@
 // into a thumbnail strip, the output format, the Video Options, the output
 // file, and the conversion to a video.
 #pragma once
+#include <memory>
+#include <vector>
+
 #include "foundation/ui/ColumnComboBox.h"
 #include "foundation/ui/ComboBoxes.h"
 #include "converter/pages/ConvertPage.h"
@@ -15,13 +18,13 @@
 
 class CConverterSettings;
 
-class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protected CFrameTarget {
+class CSeriesToVideoPage : public CConvertPage, protected CFrameTarget {
  public:
   explicit CSeriesToVideoPage(CWnd* pParentWnd = nullptr);
   ~CSeriesToVideoPage() override;
 
-  // The conversion: the job's inputs taken from the page, then its worker
-  // (which shows the Save dialog first).
+  // The conversion: the job given the frames and the page's choices, then
+  // its worker (which shows the Save dialog first).
   int StartConversion() override;
   void RequestStop(int mode) override;
   void EnableInputs(BOOL enable) override;
@@ -30,23 +33,25 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   // Loading: the pending paths go to a loader thread.
   int StartLoader();
   static UINT LoaderThreadProc(LPVOID param);
+  // On the loader thread: the paths the loader took; the frames' count.
   int LoadPendingSources();
   void UpdateFrameCount();
   void UpdateThumbnailSize();
   CString GetFileFilter(SeriesFilterKind kind) const { return GetSeriesFileFilter(kind); }
 
   // Converting: the job, on the worker.
-  int RunConversion() override;
-  // The Save dialog (on the page's thread); TRUE when a file was chosen.
+  JobResult RunConversion() override;
+  // The Save dialog; TRUE when a file was chosen.
   BOOL ChooseOutputFile();
-  void SetFrameState(int index, int state) override;
+  // The frame's state, and the frame redrawn.
+  void SetFrameState(int index, int state);
   void DeleteFrame(int index);
 
   // Nothing may change the frames while a conversion or the loader reads them.
   BOOL IsConverting() const { return m_pWorkerThread != nullptr; }
   BOOL IsLoading() const { return m_pLoaderThread != nullptr; }
   BOOL CanChangeFrames() const { return !IsConverting() && !IsLoading(); }
-  int GetFrameCount() override { return m_wndStrip.GetItemCount(); }
+  const CFrameList& GetFrames() const { return m_frames; }
 
   CStringArray m_arrPending;
   CString m_strFolderPattern;
@@ -59,28 +64,23 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   CHistoryComboBox m_cbFileName;
   CString m_strOutputPath;
   int m_nFormatIndex = 0;
+  // The frames, in their order; the strip shows them.
+  CFrameList m_frames;
   CFrameStripCtrl m_wndStrip;
   // The loader's own stop request, so a load never clears a conversion's.
-  volatile int m_nLoaderStop = STOP_NONE;
-  int m_nLoaded = 0;  // frames the last load added
-  CSeriesProgressSink m_sink;
-  CSeriesJob m_job;
+  CStopFlag m_nLoaderStop{STOP_NONE};
 
  protected:
-  // CSeriesJobHost
-  CFrameItem* GetFrame(int index) override { return m_wndStrip.GetFrame(index); }
-  void SetJobStatus(LPCTSTR text, COLORREF color) override { SetStatus(text, color); }
-  void BeginProgress(int range) override;
-  void SetProgressPos(int position) override { CConvertPage::SetProgressPos(position); }
-  BOOL ChooseOutputFile(CString& path) override;
-  int ConfirmOverwrite(LPCTSTR path) override { return CConvertPage::ConfirmOverwrite(path, m_nOverwriteMode, FALSE); }
-  void ShowMessage(LPCTSTR text) override { CConvertPage::ShowMessage(text, MB_OK); }
-  void OnVideoWritten(LPCTSTR path) override;
-  // CFrameTarget
-  void PutFrame(CFrameItem* item, int position) override;
-  void ShowLoadStatus(LPCTSTR text) override { SetStatus(text, 0); }
-  void FramesAdded() override { UpdateThumbnailSize(); }
+  // CFrameTarget: the loader's calls, carried to the page's thread.
+  void PutFrame(std::shared_ptr<CFrameItem> item, int position) override;
+  void ShowLoadStatus(LPCTSTR text) override;
+  void FramesAdded() override;
   bool StopRequested() override { return m_nLoaderStop != STOP_NONE; }
+
+  // The job's reports.
+  void ShowJobItems(const std::vector<CJobItemReport>& items) override;
+  bool ChooseJobOutput(CString& path) override;
+  void OnJobFinished(JobResult result) override;
 
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
@@ -109,7 +109,6 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   afx_msg void OnVideoOptions();
   afx_msg void OnFormatChanged();
   afx_msg LRESULT OnLoaderFinished(WPARAM wParam, LPARAM lParam);
-  afx_msg LRESULT OnConversionFinished(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnFrameStripButton(WPARAM wParam, LPARAM lParam);
   afx_msg void OnUpdateRemove(CCmdUI* pCmdUI);
   afx_msg void OnUpdateRemoveAll(CCmdUI* pCmdUI);
@@ -122,9 +121,18 @@ class CSeriesToVideoPage : public CConvertPage, protected CSeriesJobHost, protec
   DECLARE_MESSAGE_MAP()
 
   CConverterSettings* m_pSettings;
-  int m_nOverwriteMode = 0;
   int m_nMargin = -1;           // the file-name box's left offset in the template
   BOOL m_bBatchedDraw = FALSE;  // the strip repaints on the marquee's steps only
-  int m_nShownFrame = -1;       // the frame the strip last scrolled to in a job
   enum { kMarqueeTimer = 3 };
+
+ private:
+  // What the loader thread works on, taken from the pending list at its start.
+  struct CLoad {
+    CStringArray paths;
+    CString pattern;
+    int subfolders = 0;
+    int loaded = 0;  // frames added; read once the thread has ended
+  };
+  CLoad m_load;
+  std::unique_ptr<CSeriesJob> m_job;
 };

@@ -70,105 +70,33 @@ CString Quoted(LPCTSTR text) { return CString(L"\"") + (text ? text : L"") + L"\
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Progress sink and job host
+// The job's reports and the held list
 
-int CVideoToDicomPage::CSink::OnToolStart(const ToolProgress& progress) {
-  m_pPage->m_wndProgress.SetRange(progress.total);
-  return 0;
-}
-
-int CVideoToDicomPage::CSink::OnToolProgress(const ToolProgress& progress) {
-  if (m_pPage->m_nStopFlag != 0) return 1;
-  m_pPage->m_wndProgress.SetPos(progress.position);
-  return 0;
-}
-
-void CVideoToDicomPage::CHost::ChooseSource(CString&) {
-  m_pPage->SendToPage([page = m_pPage] { page->ChooseSource(); });
-}
-
-void CVideoToDicomPage::CHost::ChooseDestination(CString&) {
-  m_pPage->SendToPage([page = m_pPage] { page->ChooseFolder(); });
-}
-
-void CVideoToDicomPage::CHost::ShowMessage(LPCTSTR text) {
-  const CString copy(text);
-  m_pPage->SendToPage(
-      [page = m_pPage, copy] { page->WithListShown([&] { AfxMessageBox(copy, MB_ICONEXCLAMATION); }); });
-}
-
-void CVideoToDicomPage::CHost::DeleteAllOutputItems() {
-  {
-    std::lock_guard<std::mutex> l(m_lock);
-    m_nNextRow = 0;
-    m_changes = CListChanges();
-    m_changes.bCleared = true;
+void CVideoToDicomPage::ShowJobItems(const std::vector<CJobItemReport>& items) {
+  int listed = -1;
+  for (const CJobItemReport& item : items) {
+    // A row's first report lists it; rows are only ever appended during a job.
+    if (!item.file.IsEmpty() && item.index == m_list.GetItemCount()) {
+      AddOutputItem(item.file);
+      listed = item.index;
+    }
+    SetItemState(item.index, item.state);
   }
-  PostListChanges();
-}
-
-int CVideoToDicomPage::CHost::AddOutputItem(LPCTSTR path) {
-  int row;
-  {
-    std::lock_guard<std::mutex> l(m_lock);
-    m_changes.added.emplace_back(path);
-    row = m_nNextRow++;
+  // The newest row is shown (a held list shows it when it is next drawn).
+  if (listed >= 0) {
+    m_nShowRow = listed;
+    if (!m_bListHeld) m_list.EnsureVisible(listed, FALSE);
   }
-  PostListChanges();
-  return row;
+  OutputListChanged();
 }
 
-void CVideoToDicomPage::CHost::EnsureVisible(int row) {
-  {
-    std::lock_guard<std::mutex> l(m_lock);
-    m_changes.nShowRow = row;
-  }
-  PostListChanges();
+bool CVideoToDicomPage::ChooseJobOutput(CString& path) {
+  if (!ChooseFolder()) return false;
+  path = m_strOutputFolder;
+  return true;
 }
 
-void CVideoToDicomPage::CHost::SetItemState(int row, int state) {
-  {
-    std::lock_guard<std::mutex> l(m_lock);
-    m_changes.states.emplace_back(row, state);
-  }
-  PostListChanges();
-}
-
-void CVideoToDicomPage::CHost::PostListChanges() {
-  m_pPage->PostToPage([this] { ApplyListChanges(); }, CALL_LIST_CHANGES);
-}
-
-void CVideoToDicomPage::CHost::ApplyListChanges() {
-  CListChanges changes;
-  {
-    std::lock_guard<std::mutex> l(m_lock);
-    std::swap(changes, m_changes);
-  }
-  CVideoToDicomPage* page = m_pPage;
-  if (changes.bCleared) {
-    page->m_nShowRow = -1;
-    page->m_list.DeleteAllItems();
-  }
-  for (const CString& path : changes.added) page->AddOutputItem(path);
-  for (const auto& change : changes.states) page->SetItemState(change.first, change.second);
-  if (changes.nShowRow >= 0) {
-    page->m_nShowRow = changes.nShowRow;
-    if (!page->m_bListHeld) page->m_list.EnsureVisible(changes.nShowRow, FALSE);
-  }
-  page->OutputListChanged();
-}
-
-int CVideoToDicomPage::CHost::ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) {
-  // Most files are new: no prompt, and no need to wait for the page.
-  if (!::PathFileExistsW(path) || mode == OVERWRITE_ALL) return 0;
-  // The prompt comes after the row it is about is listed.
-  int answer = 1;
-  m_pPage->SendToPage(
-      [&] { m_pPage->WithListShown([&] { answer = m_pPage->ConfirmOverwrite(path, mode, offerAll); }); });
-  return answer;
-}
-
-void CVideoToDicomPage::WithListShown(const std::function<void()>& fn) {
+void CVideoToDicomPage::WithJobDialog(const std::function<void()>& fn) {
   const BOOL held = m_bListHeld;
   if (held) HoldOutputList(FALSE);
   fn();
@@ -240,12 +168,7 @@ BEGIN_MESSAGE_MAP(CVideoToDicomPage, CConvertPage)
 END_MESSAGE_MAP()
 
 CVideoToDicomPage::CVideoToDicomPage(CWnd* pParentWnd)
-    : CConvertPage(IDD_VIDEO_PAGE, pParentWnd), m_comboFolder(PATHMODE_FILES), m_sink(this), m_host(this) {
-  m_pProgressSink = &m_sink;
-  m_job.m_pHost = &m_host;
-  m_job.m_pStop = &m_nStopFlag;
-  m_job.m_pSink = &m_sink;
-}
+    : CConvertPage(IDD_VIDEO_PAGE, pParentWnd), m_comboFolder(PATHMODE_FILES) {}
 
 CVideoToDicomPage::~CVideoToDicomPage() {}
 
@@ -256,13 +179,13 @@ void CVideoToDicomPage::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_FRAME_LIST, m_list);
   DDX_Control(pDX, IDC_OUTPUT_FOLDER, m_comboFolder);
   if (pDX->m_bSaveAndValidate)
-    m_job.m_strOutputFolder = m_comboFolder.GetText();
+    m_strOutputFolder = m_comboFolder.GetText();
   else
-    m_comboFolder.SetWindowText(m_job.m_strOutputFolder);
-  DDX_Text(pDX, IDC_FILE_NAME, m_job.m_strSourcePath);
-  DDX_Check(pDX, IDC_PART_ONLY, m_job.m_bRange);
-  DDX_TimeText(pDX, IDC_START_TIME, m_job.m_nStart);
-  DDX_TimeText(pDX, IDC_END_TIME, m_job.m_nEnd);
+    m_comboFolder.SetWindowText(m_strOutputFolder);
+  DDX_Text(pDX, IDC_FILE_NAME, m_strSourcePath);
+  DDX_Check(pDX, IDC_PART_ONLY, m_bRange);
+  DDX_TimeText(pDX, IDC_START_TIME, m_nStart);
+  DDX_TimeText(pDX, IDC_END_TIME, m_nEnd);
 }
 
 BOOL CVideoToDicomPage::OnInitDialog() {
@@ -304,11 +227,18 @@ void CVideoToDicomPage::EnableRangeControls() {
 void CVideoToDicomPage::OnRangeSwitch() { EnableRangeControls(); }
 
 // A path typed or chosen anew is no longer the video that was probed.
-void CVideoToDicomPage::OnSourceChange() { m_job.ResetMediaInfo(); }
+void CVideoToDicomPage::OnSourceChange() {
+  m_mediaInfo.Reset();
+  m_strMediaPath.Empty();
+}
 
 void CVideoToDicomPage::SetBusy(BOOL busy) {
-  // From a worker the base brings the call here on the page's thread.
-  if (OnPageThread()) HoldOutputList(busy);
+  if (busy) {
+    // A job's rows replace the last job's.
+    m_nShowRow = -1;
+    m_list.DeleteAllItems();
+  }
+  HoldOutputList(busy);
   CConvertPage::SetBusy(busy);
 }
 
@@ -361,24 +291,28 @@ void CVideoToDicomPage::PaintSeparators(CDC* pDC, const CRect& client) {
 
 void CVideoToDicomPage::OnChooseSource() { ChooseSource(); }
 
-void CVideoToDicomPage::ChooseSource() {
+BOOL CVideoToDicomPage::ChooseSource() {
   CString initial;
   GetDlgItemText(IDC_FILE_NAME, initial);
   COCFileDialog dlg(TRUE, nullptr, initial, OFN_HIDEREADONLY, kVideoFileFilter, this);
   dlg.GetOFN().lpstrTitle = L"Choose Source Video File";
-  if (dlg.DoModal() != IDOK) return;
-  m_job.m_strSourcePath = dlg.GetPathName();
-  SetDlgItemText(IDC_FILE_NAME, m_job.m_strSourcePath);
+  if (dlg.DoModal() != IDOK) return FALSE;
+  m_strSourcePath = dlg.GetPathName();
+  SetDlgItemText(IDC_FILE_NAME, m_strSourcePath);
 
   CWaitCursor wait;
-  TakeProgramParts();
-  if (m_job.ProbeSource(m_job.m_strSourcePath, nullptr) != 0) {
+  CConverterResources* res = GetConverterResources();
+  m_mediaInfo.Reset();
+  m_strMediaPath.Empty();
+  if (ProbeVideo(m_strSourcePath, res ? (LPCTSTR)res->m_strProbePath : L"", m_mediaInfo, nullptr) != JobResult::Done) {
     ShowMessage(L"This is not a valid video file.", MB_ICONEXCLAMATION);
-    return;
+    return TRUE;
   }
+  m_strMediaPath = m_strSourcePath;
   // Microseconds to whole milliseconds, cut toward zero; the edit holds an int.
-  const LONGLONG ms = m_job.m_mediaInfo.m_nDuration / 1000;
+  const LONGLONG ms = m_mediaInfo.m_nDuration / 1000;
   m_editEnd.SetTime(ms > INT_MAX ? INT_MAX : (int)ms);
+  return TRUE;
 }
 
 void CVideoToDicomPage::OnPlaySource() {
@@ -389,14 +323,15 @@ void CVideoToDicomPage::OnPlaySource() {
 
 void CVideoToDicomPage::OnChooseFolder() { ChooseFolder(); }
 
-void CVideoToDicomPage::ChooseFolder() {
+BOOL CVideoToDicomPage::ChooseFolder() {
   CFolderBrowser browser(L"Choose a folder to save DICOM files", BIF_STATUSTEXT, this);
   CString initial = m_comboFolder.GetText();
   if (initial.IsEmpty()) initial = m_comboFolder.GetCount() > 0 ? m_comboFolder.GetItemText(0) : GetPicturesFolder();
   browser.SetInitialFolder(initial);
-  if (browser.DoModal() != IDOK) return;
-  m_job.m_strOutputFolder = browser.GetFolderPath();
-  m_comboFolder.AddToTop(m_job.m_strOutputFolder, TRUE);
+  if (browser.DoModal() != IDOK) return FALSE;
+  m_strOutputFolder = browser.GetFolderPath();
+  m_comboFolder.AddToTop(m_strOutputFolder, TRUE);
+  return TRUE;
 }
 
 void CVideoToDicomPage::OnOpenFolder() {
@@ -517,43 +452,46 @@ void CVideoToDicomPage::OnUpdateSelectionCommand(CCmdUI* pCmdUI) {
 int CVideoToDicomPage::StartConversion() {
   if (m_pWorkerThread) return -1;
   if (!UpdateData(TRUE)) return -1;
-  if (m_job.m_strSourcePath.IsEmpty()) {
+  if (m_strSourcePath.IsEmpty()) {
     ShowMessage(L"Please choose the source video file first.", MB_ICONEXCLAMATION);
     return -1;
   }
-  if (!::PathFileExistsW(m_job.m_strSourcePath) || ::PathIsDirectoryW(m_job.m_strSourcePath)) {
+  if (!::PathFileExistsW(m_strSourcePath) || ::PathIsDirectoryW(m_strSourcePath)) {
     CString text;
     text.Format(L"The source video file doesn't exist:\n%s\n\nPlease choose the source video file.",
-                (LPCTSTR)m_job.m_strSourcePath);
+                (LPCTSTR)m_strSourcePath);
     ShowMessage(text, MB_ICONEXCLAMATION);
     return -1;
   }
-  TakeProgramParts();
+  // The job reads nothing of the page from here on.
+  m_job.reset(new CVideoToDicomJob(GetJobReport(), m_nStopFlag));
+  m_job->m_strSourcePath = m_strSourcePath;
+  m_job->m_strOutputFolder = m_strOutputFolder;
+  m_job->m_bRange = m_bRange;
+  m_job->m_nStart = m_nStart;
+  m_job->m_nEnd = m_nEnd;
+  m_job->m_nExtractWidth = m_nExtractWidth;
+  m_job->m_nExtractHeight = m_nExtractHeight;
+  m_job->m_nDuration = m_strMediaPath.IsEmpty() ? 0 : m_mediaInfo.m_nDuration;
+  m_job->m_strProbedPath = m_strMediaPath;
+  if (CConverterResources* res = GetConverterResources()) {
+    m_job->m_strEncoderPath = res->m_strEncoderPath;
+    m_job->m_strPresetsFolder = res->m_strPresetsFolder;
+    m_job->m_strProbePath = res->m_strProbePath;
+  }
+  m_job->m_hCallbackWnd = m_hWnd;
+  m_job->m_pLibrary = GetConverterImageLibrary();
   return StartWorker();
 }
 
-void CVideoToDicomPage::TakeProgramParts() {
-  m_job.m_hCallbackWnd = m_hWnd;
-  if (CConverterResources* res = GetConverterResources()) {
-    m_job.m_strEncoderPath = res->m_strEncoderPath;
-    m_job.m_strPresetsFolder = res->m_strPresetsFolder;
-    m_job.m_strProbePath = res->m_strProbePath;
-  }
-  m_job.m_pLibrary = GetConverterImageLibrary();
-  CConverterSettings* settings = GetConverterSettings();
-  m_job.m_pRecentInputs = settings ? &settings->m_inputFiles : nullptr;
-  m_job.m_pRecentFolders = settings ? &settings->m_outputFolders : nullptr;
-}
+JobResult CVideoToDicomPage::RunConversion() { return m_job->Run(); }
 
-int CVideoToDicomPage::RunConversion() {
-  const CString work = CreateTempWorkFolder();
-  if (work.IsEmpty()) {
-    CString text;
-    text.Format(L"Failed to create folder:\n%s", (LPCTSTR)(GetUserDataFolder() + L"\\Temp"));
-    ShowMessage(text, MB_ICONEXCLAMATION);
-    // The page leaves the state the start put it in.
-    SetBusy(FALSE);
-    return -1;
+void CVideoToDicomPage::OnJobFinished(JobResult result) {
+  if (result == JobResult::Done) {
+    if (CConverterSettings* settings = GetConverterSettings()) {
+      settings->m_inputFiles.Add(m_job->m_strSourcePath);
+      settings->m_outputFolders.Add(m_job->m_strOutputFolder);
+    }
   }
-  return m_job.Run(work);
+  m_job.reset();
 }

@@ -2,12 +2,10 @@
 // and a folder; Convert writes one DICOM file per frame and lists each file
 // with its state.
 #pragma once
-#include <mutex>
-#include <utility>
+#include <memory>
 #include <vector>
 
 #include "converter/pages/ConvertPage.h"
-#include "converter/tools/EncoderTool.h"
 #include "foundation/ui/ComboBoxes.h"
 #include "foundation/ui/ReportListCtrl.h"
 #include "foundation/ui/TimeEdit.h"
@@ -42,94 +40,48 @@ class CVideoToDicomPage : public CConvertPage {
   void RecalcLayout() override;
 
   // The job, on the worker.
-  int RunConversion() override;
-  int ExtractFrames(LPCTSTR workFolder) { return m_job.ExtractFrames(workFolder); }
-  int ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern) {
-    return m_job.ExtractVideoFrames(source, start, end, pattern);
-  }
-  int WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath) { return m_job.WriteDicomFile(framePath, dicomPath); }
+  JobResult RunConversion() override;
   // Appends a row for the file; returns its index.
   int AddOutputItem(LPCTSTR path);
   void SetItemState(int row, int state);
 
-  // The two choosers, run on the page's thread.
-  void ChooseSource();
-  void ChooseFolder();
+  // The two choosers; TRUE when the user chose.
+  BOOL ChooseSource();
+  BOOL ChooseFolder();
   void EnableRangeControls();
 
-  // Source path, output folder, range switch, start and end (ms), the probe
-  // of the chosen source, the convert request: the job's fields.
-  CVideoToDicomJob m_job;
+  // Source path, output folder, range switch, start and end (ms): what the
+  // job is given, with the probe of the source chosen through "...".
+  CString m_strSourcePath;
+  CString m_strOutputFolder;
+  int m_bRange = 0;
+  int m_nStart = 0;
+  int m_nEnd = 0;
+  int m_nExtractWidth = 0;
+  int m_nExtractHeight = 0;
+  CMediaInfo m_mediaInfo;
+  CString m_strMediaPath;  // the file m_mediaInfo describes; empty when none
   CTimeEdit m_editStart;
   CTimeEdit m_editEnd;
   COutputListCtrl m_list;
   CHistoryComboBoxEx m_comboFolder;
 
  protected:
-  // Answers the encoder's progress records (on the page's thread).
-  class CSink : public CToolProgressSink {
-   public:
-    explicit CSink(CVideoToDicomPage* page) : m_pPage(page) {}
-    int OnRunBegin() override { return 0; }
-    int OnRunEnd() override { return 0; }
-    int OnToolStart(const ToolProgress& progress) override;
-    int OnToolProgress(const ToolProgress& progress) override;
-    int OnToolFinish(const ToolProgress&) override { return 0; }
-
-   private:
-    CVideoToDicomPage* m_pPage;
-  };
-
-  // What the job shows, done on the page's controls. Every call reaches the
-  // page's thread in the order the job made it (only the latest status,
-  // progress and scroll position count); only the calls that answer
-  // something (choosers, prompts, message boxes) wait, so the worker never
-  // waits for the list to repaint.
-  class CHost : public CVideoToDicomHost {
-   public:
-    explicit CHost(CVideoToDicomPage* page) : m_pPage(page) {}
-    void ChooseSource(CString& path) override;
-    void ChooseDestination(CString& folder) override;
-    void ShowMessage(LPCTSTR text) override;
-    void SetStatus(LPCTSTR text, COLORREF color) override { m_pPage->SetStatus(text, color); }
-    void SetBusy(BOOL busy) override { m_pPage->SetBusy(busy); }
-    void SetProgressRange(LONGLONG upper) override { m_pPage->SetProgressRange(upper); }
-    void SetProgressPos(LONGLONG pos) override { m_pPage->SetProgressPos(pos); }
-    void DeleteAllOutputItems() override;
-    int AddOutputItem(LPCTSTR path) override;
-    void EnsureVisible(int row) override;
-    void SetItemState(int row, int state) override;
-    int ConfirmOverwrite(LPCTSTR path, int& mode, BOOL offerAll) override;
-
-   private:
-    // What the job did to the list since the page last showed it. A worker
-    // lists files faster than the page can take one call per row: the page
-    // takes them all at once, in one call that is never queued twice.
-    struct CListChanges {
-      bool bCleared = false;
-      std::vector<CString> added;
-      std::vector<std::pair<int, int>> states;  // row, state; in order
-      int nShowRow = -1;
-    };
-    void PostListChanges();
-    void ApplyListChanges();
-
-    CVideoToDicomPage* m_pPage;
-    std::mutex m_lock;
-    CListChanges m_changes;
-    int m_nNextRow = 0;  // rows are only ever appended during a job
-  };
-
-  // Runs fn, a dialog, with the list drawn normally meanwhile.
-  void WithListShown(const std::function<void()>& fn);
+  // The job's reports.
+  void ShowJobItems(const std::vector<CJobItemReport>& items) override;
+  bool ChooseJobOutput(CString& path) override;
+  void ShowJobMessage(LPCTSTR text) override { ShowMessage(text, MB_ICONEXCLAMATION); }
+  // The job's dialogs come with the list drawn normally meanwhile.
+  void WithJobDialog(const std::function<void()>& fn) override;
+  void OnJobFinished(JobResult result) override;
 
   // While a job runs the list draws a few times a second rather than after
   // every row: its rows change faster than it can repaint.
   void HoldOutputList(BOOL hold);
   // Shows the list as it is now, scrolled to the newest row.
   void FlushOutputList();
-  // After a row changed: a held list is shown every so often, also while
-  // the rows change faster than its timer comes.
+  // After rows changed: a held list is shown every so often, also while the
+  // rows change faster than its timer comes.
   void OutputListChanged();
   afx_msg void OnTimer(UINT_PTR nIDEvent);
   BOOL m_bListHeld = FALSE;
@@ -157,11 +109,8 @@ class CVideoToDicomPage : public CConvertPage {
 
   // The first selected row's file; empty without a selection.
   CString GetSelectedPath() const;
-  // The program's tool paths, image library and recent lists, into the job.
-  void TakeProgramParts();
 
-  CSink m_sink;
-  CHost m_host;
+  std::unique_ptr<CVideoToDicomJob> m_job;
   // Gaps of the template's rows, kept by the layout (pixels).
   int m_nMargin = 0;
   int m_nButtonGap = 0;

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "afxwin.h"
 #include "foundation/Folders.h"
 #include "foundation/FileSystem.h"
 

@@ -75,7 +75,7 @@ TEST(ConverterResources, ToolPathsKeepTheirFolderWhenTheToolIsMissing) {
     ::CopyFileW(L"C:\\windows\\system32\\cmd.exe", folder + L"\\Smeltrix.exe", FALSE);
     CMediaTool tool;
     tool.SetToolPath(res.m_strEncoderPath);
-    volatile int stop = 0;
+    CStopFlag stop{0};
     EXPECT_EQ(-1, tool.RunTool(tool.MakeCommandLine(L"/c exit 0"), &stop));
     ::SetCurrentDirectoryW(cwd);
   }

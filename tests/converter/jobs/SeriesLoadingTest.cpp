@@ -9,6 +9,7 @@
 #include "tests/converter/support/ConverterTestApp.h"
 #include "imaging/library/ImageLibrary.h"
 #include "converter/jobs/SeriesLoading.h"
+#include "tests/converter/support/JobDoubles.h"
 #include "tests/converter/jobs/SeriesTestData.h"
 
 namespace {
@@ -32,27 +33,6 @@ void ExpectSameAsPgm(const CString& path, const CRasterImage& image) {
   fclose(f);
   EXPECT_EQ(0, differ);
 }
-
-class CRecordingTarget : public CFrameTarget {
- public:
-  ~CRecordingTarget() override {
-    for (CFrameItem* item : items) delete item;
-  }
-  void PutFrame(CFrameItem* item, int position) override {
-    if (position < 0 || position > (int)items.size())
-      items.push_back(item);
-    else
-      items.insert(items.begin() + position, item);
-  }
-  void ShowLoadStatus(LPCTSTR text) override { statuses.push_back(text); }
-  void FramesAdded() override { ++addedCalls; }
-  bool StopRequested() override { return stopAfter >= 0 && (int)items.size() >= stopAfter; }
-
-  std::vector<CFrameItem*> items;
-  std::vector<CString> statuses;
-  int addedCalls = 0;
-  int stopAfter = -1;
-};
 
 class SeriesLoading : public ::testing::Test {
  protected:
@@ -84,12 +64,12 @@ class SeriesLoading : public ::testing::Test {
 }  // namespace
 
 TEST_F(SeriesLoading, FolderOfSlicesInNameOrderWithPicturesFromTheLibrary) {
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(&m_library, &target);
   EXPECT_EQ(40, loader.ScanFolder(SeriesData(L"slices"), GetSeriesFileFilter(SERIES_FILTER_DROP_PATTERN), 0));
   ASSERT_EQ(40u, target.items.size());
   for (int i = 0; i < 40; ++i) {
-    CFrameItem* item = target.items[i];
+    CFrameItem* item = target.items[i].get();
     CString name;
     name.Format(L"IM%04d.dcm", i + 1);
     EXPECT_STREQ(SeriesData(L"slices\\") + name, item->m_sourcePath);
@@ -110,7 +90,7 @@ TEST_F(SeriesLoading, FolderOfSlicesInNameOrderWithPicturesFromTheLibrary) {
 }
 
 TEST_F(SeriesLoading, SubfoldersAndPatternsMatchedAgainstNames) {
-  CRecordingTarget all;
+  CFrameCollector all;
   CSeriesLoader loader(&m_library, &all);
   EXPECT_EQ(41, loader.ScanFolder(SeriesData(L"slices"), L"*.dcm", 1));
   ASSERT_EQ(41u, all.items.size());
@@ -119,24 +99,24 @@ TEST_F(SeriesLoading, SubfoldersAndPatternsMatchedAgainstNames) {
 
   // A name pattern: "IM000?" picks IM0001 to IM0009 (matched against the
   // name, a full path would never start with "IM").
-  CRecordingTarget some;
+  CFrameCollector some;
   CSeriesLoader loader2(&m_library, &some);
   EXPECT_EQ(9, loader2.ScanFolder(SeriesData(L"slices"), L"IM000?.DCM", 1));
   ASSERT_EQ(9u, some.items.size());
   EXPECT_STREQ(SeriesData(L"slices\\IM0009.dcm"), some.items[8]->m_sourcePath);
   // Everything: the text file is offered and gives nothing.
-  CRecordingTarget any;
+  CFrameCollector any;
   CSeriesLoader loader3(&m_library, &any);
   EXPECT_EQ(40, loader3.ScanFolder(SeriesData(L"slices"), L"*", 0));
   // A stop between files ends the scan early.
-  CRecordingTarget stopped;
+  CFrameCollector stopped;
   stopped.stopAfter = 5;
   CSeriesLoader loader4(&m_library, &stopped);
   EXPECT_EQ(5, loader4.ScanFolder(SeriesData(L"slices"), L"*.dcm", 1));
 }
 
 TEST_F(SeriesLoading, MultiFrameFileGivesOneItemPerPicture) {
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(&m_library, &target);
   EXPECT_EQ(12, loader.LoadSource(SeriesData(L"multi\\cine.dcm")));
   ASSERT_EQ(12u, target.items.size());
@@ -151,7 +131,7 @@ TEST_F(SeriesLoading, MultiFrameFileGivesOneItemPerPicture) {
 }
 
 TEST_F(SeriesLoading, MixedFolderLoadsEveryPicture) {
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(&m_library, &target);
   EXPECT_EQ(4, loader.ScanFolder(SeriesData(L"mixed"), GetSeriesFileFilter(SERIES_FILTER_DROP_PATTERN), 0));
   ASSERT_EQ(4u, target.items.size());
@@ -178,7 +158,7 @@ TEST_F(SeriesLoading, DroppedFilesAndFoldersKeepTheirOrder) {
   paths.Add(SeriesData(L"mixed"));
   paths.Add(SeriesData(L"multi\\cine.dcm"));
   const CString pattern = GetSeriesFileFilter(SERIES_FILTER_DROP_PATTERN);
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(&m_library, &target);
   EXPECT_EQ(17, loader.LoadPaths(paths, pattern, 0));
   ASSERT_EQ(17u, target.items.size());
@@ -188,7 +168,7 @@ TEST_F(SeriesLoading, DroppedFilesAndFoldersKeepTheirOrder) {
     EXPECT_STREQ(paths[2], target.items[5 + f]->m_sourcePath);
     EXPECT_EQ(f, target.items[5 + f]->m_frameIndex);
   }
-  CRecordingTarget stopped;
+  CFrameCollector stopped;
   stopped.stopAfter = 1;
   CSeriesLoader stopping(&m_library, &stopped);
   EXPECT_EQ(1, stopping.LoadPaths(paths, pattern, 0));
@@ -196,13 +176,13 @@ TEST_F(SeriesLoading, DroppedFilesAndFoldersKeepTheirOrder) {
 
 // A multi-page TIFF goes through the library: one frame per page, in page order.
 TEST_F(SeriesLoading, MultiPageTiffGivesOneFramePerPage) {
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(&m_library, &target);
   EXPECT_EQ(3, loader.LoadSource(SeriesData(L"tiff\\pages.tif")));
   ASSERT_EQ(3u, target.items.size());
   const BYTE expect[3][3] = {{0xC0, 0, 0}, {0, 0xA0, 0}, {0, 0, 0xE0}};
   for (int i = 0; i < 3; ++i) {
-    const CFrameItem* item = target.items[i];
+    const CFrameItem* item = target.items[i].get();
     EXPECT_STREQ(SeriesData(L"tiff\\pages.tif"), item->m_sourcePath);
     EXPECT_EQ(i, item->m_frameIndex);
     ASSERT_EQ(40u, item->m_image.GetWidth());
@@ -220,7 +200,7 @@ TEST_F(SeriesLoading, MultiPageTiffGivesOneFramePerPage) {
 }
 
 TEST_F(SeriesLoading, PicturesAndInsertionOrder) {
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(&m_library, &target);
   EXPECT_EQ(1, loader.LoadSource(SeriesData(L"pictures\\small.png")));
   ASSERT_EQ(1u, target.items.size());
@@ -246,7 +226,7 @@ TEST_F(SeriesLoading, PicturesAndInsertionOrder) {
 }
 
 TEST_F(SeriesLoading, WithoutTheLibraryOnlyPicturesLoad) {
-  CRecordingTarget target;
+  CFrameCollector target;
   CSeriesLoader loader(nullptr, &target);
   EXPECT_EQ(0, loader.LoadSource(SeriesData(L"slices\\IM0001.dcm")));
   EXPECT_EQ(1, loader.LoadSource(SeriesData(L"mixed\\b.png")));

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -14,58 +15,11 @@
 #include "imaging/library/ImageLibrary.h"
 #include "tests/converter/jobs/VideoTestFiles.h"
 #include "converter/jobs/VideoToDicomJob.h"
+#include "tests/converter/support/JobDoubles.h"
 
 namespace {
 CString Output(LPCTSTR name) { return FullPath(BuildTreePath(CString(L"testdata\\video2dicom\\out\\") + name)); }
 CString WorkFolder(LPCTSTR name) { return FreshFolder(Output(CString(L"work\\") + name)); }
-
-// Plays the page: records what the job shows and lets a test step in.
-class RecordingHost : public CVideoToDicomHost {
- public:
-  void ChooseSource(CString&) override { ++sourceChoices; }
-  void ChooseDestination(CString&) override { ++folderChoices; }
-  void ShowMessage(LPCTSTR text) override { messages.push_back(text); }
-  void SetStatus(LPCTSTR text, COLORREF color) override {
-    status = text;
-    statusColor = color;
-    statuses.push_back(text);
-    if (onStatus) onStatus(status);
-  }
-  void SetBusy(BOOL busy) override { busyCalls.push_back(busy); }
-  void SetProgressRange(LONGLONG) override {}
-  void SetProgressPos(LONGLONG) override {}
-  void DeleteAllOutputItems() override { states.clear(); }
-  int AddOutputItem(LPCTSTR) override {
-    states.push_back(ITEM_STATE_NONE);
-    return (int)states.size() - 1;
-  }
-  void EnsureVisible(int) override {}
-  void SetItemState(int row, int state) override {
-    states.at(row) = state;
-    if (onState) onState(row, state);
-  }
-  int ConfirmOverwrite(LPCTSTR, int&, BOOL) override { return 0; }
-
-  int sourceChoices = 0, folderChoices = 0;
-  CString status;
-  COLORREF statusColor = 0;
-  std::vector<CString> statuses, messages;
-  std::vector<BOOL> busyCalls;
-  std::vector<int> states;
-  std::function<void(const CString&)> onStatus;
-  std::function<void(int, int)> onState;
-};
-
-// The page's answer to the encoder: stop when the flag is set.
-class StopSink : public CToolProgressSink {
- public:
-  int OnRunBegin() override { return 0; }
-  int OnRunEnd() override { return 0; }
-  int OnToolStart(const ToolProgress&) override { return 0; }
-  int OnToolProgress(const ToolProgress&) override { return *stop != 0 ? 1 : 0; }
-  int OnToolFinish(const ToolProgress&) override { return 0; }
-  volatile int* stop = nullptr;
-};
 
 LRESULT CALLBACK RelayProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {
@@ -95,26 +49,31 @@ class VideoToDicomJob : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(nullptr, library_);
     window_ = CreateWindowW(L"VideoToDicomRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    job_.m_pHost = &host_;
-    job_.m_pStop = &stop_;
-    job_.m_strEncoderPath = BuildTreePath(L"bin\\Modules\\Smeltrix.exe");
-    job_.m_strProbePath = BuildTreePath(L"bin\\Modules\\Sondrel.exe");
-    job_.m_hCallbackWnd = window_;
-    job_.m_pSink = &sink_;
-    job_.m_pLibrary = library_;
-    sink_.stop = &stop_;
+    Fresh();
   }
   void TearDown() override { DestroyWindow(window_); }
 
+  // A new job and page stand-in, set up as the page would.
+  void Fresh() {
+    job_.reset();
+    report_.reset(new CRecordingReport);
+    stop_ = STOP_NONE;
+    job_.reset(new CVideoToDicomJob(*report_, stop_));
+    job_->m_strEncoderPath = BuildTreePath(L"bin\\Modules\\Smeltrix.exe");
+    job_->m_strProbePath = BuildTreePath(L"bin\\Modules\\Sondrel.exe");
+    job_->m_hCallbackWnd = window_;
+    job_->m_pLibrary = library_;
+  }
+
   // Runs the job on a worker, as the page does, while this thread relays the
   // encoder's progress records.
-  int Run(LPCTSTR source, const CString& out, const CString& work) {
-    job_.m_strSourcePath = Media(source);
-    job_.m_strOutputFolder = out;
+  JobResult Run(LPCTSTR source, const CString& out, const CString& work) {
+    job_->m_strSourcePath = Media(source);
+    job_->m_strOutputFolder = out;
     std::atomic<bool> done{false};
-    int result = -99;
+    JobResult result = JobResult::Canceled;
     std::thread worker([&] {
-      result = job_.Run(work);
+      result = job_->Run(work);
       done = true;
     });
     const DWORD start = GetTickCount();
@@ -129,10 +88,9 @@ class VideoToDicomJob : public ::testing::Test {
 
   static CImageLibraryLoader* library_;
   HWND window_ = nullptr;
-  volatile int stop_ = 0;
-  RecordingHost host_;
-  StopSink sink_;
-  CVideoToDicomJob job_;
+  CStopFlag stop_{STOP_NONE};
+  std::unique_ptr<CRecordingReport> report_;
+  std::unique_ptr<CVideoToDicomJob> job_;
 };
 CImageLibraryLoader* VideoToDicomJob::library_ = nullptr;
 
@@ -142,11 +100,11 @@ TEST_F(VideoToDicomJob, OtherContainersAndCodecs) {
     const int expected = ExpectedCount(CString(file) + L".count");
     ASSERT_GT(expected, 0);
     const CString out = FreshFolder(Output(file));
-    host_ = RecordingHost();
-    EXPECT_EQ(0, Run(file, out, WorkFolder(file)));
-    EXPECT_EQ(std::vector<int>(expected, ITEM_STATE_DONE), host_.states);
+    Fresh();
+    EXPECT_EQ(JobResult::Done, Run(file, out, WorkFolder(file)));
+    EXPECT_EQ(std::vector<int>(expected, ITEM_STATE_DONE), report_->StateList());
     EXPECT_EQ(expected, CountFiles(out));
-    EXPECT_STREQ(L"Completed.", host_.status);
+    EXPECT_STREQ(kStatusCompleted, report_->LastStatus());
   }
 }
 
@@ -155,9 +113,9 @@ TEST_F(VideoToDicomJob, OtherContainersAndCodecs) {
 TEST_F(VideoToDicomJob, WorkFolderWithPercent) {
   const CString out = FreshFolder(Output(L"percent work"));
   const CString work = WorkFolder(L"50% %d %s");
-  EXPECT_EQ(0, Run(L"ten.mp4", out, work));
+  EXPECT_EQ(JobResult::Done, Run(L"ten.mp4", out, work));
   EXPECT_EQ(10, CountFiles(out));
-  EXPECT_STREQ(L"Completed.", host_.status);
+  EXPECT_STREQ(kStatusCompleted, report_->LastStatus());
   EXPECT_FALSE(PathFileExistsW(work));
 }
 
@@ -165,13 +123,13 @@ TEST_F(VideoToDicomJob, WorkFolderWithPercent) {
 // that could not be loaded.
 TEST_F(VideoToDicomJob, StopRightAfterExtraction) {
   const CString out = FreshFolder(Output(L"stopped after"));
-  host_.onStatus = [&](const CString& text) {
-    if (text == L"Extracted video frames.") stop_ = 2;
+  report_->onStatus = [&](const CString& text) {
+    if (text == L"Extracted video frames.") stop_ = STOP_REQUESTED;
   };
-  EXPECT_EQ(-1, Run(L"ten.mp4", out, WorkFolder(L"stopped after")));
-  EXPECT_STREQ(L"Canceled.", host_.status);
-  EXPECT_EQ(STATUS_NORMAL, host_.statusColor);
-  EXPECT_TRUE(host_.states.empty());
+  EXPECT_EQ(JobResult::Failed, Run(L"ten.mp4", out, WorkFolder(L"stopped after")));
+  EXPECT_STREQ(kStatusCanceled, report_->LastStatus());
+  EXPECT_EQ(STATUS_NORMAL, report_->lastColor);
+  EXPECT_TRUE(report_->StateList().empty());
   EXPECT_EQ(0, CountFiles(out));
 }
 
@@ -179,33 +137,34 @@ TEST_F(VideoToDicomJob, StopRightAfterExtraction) {
 // "OK"; no further file is started.
 TEST_F(VideoToDicomJob, StopBetweenDicomFiles) {
   const CString out = FreshFolder(Output(L"stopped later"));
-  host_.onState = [&](int row, int state) {
-    if (row == 1 && state == ITEM_STATE_DONE) stop_ = 2;
+  report_->onState = [&](int row, int state) {
+    if (row == 1 && state == ITEM_STATE_DONE) stop_ = STOP_REQUESTED;
   };
-  EXPECT_EQ(0, Run(L"ten.mp4", out, WorkFolder(L"stopped later")));
-  const int rows = (int)host_.states.size();
+  EXPECT_EQ(JobResult::Done, Run(L"ten.mp4", out, WorkFolder(L"stopped later")));
+  const std::vector<int> states = report_->StateList();
+  const int rows = (int)states.size();
   EXPECT_GE(rows, 2);
   EXPECT_LT(rows, 10);
-  EXPECT_EQ(std::vector<int>(rows, ITEM_STATE_DONE), host_.states);
+  EXPECT_EQ(std::vector<int>(rows, ITEM_STATE_DONE), states);
   EXPECT_EQ(rows, CountFiles(out));
-  EXPECT_STREQ(L"Canceled.", host_.status);
+  EXPECT_STREQ(kStatusCanceled, report_->LastStatus());
 }
 
 TEST_F(VideoToDicomJob, FramesTheLibraryCannotWriteAreCounted) {
   const CString out = FreshFolder(Output(L"two failed"));
   const CString work = WorkFolder(L"two failed");
   // Spoil frames 3 and 7 once the encoder has written them.
-  host_.onStatus = [&](const CString& text) {
+  report_->onStatus = [&](const CString& text) {
     if (text != L"Extracted video frames.") return;
     WriteBytes(MakeFramePath(work, 3), "BM broken");
     WriteBytes(MakeFramePath(work, 7), "not a picture");
   };
-  EXPECT_EQ(0, Run(L"ten.mp4", out, work));
+  EXPECT_EQ(JobResult::Done, Run(L"ten.mp4", out, work));
   std::vector<int> want(10, ITEM_STATE_DONE);
   want[2] = want[6] = ITEM_STATE_FAILED;
-  EXPECT_EQ(want, host_.states);
-  EXPECT_STREQ(L"8 frames converted, 2 frames failed.", host_.status);
-  EXPECT_EQ(STATUS_FAILED, host_.statusColor);
+  EXPECT_EQ(want, report_->StateList());
+  EXPECT_STREQ(L"8 frames converted, 2 frames failed.", report_->LastStatus());
+  EXPECT_EQ(STATUS_FAILED, report_->lastColor);
   EXPECT_EQ(8, CountFiles(out));
 }
 
@@ -214,24 +173,25 @@ TEST_F(VideoToDicomJob, FramesTheLibraryCannotWriteAreCounted) {
 TEST_F(VideoToDicomJob, VanishedFramesAreReported) {
   const CString out = FreshFolder(Output(L"vanished"));
   const CString work = WorkFolder(L"vanished");
-  host_.onState = [&](int row, int state) {
+  report_->onState = [&](int row, int state) {
     if (row == 1 && state == ITEM_STATE_DONE)
       for (int n = 6; n <= 10; ++n) DeleteFileW(MakeFramePath(work, n));
   };
-  EXPECT_EQ(0, Run(L"ten.mp4", out, work));
-  EXPECT_EQ(5u, host_.states.size());
-  EXPECT_STREQ(L"5 frames converted, 5 frames failed.", host_.status);
-  EXPECT_EQ(STATUS_FAILED, host_.statusColor);
+  EXPECT_EQ(JobResult::Done, Run(L"ten.mp4", out, work));
+  EXPECT_EQ(5u, report_->StateList().size());
+  EXPECT_STREQ(L"5 frames converted, 5 frames failed.", report_->LastStatus());
+  EXPECT_EQ(STATUS_FAILED, report_->lastColor);
 }
 
 // What the probe reads is a video only when it has a picture stream.
 TEST_F(VideoToDicomJob, ProbeAcceptsOnlyVideos) {
-  EXPECT_EQ(0, job_.ProbeSource(Media(L"ten.mp4"), nullptr));
-  EXPECT_EQ(1000000, job_.m_mediaInfo.m_nDuration);
-  EXPECT_EQ(0, job_.m_strMediaPath.CompareNoCase(Media(L"ten.mp4")));
+  const CString probe = job_->m_strProbePath;
+  CMediaInfo info;
+  EXPECT_EQ(JobResult::Done, ProbeVideo(Media(L"ten.mp4"), probe, info, nullptr));
+  EXPECT_EQ(1000000, info.m_nDuration);
   for (LPCTSTR file : {L"tone.m4a", L"broken.mp4", L"missing.mp4"}) {
-    EXPECT_NE(0, job_.ProbeSource(Media(file), nullptr)) << CStringA(file).GetString();
-    EXPECT_TRUE(job_.m_strMediaPath.IsEmpty());
+    CMediaInfo other;
+    EXPECT_EQ(JobResult::Failed, ProbeVideo(Media(file), probe, other, nullptr)) << CStringA(file).GetString();
   }
 }
 
@@ -239,29 +199,29 @@ TEST_F(VideoToDicomJob, FailuresBeforeAnyFile) {
   // A file where the output folder should be: the message, nothing else.
   const CString blocker = FreshFolder(Output(L"blocked")) + L"\\a file";
   WriteBytes(blocker, "x");
-  EXPECT_EQ(-1, Run(L"ten.mp4", blocker, WorkFolder(L"blocked")));
-  ASSERT_EQ(1u, host_.messages.size());
-  EXPECT_STREQ(L"Failed to create folder:\n" + blocker, host_.messages[0]);
-  EXPECT_TRUE(host_.statuses.empty());
-  EXPECT_EQ(std::vector<BOOL>{FALSE}, host_.busyCalls);
+  EXPECT_EQ(JobResult::Failed, Run(L"ten.mp4", blocker, WorkFolder(L"blocked")));
+  EXPECT_EQ(std::vector<CString>{L"Failed to create folder:\n" + blocker}, report_->messages);
+  EXPECT_TRUE(report_->statuses.empty());
+  EXPECT_EQ(std::vector<bool>{false}, report_->busyCalls);
 
   // Missing parents are made.
-  host_ = RecordingHost();
+  Fresh();
   const CString deep = FreshFolder(Output(L"deep")) + L"\\a\\b";
-  EXPECT_EQ(0, Run(L"ten.mp4", deep, WorkFolder(L"deep")));
+  EXPECT_EQ(JobResult::Done, Run(L"ten.mp4", deep, WorkFolder(L"deep")));
   EXPECT_EQ(10, CountFiles(deep));
 
   // No folder, and the chooser cancelled: nothing happens.
-  host_ = RecordingHost();
-  EXPECT_EQ(-1, Run(L"ten.mp4", L"", WorkFolder(L"none")));
-  EXPECT_EQ(1, host_.folderChoices);
-  EXPECT_TRUE(host_.statuses.empty() && host_.messages.empty());
+  Fresh();
+  report_->chooseOutput = false;
+  EXPECT_EQ(JobResult::Failed, Run(L"ten.mp4", L"", WorkFolder(L"none")));
+  EXPECT_EQ(1, report_->outputChoices);
+  EXPECT_TRUE(report_->statuses.empty() && report_->messages.empty());
 
   // A missing encoder.
-  host_ = RecordingHost();
-  job_.m_strEncoderPath = BuildTreePath(L"bin\\Modules\\NoSuchEncoder.exe");
-  EXPECT_EQ(-1, Run(L"ten.mp4", deep, WorkFolder(L"no encoder")));
-  EXPECT_STREQ(L"Failed to extract video frames.", host_.status);
-  EXPECT_EQ(STATUS_FAILED, host_.statusColor);
+  Fresh();
+  job_->m_strEncoderPath = BuildTreePath(L"bin\\Modules\\NoSuchEncoder.exe");
+  EXPECT_EQ(JobResult::Failed, Run(L"ten.mp4", deep, WorkFolder(L"no encoder")));
+  EXPECT_STREQ(L"Failed to extract video frames.", report_->LastStatus());
+  EXPECT_EQ(STATUS_FAILED, report_->lastColor);
 }
 }  // namespace

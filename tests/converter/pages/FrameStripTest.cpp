@@ -2,6 +2,8 @@
 // frame colours, the delete button, keys, double-click and drag-reorder.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "resources/converter/ConverterRes.h"
 #include "converter/pages/FrameStripCtrl.h"
 #include "tests/converter/support/PageHost.h"
@@ -12,8 +14,8 @@ namespace {
 LPARAM Pt(int x, int y) { return MAKELPARAM(x, y); }
 
 // A frame whose picture is one flat colour.
-CFrameItem* MakeFrame(LPCTSTR path, int index, int w, int h, COLORREF color) {
-  CFrameItem* item = new CFrameItem;
+std::shared_ptr<CFrameItem> MakeFrame(LPCTSTR path, int index, int w, int h, COLORREF color) {
+  std::shared_ptr<CFrameItem> item = std::make_shared<CFrameItem>();
   item->m_sourcePath = path;
   item->m_frameIndex = index;
   item->m_image.Create(w, h, 24);
@@ -49,6 +51,7 @@ class FrameStrip : public ::testing::Test {
     CRect rc;
     host.GetClientRect(&rc);
     ASSERT_TRUE(strip.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, rc, &host, IDC_FRAME_LIST));
+    strip.ShowFrames(&frames);
   }
   void TearDown() override {
     strip.DestroyWindow();
@@ -58,9 +61,10 @@ class FrameStrip : public ::testing::Test {
     for (int i = 0; i < n; ++i) {
       CString path;
       path.Format(L"C:\\scans\\IM%04d.dcm", i + 1);
-      strip.AddItem((DWORD_PTR)MakeFrame(path, -1, w, h, Shade(i)), TRUE);
+      strip.PutFrame(MakeFrame(path, -1, w, h, Shade(i)), -1);
     }
     strip.SetThumbnailSize(w, h);
+    strip.EnsureVisible(0);
   }
   CRect Box(int i) {
     CRect item, box;
@@ -70,13 +74,19 @@ class FrameStrip : public ::testing::Test {
   }
   CPoint Center(int i) { return Box(i).CenterPoint(); }
   void Post(UINT msg, UINT flags, CPoint p) { strip.PostMessage(msg, flags, Pt(p.x, p.y)); }
+  // The list's order, which the strip's items show.
   CString Order() {
     CString s;
-    for (int i = 0; i < strip.GetItemCount(); ++i) s += strip.GetFrame(i)->m_sourcePath.Right(5).Left(1);
+    EXPECT_EQ(strip.GetItemCount(), (int)frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(frames[i].get(), strip.GetFrame((int)i)) << i;
+      s += frames[i]->m_sourcePath.Right(5).Left(1);
+    }
     return s;
   }
 
   CStripHost host;
+  CFrameList frames;
   CFrameStripCtrl strip;
 };
 }  // namespace
@@ -120,9 +130,8 @@ TEST_F(FrameStrip, BoxesNeverOverlapWhenTheSizeShrinks) {
 
 TEST_F(FrameStrip, CaptionsLabelsAndFrames) {
   Fill(12);
-  CFrameItem* multi = MakeFrame(L"C:\\scans\\cine.dcm", 4, 64, 64, RGB(0, 0, 0));
-  strip.InsertItem(0, (DWORD_PTR)multi, TRUE);
-  EXPECT_STREQ(L"cine.dcm (5)", CFrameStripCtrl::MakeCaption(*multi));
+  strip.PutFrame(MakeFrame(L"C:\\scans\\cine.dcm", 4, 64, 64, RGB(0, 0, 0)), 0);
+  EXPECT_STREQ(L"cine.dcm (5)", CFrameStripCtrl::MakeCaption(*strip.GetFrame(0)));
   EXPECT_STREQ(L"IM0001.dcm", CFrameStripCtrl::MakeCaption(*strip.GetFrame(1)));
   strip.SelectItem(2, TRUE, TRUE, TRUE);
   strip.EnsureVisible(9);
@@ -134,7 +143,7 @@ TEST_F(FrameStrip, CaptionsLabelsAndFrames) {
   CWindowShot shot = ShotOf(strip.m_hWnd, true);
   shot.SavePng(L"frame-strip.png");
   // Captions are cached once drawn.
-  EXPECT_STREQ(L"cine.dcm (5)", multi->m_caption);
+  EXPECT_STREQ(L"cine.dcm (5)", strip.GetFrame(0)->m_caption);
   // The tenth frame (index 9): its picture, its label "10" four-pixel aligned.
   CRect box = Box(9);
   EXPECT_TRUE(ColorNear(Shade(8), shot.At(box.left + 20, box.bottom - 5), 2));

@@ -18,6 +18,7 @@
 #include "tests/converter/support/DialogAnswerer.h"
 #include "foundation/Folders.h"
 #include "imaging/library/ImageLibrary.h"
+#include "interfaces/ToolContract.h"
 #include "tests/converter/support/PageHost.h"
 #include "tests/converter/support/ScriptedDialog.h"
 #include "tests/support/ShellRecorder.h"
@@ -90,6 +91,27 @@ CDialogAnswerer::Action AnswerBrowser(const CString& folder) {
   };
 }
 
+
+// The page as the program has it; on request it presses Stop when the
+// encoder's first progress record comes, and keeps the page's answers.
+class CTestVideoPage : public CVideoToDicomPage {
+ public:
+  bool m_bStopAtFirstRecord = false;
+  int m_nRecords = 0;
+  LRESULT m_nLastAnswer = 0;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    const COPYDATASTRUCT* cds = message == WM_COPYDATA ? reinterpret_cast<COPYDATASTRUCT*>(lParam) : nullptr;
+    const bool progress = cds && cds->dwData == TOOL_CALLBACK_ID && cds->cbData == sizeof(ToolCallbackData) &&
+                          static_cast<const ToolCallbackData*>(cds->lpData)->event == TOOL_EVENT_PROGRESS;
+    if (progress && m_nRecords++ == 0 && m_bStopAtFirstRecord)
+      SendMessage(WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
+    const LRESULT answer = CVideoToDicomPage::WindowProc(message, wParam, lParam);
+    if (progress) m_nLastAnswer = answer;
+    return answer;
+  }
+};
 
 class VideoToDicomPage : public ::testing::Test {
  protected:
@@ -181,7 +203,7 @@ class VideoToDicomPage : public ::testing::Test {
   CImageLibrary m_library;
   CPageHostWnd m_host;
   CShellRecorder m_shell;
-  CVideoToDicomPage m_page;
+  CTestVideoPage m_page;
 };
 
 // ---------------------------------------------------------------------------
@@ -324,21 +346,17 @@ TEST_F(VideoToDicomPage, WholeVideoThroughThePage) {
 // worker lists reach the screen in frame order, scrolled to the newest, before
 // the job ends; the job's end shows the list as usual again.
 TEST_F(VideoToDicomPage, HeldListIsDrawnWhileAJobRuns) {
-  CVideoToDicomHost* host = m_page.m_job.m_pHost;
-  ASSERT_NE(nullptr, host);
+  CJobReport& report = m_page.GetJobReport();
   const int kRows = 60;
   HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::thread worker([&] {
-    host->DeleteAllOutputItems();
-    host->SetBusy(TRUE);
+    report.Busy(true);
     for (int n = 1; n <= kRows; ++n) {
-      const int row = host->AddOutputItem(MakeDicomPath(L"C:\\out", L"clip", n));
-      host->EnsureVisible(row);
-      host->SetItemState(row, ITEM_STATE_LOADING);
-      host->SetItemState(row, ITEM_STATE_DONE);
+      report.ItemState(n - 1, ITEM_STATE_LOADING, MakeDicomPath(L"C:\\out", L"clip", n));
+      report.ItemState(n - 1, ITEM_STATE_DONE);
     }
     ::WaitForSingleObject(release, 60000);
-    host->SetBusy(FALSE);
+    report.Busy(false);
   });
 
   // Green pixels of the row's picture as the screen shows it now; with
@@ -384,7 +402,7 @@ TEST_F(VideoToDicomPage, HeldListIsDrawnWhileAJobRuns) {
   worker.join();
   ::CloseHandle(release);
   m_page.m_list.EnsureVisible(0, FALSE);
-  host->SetItemState(0, ITEM_STATE_FAILED);
+  report.ItemState(0, ITEM_STATE_FAILED);
   CRect r;
   m_page.m_list.GetItemRect(0, &r, LVIR_ICON);
   m_page.m_list.MapWindowPoints(&m_page, &r);
@@ -422,34 +440,14 @@ TEST_F(VideoToDicomPage, StretchOfATypedPath) {
 // Passes the encoder's records on to the page's own answer; Stop is pressed
 // at the first progress record, while the encoder waits for that answer, so
 // the stop lands in the middle of the extraction however fast it runs.
-class CStopAtFirstProgress : public CToolProgressSink {
- public:
-  CStopAtFirstProgress(CToolProgressSink* inner, CWnd& page) : m_pInner(inner), m_page(page) {}
-  int OnRunBegin() override { return m_pInner->OnRunBegin(); }
-  int OnRunEnd() override { return m_pInner->OnRunEnd(); }
-  int OnToolStart(const ToolProgress& p) override { return m_pInner->OnToolStart(p); }
-  int OnToolProgress(const ToolProgress& p) override {
-    if (m_nRecords++ == 0) m_page.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), 0);
-    return m_nAnswer = m_pInner->OnToolProgress(p);
-  }
-  int OnToolFinish(const ToolProgress& p) override { return m_pInner->OnToolFinish(p); }
-  int m_nRecords = 0;
-  int m_nAnswer = 0;
-
- private:
-  CToolProgressSink* m_pInner;
-  CWnd& m_page;
-};
-
 TEST_F(VideoToDicomPage, StopDuringExtraction) {
   const CString out = FreshFolder(Output(L"stopped"));
   const std::vector<CString> workBefore = Children(WorkBase());
-  CStopAtFirstProgress sink(m_page.m_job.m_pSink, m_page);
-  m_page.m_job.m_pSink = &sink;
+  m_page.m_bStopAtFirstRecord = true;
   ASSERT_TRUE(Convert(Media(L"heart.mp4"), out));
   // Stopped by the page's answer to the encoder, not after it had finished.
-  EXPECT_GE(sink.m_nRecords, 1);
-  EXPECT_EQ(1, sink.m_nAnswer);
+  EXPECT_GE(m_page.m_nRecords, 1);
+  EXPECT_EQ(1, m_page.m_nLastAnswer);
   EXPECT_STREQ(L"Canceled.", m_page.GetStatusText());
   EXPECT_EQ(0u, (unsigned)m_page.GetStatusColor());
   EXPECT_EQ(0, Rows());

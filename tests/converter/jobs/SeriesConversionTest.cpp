@@ -69,10 +69,11 @@ class SeriesConversion : public ::testing::Test {
     }
   }
 
-  // The slices loaded, and the job set up to write them to outName.
-  void Prepare(CSeriesRun& run, LPCTSTR outName, int format, int subfolders = 0) {
+  // The slices (or another folder of the data) loaded, and the job set up to
+  // write them to outName.
+  void Prepare(CSeriesRun& run, LPCTSTR outName, int format, int subfolders = 0, LPCTSTR folder = L"slices") {
     CSeriesLoader loader(&m_library, &run.frames);
-    loader.ScanFolder(SeriesData(L"slices"), L"*.dcm", subfolders);
+    loader.ScanFolder(SeriesData(folder), L"*.dcm", subfolders);
     CSeriesJob& job = run.job;
     job.m_frames = run.frames.items;
     // A '%' in the work folder is a plain character to the encoder.
@@ -141,38 +142,44 @@ TEST_F(SeriesConversion, SlicesBecomeAnMp4WithNumberedFrameFiles) {
   Expect(L"slices h264.mp4", 40, 64, 64, L"10/1", L"h264");
 }
 
-TEST_F(SeriesConversion, FormatsDecideSizeAndRate) {
-  {
-    // MPEG-1 never runs below 20 frames per second.
-    CSeriesRun run;
-    Prepare(run, L"slices mpeg1.mpg", 7);
-    run.job.m_nChosenRateNum = 15;
-    run.job.m_nChosenRateDen = 1;
-    EXPECT_EQ(JobResult::Done, Run(run));
-    Expect(L"slices mpeg1.mpg", 40, 64, 64, L"20/1", L"mpeg1video");
-  }
-  {
-    // A chosen size and rate on MP4 (MPEG-4), an odd width made even.
-    CSeriesRun run;
-    Prepare(run, L"slices sized.mp4", 1, 1);
-    run.job.m_nChosenWidth = 129;
-    run.job.m_nChosenHeight = 96;
-    run.job.m_nChosenRateNum = 25;
-    run.job.m_nChosenRateDen = 1;
-    EXPECT_EQ(JobResult::Done, Run(run));
-    Expect(L"slices sized.mp4", 41, 130, 96, L"25/1", L"mpeg4");
-  }
+// The size and rate the formats decide reach the encoder.
+TEST_F(SeriesConversion, ChosenSizeAndRateReachTheEncoder) {
+  // A chosen size and rate on MP4 (MPEG-4), an odd width made even.
+  CSeriesRun run;
+  Prepare(run, L"slices sized.mp4", 1, 1);
+  run.job.m_nChosenWidth = 129;
+  run.job.m_nChosenHeight = 96;
+  run.job.m_nChosenRateNum = 25;
+  run.job.m_nChosenRateDen = 1;
+  EXPECT_EQ(JobResult::Done, Run(run));
+  Expect(L"slices sized.mp4", 41, 130, 96, L"25/1", L"mpeg4");
 }
 
-TEST_F(SeriesConversion, StopWhileFramesAreWrittenLeavesNoVideo) {
-  CSeriesRun run;
-  Prepare(run, L"stopped early.mp4", 0);
-  run.StopAtFrame(5);
-  EXPECT_EQ(JobResult::Canceled, Run(run));
-  EXPECT_STREQ(kStatusCanceled, run.report.LastStatus());
-  EXPECT_EQ(STATUS_NORMAL, run.report.lastColor);
-  EXPECT_FALSE(PathFileExistsW(run.job.m_strOutputPath));
-  EXPECT_FALSE(PathFileExistsW(run.job.m_strWorkFolder + L"\\I0000006.bmp"));
+TEST_F(SeriesConversion, StopLeavesNoVideo) {
+  {
+    // While the frames are written.
+    CSeriesRun run;
+    Prepare(run, L"stopped early.mp4", 0);
+    run.StopAtFrame(5);
+    EXPECT_EQ(JobResult::Canceled, Run(run));
+    EXPECT_STREQ(kStatusCanceled, run.report.LastStatus());
+    EXPECT_EQ(STATUS_NORMAL, run.report.lastColor);
+    EXPECT_FALSE(PathFileExistsW(run.job.m_strOutputPath));
+    EXPECT_FALSE(PathFileExistsW(run.job.m_strWorkFolder + L"\\I0000006.bmp"));
+  }
+  {
+    // While the encoder runs: its next progress record is answered with a
+    // stop. Full-size slices keep it at work for a while.
+    CSeriesRun run;
+    Prepare(run, L"stopped encoding.mp4", 0, 0, L"ct");
+    ASSERT_EQ(60u, run.frames.items.size());
+    run.report.onProgress = [&](LONGLONG position) {
+      if (position > 0) run.stop = STOP_REQUESTED;
+    };
+    EXPECT_EQ(JobResult::Canceled, Run(run));
+    EXPECT_STREQ(kStatusCanceled, run.report.LastStatus());
+    EXPECT_FALSE(PathFileExistsW(run.job.m_strOutputPath));
+  }
 }
 
 TEST_F(SeriesConversion, FailuresAreReportedInRed) {
@@ -207,5 +214,15 @@ TEST_F(SeriesConversion, FailuresAreReportedInRed) {
     run.job.m_strOutputPath = blocker + L"\\sub\\x.mp4";
     EXPECT_EQ(JobResult::Failed, Run(run));
     EXPECT_EQ(std::vector<CString>{L"Failed to create folder:\n" + blocker + L"\\sub"}, run.report.messages);
+  }
+  {
+    // A missing encoder: no other program of its name runs.
+    CSeriesRun run;
+    Prepare(run, L"no encoder.mp4", 0);
+    run.job.m_strEncoderPath = OutFolder() + L"\\Modules\\Smeltrix.exe";
+    EXPECT_EQ(JobResult::Failed, Run(run));
+    EXPECT_STREQ(kStatusFailed, run.report.LastStatus());
+    EXPECT_EQ(STATUS_FAILED, run.report.lastColor);
+    EXPECT_FALSE(PathFileExistsW(run.job.m_strOutputPath));
   }
 }

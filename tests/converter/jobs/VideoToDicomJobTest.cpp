@@ -133,6 +133,19 @@ TEST_F(VideoToDicomJob, StopRightAfterExtraction) {
   EXPECT_EQ(0, CountFiles(out));
 }
 
+// A stop while the encoder extracts: its next progress record is answered
+// with a stop, nothing is listed and no file written.
+TEST_F(VideoToDicomJob, StopWhileExtracting) {
+  const CString out = FreshFolder(Output(L"stopped extracting"));
+  report_->onProgress = [&](LONGLONG position) {
+    if (position > 0) stop_ = STOP_REQUESTED;
+  };
+  EXPECT_EQ(JobResult::Failed, Run(L"heart.mp4", out, WorkFolder(L"stopped extracting")));
+  EXPECT_STREQ(kStatusCanceled, report_->LastStatus());
+  EXPECT_TRUE(report_->StateList().empty());
+  EXPECT_EQ(0, CountFiles(out));
+}
+
 // Files already being written when the stop comes are finished and listed
 // "OK"; no further file is started.
 TEST_F(VideoToDicomJob, StopBetweenDicomFiles) {

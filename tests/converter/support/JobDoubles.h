@@ -30,7 +30,10 @@ class CRecordingReport : public CJobReport {
     busyCalls.push_back(busy);
   }
   void ProgressRange(LONGLONG upper) override { range = upper; }
-  void Progress(LONGLONG position) override { this->position = position; }
+  void Progress(LONGLONG position) override {
+    this->position = position;
+    if (onProgress) onProgress(position);
+  }
   void ItemState(int index, int state, LPCTSTR file) override {
     std::function<void(int, int)> hook;
     {
@@ -85,6 +88,9 @@ class CRecordingReport : public CJobReport {
   // Called on the job's thread as the report comes.
   std::function<void(const CString&)> onStatus;
   std::function<void(int, int)> onState;
+  // Called on the thread that relays the encoder's progress records (set
+  // before the job runs).
+  std::function<void(LONGLONG)> onProgress;
 
  private:
   std::mutex m_lock;

@@ -38,6 +38,21 @@ void PngErrorCallback(png_structp png, png_const_charp message) {
 // Warnings do not concern the user of a desktop program.
 void PngWarningCallback(png_structp, png_const_charp) {}
 
+// The info structure of a read or write structure just made; false, with the
+// image's error text set, when either is missing.
+bool CreateInfo(CRasterImage& image, png_structp png, png_infop& info) {
+  if (!png) {
+    image.SetErrorText("Failed to create PNG structure");
+    return false;
+  }
+  info = png_create_info_struct(png);
+  if (!info) {
+    image.SetErrorText("Failed to initialize PNG info structure");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void CRasterImagePNG::Expand2to4bpp(BYTE* row) {
@@ -124,16 +139,7 @@ bool CPngDecoding::Run() {
 
 bool CPngDecoding::CreateReader() {
   m_png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (!m_png) {
-    m_image.SetErrorText("Failed to create PNG structure");
-    return false;
-  }
-  m_pngInfo = png_create_info_struct(m_png);
-  if (!m_pngInfo) {
-    m_image.SetErrorText("Failed to initialize PNG info structure");
-    return false;
-  }
-  return true;
+  return CreateInfo(m_image, m_png, m_pngInfo);
 }
 
 void CPngDecoding::ConfigureReader() {
@@ -425,16 +431,7 @@ bool CPngEncoding::Run() {
 
 bool CPngEncoding::CreateWriter() {
   m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (!m_png) {
-    m_image.SetErrorText("Failed to create PNG structure");
-    return false;
-  }
-  m_pngInfo = png_create_info_struct(m_png);
-  if (!m_pngInfo) {
-    m_image.SetErrorText("Failed to initialize PNG info structure");
-    return false;
-  }
-  return true;
+  return CreateInfo(m_image, m_png, m_pngInfo);
 }
 
 void CPngEncoding::ChooseLayout() {

@@ -162,7 +162,9 @@ class CDicomWriters {
 }  // namespace
 
 CVideoToDicomJob::CVideoToDicomJob(CJobReport& report, const CStopFlag& stop)
-    : m_report(report), m_stop(stop), m_sink(report, stop, CJobProgressSink::POSITION),
+    : m_report(report),
+      m_stop(stop),
+      m_sink(report, stop, CJobProgressSink::POSITION),
       m_pRequest(new CImageConvertRequest) {
   m_pRequest->m_nOutputFormat = DICOM_FILE_FORMAT;
   m_pRequest->m_nOutputOption = 1;
@@ -204,15 +206,15 @@ JobResult CVideoToDicomJob::Run(LPCTSTR workFolder) {
 }
 
 JobResult CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
-  if (m_strSourcePath.IsEmpty()) return JobResult::Failed;
+  if (m_in.strSourcePath.IsEmpty()) return JobResult::Failed;
   // Every time: OK confirms or changes the folder, Cancel keeps it.
-  m_report.ChooseOutput(m_strOutputFolder);
-  if (m_strOutputFolder.IsEmpty()) return JobResult::Failed;
+  m_report.ChooseOutput(m_in.strOutputFolder);
+  if (m_in.strOutputFolder.IsEmpty()) return JobResult::Failed;
 
   // A file of that name is no folder to write into.
-  if (!CreateFolderTree(m_strOutputFolder) || !PathIsDirectoryW(m_strOutputFolder)) {
+  if (!CreateFolderTree(m_in.strOutputFolder) || !PathIsDirectoryW(m_in.strOutputFolder)) {
     CString text;
-    text.Format(L"Failed to create folder:\n%s", (LPCTSTR)m_strOutputFolder);
+    text.Format(L"Failed to create folder:\n%s", (LPCTSTR)m_in.strOutputFolder);
     m_report.Message(text);
     return JobResult::Failed;
   }
@@ -223,20 +225,20 @@ JobResult CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
 
   // A path typed after the last probe has not been probed: learn its
   // duration now rather than clamping with another video's.
-  if (m_bRange && m_strProbedPath.CompareNoCase(m_strSourcePath) != 0) {
+  if (m_in.bRange && m_in.strProbedPath.CompareNoCase(m_in.strSourcePath) != 0) {
     CMediaInfo info;
-    const JobResult probed = ProbeVideo(m_strSourcePath, m_strProbePath, info, &m_stop);
+    const JobResult probed = ProbeVideo(m_in.strSourcePath, m_in.strProbePath, info, &m_stop);
     if (probed == JobResult::Canceled || IsStopped()) {
       m_report.Status(kStatusCanceled, STATUS_NORMAL);
       return JobResult::Failed;
     }
-    m_nDuration = probed == JobResult::Done ? info.m_nDuration : 0;
-    m_strProbedPath = probed == JobResult::Done ? m_strSourcePath : CString();
+    m_in.nDuration = probed == JobResult::Done ? info.m_nDuration : 0;
+    m_in.strProbedPath = probed == JobResult::Done ? m_in.strSourcePath : CString();
   }
   int start = 0, end = -1;
-  ClampStretch(m_bRange, m_nStart, m_nEnd, m_nDuration, start, end);
+  ClampStretch(m_in.bRange, m_in.nStart, m_in.nEnd, m_in.nDuration, start, end);
 
-  if (ExtractVideoFrames(m_strSourcePath, start, end, MakeFramePattern(workFolder)) != JobResult::Done) {
+  if (ExtractVideoFrames(m_in.strSourcePath, start, end, MakeFramePattern(workFolder)) != JobResult::Done) {
     if (IsStopped())
       m_report.Status(kStatusCanceled, STATUS_NORMAL);
     else
@@ -260,7 +262,7 @@ JobResult CVideoToDicomJob::ExtractFrames(LPCTSTR workFolder) {
 }
 
 void CVideoToDicomJob::WriteDicomFiles(LPCTSTR workFolder, int count) {
-  const CString baseName = GetFileBaseName(m_strSourcePath);
+  const CString baseName = GetFileBaseName(m_in.strSourcePath);
   m_report.ProgressRange(count);
   m_report.Progress(0);
   int overwriteMode = OVERWRITE_ASK, converted = 0, failed = 0;
@@ -292,7 +294,7 @@ void CVideoToDicomJob::WriteDicomFiles(LPCTSTR workFolder, int count) {
       failed += count - n + 1;
       break;
     }
-    const CString dicomPath = MakeDicomPath(m_strOutputFolder, baseName, n);
+    const CString dicomPath = MakeDicomPath(m_in.strOutputFolder, baseName, n);
     CString status;
     status.Format(L"Generating \"%s\" ...", PathFindFileNameW(dicomPath));
     m_report.ItemState(n - 1, ITEM_STATE_LOADING, dicomPath);
@@ -324,10 +326,12 @@ void CVideoToDicomJob::WriteDicomFiles(LPCTSTR workFolder, int count) {
 
 JobResult CVideoToDicomJob::ExtractVideoFrames(LPCTSTR source, int start, int end, LPCTSTR pattern) {
   CEncoderTool tool;
-  if (tool.InitWithSink(m_strEncoderPath, m_strPresetsFolder, m_hCallbackWnd, &m_sink) != 0) return JobResult::Failed;
+  if (tool.InitWithSink(m_in.strEncoderPath, m_in.strPresetsFolder, m_in.hCallbackWnd, &m_sink) != 0)
+    return JobResult::Failed;
   start = start > 0 ? start : 0;
   end = end > 0 ? end : -1;
-  int result = tool.ExtractFrameRange(source, start, end, pattern, nullptr, m_nExtractWidth, m_nExtractHeight, &m_stop);
+  int result =
+      tool.ExtractFrameRange(source, start, end, pattern, nullptr, m_in.nExtractWidth, m_in.nExtractHeight, &m_stop);
   return result != 0 ? JobResult::Failed : JobResult::Done;
 }
 
@@ -336,11 +340,11 @@ JobResult CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath)
 }
 
 JobResult CVideoToDicomJob::WriteDicomFile(LPCTSTR framePath, LPCTSTR dicomPath, CImageConvertRequest& request) {
-  if (!m_pLibrary) return JobResult::Failed;
+  if (!m_in.pLibrary) return JobResult::Failed;
   request.SetInput(framePath, FRAME_FILE_FORMAT, -1);
   request.SetOutputPath(dicomPath);
   request.DeleteAllResults();
-  return m_pLibrary->ConvertFiles(request) == 0 ? JobResult::Done : JobResult::Failed;
+  return m_in.pLibrary->ConvertFiles(request) == 0 ? JobResult::Done : JobResult::Failed;
 }
 
 int CVideoToDicomJob::CountFrameFiles(LPCTSTR workFolder) {

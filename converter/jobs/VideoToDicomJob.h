@@ -45,6 +45,26 @@ CString MakeFinalStatus(int stopped, int converted, int failed, COLORREF& color)
 class CImageLibraryLoader;
 class CImageConvertRequest;
 
+// What the page gives the job at Convert.
+struct CVideoToDicomInputs {
+  CString strSourcePath;
+  CString strOutputFolder;  // the folder box's text; the job's chooser may change it
+  int bRange = 0;           // only the stretch from nStart to nEnd (ms)
+  int nStart = 0;
+  int nEnd = 0;
+  int nExtractWidth = 0;  // 0: the video's own size
+  int nExtractHeight = 0;
+  // The duration (microseconds) the page's probe found for strProbedPath;
+  // another path is probed again when a stretch is asked for.
+  LONGLONG nDuration = 0;
+  CString strProbedPath;
+  CString strEncoderPath;
+  CString strPresetsFolder;
+  CString strProbePath;
+  HWND hCallbackWnd = nullptr;  // the window the encoder sends its progress records to
+  CImageLibraryLoader* pLibrary = nullptr;
+};
+
 // Probes a file with the probe at probePath: Done when it is a video (a file
 // without a picture stream is none), Canceled when stopped, else Failed.
 JobResult ProbeVideo(LPCTSTR path, LPCTSTR probePath, CMediaInfo& info, const CStopFlag* stop);
@@ -82,23 +102,8 @@ class CVideoToDicomJob {
   // Frame files numbered from 1 without a gap; 0 when stopped.
   int CountFrameFiles(LPCTSTR workFolder);
 
-  // What the page gives the job at Convert.
-  CString m_strSourcePath;
-  CString m_strOutputFolder;  // the folder box's text; after Run the folder chosen
-  int m_bRange = 0;           // the stretch from m_nStart to m_nEnd (ms) only
-  int m_nStart = 0;
-  int m_nEnd = 0;
-  int m_nExtractWidth = 0;  // 0: the video's own size
-  int m_nExtractHeight = 0;
-  // The duration (microseconds) the page's probe found for m_strProbedPath;
-  // another path is probed again when a stretch is asked for.
-  LONGLONG m_nDuration = 0;
-  CString m_strProbedPath;
-  CString m_strEncoderPath;
-  CString m_strPresetsFolder;
-  CString m_strProbePath;
-  HWND m_hCallbackWnd = nullptr;  // the window the encoder sends its progress records to
-  CImageLibraryLoader* m_pLibrary = nullptr;
+  // What the page gives the job at Convert; after Run the folder chosen.
+  CVideoToDicomInputs m_in;
 
  private:
   // The rows from 1 to count: DICOM files written side by side, listed and

@@ -92,7 +92,7 @@ void CVideoToDicomPage::ShowJobItems(const std::vector<CJobItemReport>& items) {
 
 bool CVideoToDicomPage::ChooseJobOutput(CString& path) {
   if (!ChooseFolder()) return false;
-  path = m_strOutputFolder;
+  path = m_inputs.strOutputFolder;
   return true;
 }
 
@@ -179,13 +179,13 @@ void CVideoToDicomPage::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_FRAME_LIST, m_list);
   DDX_Control(pDX, IDC_OUTPUT_FOLDER, m_comboFolder);
   if (pDX->m_bSaveAndValidate)
-    m_strOutputFolder = m_comboFolder.GetText();
+    m_inputs.strOutputFolder = m_comboFolder.GetText();
   else
-    m_comboFolder.SetWindowText(m_strOutputFolder);
-  DDX_Text(pDX, IDC_FILE_NAME, m_strSourcePath);
-  DDX_Check(pDX, IDC_PART_ONLY, m_bRange);
-  DDX_TimeText(pDX, IDC_START_TIME, m_nStart);
-  DDX_TimeText(pDX, IDC_END_TIME, m_nEnd);
+    m_comboFolder.SetWindowText(m_inputs.strOutputFolder);
+  DDX_Text(pDX, IDC_FILE_NAME, m_inputs.strSourcePath);
+  DDX_Check(pDX, IDC_PART_ONLY, m_inputs.bRange);
+  DDX_TimeText(pDX, IDC_START_TIME, m_inputs.nStart);
+  DDX_TimeText(pDX, IDC_END_TIME, m_inputs.nEnd);
 }
 
 BOOL CVideoToDicomPage::OnInitDialog() {
@@ -297,18 +297,19 @@ BOOL CVideoToDicomPage::ChooseSource() {
   COCFileDialog dlg(TRUE, nullptr, initial, OFN_HIDEREADONLY, kVideoFileFilter, this);
   dlg.GetOFN().lpstrTitle = L"Choose Source Video File";
   if (dlg.DoModal() != IDOK) return FALSE;
-  m_strSourcePath = dlg.GetPathName();
-  SetDlgItemText(IDC_FILE_NAME, m_strSourcePath);
+  m_inputs.strSourcePath = dlg.GetPathName();
+  SetDlgItemText(IDC_FILE_NAME, m_inputs.strSourcePath);
 
   CWaitCursor wait;
   CConverterResources* res = GetConverterResources();
+  const CString probe = res ? res->m_strProbePath : CString();
   m_mediaInfo.Reset();
   m_strMediaPath.Empty();
-  if (ProbeVideo(m_strSourcePath, res ? (LPCTSTR)res->m_strProbePath : L"", m_mediaInfo, nullptr) != JobResult::Done) {
+  if (ProbeVideo(m_inputs.strSourcePath, probe, m_mediaInfo, nullptr) != JobResult::Done) {
     ShowMessage(L"This is not a valid video file.", MB_ICONEXCLAMATION);
     return TRUE;
   }
-  m_strMediaPath = m_strSourcePath;
+  m_strMediaPath = m_inputs.strSourcePath;
   // Microseconds to whole milliseconds, cut toward zero; the edit holds an int.
   const LONGLONG ms = m_mediaInfo.m_nDuration / 1000;
   m_editEnd.SetTime(ms > INT_MAX ? INT_MAX : (int)ms);
@@ -329,8 +330,8 @@ BOOL CVideoToDicomPage::ChooseFolder() {
   if (initial.IsEmpty()) initial = m_comboFolder.GetCount() > 0 ? m_comboFolder.GetItemText(0) : GetPicturesFolder();
   browser.SetInitialFolder(initial);
   if (browser.DoModal() != IDOK) return FALSE;
-  m_strOutputFolder = browser.GetFolderPath();
-  m_comboFolder.AddToTop(m_strOutputFolder, TRUE);
+  m_inputs.strOutputFolder = browser.GetFolderPath();
+  m_comboFolder.AddToTop(m_inputs.strOutputFolder, TRUE);
   return TRUE;
 }
 
@@ -452,35 +453,29 @@ void CVideoToDicomPage::OnUpdateSelectionCommand(CCmdUI* pCmdUI) {
 int CVideoToDicomPage::StartConversion() {
   if (m_pWorkerThread) return -1;
   if (!UpdateData(TRUE)) return -1;
-  if (m_strSourcePath.IsEmpty()) {
+  if (m_inputs.strSourcePath.IsEmpty()) {
     ShowMessage(L"Please choose the source video file first.", MB_ICONEXCLAMATION);
     return -1;
   }
-  if (!::PathFileExistsW(m_strSourcePath) || ::PathIsDirectoryW(m_strSourcePath)) {
+  if (!::PathFileExistsW(m_inputs.strSourcePath) || ::PathIsDirectoryW(m_inputs.strSourcePath)) {
     CString text;
     text.Format(L"The source video file doesn't exist:\n%s\n\nPlease choose the source video file.",
-                (LPCTSTR)m_strSourcePath);
+                (LPCTSTR)m_inputs.strSourcePath);
     ShowMessage(text, MB_ICONEXCLAMATION);
     return -1;
   }
   // The job reads nothing of the page from here on.
-  m_job.reset(new CVideoToDicomJob(GetJobReport(), m_nStopFlag));
-  m_job->m_strSourcePath = m_strSourcePath;
-  m_job->m_strOutputFolder = m_strOutputFolder;
-  m_job->m_bRange = m_bRange;
-  m_job->m_nStart = m_nStart;
-  m_job->m_nEnd = m_nEnd;
-  m_job->m_nExtractWidth = m_nExtractWidth;
-  m_job->m_nExtractHeight = m_nExtractHeight;
-  m_job->m_nDuration = m_strMediaPath.IsEmpty() ? 0 : m_mediaInfo.m_nDuration;
-  m_job->m_strProbedPath = m_strMediaPath;
+  m_inputs.nDuration = m_strMediaPath.IsEmpty() ? 0 : m_mediaInfo.m_nDuration;
+  m_inputs.strProbedPath = m_strMediaPath;
   if (CConverterResources* res = GetConverterResources()) {
-    m_job->m_strEncoderPath = res->m_strEncoderPath;
-    m_job->m_strPresetsFolder = res->m_strPresetsFolder;
-    m_job->m_strProbePath = res->m_strProbePath;
+    m_inputs.strEncoderPath = res->m_strEncoderPath;
+    m_inputs.strPresetsFolder = res->m_strPresetsFolder;
+    m_inputs.strProbePath = res->m_strProbePath;
   }
-  m_job->m_hCallbackWnd = m_hWnd;
-  m_job->m_pLibrary = GetConverterImageLibrary();
+  m_inputs.hCallbackWnd = m_hWnd;
+  m_inputs.pLibrary = GetConverterImageLibrary();
+  m_job.reset(new CVideoToDicomJob(GetJobReport(), m_nStopFlag));
+  m_job->m_in = m_inputs;
   return StartWorker();
 }
 
@@ -489,8 +484,8 @@ JobResult CVideoToDicomPage::RunConversion() { return m_job->Run(); }
 void CVideoToDicomPage::OnJobFinished(JobResult result) {
   if (result == JobResult::Done) {
     if (CConverterSettings* settings = GetConverterSettings()) {
-      settings->m_inputFiles.Add(m_job->m_strSourcePath);
-      settings->m_outputFolders.Add(m_job->m_strOutputFolder);
+      settings->m_inputFiles.Add(m_job->m_in.strSourcePath);
+      settings->m_outputFolders.Add(m_job->m_in.strOutputFolder);
     }
   }
   m_job.reset();

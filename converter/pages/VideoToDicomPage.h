@@ -50,15 +50,10 @@ class CVideoToDicomPage : public CConvertPage {
   BOOL ChooseFolder();
   void EnableRangeControls();
 
-  // Source path, output folder, range switch, start and end (ms): what the
-  // job is given, with the probe of the source chosen through "...".
-  CString m_strSourcePath;
-  CString m_strOutputFolder;
-  int m_bRange = 0;
-  int m_nStart = 0;
-  int m_nEnd = 0;
-  int m_nExtractWidth = 0;
-  int m_nExtractHeight = 0;
+  // Source path, output folder, range switch, start and end (ms), bound to
+  // the controls: the job's inputs, which Convert completes.
+  CVideoToDicomInputs m_inputs;
+  // The probe of the source chosen through "...".
   CMediaInfo m_mediaInfo;
   CString m_strMediaPath;  // the file m_mediaInfo describes; empty when none
   CTimeEdit m_editStart;

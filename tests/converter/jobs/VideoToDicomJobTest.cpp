@@ -59,17 +59,17 @@ class VideoToDicomJob : public ::testing::Test {
     report_.reset(new CRecordingReport);
     stop_ = STOP_NONE;
     job_.reset(new CVideoToDicomJob(*report_, stop_));
-    job_->m_strEncoderPath = BuildTreePath(L"bin\\Modules\\Smeltrix.exe");
-    job_->m_strProbePath = BuildTreePath(L"bin\\Modules\\Sondrel.exe");
-    job_->m_hCallbackWnd = window_;
-    job_->m_pLibrary = library_;
+    job_->m_in.strEncoderPath = BuildTreePath(L"bin\\Modules\\Smeltrix.exe");
+    job_->m_in.strProbePath = BuildTreePath(L"bin\\Modules\\Sondrel.exe");
+    job_->m_in.hCallbackWnd = window_;
+    job_->m_in.pLibrary = library_;
   }
 
   // Runs the job on a worker, as the page does, while this thread relays the
   // encoder's progress records.
   JobResult Run(LPCTSTR source, const CString& out, const CString& work) {
-    job_->m_strSourcePath = Media(source);
-    job_->m_strOutputFolder = out;
+    job_->m_in.strSourcePath = Media(source);
+    job_->m_in.strOutputFolder = out;
     std::atomic<bool> done{false};
     JobResult result = JobResult::Canceled;
     std::thread worker([&] {
@@ -198,7 +198,7 @@ TEST_F(VideoToDicomJob, VanishedFramesAreReported) {
 
 // What the probe reads is a video only when it has a picture stream.
 TEST_F(VideoToDicomJob, ProbeAcceptsOnlyVideos) {
-  const CString probe = job_->m_strProbePath;
+  const CString probe = job_->m_in.strProbePath;
   CMediaInfo info;
   EXPECT_EQ(JobResult::Done, ProbeVideo(Media(L"ten.mp4"), probe, info, nullptr));
   EXPECT_EQ(1000000, info.m_nDuration);
@@ -232,7 +232,7 @@ TEST_F(VideoToDicomJob, FailuresBeforeAnyFile) {
 
   // A missing encoder.
   Fresh();
-  job_->m_strEncoderPath = BuildTreePath(L"bin\\Modules\\NoSuchEncoder.exe");
+  job_->m_in.strEncoderPath = BuildTreePath(L"bin\\Modules\\NoSuchEncoder.exe");
   EXPECT_EQ(JobResult::Failed, Run(L"ten.mp4", deep, WorkFolder(L"no encoder")));
   EXPECT_STREQ(L"Failed to extract video frames.", report_->LastStatus());
   EXPECT_EQ(STATUS_FAILED, report_->lastColor);

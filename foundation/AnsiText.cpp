@@ -63,4 +63,3 @@ int WideToAnsi(LPCWSTR text, CStringA& out) {
   return out.GetLength() + 1;
 }
 #endif
-

@@ -48,8 +48,8 @@ JobResult CSeriesJob::SaveFrames() {
   return IsStopped() ? JobResult::Canceled : JobResult::Done;
 }
 
-JobResult CSeriesJob::EncodeVideo(LPCTSTR framePattern, const VideoFormatEntry& row, int width, int height,
-                                  int rateNum, int rateDen) {
+JobResult CSeriesJob::EncodeVideo(LPCTSTR framePattern, const VideoFormatEntry& row, int width, int height, int rateNum,
+                                  int rateDen) {
   CString text;
   text.Format(L"Generating \"%s\" ...", ::PathFindFileNameW(m_strOutputPath));
   m_report.Status(text, STATUS_NORMAL);

@@ -37,4 +37,3 @@ class CWorkFolderGuard {
 CString GetViewerPath();
 // Shows a file in the viewer, or with the shell when the viewer is missing. 0.
 int OpenInViewer(LPCTSTR path);
-

@@ -251,7 +251,8 @@ int CEncoderTool::MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int st
 }
 
 int CEncoderTool::MuxStreamsWithCodecs(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
-                                       LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec, const CStopFlag* cancel) {
+                                       LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec,
+                                       const CStopFlag* cancel) {
   CEncoderJob job;
   job.m_strInput1 = input1;
   job.m_strInput2 = input2;

@@ -89,7 +89,11 @@ class CGifDecoding {
  public:
   CGifDecoding(CRasterImageGIF& image, CGifReader& reader, const ScreenHeader& header, const ColorTable& global,
                int frames, int trueColor)
-      : m_image(image), m_reader(reader), m_header(header), m_global(global), m_frames(frames),
+      : m_image(image),
+        m_reader(reader),
+        m_header(header),
+        m_global(global),
+        m_frames(frames),
         m_trueColor(trueColor) {}
   ~CGifDecoding();
   CGifDecoding(const CGifDecoding&) = delete;

@@ -93,24 +93,18 @@ class FrameStrip : public ::testing::Test {
 
 TEST_F(FrameStrip, BoxSizeFollowsTheFirstPicture) {
   EXPECT_EQ(256, strip.m_nItemWidth);
-  strip.SetThumbnailSize(1024, 768);
-  EXPECT_EQ(240, strip.m_nThumbWidth);
-  EXPECT_EQ(180, strip.m_nThumbHeight);
-  EXPECT_EQ(256, strip.m_nItemWidth);
-  strip.SetThumbnailSize(300, 600);
-  EXPECT_EQ(120, strip.m_nThumbWidth);
-  EXPECT_EQ(240, strip.m_nThumbHeight);
-  // The item follows its box: the 120-wide boxes stand 136 apart.
-  EXPECT_EQ(136, strip.m_nItemWidth);
-  strip.SetThumbnailSize(100, 80);
-  EXPECT_EQ(100, strip.m_nThumbWidth);
-  EXPECT_EQ(80, strip.m_nThumbHeight);
-  EXPECT_EQ(116, strip.m_nItemWidth);
-  strip.SetThumbnailSize(480, 480);
-  EXPECT_EQ(240, strip.m_nThumbWidth);
-  EXPECT_EQ(256, strip.m_nItemWidth);
-  strip.SetThumbnailSize(0, 50);
-  EXPECT_EQ(240, strip.m_nThumbWidth);
+  // A picture's size, the box it gives, and the item width, which follows
+  // the box (120-wide boxes stand 136 apart); a size of 0 changes nothing.
+  const struct {
+    int w, h, boxW, boxH, item;
+  } steps[] = {{1024, 768, 240, 180, 256}, {300, 600, 120, 240, 136}, {100, 80, 100, 80, 116},
+               {480, 480, 240, 240, 256}, {0, 50, 240, 240, 256}};
+  for (const auto& step : steps) {
+    strip.SetThumbnailSize(step.w, step.h);
+    EXPECT_EQ(step.boxW, strip.m_nThumbWidth) << step.w << "x" << step.h;
+    EXPECT_EQ(step.boxH, strip.m_nThumbHeight) << step.w << "x" << step.h;
+    EXPECT_EQ(step.item, strip.m_nItemWidth) << step.w << "x" << step.h;
+  }
   // The box sits centred above the caption line.
   CRect item(0, 0, 256, 300), box;
   strip.GetItemBoxRect(&item, &box);

@@ -90,7 +90,6 @@ CDialogAnswerer::Action AnswerBrowser(const CString& folder) {
   };
 }
 
-
 class VideoToDicomPage : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -377,7 +377,7 @@ void CSeriesToVideoPage::OnInsertImages() {
   if (position < 0) return;
   CStringArray paths;
   ShowAddFilesDialog(paths);
-  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  CSeriesLoader loader(GetConverterImageLibrary(), &m_loadTarget);
   for (INT_PTR i = 0; i < paths.GetSize(); ++i) position += loader.InsertSource(position, paths[i]);
   if (paths.GetSize() > 0) UpdateFrameCount();
 }
@@ -477,22 +477,25 @@ UINT CSeriesToVideoPage::LoaderThreadProc(LPVOID param) {
 }
 
 int CSeriesToVideoPage::LoadPendingSources() {
-  CSeriesLoader loader(GetConverterImageLibrary(), this);
+  CSeriesLoader loader(GetConverterImageLibrary(), &m_loadTarget);
   m_load.loaded = loader.LoadPaths(m_load.paths, m_load.pattern, m_load.subfolders);
   return m_load.loaded;
 }
 
-void CSeriesToVideoPage::PutFrame(std::shared_ptr<CFrameItem> item, int position) {
-  PostToPage([this, item, position] { m_wndStrip.PutFrame(item, position); });
+void CSeriesToVideoPage::CLoadTarget::PutFrame(std::shared_ptr<CFrameItem> item, int position) {
+  CSeriesToVideoPage& page = m_page;
+  page.PostToPage([&page, item, position] { page.m_wndStrip.PutFrame(item, position); });
 }
 
-void CSeriesToVideoPage::ShowLoadStatus(LPCTSTR text) {
+void CSeriesToVideoPage::CLoadTarget::ShowLoadStatus(LPCTSTR text) {
+  CSeriesToVideoPage& page = m_page;
   const CString copy(text);
-  PostToPage([this, copy] { SetStatus(copy, STATUS_NORMAL); });
+  page.PostToPage([&page, copy] { page.SetStatus(copy, STATUS_NORMAL); });
 }
 
-void CSeriesToVideoPage::FramesAdded() {
-  PostToPage([this] { UpdateThumbnailSize(); });
+void CSeriesToVideoPage::CLoadTarget::FramesAdded() {
+  CSeriesToVideoPage& page = m_page;
+  page.PostToPage([&page] { page.UpdateThumbnailSize(); });
 }
 
 void CSeriesToVideoPage::UpdateFrameCount() {

@@ -18,7 +18,7 @@
 
 class CConverterSettings;
 
-class CSeriesToVideoPage : public CConvertPage, protected CFrameTarget {
+class CSeriesToVideoPage : public CConvertPage {
  public:
   explicit CSeriesToVideoPage(CWnd* pParentWnd = nullptr);
   ~CSeriesToVideoPage() override;
@@ -71,12 +71,6 @@ class CSeriesToVideoPage : public CConvertPage, protected CFrameTarget {
   CStopFlag m_nLoaderStop{STOP_NONE};
 
  protected:
-  // CFrameTarget: the loader's calls, carried to the page's thread.
-  void PutFrame(std::shared_ptr<CFrameItem> item, int position) override;
-  void ShowLoadStatus(LPCTSTR text) override;
-  void FramesAdded() override;
-  bool StopRequested() override { return m_nLoaderStop != STOP_NONE; }
-
   // The job's reports.
   void ShowJobItems(const std::vector<CJobItemReport>& items) override;
   bool ChooseJobOutput(CString& path) override;
@@ -126,6 +120,19 @@ class CSeriesToVideoPage : public CConvertPage, protected CFrameTarget {
   enum { kMarqueeTimer = 3 };
 
  private:
+  // Where the loader puts its frames: its calls carried to the page's thread.
+  class CLoadTarget : public CFrameTarget {
+   public:
+    explicit CLoadTarget(CSeriesToVideoPage& page) : m_page(page) {}
+    void PutFrame(std::shared_ptr<CFrameItem> item, int position) override;
+    void ShowLoadStatus(LPCTSTR text) override;
+    void FramesAdded() override;
+    bool StopRequested() override { return m_page.m_nLoaderStop != STOP_NONE; }
+
+   private:
+    CSeriesToVideoPage& m_page;
+  };
+  CLoadTarget m_loadTarget{*this};
   // What the loader thread works on, taken from the pending list at its start.
   struct CLoad {
     CStringArray paths;

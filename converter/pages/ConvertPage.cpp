@@ -8,7 +8,6 @@
 #include "converter/tools/EncoderTool.h"
 #include "foundation/ShellOpen.h"
 #include "foundation/ui/UIResources.h"
-#include "converter/jobs/WorkFolders.h"
 
 namespace {
 const COLORREF kLabelBack = RGB(0xF0, 0xF0, 0xF0);

@@ -112,3 +112,13 @@ TEST(Names, FrameFilesAndTheEncodersPattern) {
   // The frame files themselves carry the folder unchanged.
   EXPECT_STREQ(L"C:\\Users\\50%\\Temp\\0000\\O0000004.bmp", MakeFramePath(L"C:\\Users\\50%\\Temp\\0000", 4));
 }
+
+TEST(FinalStatus, CanceledFailuresOrCompleted) {
+  COLORREF color = 12345;
+  EXPECT_STREQ(kStatusCanceled, MakeFinalStatus(1, 3, 2, color));
+  EXPECT_EQ(STATUS_NORMAL, color);
+  EXPECT_STREQ(L"8 frames converted, 2 frames failed.", MakeFinalStatus(0, 8, 2, color));
+  EXPECT_EQ(STATUS_FAILED, color);
+  EXPECT_STREQ(kStatusCompleted, MakeFinalStatus(0, 10, 0, color));
+  EXPECT_EQ(STATUS_NORMAL, color);
+}

@@ -123,17 +123,7 @@ void CFrameStripCtrl::SetThumbnailSize(int w, int h) {
       tw = th = kMaxThumbnail;
     }
   }
-  // Only the window's thread changes the size; others read it to see whether to ask.
   if (tw == m_nThumbWidth && th == m_nThumbHeight) return;
-  if (!OnWindowThread()) {
-    CallOnWindowThread(
-        [=] {
-          SetThumbnailSize(w, h);
-          return (LRESULT)0;
-        },
-        0);
-    return;
-  }
   m_nThumbWidth = tw;
   m_nThumbHeight = th;
   ForgetThumbnails();

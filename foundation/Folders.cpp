@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "afxwin.h"
+#include "foundation/FileSystem.h"
 
 const wchar_t kMakerName[] = L"Morrowtide";
 
@@ -42,4 +43,10 @@ CString CreateTempFileName() {
   if (n == 0 || n >= 1023) return CString();  // a folder that does not fit is not cut
   if (!GetTempFileNameW(folder, L"~Wu", 0, name)) return CString();
   return name;
+}
+
+CString GetPicturesFolder() {
+  wchar_t buf[MAX_PATH + 1] = {0};
+  if (!SHGetSpecialFolderPathW(nullptr, buf, CSIDL_MYPICTURES, TRUE)) return CString();
+  return buf;
 }

@@ -1,7 +1,7 @@
 // Where the programs' files live: the program folder, the per-user data folder
-// and fresh temporary files.
+// and fresh temporary files; and the user's Pictures folder.
 #pragma once
-#include "afxwin.h"
+#include "afx.h"
 
 // The "AppFolder" value of the program's key when set, else the program file's folder.
 CString GetProgramFolder();
@@ -9,6 +9,8 @@ CString GetProgramFolder();
 CString GetUserDataFolder();
 // A new, empty "~Wu" file in the system's temporary folder; empty on failure.
 CString CreateTempFileName();
+// The user's Pictures folder; empty when the system has none.
+CString GetPicturesFolder();
 
 // The maker's word under which both programs keep their settings and data.
 extern const wchar_t kMakerName[];

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/FileSystem.h"
 #include "foundation/ui/FileDialog.h"
 #include "foundation/ui/FolderBrowser.h"
 #include "resources/viewer/ViewerRes.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 CPlayerWindow::~CPlayerWindow() {
   // The window procedure lives in the library, which the base part unloads

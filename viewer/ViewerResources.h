@@ -1,7 +1,7 @@
 // The viewer's shared fonts, cursor and system version, reached by every
 // viewer class through the published pointer.
 #pragma once
-#include "foundation/Helpers.h"
+#include "foundation/Versions.h"
 #include "foundation/ui/UIResources.h"
 #include "afxwin.h"
 

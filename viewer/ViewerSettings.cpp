@@ -1,6 +1,6 @@
 #include "viewer/ViewerSettings.h"
 
-#include "foundation/Helpers.h"
+#include "foundation/Folders.h"
 #include "resources/viewer/ViewerRes.h"
 
 namespace {

@@ -206,7 +206,7 @@ int CEncoderToolBase::BuildEncoderArgs(CString& args, CEncoderJob& job) {
   return 0;
 }
 
-int CEncoderToolBase::Execute(CEncoderJob& job, volatile int* cancel) {
+int CEncoderToolBase::Execute(CEncoderJob& job, const CStopFlag* cancel) {
   CString args;
   if (BuildEncoderArgs(args, job) != 0) return -1;
 
@@ -228,7 +228,7 @@ int CEncoderToolBase::Execute(CEncoderJob& job, volatile int* cancel) {
 
 CEncoderTool::CEncoderTool() { memset(&m_lastProgress, 0, sizeof(m_lastProgress)); }
 
-int CEncoderTool::Execute(CEncoderJob& job, volatile int* cancel) {
+int CEncoderTool::Execute(CEncoderJob& job, const CStopFlag* cancel) {
   job.MakeSizeEven();
   if (m_pSink) m_pSink->OnRunBegin();
   int result = CEncoderToolBase::Execute(job, cancel);
@@ -246,12 +246,13 @@ int CEncoderTool::InitWithSink(LPCTSTR toolPath, LPCTSTR presetsFolder, HWND cal
 }
 
 int CEncoderTool::MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output, LPCTSTR format,
-                             volatile int* cancel) {
+                             const CStopFlag* cancel) {
   return MuxStreamsWithCodecs(input1, stream1, input2, stream2, output, format, L"copy", L"copy", cancel);
 }
 
 int CEncoderTool::MuxStreamsWithCodecs(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
-                                       LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec, volatile int* cancel) {
+                                       LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec,
+                                       const CStopFlag* cancel) {
   CEncoderJob job;
   job.m_strInput1 = input1;
   job.m_strInput2 = input2;
@@ -266,7 +267,7 @@ int CEncoderTool::MuxStreamsWithCodecs(LPCTSTR input1, int stream1, LPCTSTR inpu
   return Execute(job, cancel);
 }
 
-int CEncoderTool::ConcatFiles(const CStringArray& paths, LPCTSTR output, LPCTSTR format, volatile int* cancel) {
+int CEncoderTool::ConcatFiles(const CStringArray& paths, LPCTSTR output, LPCTSTR format, const CStopFlag* cancel) {
   CEncoderJob job;
   job.m_nSafe = 0;
   job.m_strInput1 = L"concat:";
@@ -281,7 +282,7 @@ int CEncoderTool::ConcatFiles(const CStringArray& paths, LPCTSTR output, LPCTSTR
   return Execute(job, cancel);
 }
 
-int CEncoderTool::ConcatList(LPCTSTR listFile, LPCTSTR output, volatile int* cancel) {
+int CEncoderTool::ConcatList(LPCTSTR listFile, LPCTSTR output, const CStopFlag* cancel) {
   CEncoderJob job;
   job.m_nSafe = 0;
   job.m_strInput1 = listFile;
@@ -293,7 +294,7 @@ int CEncoderTool::ConcatList(LPCTSTR listFile, LPCTSTR output, volatile int* can
 }
 
 int CEncoderTool::ExtractFrame(LPCTSTR input, LPCTSTR output, int seek, int width, int height, LPCTSTR format,
-                               volatile int* cancel) {
+                               const CStopFlag* cancel) {
   m_strHwAccel.Empty();
   CEncoderJob job;
   job.m_strInput1 = input;
@@ -308,7 +309,7 @@ int CEncoderTool::ExtractFrame(LPCTSTR input, LPCTSTR output, int seek, int widt
 
 int CEncoderTool::TranscodeSegment(LPCTSTR input, int rateNum, int rateDen, LPCTSTR output, LPCTSTR format,
                                    LPCTSTR videoCodec, int width, int height, int bestQuality, int quality,
-                                   volatile int* cancel) {
+                                   const CStopFlag* cancel) {
   CEncoderJob job;
   job.m_strInput1 = input;
   if (rateNum > 0) {
@@ -327,7 +328,7 @@ int CEncoderTool::TranscodeSegment(LPCTSTR input, int rateNum, int rateDen, LPCT
 }
 
 int CEncoderTool::ExtractFrameRange(LPCTSTR input, int start, int end, LPCTSTR output, LPCTSTR format, int width,
-                                    int height, volatile int* cancel) {
+                                    int height, const CStopFlag* cancel) {
   m_strHwAccel.Empty();
   CEncoderJob job;
   job.m_strInput1 = input;

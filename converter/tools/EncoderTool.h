@@ -25,7 +25,7 @@ class CEncoderToolBase : public CMediaTool {
 
   virtual int Init(LPCTSTR toolPath, LPCTSTR presetsFolder, HWND callbackWnd);
   // Runs one job: 0, 1 when stopped, -1 on failure.
-  virtual int Execute(CEncoderJob& job, volatile int* cancel);
+  virtual int Execute(CEncoderJob& job, const CStopFlag* cancel);
   // Replaces args with the job's argument text; returns 0.
   virtual int BuildEncoderArgs(CString& args, CEncoderJob& job);
 
@@ -46,22 +46,22 @@ class CEncoderTool : public CEncoderToolBase {
  public:
   CEncoderTool();
 
-  int Execute(CEncoderJob& job, volatile int* cancel) override;
+  int Execute(CEncoderJob& job, const CStopFlag* cancel) override;
 
   virtual int InitWithSink(LPCTSTR toolPath, LPCTSTR presetsFolder, HWND callbackWnd, CToolProgressSink* sink);
   virtual int MuxStreams(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output, LPCTSTR format,
-                         volatile int* cancel);
+                         const CStopFlag* cancel);
   virtual int MuxStreamsWithCodecs(LPCTSTR input1, int stream1, LPCTSTR input2, int stream2, LPCTSTR output,
-                                   LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec, volatile int* cancel);
-  virtual int ConcatFiles(const CStringArray& paths, LPCTSTR output, LPCTSTR format, volatile int* cancel);
-  virtual int ConcatList(LPCTSTR listFile, LPCTSTR output, volatile int* cancel);
+                                   LPCTSTR format, LPCTSTR videoCodec, LPCTSTR audioCodec, const CStopFlag* cancel);
+  virtual int ConcatFiles(const CStringArray& paths, LPCTSTR output, LPCTSTR format, const CStopFlag* cancel);
+  virtual int ConcatList(LPCTSTR listFile, LPCTSTR output, const CStopFlag* cancel);
   virtual int ExtractFrame(LPCTSTR input, LPCTSTR output, int seek, int width, int height, LPCTSTR format,
-                           volatile int* cancel);
+                           const CStopFlag* cancel);
   virtual int TranscodeSegment(LPCTSTR input, int rateNum, int rateDen, LPCTSTR output, LPCTSTR format,
                                LPCTSTR videoCodec, int width, int height, int bestQuality, int quality,
-                               volatile int* cancel);
+                               const CStopFlag* cancel);
   virtual int ExtractFrameRange(LPCTSTR input, int start, int end, LPCTSTR output, LPCTSTR format, int width,
-                                int height, volatile int* cancel);
+                                int height, const CStopFlag* cancel);
   // Hands one progress record to the sink; the sink's answer, or -1.
   virtual int OnToolCallback(const ToolCallbackData* data);
 

@@ -17,7 +17,7 @@ CString CMediaTool::MakeCommandLine(LPCTSTR arguments) const {
   return cmd;
 }
 
-int CMediaTool::RunTool(LPCTSTR commandLine, volatile int* cancel) {
+int CMediaTool::RunTool(LPCTSTR commandLine, const CStopFlag* cancel) {
   return RunToolWithOutput(commandLine, nullptr, cancel);
 }
 
@@ -85,7 +85,7 @@ class CInheritList {
 };
 }  // namespace
 
-int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volatile int* cancel) {
+int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, const CStopFlag* cancel) {
   m_bForcedStop = false;
   if (!PathFileExistsW(m_strToolPath)) return -1;
 
@@ -164,5 +164,5 @@ int CMediaTool::RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volat
 }
 #else
 // Outside tools are Windows programs; elsewhere nothing can be run.
-int CMediaTool::RunToolWithOutput(LPCTSTR, LPCTSTR, volatile int*) { return -1; }
+int CMediaTool::RunToolWithOutput(LPCTSTR, LPCTSTR, const CStopFlag*) { return -1; }
 #endif

@@ -1,7 +1,12 @@
 // Runs an outside command-line tool as a hidden child process and waits for
 // it, watching the caller's cancel flag.
 #pragma once
+#include <atomic>
+
 #include "afx.h"
+
+// The caller's stop request: 0 runs; any other value asks the tool to stop.
+typedef std::atomic<int> CStopFlag;
 
 class CMediaTool {
  public:
@@ -11,10 +16,10 @@ class CMediaTool {
   // 0 when the tool ended with exit code 0; 1 when the cancel flag is non-zero
   // after the run (a flag of 2 or 3 stops the tool); -1 for a missing tool, a
   // failed start or any other exit code.
-  virtual int RunTool(LPCTSTR commandLine, volatile int* cancel);
+  virtual int RunTool(LPCTSTR commandLine, const CStopFlag* cancel);
   // The same with the tool's standard output written into outputFile (made
   // anew; -1 when it cannot be).
-  int RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, volatile int* cancel);
+  int RunToolWithOutput(LPCTSTR commandLine, LPCTSTR outputFile, const CStopFlag* cancel);
 
   // ""<tool>" <arguments>": the command line every wrapper runs. The tool is
   // started directly, so nothing in it is expanded or interpreted on the way.

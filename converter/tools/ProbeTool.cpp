@@ -12,7 +12,7 @@
 
 #include "foundation/ArgumentList.h"
 #include "foundation/DurationText.h"
-#include "foundation/Helpers.h"
+#include "foundation/FileSystem.h"
 #ifdef _WIN32
 #include "foundation/Folders.h"
 #endif
@@ -85,7 +85,7 @@ CStreamInfo* CMediaInfo::GetFirstVideoStream() const {
   return m_streams[(size_t)m_nFirstVideo].get();
 }
 
-int CMediaInfo::Load(LPCTSTR path, LPCTSTR probePath, volatile int* cancel) {
+int CMediaInfo::Load(LPCTSTR path, LPCTSTR probePath, const CStopFlag* cancel) {
   Reset();
   CProbeTool probe;
   probe.SetToolPath(probePath);
@@ -107,7 +107,7 @@ int CProbeTool::BuildProbeArgs(CString& args, const CProbeOptions& o) {
   return 0;
 }
 
-int CProbeTool::Execute(CProbeOptions& options, LPCTSTR outputFile, volatile int* cancel) {
+int CProbeTool::Execute(CProbeOptions& options, LPCTSTR outputFile, const CStopFlag* cancel) {
   CString args;
   if (BuildProbeArgs(args, options) != 0) return -1;
   // With an output file the report is written there through the tool's
@@ -117,7 +117,7 @@ int CProbeTool::Execute(CProbeOptions& options, LPCTSTR outputFile, volatile int
 }
 
 #ifdef _WIN32
-int CProbeTool::ProbeMedia(LPCTSTR path, CMediaInfo& info, volatile int* cancel) {
+int CProbeTool::ProbeMedia(LPCTSTR path, CMediaInfo& info, const CStopFlag* cancel) {
   CString report = CreateTempFileName();
   CTempFileGuard guard(report, 1);
   m_options.m_strInput = path;
@@ -129,10 +129,10 @@ int CProbeTool::ProbeMedia(LPCTSTR path, CMediaInfo& info, volatile int* cancel)
   return 0;
 }
 #else
-int CProbeTool::ProbeMedia(LPCTSTR, CMediaInfo&, volatile int*) { return -1; }
+int CProbeTool::ProbeMedia(LPCTSTR, CMediaInfo&, const CStopFlag*) { return -1; }
 #endif
 
-int CProbeTool::ParseProbeJson(LPCTSTR reportPath, CMediaInfo& info, volatile int*) {
+int CProbeTool::ParseProbeJson(LPCTSTR reportPath, CMediaInfo& info, const CStopFlag*) {
   // The report is read through its wide path: a folder named in letters
   // outside the ANSI code page is still the right folder.
   if (!reportPath || !*reportPath) return -1;

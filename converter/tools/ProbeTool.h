@@ -36,7 +36,7 @@ class CMediaInfo {
  public:
   CMediaInfo() {}
   // Probes the file with the probe at probePath: 0, 1 when stopped, -1 on failure.
-  int Load(LPCTSTR path, LPCTSTR probePath, volatile int* cancel);
+  int Load(LPCTSTR path, LPCTSTR probePath, const CStopFlag* cancel);
   void Reset();
   void SplitStreams();
   CStreamInfo* GetFirstVideoStream() const;
@@ -75,10 +75,10 @@ class CProbeTool : public CMediaTool {
   // A probe writes nothing that needs finishing: a stop ends it at once.
   CProbeTool() { m_nStopGraceMs = 0; }
   // Runs the probe; with an output file its report is redirected there.
-  virtual int Execute(CProbeOptions& options, LPCTSTR outputFile, volatile int* cancel);
+  virtual int Execute(CProbeOptions& options, LPCTSTR outputFile, const CStopFlag* cancel);
   virtual int BuildProbeArgs(CString& args, const CProbeOptions& options);
-  virtual int ProbeMedia(LPCTSTR path, CMediaInfo& info, volatile int* cancel);
-  virtual int ParseProbeJson(LPCTSTR reportPath, CMediaInfo& info, volatile int* cancel);
+  virtual int ProbeMedia(LPCTSTR path, CMediaInfo& info, const CStopFlag* cancel);
+  virtual int ParseProbeJson(LPCTSTR reportPath, CMediaInfo& info, const CStopFlag* cancel);
 
   CProbeOptions m_options;
 };

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/ShellIcons.h"
 
 // ---------------------------------------------------------------------------
 // Shared pieces.

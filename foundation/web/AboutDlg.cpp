@@ -1,6 +1,6 @@
 #include "foundation/web/AboutDlg.h"
 
-#include "foundation/Helpers.h"
+#include "foundation/ShellOpen.h"
 #include "foundation/ui/UIResources.h"
 
 CAboutDlg::CAboutDlg(CWnd* pParent) : CDialog(GetWebProgram().ids.about, pParent) {}

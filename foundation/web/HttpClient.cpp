@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 
 namespace {
 const wchar_t kDefaultUserAgent[] =

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/Versions.h"
 #include "foundation/web/HttpClient.h"
 #include "foundation/ShellOpen.h"
 #include "foundation/ui/UIResources.h"

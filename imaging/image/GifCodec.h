@@ -28,7 +28,8 @@ class CRasterImageGIF : public CRasterImage {
   const char* GetComment() const { return m_comment; }
 
  private:
-  friend class CGifReader;  // reads extensions into the frame record, comment and loop count
+  friend class CGifReader;    // reads extensions into the frame record, comment and loop count
+  friend class CGifDecoding;  // decodes the frames into the image
 
   bool MakeWriterTables(CGifWriter& writer);
   // The trailer; false, with the error text set, when anything failed to be written.

@@ -17,4 +17,8 @@ class CRasterImagePNG : public CRasterImage {
 
   // Widens a row of 2-bit pixels in place to 4-bit pixels (the row must hold the 4-bit width).
   void Expand2to4bpp(BYTE* row);
+
+ private:
+  friend class CPngDecoding;
+  friend class CPngEncoding;
 };

@@ -8,7 +8,8 @@
 #include <shlwapi.h>
 
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
+#include "foundation/FileSystem.h"
 #include "afxapp.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #pragma once
 #include "afx.h"
 #include "afxcoll.h"
-#include "foundation/Helpers.h"
 #include "interfaces/QuillfenRecords.h"
 
 // windows.h maps FreeModule to FreeLibrary; the loader has its own.

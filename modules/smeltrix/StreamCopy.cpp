@@ -437,194 +437,252 @@ void ShiftToStretch(CopyInput& in, int64_t t) {
   if (in.pkt->dts != AV_NOPTS_VALUE) in.pkt->dts -= shift;
 }
 
-}  // namespace
+// One copy run: the inputs, the output with its streams, and the packets
+// between them. Whatever it opened is closed when it goes; an output file it
+// did not finish is deleted.
+class CopyRun {
+ public:
+  explicit CopyRun(const SmeltrixOptions& opt) : m_opt(opt), m_temp(TempName(opt.output)) {}
+  ~CopyRun();
+  CopyRun(const CopyRun&) = delete;
+  CopyRun& operator=(const CopyRun&) = delete;
 
-int RunCopy(const SmeltrixOptions& opt) {
-  CheckCanWrite(opt.output, opt.overwrite);
+  // The main input and the extra ones, at their stretches.
+  void OpenInputs();
+  // The output context into a temporary file beside the output, one stream
+  // for each chosen input stream, and the header.
+  void OpenOutput();
+  // The packets in the order of their times, then what the encoders and the
+  // filters still hold; the trailer; the temporary file renamed.
+  void Copy();
 
-  // The inputs.
+ private:
+  // Each chosen input stream at most once; the others are not read.
+  void RouteStreams();
+  // The input whose next packet comes first; -1 when every input has ended.
+  int NextInput();
+  void ReadAhead(CopyInput& in);
+  // A packet's time in the input (decoding time, or the time it is shown).
+  int64_t TimeUs(const CopyInput& in, bool shown = false) const;
+  // The picked input's packet to its output stream; false when it lies
+  // outside the stretch or its stream is not taken.
+  bool CopyPacket(int pick, int64_t& positionMs);
+  // Through the stream's filter, when it has one.
+  void Send(CopyStream& cs, AVPacket* pkt, AVRational tb);
+  void Write(CopyStream& cs, AVPacket* pkt, AVRational tb);
+  void Drain();
+  // The main input's duration, or its stretch's when shorter (ms).
+  int64_t TotalMs() const;
+
+  const SmeltrixOptions& m_opt;
+  const std::string m_temp;
+  std::vector<CopyInput> m_inputs;
+  const AVOutputFormat* m_ofmt = nullptr;
+  AVFormatContext* m_out = nullptr;
+  std::vector<CopyStream> m_streams;
+  std::vector<std::unique_ptr<StreamCoder>> m_coders;
+  std::vector<std::vector<int>> m_route;  // input, stream -> output stream, -1 = not taken
+  bool m_opened = false;
+  bool m_done = false;
+  int m_frames = 0;
+};
+
+CopyRun::~CopyRun() {
+  for (CopyStream& s : m_streams) av_bsf_free(&s.bsf);
+  if (m_out) {
+    if (m_out->pb) avio_closep(&m_out->pb);
+    avformat_free_context(m_out);
+  }
+  if (m_opened && !m_done) DeleteFileUtf8(m_temp);
+  m_coders.clear();
+  for (CopyInput& i : m_inputs) {
+    av_packet_free(&i.pkt);
+    avformat_close_input(&i.fmt);
+  }
+}
+
+void CopyRun::OpenInputs() {
   std::vector<SmeltrixInput> wanted;
-  wanted.push_back(SmeltrixInput{opt.input, opt.inputFormat, opt.inputSeekUs, opt.inputDurationUs});
-  wanted.insert(wanted.end(), opt.moreInputs.begin(), opt.moreInputs.end());
-  std::vector<CopyInput> inputs(wanted.size());
-  struct InputsGuard {
-    std::vector<CopyInput>& in;
-    ~InputsGuard() {
-      for (CopyInput& i : in) {
-        av_packet_free(&i.pkt);
-        avformat_close_input(&i.fmt);
-      }
-    }
-  } inputsGuard{inputs};
-  OpenInputs(opt, wanted, inputs);
+  wanted.push_back(SmeltrixInput{m_opt.input, m_opt.inputFormat, m_opt.inputSeekUs, m_opt.inputDurationUs});
+  wanted.insert(wanted.end(), m_opt.moreInputs.begin(), m_opt.moreInputs.end());
+  m_inputs.resize(wanted.size());
+  smeltrix::OpenInputs(m_opt, wanted, m_inputs);
+}
 
+void CopyRun::OpenOutput() {
+  m_ofmt = OutputFormatFor(m_opt);
+  Check(avformat_alloc_output_context2(&m_out, m_ofmt, nullptr, m_temp.c_str()), "cannot set up " + m_opt.output);
+  RouteStreams();
+  if (!(m_ofmt->flags & AVFMT_NOFILE)) {
+    Check(avio_open(&m_out->pb, m_temp.c_str(), AVIO_FLAG_WRITE), "cannot create " + m_temp);
+    m_opened = true;
+  }
+  Check(avformat_write_header(m_out, nullptr), "cannot start " + m_opt.output);
+}
+
+void CopyRun::RouteStreams() {
   // The streams: as mapped, or the best video and the best audio of the inputs.
-  const std::vector<std::pair<int, int>> chosen = ChooseStreams(opt, inputs);
-
-  const AVOutputFormat* ofmt = OutputFormatFor(opt);
-
-  const std::string temp = TempName(opt.output);
-  AVFormatContext* out = nullptr;
-  Check(avformat_alloc_output_context2(&out, ofmt, nullptr, temp.c_str()), "cannot set up " + opt.output);
-  std::vector<CopyStream> streams;
-  std::vector<std::unique_ptr<StreamCoder>> coders;
-  bool opened = false;
-  struct OutputGuard {
-    AVFormatContext*& out;
-    std::vector<CopyStream>& streams;
-    bool& opened;
-    const std::string& temp;
-    bool done = false;
-    ~OutputGuard() {
-      for (CopyStream& s : streams) av_bsf_free(&s.bsf);
-      if (out) {
-        if (out->pb) avio_closep(&out->pb);
-        avformat_free_context(out);
-      }
-      if (opened && !done) DeleteFileUtf8(temp);
-    }
-  } outputGuard{out, streams, opened, temp};
-
-  // Each input stream at most once; -1 = not taken.
-  std::vector<std::vector<int>> route(inputs.size());
-  for (size_t k = 0; k < inputs.size(); ++k) route[k].assign(inputs[k].fmt->nb_streams, -1);
+  const std::vector<std::pair<int, int>> chosen = ChooseStreams(m_opt, m_inputs);
+  m_route.resize(m_inputs.size());
+  for (size_t k = 0; k < m_inputs.size(); ++k) m_route[k].assign(m_inputs[k].fmt->nb_streams, -1);
   for (const auto& m : chosen) {
-    if (m.first < 0 || m.first >= (int)inputs.size() || m.second < 0 ||
-        m.second >= (int)inputs[m.first].fmt->nb_streams)
+    if (m.first < 0 || m.first >= (int)m_inputs.size() || m.second < 0 ||
+        m.second >= (int)m_inputs[m.first].fmt->nb_streams)
       Throw("no stream " + std::to_string(m.first) + ":" + std::to_string(m.second));
-    AVStream* in = inputs[m.first].fmt->streams[m.second];
+    AVStream* in = m_inputs[m.first].fmt->streams[m.second];
     const AVMediaType type = in->codecpar->codec_type;
-    if ((type == AVMEDIA_TYPE_VIDEO && opt.noVideo) || (type == AVMEDIA_TYPE_AUDIO && opt.noAudio) ||
-        route[m.first][m.second] >= 0)
+    if ((type == AVMEDIA_TYPE_VIDEO && m_opt.noVideo) || (type == AVMEDIA_TYPE_AUDIO && m_opt.noAudio) ||
+        m_route[m.first][m.second] >= 0)
       continue;
     if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
       Throw("stream " + std::to_string(m.first) + ":" + std::to_string(m.second) + " is neither video nor audio");
-    CopyStream cs = MakeOutputStream(in, m.first, m.second, opt, ofmt, out, coders);
-    route[m.first][m.second] = (int)streams.size();
-    streams.push_back(cs);
+    CopyStream cs = MakeOutputStream(in, m.first, m.second, m_opt, m_ofmt, m_out, m_coders);
+    m_route[m.first][m.second] = (int)m_streams.size();
+    m_streams.push_back(cs);
   }
-  if (streams.empty()) Throw("no stream to copy from " + opt.input);
-  for (size_t k = 0; k < inputs.size(); ++k)
-    for (unsigned i = 0; i < inputs[k].fmt->nb_streams; ++i)
-      if (route[k][i] < 0) inputs[k].fmt->streams[i]->discard = AVDISCARD_ALL;
+  if (m_streams.empty()) Throw("no stream to copy from " + m_opt.input);
+  for (size_t k = 0; k < m_inputs.size(); ++k)
+    for (unsigned i = 0; i < m_inputs[k].fmt->nb_streams; ++i)
+      if (m_route[k][i] < 0) m_inputs[k].fmt->streams[i]->discard = AVDISCARD_ALL;
+}
 
-  if (!(ofmt->flags & AVFMT_NOFILE)) {
-    Check(avio_open(&out->pb, temp.c_str(), AVIO_FLAG_WRITE), "cannot create " + temp);
-    opened = true;
-  }
-  Check(avformat_write_header(out, nullptr), "cannot start " + opt.output);
-
-  ProgressRelay progress(opt.callbackWindow, opt.callbackContext);
-  const int64_t durationUs = inputs[0].fmt->duration > 0 ? inputs[0].fmt->duration : 0;
+int64_t CopyRun::TotalMs() const {
+  const CopyInput& main = m_inputs[0];
+  const int64_t durationUs = main.fmt->duration > 0 ? main.fmt->duration : 0;
   int64_t totalMs = durationUs / 1000;
-  if (inputs[0].endUs >= 0)
-    totalMs = std::min(totalMs ? totalMs : INT64_MAX, (inputs[0].endUs - inputs[0].startUs) / 1000);
-  progress.Start(totalMs);
-  int frames = 0;
-  int64_t positionMs = 0;
+  if (main.endUs >= 0) totalMs = std::min(totalMs ? totalMs : INT64_MAX, (main.endUs - main.startUs) / 1000);
+  return totalMs;
+}
 
-  // Writes one packet of an output stream (through its filter).
-  auto write = [&](CopyStream& cs, AVPacket* pkt, AVRational tb) {
-    av_packet_rescale_ts(pkt, tb, cs.out->time_base);
-    pkt->stream_index = cs.out->index;
-    pkt->pos = -1;
-    // Muxers take only rising decoding times within a stream.
-    if (pkt->dts != AV_NOPTS_VALUE && cs.lastDts != AV_NOPTS_VALUE && pkt->dts <= cs.lastDts) {
-      const int64_t fixed = cs.lastDts + 1;
-      if (pkt->pts != AV_NOPTS_VALUE && pkt->pts < fixed) pkt->pts = fixed;
-      pkt->dts = fixed;
-    }
-    if (pkt->dts != AV_NOPTS_VALUE) cs.lastDts = pkt->dts;
-    if (cs.out->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) ++frames;
-    Check(av_interleaved_write_frame(out, pkt), "cannot write " + opt.output);
-  };
-  auto send = [&](CopyStream& cs, AVPacket* pkt, AVRational tb) {
-    if (!cs.bsf) {
-      write(cs, pkt, tb);
-      return;
-    }
-    Check(av_bsf_send_packet(cs.bsf, pkt), "the bitstream filter failed");
-    for (;;) {
-      const int err = av_bsf_receive_packet(cs.bsf, pkt);
-      if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
-      Check(err, "the bitstream filter failed");
-      write(cs, pkt, cs.bsf->time_base_out);
-    }
-  };
-
-  // Packets from the inputs in the order of their times.
-  auto next = [&](CopyInput& in) {
-    while (!in.pending && !in.ended) {
-      const int err = av_read_frame(in.fmt, in.pkt);
-      if (err == AVERROR_EOF || err == AVERROR(EIO)) {
-        in.ended = true;
-        break;
-      }
-      Check(err, "cannot read the input");
-      in.pending = true;
-    }
-  };
-  auto timeUs = [&](const CopyInput& in, bool shown = false) {
-    const AVStream* st = in.fmt->streams[in.pkt->stream_index];
-    const int64_t first = shown ? in.pkt->pts : in.pkt->dts, second = shown ? in.pkt->dts : in.pkt->pts;
-    const int64_t t = first != AV_NOPTS_VALUE ? first : second;
-    return t == AV_NOPTS_VALUE ? INT64_MIN : av_rescale_q(t, st->time_base, AVRational{1, AV_TIME_BASE}) - in.originUs;
-  };
-  for (;;) {
-    int pick = -1;
-    int64_t best = INT64_MAX;
-    for (size_t k = 0; k < inputs.size(); ++k) {
-      next(inputs[k]);
-      if (inputs[k].pending && timeUs(inputs[k]) < best)
-        best = timeUs(inputs[k]), pick = (int)k;
-      else if (inputs[k].pending && pick < 0)
-        pick = (int)k;
-    }
-    if (pick < 0) break;
-    CopyInput& in = inputs[pick];
-    in.pending = false;
-    const int route1 = route[pick][in.pkt->stream_index];
-    const int64_t t = timeUs(in);
-    // The stretch taken is judged by the time a packet is shown: with
-    // reordered pictures the first ones are decoded before the start.
-    const int64_t shown = timeUs(in, true);
-    const bool late = in.endUs >= 0 && shown != INT64_MIN && shown >= in.endUs;
-    if (route1 < 0 || (in.startUs > 0 && shown != INT64_MIN && shown < in.startUs) || late) {
-      if (late && (t == INT64_MIN || t >= in.endUs)) in.ended = true;
-      av_packet_unref(in.pkt);
-      continue;
-    }
-    const AVStream* st = in.fmt->streams[in.pkt->stream_index];
-    ShiftToStretch(in, t);
-    if (pick == 0 && t != INT64_MIN) positionMs = std::max(positionMs, (t - in.startUs) / 1000);
-    CopyStream& cs = streams[(size_t)route1];
-    if (cs.coder)
-      cs.coder->Send(in.pkt, [&](AVPacket* p) { send(cs, p, cs.coder->Encoder()->time_base); });
-    else
-      send(cs, in.pkt, st->time_base);
-    av_packet_unref(in.pkt);
-    if (progress.Progress(positionMs, frames, false)) {
-      progress.Finish(positionMs, frames);
-      Throw("stopped by the caller", 2);
-    }
+void CopyRun::Write(CopyStream& cs, AVPacket* pkt, AVRational tb) {
+  av_packet_rescale_ts(pkt, tb, cs.out->time_base);
+  pkt->stream_index = cs.out->index;
+  pkt->pos = -1;
+  // Muxers take only rising decoding times within a stream.
+  if (pkt->dts != AV_NOPTS_VALUE && cs.lastDts != AV_NOPTS_VALUE && pkt->dts <= cs.lastDts) {
+    const int64_t fixed = cs.lastDts + 1;
+    if (pkt->pts != AV_NOPTS_VALUE && pkt->pts < fixed) pkt->pts = fixed;
+    pkt->dts = fixed;
   }
-  // What the encoders and then the filters still hold.
-  for (CopyStream& cs : streams)
-    if (cs.coder) cs.coder->Finish([&](AVPacket* p) { send(cs, p, cs.coder->Encoder()->time_base); });
-  for (CopyStream& cs : streams)
+  if (pkt->dts != AV_NOPTS_VALUE) cs.lastDts = pkt->dts;
+  if (cs.out->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) ++m_frames;
+  Check(av_interleaved_write_frame(m_out, pkt), "cannot write " + m_opt.output);
+}
+
+void CopyRun::Send(CopyStream& cs, AVPacket* pkt, AVRational tb) {
+  if (!cs.bsf) {
+    Write(cs, pkt, tb);
+    return;
+  }
+  Check(av_bsf_send_packet(cs.bsf, pkt), "the bitstream filter failed");
+  for (;;) {
+    const int err = av_bsf_receive_packet(cs.bsf, pkt);
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
+    Check(err, "the bitstream filter failed");
+    Write(cs, pkt, cs.bsf->time_base_out);
+  }
+}
+
+void CopyRun::ReadAhead(CopyInput& in) {
+  while (!in.pending && !in.ended) {
+    const int err = av_read_frame(in.fmt, in.pkt);
+    if (err == AVERROR_EOF || err == AVERROR(EIO)) {
+      in.ended = true;
+      break;
+    }
+    Check(err, "cannot read the input");
+    in.pending = true;
+  }
+}
+
+int64_t CopyRun::TimeUs(const CopyInput& in, bool shown) const {
+  const AVStream* st = in.fmt->streams[in.pkt->stream_index];
+  const int64_t first = shown ? in.pkt->pts : in.pkt->dts, second = shown ? in.pkt->dts : in.pkt->pts;
+  const int64_t t = first != AV_NOPTS_VALUE ? first : second;
+  return t == AV_NOPTS_VALUE ? INT64_MIN : av_rescale_q(t, st->time_base, AVRational{1, AV_TIME_BASE}) - in.originUs;
+}
+
+int CopyRun::NextInput() {
+  int pick = -1;
+  int64_t best = INT64_MAX;
+  for (size_t k = 0; k < m_inputs.size(); ++k) {
+    ReadAhead(m_inputs[k]);
+    if (m_inputs[k].pending && TimeUs(m_inputs[k]) < best)
+      best = TimeUs(m_inputs[k]), pick = (int)k;
+    else if (m_inputs[k].pending && pick < 0)
+      pick = (int)k;
+  }
+  return pick;
+}
+
+bool CopyRun::CopyPacket(int pick, int64_t& positionMs) {
+  CopyInput& in = m_inputs[pick];
+  in.pending = false;
+  const int route = m_route[pick][in.pkt->stream_index];
+  const int64_t t = TimeUs(in);
+  // The stretch taken is judged by the time a packet is shown: with
+  // reordered pictures the first ones are decoded before the start.
+  const int64_t shown = TimeUs(in, true);
+  const bool late = in.endUs >= 0 && shown != INT64_MIN && shown >= in.endUs;
+  if (route < 0 || (in.startUs > 0 && shown != INT64_MIN && shown < in.startUs) || late) {
+    if (late && (t == INT64_MIN || t >= in.endUs)) in.ended = true;
+    av_packet_unref(in.pkt);
+    return false;
+  }
+  const AVStream* st = in.fmt->streams[in.pkt->stream_index];
+  ShiftToStretch(in, t);
+  if (pick == 0 && t != INT64_MIN) positionMs = std::max(positionMs, (t - in.startUs) / 1000);
+  CopyStream& cs = m_streams[(size_t)route];
+  if (cs.coder)
+    cs.coder->Send(in.pkt, [&](AVPacket* p) { Send(cs, p, cs.coder->Encoder()->time_base); });
+  else
+    Send(cs, in.pkt, st->time_base);
+  av_packet_unref(in.pkt);
+  return true;
+}
+
+void CopyRun::Drain() {
+  for (CopyStream& cs : m_streams)
+    if (cs.coder) cs.coder->Finish([&](AVPacket* p) { Send(cs, p, cs.coder->Encoder()->time_base); });
+  for (CopyStream& cs : m_streams)
     if (cs.bsf) {
       AVPacket* pkt = av_packet_alloc();
       if (!pkt) throw std::bad_alloc();
       av_bsf_send_packet(cs.bsf, nullptr);
-      while (av_bsf_receive_packet(cs.bsf, pkt) == 0) write(cs, pkt, cs.bsf->time_base_out);
+      while (av_bsf_receive_packet(cs.bsf, pkt) == 0) Write(cs, pkt, cs.bsf->time_base_out);
       av_packet_free(&pkt);
     }
-  Check(av_write_trailer(out), "cannot finish " + opt.output);
-  if (out->pb) Check(avio_closep(&out->pb), "cannot write " + temp);
-  if (!MoveReplace(temp, opt.output)) Throw("cannot rename " + temp + " to " + opt.output);
-  outputGuard.done = true;
-  progress.Progress(totalMs, frames, true);
-  progress.Finish(totalMs, frames);
+}
+
+void CopyRun::Copy() {
+  ProgressRelay progress(m_opt.callbackWindow, m_opt.callbackContext);
+  const int64_t totalMs = TotalMs();
+  progress.Start(totalMs);
+  int64_t positionMs = 0;
+  for (int pick = NextInput(); pick >= 0; pick = NextInput()) {
+    if (!CopyPacket(pick, positionMs)) continue;
+    if (progress.Progress(positionMs, m_frames, false)) {
+      progress.Finish(positionMs, m_frames);
+      Throw("stopped by the caller", 2);
+    }
+  }
+  Drain();
+  Check(av_write_trailer(m_out), "cannot finish " + m_opt.output);
+  if (m_out->pb) Check(avio_closep(&m_out->pb), "cannot write " + m_temp);
+  if (!MoveReplace(m_temp, m_opt.output)) Throw("cannot rename " + m_temp + " to " + m_opt.output);
+  m_done = true;
+  progress.Progress(totalMs, m_frames, true);
+  progress.Finish(totalMs, m_frames);
+}
+
+}  // namespace
+
+int RunCopy(const SmeltrixOptions& opt) {
+  CheckCanWrite(opt.output, opt.overwrite);
+  CopyRun run(opt);
+  run.OpenInputs();
+  run.OpenOutput();
+  run.Copy();
   return 0;
 }
 

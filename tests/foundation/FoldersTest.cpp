@@ -2,8 +2,9 @@
 
 #include <shlwapi.h>
 
+#include "afxwin.h"
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
+#include "foundation/FileSystem.h"
 
 namespace {
 class ConverterApp : public CWinApp {

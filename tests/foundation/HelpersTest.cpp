@@ -2,7 +2,10 @@
 
 #include <shlwapi.h>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
+#include "foundation/Versions.h"
+#include "foundation/FileSystem.h"
+#include "foundation/ShellIcons.h"
 
 namespace {
 CString TempRoot() {

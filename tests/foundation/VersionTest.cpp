@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
+#include "foundation/Versions.h"
 
 TEST(Version, ParsesThreePartsWithBlanksAndWildcards) {
   int a = 7, b = 7, c = 7;

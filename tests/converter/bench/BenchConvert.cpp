@@ -13,45 +13,25 @@
 #include <vector>
 
 #include "foundation/Folders.h"
-#include "foundation/Helpers.h"
 #include "imaging/library/ImageLibrary.h"
-#include "converter/SeriesConversion.h"
-#include "converter/SeriesLoading.h"
+#include "converter/jobs/SeriesConversion.h"
+#include "converter/jobs/SeriesLoading.h"
 #include "tests/TestPaths.h"
 #include "tests/support/UiTestSupport.h"
-#include "converter/WorkFolders.h"
+#include "converter/jobs/WorkFolders.h"
 #include "afxwin.h"
-#include "converter/ConverterGlobals.h"
+#include "converter/app/ConverterGlobals.h"
 #include "resources/converter/ConverterRes.h"
-#include "converter/ConverterResources.h"
-#include "converter/ConverterSettings.h"
+#include "converter/app/ConverterResources.h"
+#include "converter/app/ConverterSettings.h"
 #include "tests/converter/support/DialogAnswerer.h"
+#include "tests/converter/support/JobDoubles.h"
 #include "tests/converter/support/RelayWindow.h"
-#include "converter/SeriesToVideoPage.h"
+#include "converter/pages/SeriesToVideoPage.h"
 #include <shlobj.h>
 #include <shlwapi.h>
 
 namespace {
-class CBenchHost : public CSeriesJobHost, public CFrameTarget {
- public:
-  ~CBenchHost() override {
-    for (CFrameItem* item : items) delete item;
-  }
-  void PutFrame(CFrameItem* item, int) override { items.push_back(item); }
-  void ShowLoadStatus(LPCTSTR) override {}
-  void FramesAdded() override {}
-  int GetFrameCount() override { return (int)items.size(); }
-  CFrameItem* GetFrame(int index) override { return items[index]; }
-  void SetFrameState(int index, int state) override { items[index]->m_state = state; }
-  void SetJobStatus(LPCTSTR text, COLORREF) override { status = text; }
-  void BeginProgress(int) override {}
-  void SetProgressPos(int) override {}
-  int ConfirmOverwrite(LPCTSTR) override { return 0; }
-  void ShowMessage(LPCTSTR text) override { fwprintf(stderr, L"%ls\n", text); }
-  std::vector<CFrameItem*> items;
-  CString status;
-};
-
 double Now() {
   LARGE_INTEGER f, c;
   QueryPerformanceFrequency(&f);
@@ -140,15 +120,16 @@ int RunCore(const wchar_t* folder, const wchar_t* output) {
   if (library.Load(BuildTreePath(L"bin\\Quillfen.dll")) != 0) return 3;
   HWND relay = MakeRelayWindow();
 
-  CBenchHost host;
+  CFrameCollector frames;
   const double t0 = Now();
-  CSeriesLoader loader(&library, &host);
+  CSeriesLoader loader(&library, &frames);
   loader.ScanFolder(folder, L"*.dcm", 0);
   const double t1 = Now();
 
-  volatile int stop = 0;
-  CSeriesProgressSink sink(&stop, &host);
-  CSeriesJob job;
+  CRecordingReport report;
+  CStopFlag stop{STOP_NONE};
+  CSeriesJob job(report, stop);
+  job.m_frames = frames.items;
   CString base = GetUserDataFolder() + L"\\Temp";
   job.m_strWorkFolder = CreateWorkFolderIn(base);
   job.m_strOutputPath = output;
@@ -156,22 +137,20 @@ int RunCore(const wchar_t* folder, const wchar_t* output) {
   job.m_strEncoderPath = BuildTreePath(L"bin\\Modules\\Smeltrix.exe");
   job.m_strPresetsFolder = BuildTreePath(L"bin\\Modules\\Presets");
   job.m_hCallbackWnd = relay;
-  job.m_pSink = &sink;
-  job.m_pStop = &stop;
   std::atomic<bool> done{false};
-  int result = -9;
+  JobResult result = JobResult::Failed;
   std::thread worker([&] {
     CWorkFolderGuard guard(job.m_strWorkFolder, 1);
-    job.m_pHost = &host;
     result = job.WriteVideo();
     done = true;
   });
   PumpUntil([&] { return done.load(); }, 3600 * 1000);
   worker.join();
   const double t2 = Now();
-  Report(t1 - t0, t2 - t1, (int)host.items.size(), result);
+  Report(t1 - t0, t2 - t1, (int)frames.items.size(), (int)result);
+  for (const CString& message : report.messages) fwprintf(stderr, L"%ls\n", (LPCTSTR)message);
   DestroyWindow(relay);
-  return result == 0 ? 0 : 1;
+  return result == JobResult::Done ? 0 : 1;
 }
 
 int wmain(int argc, wchar_t** argv) {

@@ -1,15 +1,17 @@
 // The page base on a real page template: band, status colours, busy state,
-// worker protocol, accelerators, progress records and the overwrite prompt.
+// worker protocol, the job's report carried to the page's thread,
+// accelerators, progress records and the overwrite prompt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <vector>
 
-#include "converter/ConvertPage.h"
+#include "converter/pages/ConvertPage.h"
 #include "resources/converter/ConverterRes.h"
-#include "converter/ConverterResources.h"
-#include "converter/ConverterGlobals.h"
+#include "converter/app/ConverterResources.h"
+#include "converter/app/ConverterGlobals.h"
 #include "tests/converter/support/ConverterTestApp.h"
 #include "tests/converter/support/DialogAnswerer.h"
 #include "tests/converter/support/PageHost.h"
@@ -23,19 +25,35 @@ class CTestPage : public CConvertPage {
   CTestPage() : CConvertPage(IDD_SERIES_PAGE) {}
   int StartConversion() override {
     ++m_nStarts;
-    return StartWorker(&CTestPage::Work);
+    return StartWorker();
   }
-  static UINT Work(LPVOID p) {
-    CTestPage* page = static_cast<CTestPage*>(p);
-    while (page->m_bHoldStart) ::Sleep(1);
-    page->SetBusy(TRUE);
-    page->m_bWorkerSawBusy = ::IsWindowVisible(::GetDlgItem(page->m_hWnd, IDC_STOP));
-    while (page->m_bHold) ::Sleep(1);
-    page->SetStatus(L"Canceled.");
-    page->SetBusy(FALSE);
-    page->PostMessage(WM_WORKER_FINISHED);
-    return 0;
+  // A job: busy, held until the test lets it go, then cancelled.
+  JobResult RunConversion() override {
+    while (m_bHoldStart) ::Sleep(1);
+    CJobReport& report = GetJobReport();
+    report.Busy(true);
+    m_bWorkerSawBusy = ::IsWindowVisible(::GetDlgItem(m_hWnd, IDC_STOP));
+    while (m_bHold) ::Sleep(1);
+    report.Status(kStatusCanceled, STATUS_NORMAL);
+    report.Busy(false);
+    return JobResult::Canceled;
   }
+  void OnJobFinished(JobResult result) override { m_results.push_back(result); }
+  // What the page shows of a job's reports, and on which thread.
+  void ShowJobItems(const std::vector<CJobItemReport>& items) override {
+    m_itemCalls.push_back(items);
+    m_bOffThread |= !OnOwnThread();
+  }
+  bool ChooseJobOutput(CString& path) override {
+    m_bOffThread |= !OnOwnThread();
+    path += L" chosen";
+    return true;
+  }
+  void ShowJobMessage(LPCTSTR text) override {
+    m_bOffThread |= !OnOwnThread();
+    m_messages.push_back(text);
+  }
+  bool OnOwnThread() const { return ::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId(); }
   BOOL Translate(MSG* msg) { return PreTranslateMessage(msg); }
   int m_nStarts = 0, m_nSelectAll = 0, m_nAddKey = 0;
   std::atomic<bool> m_bHold{false}, m_bHoldStart{false};
@@ -43,6 +61,10 @@ class CTestPage : public CConvertPage {
   // Clicks on Convert, and the longest time the page took to answer one.
   int m_nConvertClicks = 0;
   DWORD m_nLongestConvertMs = 0;
+  std::vector<JobResult> m_results;
+  std::vector<std::vector<CJobItemReport>> m_itemCalls;
+  std::vector<CString> m_messages;
+  bool m_bOffThread = false;
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -149,7 +171,7 @@ TEST_F(ConvertPage, WorkerProtocolBusyStateAndCloseAfterStop) {
   // The focus moved to Stop although a worker asked for the busy state.
   EXPECT_EQ(Item(IDC_STOP), ::GetFocus());
   // A second start while the worker runs does nothing.
-  EXPECT_EQ(-1, m_page.StartWorker(&CTestPage::Work));
+  EXPECT_EQ(-1, m_page.StartWorker());
   // Stop twice is stop once; Close asks the host to close.
   ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), (LPARAM)Item(IDC_STOP));
   ::SendMessageW(m_page.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_STOP, BN_CLICKED), (LPARAM)Item(IDC_STOP));
@@ -161,6 +183,8 @@ TEST_F(ConvertPage, WorkerProtocolBusyStateAndCloseAfterStop) {
   EXPECT_TRUE(::IsWindowVisible(Item(IDC_CONVERT)));
   EXPECT_FALSE(::IsWindowVisible(Item(IDC_PROGRESS)));
   EXPECT_STREQ(L"Canceled.", m_page.GetStatusText());
+  // The page learns the job's result once the worker has ended.
+  EXPECT_EQ(std::vector<JobResult>{JobResult::Canceled}, m_page.m_results);
   ASSERT_TRUE(PumpUntil([&] { return m_host.m_nCloses == 1; }));
   // A new start clears the stop flag; without a close request nothing closes.
   m_page.StartConversion();
@@ -183,6 +207,51 @@ TEST_F(ConvertPage, DoubleClickOnConvertStartsOneJobWithoutWaiting) {
   m_page.m_bHoldStart = false;
   ASSERT_TRUE(PumpUntil([&] { return !m_page.IsWorkerRunning(); }));
   EXPECT_EQ(1, m_page.m_nStarts);
+}
+
+TEST_F(ConvertPage, ReportsFromAWorkerReachThePageOnItsThread) {
+  CJobReport& report = m_page.GetJobReport();
+  std::thread worker([&] {
+    report.Status(L"first", STATUS_NORMAL);
+    report.Status(kStatusFailed, STATUS_FAILED);
+    report.ProgressRange(10);
+    report.Progress(2);
+    report.Progress(3);
+    report.ItemState(0, 1, L"C:\\out\\a-0001.dcm");
+    report.ItemState(0, 10);
+    report.ItemState(1, 1, L"C:\\out\\a-0002.dcm");
+  });
+  worker.join();
+  // Nothing is shown before the page's thread takes the calls; then only the
+  // latest status and position, and every item report in one call, in order.
+  EXPECT_STREQ(L"", m_page.GetStatusText());
+  m_page.RunQueuedCalls();
+  EXPECT_STREQ(kStatusFailed, m_page.GetStatusText());
+  EXPECT_EQ(STATUS_FAILED, m_page.GetStatusColor());
+  EXPECT_EQ(10, m_page.m_wndProgress.GetRange());
+  EXPECT_EQ(3, m_page.m_wndProgress.GetPos());
+  ASSERT_EQ(1u, m_page.m_itemCalls.size());
+  const std::vector<CJobItemReport>& items = m_page.m_itemCalls[0];
+  ASSERT_EQ(3u, items.size());
+  EXPECT_EQ(0, items[1].index);
+  EXPECT_EQ(10, items[1].state);
+  EXPECT_TRUE(items[1].file.IsEmpty());
+  EXPECT_STREQ(L"C:\\out\\a-0002.dcm", items[2].file);
+
+  // The questions wait for the page's answer.
+  CString path = L"C:\\out\\video.mp4";
+  std::atomic<bool> chosen{false}, told{false};
+  std::thread asker([&] {
+    chosen = report.ChooseOutput(path);
+    report.Message(L"Failed to create folder:\nX:\\");
+    told = true;
+  });
+  EXPECT_TRUE(PumpUntil([&] { return told.load(); }));
+  asker.join();
+  EXPECT_TRUE(chosen);
+  EXPECT_STREQ(L"C:\\out\\video.mp4 chosen", path);
+  EXPECT_EQ(std::vector<CString>{L"Failed to create folder:\nX:\\"}, m_page.m_messages);
+  EXPECT_FALSE(m_page.m_bOffThread);
 }
 
 TEST_F(ConvertPage, EnterDoesNothingEscapeAsksTheHostToClose) {
@@ -247,13 +316,15 @@ TEST_F(ConvertPage, OverwritePromptFromAWorker) {
   CString path = folder + L"\\exists.mp4";
   TouchFile(path);
   int mode = OVERWRITE_ASK;
+  CJobReport& report = m_page.GetJobReport();
   // A missing file never asks.
-  EXPECT_EQ(0, m_page.ConfirmOverwrite(folder + L"\\missing.mp4", mode, TRUE));
+  EXPECT_TRUE(report.ConfirmOverwrite(folder + L"\\missing.mp4", mode, true));
   EXPECT_EQ(OVERWRITE_ASK, mode);
 
-  auto ask = [&](BOOL offerAll) {
+  // As a job asks: from its worker, 0 to write, 1 to cancel.
+  auto ask = [&](bool offerAll) {
     std::atomic<int> answer{-5};
-    std::thread worker([&] { answer = m_page.ConfirmOverwrite(path, mode, offerAll); });
+    std::thread worker([&] { answer = report.ConfirmOverwrite(path, mode, offerAll) ? 0 : 1; });
     EXPECT_TRUE(PumpUntil([&] { return answer != -5; }, 30000));
     worker.join();
     return answer.load();
@@ -271,7 +342,7 @@ TEST_F(ConvertPage, OverwritePromptFromAWorker) {
       CaptureWindow(dlg, false).SavePng(L"overwrite-prompt.png");
       CDialogAnswerer::Press(dlg, IDCANCEL);
     });
-    EXPECT_EQ(1, ask(FALSE));
+    EXPECT_EQ(1, ask(false));
     EXPECT_EQ(OVERWRITE_ASK, mode);
     EXPECT_STREQ(path, shown);
     EXPECT_FALSE(allVisible);
@@ -279,10 +350,10 @@ TEST_F(ConvertPage, OverwritePromptFromAWorker) {
   }
   {
     CDialogAnswerer answerer(L"Overwrite or Cancel?", [&](HWND dlg) { CDialogAnswerer::Press(dlg, IDC_OVERWRITE); });
-    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(0, ask(true));
     EXPECT_EQ(OVERWRITE_ONCE, mode);
     // Overwrite asks again next time.
-    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(0, ask(true));
     EXPECT_EQ(2, answerer.Answered());
   }
   {
@@ -290,10 +361,10 @@ TEST_F(ConvertPage, OverwritePromptFromAWorker) {
       CaptureWindow(dlg, false).SavePng(L"overwrite-prompt-all.png");
       CDialogAnswerer::Press(dlg, IDC_OVERWRITE_ALL);
     });
-    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(0, ask(true));
     EXPECT_EQ(OVERWRITE_ALL, mode);
     // Overwrite All: never asked again in this job.
-    EXPECT_EQ(0, ask(TRUE));
+    EXPECT_EQ(0, ask(true));
     EXPECT_EQ(1, answerer.Answered());
   }
 }

@@ -12,11 +12,11 @@
 
 #include <atomic>
 
-#include "converter/ConverterGlobals.h"
+#include "converter/app/ConverterGlobals.h"
 #include "interfaces/ToolContract.h"
 #include "resources/converter/ConverterRes.h"
-#include "converter/ConverterResources.h"
-#include "converter/ConverterSettings.h"
+#include "converter/app/ConverterResources.h"
+#include "converter/app/ConverterSettings.h"
 #include "tests/converter/support/ConverterTestApp.h"
 #include "tests/converter/support/DialogAnswerer.h"
 #include "foundation/Folders.h"
@@ -24,22 +24,11 @@
 #include "tests/converter/support/MenuReader.h"
 #include "tests/converter/support/PageHost.h"
 #include "tests/converter/support/ScriptedDialog.h"
-#include "tests/converter/series/SeriesTestData.h"
-#include "converter/SeriesToVideoPage.h"
+#include "tests/converter/jobs/SeriesTestData.h"
+#include "converter/pages/SeriesToVideoPage.h"
+#include "tests/support/ShellRecorder.h"
 #include "tests/support/UiTestSupport.h"
-#include "converter/WorkFolders.h"
-
-struct ShellCall {
-  CString verb, file, params;
-};
-inline std::vector<ShellCall>& ShellCalls() {
-  static std::vector<ShellCall> calls;
-  return calls;
-}
-inline HINSTANCE RecordShell(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR, int) {
-  ShellCalls().push_back({verb ? verb : L"", file ? file : L"", params ? params : L""});
-  return (HINSTANCE)42;
-}
+#include "converter/jobs/WorkFolders.h"
 
 inline CString PageOut(LPCTSTR name) { return BuildTreePath(CString(L"testdata\\series-page-out\\") + name); }
 
@@ -91,8 +80,6 @@ class SeriesPage : public ::testing::Test {
     SetConverterGlobals(&m_res, &m_settings, &m_library);
     // As the program does at exit: no work folders of earlier runs.
     DeleteTempWorkFolder();
-    SetShellExecuteHook(RecordShell);
-    ShellCalls().clear();
     ::CreateDirectoryW(BuildTreePath(L"testdata\\series-page-out"), nullptr);
 
     ASSERT_TRUE(m_host.CreateHost(1000, 640));
@@ -106,7 +93,6 @@ class SeriesPage : public ::testing::Test {
     m_page->DestroyWindow();
     m_page.reset();
     m_host.DestroyWindow();
-    SetShellExecuteHook(nullptr);
     AfxSetMessageBoxHandler(nullptr);
     SetConverterGlobals(nullptr, nullptr, nullptr);
   }
@@ -216,4 +202,5 @@ class SeriesPage : public ::testing::Test {
   CImageLibrary m_library;
   CPageHostWnd m_host;
   std::unique_ptr<CCountingSeriesPage> m_page;
+  CShellRecorder m_shell;
 };

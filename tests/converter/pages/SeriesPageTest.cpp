@@ -248,20 +248,20 @@ TEST_F(SeriesPageT, ContextMenuFromTheKeyboard) {
   // Open Source File and Folder go to the viewer and the shell.
   Command(ID_OPEN_SOURCE_FILE);
   Command(ID_OPEN_SOURCE_FOLDER);
-  ASSERT_EQ(2u, ShellCalls().size());
+  ASSERT_EQ(2u, m_shell.Calls().size());
   // The viewer when the program folder has it (the build may not have made
   // it yet), else the shell's open.
   const CString quoted = L"\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"";
   if (GetFileAttributesW(GetViewerPath()) != INVALID_FILE_ATTRIBUTES) {
-    EXPECT_STREQ(GetViewerPath(), ShellCalls()[0].file);
-    EXPECT_STREQ(quoted, ShellCalls()[0].params);
+    EXPECT_STREQ(GetViewerPath(), m_shell.Calls()[0].file);
+    EXPECT_STREQ(quoted, m_shell.Calls()[0].params);
   } else {
-    EXPECT_STREQ(L"open", ShellCalls()[0].verb);
-    EXPECT_STREQ(quoted, ShellCalls()[0].file);
+    EXPECT_STREQ(L"open", m_shell.Calls()[0].verb);
+    EXPECT_STREQ(quoted, m_shell.Calls()[0].file);
   }
-  EXPECT_STREQ(L"explorer.exe", ShellCalls()[1].file);
+  EXPECT_STREQ(L"explorer.exe", m_shell.Calls()[1].file);
   // Quoted: a comma in a path must not cut the item Explorer selects.
-  EXPECT_STREQ(L"/select,\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"", ShellCalls()[1].params);
+  EXPECT_STREQ(L"/select,\"" + SeriesData(L"slices\\IM0002.dcm") + L"\"", m_shell.Calls()[1].params);
 }
 
 TEST_F(SeriesPageT, ToolbarTipsComeFromTheStringTable) {

@@ -16,7 +16,7 @@ class CRecordingEncoder : public CEncoderTool {
  public:
   CRecordingEncoder() { m_strToolPath = L"enc.exe"; }
 
-  int RunTool(LPCTSTR commandLine, volatile int*) override {
+  int RunTool(LPCTSTR commandLine, const CStopFlag*) override {
     m_calls.push_back(commandLine);
     return 0;
   }

@@ -44,7 +44,7 @@ void WriteFrame(const CString& path, int w, int h, int n) {
 
 // Answers like a conversion page: stop asked for means "stop" to the encoder.
 struct StoppingSink : CToolProgressSink {
-  volatile int* flag = nullptr;
+  CStopFlag* flag = nullptr;
   int stopAfter = 0;
   int progress = 0, starts = 0, finishes = 0;
   DWORD answeredStopAt = 0;
@@ -83,7 +83,7 @@ TEST(EncoderRun, ProgressAndStopThroughTheWrapper) {
   }
   HWND page = MakeRelayWindow();
 
-  auto run = [&](StoppingSink& sink, volatile int& flag, const CString& out) {
+  auto run = [&](StoppingSink& sink, CStopFlag& flag, const CString& out) {
     CEncoderTool tool;
     EXPECT_EQ(0, tool.InitWithSink(EncoderPath(), L"", page, &sink));
     std::atomic<bool> done{false};
@@ -110,7 +110,7 @@ TEST(EncoderRun, ProgressAndStopThroughTheWrapper) {
   CString out = TestFolder() + L"\\whole run.mp4";
   DeleteFileW(out);
   StoppingSink whole;
-  volatile int flag = 0;
+  CStopFlag flag{0};
   whole.flag = &flag;
   EXPECT_EQ(0, run(whole, flag, out));
   EXPECT_EQ(1, whole.starts);

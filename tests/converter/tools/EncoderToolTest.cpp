@@ -37,7 +37,7 @@ struct RecordingSink : CToolProgressSink {
 };
 
 // Runs job on a worker thread while this thread pumps messages.
-int RunPumping(CEncoderTool& tool, CEncoderJob& job, volatile int* cancel) {
+int RunPumping(CEncoderTool& tool, CEncoderJob& job, const CStopFlag* cancel) {
   std::atomic<bool> done{false};
   int result = 0;
   std::thread worker([&] {
@@ -96,7 +96,7 @@ TEST(EncoderTool, SinkSeesWholeRunAcrossProcesses) {
   ASSERT_EQ(0, tool.InitWithSink(FakeToolPath(), L"", wnd, &sink));
   CEncoderJob job;
   job.m_strExtraArgs1 = L"--progress 5";
-  int flag = 0;
+  CStopFlag flag{0};
   EXPECT_EQ(0, RunPumping(tool, job, &flag));
   std::vector<std::string> expected = {"begin",    "start",    "progress", "progress", "progress",
                                        "progress", "progress", "finish",   "finish",   "end"};
@@ -177,7 +177,7 @@ TEST(EncoderTool, ForcedStopRemovesThePartialFile) {
   CEncoderJob job;
   job.m_strOutput = out;
   job.m_strExtraArgs1.Format(L"--pid \"%s\" --part \"%s\" --sleep 60000", (LPCTSTR)pidFile, (LPCTSTR)out);
-  volatile int flag = 0;
+  CStopFlag flag{0};
   std::thread stopper([&] {
     // Stop once the tool has left its partial file.
     for (int i = 0; i < 6000 && GetFileAttributesW(pidFile) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);

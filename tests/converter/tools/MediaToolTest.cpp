@@ -4,7 +4,7 @@
 #include "tests/converter/tools/ToolTestSupport.h"
 
 namespace {
-int Launch(CMediaTool& tool, const CString& args, volatile int* cancel) {
+int Launch(CMediaTool& tool, const CString& args, const CStopFlag* cancel) {
   return tool.RunTool(tool.MakeCommandLine(args), cancel);
 }
 
@@ -23,7 +23,7 @@ TEST(RunTool, ExitCodesBecomeResults) {
   EXPECT_EQ(-1, Launch(tool, L"--exit 0", nullptr));
 
   tool.SetToolPath(FakeToolPath());
-  int flag = 0;
+  CStopFlag flag{0};
   EXPECT_EQ(0, Launch(tool, L"--exit 0", nullptr));
   EXPECT_EQ(0, Launch(tool, L"--exit 0", &flag));
   EXPECT_EQ(-1, Launch(tool, L"--exit 3", &flag));
@@ -54,7 +54,7 @@ TEST(RunTool, StopEndsToolThatIgnoresIt) {
   DeleteFileW(pidFile);
   CString args;
   args.Format(L"--pid \"%s\" --sleep 60000", (LPCTSTR)pidFile);
-  volatile int flag = 0;
+  CStopFlag flag{0};
   std::thread stopper([&] {
     Sleep(500);
     flag = 2;
@@ -75,7 +75,7 @@ TEST(RunTool, StopEndsToolThatIgnoresIt) {
 TEST(RunTool, StopWithinGraceLetsToolEnd) {
   CMediaTool tool;
   tool.SetToolPath(FakeToolPath());
-  volatile int flag = 3;
+  CStopFlag flag{3};
   EXPECT_EQ(1, Launch(tool, L"--sleep 1500 --exit 0", &flag));
   EXPECT_FALSE(tool.m_bForcedStop);  // it ended by itself within the grace time
 }
@@ -83,7 +83,7 @@ TEST(RunTool, StopWithinGraceLetsToolEnd) {
 TEST(RunTool, NoHandlesLeak) {
   CMediaTool tool;
   tool.SetToolPath(FakeToolPath());
-  int flag = 0;
+  CStopFlag flag{0};
   Launch(tool, L"--exit 0", &flag);  // warm up
   DWORD before = 0, after = 0;
   ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));

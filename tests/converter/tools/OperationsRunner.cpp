@@ -22,7 +22,8 @@ int main() {
   CEncoderTool tool;
   if (tool.InitWithSink(argv[1], L"", nullptr, nullptr) != 0) return 2;
   const std::wstring op = argv[2];
-  int stop = 0, r = -1;
+  CStopFlag stop{0};
+  int r = -1;
   if (op == L"mux" && argc == 9) {
     r = tool.MuxStreams(argv[3], _wtoi(argv[4]), argv[5], _wtoi(argv[6]), argv[7], argv[8], &stop);
   } else if (op == L"muxcodecs" && argc == 11) {

@@ -2,7 +2,6 @@
 #include <map>
 #include <sstream>
 
-#include "foundation/Helpers.h"
 #include "converter/tools/ProbeTool.h"
 #include "tests/TestPaths.h"
 #include "tests/converter/tools/ToolTestSupport.h"

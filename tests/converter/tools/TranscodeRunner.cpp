@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "converter/tools/EncoderTool.h"
-#include "converter/VideoFormats.h"
+#include "converter/jobs/VideoFormats.h"
 
 int main() {
   int argc = 0;
@@ -29,7 +29,7 @@ int main() {
 
   CEncoderTool tool;
   if (tool.InitWithSink(argv[1], L"", nullptr, nullptr) != 0) return 2;
-  int stop = 0;
+  CStopFlag stop{0};
   int r = tool.TranscodeSegment(argv[5], num, den, argv[6], row.pszContainer, row.pszVideoCodec, w, h, 1, -1, &stop);
   return r == 0 ? 0 : r > 0 ? 1 : 2;
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/web/AboutDlg.h"
-#include "foundation/Helpers.h"
+#include "foundation/ShellOpen.h"
 #include "tests/foundation/web/DialogTestSupport.h"
 #include "foundation/ui/UIResources.h"
 #include "tests/foundation/web/WebTestSupport.h"
@@ -122,10 +122,10 @@ TEST(AboutBox, ShowsTheProgramAndOpensItsLinks) {
   PumpPending();
   const auto calls = shell.Calls();
   ASSERT_EQ(2u, calls.size());
-  EXPECT_STREQ(L"open", calls[0].first);
-  EXPECT_STREQ(kHomePageUrl, calls[0].second);
-  EXPECT_STREQ(L"Open", calls[1].first);
-  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Reelsmith 1.11.0", calls[1].second);
+  EXPECT_STREQ(L"open", calls[0].verb);
+  EXPECT_STREQ(kHomePageUrl, calls[0].file);
+  EXPECT_STREQ(L"Open", calls[1].verb);
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Reelsmith 1.11.0", calls[1].file);
   about.DestroyWindow();
 }
 
@@ -134,11 +134,11 @@ TEST(AboutBox, SupportMailCommand) {
   EXPECT_EQ(0, SendSupportMail());
   const auto calls = shell.Calls();
   ASSERT_EQ(1u, calls.size());
-  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Reelsmith 1.11.0", calls[0].second);
-  EXPECT_EQ(-1, calls[0].second.Find(L"&body="));
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Reelsmith 1.11.0", calls[0].file);
+  EXPECT_EQ(-1, calls[0].file.Find(L"&body="));
   OpenMailTo(kSupportMail, L"Hello there", L"Line");
   ASSERT_EQ(2u, shell.Calls().size());
-  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=Hello there&body=Line", shell.Calls()[1].second);
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=Hello there&body=Line", shell.Calls()[1].file);
 }
 
 TEST(LinkButton, RedrawsOnEntryAndLeaveAndActsAsAButtonWithoutUrl) {
@@ -163,7 +163,7 @@ TEST(LinkButton, RedrawsOnEntryAndLeaveAndActsAsAButtonWithoutUrl) {
   ::SendMessageW(link.m_hWnd, BM_CLICK, 0, 0);
   EXPECT_EQ(1, parent.m_nClicks);
   ASSERT_EQ(1u, shell.Calls().size());
-  EXPECT_STREQ(L"http://127.0.0.1/page", shell.Calls()[0].second);
+  EXPECT_STREQ(L"http://127.0.0.1/page", shell.Calls()[0].file);
 
   // Moves inside redraw only on entry; leaving redraws once.
   ::UpdateWindow(link.m_hWnd);

@@ -147,10 +147,10 @@ TEST_F(UpdateDialogs, NewerVersionOffersTheDownload) {
   EXPECT_EQ(1, run.m_nResult);
   const auto calls = m_shell.Calls();
   ASSERT_EQ(3u, calls.size());
-  EXPECT_STREQ(kProductPageUrl, calls[0].second);
-  EXPECT_STREQ(kProductPageUrl, calls[1].second);
-  EXPECT_STREQ(L"open", calls[2].first);
-  EXPECT_STREQ(L"http://127.0.0.1/download/reelsmith-1.12.0.exe", calls[2].second);
+  EXPECT_STREQ(kProductPageUrl, calls[0].file);
+  EXPECT_STREQ(kProductPageUrl, calls[1].file);
+  EXPECT_STREQ(L"open", calls[2].verb);
+  EXPECT_STREQ(L"http://127.0.0.1/download/reelsmith-1.12.0.exe", calls[2].file);
   EXPECT_EQ(0, m_settings.GetAutoCheckUpdate());
   EXPECT_TRUE(m_messages.Texts().empty());
 }

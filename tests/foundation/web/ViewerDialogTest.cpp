@@ -55,7 +55,7 @@ TEST(ViewerWebDialogs, AboutBox) {
   PumpPending();
   const auto calls = shell.Calls();
   ASSERT_EQ(1u, calls.size());
-  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Glimmerscope 0.3.0", calls[0].second);
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Glimmerscope 0.3.0", calls[0].file);
   about.DestroyWindow();
 }
 

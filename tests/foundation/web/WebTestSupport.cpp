@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "foundation/ShellOpen.h"
 #include "tests/TestPaths.h"
 
 namespace {
@@ -38,20 +37,6 @@ CString ServerUrl(LPCTSTR path) {
   CString url;
   url.Format(L"http://127.0.0.1:%d%s", ServerPort(), path);
   return url;
-}
-
-CShellRecorder::CShellRecorder() {
-  SetShellOpenHandler([this](LPCTSTR verb, LPCTSTR target) {
-    std::lock_guard<std::mutex> l(m_lock);
-    m_calls.emplace_back(verb, target);
-  });
-}
-
-CShellRecorder::~CShellRecorder() { SetShellOpenHandler(nullptr); }
-
-std::vector<std::pair<CString, CString>> CShellRecorder::Calls() {
-  std::lock_guard<std::mutex> l(m_lock);
-  return m_calls;
 }
 
 CListeningProbe::CListeningProbe() {

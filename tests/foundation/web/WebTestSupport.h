@@ -1,28 +1,13 @@
-// Shared pieces of the web tests: the local test server's addresses, a
-// recorder in place of the shell, and a listening socket that tells whether
-// anything connected to it.
+// Shared pieces of the web tests: the local test server's addresses, the
+// shell recorder, and a listening socket that tells whether anything
+// connected to it.
 #pragma once
-#include <mutex>
-#include <utility>
-#include <vector>
-
 #include "afxwin.h"
+#include "tests/support/ShellRecorder.h"
 
 // "http://127.0.0.1:<port><path>" of the server the test run started.
 CString ServerUrl(LPCTSTR path);
 int ServerPort();
-
-// Records what would have been opened by the shell while it lives.
-class CShellRecorder {
- public:
-  CShellRecorder();
-  ~CShellRecorder();
-  std::vector<std::pair<CString, CString>> Calls();  // verb, target
-
- private:
-  std::mutex m_lock;
-  std::vector<std::pair<CString, CString>> m_calls;
-};
 
 // A socket listening on 127.0.0.1 at a free port that nobody else uses.
 class CListeningProbe {

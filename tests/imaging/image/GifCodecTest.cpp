@@ -258,4 +258,26 @@ TEST(GifCodec, InterlacedRowsAndScreenSize) {
   for (int r = 0; r < 10; r++) EXPECT_EQ(img.GetIndexAt(0, 9 - r), r & 1) << "row " << r;
 }
 
+TEST(GifCodec, DisposalToTheBackgroundClearsTheNextCanvas) {
+  // Two frames with transparent index 0: a full one disposed to the
+  // background, then one pixel; the second picture shows only that pixel.
+  GifBuilder g(4, 1);
+  auto control = [&](int disposal) { g.b.insert(g.b.end(), {'!', 0xF9, 4, (BYTE)(disposal << 2 | 1), 10, 0, 0, 0}); };
+  control(2);
+  g.Descriptor(0, 0, 4, 1, 0);
+  g.Pixels({1, 1, 1, 1});
+  control(1);
+  g.Descriptor(0, 0, 1, 1, 0);
+  g.Pixels({1});
+  g.Trailer();
+  CRasterImage img;
+  img.SetAllFrames(true);
+  ASSERT_TRUE(DecodeBytes(g.b, img, RASTER_TYPE_GIF)) << img.GetErrorText();
+  ASSERT_EQ(img.GetFrameListLength(), 2);
+  for (LONG x = 0; x < 4; x++) {
+    EXPECT_EQ(1, img.GetFrame(0)->GetIndexAt(x, 0)) << "first picture, pixel " << x;
+    EXPECT_EQ(x == 0 ? 1 : 0, img.GetFrame(1)->GetIndexAt(x, 0)) << "second picture, pixel " << x;
+  }
+}
+
 }  // namespace

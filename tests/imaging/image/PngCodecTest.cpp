@@ -53,7 +53,7 @@ TEST(PngCodec, RoundTripsEveryDepthTheEncoderWrites) {
 TEST(PngCodec, TransparentIndexAndColourSurviveASave) {
   CRasterImage pal(9, 5, 8, RASTER_TYPE_PNG);
   FillPattern(pal);
-  pal.SetTransparentIndex(5);
+  pal.SetTransparentIndex(1);
   std::vector<BYTE> before(pal.GetPixelBlock(), pal.GetPixelBlock() + pal.GetBlockSize());
   std::vector<BYTE> bytes = EncodeToBytes(pal, RASTER_TYPE_PNG);
   ASSERT_FALSE(bytes.empty());

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/AnsiText.h"
 #include "imaging/library/ImageLibrary.h"
 #include "modules/quillfen/QfViewer.h"
 #include "tests/support/UiTestSupport.h"

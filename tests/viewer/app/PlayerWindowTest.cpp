@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Helpers.h"
+#include "foundation/AnsiText.h"
 #include "viewer/PlayerWindow.h"
 #include "tests/TestPaths.h"
 #include "tests/viewer/app/ViewerAppTestSupport.h"

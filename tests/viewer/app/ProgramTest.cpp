@@ -11,7 +11,7 @@
 #include "tests/viewer/app/ViewerAppTestSupport.h"
 #include "tests/viewer/app/ViewerProgram.h"
 #include "resources/viewer/ViewerRes.h"
-#include "converter/WorkFolders.h"
+#include "converter/jobs/WorkFolders.h"
 
 using namespace viewer_program;
 

@@ -6,7 +6,7 @@
 
 #include "viewer/MainFrame.h"
 #include "viewer/PlayView.h"
-#include "foundation/ShellOpen.h"
+#include "tests/support/ShellRecorder.h"
 #include "tests/TestPaths.h"
 #include "viewer/ViewerApp.h"
 #include "tests/viewer/app/ViewerAppTestSupport.h"
@@ -176,15 +176,17 @@ TEST(ViewerApp, StartsFromItsSettingsKeepsTheRecentListAndSavesAtExit) {
   EXPECT_TRUE(settingsShown);
   EXPECT_TRUE(aboutShown);
   // Help's web page and mail go to the shell.
-  std::vector<std::pair<CString, CString>> opened;
-  SetShellOpenHandler([&](LPCTSTR verb, LPCTSTR target) { opened.push_back({verb, target}); });
-  frame->SendMessage(WM_COMMAND, ID_HELP_WEBSITE, 0);
-  frame->SendMessage(WM_COMMAND, ID_HELP_EMAIL, 0);
-  SetShellOpenHandler(nullptr);
+  std::vector<ShellCall> opened;
+  {
+    CShellRecorder shell;
+    frame->SendMessage(WM_COMMAND, ID_HELP_WEBSITE, 0);
+    frame->SendMessage(WM_COMMAND, ID_HELP_EMAIL, 0);
+    opened = shell.Calls();
+  }
   ASSERT_EQ(2u, opened.size());
-  EXPECT_STREQ(L"open", opened[0].first);
-  EXPECT_STREQ(L"http://www.morrowtide.com", opened[0].second);
-  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Glimmerscope 0.3.0", opened[1].second);
+  EXPECT_STREQ(L"open", opened[0].verb);
+  EXPECT_STREQ(L"http://www.morrowtide.com", opened[0].file);
+  EXPECT_STREQ(L"mailto:support@morrowtide.com?subject=About Glimmerscope 0.3.0", opened[1].file);
 
   // Exit: the window closes, then the settings are saved.
   frame->SendMessage(WM_CLOSE);

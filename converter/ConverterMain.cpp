@@ -1,4 +1,0 @@
-// The converter program's one application object.
-#include "converter/ConverterApp.h"
-
-CConverterApp theApp;

@@ -63,7 +63,13 @@ void AnswerFileDialog(HWND frame, LPCTSTR text) {
     field = ::GetDlgItem(frame, edt1);
   }
   SetTextOf(field, L"");
-  for (LPCTSTR p = text; *p; ++p) SendBounded(field, WM_CHAR, *p, 1);
+  // Each key waits for the dialog: a busy machine can keep it for seconds,
+  // and a key given up on would be lost.
+  for (LPCTSTR p = text; *p; ++p) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(field, WM_CHAR, *p, 1, SMTO_NORMAL, 30000, &result);
+  }
+  EXPECT_TRUE(WaitFor([&] { return TextOf(field) == text; }, 30000)) << "keys typed into the file dialog were lost";
   PostCommand(frame, IDOK);
 }
 

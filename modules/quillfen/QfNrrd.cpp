@@ -354,7 +354,7 @@ bool NrrdFileName(const std::string& path, const std::string& name, std::string&
 // last axis when they have all axes.
 bool PiecesFit(const std::vector<uint64_t>& sizes, const std::string& pieceDimText, size_t files) {
   const std::string text = Trim(pieceDimText);
-  if (!text.empty() && text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (files == 0 || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   const size_t pieceDim = text.empty() ? sizes.size() - 1 : (size_t)atoi(text.c_str());
   if (pieceDim < 1 || pieceDim > sizes.size()) return false;
   if (pieceDim == sizes.size()) return files <= sizes.back() && sizes.back() % files == 0;

@@ -197,6 +197,8 @@ write("skip-end.raw", b"\x01" * 33 + be)
 write("skip-end.nrrd", head + "endian: big\nencoding: raw\nbyte skip: -1\ndata file: skip-end.raw\n")
 write("skip-lines.raw", junk + le)
 write("skip-lines.nrrd", head + "endian: little\nencoding: raw\nline skip: 3\ndata file: skip-lines.raw\n")
+write("skip-lines-cr.raw", junk.replace(b"\n", b"\r") + le)
+write("skip-lines-cr.nrrd", head + "endian: little\nencoding: raw\nline skip: 3\ndata file: skip-lines-cr.raw\n")
 write("skip-lines-gz.raw", junk + gzip.compress(b"\x05" * 10 + be))
 write("skip-lines-gz.nrrd", head + "endian: big\nencoding: gzip\nline skip: 3\nbyte skip: 10\n"
       "data file: skip-lines-gz.raw\n")
@@ -219,8 +221,8 @@ write("cr-skip.nrrd", (head + "endian: little\nencoding: raw\n# note\rbyte skip:
 write("gz-end.raw.gz", gzip.compress(b"a header of another program\n" * 9 + le))
 write("gz-end.nrrd", head + "endian: little\nencoding: gzip\nbyte skip: -1\ndata file: gz-end.raw.gz\n")
 unu = subprocess.run(["sh", "-c", "command -v teem-unu || command -v unu"], capture_output=True, text=True).stdout.strip()
-for name in ("skip-bytes", "skip-end", "skip-lines", "skip-lines-gz", "attached-skip", "crlf", "ascii", "hex",
-             "pattern", "list", "int64", "bzip2", "cr-skip", "gz-end"):
+for name in ("skip-bytes", "skip-end", "skip-lines", "skip-lines-cr", "skip-lines-gz", "attached-skip", "crlf", "ascii",
+             "hex", "pattern", "list", "int64", "bzip2", "cr-skip", "gz-end"):
     # unu rewrites the samples as plain doubles (little-endian here): that is the judge.
     run(unu, "convert", "-t", "double", "-i", path(name + ".nrrd"), "-o", path("judge.nrrd"))
     judge = open(path("judge.nrrd"), "rb").read()
@@ -257,6 +259,11 @@ write("damaged/cut.nrrd", (head + "endian: little\nencoding: gzip\n\n").encode()
 write("damaged/short-ascii.nrrd", head + "encoding: ascii\n\n1 2 3\n")
 write("damaged/crc.nrrd", (head + "endian: big\nencoding: gzip\n\n").encode() + spoil(gzip.compress(be), -7))
 write("damaged/lines.raw", b"only one line\n")
+# The samples at the end of a gzip stream of 100 MB (teem would grow its
+# buffer by the samples' size at a time to hold it all).
+write("damaged/gz-end-long.raw", gzip.compress(bytes(100 << 20) + le))
+write("damaged/gz-end-long.nrrd", head + "endian: little\nencoding: gzip\nbyte skip: -1\n"
+      "data file: gz-end-long.raw\n")
 # A bzip2 stream longer than the samples whose checksum at its very end is
 # wrong (teem stops reading before it).
 write("damaged/bzip2-crc.nrrd", (head + "endian: big\nencoding: bzip2\n\n").encode() +
@@ -273,6 +280,8 @@ write("refused/block.nrrd", "NRRD0004\ntype: block\nblock size: 4\ndimension: 2\
 write("refused/outside.nrrd", head + "endian: little\nencoding: raw\ndata file: ../slices.raw\n")
 # The same behind a lone carriage return, which teem reads as a line end.
 write("refused/cr-outside.nrrd", head + "endian: little\nencoding: raw\n# note\rdata file: ../slices.raw\n")
+# A list of two data files of 2D slices for three slices.
+write("refused/list-short.nrrd", head + "endian: little\nencoding: raw\ndata file: LIST 2\nslice01.raw\nslice02.raw\n")
 # Object paths of the system, which reach shares and devices.
 write("refused/unc.mhd", meta + "ElementType = MET_SHORT\nElementDataFile = \\??\\UNC\\host\\share\\x.raw\n")
 write("refused/globalroot.nrrd", head + "endian: little\nencoding: raw\n"

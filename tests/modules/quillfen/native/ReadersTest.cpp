@@ -515,8 +515,8 @@ TEST(OtherFormats, RefusedFromTheHeader) {
   EXPECT_GE(checked, 4);
 }
 
-// PNM samples as ImageMagick decodes them: 16-bit samples most significant
-// byte first, bitmaps with 1 as black.
+// PNM samples as ImageMagick decodes them: 8-bit and 16-bit samples (most
+// significant byte first), bitmaps with 1 as black.
 TEST(Pictures, PnmAsImageMagickSeesIt) {
   std::ifstream refs(Fixture("pictures/refs.txt"));
   std::string line;
@@ -550,7 +550,32 @@ TEST(Pictures, PnmAsImageMagickSeesIt) {
     EXPECT_LE(worst, 1);
     ++checked;
   }
-  EXPECT_GE(checked, 4);
+  EXPECT_GE(checked, 6);
+}
+
+// The frames the headers give for each image of a file (what the viewer
+// places a folder's files by before decoding them) are those decoding gives.
+TEST(Pictures, FramesFromHeadersAreThoseDecoded) {
+  const std::string twice = TempPath("twice.pgm");
+  {
+    const std::vector<uint8_t> one = ReadAll(Fixture("pictures/grey8.pgm"));
+    std::ofstream out(twice, std::ios::binary);
+    out.write((const char*)one.data(), (std::streamsize)one.size());
+    out.write((const char*)one.data(), (std::streamsize)one.size());
+  }
+  for (const std::string& file : {Fixture("pictures/anim.gif"), Fixture("pictures/colour.png"), twice,
+                                  Fixture("pictures/bits-text.pbm"), Fixture("formats/time.nii"),
+                                  Fixture("formats/minc-records.mnc")}) {
+    SCOPED_TRACE(file);
+    std::vector<int> frames, decoded;
+    ASSERT_TRUE(qf::ReadImageFrames(file, qf::DetectKind(file), frames));
+    std::vector<qf::Volume> images;
+    std::string error;
+    ASSERT_TRUE(qf::LoadImages(file, images, error)) << error;
+    for (const qf::Volume& v : images) decoded.push_back(v.frames);
+    EXPECT_EQ(frames, decoded);
+  }
+  remove(twice.c_str());
 }
 
 TEST(DataFiles, OnlyLocalFilesBesideTheHeaderAreOpened) {

@@ -230,6 +230,14 @@ double ReadElem(const uint8_t* p, Elem e, bool bigEndian) {
   }
 }
 
+void SliceNormal(RawLayout& L) {
+  const double(&u)[3] = L.axes[0];
+  const double(&v)[3] = L.axes[1];
+  L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
+  L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
+  L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
+}
+
 bool CheckLayout(const RawLayout& L, std::string& error) {
   if (L.w <= 0 || L.h <= 0 || L.slices <= 0 || L.volumes <= 0 || L.w > 65535 || L.h > 65535 ||
       (L.oriented && L.slices > 65535)) {
@@ -309,6 +317,13 @@ using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 FilePtr OpenFile(const std::string& path) { return FilePtr(fopen(path.c_str(), "rb"), fclose); }
 
+// Why a compressed stream that did not end well is refused.
+const char* StreamFault(bool damaged, bool longer) {
+  return damaged ? "the compressed data is damaged (its checksum or its stream is wrong)"
+         : longer ? "the compressed data goes on far past the image"
+                  : "the compressed data is cut short";
+}
+
 bool IsGzipMagic(const uint8_t* p, size_t n) { return n >= 2 && p[0] == 0x1F && p[1] == 0x8B; }
 
 // Inflates the gzip or zlib stream at `at`, drops its first skip bytes and
@@ -387,14 +402,8 @@ bool Inflate(FILE* f, uint64_t at, uint64_t skip, uint64_t want, std::vector<uin
   if (total) *total = skipped + kept + after;
   if (!damaged && kept == want && ended) return true;
   if (out) out->resize(base);
-  if (damaged)
-    error = "the compressed data is damaged (its checksum or its stream is wrong)";
-  else if (kept < want)
-    error = "the image data is shorter than its header says";
-  else if (after > DecodeLimit())
-    error = "the compressed data goes on far past the image";
-  else
-    error = "the compressed data is cut short";
+  error = kept < want && !damaged ? "the image data is shorter than its header says"
+                                  : StreamFault(damaged, after > DecodeLimit());
   return false;
 }
 
@@ -629,12 +638,7 @@ bool CheckBzip2(FILE* f, uint64_t at, uint64_t& total, std::string& error) {
   }
   BZ2_bzDecompressEnd(&z);
   if (rc == BZ_STREAM_END) return true;
-  if (rc != BZ_OK)
-    error = "the compressed data is damaged (its checksum or its stream is wrong)";
-  else if (total > DecodeLimit())
-    error = "the compressed data goes on far past the image";
-  else
-    error = "the compressed data is cut short";
+  error = StreamFault(rc != BZ_OK, total > DecodeLimit());
   return false;
 }
 #else

@@ -186,13 +186,7 @@ void MincOrientation(const std::vector<std::string>& names, RawLayout& L, Look l
     ++spatial;
   }
   if (spatial == (int)std::min<size_t>(k, 3) && spatial >= 2) {
-    if (spatial == 2) {
-      const double(&u)[3] = L.axes[0];
-      const double(&v)[3] = L.axes[1];
-      L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
-      L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
-      L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
-    }
+    if (spatial == 2) SliceNormal(L);
     L.oriented = true;
   }
 }

@@ -1,5 +1,5 @@
 // NRRD: header with the samples after it or in data files beside it, in
-// every encoding but bzip2, with line and byte skips. teem reads the samples;
+// every encoding (bzip2 through teem), with line and byte skips. teem reads the samples;
 // the header is read here the way teem reads it, and teem's own reading of
 // it must name the same files, skips and samples before anything is shown.
 #include <stdio.h>
@@ -55,6 +55,9 @@ std::vector<std::vector<double>> Directions(const std::string& s) {
 }
 
 constexpr size_t kHeaderRead = 1 << 20;
+// teem formats its messages, which quote a field's value or a data file's
+// name, into a buffer of 1 KiB on the stack: longer ones are refused first.
+constexpr size_t kLongestValue = 512;
 
 // The header's fields by teem's names, and the data file names listed after
 // "data file: LIST".
@@ -156,6 +159,7 @@ bool ReadNrrdHeader(const std::string& path, NrrdHeader& h, std::string& error) 
     if (list) {
       // After "data file: LIST" every further line names a data file.
       h.listed.push_back(line);
+      if (line.size() > kLongestValue) break;
       continue;
     }
     if (line.empty()) {
@@ -172,6 +176,10 @@ bool ReadNrrdHeader(const std::string& path, NrrdHeader& h, std::string& error) 
     }
     if (h.fields.count(name)) {
       error = std::string("the NRRD header gives its ") + name + " twice";
+      return false;
+    }
+    if (line.size() > kLongestValue && strcmp(name, "content") != 0) {
+      error = std::string("the NRRD header's ") + name + " is longer than teem takes";
       return false;
     }
     const size_t value = line.find_first_not_of(" \t", sep + 2);
@@ -329,14 +337,7 @@ void NrrdOrientation(const NrrdHeader& h, int dimension, int axis0, RawLayout& L
     ok = d.size() >= 3;
     if (ok) L.axes[a][0] = d[0] * flipX, L.axes[a][1] = d[1] * flipY, L.axes[a][2] = d[2];
   }
-  if (ok && spatial == 2) {
-    // A single slice: its normal completes the frame.
-    const double(&u)[3] = L.axes[0];
-    const double(&v)[3] = L.axes[1];
-    L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
-    L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
-    L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
-  }
+  if (ok && spatial == 2) SliceNormal(L);
   L.oriented = ok;
 }
 
@@ -411,6 +412,11 @@ bool NrrdDataFiles(const std::string& path, const NrrdHeader& h, const std::vect
     error = "the data files do not add up to the image";
     return false;
   }
+  for (const std::string& name : files)
+    if (name.size() > kLongestValue) {
+      error = "the data file's name is longer than teem takes";
+      return false;
+    }
   for (const std::string& name : files) {
     Segment s;
     s.file = name;

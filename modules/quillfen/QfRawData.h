@@ -62,6 +62,8 @@ struct RawLayout {
   uint64_t DataBytes() const { return SampleCount() * (uint64_t)channels * ElemSize(e); }
 };
 
+// A single slice's third axis: the normal of its two, completing the frame.
+void SliceNormal(RawLayout& L);
 // Dimensions the library shows and that stay within the decode limit.
 bool CheckLayout(const RawLayout& L, std::string& error);
 // Multiplies extents, refusing products past the decode limit.

@@ -280,6 +280,10 @@ write("refused/block.nrrd", "NRRD0004\ntype: block\nblock size: 4\ndimension: 2\
 write("refused/outside.nrrd", head + "endian: little\nencoding: raw\ndata file: ../slices.raw\n")
 # The same behind a lone carriage return, which teem reads as a line end.
 write("refused/cr-outside.nrrd", head + "endian: little\nencoding: raw\n# note\rdata file: ../slices.raw\n")
+# A field value longer than teem's message buffer, which it quotes when it
+# cannot read it.
+write("refused/long-field.nrrd", head + "endian: little\nencoding: raw\nspace: left-posterior-superior\n"
+      "space directions: " + "x" * 2000 + "\n\n" + "\0" * (W * H * D * 2))
 # A list of two data files of 2D slices for three slices.
 write("refused/list-short.nrrd", head + "endian: little\nencoding: raw\ndata file: LIST 2\nslice01.raw\nslice02.raw\n")
 # Object paths of the system, which reach shares and devices.

@@ -455,31 +455,6 @@ TEST(OtherFormats, ShowWhatOutsideReadersSee) {
   EXPECT_EQ(pictures, 55);
 }
 
-// Small files claiming images far past the decode limit (or records past
-// their end) are refused by file information and by decoding at once.
-TEST(OtherFormats, HugeClaimsAreRefusedAtOnce) {
-  const std::string dir = Fixture("formats/huge");
-  int checked = 0;
-  for (const std::string& name : Folder(dir)) {
-    SCOPED_TRACE(name);
-    const std::string file = dir + "/" + name;
-    const auto start = std::chrono::steady_clock::now();
-    const qf::Kind kind = qf::DetectKind(file);
-    int w, h, frames;
-    std::string error;
-    if (kind == qf::Kind::Picture)
-      EXPECT_FALSE(qf::ReadPictureInfo(file, w, h, frames, error));
-    else if (kind != qf::Kind::Tiff)
-      EXPECT_FALSE(qf::ReadOtherFormatInfo(kind, file, w, h, frames, error));
-    std::vector<qf::Volume> out;
-    EXPECT_FALSE(qf::LoadImages(file, out, error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    ++checked;
-  }
-  EXPECT_GE(checked, 5);
-}
-
 // Data whose checksum fails, that is cut short or that has fewer lines or
 // numbers than its header says is never shown.
 TEST(OtherFormats, DamagedDataIsRefused) {
@@ -497,22 +472,35 @@ TEST(OtherFormats, DamagedDataIsRefused) {
   EXPECT_GE(checked, 6);
 }
 
-// What cannot be shown is refused from the header already, with a reason.
+// What cannot be shown is refused from the header already, with a reason, by
+// file information and by decoding, at once: small files claiming images far
+// past the decode limit (or records past their end) among them.
 TEST(OtherFormats, RefusedFromTheHeader) {
-  const std::string dir = Fixture("formats/refused");
   int checked = 0;
-  for (const std::string& name : Folder(dir)) {
-    SCOPED_TRACE(name);
-    const std::string file = dir + "/" + name;
-    const qf::Kind kind = qf::DetectKind(file);
-    ASSERT_NE(kind, qf::Kind::None);
-    int w, h, frames;
-    std::string error;
-    EXPECT_FALSE(qf::ReadOtherFormatInfo(kind, file, w, h, frames, error));
-    EXPECT_FALSE(error.empty());
-    ++checked;
+  for (const char* folder : {"formats/refused", "formats/huge"}) {
+    const std::string dir = Fixture(folder);
+    for (const std::string& name : Folder(dir)) {
+      SCOPED_TRACE(name);
+      const std::string file = dir + "/" + name;
+      const auto start = std::chrono::steady_clock::now();
+      const qf::Kind kind = qf::DetectKind(file);
+      ASSERT_NE(kind, qf::Kind::None);
+      int w, h, frames;
+      std::string error;
+      const bool info = kind == qf::Kind::Picture ? qf::ReadPictureInfo(file, w, h, frames, error)
+                        : kind == qf::Kind::Tiff  ? false  // read in the Windows build only
+                                                  : qf::ReadOtherFormatInfo(kind, file, w, h, frames, error);
+      EXPECT_FALSE(info);
+      EXPECT_TRUE(kind == qf::Kind::Tiff || !error.empty());
+      std::vector<qf::Volume> out;
+      error.clear();
+      EXPECT_FALSE(qf::LoadImages(file, out, error));
+      EXPECT_FALSE(error.empty());
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+      ++checked;
+    }
   }
-  EXPECT_GE(checked, 4);
+  EXPECT_GE(checked, 20);
 }
 
 // PNM samples as ImageMagick decodes them: 8-bit and 16-bit samples (most

@@ -64,9 +64,10 @@ struct CdfReader {
   static size_t TypeSize(uint32_t t) {
     return t == 1 || t == 2 ? 1 : t == 3 ? 2 : t == 4 || t == 5 ? 4 : t == 6 ? 8 : 0;
   }
-  // A number of a NetCDF type (big-endian; bytes are signed).
+  // A number of a NetCDF type (big-endian; bytes are signed, characters not).
   static double Value(const uint8_t* p, uint32_t type) {
     return type == 1   ? (double)(int8_t)p[0]
+           : type == 2 ? (double)p[0]
            : type == 3 ? ReadElem(p, Elem::S16, true)
            : type == 4 ? ReadElem(p, Elem::S32, true)
            : type == 5 ? ReadElem(p, Elem::F32, true)

@@ -125,14 +125,13 @@ const char* FieldName(const std::string& text) {
   return it == kNames.end() ? nullptr : it->second;
 }
 
-// The next line as teem cuts it: "\n", "\r" or "\r\n" ends it and a NUL
-// ends its text; a last line without its end is no line.
+// The next line as teem cuts it: "\n", "\r" or "\r\n" ends it; a last line
+// without its end is no line.
 bool NextLine(const std::vector<uint8_t>& d, size_t& pos, std::string& line) {
   size_t eol = pos;
   while (eol < d.size() && d[eol] != '\n' && d[eol] != '\r') ++eol;
   if (eol >= d.size()) return false;
   line.assign((const char*)&d[pos], eol - pos);
-  line.resize(strlen(line.c_str()));
   pos = eol + 1;
   if (d[eol] == '\r' && pos < d.size() && d[pos] == '\n') ++pos;
   return true;
@@ -156,6 +155,11 @@ bool ReadNrrdHeader(const std::string& path, NrrdHeader& h, std::string& error) 
   }
   bool list = false;
   while (NextLine(file, pos, line)) {
+    // teem's text of a line with a NUL in it depends on how it read the line.
+    if (line.find('\0') != std::string::npos) {
+      error = "a line of the NRRD header holds a NUL byte";
+      return false;
+    }
     if (list) {
       // After "data file: LIST" every further line names a data file.
       h.listed.push_back(line);

@@ -131,7 +131,8 @@ TEST_F(SeriesDecode, OnlyTheShownSeriesIsDecoded) {
   EXPECT_LE(Worst(Shown(), Reference(1)), 1);
   Key(VK_END);
   EXPECT_LE(Worst(Shown(), Reference(3)), 1);
-  EXPECT_LT(PeakMemory() - before, (size_t)64 << 20) << "peak grew by " << ((PeakMemory() - before) >> 20) << " MB";
+  printf("peak working set grew by %zu MB\n", (PeakMemory() - before) >> 20);
+  EXPECT_LT(PeakMemory() - before, (size_t)64 << 20);
   SendMessageW(m_view, QF_WM_PLAYER, MAKEWPARAM(PLAYER_CLOSE, 0), 0);
   for (LPCTSTR name : {L"slice01.dcm", L"slice02.dcm", L"slice03.dcm", L"volume.nii.gz"}) ::DeleteFileW(dir + L"\\" + name);
   ::RemoveDirectoryW(dir);

@@ -112,7 +112,7 @@ bool ResolveDataFile(const std::string& headerPath, const std::string& name, std
   }
   auto slash = [](char c) { return c == '\\' || c == '/'; };
   // Network shares, device paths and addresses are never opened; names with
-  // wildcards are the system's object paths ("\\??\\UNC\\...") and never files.
+  // wildcards are the system's object paths ("\??\UNC\...") and never files.
   if ((n.size() >= 2 && slash(n[0]) && slash(n[1])) || n.find("://") != std::string::npos || IsUrlScheme(n) ||
       n.find_first_of("?*") != std::string::npos) {
     error = "the data file is on a network share, a device or an address, which is not opened";
@@ -287,8 +287,7 @@ bool FrameCount(const std::vector<uint64_t>& extents, int& out, std::string& err
   return true;
 }
 
-// "\n", "\r" and "\r\n" each end a
-// line, as teem reads them.
+// "\n", "\r" and "\r\n" each end a line, as teem reads them.
 bool SkipLines(FILE* f, uint64_t at, uint64_t lines, uint64_t& out) {
   if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) return false;
   uint8_t buf[65536];

@@ -330,9 +330,13 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
   auto values = [&](const CdfVariable& v, uint64_t limit, std::vector<double>& out) {
     const size_t vs = CdfReader::TypeSize(v.type);
     uint64_t perRecord = 1;
-    for (size_t k = isRecord(v) ? 1 : 0; k < v.dims.size(); ++k) perRecord *= dims[v.dims[k]].second;
+    for (size_t k = isRecord(v) ? 1 : 0; k < v.dims.size() && perRecord <= limit; ++k)
+      perRecord *= dims[v.dims[k]].second;
     const uint64_t runs = isRecord(v) ? records : 1;
-    if (vs == 0 || perRecord * runs > limit) return false;
+    // Within the limit, and in the file, before room is made for them.
+    if (vs == 0 || perRecord > limit || perRecord * runs > limit ||
+        v.begin + (runs - 1) * recordSize + perRecord * vs > FileSize(path))
+      return false;
     std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(path.c_str(), "rb"), fclose);
     std::vector<uint8_t> run((size_t)(perRecord * vs));
     for (uint64_t r = 0; f && r < runs; ++r) {

@@ -105,7 +105,7 @@ convert "$p/bits.pbm" -compress none "$p/bits-text.pbm"
 convert -size 40x30 gradient:white-black -define quantum:format=floating-point -depth 32 "$p/wide-float.tif" || true
 [ -s "$p/wide-float.tif" ]
 # The same stored turned: its orientation tag says the rows run down the right side.
-convert -size 40x30 gradient:white-black -fill gray30 -draw 'rectangle 2,2 9,6' \
+convert -size 40x30 gradient:white-black -fill gray30 -draw 'rectangle 2,2 9,6' -alpha off \
   -define quantum:format=floating-point -depth 32 -orient RightTop "$p/wide-float-turned.tif" || true
 [ -s "$p/wide-float-turned.tif" ]
 convert -size 40x30 gradient:white-black -depth 32 "$p/wide-int.tif"

@@ -1,7 +1,7 @@
-// A folder series in the viewer window: its DICOM files are sorted by their
-// headers alone and decoded on first use, the first one at once and the rest
-// by a worker thread behind it, so that the first frame shows without waiting
-// for the whole folder.
+// A folder series in the viewer window: its files are chosen and sorted by
+// their headers alone and decoded on first use, the first one at once and the
+// rest by a worker thread behind it, so that the first frame shows without
+// waiting for the whole folder.
 #pragma once
 #include <atomic>
 #include <condition_variable>

@@ -128,7 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (kind != wanted[QF_FUZZ_KIND]) return 0;
   const bool info = kind != qf::Kind::None && qf::ReadOtherFormatInfo(kind, path, w, h, frames, infoError);
   if (kind != qf::Kind::None && !info && infoError.empty()) __builtin_trap();
-  if (infoError.find("header differently") != std::string::npos) __builtin_trap();
+  if (infoError == "teem reads this NRRD header differently" ||
+      infoError == "nifticlib reads this NIfTI header differently")
+    __builtin_trap();
   ok = qf::LoadImages(path, images, error);
   // What the header promises is what the reader delivers.
   if (ok && info && (images.size() != 1 || images[0].width != w || images[0].height != h)) __builtin_trap();

@@ -380,9 +380,11 @@ bool NrrdDataFiles(const std::string& path, const NrrdHeader& h, const std::vect
     error = "bad NRRD skip";
     return false;
   }
+  // A "data file" field, even an empty one, makes the data detached.
   const std::string dataFile = h.Get("data file");
+  const bool attached = !h.fields.count("data file");
   std::vector<std::string> files;
-  if (dataFile.empty()) {
+  if (attached) {
     if (!h.ended) {
       error = "the NRRD header has no end";
       return false;
@@ -424,7 +426,7 @@ bool NrrdDataFiles(const std::string& path, const NrrdHeader& h, const std::vect
   for (const std::string& name : files) {
     Segment s;
     s.file = name;
-    s.start = dataFile.empty() ? h.end : 0;
+    s.start = attached ? h.end : 0;
     s.lineSkip = (uint64_t)lineSkip;
     s.byteSkip = byteSkip;
     s.samples = total / files.size();

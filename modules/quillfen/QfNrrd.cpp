@@ -163,7 +163,6 @@ bool ReadNrrdHeader(const std::string& path, NrrdHeader& h, std::string& error) 
     if (list) {
       // After "data file: LIST" every further line names a data file.
       h.listed.push_back(line);
-      if (line.size() > kLongestValue) break;
       continue;
     }
     if (line.empty()) {

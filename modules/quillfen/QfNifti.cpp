@@ -67,7 +67,13 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   const bool big = two ? !(hdr[0] == 0x1C && hdr[1] == 0x02) : !(hdr[0] == 0x5C && hdr[1] == 0x01);
   auto i16 = [&](size_t at) { return (int64_t)ReadElem(&hdr[at], Elem::S16, big); };
   auto i32 = [&](size_t at) { return (int64_t)ReadElem(&hdr[at], Elem::S32, big); };
-  auto i64 = [&](size_t at) { return (int64_t)ReadElem(&hdr[at], Elem::S64, big); };
+  auto i64 = [&](size_t at) {  // whole, not through a double
+    uint8_t b[8];
+    for (size_t i = 0; i < 8; ++i) b[i] = hdr[at + (big ? 7 - i : i)];
+    int64_t v;
+    memcpy(&v, b, 8);
+    return v;
+  };
   auto real = [&](size_t at) { return two ? ReadElem(&hdr[at], Elem::F64, big) : ReadElem(&hdr[at], Elem::F32, big); };
   int64_t dim[8];
   for (int i = 0; i < 8; ++i) dim[i] = two ? i64(16 + 8 * i) : i16(40 + 2 * i);

@@ -2,7 +2,6 @@
 // far below the memory their headers ask for.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <psapi.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 #include "modules/quillfen/QfCore.h"
 #include "modules/quillfen/QfViewerSeries.h"
+#include "tests/support/PeakMemory.h"
 
 namespace {
 
@@ -43,13 +43,6 @@ std::string Refusal(const std::string& path) {
   EXPECT_LT(GetTickCount() - start, 10000u) << path;  // a guard against a hang, not a speed check
   DeleteFileA(path.c_str());
   return error;
-}
-
-size_t PeakMemory() {
-  PROCESS_MEMORY_COUNTERS pmc = {};
-  pmc.cb = sizeof pmc;
-  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-  return pmc.PeakWorkingSetSize;
 }
 
 TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {

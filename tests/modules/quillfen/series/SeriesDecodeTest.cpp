@@ -5,12 +5,12 @@
 // reopening and destroying the window while files are being decoded are safe.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <psapi.h>
 
 #include <vector>
 
 #include "imaging/library/ImageLibrary.h"
 #include "tests/TestPaths.h"
+#include "tests/support/PeakMemory.h"
 #include "tests/support/UiTestSupport.h"
 #include "tests/viewer/app/ViewerAppTestSupport.h"
 
@@ -107,13 +107,6 @@ TEST_F(SeriesDecode, EveryFrameIsItsSliceWhereverTheUserGoesAtOnce) {
   EXPECT_NE(last, Shown());
   SendMessageW(m_view, QF_WM_PLAYER, MAKEWPARAM(PLAYER_RESET, 0), RESET_ALL);
   EXPECT_EQ(last, Shown());
-}
-
-size_t PeakMemory() {
-  PROCESS_MEMORY_COUNTERS pmc = {};
-  pmc.cb = sizeof pmc;
-  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-  return pmc.PeakWorkingSetSize;
 }
 
 // Beside a DICOM series, a volume of another format that is 256 MB decoded

@@ -51,6 +51,9 @@ bool LoadVolume(const std::string& path, Volume& v, std::string& error);
 bool LoadVolumeOfKind(Kind kind, const std::string& path, Volume& v, std::string& error);
 // Every kind; pages of a TIFF and frames of an animation become volumes of their own.
 bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& error);
+// The frames of each volume LoadImages makes of a file that is not DICOM,
+// from its headers alone; false when they tell it cannot be read.
+bool ReadImageFrames(const std::string& path, Kind kind, std::vector<int>& frames);
 
 // DICOM through GDCM.
 bool LooksLikeDicom(const std::string& path);
@@ -73,15 +76,21 @@ bool ResolveDataFile(const std::string& headerPath, const std::string& name, std
 
 // Pictures.
 bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error);
+// The pictures of a PNM file, from their headers (text samples: the first only).
+int CountPnmImages(const uint8_t* data, size_t size);
 // Through the image container; format 0 detects BMP, JPEG, GIF or PNG.
 bool DecodePicture(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error, int format = 0);
 bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& error);
-// Size of the first page and the number of pages, from the directories only.
+// Size of the first page and the number of pages read, from the directories
+// only; pages larger together than the decode limit are refused.
 bool ReadTiffInfo(const std::string& path, int& width, int& height, int& pages);
 bool WriteBmp(const std::string& path, int width, int height, int channels, const uint8_t* pixels);
 bool ReadBmp(const std::string& path, int& width, int& height, int& channels, std::vector<uint8_t>& pixels,
              std::string& error);
 bool ReadPictureSize(const std::string& path, int& width, int& height);
+// BMP, PNG, JPEG and GIF: the size, and the frames (a GIF's all), whose
+// decoded size must stay within the decode limit, as decoding checks it.
+bool ReadPictureInfo(const std::string& path, int& width, int& height, int& frames, std::string& error);
 bool WritePng(const std::string& path, int width, int height, int channels, const uint8_t* pixels);
 
 // Files.

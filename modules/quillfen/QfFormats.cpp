@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <memory>
 #include <zlib.h>
+#ifdef QF_WITH_TEEM
+#include <bzlib.h>
+#endif
 
 #include "modules/quillfen/QfRawData.h"
 
@@ -108,8 +111,10 @@ bool ResolveDataFile(const std::string& headerPath, const std::string& name, std
     return false;
   }
   auto slash = [](char c) { return c == '\\' || c == '/'; };
-  // Network shares, device paths and addresses are never opened.
-  if ((n.size() >= 2 && slash(n[0]) && slash(n[1])) || n.find("://") != std::string::npos || IsUrlScheme(n)) {
+  // Network shares, device paths and addresses are never opened; names with
+  // wildcards are the system's object paths ("\??\UNC\...") and never files.
+  if ((n.size() >= 2 && slash(n[0]) && slash(n[1])) || n.find("://") != std::string::npos || IsUrlScheme(n) ||
+      n.find_first_of("?*") != std::string::npos) {
     error = "the data file is on a network share, a device or an address, which is not opened";
     return false;
   }
@@ -118,7 +123,8 @@ bool ResolveDataFile(const std::string& headerPath, const std::string& name, std
     error = "the data file's path is not complete";
     return false;
   }
-  if (n.find(':', drive ? 2 : 0) != std::string::npos) {
+  // "-" is standard input to teem.
+  if (n.find(':', drive ? 2 : 0) != std::string::npos || n == "-") {
     error = "the data file's name is not a plain file name";
     return false;
   }
@@ -224,6 +230,14 @@ double ReadElem(const uint8_t* p, Elem e, bool bigEndian) {
   }
 }
 
+void SliceNormal(RawLayout& L) {
+  const double(&u)[3] = L.axes[0];
+  const double(&v)[3] = L.axes[1];
+  L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
+  L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
+  L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
+}
+
 bool CheckLayout(const RawLayout& L, std::string& error) {
   if (L.w <= 0 || L.h <= 0 || L.slices <= 0 || L.volumes <= 0 || L.w > 65535 || L.h > 65535 ||
       (L.oriented && L.slices > 65535)) {
@@ -243,9 +257,14 @@ bool CheckLayout(const RawLayout& L, std::string& error) {
     return false;
   }
   uint64_t listed = 0;
-  for (const Segment& s : L.segments) listed += s.samples;
+  for (const Segment& s : L.segments) listed += s.samples * s.repeat;
   if (L.segments.empty() || listed != count * (uint64_t)L.channels) {
     error = "the data files do not add up to the image";
+    return false;
+  }
+  if (L.scale.run && (L.channels != 1 || L.scale.slope.size() != L.scale.intercept.size() ||
+                      L.scale.slope.size() * L.scale.run != count)) {
+    error = "the image's slice scaling does not fit its slices";
     return false;
   }
   return true;
@@ -268,28 +287,40 @@ bool FrameCount(const std::vector<uint64_t>& extents, int& out, std::string& err
   return true;
 }
 
+// "\n", "\r" and "\r\n" each end a line, as teem reads them.
+bool SkipLines(FILE* f, uint64_t at, uint64_t lines, uint64_t& out) {
+  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) return false;
+  uint8_t buf[65536];
+  bool afterCr = false;
+  while (lines > 0) {
+    const size_t got = fread(buf, 1, sizeof buf, f);
+    if (got == 0) return false;
+    for (size_t i = 0; i < got; ++i) {
+      const uint8_t c = buf[i];
+      const bool pair = afterCr && c == '\n';
+      afterCr = c == '\r';
+      if ((c != '\n' && c != '\r') || pair || --lines > 0) continue;
+      out = at + i + 1;
+      if (c == '\r' && (i + 1 < got ? buf[i + 1] : fgetc(f)) == '\n') ++out;
+      return true;
+    }
+    at += got;
+  }
+  out = at;
+  return true;
+}
+
 namespace {
 
 using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 FilePtr OpenFile(const std::string& path) { return FilePtr(fopen(path.c_str(), "rb"), fclose); }
 
-// Moves past `lines` line ends from `at` on.
-bool SkipLines(FILE* f, uint64_t at, uint64_t lines, uint64_t& out) {
-  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) return false;
-  uint8_t buf[65536];
-  while (lines > 0) {
-    const size_t got = fread(buf, 1, sizeof buf, f);
-    if (got == 0) return false;
-    for (size_t i = 0; i < got; ++i)
-      if (buf[i] == '\n' && --lines == 0) {
-        out = at + i + 1;
-        return true;
-      }
-    at += got;
-  }
-  out = at;
-  return true;
+// Why a compressed stream that did not end well is refused.
+const char* StreamFault(bool damaged, bool longer) {
+  return damaged ? "the compressed data is damaged (its checksum or its stream is wrong)"
+         : longer ? "the compressed data goes on far past the image"
+                  : "the compressed data is cut short";
 }
 
 bool IsGzipMagic(const uint8_t* p, size_t n) { return n >= 2 && p[0] == 0x1F && p[1] == 0x8B; }
@@ -299,7 +330,8 @@ bool IsGzipMagic(const uint8_t* p, size_t n) { return n >= 2 && p[0] == 0x1F && 
 // inflated into scratch space so that every member's checksum is checked.
 // Output never grows past want; a stream that goes on for more than the
 // decode limit past it is refused.
-bool Inflate(FILE* f, uint64_t at, uint64_t skip, uint64_t want, std::vector<uint8_t>* out, std::string& error) {
+bool Inflate(FILE* f, uint64_t at, uint64_t skip, uint64_t want, std::vector<uint8_t>* out, std::string& error,
+             uint64_t* total = nullptr) {
   if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) {
     error = "the compressed data is missing";
     return false;
@@ -366,16 +398,11 @@ bool Inflate(FILE* f, uint64_t at, uint64_t skip, uint64_t want, std::vector<uin
     if (after > DecodeLimit()) break;
   }
   inflateEnd(&z);
+  if (total) *total = skipped + kept + after;
   if (!damaged && kept == want && ended) return true;
   if (out) out->resize(base);
-  if (damaged)
-    error = "the compressed data is damaged (its checksum or its stream is wrong)";
-  else if (kept < want)
-    error = "the image data is shorter than its header says";
-  else if (after > DecodeLimit())
-    error = "the compressed data goes on far past the image";
-  else
-    error = "the compressed data is cut short";
+  error = kept < want && !damaged ? "the image data is shorter than its header says"
+                                  : StreamFault(damaged, after > DecodeLimit());
   return false;
 }
 
@@ -558,19 +585,67 @@ bool ReadSegment(const RawLayout& L, const Segment& s, std::vector<uint8_t>& out
     at = size >= need && size - need >= at ? size - need : UINT64_MAX;
   else
     at += (uint64_t)s.byteSkip;
-  if (at == UINT64_MAX || at > size || size - at < need) {
-    error = "the image data is shorter than its header says";
-    return false;
-  }
   const size_t base = out.size();
-  out.resize(base + (size_t)need);
-  if (fseeko64(f.get(), (int64_t)at, SEEK_SET) != 0 || fread(out.data() + base, 1, (size_t)need, f.get()) != need) {
-    out.resize(base);
-    error = "the image data cannot be read";
-    return false;
+  for (uint64_t r = 0; r < s.repeat; ++r, at += s.stride) {
+    if (at == UINT64_MAX || at > size || size - at < need) {
+      out.resize(base);
+      error = "the image data is shorter than its header says";
+      return false;
+    }
+    const size_t put = out.size();
+    out.resize(put + (size_t)need);
+    if (fseeko64(f.get(), (int64_t)at, SEEK_SET) != 0 || fread(out.data() + put, 1, (size_t)need, f.get()) != need) {
+      out.resize(base);
+      error = "the image data cannot be read";
+      return false;
+    }
   }
   return true;
 }
+
+#ifdef QF_WITH_TEEM
+// Decompresses the bzip2 stream at `at` to its end (its checksums included)
+// into scratch space, counting its bytes; data after the stream is not part
+// of it, as teem reads one stream.
+bool CheckBzip2(FILE* f, uint64_t at, uint64_t& total, std::string& error) {
+  total = 0;
+  if (fseeko64(f, (int64_t)at, SEEK_SET) != 0) {
+    error = "the compressed data is missing";
+    return false;
+  }
+  bz_stream z;
+  memset(&z, 0, sizeof z);
+  if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK) {
+    error = "out of memory";
+    return false;
+  }
+  std::vector<char> in(1 << 16), scratch(1 << 16);
+  int rc = BZ_OK;
+  bool eof = false;
+  while (rc == BZ_OK && total <= DecodeLimit()) {
+    if (z.avail_in == 0 && !eof) {
+      const size_t got = fread(in.data(), 1, in.size(), f);
+      eof = got == 0;
+      z.next_in = in.data();
+      z.avail_in = (unsigned)got;
+    }
+    z.next_out = scratch.data();
+    z.avail_out = (unsigned)scratch.size();
+    rc = BZ2_bzDecompress(&z);
+    total += scratch.size() - z.avail_out;
+    if (rc == BZ_OK && eof && z.avail_out == scratch.size()) break;
+  }
+  BZ2_bzDecompressEnd(&z);
+  if (rc == BZ_STREAM_END) return true;
+  error = StreamFault(rc != BZ_OK, total > DecodeLimit());
+  return false;
+}
+#else
+bool CheckBzip2(FILE*, uint64_t, uint64_t&, std::string& error) {
+  error = "bzip2-compressed samples are not read";
+  return false;
+}
+#endif
 
 }  // namespace
 
@@ -625,10 +700,12 @@ void FillColour(Volume& v, const uint8_t* data, const RawLayout& L) {
 
 int Sign(double x) { return x > 0 ? 1 : x < 0 ? -1 : 0; }
 
-// How a volume turns to the display orientation: columns run to the
-// patient's left, rows to the back and frames upwards (axial, as DICOM shows
-// them), by permuting and flipping the axes only. A single slice keeps its
-// plane: axial as above, coronal and sagittal with the head up.
+// How a volume turns to the display orientation of the plane it was
+// acquired in, as DICOM images of that plane show, by permuting and flipping
+// the axes only; its slices stay its frames. Axial: columns run to the
+// patient's left, rows to the back, frames upwards; coronal: columns to the
+// left, rows downwards, frames to the back; sagittal: columns to the back,
+// rows downwards, frames to the left.
 struct Turn {
   int outAxis[3] = {0, 1, 2};
   bool flip[3] = {false, false, false};
@@ -654,7 +731,7 @@ Turn PlanTurn(const RawLayout& L) {
   }
   const int* patient = kPerms[best];  // stored axis -> patient axis (0 L, 1 P, 2 S)
   int place[3], want[3];              // patient axis -> output axis, and the way it runs there
-  if (L.slices > 1 || patient[2] == 2) {
+  if (patient[2] == 2) {
     place[0] = 0, place[1] = 1, place[2] = 2;
     want[0] = want[1] = want[2] = 1;
   } else if (patient[2] == 1) {  // coronal: left to the right, head up
@@ -720,15 +797,29 @@ bool LoadLayout(const RawLayout& L, Volume& v, std::string& error) {
 }
 
 bool VerifyLayoutStreams(const RawLayout& L, std::string& error) {
-  if (L.encoding != Encoding::Gzip) return true;
+  if (L.encoding != Encoding::Gzip && L.encoding != Encoding::Bzip2) return true;
   for (const Segment& s : L.segments) {
+    const uint64_t need = s.samples * ElemSize(L.e);
     FilePtr f = OpenFile(s.file);
-    uint64_t at = s.start;
+    uint64_t at = s.start, total = 0;
     if (!f || (s.lineSkip > 0 && !SkipLines(f.get(), s.start, s.lineSkip, at))) {
       error = "the data file cannot be read";
       return false;
     }
-    if (!Inflate(f.get(), at, 0, 0, nullptr, error)) return false;
+    if (L.encoding == Encoding::Bzip2 ? !CheckBzip2(f.get(), at, total, error)
+                                      : !Inflate(f.get(), at, 0, 0, nullptr, error, &total))
+      return false;
+    // Samples at the stream's end: teem holds all of it, growing its buffer
+    // by the samples' size at a time, so what comes before them stays small.
+    const uint64_t before = s.byteSkip == -1 ? (total >= need ? total - need : UINT64_MAX) : (uint64_t)s.byteSkip;
+    if (before == UINT64_MAX || total - before < need) {
+      error = "the image data is shorter than its header says";
+      return false;
+    }
+    if (s.byteSkip == -1 && before > need + (64u << 10)) {
+      error = "the compressed data holds far more before the image than the image itself";
+      return false;
+    }
   }
   return true;
 }
@@ -748,6 +839,14 @@ bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v,
   v.channels = L.channels == 1 ? 1 : 3;
   if (L.channels != 1) {
     FillColour(v, data, L);
+  } else if (L.scale.run) {
+    const RunScale& k = L.scale;
+    v.grey.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      const double s = std::max(k.low, std::min(k.high, ReadElem(&data[i * es], L.e, L.big)));
+      const size_t r = (size_t)(i / k.run);
+      v.grey[i] = (float)std::max(-3.0e38, std::min(3.0e38, s * k.slope[r] + k.intercept[r]));
+    }
   } else {
     double slope = L.slope, intercept = L.intercept;
     if (slope == 0 || !std::isfinite(slope)) slope = 1;
@@ -773,16 +872,16 @@ bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v,
   return true;
 }
 
-bool PatternFiles(const std::string& headerPath, const std::string& line, std::vector<std::string>& files,
-                  std::string& error) {
+bool PatternFiles(const std::string& headerPath, const std::string& line, const char* conversions,
+                  std::vector<std::string>& files, std::string& error) {
   // "pattern first last step", the pattern with one integer conversion.
   std::vector<std::string> words;
   {
     const char* p = line.c_str();
     while (*p) {
-      while (*p && isspace((unsigned char)*p)) ++p;
+      while (*p == ' ' || *p == '\t') ++p;
       const char* s = p;
-      while (*p && !isspace((unsigned char)*p)) ++p;
+      while (*p && *p != ' ' && *p != '\t') ++p;
       if (p > s) words.emplace_back(s, p);
     }
   }
@@ -793,20 +892,29 @@ bool PatternFiles(const std::string& headerPath, const std::string& line, std::v
   const std::string& pattern = words[0];
   size_t pct = pattern.find('%');
   size_t conv = pct == std::string::npos ? pct : pattern.find_first_not_of("0123456789", pct + 1);
-  if (pct == std::string::npos || conv == std::string::npos ||
-      (pattern[conv] != 'd' && pattern[conv] != 'i' && pattern[conv] != 'u') ||
+  if (pct == std::string::npos || conv == std::string::npos || !strchr(conversions, pattern[conv]) ||
       pattern.find('%', conv + 1) != std::string::npos || conv - pct > 3) {
     error = "the data file pattern is not one number in a name";
     return false;
   }
-  const long first = atol(words[1].c_str()), last = atol(words[2].c_str()), step = atol(words[3].c_str());
-  if (step == 0 || (last - first) / step < 0 || (last - first) / step > 100000) {
+  // Whole numbers far inside an int, so that no step of the run overflows.
+  const int64_t kBound = 1 << 30;
+  int64_t n[3] = {0, 0, 0};
+  bool numbers = true;
+  for (int i = 0; i < 3 && numbers; ++i) {
+    char* end;
+    errno = 0;
+    n[i] = strtoll(words[i + 1].c_str(), &end, 10);
+    numbers = !*end && !errno && n[i] >= -kBound && n[i] <= kBound;
+  }
+  const int64_t first = n[0], last = n[1], step = n[2];
+  if (!numbers || step == 0 || (last - first) / step < 0 || (last - first) / step > 100000) {
     error = "the data file pattern's numbers do not make a run";
     return false;
   }
-  for (long i = first; step > 0 ? i <= last : i >= last; i += step) {
+  for (int64_t k = 0, runs = (last - first) / step; k <= runs; ++k) {
     char name[1024];
-    snprintf(name, sizeof name, pattern.c_str(), (int)i);
+    snprintf(name, sizeof name, pattern.c_str(), (int)(first + k * step));
     std::string full;
     if (!ResolveDataFile(headerPath, name, full, error)) return false;
     files.push_back(full);
@@ -816,14 +924,22 @@ bool PatternFiles(const std::string& headerPath, const std::string& line, std::v
 
 // ---- recognition and loading ----------------------------------------------------
 
-std::string PairHeader(const std::string& path, const std::string& ext) {
-  std::string base = path.substr(0, path.size() - ext.size());
-  if (ext == ".hdr" || ext == ".hdr.gz") return path;
-  for (const char* e : {".hdr", ".HDR", ".hdr.gz"}) {
-    std::string h = base + e;
-    if (FileExists(h)) return h;
-  }
+std::string PairFile(const std::string& path, const char* want) {
+  const std::string ext = Extension(path);
+  const std::string written = path.substr(path.size() - ext.size());
+  const bool gz = EndsWith(ext, ".gz"), upper = written != Lower(written);
+  std::string same = std::string(want) + (gz ? ".gz" : ""), other = std::string(want) + (gz ? "" : ".gz");
+  if (upper)
+    for (std::string* e : {&same, &other})
+      for (char& c : *e) c = (char)toupper((unsigned char)c);
+  const std::string base = path.substr(0, path.size() - ext.size());
+  for (const std::string* e : {&same, &other})
+    if (FileExists(base + *e)) return base + *e;
   return std::string();
+}
+
+std::string PairHeader(const std::string& path, const std::string& ext) {
+  return ext == ".hdr" || ext == ".hdr.gz" ? path : PairFile(path, ".hdr");
 }
 
 int NiftiHeaderSize(const std::vector<uint8_t>& h) {
@@ -927,8 +1043,8 @@ bool ReadOtherFormatInfo(Kind kind, const std::string& path, int& width, int& he
     }
     last = &s.file;
     const uint64_t need = s.samples * ElemSize(L.e), size = FileSize(s.file);
-    if (L.encoding == Encoding::Raw && s.lineSkip == 0 && s.byteSkip >= 0 &&
-        (s.start + (uint64_t)s.byteSkip > size || size - s.start - (uint64_t)s.byteSkip < need)) {
+    const uint64_t at = s.start + (uint64_t)s.byteSkip + (s.repeat - 1) * s.stride;
+    if (L.encoding == Encoding::Raw && s.lineSkip == 0 && s.byteSkip >= 0 && (at > size || size - at < need)) {
       error = "the image data is shorter than its header says";
       return false;
     }
@@ -955,6 +1071,35 @@ bool LoadVolumeOfKind(Kind kind, const std::string& path, Volume& v, std::string
   }
   if (kind == Kind::Dicom) return LoadDicom(path, v, error);
   return LoadOtherFormat(kind, path, v, error);
+}
+
+bool ReadImageFrames(const std::string& path, Kind kind, std::vector<int>& frames) {
+  frames.clear();
+  int w = 0, h = 0, n = 0;
+  std::string error;
+  switch (kind) {
+    case Kind::None:
+    case Kind::Dicom:
+      return false;
+    case Kind::Tiff:
+      if (!ReadTiffInfo(path, w, h, n)) return false;
+      frames.assign((size_t)n, 1);
+      return true;
+    case Kind::Picture:
+      if (!ReadPictureInfo(path, w, h, n, error)) return false;
+      frames.assign((size_t)n, 1);
+      return true;
+    case Kind::Pnm: {
+      std::vector<uint8_t> data;
+      if (!ReadWholeFile(path, data, (size_t)0x7FFFFFFF)) return false;
+      frames.assign((size_t)CountPnmImages(data.data(), data.size()), 1);
+      return !frames.empty();
+    }
+    default:
+      if (!ReadOtherFormatInfo(kind, path, w, h, n, error)) return false;
+      frames.push_back(n);
+      return true;
+  }
 }
 
 bool LoadImages(const std::string& path, std::vector<Volume>& out, std::string& error) {

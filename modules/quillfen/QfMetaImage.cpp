@@ -129,7 +129,7 @@ bool ParseMeta(const std::string& path, RawLayout& L, std::string& error) {
       files.push_back(full);
     }
   } else if (dataFile.find('%') != std::string::npos) {
-    if (!PatternFiles(path, dataFile, files, error)) return false;
+    if (!PatternFiles(path, dataFile, "diu", files, error)) return false;
   } else {
     files.emplace_back();
     if (!ResolveDataFile(path, dataFile, files[0], error)) return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 
 #include "modules/quillfen/QfRawData.h"
 
@@ -63,6 +64,15 @@ struct CdfReader {
   static size_t TypeSize(uint32_t t) {
     return t == 1 || t == 2 ? 1 : t == 3 ? 2 : t == 4 || t == 5 ? 4 : t == 6 ? 8 : 0;
   }
+  // A number of a NetCDF type (big-endian; bytes are signed, characters not).
+  static double Value(const uint8_t* p, uint32_t type) {
+    return type == 1   ? (double)(int8_t)p[0]
+           : type == 2 ? (double)p[0]
+           : type == 3 ? ReadElem(p, Elem::S16, true)
+           : type == 4 ? ReadElem(p, Elem::S32, true)
+           : type == 5 ? ReadElem(p, Elem::F32, true)
+                       : ReadElem(p, Elem::F64, true);
+  }
   void Attributes(CdfAttributes* out) {
     uint32_t tag = U32(), n = U32();
     if (tag == 0) return;
@@ -83,14 +93,7 @@ struct CdfReader {
         if (type == 2)
           a.text.assign((const char*)&d[pos], bytes);
         else
-          for (uint32_t k = 0; k < count && k < 16; ++k) {
-            const uint8_t* p = &d[pos + k * es];
-            a.values.push_back(type == 1   ? (double)(int8_t)p[0]
-                               : type == 3 ? ReadElem(p, Elem::S16, true)
-                               : type == 4 ? ReadElem(p, Elem::S32, true)
-                               : type == 5 ? ReadElem(p, Elem::F32, true)
-                                           : ReadElem(p, Elem::F64, true));
-          }
+          for (uint32_t k = 0; k < count && k < 16; ++k) a.values.push_back(Value(&d[pos + k * es], type));
       }
       pos += (bytes + 3) & ~(size_t)3;
     }
@@ -128,6 +131,40 @@ bool MincShape(std::vector<std::string>& names, std::vector<uint64_t>& shape, Ra
   return true;
 }
 
+// Real values: each stored value clamped to the valid range, then mapped from
+// it to its slice's image-min..image-max (which run over the image's first
+// one or two dimensions); floating point samples are real values already.
+// Without image-max and image-min the stored values are shown.
+bool MincScale(const std::vector<std::string>& names, const std::vector<uint64_t>& shape,
+               const std::vector<std::string>& scaleNames, const std::vector<double>& max,
+               const std::vector<double>& min, const std::vector<double>& validRange, RawLayout& L,
+               std::string& error) {
+  if (!ElemIsInteger(L.e) || L.channels != 1 || (max.empty() && min.empty())) return true;
+  uint64_t values = 1;
+  for (size_t k = 0; k < scaleNames.size() && k < shape.size(); ++k) values *= shape[k];
+  if (scaleNames.size() > 2 || scaleNames.size() >= names.size() ||
+      !std::equal(scaleNames.begin(), scaleNames.end(), names.begin()) || max.size() != values ||
+      min.size() != values) {
+    error = "the MINC file's slice scaling does not fit its image";
+    return false;
+  }
+  const int bits = (int)ElemSize(L.e) * 8;
+  double low = ElemIsSigned(L.e) ? -std::ldexp(1.0, bits - 1) : 0;
+  double high = ElemIsSigned(L.e) ? std::ldexp(1.0, bits - 1) - 1 : std::ldexp(1.0, bits) - 1;
+  if (validRange.size() == 2 && validRange[0] < validRange[1] && validRange[0] >= low && validRange[1] <= high)
+    low = validRange[0], high = validRange[1];
+  RunScale& k = L.scale;
+  k.run = L.SampleCount() / values;
+  k.low = low;
+  k.high = high;
+  for (size_t i = 0; i < values; ++i) {
+    const double slope = (max[i] - min[i]) / (high - low);
+    k.slope.push_back(slope);
+    k.intercept.push_back(min[i] - low * slope);
+  }
+  return true;
+}
+
 // Orientation: each spatial dimension's world axis (right, anterior,
 // superior), turned by its direction cosines, signed by its step; `look`
 // gives a dimension's step and cosines where the file has them.
@@ -150,13 +187,7 @@ void MincOrientation(const std::vector<std::string>& names, RawLayout& L, Look l
     ++spatial;
   }
   if (spatial == (int)std::min<size_t>(k, 3) && spatial >= 2) {
-    if (spatial == 2) {
-      const double(&u)[3] = L.axes[0];
-      const double(&v)[3] = L.axes[1];
-      L.axes[2][0] = u[1] * v[2] - u[2] * v[1];
-      L.axes[2][1] = u[2] * v[0] - u[0] * v[2];
-      L.axes[2][2] = u[0] * v[1] - u[1] * v[0];
-    }
+    if (spatial == 2) SliceNormal(L);
     L.oriented = true;
   }
 }
@@ -274,38 +305,71 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error) {
 
   // A fixed-size image is one run; a record image has one run per record,
   // the records of every record variable standing one after the other.
-  const uint64_t total = L.SampleCount() * (uint64_t)L.channels;
-  if (!recordVar) {
-    Segment s;
-    s.file = path;
-    s.byteSkip = (int64_t)image->begin;
-    s.samples = total;
-    L.segments.push_back(s);
-    return CheckLayout(L, error);
-  }
-  if (total > DecodeLimit()) {
-    error = "the image is larger than the library takes (1 GiB)";
-    return false;
-  }
   int recordVars = 0;
   uint64_t recordSize = 0;
   for (const CdfVariable& v : vars)
     if (isRecord(v)) ++recordVars, recordSize += v.vsize;
-  const uint64_t perRecord = total / records;
-  if (recordVars == 1) recordSize = perRecord * es;
-  if (recordSize < perRecord * es) {
-    error = "the MINC header's record size is wrong";
-    return false;
+  const uint64_t total = L.SampleCount() * (uint64_t)L.channels;
+  Segment s;
+  s.file = path;
+  s.byteSkip = (int64_t)image->begin;
+  s.samples = total;
+  if (recordVar) {
+    s.repeat = records;
+    s.samples = total / records;
+    s.stride = recordVars == 1 ? s.samples * es : recordSize;
+    if (s.stride < s.samples * es) {
+      error = "the MINC header's record size is wrong";
+      return false;
+    }
   }
-  for (uint32_t i = 0; i < records; ++i) {
-    Segment s;
-    s.file = path;
-    s.byteSkip = (int64_t)(image->begin + (uint64_t)i * recordSize);
-    s.samples = perRecord;
-    L.segments.push_back(s);
-    if (L.segments.size() > DecodeLimit()) break;
+  L.segments.push_back(s);
+  if (!CheckLayout(L, error)) return false;
+
+  // The values of a variable (of the record dimension or not), at most `limit` of them.
+  auto values = [&](const CdfVariable& v, uint64_t limit, std::vector<double>& out) {
+    const size_t vs = CdfReader::TypeSize(v.type);
+    uint64_t perRecord = 1;
+    for (size_t k = isRecord(v) ? 1 : 0; k < v.dims.size() && perRecord <= limit; ++k)
+      perRecord *= dims[v.dims[k]].second;
+    const uint64_t runs = isRecord(v) ? records : 1;
+    // Within the limit, and in the file, before room is made for them.
+    if (vs == 0 || perRecord > limit || perRecord * runs > limit ||
+        v.begin + (runs - 1) * recordSize + perRecord * vs > FileSize(path))
+      return false;
+    std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(path.c_str(), "rb"), fclose);
+    std::vector<uint8_t> run((size_t)(perRecord * vs));
+    for (uint64_t r = 0; f && r < runs; ++r) {
+      if (fseeko64(f.get(), (int64_t)(v.begin + r * recordSize), SEEK_SET) != 0 ||
+          fread(run.data(), 1, run.size(), f.get()) != run.size())
+        return false;
+      for (uint64_t i = 0; i < perRecord; ++i) out.push_back(CdfReader::Value(&run[(size_t)(i * vs)], v.type));
+    }
+    return f != nullptr;
+  };
+  std::vector<double> scale[2];
+  std::vector<std::string> scaleNames;
+  const char* kScales[2] = {"image-max", "image-min"};
+  for (int i = 0; i < 2; ++i) {
+    auto v = std::find_if(vars.begin(), vars.end(), [&](const CdfVariable& x) { return x.name == kScales[i]; });
+    if (v == vars.end()) continue;
+    std::vector<std::string> these;
+    for (uint32_t id : v->dims) these.push_back(dims[id].first);
+    if ((i == 1 && these != scaleNames) || !values(*v, (uint64_t)L.Frames(), scale[i])) {
+      error = "the MINC file's slice scaling does not fit its image";
+      return false;
+    }
+    scaleNames = these;
   }
-  return CheckLayout(L, error);
+  std::vector<double> valid;
+  auto vr = image->atts.find("valid_range");
+  auto vmin = image->atts.find("valid_min"), vmax = image->atts.find("valid_max");
+  if (vr != image->atts.end() && vr->second.values.size() == 2)
+    valid = {std::min(vr->second.values[0], vr->second.values[1]), std::max(vr->second.values[0], vr->second.values[1])};
+  else if (vmin != image->atts.end() && vmax != image->atts.end() && !vmin->second.values.empty() &&
+           !vmax->second.values.empty())
+    valid = {vmin->second.values[0], vmax->second.values[0]};
+  return MincScale(names, shape, scaleNames, scale[0], scale[1], valid, L, error);
 }
 
 #ifdef QF_WITH_HDF5
@@ -348,6 +412,57 @@ bool ReadStringAttribute(hid_t object, const char* name, std::string& out) {
   return true;
 }
 
+std::vector<std::string> SplitDimorder(const std::string& order) {
+  std::vector<std::string> names;
+  for (size_t at = 0; at <= order.size() && !order.empty();) {
+    const size_t comma = order.find(',', at);
+    names.push_back(Trim(order.substr(at, comma == std::string::npos ? std::string::npos : comma - at)));
+    if (comma == std::string::npos) break;
+    at = comma + 1;
+  }
+  return names;
+}
+
+hid_t NativeType(Elem e) {
+  switch (e) {
+    case Elem::U8:
+      return H5T_NATIVE_UCHAR;
+    case Elem::S8:
+      return H5T_NATIVE_SCHAR;
+    case Elem::U16:
+      return H5T_NATIVE_USHORT;
+    case Elem::S16:
+      return H5T_NATIVE_SHORT;
+    case Elem::U32:
+      return H5T_NATIVE_UINT;
+    case Elem::S32:
+      return H5T_NATIVE_INT;
+    case Elem::U64:
+      return H5T_NATIVE_ULLONG;
+    case Elem::S64:
+      return H5T_NATIVE_LLONG;
+    case Elem::F32:
+      return H5T_NATIVE_FLOAT;
+    default:
+      return H5T_NATIVE_DOUBLE;
+  }
+}
+
+// A dataset's numbers as doubles, at most `limit` of them, and its dimension names.
+bool ReadDataset(hid_t file, const char* path, uint64_t limit, std::vector<double>& out,
+                 std::vector<std::string>& names) {
+  if (H5Lexists(file, path, H5P_DEFAULT) <= 0) return true;
+  H5Handle set(H5Dopen2(file, path, H5P_DEFAULT), H5Dclose);
+  H5Handle space(set ? H5Dget_space(set.id) : -1, H5Sclose);
+  const hssize_t n = space ? H5Sget_simple_extent_npoints(space.id) : -1;
+  if (n <= 0 || (uint64_t)n > limit) return false;
+  out.resize((size_t)n);
+  std::string order;
+  ReadStringAttribute(set.id, "dimorder", order);
+  names = SplitDimorder(order);
+  return H5Dread(set.id, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, out.data()) >= 0;
+}
+
 std::vector<double> ReadNumbers(hid_t object, const char* name) {
   std::vector<double> out;
   if (H5Aexists(object, name) <= 0) return out;
@@ -387,14 +502,14 @@ bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error) {
   H5Sget_simple_extent_dims(space.id, extent, nullptr);
   std::string order;
   ReadStringAttribute(image.id, "dimorder", order);
-  std::vector<std::string> names;
-  for (size_t at = 0; at <= order.size() && !order.empty();) {
-    const size_t comma = order.find(',', at);
-    names.push_back(Trim(order.substr(at, comma == std::string::npos ? std::string::npos : comma - at)));
-    if (comma == std::string::npos) break;
-    at = comma + 1;
-  }
+  std::vector<std::string> names = SplitDimorder(order);
   if ((int)names.size() != rank) names.assign((size_t)rank, std::string());
+  // An image never written holds no samples (HDF5 would make them all up).
+  H5D_space_status_t status = H5D_SPACE_STATUS_ERROR;
+  if (H5Dget_space_status(image.id, &status) < 0 || status == H5D_SPACE_STATUS_NOT_ALLOCATED) {
+    error = "the MINC 2 image's samples are not in the file";
+    return false;
+  }
   const H5T_class_t cls = H5Tget_class(type.id);
   const size_t size = H5Tget_size(type.id);
   if (cls == H5T_INTEGER) {
@@ -423,19 +538,23 @@ bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error) {
   s.file = path;
   s.samples = L.SampleCount() * (uint64_t)L.channels;
   L.segments.push_back(s);
-  return CheckLayout(L, error);
-}
-
-// Writes a sample back in its stored type.
-template <typename T>
-void StoreAs(double s, uint8_t* p) {
-  const T x = (T)s;
-  memcpy(p, &x, sizeof x);
+  if (!CheckLayout(L, error)) return false;
+  std::vector<double> max, min;
+  std::vector<std::string> maxNames, minNames;
+  if (!ReadDataset(file.id, "/minc-2.0/image/0/image-max", (uint64_t)L.Frames(), max, maxNames) ||
+      !ReadDataset(file.id, "/minc-2.0/image/0/image-min", (uint64_t)L.Frames(), min, minNames) ||
+      maxNames != minNames) {
+    error = "the MINC file's slice scaling does not fit its image";
+    return false;
+  }
+  return MincScale(names, shape, maxNames, max, min, ReadNumbers(image.id, "valid_range"), L, error);
 }
 
 bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, std::string& error) {
   if (!CheckLayout(L, error)) return false;
-  std::vector<double> samples;
+  // The samples in their stored type (HDF5 puts them in the machine's byte
+  // order and checks what its filters decode).
+  std::vector<uint8_t> samples;
   {
     std::lock_guard<std::mutex> guard(g_hdf5);
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
@@ -446,53 +565,15 @@ bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, st
       error = "the MINC 2 image cannot be read";
       return false;
     }
-    // HDF5 converts every stored type to doubles and checks what its filters decode.
-    samples.resize((size_t)(L.SampleCount() * (uint64_t)L.channels));
-    if (H5Dread(image.id, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, samples.data()) < 0) {
+    samples.resize((size_t)L.DataBytes());
+    if (H5Dread(image.id, NativeType(L.e), H5S_ALL, H5S_ALL, H5P_DEFAULT, samples.data()) < 0) {
       error = "the MINC 2 image data is damaged or short";
       return false;
     }
   }
   RawLayout got = L;
-  got.e = Elem::F64;
   got.big = false;
-  if (L.channels != 1 && ElemIsInteger(L.e)) {
-    // Colour keeps its stored width's scale: back to the stored type first.
-    got.e = L.e;
-    std::vector<uint8_t> raw(samples.size() * ElemSize(L.e));
-    for (size_t i = 0; i < samples.size(); ++i) {
-      const double s = samples[i];
-      uint8_t* p = &raw[i * ElemSize(L.e)];
-      switch (L.e) {
-        case Elem::U8:
-          StoreAs<uint8_t>(s, p);
-          break;
-        case Elem::S8:
-          StoreAs<int8_t>(s, p);
-          break;
-        case Elem::U16:
-          StoreAs<uint16_t>(s, p);
-          break;
-        case Elem::S16:
-          StoreAs<int16_t>(s, p);
-          break;
-        case Elem::U32:
-          StoreAs<uint32_t>(s, p);
-          break;
-        case Elem::S32:
-          StoreAs<int32_t>(s, p);
-          break;
-        case Elem::U64:
-          StoreAs<uint64_t>(s, p);
-          break;
-        default:
-          StoreAs<int64_t>(s, p);
-          break;
-      }
-    }
-    return FillLayout(got, raw.data(), raw.size(), v, error);
-  }
-  return FillLayout(got, (const uint8_t*)samples.data(), samples.size() * sizeof(double), v, error);
+  return FillLayout(got, samples.data(), samples.size(), v, error);
 }
 #else
 bool ParseMinc2(const std::string&, RawLayout&, std::string& error) {

@@ -232,11 +232,13 @@ int QF_CALL ReadFileInfo(const char* path, FileInfoRequest* req) {
       req->info5 = frames;
       return 0;
     }
-    int w = 0, h = 0;
-    if (!qf::ReadPictureSize(path, w, h)) return -1;
+    // Pictures: the size, and the frames of an animation within the decode limit.
+    int w = 0, h = 0, frames = 1;
+    if (kind == qf::Kind::Picture ? !qf::ReadPictureInfo(path, w, h, frames, error) : !qf::ReadPictureSize(path, w, h))
+      return -1;
     req->width = w;
     req->height = h;
-    req->info5 = 1;
+    req->info5 = frames;
     return 0;
   } catch (...) {
     return -1;

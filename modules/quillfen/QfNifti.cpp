@@ -25,6 +25,21 @@ const double kAnalyzeAxes[6][3][3] = {
     {{0, -1, 0}, {0, 0, 1}, {-1, 0, 0}},  // sagittal, flipped
 };
 
+// The sample types by NIfTI data type code; complex and 128-bit ones are not shown.
+const struct NiftiType {
+  int datatype;
+  Elem e;
+  int channels;
+} kNiftiTypes[] = {{2, Elem::U8, 1},     {4, Elem::S16, 1},   {8, Elem::S32, 1},    {16, Elem::F32, 1},
+                   {64, Elem::F64, 1},   {128, Elem::U8, 3},  {256, Elem::S8, 1},   {512, Elem::U16, 1},
+                   {768, Elem::U32, 1},  {1024, Elem::S64, 1}, {1280, Elem::U64, 1}, {2304, Elem::U8, 4}};
+
+// The header of a path: the file itself when single, else its pair's.
+std::string NiftiHeaderPath(const std::string& path) {
+  const std::string ext = Extension(path);
+  return ext == ".nii" || ext == ".nii.gz" ? path : PairHeader(path, ext);
+}
+
 // NIfTI's world frame runs right, anterior, superior.
 void FromRas(RawLayout& L, int axis, double x, double y, double z) {
   L.axes[axis][0] = -x;
@@ -37,7 +52,7 @@ void FromRas(RawLayout& L, int axis, double x, double y, double z) {
 bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   const std::string ext = Extension(path);
   const bool single = ext == ".nii" || ext == ".nii.gz";
-  const std::string headerPath = single ? path : PairHeader(path, ext);
+  const std::string headerPath = NiftiHeaderPath(path);
   if (headerPath.empty()) {
     error = "the header file of the pair is missing";
     return false;
@@ -52,7 +67,13 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   const bool big = two ? !(hdr[0] == 0x1C && hdr[1] == 0x02) : !(hdr[0] == 0x5C && hdr[1] == 0x01);
   auto i16 = [&](size_t at) { return (int64_t)ReadElem(&hdr[at], Elem::S16, big); };
   auto i32 = [&](size_t at) { return (int64_t)ReadElem(&hdr[at], Elem::S32, big); };
-  auto i64 = [&](size_t at) { return (int64_t)ReadElem(&hdr[at], Elem::S64, big); };
+  auto i64 = [&](size_t at) {  // whole, not through a double
+    uint8_t b[8];
+    for (size_t i = 0; i < 8; ++i) b[i] = hdr[at + (big ? 7 - i : i)];
+    int64_t v;
+    memcpy(&v, b, 8);
+    return v;
+  };
   auto real = [&](size_t at) { return two ? ReadElem(&hdr[at], Elem::F64, big) : ReadElem(&hdr[at], Elem::F32, big); };
   int64_t dim[8];
   for (int i = 0; i < 8; ++i) dim[i] = two ? i64(16 + 8 * i) : i16(40 + 2 * i);
@@ -61,49 +82,14 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   L.slope = nifti ? real(two ? 176 : 112) : 1;
   L.intercept = nifti ? real(two ? 184 : 116) : 0;
   if (L.slope == 0) L.slope = 1, L.intercept = 0;
-  switch (datatype) {
-    case 2:
-      L.e = Elem::U8;
-      break;
-    case 4:
-      L.e = Elem::S16;
-      break;
-    case 8:
-      L.e = Elem::S32;
-      break;
-    case 16:
-      L.e = Elem::F32;
-      break;
-    case 64:
-      L.e = Elem::F64;
-      break;
-    case 128:
-      L.e = Elem::U8;
-      L.channels = 3;
-      break;
-    case 256:
-      L.e = Elem::S8;
-      break;
-    case 512:
-      L.e = Elem::U16;
-      break;
-    case 768:
-      L.e = Elem::U32;
-      break;
-    case 1024:
-      L.e = Elem::S64;
-      break;
-    case 1280:
-      L.e = Elem::U64;
-      break;
-    case 2304:
-      L.e = Elem::U8;
-      L.channels = 4;
-      break;
-    default:
-      error = "unsupported NIfTI data type (complex and 128-bit samples are not shown)";
-      return false;
+  const auto type = std::find_if(std::begin(kNiftiTypes), std::end(kNiftiTypes),
+                                 [&](const NiftiType& t) { return t.datatype == datatype; });
+  if (type == std::end(kNiftiTypes)) {
+    error = "unsupported NIfTI data type (complex and 128-bit samples are not shown)";
+    return false;
   }
+  L.e = type->e;
+  L.channels = type->channels;
   if (dim[0] < 2 || dim[0] > 7) {
     error = "bad NIfTI dimensions";
     return false;
@@ -158,67 +144,123 @@ bool ParseNifti(const std::string& path, RawLayout& L, std::string& error) {
   }
   L.flipRows = true;
 
-  const double vox = two ? (double)i64(168) : real(108);
+  // Where the samples start: vox_offset (nifticlib keeps a NIfTI-1 one in an
+  // int), in a single file past the header and its 4 extension bytes, which
+  // nifticlib and nibabel read differently otherwise.
+  const double vox = two ? (double)i64(168) : std::trunc(real(108));
+  if (!(vox >= (single ? size + 4 : 0) && vox < (two ? 1e12 : 2147483647.0))) {
+    error = "the NIfTI header's data offset is not usable";
+    return false;
+  }
   Segment s;
-  if (single) {
-    s.file = path;
-    s.byteSkip = vox >= size && vox < 1e12 ? (int64_t)vox : size + 4;
-  } else {
-    if (ext == ".hdr" || ext == ".hdr.gz") {
-      const std::string base = path.substr(0, path.size() - ext.size());
-      for (const char* x : {".img", ".IMG", ".img.gz"})
-        if (FileExists(base + x)) {
-          s.file = base + x;
-          break;
-        }
-    } else {
-      s.file = path;
-    }
-    if (s.file.empty()) {
-      error = "the image file of the pair cannot be read";
-      return false;
-    }
-    s.byteSkip = vox > 0 && vox < 1e12 ? (int64_t)vox : 0;
+  s.file = single ? path : PairFile(headerPath, ".img");
+  s.byteSkip = (int64_t)vox;
+  if (s.file.empty()) {
+    error = "the image file of the pair cannot be read";
+    return false;
   }
   if (EndsWith(Lower(s.file), ".gz")) L.encoding = Encoding::Gzip;
   s.samples = L.SampleCount() * (uint64_t)L.channels;
   L.segments.push_back(s);
-  return CheckLayout(L, error);
+  return CheckLayout(L, error) && NiftiLibAgrees(path, L, error);
 }
 
 #ifdef QF_WITH_NIFTI
+namespace {
+
+// nifticlib's options are global, so one call at a time.
+std::mutex g_nifti;
+
+const int kMsbFirst = 2;  // nifticlib's byte order code for big-endian files
+
+// nifticlib's reading of a header alone (without extensions or samples): the
+// header file it picks for a path, its image of the header, and the file it
+// would read the samples from.
+struct NiftiLibHeader {
+  std::string header, image;
+  nifti_image* nim = nullptr;
+  ~NiftiLibHeader() {
+    if (nim) nifti_image_free(nim);
+  }
+};
+
+bool ReadNiftiLibHeader(const std::string& path, NiftiLibHeader& h) {
+  nifti_set_debug_level(0);
+  nifti_set_alter_cifti(0);
+  char* hname = nifti_findhdrname(path.c_str());
+  int version = 0;
+  void* hdr = hname ? nifti_read_header(hname, &version, 0) : nullptr;
+  if (hdr && version == 2)
+    h.nim = nifti_convert_n2hdr2nim(*(nifti_2_header*)hdr, hname);
+  else if (hdr && (version == 0 || version == 1))
+    h.nim = nifti_convert_n1hdr2nim(*(nifti_1_header*)hdr, hname);
+  char* iname = h.nim && h.nim->iname ? nifti_findimgname(h.nim->iname, h.nim->nifti_type) : nullptr;
+  if (hname) h.header = hname;
+  if (iname) h.image = iname;
+  free(iname);
+  free(hdr);
+  free(hname);
+  return h.nim && !h.image.empty();
+}
+
+// nifticlib reads the files of the layout. Where it would read others (a
+// "x.nii" beside "x.nii.gz", the other compression of a pair), or cannot read
+// the header, the samples are read here instead, from the files checked.
+bool ReadsLayoutFiles(const NiftiLibHeader& h, const std::string& path, const RawLayout& L) {
+  return h.nim && h.header == NiftiHeaderPath(path) && h.image == L.segments[0].file;
+}
+
+// nifticlib's image of the header holds the layout's offset, type and sizes.
+bool SameAsLayout(const nifti_image* nim, const RawLayout& L) {
+  bool type = false;
+  for (const auto& t : kNiftiTypes) type = type || (t.datatype == nim->datatype && t.e == L.e && t.channels == L.channels);
+  uint64_t count = 1;
+  for (int i = 1; i <= nim->dim[0] && i < 8; ++i) count *= (uint64_t)std::max<int64_t>(1, nim->dim[i]);
+  return type && nim->iname_offset == L.segments[0].byteSkip && nim->nx == L.w && nim->ny == L.h &&
+         count == L.SampleCount() && (uint64_t)nim->nbyper * count == L.DataBytes() &&
+         (nim->byteorder == kMsbFirst) == L.big;
+}
+
+}  // namespace
+
+bool NiftiLibAgrees(const std::string& path, const RawLayout& L, std::string& error) {
+  std::lock_guard<std::mutex> guard(g_nifti);
+  NiftiLibHeader h;
+  if (!ReadNiftiLibHeader(path, h) || !ReadsLayoutFiles(h, path, L) || SameAsLayout(h.nim, L)) return true;
+  error = "nifticlib reads this NIfTI header differently";
+  return false;
+}
+
 // nifticlib reads the header and the samples (NIfTI-1, NIfTI-2, Analyze,
-// compressed or not); what it reads must be the image the header check
-// above described. Its options are global, so one read at a time.
+// compressed or not) of the files checked here; what it reads must be the
+// image the header check described.
 bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done) {
   done = true;
   // nifticlib reads no further than the samples, so a gzip checksum would
   // never be checked: every stream is checked to its end first.
   if (!VerifyLayoutStreams(L, error)) return false;
-  static std::mutex lock;
-  std::lock_guard<std::mutex> guard(lock);
-  nifti_set_debug_level(0);
-  nifti_image* nim = nifti_image_read(path.c_str(), 1);
+  std::lock_guard<std::mutex> guard(g_nifti);
+  NiftiLibHeader h;
+  nifti_image* nim = ReadNiftiLibHeader(path, h) && ReadsLayoutFiles(h, path, L) ? nifti_image_read(path.c_str(), 1)
+                                                                                 : nullptr;
   if (!nim || !nim->data) {
-    // Its gzip reading stops short on some sound streams (nibabel's NIfTI-2
-    // among them); the own reader, which has checked the header and will
-    // check every sample's presence, reads those.
+    // Its gzip reading also stops short on some sound streams (nibabel's
+    // NIfTI-2 among them); the own reader, which has checked the header and
+    // will check every sample's presence, reads those.
     if (nim) nifti_image_free(nim);
     done = false;
     return false;
   }
-  uint64_t count = 1;
-  for (int i = 1; i <= nim->dim[0] && i < 8; ++i) count *= (uint64_t)std::max<int64_t>(1, nim->dim[i]);
   RawLayout got = L;
   got.big = false;  // nifticlib hands samples over in the machine's order
-  const bool same =
-      nim->nx == L.w && nim->ny == L.h && count == L.SampleCount() && (uint64_t)nim->nbyper * count == L.DataBytes();
+  const bool same = SameAsLayout(nim, L);
   const bool ok = same ? FillLayout(got, (const uint8_t*)nim->data, (size_t)L.DataBytes(), v, error) : false;
   if (!same) error = "nifticlib read another image than the header describes";
   nifti_image_free(nim);
   return ok;
 }
 #else
+bool NiftiLibAgrees(const std::string&, const RawLayout&, std::string&) { return true; }
 bool LoadNiftiSamples(const std::string&, const RawLayout&, Volume&, std::string&, bool& done) {
   done = false;
   return false;

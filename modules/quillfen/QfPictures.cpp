@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "modules/quillfen/QfCore.h"
+#include "imaging/image/GifCodec.h"
+#include "imaging/image/GifReader.h"
 #include "imaging/image/RasterImage.h"
 #include "imaging/image/RasterStream.h"
 #ifdef QF_WITH_TIFF
@@ -54,6 +56,51 @@ bool PictureSizeAllowed(uint64_t w, uint64_t h, uint64_t bytesPerPixel, std::str
     return false;
   }
   return true;
+}
+
+// Bytes a decoded picture holds per pixel: the image container's copy and the
+// volume made of it, up to four bytes a pixel each.
+constexpr uint64_t kPictureBytesPerPixel = 8;
+
+// The frames of a GIF as its decoder counts them, and its screen's size.
+int GifFrames(const uint8_t* data, size_t size, int& width, int& height) {
+  if (size < 13 || size > 0x7FFFFFFF || memcmp(data, "GIF8", 4) != 0) return 0;
+  CRasterMemoryStream stream(const_cast<BYTE*>(data), (int32_t)size);
+  CRasterImageGIF gif;
+  CGifReader reader(gif);
+  if (!reader.MakeTables()) return 0;
+  CGifReader::ScreenHeader header = {(WORD)(data[6] | data[7] << 8), (WORD)(data[8] | data[9] << 8), data[10],
+                                     data[11], data[12]};
+  stream.Seek(13, SEEK_SET);
+  CGifReader::ColorTable global;
+  global.count = 0;
+  if (header.flags & 0x80) reader.ReadColorTable(&stream, header.flags & 7, &global);
+  const int frames = reader.CountFrames(&stream, &global, &header);
+  width = header.width;
+  height = header.height;
+  return frames;
+}
+
+// The size of a picture the image container reads, from its header, and its
+// frames (all of a GIF's, each as composed on its screen) within the decode
+// limit together.
+bool PictureBudget(const uint8_t* data, size_t size, int format, int& width, int& height, int& frames,
+                   std::string& error) {
+  CRasterMemoryStream stream(const_cast<BYTE*>(data), (int32_t)std::min<size_t>(size, 0x7FFFFFFF));
+  CRasterImage probe;
+  probe.SetEscape(-1);
+  if (!probe.Decode(&stream, format)) {
+    error = "the picture cannot be decoded";
+    return false;
+  }
+  width = (int)probe.GetWidth();
+  height = (int)probe.GetHeight();
+  frames = 1;
+  if (probe.GetFormat() == RASTER_TYPE_GIF) {
+    int w = 0, h = 0;
+    frames = std::max(1, GifFrames(data, size, w, h));
+  }
+  return PictureSizeAllowed((uint64_t)width, (uint64_t)height, kPictureBytesPerPixel * (uint64_t)frames, error);
 }
 
 // ---- PNM --------------------------------------------------------------------
@@ -185,6 +232,39 @@ void AppendRaster(const CRasterImage& img, std::vector<Volume>& out) {
 
 }  // namespace
 
+bool ReadPictureInfo(const std::string& path, int& width, int& height, int& frames, std::string& error) {
+  // The header is enough, but for a GIF, whose frames are counted.
+  std::vector<uint8_t> data;
+  if (!ReadWholeFile(path, data, 1 << 20) ||
+      (data.size() >= 4 && memcmp(data.data(), "GIF8", 4) == 0 && !ReadWholeFile(path, data, 0x7FFFFFFE))) {
+    error = "the picture cannot be read";
+    return false;
+  }
+  return PictureBudget(data.data(), data.size(), 0, width, height, frames, error);
+}
+
+int CountPnmImages(const uint8_t* data, size_t size) {
+  PnmCursor c{data, size, 0};
+  int count = 0;
+  do {
+    if (c.pos + 2 > size || data[c.pos] != 'P' || data[c.pos + 1] < '1' || data[c.pos + 1] > '6') break;
+    const int kind = data[c.pos + 1] - '0';
+    c.pos += 2;
+    uint32_t w = 0, h = 0, maxval = 1;
+    if (!c.Number(65535, w) || !c.Number(65535, h) || (kind != 1 && kind != 4 && !c.Number(65535, maxval)) ||
+        maxval == 0)
+      break;
+    ++count;
+    // Samples written as text end the walk at the first image.
+    if (kind < 4) break;
+    const uint64_t bytes = kind == 4 ? ((uint64_t)w + 7) / 8 * h
+                                     : (uint64_t)w * h * (kind == 6 ? 3 : 1) * (maxval > 255 ? 2 : 1);
+    if (size - c.pos < bytes + 1) break;
+    c.pos += (size_t)bytes + 1;
+  } while (c.SkipSpace() && count < 4096);
+  return count;
+}
+
 bool DecodePnm(const uint8_t* data, size_t size, std::vector<Volume>& out, std::string& error) {
   PnmCursor c{data, size, 0};
   std::vector<Volume> images;
@@ -207,16 +287,12 @@ bool DecodePicture(const uint8_t* data, size_t size, std::vector<Volume>& out, s
     error = "the picture is too large";
     return false;
   }
+  // The header first: a picture larger than the cap is refused before any
+  // room is made for it (a few compressed bytes can claim gigapixels, a few
+  // more bytes a hundred such frames).
+  int width = 0, height = 0, frames = 0;
+  if (!PictureBudget(data, size, format, width, height, frames, error)) return false;
   CRasterMemoryStream stream(const_cast<BYTE*>(data), (int32_t)size);
-  {
-    // The header first: a picture larger than the cap is refused before any
-    // room is made for it (a few compressed bytes can claim gigapixels).
-    CRasterImage probe;
-    probe.SetEscape(-1);
-    if (probe.Decode(&stream, format) && !PictureSizeAllowed(probe.GetWidth(), probe.GetHeight(), 4, error))
-      return false;
-    stream.Seek(0, SEEK_SET);
-  }
   CRasterImage image;
   image.SetAllFrames(true);
   if (!image.Decode(&stream, format) || !image.HasPixels()) {
@@ -266,6 +342,32 @@ bool TiffPageReadable(TIFF* tif, std::string& error) {
   if (WideGreyPage(tif) || TIFFRGBAImageOK(tif, why)) return true;
   error = std::string("the TIFF page's samples are not read") + (why[0] ? std::string(": ") + why : "");
   return false;
+}
+
+// A grey page turned by its orientation tag to the top-left one, by swaps
+// and flips only, as the RGBA reader turns colour pages.
+void OrientPage(TIFF* tif, Volume& v) {
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+  if (orientation <= ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) return;
+  // The stored row runs down the columns for orientations 5 to 8.
+  const bool transpose = orientation >= ORIENTATION_LEFTTOP;
+  const bool mirror = orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT ||
+                      orientation == ORIENTATION_RIGHTTOP || orientation == ORIENTATION_RIGHTBOT;
+  const bool flip = orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_BOTLEFT ||
+                    orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
+  const int w = v.width, h = v.height, ow = transpose ? h : w, oh = transpose ? w : h;
+  std::vector<float> out(v.grey.size());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int ox = transpose ? y : x, oy = transpose ? x : y;
+      if (mirror) ox = ow - 1 - ox;
+      if (flip) oy = oh - 1 - oy;
+      out[(size_t)oy * ow + ox] = v.grey[(size_t)y * w + x];
+    }
+  v.grey.swap(out);
+  v.width = ow;
+  v.height = oh;
 }
 
 bool ReadWideGrey(TIFF* tif, uint32_t w, uint32_t h, Volume& v, std::string& error) {
@@ -323,41 +425,74 @@ bool ReadWideGrey(TIFF* tif, uint32_t w, uint32_t h, Volume& v, std::string& err
       v.grey[(size_t)y * w + x] = (float)std::max(-3.0e38, std::min(3.0e38, s));
     }
   }
+  OrientPage(tif, v);
   return true;
 }
 
-bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& error) {
+// The pages read, from the directories alone: each up to the first that
+// cannot be read, and their decoded size within the decode limit together
+// (four bytes a pixel: a grey page's samples, or a colour page's raster).
+bool TiffPages(TIFF* tif, uint64_t fileSize, int& pages, std::string& error) {
+  pages = 0;
+  uint64_t decoded = 0;
+  std::string why;
+  do {
+    uint32_t w = 0, h = 0;
+    uint16_t compression = COMPRESSION_NONE, bps = 8, spp = 1;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    if (w == 0 || h == 0 || w > 65535 || h > 65535) {
+      why = "the TIFF page's size is not supported";
+      break;
+    }
+    // Uncompressed samples must be in the file before room is made for them.
+    if (compression == COMPRESSION_NONE && (uint64_t)w * h * spp * bps / 8 > fileSize) {
+      why = "the TIFF data is shorter than its header says";
+      break;
+    }
+    if (!TiffPageReadable(tif, why)) break;
+    decoded += (uint64_t)w * h * 4;
+    ++pages;
+  } while (pages < 4096 && TIFFReadDirectory(tif));
+  if (decoded > DecodeLimit()) {
+    error = "the TIFF file's pages are larger together than the library takes (1 GiB)";
+    return false;
+  }
+  if (pages == 0) error = why.empty() ? "the TIFF file has no page that can be read" : why;
+  TIFFSetDirectory(tif, 0);
+  return pages > 0;
+}
+
+using TiffPtr = std::unique_ptr<TIFF, void (*)(TIFF*)>;
+
+TiffPtr OpenTiff(const std::string& path) {
   TIFFSetErrorHandler(QuietTiff);
   TIFFSetWarningHandler(QuietTiff);
-  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "rm"), TIFFClose);
+  return TiffPtr(TIFFOpen(path.c_str(), "rm"), TIFFClose);
+}
+
+bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& error) {
+  TiffPtr tif = OpenTiff(path);
+  int pages = 0;
   if (!tif) {
     error = "not a TIFF file that can be read";
     return false;
   }
-  const uint64_t fileSize = FileSize(path);
-  std::vector<Volume> pages;
+  if (!TiffPages(tif.get(), FileSize(path), pages, error)) return false;
+  std::vector<Volume> read;
   std::vector<uint32_t> raster;
-  uint64_t decoded = 0;
-  do {
+  for (int page = 0; page < pages; ++page) {
+    if (page > 0 && !TIFFReadDirectory(tif.get())) break;
     uint32_t w = 0, h = 0;
-    uint16_t compression = COMPRESSION_NONE, bps = 8, spp = 1;
     TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-    // Four bytes a pixel: the page's raster, and a grey page's samples.
-    if (!PictureSizeAllowed(w, h, 4, error, decoded)) break;
-    // Uncompressed samples must be in the file before room is made for them.
-    if (compression == COMPRESSION_NONE && (uint64_t)w * h * spp * bps / 8 > fileSize) {
-      error = "the TIFF data is shorter than its header says";
-      break;
-    }
-    if (!TiffPageReadable(tif.get(), error)) break;
+    Volume v;
     if (WideGreyPage(tif.get())) {
-      Volume v;
       if (!ReadWideGrey(tif.get(), w, h, v, error)) break;
-      pages.push_back(std::move(v));
+      read.push_back(std::move(v));
       continue;
     }
     raster.assign((size_t)w * h, 0);
@@ -365,7 +500,6 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
       error = "the TIFF page cannot be decoded";
       break;
     }
-    Volume v;
     StartPicture(v, (int)w, (int)h, 3);
     for (size_t i = 0, n = (size_t)w * h; i < n; ++i) {
       const uint32_t p = raster[i];
@@ -373,32 +507,27 @@ bool LoadTiff(const std::string& path, std::vector<Volume>& out, std::string& er
                 v.rgb[3 * i + 2] = (uint8_t)TIFFGetB(p);
     }
     MakeGreyIfGrey(v);
-    decoded += DecodedBytes(v.FrameSize(), v.channels);
-    pages.push_back(std::move(v));
-  } while (pages.size() < 4096 && TIFFReadDirectory(tif.get()));
-  if (pages.empty()) {
+    read.push_back(std::move(v));
+  }
+  if (read.empty()) {
     if (error.empty()) error = "the TIFF file has no page that can be read";
     return false;
   }
   // Pages after a damaged one are dropped; those before it are kept.
   error.clear();
-  for (Volume& v : pages) out.push_back(std::move(v));
+  for (Volume& v : read) out.push_back(std::move(v));
   return true;
 }
 
 bool ReadTiffInfo(const std::string& path, int& width, int& height, int& pages) {
-  TIFFSetErrorHandler(QuietTiff);
-  TIFFSetWarningHandler(QuietTiff);
-  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "rm"), TIFFClose);
-  if (!tif) return false;
+  TiffPtr tif = OpenTiff(path);
+  std::string error;
   uint32_t w = 0, h = 0;
+  if (!tif || !TiffPages(tif.get(), FileSize(path), pages, error)) return false;
   TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
   TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
-  std::string error;
-  if (w == 0 || h == 0 || w > 65535 || h > 65535 || !TiffPageReadable(tif.get(), error)) return false;
   width = (int)w;
   height = (int)h;
-  pages = (int)std::min<tdir_t>(TIFFNumberOfDirectories(tif.get()), 65535);
   return true;
 }
 #else

@@ -3,6 +3,7 @@
 // anatomical orientation of the volume they make.
 #pragma once
 #include <stdint.h>
+#include <stdio.h>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,23 @@ double ReadElem(const uint8_t* p, Elem e, bool bigEndian);
 // stream, numbers as text, or bytes as pairs of hex digits.
 enum class Encoding { Raw, Gzip, Ascii, Hex, Bzip2, Hdf5 };
 
-// One run of samples in one file.
+// One run of samples in one file, or `repeat` runs of the same length each
+// `stride` bytes after the last (the records of a MINC 1 file).
 struct Segment {
   std::string file;
   uint64_t start = 0;     // where the segment's part of the file begins
   uint64_t lineSkip = 0;  // text lines dropped from start on, before anything is decoded
   int64_t byteSkip = 0;   // decoded bytes dropped after the lines; -1: the samples are the file's last bytes
-  uint64_t samples = 0;   // samples (of one channel each) the segment holds
+  uint64_t samples = 0;   // samples (of one channel each) one run holds
+  uint64_t repeat = 1, stride = 0;
+};
+
+// Stored values to real ones, run by run of samples (a MINC slice each):
+// clamped to low..high, then times slope[k] plus intercept[k].
+struct RunScale {
+  uint64_t run = 0;
+  std::vector<double> slope, intercept;
+  double low = 0, high = 0;
 };
 
 struct RawLayout {
@@ -38,6 +49,7 @@ struct RawLayout {
   bool big = false;
   Encoding encoding = Encoding::Raw;
   double slope = 1, intercept = 0;
+  RunScale scale;  // when its run is not 0, instead of slope and intercept
   bool flipRows = false;  // for files that give no orientation
   std::vector<Segment> segments;
   // The anatomical direction (left, posterior, superior) of the column, row
@@ -50,6 +62,8 @@ struct RawLayout {
   uint64_t DataBytes() const { return SampleCount() * (uint64_t)channels * ElemSize(e); }
 };
 
+// A single slice's third axis: the normal of its two, completing the frame.
+void SliceNormal(RawLayout& L);
 // Dimensions the library shows and that stay within the decode limit.
 bool CheckLayout(const RawLayout& L, std::string& error);
 // Multiplies extents, refusing products past the decode limit.
@@ -59,16 +73,19 @@ bool ReadLayoutData(const RawLayout& L, std::vector<uint8_t>& out, std::string& 
 bool LoadLayout(const RawLayout& L, Volume& v, std::string& error);
 // A volume from samples already read (in the layout's byte order).
 bool FillLayout(const RawLayout& L, const uint8_t* data, size_t size, Volume& v, std::string& error);
-// Checks every gzip or zlib stream of the layout to its end (checksums included).
+// Checks every gzip, zlib or bzip2 stream of the layout to its end (checksums
+// included), and that each holds its skip and its samples.
 bool VerifyLayoutStreams(const RawLayout& L, std::string& error);
+// Moves past `lines` line ends from `at` on.
+bool SkipLines(FILE* f, uint64_t at, uint64_t lines, uint64_t& out);
 // Checks a whole gzip or zlib stream (every member's checksum) from start on.
 bool VerifyCompressedFile(const std::string& path, uint64_t start, std::string& error);
 
 // Files named by a header for a run of data files: a printf pattern with
-// first, last and step ("slice%03d.raw 1 10 1"), or one name per line after
-// the header's LIST line.
-bool PatternFiles(const std::string& headerPath, const std::string& line, std::vector<std::string>& files,
-                  std::string& error);
+// first, last and step ("slice%03d.raw 1 10 1"), its one conversion one of
+// `conversions`.
+bool PatternFiles(const std::string& headerPath, const std::string& line, const char* conversions,
+                  std::vector<std::string>& files, std::string& error);
 
 // Text helpers.
 std::string Lower(std::string s);
@@ -88,6 +105,9 @@ bool ParseMinc(const std::string& path, RawLayout& L, std::string& error);
 // false with nothing done when it does not.
 bool LoadNiftiSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
 bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std::string& error, bool& done);
+// teem's own reading of a NRRD header names the files, skips and samples of
+// the layout made of it here (always true without teem).
+bool NrrdTeemAgrees(const std::string& path, const RawLayout& L, std::string& error);
 // MINC 2 (HDF5), where the build has HDF5.
 bool ParseMinc2(const std::string& path, RawLayout& L, std::string& error);
 bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, std::string& error);
@@ -95,5 +115,12 @@ bool LoadMinc2Samples(const std::string& path, const RawLayout& L, Volume& v, st
 int NiftiHeaderSize(const std::vector<uint8_t>& h);
 // The header of an Analyze / NIfTI pair, from either file of the pair.
 std::string PairHeader(const std::string& path, const std::string& ext);
+// The other file of a pair (`want` ".hdr" or ".img"): compressed like this
+// one, else the other way; its extension in this one's case.
+std::string PairFile(const std::string& path, const char* want);
+// Where nifticlib reads the layout's files, its own reading of the header
+// finds the offset, type and sizes of the layout made of it here (always
+// true without nifticlib).
+bool NiftiLibAgrees(const std::string& path, const RawLayout& L, std::string& error);
 
 }  // namespace qf

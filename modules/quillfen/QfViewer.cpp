@@ -19,11 +19,12 @@ namespace {
 
 const wchar_t kClassName[] = L"QuillfenViewerWindow";
 
-// A frame of a decoded image, or of a folder's file decoded on first use.
+// A frame of a decoded image, or of an image of a folder's file decoded on first use.
 struct FrameRef {
   std::shared_ptr<const Volume> volume;
   int frame;
   std::shared_ptr<LazyVolume> lazy;
+  int image = 0;
 };
 
 struct Viewer {
@@ -43,7 +44,7 @@ struct Viewer {
 // The image of a frame, decoding its file when that has not happened yet;
 // null when the file cannot be decoded or lacks the frame.
 const Volume* VolumeOf(FrameRef& f) {
-  if (!f.volume && f.lazy) f.volume = f.lazy->Get();
+  if (!f.volume && f.lazy) f.volume = f.lazy->Get((size_t)f.image);
   return f.volume && f.frame < f.volume->frames ? f.volume.get() : nullptr;
 }
 
@@ -114,9 +115,10 @@ void SortSlices(std::vector<Item>& items) {
   items.swap(sorted);
 }
 
-// The folder's images of one series in order. DICOM images are placed by
-// their headers alone and decoded later (the first one here); other files are
-// decoded now.
+// The folder's images of one series in order, chosen and placed by their
+// headers alone: DICOM images by their series and instance, other files by
+// the frames their headers give. Only the first is decoded here, the rest
+// when shown or behind the first frame.
 bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA fd;
@@ -133,9 +135,10 @@ bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
     std::shared_ptr<LazyVolume> lazy;
     SeriesHeader header;
     std::string name;
+    int image = 0, frames = 1;  // which image of its file, and its frames
     // Decoded now when it was not yet; false when it cannot be.
     bool Decoded() {
-      if (!vol && lazy) vol = lazy->Get();
+      if (!vol && lazy) vol = lazy->Get((size_t)image);
       return vol != nullptr;
     }
     const std::string& Series() const { return vol ? vol->series : header.series; }
@@ -154,12 +157,18 @@ bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
       items.push_back(std::move(lazy));
       continue;
     }
+    std::vector<int> frames;
+    if (ReadImageFrames(path, kind, frames)) {
+      auto file = std::make_shared<LazyVolume>(path);
+      for (size_t k = 0; k < frames.size(); ++k) items.push_back({nullptr, file, SeriesHeader(), n, (int)k, frames[k]});
+      continue;
+    }
+    // DICOM files of several frames.
     std::vector<std::shared_ptr<Volume>> some;
-    if (AddFile(path, some))
+    if (kind == Kind::Dicom && AddFile(path, some))
       for (auto& vol : some) items.push_back({vol, nullptr, SeriesHeader(), n});
   }
-  // One series: the one of the first file in name order that can be decoded.
-  while (!items.empty() && !items[0].Decoded()) items.erase(items.begin());
+  // One series: the one of the first file in name order whose header reads.
   if (items.empty()) return false;
   const std::string series = items[0].Series();
   items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) { return i.Series() != series; }),
@@ -172,7 +181,7 @@ bool LoadFolder(const std::string& folder, std::vector<FrameRef>& out) {
     if (i.vol)
       for (int f = 0; f < i.vol->frames; ++f) out.push_back({i.vol, f, nullptr});
     else
-      out.push_back({nullptr, 0, i.lazy});
+      for (int f = 0; f < i.frames; ++f) out.push_back({nullptr, f, i.lazy, i.image});
   }
   return true;
 }
@@ -190,7 +199,7 @@ LRESULT Show(Viewer* v, std::vector<FrameRef> frames) {
   // series' files are, in their order, behind the first frame.
   std::vector<std::shared_ptr<LazyVolume>> pending;
   for (const FrameRef& f : frames)
-    if (f.lazy && !f.lazy->IsDecoded()) pending.push_back(f.lazy);
+    if (f.lazy && !f.lazy->IsDecoded() && (pending.empty() || pending.back() != f.lazy)) pending.push_back(f.lazy);
   v->decoder.Stop();
   v->frames.swap(frames);
   if (!pending.empty()) v->decoder.Start(std::move(pending));

@@ -7,26 +7,26 @@ namespace qf {
 void LazyVolume::Decode(std::unique_lock<std::mutex>& lock) {
   m_state = 1;
   lock.unlock();
-  std::shared_ptr<const Volume> decoded;
+  std::vector<std::shared_ptr<const Volume>> decoded;
   try {
     std::vector<Volume> images;
     std::string error;
-    if (LoadImages(m_path, images, error) && images.size() == 1 && images[0].frames >= 1)
-      decoded = std::make_shared<Volume>(std::move(images[0]));
+    if (LoadImages(m_path, images, error))
+      for (Volume& v : images) decoded.push_back(std::make_shared<Volume>(std::move(v)));
   } catch (...) {
-    decoded.reset();
+    decoded.clear();
   }
   lock.lock();
-  m_volume = std::move(decoded);
+  m_images = std::move(decoded);
   m_state = 2;
   m_done.notify_all();
 }
 
-std::shared_ptr<const Volume> LazyVolume::Get() {
+std::shared_ptr<const Volume> LazyVolume::Get(size_t image) {
   std::unique_lock<std::mutex> lock(m_lock);
   if (m_state == 0) Decode(lock);
   m_done.wait(lock, [&] { return m_state == 2; });
-  return m_volume;
+  return image < m_images.size() && m_images[image]->frames >= 1 ? m_images[image] : nullptr;
 }
 
 void LazyVolume::Prefetch() {

@@ -1,7 +1,7 @@
-// A folder series in the viewer window: its DICOM files are sorted by their
-// headers alone and decoded on first use, the first one at once and the rest
-// by a worker thread behind it, so that the first frame shows without waiting
-// for the whole folder.
+// A folder series in the viewer window: its files are chosen and sorted by
+// their headers alone and decoded on first use, the first one at once and the
+// rest by a worker thread behind it, so that the first frame shows without
+// waiting for the whole folder.
 #pragma once
 #include <atomic>
 #include <condition_variable>
@@ -40,9 +40,11 @@ std::vector<size_t> SliceOrder(const std::vector<SeriesHeader>& slices, const st
 class LazyVolume {
  public:
   explicit LazyVolume(std::string path) : m_path(std::move(path)) {}
-  // The decoded image, or null when it cannot be decoded; decodes it on the
-  // calling thread unless another thread has begun, then waits for that one.
-  std::shared_ptr<const Volume> Get();
+  // The file's decoded image (of several: a TIFF's page, an animation's
+  // frame), or null when it cannot be decoded or has no such image; decodes
+  // the file on the calling thread unless another thread has begun, then
+  // waits for that one.
+  std::shared_ptr<const Volume> Get(size_t image = 0);
   // Decodes it when no thread has begun; never waits.
   void Prefetch();
   bool IsDecoded();
@@ -54,7 +56,7 @@ class LazyVolume {
   std::mutex m_lock;
   std::condition_variable m_done;
   int m_state = 0;  // 0 waiting, 1 being decoded, 2 decoded or failed
-  std::shared_ptr<const Volume> m_volume;
+  std::vector<std::shared_ptr<const Volume>> m_images;
 };
 
 // Decodes a list of files in order on a worker thread until done or stopped.

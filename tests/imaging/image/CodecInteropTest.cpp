@@ -131,6 +131,7 @@ class CodecInterop : public ::testing::Test {
         "convert rose: -transparent '#5A3F2E' -fuzz 20%% '%s/im-trns.png'",
         "convert rose: '%s/im-rose.gif'",
         "convert rose: -interlace GIF '%s/im-interlaced.gif'",
+        "convert -size 45x31 gradient:red-blue -colors 8 '%s/im-odd4.gif'",
         "convert -size 20x16 xc:white -fill red -draw 'rectangle 2,2 8,8' -transparent white '%s/im-trans.gif'",
         "convert -delay 10 -size 32x24 gradient:yellow-navy \\( -size 10x8 xc:red -repage +4+5 \\) \\( -size 6x6 "
         "xc:lime -repage +20+10 \\) '%s/im-anim.gif'",
@@ -191,6 +192,7 @@ TEST_F(CodecInterop, ImageMagickPicturesDecodeAlike) {
       {"im-trns.png", 4, 0},
       {"im-rose.gif", 2, 0},
       {"im-interlaced.gif", 2, 0},
+      {"im-odd4.gif", 2, 0},  // rows of an odd width, 4 bits a pixel
       {"im-trans.gif", 2, 0},
       // Same library underneath; differences come only from the IDCT and upsampling paths.
       {"im-rose.jpg", 3, 2},

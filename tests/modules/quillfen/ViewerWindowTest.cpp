@@ -416,7 +416,7 @@ TEST_F(Viewer, OpensOrdinaryPicturesAsImageMagickDecodesThem) {
     }
     ++pictures;
   }
-  EXPECT_EQ(pictures, 10);
+  EXPECT_EQ(pictures, 13);
 }
 
 TEST_F(Viewer, OpensAFolderOfPicturesInNameOrder) {

@@ -135,12 +135,18 @@ convert -size 64x48 gradient:orange-navy -fill white -draw 'circle 20,20 28,28' 
 convert -size 50x30 gradient:green-magenta -fill black -draw 'rectangle 5,5 20,12' -depth 8 "$p/colour.png"
 convert -size 40x30 gradient:white-black -depth 16 "$p/grey16.pgm"
 convert -size 33x21 gradient:red-blue -depth 16 "$p/colour16.ppm"
+convert -size 41x23 gradient:white-black -depth 8 "$p/grey8.pgm"
+convert -size 35x19 gradient:green-orange -depth 8 "$p/colour8.ppm"
 convert -size 37x21 pattern:checkerboard -draw 'circle 9,9 14,14' -monochrome "$p/bits.pbm"
 convert "$p/bits.pbm" -compress none "$p/bits-text.pbm"
 # Grey TIFF of 32-bit floating point (ImageMagick complains about a tag it
 # cannot set, and writes the file) and of 32-bit integer samples.
 convert -size 40x30 gradient:white-black -define quantum:format=floating-point -depth 32 "$p/wide-float.tif" || true
 [ -s "$p/wide-float.tif" ]
+# The same stored turned: its orientation tag says the rows run down the right side.
+convert -size 40x30 gradient:white-black -fill gray30 -draw 'rectangle 2,2 9,6' -alpha off \
+  -define quantum:format=floating-point -depth 32 -orient RightTop "$p/wide-float-turned.tif" || true
+[ -s "$p/wide-float-turned.tif" ]
 convert -size 40x30 gradient:white-black -depth 32 "$p/wide-int.tif"
 convert -size 36x24 xc:firebrick gradient:yellow-teal \( -size 36x24 gradient:white-black -rotate 90 \) -depth 8 \
   -compress Zip "$p/pages.tif"
@@ -148,10 +154,12 @@ for n in 1 2 3; do convert -size 30x20 "xc:rgb($((n * 60)),$((n * 30)),200)" "$p
 convert -size 40x30 xc:skyblue \( -size 20x30 xc:coral \) \( -size 40x10 xc:gold -repage +0+20 \) \
   -delay 10 -loop 0 "$p/anim.gif"
 : > "$p/refs.txt"
-for f in photo.jpg colour.png grey16.pgm colour16.ppm bits.pbm bits-text.pbm wide-float.tif wide-int.tif pages.tif anim.gif pngs/slide1.png pngs/slide2.png pngs/slide3.png; do
+for f in photo.jpg colour.png grey16.pgm colour16.ppm grey8.pgm colour8.ppm bits.pbm bits-text.pbm wide-float.tif \
+    wide-float-turned.tif wide-int.tif pages.tif anim.gif pngs/slide1.png pngs/slide2.png pngs/slide3.png; do
   base=${f//\//-}
-  # Animations as ImageMagick coalesces them; pages of a TIFF each as it is.
-  case $f in *.gif) co=-coalesce ;; *) co= ;; esac
+  # Animations as ImageMagick coalesces them; pages of a TIFF each as it is,
+  # turned by its orientation tag.
+  case $f in *.gif) co=-coalesce ;; *-turned.tif) co=-auto-orient ;; *) co= ;; esac
   convert "$p/$f" $co -depth 8 "$p/ref-$base-%d.ppm"
   echo "$f $(cd "$p" && ls ref-"$base"-*.ppm | sort -t- -k3 -n | tr '\n' ' ')" >> "$p/refs.txt"
 done

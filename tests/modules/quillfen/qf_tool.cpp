@@ -4,7 +4,9 @@
 //   qf_tool todicom BMP OUTPATH
 //   qf_tool info PATH
 //   qf_tool bench LISTFILE OUTFOLDER            (one request per listed file)
+//   qf_tool peak COMMAND ARGS...                (then prints "peak BYTES", the peak working set)
 #include <windows.h>
+#include <psapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -59,6 +61,8 @@ static int ToBmp(ModuleInterface* t, const char* folder, const char* name, std::
 }
 
 int main(int argc, char** argv) {
+  const bool peak = argc > 1 && strcmp(argv[1], "peak") == 0;
+  if (peak) --argc, ++argv;
   if (argc < 3) return 2;
   ModuleInterface* t = LoadTable();
   if (!t) return 3;
@@ -110,5 +114,11 @@ int main(int argc, char** argv) {
     printf("%zu files %.3f s\n", files.size(), (double)(b.QuadPart - a.QuadPart) / freq.QuadPart);
   }
   t->pfnRelease();
+  if (peak) {
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    printf("peak %zu\n", (size_t)pmc.PeakWorkingSetSize);
+  }
   return rc;
 }

@@ -271,8 +271,9 @@ if __name__ == "__main__":
 
 
 def make_formats(out):
-    """Volumes in the other medical formats, with the expected values (float32,
-    top-down rows as shown) beside each."""
+    """Volumes in the other medical formats, with the expected values (frames,
+    rows and columns as int32, then float32 values, top-down rows as shown)
+    beside each."""
     import gzip
     import os
     os.makedirs(out, exist_ok=True)
@@ -284,7 +285,7 @@ def make_formats(out):
                 for z in range(D) for y in range(H) for x in range(W)]
 
     def expect(name, values):
-        write(out + "/" + name + ".expected", struct.pack("<%df" % len(values), *values))
+        write(out + "/" + name + ".expected", struct.pack("<3i%df" % len(values), D, H, W, *values))
 
     # MetaImage: local data, compressed local data, and a detached big-endian file.
     data = struct.pack("<%dh" % (W * H * D), *flat(vals))

@@ -2,7 +2,6 @@
 // far below the memory their headers ask for.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <psapi.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 #include "modules/quillfen/QfCore.h"
 #include "modules/quillfen/QfViewerSeries.h"
+#include "tests/support/PeakMemory.h"
 
 namespace {
 
@@ -43,13 +43,6 @@ std::string Refusal(const std::string& path) {
   EXPECT_LT(GetTickCount() - start, 10000u) << path;  // a guard against a hang, not a speed check
   DeleteFileA(path.c_str());
   return error;
-}
-
-size_t PeakMemory() {
-  PROCESS_MEMORY_COUNTERS pmc = {};
-  pmc.cb = sizeof pmc;
-  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-  return pmc.PeakWorkingSetSize;
 }
 
 TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
@@ -153,6 +146,87 @@ TEST(Hostile, SmallFilesClaimingHugeImagesFailWithTheirReason) {
   // All of it within 100 MB (the measure itself works: see the next test).
   printf("peak working set: %zu MB\n", PeakMemory() >> 20);
   EXPECT_LT(PeakMemory(), (size_t)100 << 20) << "peak working set " << (PeakMemory() >> 20) << " MB";
+}
+
+// Runs qf_tool (beside this program) with the arguments in a process of its
+// own; its exit code, and its output in `output`.
+DWORD RunTool(const std::string& args, std::string& output) {
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string command(exe);
+  command = "\"" + command.substr(0, command.find_last_of('\\') + 1) + "qf_tool.exe\" " + args;
+  const std::string out = TempFile("tool.txt");
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = file;
+  PROCESS_INFORMATION pi = {};
+  DWORD rc = 9999;
+  if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &rc);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  CloseHandle(file);
+  output.clear();
+  if (FILE* f = fopen(out.c_str(), "rb")) {
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) output.append(buf, n);
+    fclose(f);
+  }
+  DeleteFileA(out.c_str());
+  return rc;
+}
+
+// Small files claiming huge images (made at set-up), each read by the library
+// in a process of its own: file information and decoding refuse them, each
+// within far less than 100 MB. A 256^3 volume of bytes decodes holding its
+// samples as bytes (16 MB) beside the 64 MB it shows.
+TEST(Hostile, HugeClaimsCostLittleMemoryEach) {
+  const char* binary = getenv("RS_BINARY_DIR");
+  ASSERT_NE(binary, nullptr);
+  std::string formats = std::string("Z:") + binary + "/testdata/quillfen/formats/";
+  std::replace(formats.begin(), formats.end(), '/', '\\');
+  const std::string out = TempFile("bmp");
+  CreateDirectoryA(out.c_str(), nullptr);
+  std::vector<std::string> files;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((formats + "huge\\*").c_str(), &fd);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back("huge\\" + std::string(fd.cFileName));
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  EXPECT_GE(files.size(), 5u);
+  files.push_back("large\\cube.mnc");
+  for (const std::string& name : files) {
+    const bool huge = name.compare(0, 4, "huge") == 0;
+    for (const char* mode : {"info", "tobmp"}) {
+      SCOPED_TRACE(name + " " + mode);
+      std::string output;
+      const std::string path = "\"" + formats + name + "\"";
+      const DWORD start = GetTickCount();
+      const DWORD rc =
+          RunTool(std::string("peak ") + mode + (strcmp(mode, "info") ? " \"" + out + "\" h " : " ") + path, output);
+      const size_t at = output.rfind("peak ");
+      ASSERT_NE(at, std::string::npos) << output;
+      const size_t peak = (size_t)strtoull(output.c_str() + at + 5, nullptr, 10);
+      printf("%s %s: %s, peak working set %zu MB, %lu ms\n", name.c_str(), mode, rc ? "refused" : "read", peak >> 20,
+             (unsigned long)(GetTickCount() - start));
+      EXPECT_EQ(rc != 0, huge);
+      EXPECT_LT(peak, (size_t)(huge ? 64 : 140) << 20);
+    }
+  }
+  WIN32_FIND_DATAA bmp;
+  HANDLE b = FindFirstFileA((out + "\\*.bmp").c_str(), &bmp);
+  if (b != INVALID_HANDLE_VALUE) {
+    do DeleteFileA((out + "\\" + bmp.cFileName).c_str());
+    while (FindNextFileA(b, &bmp));
+    FindClose(b);
+  }
+  RemoveDirectoryA(out.c_str());
 }
 
 // The measure sees memory that is really used, so the limit above means something.

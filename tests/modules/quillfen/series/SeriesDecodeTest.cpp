@@ -1,5 +1,5 @@
-// A folder opened in the library's viewer window: its files are placed by
-// their headers and decoded behind the first frame. Every frame is still the
+// A folder opened in the library's viewer window: its series is chosen and its
+// files are placed by their headers, and decoded behind the first frame. Every frame is still the
 // right slice, wherever the user goes right after the open; a slice that
 // cannot be decoded shows nothing without ending the series; closing,
 // reopening and destroying the window while files are being decoded are safe.
@@ -10,6 +10,7 @@
 
 #include "imaging/library/ImageLibrary.h"
 #include "tests/TestPaths.h"
+#include "tests/support/PeakMemory.h"
 #include "tests/support/UiTestSupport.h"
 #include "tests/viewer/app/ViewerAppTestSupport.h"
 
@@ -106,6 +107,28 @@ TEST_F(SeriesDecode, EveryFrameIsItsSliceWhereverTheUserGoesAtOnce) {
   EXPECT_NE(last, Shown());
   SendMessageW(m_view, QF_WM_PLAYER, MAKEWPARAM(PLAYER_RESET, 0), RESET_ALL);
   EXPECT_EQ(last, Shown());
+}
+
+// Beside a DICOM series, a volume of another format that is 256 MB decoded
+// (made at set-up): the series shows, and the volume is never decoded.
+TEST_F(SeriesDecode, OnlyTheShownSeriesIsDecoded) {
+  const CString dir = TempPath(L"series-beside");
+  ::CreateDirectoryW(dir, nullptr);
+  for (LPCTSTR name : {L"slice01.dcm", L"slice02.dcm", L"slice03.dcm"})
+    ASSERT_TRUE(::CopyFileW(ViewerFixture(CString(L"ct40\\") + name), dir + L"\\" + name, FALSE));
+  const CString volume = BuildTreePath(L"testdata\\quillfen\\formats\\large\\volume.nii.gz");
+  ASSERT_TRUE(::CopyFileW(volume, dir + L"\\volume.nii.gz", FALSE));
+  const size_t before = PeakMemory();
+  ASSERT_EQ(0, Open(dir));
+  EXPECT_EQ(3, g_count);
+  EXPECT_LE(Worst(Shown(), Reference(1)), 1);
+  Key(VK_END);
+  EXPECT_LE(Worst(Shown(), Reference(3)), 1);
+  printf("peak working set grew by %zu MB\n", (PeakMemory() - before) >> 20);
+  EXPECT_LT(PeakMemory() - before, (size_t)64 << 20);
+  SendMessageW(m_view, QF_WM_PLAYER, MAKEWPARAM(PLAYER_CLOSE, 0), 0);
+  for (LPCTSTR name : {L"slice01.dcm", L"slice02.dcm", L"slice03.dcm", L"volume.nii.gz"}) ::DeleteFileW(dir + L"\\" + name);
+  ::RemoveDirectoryW(dir);
 }
 
 TEST_F(SeriesDecode, ASliceThatCannotBeDecodedShowsNothingAndTheSeriesGoesOn) {

@@ -5,7 +5,7 @@
 # tools, tests or other libraries.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-have_stamp teem teem && have_stamp bzip2 bzip2 && exit 0
+have_stamp teem teem && have_stamp bzip2 bzip2 && have_stamp teem-bounded-messages && exit 0
 b=$DEPS_CACHE/build/teem
 rm -rf "$b"
 mkdir -p "$b" "$DEPS_PREFIX/include/teem" "$DEPS_PREFIX/lib"
@@ -22,6 +22,11 @@ if ! have_stamp bzip2 bzip2; then
 fi
 
 src=$(fetch_source teem)
+# biff formats its messages with vsprintf into a 1 KiB stack buffer, and a
+# header's field value goes into the message it makes of a value it cannot
+# read: a long one overran the stack. The messages are cut at the buffer.
+sed -i 's/vsprintf(errstr, errfmt, args)/vsnprintf(errstr, sizeof errstr, errfmt, args)/' "$src/src/biff/biffmsg.c"
+grep -q 'vsprintf(errstr' "$src/src/biff/biffmsg.c" && { echo "teem: biff's messages are still unbounded" >&2; exit 1; }
 # The library's own build runs programs at configure time and builds every
 # library; a small project of the four does without.
 cat > "$b/CMakeLists.txt" <<CM
@@ -58,3 +63,4 @@ cp "$b/build/libteem.a" "$DEPS_PREFIX/lib/"
 cp "$b"/include/teem/*.h "$DEPS_PREFIX/include/teem/"
 rm -rf "$b"
 put_stamp teem "$(basename "$(dirname "$src")")"
+put_stamp teem-bounded-messages yes

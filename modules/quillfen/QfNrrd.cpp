@@ -493,6 +493,13 @@ struct TeemRead {
     nrrdIoStateNix(nio);
     nrrdNuke(nrrd);
   }
+  bool Load(const std::string& path) {
+    if (nrrdLoad(nrrd, path.c_str(), nio) == 0) return true;
+    // A failed load has closed the header file, which is also the kept data
+    // file when the samples are attached.
+    if (nio->dataFile == nio->headerFile) nio->dataFile = nullptr;
+    return false;
+  }
 };
 
 const Elem kTeemElem[] = {Elem::U8,  Elem::S8,  Elem::U8,  Elem::S16, Elem::U16, Elem::S32,
@@ -556,7 +563,7 @@ bool NrrdTeemAgrees(const std::string& path, const RawLayout& L, std::string& er
   TeemRead t;
   t.nio->skipData = AIR_TRUE;
   t.nio->keepNrrdDataFileOpen = AIR_TRUE;
-  if (nrrdLoad(t.nrrd, path.c_str(), t.nio) != 0) {
+  if (!t.Load(path)) {
     error = TeemError("teem cannot read the NRRD header");
     return false;
   }
@@ -593,7 +600,7 @@ bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std
   std::lock_guard<std::mutex> guard(g_teem);
   nrrdStateVerboseIO = 0;
   TeemRead t;
-  if (nrrdLoad(t.nrrd, path.c_str(), t.nio) != 0) {
+  if (!t.Load(path)) {
     error = TeemError("teem cannot read the NRRD file");
     return false;
   }

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 
@@ -191,6 +192,12 @@ bool ReadNrrdHeader(const std::string& path, NrrdHeader& h, std::string& error) 
       h.sizesFirst = h.fields.count("dimension") && h.fields.count("sizes");
       list = h.fields[name].compare(0, 4, "LIST") == 0;
     }
+  }
+  // teem takes a last line without its end as a line or not by the size of
+  // its line buffer at the time.
+  if (!h.ended && pos < file.size()) {
+    error = "the NRRD header's last line has no end";
+    return false;
   }
   h.end = pos;
   // What teem would read past the part read here could change the header.
@@ -552,6 +559,41 @@ bool SameAsLayout(const std::string& path, const TeemRead& t, const RawLayout& L
   return true;
 }
 
+// teem reads each text sample with fscanf("%s") into 1 KiB on the stack and
+// quotes it in its messages: every word it will read must be short.
+bool TextWordsFit(const RawLayout& L, std::string& error) {
+  for (const Segment& s : L.segments) {
+    // A file teem cannot open or skip into is teem's to refuse.
+    FILE* f = fopen(s.file.c_str(), "rb");
+    uint64_t at = s.start;
+    const bool start = f && (s.lineSkip == 0 || SkipLines(f, s.start, s.lineSkip, at)) &&
+                       fseeko64(f, (int64_t)(at + (uint64_t)std::max<int64_t>(0, s.byteSkip)), SEEK_SET) == 0;
+    bool ok = true;
+    uint64_t samples = 0;
+    size_t word = 0;
+    bool comma = false;
+    for (int c = start ? getc(f) : EOF; start; c = getc(f)) {
+      if (c == EOF || isspace(c)) {
+        if (word > 0 && !(word == 1 && comma) && ++samples == s.samples) break;
+        if (c == EOF) break;
+        word = 0;
+        continue;
+      }
+      if (word == 0) comma = c == ',';
+      if (++word > kLongestValue) {
+        ok = false;
+        break;
+      }
+    }
+    if (f) fclose(f);
+    if (!ok) {
+      error = "a sample of the NRRD text data is longer than teem takes";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // teem's own reading of the header, without the samples: it opens the data
@@ -596,7 +638,7 @@ bool LoadNrrdSamples(const std::string& path, const RawLayout& L, Volume& v, std
   done = true;
   // teem does not check the checksums of compressed data; every stream is
   // checked to its end first.
-  if (!VerifyLayoutStreams(L, error)) return false;
+  if (!VerifyLayoutStreams(L, error) || (L.encoding == Encoding::Ascii && !TextWordsFit(L, error))) return false;
   std::lock_guard<std::mutex> guard(g_teem);
   nrrdStateVerboseIO = 0;
   TeemRead t;

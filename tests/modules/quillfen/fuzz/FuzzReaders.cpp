@@ -47,6 +47,7 @@ std::string InputPath() {
   if (path.empty()) {
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     path = std::string(base) + "/qf-fuzz-" + std::to_string(getpid()) + Extension();
+    atexit([] { remove(path.c_str()); });
   }
   return path;
 }

@@ -42,7 +42,7 @@ const char* Extension() {
 }
 
 // The file-based readers get the input as a file of their own.
-std::string InputPath() {
+[[maybe_unused]] std::string InputPath() {
   static std::string path;
   if (path.empty()) {
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
